@@ -1,0 +1,44 @@
+#include "cli/Commands.h"
+#include "cli/LogsOptions.h"
+
+#include <QCommandLineParser>
+
+int runLogs(const QStringList& args)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Print log entries of the live log or of an archive."));
+    parser.addHelpOption();
+    addLogsOptions(parser);
+    if (!parser.parse(QStringList{QStringLiteral("vellacord-cli logs")} + args)) {
+        err() << parser.errorText() << "\n" << parser.helpText();
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        out() << parser.helpText();
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        err() << "vellacord-cli logs: unexpected argument '" << parser.positionalArguments().first() << "'\n";
+        return 2;
+    }
+    QString usageError;
+    const auto run = runLogsQuery(parser, &usageError);
+    if (!run) {
+        err() << "vellacord-cli logs: " << usageError << "\n";
+        return 2;
+    }
+    if (!run->ok) {
+        err() << run->message << "\n";
+        return 1;
+    }
+    const bool json = parser.value(QStringLiteral("format")) == QLatin1String("json");
+    for (const LogEntry& e : run->rows) {
+        if (json)
+            out() << QString::fromUtf8(entryJson(e)) << '\n';
+        else
+            out() << rowText(e) << '\n';
+    }
+    if (run->entries.isEmpty())
+        err() << run->message << "\n";
+    return 0;
+}

@@ -1,0 +1,248 @@
+#include "logs/JournalLogStore.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+
+#include <systemd/sd-journal.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+QString errnoText(int r) { return QString::fromLocal8Bit(std::strerror(r < 0 ? -r : r)); }
+
+struct JournalHandle {
+    sd_journal* j = nullptr;
+    ~JournalHandle()
+    {
+        if (j)
+            sd_journal_close(j);
+    }
+};
+
+// Parses a decimal field value; false when it is not a plain number.
+template <typename T>
+bool parseNumber(const char* p, size_t n, T& out)
+{
+    if (n == 0 || n > 20)
+        return false;
+    bool neg = false;
+    size_t i = 0;
+    if (p[0] == '-') {
+        neg = true;
+        i = 1;
+        if (n == 1)
+            return false;
+    }
+    unsigned long long v = 0;
+    for (; i < n; ++i) {
+        if (p[i] < '0' || p[i] > '9')
+            return false;
+        v = v * 10 + unsigned(p[i] - '0');
+    }
+    out = neg ? T(-(long long)v) : T(v);
+    return true;
+}
+
+class JournalEnumerator final : public LogEnumerator {
+public:
+    JournalEnumerator(std::shared_ptr<JournalHandle> h, std::optional<DateRange> predicate)
+        : m_h(std::move(h)), m_predicate(predicate) {}
+
+    bool next(RawEntry& out) override
+    {
+        sd_journal* j = m_h->j;
+        for (;;) {
+            const int r = sd_journal_next(j);
+            if (r == 0)
+                return false;
+            if (r < 0) {
+                m_error = StoreError{QStringLiteral("Failed to read journal entry: ") + errnoText(r)};
+                return false;
+            }
+            uint64_t usec = 0;
+            if (sd_journal_get_realtime_usec(j, &usec) < 0)
+                continue;
+            const double date = double(usec) / 1e6;
+            if (m_predicate) {
+                if (date < m_predicate->start)
+                    continue;
+                // The journal yields entries in time order, so nothing later can match.
+                if (date > m_predicate->end)
+                    return false;
+            }
+            fill(j, date, out);
+            return true;
+        }
+    }
+
+    std::optional<StoreError> error() const override { return m_error; }
+
+private:
+    static void fill(sd_journal* j, double date, RawEntry& out)
+    {
+        LogEntry& e = out.entry;
+        e = LogEntry{};
+        e.date = date;
+        bool haveMessage = false, haveIdentifier = false;
+        QByteArray priority;
+        QString comm;
+        const void* data = nullptr;
+        size_t len = 0;
+        sd_journal_restart_data(j);
+        while (sd_journal_enumerate_data(j, &data, &len) > 0) {
+            const char* d = static_cast<const char*>(data);
+            const char* eq = static_cast<const char*>(std::memchr(d, '=', len));
+            if (!eq)
+                continue;
+            const size_t klen = size_t(eq - d);
+            const char* v = eq + 1;
+            const size_t vlen = len - klen - 1;
+            auto key = [&](const char* k) { return klen == std::strlen(k) && std::memcmp(d, k, klen) == 0; };
+            auto text = [&] { return QString::fromUtf8(v, qsizetype(vlen)); };
+            switch (d[0]) {
+            case 'M':
+                if (key("MESSAGE")) {
+                    e.message = text();
+                    haveMessage = true;
+                }
+                break;
+            case 'P':
+                if (key("PRIORITY"))
+                    priority = QByteArray(v, qsizetype(vlen));
+                break;
+            case 'S':
+                if (key("SYSLOG_IDENTIFIER")) {
+                    e.process = text();
+                    haveIdentifier = true;
+                } else if (key("SUBSYSTEM")) {
+                    e.subsystem = text();
+                } else if (key("SENDER")) {
+                    e.sender = text();
+                }
+                break;
+            case 'C':
+                if (key("CATEGORY"))
+                    e.category = text();
+                break;
+            case 'T':
+                if (key("TID"))
+                    parseNumber(v, vlen, e.threadIdentifier);
+                break;
+            case 'A':
+                if (key("ACTIVITY"))
+                    parseNumber(v, vlen, e.activityIdentifier);
+                break;
+            case '_':
+                if (key("_PID"))
+                    parseNumber(v, vlen, e.processIdentifier);
+                else if (key("_COMM"))
+                    comm = text();
+                break;
+            default:
+                break;
+            }
+        }
+        if (!haveIdentifier)
+            e.process = comm;
+        e.level = JournalLogStore::levelForPriority(priority);
+        // A journal entry without MESSAGE is metadata (e.g. a coredump or audit record), not a log message.
+        out.kind = haveMessage ? RawEntryKind::logMessage : RawEntryKind::other;
+    }
+
+    std::shared_ptr<JournalHandle> m_h;
+    std::optional<DateRange> m_predicate;
+    std::optional<StoreError> m_error;
+};
+
+class JournalStore final : public LogStore {
+public:
+    explicit JournalStore(std::shared_ptr<JournalHandle> h) : m_h(std::move(h)) {}
+
+    std::variant<std::unique_ptr<LogEnumerator>, StoreError>
+    entries(double position, const std::optional<DateRange>& predicate) override
+    {
+        sd_journal* j = m_h->j;
+        int r;
+        if (position <= 0)
+            r = sd_journal_seek_head(j);
+        else
+            r = sd_journal_seek_realtime_usec(j, uint64_t(position * 1e6));
+        if (r < 0)
+            return StoreError{QStringLiteral("Failed to position in the journal: ") + errnoText(r)};
+        return std::unique_ptr<LogEnumerator>(new JournalEnumerator(m_h, predicate));
+    }
+
+private:
+    std::shared_ptr<JournalHandle> m_h;
+};
+
+StoreOpenResult wrap(sd_journal* j)
+{
+    auto h = std::make_shared<JournalHandle>();
+    h->j = j;
+    // Whole messages: the default threshold would cut long ones.
+    sd_journal_set_data_threshold(j, 0);
+    return std::unique_ptr<LogStore>(new JournalStore(std::move(h)));
+}
+
+bool holdsJournalFiles(const QString& path)
+{
+    QDirIterator it(path, {QStringLiteral("*.journal"), QStringLiteral("*.journal~")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    return it.hasNext();
+}
+
+}  // namespace
+
+namespace JournalLogStore {
+
+int levelForPriority(const QByteArray& priority)
+{
+    int p = -1;
+    if (!parseNumber(priority.constData(), size_t(priority.size()), p))
+        return 0;
+    switch (p) {
+    case 0: case 1: case 2: return 5;
+    case 3: return 4;
+    case 4: case 5: return 3;
+    case 6: return 2;
+    case 7: return 1;
+    default: return 0;
+    }
+}
+
+StoreOpenResult openSystem()
+{
+    sd_journal* j = nullptr;
+    const int r = sd_journal_open(&j, SD_JOURNAL_LOCAL_ONLY);
+    if (r < 0)
+        return StoreError{QStringLiteral("Failed to open the system journal: ") + errnoText(r)};
+    return wrap(j);
+}
+
+StoreOpenResult openDirectory(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return StoreError{QStringLiteral("The file or folder does not exist.")};
+    if (!info.isDir())
+        return StoreError{QStringLiteral("The item is not a folder of journal files.")};
+    if (!holdsJournalFiles(path))
+        return StoreError{QStringLiteral("The folder holds no journal files.")};
+    sd_journal* j = nullptr;
+    const int r = sd_journal_open_directory(&j, QFile::encodeName(path).constData(), 0);
+    if (r < 0)
+        return StoreError{QStringLiteral("The journal files could not be opened: ") + errnoText(r)};
+    // The library skips files it cannot parse; if it kept none, the archive is corrupt.
+    uint64_t bytes = 0;
+    if (sd_journal_get_usage(j, &bytes) >= 0 && bytes == 0) {
+        sd_journal_close(j);
+        return StoreError{QStringLiteral("The journal files are corrupt or incomplete.")};
+    }
+    return wrap(j);
+}
+
+}  // namespace JournalLogStore

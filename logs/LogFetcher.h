@@ -1,0 +1,86 @@
+#pragma once
+
+#include "logs/LogQuery.h"
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+
+// The service that reads the log: owns the entries of the current view, runs
+// range queries against the live store or an open archive on the thread pool,
+// and runs live tail. Lives on the main thread; every signal stands for a
+// published property.
+class LogFetcher : public QObject {
+    Q_OBJECT
+public:
+    explicit LogFetcher(QObject* parent = nullptr);
+    ~LogFetcher() override;
+
+    // Published state.
+    const LogEntryList& entries() const { return m_entries; }
+    bool isLoading() const { return m_isLoading; }
+    const std::optional<QString>& errorMessage() const { return m_errorMessage; }
+    bool isLiveTailing() const { return m_isLiveTailing; }
+    const std::optional<QString>& archiveURL() const { return m_archiveURL; }  // a path
+    bool isViewingArchive() const { return m_archiveURL.has_value(); }
+    std::optional<double> lastFetchStart() const { return m_lastFetchStart; }
+    std::optional<double> lastFetchEnd() const { return m_lastFetchEnd; }
+
+    void fetch(double start, double end);
+    void refresh();
+    void openArchive(const QString& path);
+    void reloadArchive();
+    void closeArchive();
+    void startLiveTail();
+    void stopLiveTail();
+
+    // User-facing texts of the fetcher.
+    static QString emptyResultText(bool archive);
+    static QString failureText(const QueryError& error);
+
+    // Test seams: where stores come from, the wall clock, the tail interval.
+    void setStoreProvider(const LogStoreProvider* provider) { m_provider = provider; }
+    void setClock(std::function<double()> now) { m_now = std::move(now); }
+    void setLiveTailInterval(int msec) { m_tailIntervalMs = msec; }
+
+    // The live-tail duplicate key of a record.
+    static QString tailKey(const LogEntry& entry);
+    // Appends the records of a poll that are not among the last 500 shown.
+    void mergeTailResult(const LogEntryList& result);
+
+signals:
+    void entriesChanged();
+    void isLoadingChanged();
+    void errorMessageChanged();
+    void isLiveTailingChanged();
+    void archiveURLChanged();
+
+private:
+    void setLoading(bool v);
+    void setError(const std::optional<QString>& e);
+    void setEntries(LogEntryList list);
+    void liveTailStep(quint64 generation);
+    void schedulePoll(quint64 generation);
+    double now() const;
+    QueryContext context(std::shared_ptr<std::atomic_bool> cancelled) const;
+
+    LogEntryList m_entries;
+    bool m_isLoading = false;
+    std::optional<QString> m_errorMessage;
+    bool m_isLiveTailing = false;
+    std::optional<QString> m_archiveURL;
+    std::optional<double> m_lastFetchStart;
+    std::optional<double> m_lastFetchEnd;
+
+    std::shared_ptr<std::atomic_bool> m_fetchCancel;  // the fetchTask's flag
+    quint64 m_fetchGeneration = 0;
+    quint64 m_tailGeneration = 0;  // the liveTailTask; bumping it cancels the loop
+    bool m_tailTaskRunning = false;
+
+    const LogStoreProvider* m_provider = nullptr;
+    std::function<double()> m_now;
+    int m_tailIntervalMs = 2000;
+};

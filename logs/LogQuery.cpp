@@ -1,0 +1,106 @@
+#include "logs/LogQuery.h"
+
+#include "logs/Platform.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+
+double wallClockNow() { return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0; }
+
+QString describe(const QueryError& error)
+{
+    if (const auto* a = std::get_if<ArchiveError>(&error))
+        return a->description();
+    return std::get<StoreError>(error).description;
+}
+
+QueryResult queryEntries(double start, double end, const QString& archivePath, const QueryContext& context)
+{
+    const LogStoreProvider& provider = context.provider ? *context.provider : platformLogStoreProvider();
+    const auto now = context.now ? context.now : std::function<double()>(wallClockNow);
+    const auto cancelled = context.isCancelled;
+    const double t0 = now();
+    QueryResult result;
+
+    std::unique_ptr<LogStore> store;
+    if (!archivePath.isEmpty()) {
+        qCInfo(lcLogFetcher, "Opening OSLogStore from archive: %s", qUtf8Printable(archivePath));
+        const QString name = QFileInfo(archivePath).fileName();
+        if (!provider.isReadable(archivePath)) {
+            qCCritical(lcLogFetcher, "Archive not readable: %s", qUtf8Printable(archivePath));
+            result.error = ArchiveError::notReadable(name);
+            return result;
+        }
+        StoreOpenResult opened = provider.openArchive(archivePath);
+        if (auto* e = std::get_if<StoreError>(&opened)) {
+            qCCritical(lcLogFetcher, "OSLogStore(url:) failed: %s — path: %s", qUtf8Printable(e->description),
+                       qUtf8Printable(archivePath));
+            result.error = ArchiveError::openFailed(name, e->description);
+            return result;
+        }
+        store = std::move(std::get<std::unique_ptr<LogStore>>(opened));
+    } else {
+        StoreOpenResult opened = provider.openSystemStore();
+        if (auto* e = std::get_if<StoreError>(&opened)) {
+            result.error = *e;
+            return result;
+        }
+        store = std::move(std::get<std::unique_ptr<LogStore>>(opened));
+    }
+
+    std::optional<DateRange> predicate;
+    if (start != kDistantPast)
+        predicate = DateRange{start, end};
+    auto enumerated = store->entries(start == kDistantPast ? 0.0 : start, predicate);
+    if (auto* e = std::get_if<StoreError>(&enumerated)) {
+        result.error = *e;
+        return result;
+    }
+    LogEnumerator& entries = *std::get<std::unique_ptr<LogEnumerator>>(enumerated);
+
+    result.entries.reserve(kInitialCapacity);
+    long scanned = 0;
+    RawEntry raw;
+    bool timedOut = false;
+    while (entries.next(raw)) {
+        ++scanned;
+        if (scanned % kCheckInterval == 0) {
+            if (now() - t0 > kQueryTimeout) {
+                timedOut = true;
+                break;
+            }
+            if (cancelled && cancelled()) {
+                qCInfo(lcLogFetcher, "Query cancelled after scanning %ld entries", scanned);
+                return result;
+            }
+        }
+        if (raw.kind != RawEntryKind::logMessage)
+            continue;
+        raw.entry.id = makeEntryId();
+        result.entries.append(std::move(raw.entry));
+        if (result.entries.size() == kEntryCap) {
+            qCInfo(lcLogFetcher, "Hit 50,000 entry cap after scanning %ld raw entries", scanned);
+            break;
+        }
+    }
+    const double elapsed = now() - t0;
+    if (timedOut) {
+        qCCritical(lcLogFetcher, "Query timeout after %.*fs — returning %ld entries (scanned %ld)", 1, elapsed,
+                   long(result.entries.size()), scanned);
+    } else if (auto readError = entries.error()) {
+        // A damaged file part-way: keep what was read; with nothing read it is a failure.
+        if (result.entries.isEmpty()) {
+            qCCritical(lcLogFetcher, "Read failed: %s", qUtf8Printable(readError->description));
+            if (!archivePath.isEmpty())
+                result.error = ArchiveError::openFailed(QFileInfo(archivePath).fileName(), readError->description);
+            else
+                result.error = *readError;
+            return result;
+        }
+        qCCritical(lcLogFetcher, "Read error after %ld entries, keeping them: %s", long(result.entries.size()),
+                   qUtf8Printable(readError->description));
+    }
+    qCInfo(lcLogFetcher, "Query complete: %ld entries from %ld scanned in %.*fs", long(result.entries.size()),
+           scanned, 1, elapsed);
+    return result;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "logs/ArchiveError.h"
+#include "logs/LogEntry.h"
+#include "logs/LogStore.h"
+
+#include <functional>
+#include <optional>
+#include <variant>
+
+using QueryError = std::variant<ArchiveError, StoreError>;
+QString describe(const QueryError& error);
+
+struct QueryResult {
+    LogEntryList entries;
+    std::optional<QueryError> error;
+    bool ok() const { return !error.has_value(); }
+};
+
+// What the query may be given besides its range: where stores come from, how
+// to see cancellation, and the wall clock (seconds). Defaults: the platform's
+// stores, never cancelled, the real clock.
+struct QueryContext {
+    const LogStoreProvider* provider = nullptr;
+    std::function<bool()> isCancelled;
+    std::function<double()> now;
+};
+
+inline constexpr int kEntryCap = 50000;
+inline constexpr double kQueryTimeout = 30.0;
+inline constexpr int kCheckInterval = 10000;
+inline constexpr int kInitialCapacity = 10000;
+
+// The store query: callable from any thread, touches no shared state. An
+// empty `archivePath` means the live system store.
+QueryResult queryEntries(double start, double end, const QString& archivePath, const QueryContext& context = {});
+
+// Current wall-clock time in seconds since 1970.
+double wallClockNow();

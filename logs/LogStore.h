@@ -1,0 +1,72 @@
+#pragma once
+
+// The log store layer: what the log query needs of a platform log store.
+// Implementations: the systemd journal (live store and journal-file archives)
+// and, for tests, stores held in memory.
+
+#include "logs/LogEntry.h"
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <variant>
+
+// Kinds of raw entries a store yields; only log messages become LogEntry.
+enum class RawEntryKind { logMessage, activity, signpost, boundary, other };
+
+// One raw entry as enumerated. For a log message, `entry` carries every field
+// except `id`, which the query assigns.
+struct RawEntry {
+    RawEntryKind kind = RawEntryKind::logMessage;
+    LogEntry entry;
+};
+
+// A failure of the platform store, passed on unchanged to the user.
+struct StoreError {
+    QString description;
+};
+
+// Both ends included.
+struct DateRange {
+    double start = 0;
+    double end = 0;
+    bool contains(double d) const { return d >= start && d <= end; }
+};
+
+// A lazy forward sequence of raw entries in ascending time order.
+class LogEnumerator {
+public:
+    virtual ~LogEnumerator() = default;
+    // Fills `out` with the next entry; false at the end or on a read error.
+    virtual bool next(RawEntry& out) = 0;
+    // After next() returned false: the read error that ended the sequence, if any.
+    virtual std::optional<StoreError> error() const { return std::nullopt; }
+};
+
+class LogStore {
+public:
+    virtual ~LogStore() = default;
+    // Entries from `position` onwards; restricted to `predicate` when given.
+    virtual std::variant<std::unique_ptr<LogEnumerator>, StoreError>
+    entries(double position, const std::optional<DateRange>& predicate) = 0;
+};
+
+using StoreOpenResult = std::variant<std::unique_ptr<LogStore>, StoreError>;
+
+// Opens stores. The query asks it for the live system store or for an archive.
+class LogStoreProvider {
+public:
+    virtual ~LogStoreProvider() = default;
+    virtual StoreOpenResult openSystemStore() const = 0;
+    virtual StoreOpenResult openArchive(const QString& path) const = 0;
+    // Whether the current user may read the path (file or folder).
+    virtual bool isReadable(const QString& path) const;
+};
+
+// The platform's stores: the machine's systemd journal, and archives that are
+// folders of journal files (or the other archive formats the application reads).
+const LogStoreProvider& platformLogStoreProvider();
+
+// The platform's distant past: 0001-01-01 00:00:00 UTC as seconds since 1970.
+inline constexpr double kDistantPast = -62135596800.0;

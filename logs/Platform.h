@@ -1,0 +1,39 @@
+#pragma once
+
+// Small platform layer shared by every subsystem: diagnostic log categories,
+// the per-user settings store, the application-support folder and atomic file
+// writes.
+
+#include <QByteArray>
+#include <QJsonDocument>
+#include <QLoggingCategory>
+#include <QSettings>
+#include <QString>
+
+#include <memory>
+
+// Platform-log categories: subsystem "com.corvistra.Vellacord", one per service.
+Q_DECLARE_LOGGING_CATEGORY(lcLogFetcher)
+Q_DECLARE_LOGGING_CATEGORY(lcCrashFetcher)
+Q_DECLARE_LOGGING_CATEGORY(lcProcessNames)
+
+namespace Platform {
+
+// The per-user settings store. One instance per process; created on first use.
+QSettings& settings();
+
+// Per-user application-support folder "Vellacord" (created when missing).
+QString appSupportDir();
+
+// The user's home folder and Desktop folder.
+QString homeDir();
+QString desktopDir();
+
+// Writes the whole file atomically (temporary file + rename). Returns false on
+// any failure; callers ignore failures, memory staying ahead of the file.
+bool writeFileAtomically(const QString& path, const QByteArray& data);
+
+// JSON with sorted keys (QJsonObject keeps keys sorted) and indentation.
+QByteArray prettyJson(const QJsonDocument& doc);
+
+}  // namespace Platform

@@ -1,0 +1,40 @@
+#include "tests/support/TestEnv.h"
+
+#include "logs/Platform.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+namespace TestEnv {
+
+QString useTemporaryHome()
+{
+    static QTemporaryDir dir;
+    static bool done = false;
+    if (!done) {
+        done = true;
+        const QString home = dir.path();
+        for (const char* sub : {"config", "data", "cache", "Desktop"})
+            QDir(home).mkpath(QString::fromLatin1(sub));
+        qputenv("HOME", home.toUtf8());
+        qputenv("XDG_CONFIG_HOME", (home + QStringLiteral("/config")).toUtf8());
+        qputenv("XDG_DATA_HOME", (home + QStringLiteral("/data")).toUtf8());
+        qputenv("XDG_CACHE_HOME", (home + QStringLiteral("/cache")).toUtf8());
+        qputenv("XDG_DESKTOP_DIR", (home + QStringLiteral("/Desktop")).toUtf8());
+    }
+    return dir.path();
+}
+
+void clearSettings()
+{
+    Platform::settings().clear();
+    Platform::settings().sync();
+}
+
+QString cliPath()
+{
+    const QByteArray p = qgetenv("VELLACORD_CLI");
+    return p.isEmpty() ? QStringLiteral("vellacord-cli") : QString::fromLocal8Bit(p);
+}
+
+}  // namespace TestEnv
