@@ -1,0 +1,152 @@
+#include "logs/LogQuery.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/MemoryLogStore.h"
+
+#include <QTest>
+
+class TestLogQuery : public QObject {
+    Q_OBJECT
+
+private slots:
+    void capKeepsOldestAndCountsRawEntries()
+    {
+        MemoryStoreProvider p;
+        // 60,000 log messages with a non-log entry after every fifth one.
+        for (int i = 0; i < 60000; ++i) {
+            p.store->raw.push_back(MemoryLogStore::log(1000 + i, 3, "proc", QString::number(i)));
+            if (i % 5 == 4)
+                p.store->raw.push_back(MemoryLogStore::nonLog(1000 + i + 0.5, RawEntryKind::signpost));
+        }
+        LogCapture log;
+        QueryContext ctx;
+        ctx.provider = &p;
+        const QueryResult r = queryEntries(kDistantPast, 1e9, QStringLiteral("/x.logarchive"), ctx);
+        QVERIFY(r.ok());
+        QCOMPARE(r.entries.size(), 50000);
+        QCOMPARE(r.entries.first().message, QStringLiteral("0"));
+        QCOMPARE(r.entries.last().message, QStringLiteral("49999"));
+        // The 50,000th message is preceded by 9,999 non-log entries.
+        QVERIFY2(log.contains("Hit 50,000 entry cap after scanning 59999 raw entries"), qPrintable(log.messages().join('\n')));
+        QVERIFY(log.anyStartsWith("Query complete: 50000 entries from 59999 scanned in "));
+        // Ids are fresh per record.
+        QVERIFY(r.entries[0].id != r.entries[1].id);
+        QVERIFY(!r.entries[0].id.isNull());
+    }
+
+    void predicateUnlessDistantPast()
+    {
+        MemoryStoreProvider p;
+        for (int i = 0; i < 10; ++i)
+            p.store->raw.push_back(MemoryLogStore::log(100 + i, 3, "p", QString::number(i)));
+        QueryContext ctx;
+        ctx.provider = &p;
+        // Both ends included.
+        QueryResult r = queryEntries(102, 105, QString(), ctx);
+        QCOMPARE(r.entries.size(), 4);
+        QCOMPARE(r.entries.first().date, 102.0);
+        QCOMPARE(r.entries.last().date, 105.0);
+        // Distant past: no predicate, so even entries after `end` are read.
+        r = queryEntries(kDistantPast, 101, QString(), ctx);
+        QCOMPARE(r.entries.size(), 10);
+    }
+
+    void timeoutSeenOnlyAtCheckInterval()
+    {
+        MemoryStoreProvider p;
+        for (int i = 0; i < 100000; ++i)
+            p.store->raw.push_back(i % 2 ? MemoryLogStore::log(i, 4, "p", "m") : MemoryLogStore::nonLog(i));
+        // A slow store: every yielded entry takes 1/1024 s of the clock (exact in binary).
+        double clock = 0;
+        p.store->onYield = [&clock](qsizetype n) { clock = double(n + 1) / 1024.0; };
+        LogCapture log;
+        QueryContext ctx;
+        ctx.provider = &p;
+        ctx.now = [&clock] { return clock; };
+        const QueryResult r = queryEntries(kDistantPast, 0, QString(), ctx);
+        QVERIFY(r.ok());  // a time-out is no error
+        // 30 s pass at entry 30,720 but the test happens at 40,000, before that entry is looked at:
+        // the log messages at odd positions below 39,999 are kept.
+        QCOMPARE(r.entries.size(), 19999);
+        QVERIFY2(log.contains("Query timeout after 39.1s — returning 19999 entries (scanned 40000)"),
+                 qPrintable(log.messages().join('\n')));
+        QVERIFY(log.contains("Query complete: 19999 entries from 40000 scanned in 39.1s"));
+    }
+
+    void cancellationReturnsAtOnceWithoutCompletion()
+    {
+        MemoryStoreProvider p;
+        for (int i = 0; i < 35000; ++i)
+            p.store->raw.push_back(MemoryLogStore::log(i, 4, "p", "m"));
+        LogCapture log;
+        int asked = 0;
+        QueryContext ctx;
+        ctx.provider = &p;
+        ctx.isCancelled = [&asked] { return ++asked >= 2; };
+        const QueryResult r = queryEntries(kDistantPast, 0, QString(), ctx);
+        QCOMPARE(asked, 2);
+        QCOMPARE(r.entries.size(), 19999);
+        QVERIFY(log.contains("Query cancelled after scanning 20000 entries"));
+        QVERIFY(!log.anyStartsWith("Query complete"));
+    }
+
+    void archiveErrors()
+    {
+        MemoryStoreProvider p;
+        QueryContext ctx;
+        ctx.provider = &p;
+        LogCapture log;
+        p.readable = false;
+        QueryResult r = queryEntries(kDistantPast, 0, QStringLiteral("/var/tmp/Admin Logs.logarchive"), ctx);
+        QVERIFY(!r.ok());
+        QCOMPARE(describe(*r.error),
+                 QStringLiteral("Cannot read archive \"Admin Logs.logarchive\". If it was created with sudo, run:\n"
+                                "sudo chmod -R a+r Admin Logs.logarchive"));
+        QVERIFY(log.contains("Archive not readable: /var/tmp/Admin Logs.logarchive"));
+        QCOMPARE(p.opens, 0);
+
+        p.readable = true;
+        p.openError = StoreError{"The archive is corrupt"};
+        r = queryEntries(kDistantPast, 0, QStringLiteral("/a/b.logarchive"), ctx);
+        QCOMPARE(describe(*r.error),
+                 QStringLiteral("Unable to read archive \"b.logarchive\". The archive may have permission issues.\n\n"
+                                "Try: sudo chmod -R a+r ~/Desktop/b.logarchive\n\nUnderlying error: The archive is corrupt"));
+        QVERIFY(log.contains("OSLogStore(url:) failed: The archive is corrupt — path: /a/b.logarchive"));
+        p.openError = StoreError{"file is incomplete"};
+        r = queryEntries(kDistantPast, 0, QStringLiteral("/a/b.logarchive"), ctx);
+        QVERIFY(describe(*r.error).startsWith("Unable to read archive"));
+        // The tests are case-sensitive.
+        p.openError = StoreError{"Corrupt or Incomplete"};
+        r = queryEntries(kDistantPast, 0, QStringLiteral("/a/b.logarchive"), ctx);
+        QCOMPARE(describe(*r.error), QStringLiteral("Failed to open archive \"b.logarchive\": Corrupt or Incomplete"));
+
+        // The live store's own errors pass unchanged.
+        r = queryEntries(0, 1, QString(), ctx);
+        QCOMPARE(describe(*r.error), QStringLiteral("Corrupt or Incomplete"));
+        p.openError.reset();
+        p.store->enumerateError = StoreError{"enumeration refused"};
+        r = queryEntries(0, 1, QString(), ctx);
+        QCOMPARE(describe(*r.error), QStringLiteral("enumeration refused"));
+    }
+
+    void readErrorPartWay()
+    {
+        MemoryStoreProvider p;
+        for (int i = 0; i < 10; ++i)
+            p.store->raw.push_back(MemoryLogStore::log(i, 4, "p", "m"));
+        QueryContext ctx;
+        ctx.provider = &p;
+        // Damage after some records: what was read is kept.
+        p.store->failAfter = 4;
+        QueryResult r = queryEntries(kDistantPast, 0, QStringLiteral("/x/a.logarchive"), ctx);
+        QVERIFY(r.ok());
+        QCOMPARE(r.entries.size(), 4);
+        // Damage before any record: a failure, not an empty success.
+        p.store->failAfter = 0;
+        r = queryEntries(kDistantPast, 0, QStringLiteral("/x/a.logarchive"), ctx);
+        QVERIFY(!r.ok());
+        QCOMPARE(describe(*r.error), QStringLiteral("Failed to open archive \"a.logarchive\": simulated read error"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLogQuery)
+#include "test_log_query.moc"

@@ -1,0 +1,107 @@
+#include "tests/support/MemoryLogStore.h"
+
+#include <algorithm>
+
+namespace {
+class MemoryEnumerator final : public LogEnumerator {
+public:
+    MemoryEnumerator(std::shared_ptr<const MemoryLogStore> keep, const MemoryLogStore* s, qsizetype from,
+                     std::optional<DateRange> predicate)
+        : m_keep(std::move(keep)), m_s(s), m_i(from), m_predicate(predicate) {}
+
+    bool next(RawEntry& out) override
+    {
+        while (m_i < qsizetype(m_s->raw.size())) {
+            if (m_s->failAfter >= 0 && m_yielded >= m_s->failAfter) {
+                m_error = StoreError{QStringLiteral("simulated read error")};
+                return false;
+            }
+            const RawEntry& r = m_s->raw[size_t(m_i++)];
+            if (m_predicate && !m_predicate->contains(r.entry.date))
+                continue;
+            if (m_s->onYield)
+                m_s->onYield(m_yielded);
+            ++m_yielded;
+            out = r;
+            return true;
+        }
+        return false;
+    }
+    std::optional<StoreError> error() const override { return m_error; }
+
+private:
+    std::shared_ptr<const MemoryLogStore> m_keep;
+    const MemoryLogStore* m_s;
+    qsizetype m_i;
+    qsizetype m_yielded = 0;
+    std::optional<DateRange> m_predicate;
+    std::optional<StoreError> m_error;
+};
+
+// A store handed out by the provider: shares the provider's entries.
+class SharedStore final : public LogStore {
+public:
+    explicit SharedStore(std::shared_ptr<MemoryLogStore> s) : m_s(std::move(s)) {}
+    std::variant<std::unique_ptr<LogEnumerator>, StoreError>
+    entries(double position, const std::optional<DateRange>& predicate) override
+    {
+        if (m_s->enumerateError)
+            return *m_s->enumerateError;
+        const auto it = std::lower_bound(m_s->raw.begin(), m_s->raw.end(), position,
+                                         [](const RawEntry& r, double d) { return r.entry.date < d; });
+        return std::unique_ptr<LogEnumerator>(
+            new MemoryEnumerator(m_s, m_s.get(), qsizetype(it - m_s->raw.begin()), predicate));
+    }
+
+private:
+    std::shared_ptr<MemoryLogStore> m_s;
+};
+}
+
+std::variant<std::unique_ptr<LogEnumerator>, StoreError>
+MemoryLogStore::entries(double position, const std::optional<DateRange>& predicate)
+{
+    if (enumerateError)
+        return *enumerateError;
+    const auto it = std::lower_bound(raw.begin(), raw.end(), position,
+                                     [](const RawEntry& r, double d) { return r.entry.date < d; });
+    return std::unique_ptr<LogEnumerator>(new MemoryEnumerator(nullptr, this, qsizetype(it - raw.begin()), predicate));
+}
+
+RawEntry MemoryLogStore::log(double date, int level, const QString& process, const QString& message,
+                             const QString& subsystem, const QString& sender)
+{
+    RawEntry r;
+    r.kind = RawEntryKind::logMessage;
+    r.entry.date = date;
+    r.entry.level = level;
+    r.entry.process = process;
+    r.entry.message = message;
+    r.entry.subsystem = subsystem;
+    r.entry.sender = sender;
+    return r;
+}
+
+RawEntry MemoryLogStore::nonLog(double date, RawEntryKind kind)
+{
+    RawEntry r;
+    r.kind = kind;
+    r.entry.date = date;
+    return r;
+}
+
+StoreOpenResult MemoryStoreProvider::openSystemStore() const
+{
+    ++opens;
+    if (openError)
+        return *openError;
+    return std::unique_ptr<LogStore>(new SharedStore(store));
+}
+
+StoreOpenResult MemoryStoreProvider::openArchive(const QString&) const
+{
+    ++opens;
+    if (openError)
+        return *openError;
+    return std::unique_ptr<LogStore>(new SharedStore(store));
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+// Log stores held in memory, for stores that are huge, slow or odd.
+
+#include "logs/LogStore.h"
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class MemoryLogStore final : public LogStore {
+public:
+    std::vector<RawEntry> raw;                 // in ascending time order
+    std::function<void(qsizetype)> onYield;    // called before each entry is yielded (e.g. to advance a clock)
+    std::optional<StoreError> enumerateError;  // entries() fails with it
+    qsizetype failAfter = -1;                  // the sequence ends with a read error after this many entries
+
+    std::variant<std::unique_ptr<LogEnumerator>, StoreError>
+    entries(double position, const std::optional<DateRange>& predicate) override;
+
+    // Convenience builders.
+    static RawEntry log(double date, int level, const QString& process, const QString& message,
+                        const QString& subsystem = {}, const QString& sender = {});
+    static RawEntry nonLog(double date, RawEntryKind kind = RawEntryKind::activity);
+};
+
+// Serves one shared memory store as the live store, and as any archive path
+// (or refuses archives with `openError`). `readable` decides readability.
+class MemoryStoreProvider final : public LogStoreProvider {
+public:
+    std::shared_ptr<MemoryLogStore> store = std::make_shared<MemoryLogStore>();
+    std::optional<StoreError> openError;
+    bool readable = true;
+    mutable int opens = 0;
+
+    StoreOpenResult openSystemStore() const override;
+    StoreOpenResult openArchive(const QString& path) const override;
+    bool isReadable(const QString&) const override { return readable; }
+};
