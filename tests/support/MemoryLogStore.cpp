@@ -90,18 +90,18 @@ RawEntry MemoryLogStore::nonLog(double date, RawEntryKind kind)
     return r;
 }
 
-StoreOpenResult MemoryStoreProvider::openSystemStore() const
+static StoreOpenResult snapshot(const MemoryStoreProvider& p)
 {
-    ++opens;
-    if (openError)
-        return *openError;
-    return std::unique_ptr<LogStore>(new SharedStore(store));
+    std::lock_guard guard(p.mutex);
+    ++p.opens;
+    if (p.openError)
+        return *p.openError;
+    // Huge stores used from one thread are shared rather than copied.
+    if (p.store->raw.size() > 20000)
+        return std::unique_ptr<LogStore>(new SharedStore(p.store));
+    return std::unique_ptr<LogStore>(new SharedStore(std::make_shared<MemoryLogStore>(*p.store)));
 }
 
-StoreOpenResult MemoryStoreProvider::openArchive(const QString&) const
-{
-    ++opens;
-    if (openError)
-        return *openError;
-    return std::unique_ptr<LogStore>(new SharedStore(store));
-}
+StoreOpenResult MemoryStoreProvider::openSystemStore() const { return snapshot(*this); }
+
+StoreOpenResult MemoryStoreProvider::openArchive(const QString&) const { return snapshot(*this); }

@@ -4,7 +4,9 @@
 
 #include "logs/LogStore.h"
 
+#include <atomic>
 #include <functional>
+#include <mutex>
 #include <memory>
 #include <vector>
 
@@ -24,14 +26,24 @@ public:
     static RawEntry nonLog(double date, RawEntryKind kind = RawEntryKind::activity);
 };
 
-// Serves one shared memory store as the live store, and as any archive path
-// (or refuses archives with `openError`). `readable` decides readability.
+// Serves one memory store as the live store, and as any archive path (or
+// refuses with `openError`). `readable` decides readability. Each open takes a
+// snapshot of the store under `mutex`, so a test may change the store through
+// `locked` while queries run on other threads.
 class MemoryStoreProvider final : public LogStoreProvider {
 public:
     std::shared_ptr<MemoryLogStore> store = std::make_shared<MemoryLogStore>();
     std::optional<StoreError> openError;
     bool readable = true;
-    mutable int opens = 0;
+    mutable std::atomic_int opens = 0;
+    mutable std::mutex mutex;
+
+    template <typename F>
+    void locked(F change)
+    {
+        std::lock_guard guard(mutex);
+        change();
+    }
 
     StoreOpenResult openSystemStore() const override;
     StoreOpenResult openArchive(const QString& path) const override;

@@ -34,7 +34,7 @@ void clearSettings()
 QString cliPath()
 {
     const QByteArray p = qgetenv("VELLACORD_CLI");
-    return p.isEmpty() ? QStringLiteral("vellacord-cli") : QString::fromLocal8Bit(p);
+    return p.isEmpty() ? QStringLiteral(VELLACORD_CLI_DEFAULT) : QString::fromLocal8Bit(p);
 }
 
 }  // namespace TestEnv

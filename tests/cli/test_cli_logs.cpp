@@ -1,0 +1,101 @@
+#include "tests/support/JournalFixture.h"
+#include "tests/support/TestEnv.h"
+
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+struct CliRun {
+    int code = -1;
+    QString out, err;
+};
+
+static CliRun cli(const QStringList& args)
+{
+    QProcess p;
+    p.start(TestEnv::cliPath(), args);
+    p.waitForFinished(60000);
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+class TestCliLogs : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QString m_archive;
+
+private slots:
+    void initTestCase()
+    {
+        TestEnv::useTemporaryHome();
+        QList<JournalFixture::Record> records{
+            JournalFixture::message(1767605400.5, "backupd", "backup failed", 3),
+            JournalFixture::message(1767605401.25, "kernel", "thermal event\twith tab", 6),
+        };
+        records[0].set("_PID", "77").set("SUBSYSTEM", "com.example.backup");
+        m_archive = JournalFixture::makeArchive(m_dir.path(), "Two.logarchive", records);
+    }
+
+    void rowsAndJson()
+    {
+        CliRun r = cli({"logs", "--archive", m_archive, "--level", "fault,error,notice,info,debug"});
+        if (r.code == 2)  // without filter flags every entry prints
+            r = cli({"logs", "--archive", m_archive});
+        QCOMPARE(r.code, 0);
+        const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        const QString local = QDateTime::fromMSecsSinceEpoch(1767605400500).toString("yyyy-MM-dd HH:mm:ss");
+        QCOMPARE(lines[0], local + "\tError\tbackupd\tbackup failed");
+        QVERIFY2(lines[1].endsWith("\tInfo\tkernel\tthermal event\twith tab"), qPrintable(lines[1]));
+
+        r = cli({"logs", "--archive", m_archive, "--format", "json", "--level", "fault,error,notice,info,debug"});
+        if (r.code == 2)
+            r = cli({"logs", "--archive", m_archive, "--format", "json"});
+        QCOMPARE(r.code, 0);
+        const QStringList json = r.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(json.size(), 2);
+        const QJsonObject o = QJsonDocument::fromJson(json[0].toUtf8()).object();
+        QCOMPARE(o["date"].toString(), QStringLiteral("2026-01-05T09:30:00.500Z"));
+        QCOMPARE(o["level"].toInt(), 4);
+        QCOMPARE(o["levelLabel"].toString(), QStringLiteral("Error"));
+        QCOMPARE(o["process"].toString(), QStringLiteral("backupd"));
+        QCOMPARE(o["processIdentifier"].toInt(), 77);
+        QCOMPARE(o["subsystem"].toString(), QStringLiteral("com.example.backup"));
+        for (const char* k : {"id", "message", "category", "threadIdentifier", "sender", "activityIdentifier"})
+            QVERIFY2(o.contains(k), k);
+    }
+
+    void failuresAndEmptyResults()
+    {
+        const QString notJournal = m_dir.path() + "/Empty.logarchive";
+        QDir().mkpath(notJournal);
+        CliRun r = cli({"logs", "--archive", notJournal});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err.trimmed(),
+                 QStringLiteral("Failed to read logs: Failed to open archive \"Empty.logarchive\": The folder holds no journal files."));
+        QVERIFY(r.out.isEmpty());
+
+        JournalFixture::Record meta;
+        meta.realtimeUsec = 1767605400000000;
+        meta.set("COREDUMP_PID", "1");
+        const QString noMessages = JournalFixture::makeArchive(m_dir.path(), "Meta.logarchive", {meta});
+        r = cli({"logs", "--archive", noMessages});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.err.trimmed(), QStringLiteral("No log entries found in this archive."));
+
+        // A range outside the archive is an empty result too.
+        r = cli({"logs", "--archive", m_archive, "--start", "2020-01-01T00:00:00Z", "--end", "2020-01-02T00:00:00Z"});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.isEmpty());
+
+        QCOMPARE(cli({"logs", "--last", "2h"}).code, 2);
+        QCOMPARE(cli({"logs", "--format", "xml"}).code, 2);
+        QCOMPARE(cli({"logs", "--start", "yesterday", "--end", "today"}).code, 2);
+        QCOMPARE(cli({"nonsense"}).code, 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliLogs)
+#include "test_cli_logs.moc"

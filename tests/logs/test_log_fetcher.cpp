@@ -1,0 +1,213 @@
+#include "logs/LogFetcher.h"
+#include "tests/support/MemoryLogStore.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+class TestLogFetcher : public QObject {
+    Q_OBJECT
+
+    static LogEntry entry(double date, const QString& process, const QString& message)
+    {
+        LogEntry e;
+        e.id = makeEntryId();
+        e.date = date;
+        e.process = process;
+        e.message = message;
+        return e;
+    }
+
+    static void waitLoaded(LogFetcher& f) { QTRY_VERIFY_WITH_TIMEOUT(!f.isLoading(), 10000); }
+
+private slots:
+    void fetchPublishesAndSupersedes()
+    {
+        MemoryStoreProvider p;
+        for (int i = 0; i < 100; ++i)
+            p.store->raw.push_back(MemoryLogStore::log(i, 4, "p", QString::number(i)));
+        LogFetcher f;
+        f.setStoreProvider(&p);
+        QSignalSpy loading(&f, &LogFetcher::isLoadingChanged);
+        f.fetch(0, 9);
+        QVERIFY(f.isLoading());
+        QVERIFY(f.entries().isEmpty());
+        f.fetch(50, 54);  // supersedes the first: only this one publishes
+        QVERIFY(f.isLoading());
+        waitLoaded(f);
+        QCOMPARE(f.entries().size(), 5);
+        QCOMPARE(f.entries().first().message, QStringLiteral("50"));
+        QCOMPARE(f.lastFetchStart(), std::optional(50.0));
+        QCOMPARE(loading.size(), 2);  // true once, false once
+        QVERIFY(!f.errorMessage());
+        // Nothing late arrives from the first fetch.
+        QTest::qWait(50);
+        QCOMPARE(f.entries().size(), 5);
+    }
+
+    void emptyAndFailureTexts()
+    {
+        MemoryStoreProvider p;
+        LogFetcher f;
+        f.setStoreProvider(&p);
+        f.fetch(0, 10);
+        waitLoaded(f);
+        QCOMPARE(*f.errorMessage(),
+                 QStringLiteral("No log entries found. If you expected system logs, grant Full Disk Access to Vellacord "
+                                "in System Settings → Privacy & Security → Full Disk Access."));
+        f.openArchive("/x/Empty.logarchive");
+        waitLoaded(f);
+        QCOMPARE(*f.errorMessage(), QStringLiteral("No log entries found in this archive."));
+        QVERIFY(f.isViewingArchive());
+
+        p.readable = false;
+        f.reloadArchive();
+        QVERIFY(!f.errorMessage());  // cleared at the start of the fetch
+        waitLoaded(f);
+        QCOMPARE(*f.errorMessage(),
+                 QStringLiteral("Failed to read logs: Cannot read archive \"Empty.logarchive\". If it was created with "
+                                "sudo, run:\nsudo chmod -R a+r Empty.logarchive"));
+        QVERIFY(f.entries().isEmpty());
+    }
+
+    void refreshRules()
+    {
+        MemoryStoreProvider p;
+        for (int i = 0; i < 10; ++i)
+            p.store->raw.push_back(MemoryLogStore::log(100 + i, 4, "p", QString::number(i)));
+        double clock = 200;
+        LogFetcher f;
+        f.setStoreProvider(&p);
+        f.setClock([&clock] { return clock; });
+        f.refresh();  // no earlier fetch: nothing
+        QVERIFY(!f.isLoading());
+        QCOMPARE(p.opens, 0);
+
+        f.fetch(105, 150);
+        waitLoaded(f);
+        f.refresh();  // extended to now
+        QCOMPARE(f.lastFetchEnd(), std::optional(200.0));
+        waitLoaded(f);
+        f.fetch(100, 500);  // end in the future: kept
+        waitLoaded(f);
+        f.refresh();
+        QCOMPARE(f.lastFetchEnd(), std::optional(500.0));
+        waitLoaded(f);
+
+        f.openArchive("/x/A.logarchive");
+        waitLoaded(f);
+        f.fetch(108, 109);  // an archive restricted to a range
+        waitLoaded(f);
+        QCOMPARE(f.entries().size(), 2);
+        f.refresh();  // with an archive: the whole archive again
+        QCOMPARE(f.lastFetchStart(), std::optional(kDistantPast));
+        waitLoaded(f);
+        QCOMPARE(f.entries().size(), 10);
+    }
+
+    void closeArchiveClearsAtOnceAndLoadsLastHour()
+    {
+        MemoryStoreProvider p;
+        p.store->raw.push_back(MemoryLogStore::log(5000, 4, "p", "recent"));
+        double clock = 6000;
+        LogFetcher f;
+        f.setStoreProvider(&p);
+        f.setClock([&clock] { return clock; });
+        f.openArchive("/x/A.logarchive");
+        waitLoaded(f);
+        QCOMPARE(f.entries().size(), 1);
+        f.startLiveTail();  // refused while an archive is open
+        QVERIFY(!f.isLiveTailing());
+        f.closeArchive();
+        QVERIFY(!f.isViewingArchive());
+        QVERIFY(f.entries().isEmpty());
+        QVERIFY(!f.errorMessage());
+        QCOMPARE(f.lastFetchStart(), std::optional(2400.0));
+        QCOMPARE(f.lastFetchEnd(), std::optional(6000.0));
+        waitLoaded(f);
+        QCOMPARE(f.entries().size(), 1);
+    }
+
+    void openArchiveStopsLiveTail()
+    {
+        MemoryStoreProvider p;
+        LogFetcher f;
+        f.setStoreProvider(&p);
+        f.setLiveTailInterval(10);
+        f.startLiveTail();
+        QVERIFY(f.isLiveTailing());
+        f.openArchive("/x/A.logarchive");
+        QVERIFY(!f.isLiveTailing());
+        waitLoaded(f);
+    }
+
+    void liveTailPollsAndMerges()
+    {
+        MemoryStoreProvider p;
+        p.store->raw.push_back(MemoryLogStore::log(938.5, 4, "p", "too old"));
+        p.store->raw.push_back(MemoryLogStore::log(939, 4, "p", "first"));
+        p.store->raw.push_back(MemoryLogStore::log(1000, 4, "p", "second"));
+        double clock = 1000;
+        LogFetcher f;
+        f.setStoreProvider(&p);
+        f.setClock([&clock] { return clock; });
+        f.setLiveTailInterval(20);
+        QSignalSpy changed(&f, &LogFetcher::entriesChanged);
+        f.startLiveTail();
+        // Empty list: the poll reads from now − 61 s to now.
+        QTRY_COMPARE(f.entries().size(), 2);
+        QCOMPARE(f.entries()[0].message, QStringLiteral("first"));
+        // Later polls re-read the last record (1 s overlap) but do not add it again.
+        QTest::qWait(100);
+        QCOMPARE(f.entries().size(), 2);
+        const int changes = changed.size();
+        p.locked([&] {
+            p.store->raw.push_back(MemoryLogStore::log(1001, 4, "p", "third"));
+            p.store->raw.push_back(MemoryLogStore::log(1001, 4, "p", "third"));  // equal records in one poll: both kept
+        });
+        clock = 1002;
+        QTRY_COMPARE(f.entries().size(), 4);
+        QCOMPARE(changed.size(), changes + 1);  // one change for the whole poll
+        f.stopLiveTail();
+        QVERIFY(!f.isLiveTailing());
+        QTest::qWait(60);  // let a poll that was running when tail stopped land
+        p.locked([&] { p.store->raw.push_back(MemoryLogStore::log(1002, 4, "p", "after stop")); });
+        QTest::qWait(100);
+        QCOMPARE(f.entries().size(), 4);
+
+        // A failing poll sets the error; the loop goes on.
+        p.locked([&] { p.openError = StoreError{"journal went away"}; });
+        f.startLiveTail();
+        QTRY_COMPARE(f.errorMessage().value_or(QString()), QStringLiteral("Live tail error: journal went away"));
+        p.locked([&] { p.openError.reset(); });
+        QTRY_COMPARE(f.entries().size(), 5);
+        QCOMPARE(*f.errorMessage(), QStringLiteral("Live tail error: journal went away"));  // not cleared
+        f.stopLiveTail();
+    }
+
+    void mergeWindowAndKey()
+    {
+        LogFetcher f;
+        LogEntryList initial;
+        for (int i = 0; i < 600; ++i)
+            initial.append(entry(1000 + i * 0.1, "p", QString("m%1").arg(i)));
+        f.mergeTailResult(initial);
+        QCOMPARE(f.entries().size(), 600);
+        // The last record again (new id): not added. A record further back than the last 500: added again.
+        f.mergeTailResult({entry(1000 + 599 * 0.1, "p", "m599"), entry(1000 + 50 * 0.1, "p", "m50"),
+                           entry(1000 + 100 * 0.1, "p", "m100")});
+        QCOMPARE(f.entries().size(), 601);
+        QCOMPARE(f.entries().last().message, QStringLiteral("m50"));
+        // Only the first 100 characters of the message count.
+        const QString base(100, QChar('x'));
+        f.mergeTailResult({entry(2000, "p", base + "A")});
+        f.mergeTailResult({entry(2000, "p", base + "B"), entry(2000, "q", base + "A")});
+        QCOMPARE(f.entries().size(), 603);
+        QCOMPARE(f.entries().last().process, QStringLiteral("q"));
+        // The date is written as the shortest text that reads back the same double.
+        QCOMPARE(LogFetcher::tailKey(entry(1767605400.123456, "a", "b")), QStringLiteral("1767605400.123456-a-b"));
+        QCOMPARE(LogFetcher::tailKey(entry(0.1, "a", "")), QStringLiteral("0.1-a-"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLogFetcher)
+#include "test_log_fetcher.moc"
