@@ -1,0 +1,174 @@
+#include "app/views/HelpView.h"
+
+#include "app/views/TextStyles.h"
+
+#include <QDir>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QScrollArea>
+#include <QStandardPaths>
+#include <QVBoxLayout>
+
+using TextStyles::Style;
+
+namespace {
+
+QString learnedNamesPath()
+{
+    QString p = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                + QStringLiteral("/Vellacord/learned_processes.json");
+    const QString home = QDir::homePath();
+    if (!home.isEmpty() && p.startsWith(home + QLatin1Char('/')))
+        p = QStringLiteral("~") + p.mid(home.size());
+    return p;
+}
+
+}  // namespace
+
+QList<HelpView::Section> HelpView::sections()
+{
+    return {
+        {QStringLiteral("What Vellacord Does"),
+         {QStringLiteral("Vellacord reads the system log and crash reports and shows them in one filterable, "
+                         "colour-coded list, with faults and errors first, full details for every entry, "
+                         "plain-language AI explanations and crash analysis.")}},
+        {QStringLiteral("Severity Levels"),
+         {QStringLiteral("Fault — a critical failure; always investigate."),
+          QStringLiteral("Error — something went wrong; worth a look when it repeats."),
+          QStringLiteral("Notice — a noteworthy but normal event."),
+          QStringLiteral("Info — routine information."),
+          QStringLiteral("Debug — detailed output meant for developers.")}},
+        {QStringLiteral("Severity Filters"),
+         {QStringLiteral("One toggle button per level in the filter bar shows or hides that level."),
+          QStringLiteral("By default only Fault and Error are shown."),
+          QStringLiteral("Filtering is instant; no new query is made.")}},
+        {QStringLiteral("Time Range"),
+         {QStringLiteral("1h (the default), 4h and 24h fetch the last hour, four hours or day."),
+          QStringLiteral("Custom lets you pick a start and an end, then Apply.")}},
+        {QStringLiteral("Search and Cascading Filters"),
+         {QStringLiteral("The search field matches the message, the process and the subsystem."),
+          QStringLiteral("The Process, Subsystem and Type dropdowns only offer values present in the filtered "
+                         "result."),
+          QStringLiteral("All filters are additive: an entry must pass every one of them.")}},
+        {QStringLiteral("Optional Columns"),
+         {QStringLiteral("View > Columns toggles PID, Thread, Sender, Subsystem and Category."),
+          QStringLiteral("Each shown column adds a filter field that matches part of the value, ignoring case."),
+          QStringLiteral("Column visibility and filter values are remembered between launches.")}},
+        {QStringLiteral("Filter to PID"),
+         {QStringLiteral("Right-click a row and choose \"Filter to PID <value>\": the PID column is shown and its "
+                         "filter is filled with that process identifier.")}},
+        {QStringLiteral("PID Tooltip"),
+         {QStringLiteral("Hovering a PID shows the translated process name, or the raw name when there is no "
+                         "translation.")}},
+        {QStringLiteral("Subsystem Filter"),
+         {QStringLiteral("The Subsystem dropdown narrows the list to one subsystem; it cascades with the other "
+                         "filters, adds to them and is sized to its value.")}},
+        {QStringLiteral("Column Sorting"),
+         {QStringLiteral("Click a column header to sort by it; click it again to reverse the order."),
+          QStringLiteral("The sorted column shows ↑ (ascending) or ↓ (descending)."),
+          QStringLiteral("The default is time ascending; your choice is remembered."),
+          QStringLiteral("Live tail keeps the time order.")}},
+        {QStringLiteral("Entry Detail Pane"),
+         {QStringLiteral("Click a row to open the full message, its metadata and actions below the list."),
+          QStringLiteral("Drag the divider to resize the pane; Escape or a second click closes it."),
+          QStringLiteral("Pop the pane out into a floating window, and pop it back in from there.")}},
+        {QStringLiteral("AI Log Explainer"),
+         {QStringLiteral("Setup: click the gear icon, choose Anthropic or OpenAI, paste your API key and click "
+                         "Done."),
+          QStringLiteral("Use: select an entry and click \"Explain this\" to learn what it means, whether it is "
+                         "concerning and what to do."),
+          QStringLiteral("Answers are cached; \"Investigated\" marks entries whose explanation is cached."),
+          QStringLiteral("Friendly process names found in answers are learned for later.")}},
+        {QStringLiteral("Proactive Log Analysis"),
+         {QStringLiteral("Click \"Analyze\" in the toolbar to send up to 100 recent entries of the filtered list."),
+          QStringLiteral("The AI returns the top 3 to 5 findings worth your attention."),
+          QStringLiteral("\"Jump to entry\" selects and highlights the entry a finding refers to.")}},
+        {QStringLiteral("Live Tail"),
+         {QStringLiteral("Tail polls the live log every 2 seconds and scrolls to the newest entries."),
+          QStringLiteral("Scrolling up pauses the scrolling; \"Jump to Bottom\" resumes it."),
+          QStringLiteral("New entries respect the current filters."),
+          QStringLiteral("Live tail is not available while an archive is open.")}},
+        {QStringLiteral("Search Web and Mac Support"),
+         {QStringLiteral("Search the web for an entry: the query combines \"macos\", the process and the "
+                         "subsystem and goes to the search engine address set in Settings."),
+          QStringLiteral("A second button opens Apple's Mac support page.")}},
+        {QStringLiteral("Crash Log Viewer"),
+         {QStringLiteral("Switch to \"Crashes\" in the toolbar to browse crash reports."),
+          QStringLiteral("Vellacord scans ~/Library/Logs/DiagnosticReports/ for .ips and .crash files."),
+          QStringLiteral("Columns: Date, App, Crash Type (a red badge) and File Name; archived reports are "
+                         "labelled \"(archived)\"."),
+          QStringLiteral("Click a report for its details and the faulting thread's stack trace."),
+          QStringLiteral("\"Explain this crash\" asks the AI; answers are cached by file name."),
+          QStringLiteral("\"Show Raw\" shows the whole report text.")}},
+        {QStringLiteral(".logarchive Support"),
+         {QStringLiteral("File > Open Log Archive (Ctrl+O) opens a saved .logarchive."),
+          QStringLiteral("File > Open Recent lists the last 5 archives."),
+          QStringLiteral("A banner names the open archive; Close Archive returns to the live log."),
+          QStringLiteral("Filters and sorting work as usual; live tail does not.")}},
+        {QStringLiteral("Collect System Logs"),
+         {QStringLiteral("Click Collect in the toolbar and confirm: the last hour of system logs is collected "
+                         "into a .logarchive on your Desktop and opened at once.")}},
+        {QStringLiteral("Theming"),
+         {QStringLiteral("View > Theme offers System, Light and Dark."),
+          QStringLiteral("System follows the desktop's appearance; Light and Dark force a bright or a dark look "
+                         "on every window."),
+          QStringLiteral("Your choice is remembered.")}},
+        {QStringLiteral("Process Name Translation"),
+         {QStringLiteral("About 50 built-in mappings turn raw process names into friendly names."),
+          QStringLiteral("Names learned from AI answers are stored in ") + learnedNamesPath()
+              + QStringLiteral("."),
+          QStringLiteral("Help > Reset Learned Process Names forgets them.")}},
+        {QStringLiteral("System-Wide Log Access"),
+         {QStringLiteral("On macOS: System Settings → Privacy & Security → Full Disk Access, add Vellacord, "
+                         "enable it and restart Vellacord."),
+          QStringLiteral("On Linux: add your user to the systemd-journal group, log in again and restart "
+                         "Vellacord."),
+          QStringLiteral("\"No log entries found\" or a lock icon means this access is needed.")}},
+    };
+}
+
+HelpView::HelpView(QWidget* parent)
+    : QWidget(parent)
+{
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("helpScroll"));
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    outer->addWidget(scroll);
+
+    auto* content = new QWidget;
+    auto* col = new QVBoxLayout(content);
+    col->setContentsMargins(24, 20, 24, 24);
+    col->setSpacing(16);
+
+    auto* title = TextStyles::label(QStringLiteral("Vellacord Help"), Style::title);
+    title->setObjectName(QStringLiteral("helpTitle"));
+    title->setFont(TextStyles::font(Style::title, false, QFont::Bold));
+    col->addWidget(title);
+
+    for (const Section& s : sections()) {
+        auto* box = new QVBoxLayout;
+        box->setSpacing(5);
+        auto* head = TextStyles::label(s.title, Style::headline);
+        head->setObjectName(QStringLiteral("helpSection"));
+        box->addWidget(head);
+        for (const QString& item : s.items) {
+            auto* row = new QHBoxLayout;
+            row->setSpacing(6);
+            auto* bullet = TextStyles::label(QStringLiteral("•"), Style::body);
+            bullet->setAlignment(Qt::AlignTop);
+            auto* text = TextStyles::label(item, Style::body, false, true);
+            text->setObjectName(QStringLiteral("helpItem"));
+            text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+            row->addWidget(bullet, 0, Qt::AlignTop);
+            row->addWidget(text, 1);
+            box->addLayout(row);
+        }
+        col->addLayout(box);
+    }
+    col->addStretch(1);
+    scroll->setWidget(content);
+}
