@@ -1,0 +1,60 @@
+#include "app/views/CollectConfirmSheet.h"
+
+#include "app/views/SymbolIcons.h"
+#include "app/views/TextStyles.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using TextStyles::Style;
+
+QString CollectConfirmSheet::message()
+{
+    return QStringLiteral("This will collect system logs from the past hour into a .logarchive file on your "
+                          "Desktop.\n\nYou will be prompted for your administrator password.");
+}
+
+CollectConfirmSheet::CollectConfirmSheet(QWidget* parent)
+    : QDialog(parent, Qt::Sheet | Qt::Dialog)
+{
+    setObjectName(QStringLiteral("collectConfirmSheet"));
+    setWindowTitle(QStringLiteral("Collect System Logs"));
+    setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+    setFixedWidth(380);
+
+    auto* col = new QVBoxLayout(this);
+    col->setContentsMargins(24, 24, 24, 24);
+    col->setSpacing(16);
+
+    auto* icon = new QLabel;
+    icon->setPixmap(SymbolIcons::pixmap(QStringLiteral("tray.and.arrow.down"), SymbolIcons::accent(), 28));
+    col->addWidget(icon, 0, Qt::AlignHCenter);
+
+    auto* title = TextStyles::label(QStringLiteral("Collect System Logs"), Style::headline);
+    title->setObjectName(QStringLiteral("collectTitle"));
+    col->addWidget(title, 0, Qt::AlignHCenter);
+
+    auto* text = TextStyles::label(message(), Style::body, true, true);
+    text->setObjectName(QStringLiteral("collectMessage"));
+    text->setAlignment(Qt::AlignHCenter);
+    text->setFixedWidth(300);
+    col->addWidget(text, 0, Qt::AlignHCenter);
+
+    auto* row = new QHBoxLayout;
+    row->setSpacing(12);
+    row->addStretch(1);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"));
+    cancel->setObjectName(QStringLiteral("collectCancel"));
+    cancel->setAutoDefault(false);
+    auto* collect = new QPushButton(QStringLiteral("Collect"));
+    collect->setObjectName(QStringLiteral("collectConfirm"));
+    collect->setDefault(true);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(collect, &QPushButton::clicked, this, &QDialog::accept);
+    row->addWidget(cancel);
+    row->addWidget(collect);
+    row->addStretch(1);
+    col->addLayout(row);
+}

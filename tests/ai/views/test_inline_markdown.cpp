@@ -1,0 +1,47 @@
+#include "ai/views/InlineMarkdown.h"
+
+#include <QtTest>
+
+class TestInlineMarkdown : public QObject {
+    Q_OBJECT
+    static QString body(const QString& md)
+    {
+        QString h = InlineMarkdown::toHtml(md);
+        const QString open = "<span style=\"white-space: pre-wrap;\">";
+        if (!h.startsWith(open) || !h.endsWith("</span>"))
+            return "<bad wrapper>" + h;
+        return h.mid(open.size(), h.size() - open.size() - 7);
+    }
+private slots:
+    void inlineElements()
+    {
+        QCOMPARE(body("a **bold** b"), QStringLiteral("a <b>bold</b> b"));
+        QCOMPARE(body("an *em* and _em_"), QStringLiteral("an <i>em</i> and <i>em</i>"));
+        QCOMPARE(body("run `rm -rf <x>` now"), QStringLiteral("run <code>rm -rf &lt;x&gt;</code> now"));
+        QCOMPARE(body("see [docs](https://example.org/a?b=1&c=2)"),
+                 QStringLiteral("see <a href=\"https://example.org/a?b=1&amp;c=2\">docs</a>"));
+        QCOMPARE(body("**bold with *em* inside**"), QStringLiteral("<b>bold with <i>em</i> inside</b>"));
+    }
+
+    void blocksStayPlainWithLineBreaks()
+    {
+        QCOMPARE(body("# Title\n- one\n- two"), QStringLiteral("# Title<br/>- one<br/>- two"));
+        QCOMPARE(body("a  b\n\nc"), QStringLiteral("a  b<br/><br/>c"));
+        QCOMPARE(body("* not emphasis"), QStringLiteral("* not emphasis"));
+    }
+
+    void unsafeOrUnmatchedShownLiterally()
+    {
+        QCOMPARE(body("<script>alert(1)</script>"), QStringLiteral("&lt;script&gt;alert(1)&lt;/script&gt;"));
+        QCOMPARE(body("[x](javascript:alert(1))"), QStringLiteral("[x](javascript:alert(1))"));
+        QCOMPARE(body("**open only"), QStringLiteral("**open only"));
+        QCOMPARE(body("a `tick"), QStringLiteral("a `tick"));
+        QCOMPARE(body("snake_case_name"), QStringLiteral("snake_case_name"));
+        QCOMPARE(body("2 * 3 * 4"), QStringLiteral("2 * 3 * 4"));
+        QCOMPARE(body("\\*literal\\*"), QStringLiteral("*literal*"));
+        QCOMPARE(body("\"q\" & 'a'"), QStringLiteral("&quot;q&quot; &amp; 'a'"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestInlineMarkdown)
+#include "test_inline_markdown.moc"
