@@ -1,0 +1,201 @@
+// The prompts, the user messages built from entries and crash reports, and the
+// parsers of the two answer conventions. Parsers take hostile text: they never
+// fail and never index outside what they were given.
+
+#include "ai/AIExplainer.h"
+
+#include "crashes/CrashReport.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+#include <QStringList>
+
+namespace AIExplainer {
+
+const QString explainPrompt = QStringLiteral(
+    "You are a macOS system expert helping a Windows administrator understand Mac system logs. "
+    "Explain this log entry in plain English. Tell them what it means, whether it's normal or a "
+    "genuine problem, and what action if any they should take. Be concise and direct. After your "
+    "explanation, on a new line, add a JSON block with any process name translations you can "
+    "identify from the log entry. Format: PROCESS_NAMES: {\"raw_identifier\": \"Plain English Name\"} "
+    "Only include entries you are confident about. If unsure, use: PROCESS_NAMES: {}");
+
+const QString crashPrompt = QStringLiteral(
+    "You are a macOS system expert helping a system administrator understand a crash report. "
+    "Explain what crashed, why it likely crashed, whether this is a known issue or something "
+    "unusual, and what the administrator should do about it. Be concise and direct.");
+
+const QString analysisPrompt = QString::fromUtf8(
+    "You are a macOS system expert helping a Windows administrator triage Mac system logs. You will "
+    "receive a batch of log entries. Identify the top 3 to 5 entries or patterns most worth a "
+    "sysadmin's attention. For each, explain briefly why it's concerning or notable. Respond in "
+    "this exact format — one item per block, separated by blank lines: ENTRY: [index number from "
+    "the list] TITLE: [short title, 5-8 words] CONCERN: [one sentence explaining why this matters] "
+    "Only flag genuinely notable items. If the logs look entirely normal, say so in one sentence "
+    "instead of forcing findings. Be concise and direct.");
+
+QString entryMessage(const LogEntry& entry)
+{
+    QStringList lines;
+    lines << QStringLiteral("Severity: ") + entry.levelLabel();
+    lines << QStringLiteral("Process: ") + entry.process;
+    if (!entry.subsystem.isEmpty())
+        lines << QStringLiteral("Subsystem: ") + entry.subsystem;
+    if (!entry.category.isEmpty())
+        lines << QStringLiteral("Category: ") + entry.category;
+    lines << QStringLiteral("Sender: ") + entry.sender;
+    lines << QStringLiteral("Message: ") + entry.message;
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString crashMessage(const CrashReport& report)
+{
+    QStringList lines;
+    lines << QStringLiteral("Crash Report for: ") + report.appName;
+    if (!report.appVersion.isEmpty())
+        lines << QStringLiteral("Version: ") + report.appVersion;
+    if (!report.exceptionType.isEmpty())
+        lines << QStringLiteral("Exception: ") + report.exceptionType;
+    if (!report.crashReason.isEmpty())
+        lines << QStringLiteral("Reason: ") + report.crashReason;
+    if (!report.osVersion.isEmpty())
+        lines << QStringLiteral("OS: ") + report.osVersion;
+    if (!report.stackTrace.isEmpty())
+        lines << QStringLiteral("Stack Trace:\n") + report.stackTrace;
+    return lines.join(QLatin1Char('\n'));
+}
+
+ProcessNamesAnswer parseProcessNames(const QString& answer)
+{
+    static const QString marker = QStringLiteral("PROCESS_NAMES:");
+    ProcessNamesAnswer result;
+    const qsizetype at = answer.indexOf(marker);
+    if (at < 0) {
+        result.text = answer.trimmed();
+        return result;
+    }
+    result.text = answer.left(at).trimmed();
+    const QString rest = answer.mid(at + marker.size()).trimmed();
+    const qsizetype open = rest.indexOf(QLatin1Char('{'));
+    const qsizetype close = rest.lastIndexOf(QLatin1Char('}'));
+    if (open < 0 || close < 0 || close < open)
+        return result;
+    QJsonParseError pe{};
+    const QJsonDocument doc = QJsonDocument::fromJson(rest.mid(open, close - open + 1).toUtf8(), &pe);
+    if (pe.error != QJsonParseError::NoError || !doc.isObject())
+        return result;
+    const QJsonObject object = doc.object();
+    QMap<QString, QString> names;
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (!it.value().isString())
+            return result;  // one value of another type discards the whole map
+        names.insert(it.key(), it.value().toString());
+    }
+    result.names = std::move(names);
+    return result;
+}
+
+LogEntryList analysisBatch(const LogEntryList& entries)
+{
+    return entries.size() > analysisBatchSize ? entries.mid(entries.size() - analysisBatchSize) : entries;
+}
+
+QString batchMessage(const LogEntryList& batch)
+{
+    QStringList lines;
+    lines.reserve(batch.size());
+    static const QString bar = QStringLiteral(" | ");
+    for (qsizetype i = 0; i < batch.size(); ++i) {
+        const LogEntry& e = batch.at(i);
+        lines << QLatin1Char('[') + QString::number(i) + QStringLiteral("] ") + e.levelLabel() + bar + e.process + bar
+                     + e.subsystem + bar + e.message;
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+namespace {
+
+bool isHorizontalSpace(QChar c) { return c == QLatin1Char('\t') || c.category() == QChar::Separator_Space; }
+
+// Leading and trailing spaces, tabs and other space separators; line breaks stay.
+QString trimHorizontal(const QString& s)
+{
+    qsizetype begin = 0, end = s.size();
+    while (begin < end && isHorizontalSpace(s.at(begin)))
+        ++begin;
+    while (end > begin && isHorizontalSpace(s.at(end - 1)))
+        --end;
+    return s.mid(begin, end - begin);
+}
+
+// Han ideographs that carry a numeric value (primary, accounting and other
+// numerals) although their general category is a letter.
+bool isHanNumeral(char32_t c)
+{
+    static const QSet<char32_t> numerals{
+        U'零', U'一', U'二', U'三', U'四', U'五', U'六', U'七', U'八', U'九', U'十', U'百', U'千', U'万', U'萬',
+        U'亿', U'億', U'兆', U'壹', U'弌', U'贰', U'貳', U'弐', U'弍', U'叁', U'參', U'弎', U'肆', U'伍', U'陆',
+        U'陸', U'柒', U'捌', U'玖', U'拾', U'佰', U'仟', U'廿', U'卅', U'卌', U'两', U'兩', U'皕', U'亖', U'䦉',
+        U'幺', U'什', U'陌', U'阡', U'貮', U'参', U'仨', U'俩', U'倆',
+    };
+    return numerals.contains(c);
+}
+
+// The ENTRY value: every numeric character kept, read as an unsigned decimal
+// that must be made of ASCII digits and fit a signed 64-bit integer.
+std::optional<qint64> entryIndex(const QString& value)
+{
+    QList<char32_t> kept;
+    for (char32_t c : value.toUcs4())
+        if (QChar::isNumber(c) || isHanNumeral(c))
+            kept << c;
+    if (kept.isEmpty())
+        return std::nullopt;
+    qint64 n = 0;
+    for (char32_t c : kept) {
+        if (c < U'0' || c > U'9')
+            return std::nullopt;
+        const int digit = int(c - U'0');
+        if (n > (std::numeric_limits<qint64>::max() - digit) / 10)
+            return std::nullopt;
+        n = n * 10 + digit;
+    }
+    return n;
+}
+
+}  // namespace
+
+AnalysisItemList parseAnalysis(const QString& answer, const LogEntryList& batch)
+{
+    static const QString entryTag = QStringLiteral("ENTRY:");
+    static const QString titleTag = QStringLiteral("TITLE:");
+    static const QString concernTag = QStringLiteral("CONCERN:");
+
+    AnalysisItemList items;
+    const QStringList blocks = answer.split(QStringLiteral("\n\n"));
+    for (const QString& block : blocks) {
+        std::optional<qint64> index;
+        QString title, concern;
+        for (const QString& raw : block.split(QLatin1Char('\n'))) {
+            QString line = trimHorizontal(raw);
+            if (line.startsWith(entryTag))
+                index = entryIndex(line.remove(entryTag));
+            else if (line.startsWith(titleTag))
+                title = trimHorizontal(line.remove(titleTag));
+            else if (line.startsWith(concernTag))
+                concern = trimHorizontal(line.remove(concernTag));
+        }
+        if (title.isEmpty() || concern.isEmpty())
+            continue;
+        AnalysisItem item{QUuid::createUuid(), title, concern, std::nullopt};
+        if (index && *index < batch.size())
+            item.entry = batch.at(qsizetype(*index));
+        items << item;
+    }
+    if (items.isEmpty() && !answer.trimmed().isEmpty())
+        items << AnalysisItem{QUuid::createUuid(), analysisSummaryTitle, answer, std::nullopt};
+    return items;
+}
+
+}  // namespace AIExplainer

@@ -1,0 +1,86 @@
+#pragma once
+
+// The AI client: one prompt (system prompt + one user message) in, one answer
+// out, from the provider chosen in AISettings. Stateless; every call is one
+// independent request, no streaming, no retry.
+//
+// All operations are called on the main thread and complete asynchronously:
+// the completion runs later on the main thread (never inside the call), unless
+// `context` is destroyed first, in which case it does not run at all.
+
+#include "ai/AISettings.h"
+#include "ai/AnalysisItem.h"
+#include "ai/ExplainerError.h"
+#include "logs/LogEntry.h"
+
+#include <QMap>
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+struct CrashReport;
+
+namespace AIExplainer {
+
+using TextCompletion = std::function<void(const AIResult<QString>&)>;
+using AnalysisCompletion = std::function<void(const AIResult<AnalysisItemList>&)>;
+
+// --- Provider client -------------------------------------------------------
+
+// Fails with noAPIKey (nothing sent) when the settings have no key; otherwise
+// reads provider and key once, now, and calls the provider.
+void send(const AISettings& settings, const QString& systemPrompt, const QString& userMessage, int maxTokens,
+          QObject* context, TextCompletion done);
+
+// One HTTP exchange each; the answer comes back unchanged (not trimmed).
+void callAnthropic(const QString& apiKey, const QString& userMessage, const QString& systemPrompt, int maxTokens,
+                   QObject* context, TextCompletion done);
+void callOpenAI(const QString& apiKey, const QString& userMessage, const QString& systemPrompt, int maxTokens,
+                QObject* context, TextCompletion done);
+
+// Endpoints: the providers' public hosts, or the scheme, host and port of
+// VELLACORD_ANTHROPIC_URL / VELLACORD_OPENAI_URL when set. Paths are fixed.
+QUrl anthropicEndpoint();
+QUrl openAIEndpoint();
+
+inline constexpr int defaultRequestTimeoutMs = 60000;
+// Tests shorten the time-out; everyone else keeps the default.
+void setRequestTimeoutMs(int ms);
+int requestTimeoutMs();
+
+// --- Entry and crash explanation -----------------------------------------
+
+extern const QString explainPrompt;
+extern const QString crashPrompt;
+inline constexpr int explanationMaxTokens = 1024;
+
+// The raw answer (not parsed).
+void explain(const LogEntry& entry, const AISettings& settings, QObject* context, TextCompletion done);
+void explainCrash(const QString& crashText, const AISettings& settings, QObject* context, TextCompletion done);
+
+QString entryMessage(const LogEntry& entry);
+QString crashMessage(const CrashReport& report);
+
+struct ProcessNamesAnswer {
+    QString text;                   // what to show and cache
+    QMap<QString, QString> names;   // raw identifier -> friendly name; may be empty
+};
+// Splits an entry explanation at its "PROCESS_NAMES:" block. Never fails.
+ProcessNamesAnswer parseProcessNames(const QString& answer);
+
+// --- Proactive analysis -----------------------------------------------------
+
+extern const QString analysisPrompt;
+inline constexpr int analysisBatchSize = 100;
+inline constexpr int analysisMaxTokens = 2048;
+inline const QString analysisSummaryTitle = QStringLiteral("Analysis Summary");
+
+// The last analysisBatchSize entries, in the given order.
+LogEntryList analysisBatch(const LogEntryList& entries);
+void analyze(const LogEntryList& entries, const AISettings& settings, QObject* context, AnalysisCompletion done);
+QString batchMessage(const LogEntryList& batch);
+AnalysisItemList parseAnalysis(const QString& answer, const LogEntryList& batch);
+
+}  // namespace AIExplainer

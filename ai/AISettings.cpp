@@ -1,0 +1,88 @@
+#include "ai/AISettings.h"
+
+#include "logs/Platform.h"
+
+namespace AIProviders {
+
+const QList<AIProvider>& allCases()
+{
+    static const QList<AIProvider> all{AIProvider::anthropic, AIProvider::openai};
+    return all;
+}
+
+QString rawValue(AIProvider p)
+{
+    return p == AIProvider::openai ? QStringLiteral("OpenAI") : QStringLiteral("Anthropic");
+}
+
+std::optional<AIProvider> fromRawValue(const QString& raw)
+{
+    for (AIProvider p : allCases())
+        if (rawValue(p) == raw)
+            return p;
+    return std::nullopt;
+}
+
+}  // namespace AIProviders
+
+QString AISettings::defaultSearchEngineURL() { return QStringLiteral("https://www.google.com/search?q="); }
+
+AISettings::AISettings(QObject* parent) : QObject(parent)
+{
+    QSettings& store = Platform::settings();
+    // Anything but the exact OpenAI raw value, known or not, means Anthropic;
+    // an unknown stored string stays in the store until the user picks a provider.
+    const QString provider = store.contains(providerKey) ? store.value(providerKey).toString()
+                                                          : AIProviders::rawValue(AIProvider::anthropic);
+    m_provider = provider == AIProviders::rawValue(AIProvider::openai) ? AIProvider::openai : AIProvider::anthropic;
+    m_apiKey = store.contains(apiKeyKey) ? store.value(apiKeyKey).toString() : QString();
+    m_searchEngineURL = store.contains(searchEngineURLKey) ? store.value(searchEngineURLKey).toString()
+                                                           : defaultSearchEngineURL();
+}
+
+AISettings::AISettings(AIProvider provider, const QString& apiKey, QObject* parent)
+    : QObject(parent), m_persistent(false), m_provider(provider), m_apiKey(apiKey),
+      m_searchEngineURL(defaultSearchEngineURL())
+{
+}
+
+void AISettings::write(const QString& key, const QString& value)
+{
+    if (m_persistent)
+        Platform::settings().setValue(key, value);
+}
+
+void AISettings::setProvider(AIProvider provider)
+{
+    write(providerKey, AIProviders::rawValue(provider));
+    if (provider == m_provider)
+        return;
+    m_provider = provider;
+    emit providerChanged();
+}
+
+void AISettings::setAPIKey(const QString& key)
+{
+    write(apiKeyKey, key);
+    if (key == m_apiKey)
+        return;
+    m_apiKey = key;
+    emit apiKeyChanged();
+}
+
+void AISettings::setSearchEngineURL(const QString& url)
+{
+    write(searchEngineURLKey, url);
+    if (url == m_searchEngineURL)
+        return;
+    m_searchEngineURL = url;
+    emit searchEngineURLChanged();
+}
+
+bool AISettings::hasAPIKey() const
+{
+    for (QChar c : m_apiKey)
+        if (c != QLatin1Char(' ') && c != QLatin1Char('\t'))
+            return true;
+    return false;
+}

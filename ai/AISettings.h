@@ -1,0 +1,63 @@
+#pragma once
+
+// The user's AI choices (provider, API key) and the web search address,
+// persisted in the per-user settings store.
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+enum class AIProvider { anthropic, openai };
+
+namespace AIProviders {
+const QList<AIProvider>& allCases();               // anthropic, openai
+QString rawValue(AIProvider p);                     // also the display name
+std::optional<AIProvider> fromRawValue(const QString& raw);  // exact, case-sensitive
+}
+
+class AISettings : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(AIProvider provider READ provider WRITE setProvider NOTIFY providerChanged)
+    Q_PROPERTY(QString apiKey READ apiKey WRITE setAPIKey NOTIFY apiKeyChanged)
+    Q_PROPERTY(QString searchEngineURL READ searchEngineURL WRITE setSearchEngineURL NOTIFY searchEngineURLChanged)
+
+public:
+    static inline const QString providerKey = QStringLiteral("aiProvider");
+    static inline const QString apiKeyKey = QStringLiteral("aiAPIKey");
+    static inline const QString searchEngineURLKey = QStringLiteral("searchEngineURL");
+    static QString defaultSearchEngineURL();
+
+    // Reads the three values from the settings store; writes nothing.
+    explicit AISettings(QObject* parent = nullptr);
+    // Detached settings for one-off use (the command line's overrides): not
+    // read from and never written to the store.
+    AISettings(AIProvider provider, const QString& apiKey, QObject* parent = nullptr);
+
+    AIProvider provider() const { return m_provider; }
+    QString apiKey() const { return m_apiKey; }
+    QString searchEngineURL() const { return m_searchEngineURL; }
+
+    // Each assignment writes the store at once, even when the value is unchanged;
+    // observers hear only of real changes.
+    void setProvider(AIProvider provider);
+    void setAPIKey(const QString& key);
+    void setSearchEngineURL(const QString& url);
+
+    // The key is not blank once spaces and tabs are removed at both ends.
+    bool hasAPIKey() const;
+
+signals:
+    void providerChanged();
+    void apiKeyChanged();
+    void searchEngineURLChanged();
+
+private:
+    void write(const QString& key, const QString& value);
+
+    bool m_persistent = true;
+    AIProvider m_provider = AIProvider::anthropic;
+    QString m_apiKey;
+    QString m_searchEngineURL;
+};

@@ -1,0 +1,80 @@
+#pragma once
+
+// Disk caches of successful AI explanations: entry explanations by content
+// key in explanations.json, crash explanations one file per report. Main
+// thread only; no operation reports an error.
+
+#include "logs/LogEntry.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+
+#include <optional>
+
+struct CrashReport;
+
+struct CachedExplanation {
+    QString explanation;
+    QDateTime timestamp;  // UTC, whole seconds
+};
+
+class ExplanationCache {
+public:
+    static constexpr int maxEntries = 1000;
+
+    // The process-wide instance in Platform::appSupportDir(), created at first use.
+    static ExplanationCache& shared();
+    // Drops the shared instance so that the next shared() reads the folder anew
+    // (tests point the application-support folder elsewhere between cases).
+    static void resetShared();
+
+    // Reads `folder`/explanations.json; a missing or malformed file gives an
+    // empty cache and stays until the next store() rewrites it.
+    explicit ExplanationCache(const QString& folder);
+
+    // SHA-256 of process, subsystem and message joined by line feeds, as 64
+    // lowercase hexadecimal digits.
+    static QString cacheKey(const LogEntry& entry);
+
+    bool isCached(const LogEntry& entry) const { return m_cache.contains(cacheKey(entry)); }
+    std::optional<QString> explanationForKey(const QString& key) const;
+    // Inserts or replaces the record with the current time, evicts the oldest
+    // beyond maxEntries and rewrites the file atomically.
+    void store(const QString& key, const QString& explanation);
+
+    int count() const { return int(m_cache.size()); }
+    QString fileURL() const { return m_fileURL; }
+
+private:
+    struct Record {
+        CachedExplanation value;
+        quint64 sequence = 0;  // insertion order, to break timestamp ties
+    };
+    void load();
+    void save() const;
+
+    QHash<QString, Record> m_cache;
+    QString m_fileURL;
+    quint64 m_nextSequence = 0;
+};
+
+class CrashExplanationCache {
+public:
+    static CrashExplanationCache& shared();
+    static void resetShared();
+
+    // Uses `folder`/CrashExplanations, created when missing.
+    explicit CrashExplanationCache(const QString& folder);
+
+    // The report's file name with "/" replaced by "_", plus ".json" (the file
+    // holds the plain text despite the extension).
+    QString crashFileURL(const CrashReport& report) const;
+    std::optional<QString> load(const CrashReport& report) const;
+    void store(const CrashReport& report, const QString& text) const;
+
+    QString cacheDir() const { return m_cacheDir; }
+
+private:
+    QString m_cacheDir;
+};
