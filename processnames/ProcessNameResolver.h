@@ -1,0 +1,57 @@
+#pragma once
+
+// Translates raw process identifiers (as found in LogEntry::process) into
+// friendly names, from a shipped table and from names learned out of AI
+// answers. Main thread only; file reads happen once, at construction.
+
+#include <QMap>
+#include <QObject>
+#include <QString>
+
+class ProcessNameResolver : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QMap<QString, QString> learnedNames READ learnedNames NOTIFY learnedNamesChanged)
+
+public:
+    // Uses Platform::appSupportDir(): copies the shipped table there on first
+    // use, then reads both tables.
+    explicit ProcessNameResolver(QObject* parent = nullptr);
+
+    // Same, with an explicit folder and shipped resource path; used by tests.
+    // An empty resourcePath means "no shipped resource".
+    ProcessNameResolver(const QString& folder, const QString& resourcePath, QObject* parent = nullptr);
+
+    // Learned name, else shipped name, else raw itself. Exact, case-sensitive.
+    QString displayName(const QString& raw) const;
+    // True when either table has raw.
+    bool hasTranslation(const QString& raw) const;
+
+    // Adds pairs whose raw identifier neither table has; saves when any was added.
+    void learn(const QMap<QString, QString>& names);
+
+    // Empties the learned table in memory and deletes learned_processes.json
+    // (the Help menu's "Reset Learned Process Names").
+    void resetLearned();
+
+    const QMap<QString, QString>& bundledNames() const { return m_bundledNames; }
+    const QMap<QString, QString>& learnedNames() const { return m_learnedNames; }
+    QString bundledFileURL() const { return m_bundledFile; }
+    QString learnedFileURL() const { return m_learnedFile; }
+
+    // Path of the shipped resource inside the application.
+    static QString shippedResourcePath();
+
+signals:
+    void learnedNamesChanged();
+
+private:
+    void init(const QString& folder, const QString& resourcePath);
+    void prepareFiles(const QString& folder, const QString& resourcePath);
+    void saveLearned();
+    static QMap<QString, QString> readTable(const QString& path);
+
+    QMap<QString, QString> m_bundledNames;
+    QMap<QString, QString> m_learnedNames;
+    QString m_bundledFile;
+    QString m_learnedFile;
+};
