@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+
+// One crash report file as read by CrashLogFetcher. A plain value: identity
+// is `id` alone, made fresh at parse time, so a rescan yields new ids.
+struct CrashReport {
+    QUuid id;
+    QString fileName;   // last path component, extension included
+    QString filePath;   // full path of the file
+    QDateTime date;     // crash time (UTC); the file's modification time when the report has none
+    QString appName;
+    QString appVersion;
+    QString crashReason;
+    QString exceptionType;
+    std::optional<qint64> faultingThread;  // as the report states it; absent when it has none
+    QString osVersion;
+    QString deviceModel;
+    QString stackTrace;  // faulting thread of a structured report; empty for text reports
+    QString rawContent;  // the whole file as text
+    bool isRetired = false;
+
+    // Badge text: the exception type, else a label derived from the reason.
+    QString crashTypeLabel() const;
+
+    // Stand-in date when a file's modification time cannot be read.
+    static QDateTime distantPast();
+};
+
+using CrashReportList = QList<CrashReport>;
