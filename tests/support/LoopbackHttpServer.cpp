@@ -1,0 +1,304 @@
+#include "tests/support/LoopbackHttpServer.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QHostAddress>
+#include <QMutexLocker>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+
+struct LoopbackHttpServer::Connection {
+    QTcpSocket* socket = nullptr;
+    QByteArray buffer;
+    bool done = false;  // one request per connection: every answer closes it
+};
+
+namespace {
+
+QByteArray reasonPhrase(int status)
+{
+    switch (status) {
+    case 200: return "OK";
+    case 201: return "Created";
+    case 204: return "No Content";
+    case 301: return "Moved Permanently";
+    case 302: return "Found";
+    case 400: return "Bad Request";
+    case 401: return "Unauthorized";
+    case 403: return "Forbidden";
+    case 404: return "Not Found";
+    case 429: return "Too Many Requests";
+    case 500: return "Internal Server Error";
+    case 502: return "Bad Gateway";
+    case 503: return "Service Unavailable";
+    default: return "Status";
+    }
+}
+
+bool hasHeaderIn(const LoopbackHttpServer::Headers& headers, const QByteArray& name)
+{
+    for (const auto& h : headers)
+        if (h.first.compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+// Decodes a chunked body; false while it is still incomplete.
+bool dechunk(const QByteArray& data, QByteArray* body)
+{
+    qsizetype pos = 0;
+    body->clear();
+    for (;;) {
+        const qsizetype eol = data.indexOf("\r\n", pos);
+        if (eol < 0)
+            return false;
+        bool ok = false;
+        const qint64 size = data.mid(pos, eol - pos).split(';').first().trimmed().toLongLong(&ok, 16);
+        if (!ok)
+            return false;
+        pos = eol + 2;
+        if (size == 0)
+            return data.indexOf("\r\n", pos) >= 0;
+        if (data.size() < pos + size + 2)
+            return false;
+        body->append(data.mid(pos, size));
+        pos += size + 2;
+    }
+}
+
+}  // namespace
+
+QByteArray LoopbackHttpServer::Request::header(const QByteArray& name) const
+{
+    for (const auto& h : headers)
+        if (h.first.compare(name, Qt::CaseInsensitive) == 0)
+            return h.second;
+    return {};
+}
+
+bool LoopbackHttpServer::Request::hasHeader(const QByteArray& name) const { return hasHeaderIn(headers, name); }
+
+QList<QByteArray> LoopbackHttpServer::Request::headerNames() const
+{
+    QList<QByteArray> names;
+    for (const auto& h : headers)
+        names << h.first;
+    return names;
+}
+
+LoopbackHttpServer::Response LoopbackHttpServer::Response::json(int status, const QByteArray& body)
+{
+    return withBody(status, "application/json", body);
+}
+
+LoopbackHttpServer::Response LoopbackHttpServer::Response::withBody(int status, const QByteArray& contentType,
+                                                                    const QByteArray& body)
+{
+    Response r;
+    r.status = status;
+    if (!contentType.isEmpty())
+        r.headers.append({"Content-Type", contentType});
+    r.body = body;
+    return r;
+}
+
+LoopbackHttpServer::Response LoopbackHttpServer::Response::rawBytes(const QByteArray& bytes)
+{
+    Response r;
+    r.action = Action::raw;
+    r.body = bytes;
+    return r;
+}
+
+LoopbackHttpServer::Response LoopbackHttpServer::Response::dropConnection()
+{
+    Response r;
+    r.action = Action::drop;
+    return r;
+}
+
+LoopbackHttpServer::Response LoopbackHttpServer::Response::truncatedBody(int status, const QByteArray& partialBody,
+                                                                         qint64 declaredLength)
+{
+    Response r = json(status, partialBody);
+    r.action = Action::truncated;
+    r.declaredLength = declaredLength;
+    return r;
+}
+
+LoopbackHttpServer::Response LoopbackHttpServer::Response::noAnswer()
+{
+    Response r;
+    r.action = Action::hang;
+    return r;
+}
+
+LoopbackHttpServer::LoopbackHttpServer()
+{
+    m_fallback = Response::withBody(500, "text/plain", "no scripted response");
+    m_thread = new QThread;
+    m_thread->setObjectName(QStringLiteral("LoopbackHttpServer"));
+    m_context = new QObject;
+    m_context->moveToThread(m_thread);
+    // The documented way to free objects of a thread: deferred deletion at finish.
+    QObject::connect(m_thread, &QThread::finished, m_context, &QObject::deleteLater);
+    m_thread->start();
+}
+
+LoopbackHttpServer::~LoopbackHttpServer()
+{
+    m_thread->quit();
+    m_thread->wait();
+    delete m_thread;
+}
+
+bool LoopbackHttpServer::start()
+{
+    bool ok = false;
+    QMetaObject::invokeMethod(
+        m_context,
+        [this, &ok] {
+            m_server = new QTcpServer(m_context);
+            QObject::connect(m_server, &QTcpServer::newConnection, m_context, [this] { onNewConnection(); });
+            ok = m_server->listen(QHostAddress::LocalHost, 0);
+            m_port = ok ? m_server->serverPort() : 0;
+        },
+        Qt::BlockingQueuedConnection);
+    return ok;
+}
+
+QString LoopbackHttpServer::baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
+
+void LoopbackHttpServer::enqueue(const Response& response)
+{
+    QMutexLocker lock(&m_mutex);
+    m_queue.append(response);
+}
+
+void LoopbackHttpServer::setFallback(const Response& response)
+{
+    QMutexLocker lock(&m_mutex);
+    m_fallback = response;
+}
+
+QList<LoopbackHttpServer::Request> LoopbackHttpServer::requests() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_requests;
+}
+
+int LoopbackHttpServer::requestCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return int(m_requests.size());
+}
+
+void LoopbackHttpServer::clearRequests()
+{
+    QMutexLocker lock(&m_mutex);
+    m_requests.clear();
+}
+
+bool LoopbackHttpServer::waitForRequests(int count, int timeoutMs) const
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (requestCount() < count) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+LoopbackHttpServer::Response LoopbackHttpServer::nextResponse()
+{
+    QMutexLocker lock(&m_mutex);
+    return m_queue.isEmpty() ? m_fallback : m_queue.takeFirst();
+}
+
+void LoopbackHttpServer::onNewConnection()
+{
+    while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+        socket->setParent(m_context);
+        auto* c = new Connection{socket, {}, false};
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, c] { onReadable(c); });
+        QObject::connect(socket, &QTcpSocket::disconnected, socket, [socket] { socket->deleteLater(); });
+        QObject::connect(socket, &QObject::destroyed, [c] { delete c; });
+    }
+}
+
+void LoopbackHttpServer::onReadable(Connection* c)
+{
+    c->buffer.append(c->socket->readAll());
+    if (c->done)
+        return;
+    const qsizetype headerEnd = c->buffer.indexOf("\r\n\r\n");
+    if (headerEnd < 0)
+        return;
+    Request request;
+    const QList<QByteArray> lines = c->buffer.left(headerEnd).split('\n');
+    const QList<QByteArray> requestLine = lines.first().trimmed().split(' ');
+    request.method = requestLine.value(0);
+    request.target = requestLine.value(1);
+    request.version = requestLine.value(2);
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray line = lines[i].endsWith('\r') ? lines[i].chopped(1) : lines[i];
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0)
+            request.headers.append({line.left(colon), line.mid(colon + 1).trimmed()});
+    }
+    const QByteArray rest = c->buffer.mid(headerEnd + 4);
+    if (request.header("Transfer-Encoding").toLower().contains("chunked")) {
+        if (!dechunk(rest, &request.body))
+            return;
+    } else {
+        const qint64 length = request.header("Content-Length").toLongLong();
+        if (rest.size() < length)
+            return;
+        request.body = rest.left(length);
+    }
+    c->done = true;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_requests.append(request);
+    }
+    respond(c, request);
+}
+
+void LoopbackHttpServer::respond(Connection* c, const Request&)
+{
+    const Response r = nextResponse();
+    QTcpSocket* socket = c->socket;
+    auto headBytes = [&r](qint64 contentLength) {
+        QByteArray head = "HTTP/1.1 " + QByteArray::number(r.status) + ' '
+                          + (r.reason.isEmpty() ? reasonPhrase(r.status) : r.reason) + "\r\n";
+        for (const auto& h : r.headers)
+            head += h.first + ": " + h.second + "\r\n";
+        if (!hasHeaderIn(r.headers, "Content-Length"))
+            head += "Content-Length: " + QByteArray::number(contentLength) + "\r\n";
+        if (!hasHeaderIn(r.headers, "Connection"))
+            head += "Connection: close\r\n";
+        return head + "\r\n";
+    };
+    switch (r.action) {
+    case Response::Action::hang:
+        return;
+    case Response::Action::drop:
+        socket->abort();
+        socket->deleteLater();
+        return;
+    case Response::Action::raw:
+        socket->write(r.body);
+        break;
+    case Response::Action::truncated:
+        socket->write(headBytes(r.declaredLength) + r.body);
+        break;
+    case Response::Action::answer:
+        socket->write(headBytes(r.body.size()) + r.body);
+        break;
+    }
+    socket->flush();
+    socket->disconnectFromHost();
+}

@@ -1,0 +1,98 @@
+#pragma once
+
+// A small HTTP/1.1 server on 127.0.0.1 for tests. It runs in its own thread,
+// so it answers even while the test blocks (e.g. waiting for a child process).
+// It records every request exactly as received and answers each from a queue
+// of scripted responses (then from a fallback): a status, headers and a body,
+// raw bytes, a dropped connection, or no answer at all.
+
+#include <QByteArray>
+#include <QList>
+#include <QMutex>
+#include <QPair>
+#include <QString>
+
+#include <memory>
+
+class QObject;
+class QThread;
+class QTcpServer;
+
+class LoopbackHttpServer {
+public:
+    using Headers = QList<QPair<QByteArray, QByteArray>>;
+
+    struct Request {
+        QByteArray method;
+        QByteArray target;   // path and query as sent
+        QByteArray version;  // e.g. "HTTP/1.1"
+        Headers headers;     // names as sent, in order
+        QByteArray body;     // de-chunked when sent chunked
+
+        // First value of a header, compared without letter case; empty when absent.
+        QByteArray header(const QByteArray& name) const;
+        bool hasHeader(const QByteArray& name) const;
+        QList<QByteArray> headerNames() const;
+    };
+
+    struct Response {
+        enum class Action {
+            answer,     // status line, headers, body; then close
+            raw,        // write `body` bytes as they are; then close
+            drop,       // close the connection without a byte
+            truncated,  // headers announcing `declaredLength` bytes, then part of the body, then close
+            hang,       // never answer; keep the connection open
+        };
+        Action action = Action::answer;
+        int status = 200;
+        QByteArray reason;  // default: the usual phrase of `status`
+        Headers headers;    // Content-Length and Connection are added unless given
+        QByteArray body;
+        qint64 declaredLength = 0;
+
+        static Response json(int status, const QByteArray& body);
+        static Response withBody(int status, const QByteArray& contentType, const QByteArray& body);
+        static Response rawBytes(const QByteArray& bytes);
+        static Response dropConnection();
+        static Response truncatedBody(int status, const QByteArray& partialBody, qint64 declaredLength);
+        static Response noAnswer();
+    };
+
+    LoopbackHttpServer();
+    ~LoopbackHttpServer();
+    LoopbackHttpServer(const LoopbackHttpServer&) = delete;
+    LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
+
+    // Listens on 127.0.0.1 at a free port. False when that fails.
+    bool start();
+    quint16 port() const { return m_port; }
+    // "http://127.0.0.1:PORT"
+    QString baseUrl() const;
+
+    void enqueue(const Response& response);
+    // Answer once the queue is empty (default: 500 with a short text body).
+    void setFallback(const Response& response);
+
+    QList<Request> requests() const;
+    int requestCount() const;
+    void clearRequests();
+    // Waits (processing the caller's events meanwhile) until `count` requests arrived.
+    bool waitForRequests(int count, int timeoutMs = 10000) const;
+
+private:
+    struct Connection;
+    void onNewConnection();
+    void onReadable(Connection* c);
+    void respond(Connection* c, const Request& request);
+    Response nextResponse();
+
+    QThread* m_thread = nullptr;
+    QObject* m_context = nullptr;  // lives in m_thread; parent of the server and the sockets
+    QTcpServer* m_server = nullptr;
+    quint16 m_port = 0;
+
+    mutable QMutex m_mutex;
+    QList<Request> m_requests;
+    QList<Response> m_queue;
+    Response m_fallback;
+};
