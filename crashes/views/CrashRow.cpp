@@ -1,0 +1,144 @@
+#include "crashes/views/CrashRow.h"
+
+#include "app/views/TextStyles.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QTimeZone>
+
+using TextStyles::Style;
+
+void CrashListModel::setReports(const CrashReportList& reports)
+{
+    beginResetModel();
+    m_reports = reports;
+    endResetModel();
+}
+
+const CrashReport* CrashListModel::reportAt(int row) const
+{
+    return row >= 0 && row < m_reports.size() ? &m_reports.at(row) : nullptr;
+}
+
+int CrashListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_reports.size());
+}
+
+QVariant CrashListModel::data(const QModelIndex& index, int role) const
+{
+    const CrashReport* r = reportAt(index.row());
+    if (!r)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole: return r->appName;
+    case Qt::ToolTipRole: return r->filePath;
+    case ReportIndexRole: return index.row();
+    default: return {};
+    }
+}
+
+CrashRow::CrashRow(QObject* parent)
+    : QStyledItemDelegate(parent)
+{
+}
+
+QString CrashRow::dateString(const QDateTime& date)
+{
+    // One formatting rule for every row; QDateTime formatting is stateless.
+    return date.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+bool CrashRow::isDark(const QPalette& palette)
+{
+    return palette.color(QPalette::Window).lightness() < 128;
+}
+
+QColor CrashRow::selectionColor(const QPalette& palette, bool darkScheme)
+{
+    QColor c = palette.color(QPalette::Highlight);
+    c.setAlphaF(darkScheme ? 0.25 : 0.15);
+    return c;
+}
+
+void CrashRow::paintRow(QPainter* p, const QRect& rect, const CrashReport& report, bool isSelected,
+                        const QString& dateString, bool darkScheme, const QPalette& palette)
+{
+    p->save();
+    if (isSelected)
+        p->fillRect(rect, selectionColor(palette, darkScheme));
+
+    const QFont body = TextStyles::font(Style::body, true);
+    const QFont small = TextStyles::font(Style::caption2);
+    const QFont badgeFont = TextStyles::font(Style::caption, true, QFont::Bold);
+    const QColor text = palette.color(QPalette::WindowText);
+    QColor secondary = text;
+    secondary.setAlphaF(0.58);
+
+    const QRect inner = rect.adjusted(sideInset, 2, -sideInset, -2);
+    int x = inner.left();
+
+    // Date.
+    p->setFont(body);
+    p->setPen(text);
+    const QFontMetrics fm(body);
+    QRect cell(x, inner.top(), dateWidth, inner.height());
+    p->drawText(cell, Qt::AlignLeft | Qt::AlignVCenter, fm.elidedText(dateString, Qt::ElideRight, cell.width()));
+    x += dateWidth;
+
+    // App name, then "(archived)".
+    cell = QRect(x, inner.top(), appWidth, inner.height());
+    const QFontMetrics sm(small);
+    const QString archived = QStringLiteral("(archived)");
+    const int archivedWidth = report.isRetired ? sm.horizontalAdvance(archived) + 4 : 0;
+    const QString app = fm.elidedText(report.appName, Qt::ElideRight, qMax(0, cell.width() - archivedWidth - 4));
+    p->drawText(cell, Qt::AlignLeft | Qt::AlignVCenter, app);
+    if (report.isRetired) {
+        const int ax = cell.left() + fm.horizontalAdvance(app) + 4;
+        p->setFont(small);
+        p->setPen(secondary);
+        p->drawText(QRect(ax, cell.top(), cell.right() - ax, cell.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                    archived);
+    }
+    x += appWidth;
+
+    // Badge.
+    cell = QRect(x, inner.top(), typeWidth, inner.height());
+    const QFontMetrics bm(badgeFont);
+    const QString label = bm.elidedText(report.crashTypeLabel(), Qt::ElideRight, typeWidth - 16);
+    const int bw = bm.horizontalAdvance(label) + 12;
+    const int bh = bm.height() + 4;
+    const QRectF badge(cell.left(), cell.center().y() - bh / 2.0 + 0.5, bw, bh);
+    p->setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(badge, 4, 4);
+    p->fillPath(path, badgeColor());
+    p->setFont(badgeFont);
+    p->setPen(Qt::white);
+    p->drawText(badge, Qt::AlignCenter, label);
+    x += typeWidth;
+
+    // File name.
+    p->setFont(body);
+    p->setPen(secondary);
+    cell = QRect(x, inner.top(), qMax(0, inner.right() - x), inner.height());
+    p->drawText(cell, Qt::AlignLeft | Qt::AlignVCenter, fm.elidedText(report.fileName, Qt::ElideRight, cell.width()));
+    p->restore();
+}
+
+void CrashRow::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const auto* model = qobject_cast<const CrashListModel*>(index.model());
+    const CrashReport* r = model ? model->reportAt(index.row()) : nullptr;
+    if (!r)
+        return;
+    const bool selected = m_selectedID && *m_selectedID == r->id;
+    paintRow(painter, option.rect, *r, selected, dateString(r->date), isDark(option.palette), option.palette);
+}
+
+QSize CrashRow::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const
+{
+    const QFontMetrics fm(TextStyles::font(Style::body, true));
+    const QFontMetrics bm(TextStyles::font(Style::caption, true, QFont::Bold));
+    return {sideInset * 2 + dateWidth + appWidth + typeWidth + 120, qMax(fm.height(), bm.height() + 4) + 6};
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "crashes/CrashReport.h"
+
+#include <QAbstractListModel>
+#include <QStyledItemDelegate>
+#include <QUuid>
+
+// The reports of the crash table, in the fetcher's order.
+class CrashListModel : public QAbstractListModel {
+    Q_OBJECT
+public:
+    enum Roles { ReportIndexRole = Qt::UserRole + 1 };
+
+    using QAbstractListModel::QAbstractListModel;
+
+    void setReports(const CrashReportList& reports);
+    const CrashReportList& reports() const { return m_reports; }
+    const CrashReport* reportAt(int row) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+private:
+    CrashReportList m_reports;
+};
+
+// One line of the crash table, drawn by the list's delegate: date, app name
+// (with "(archived)" for retired reports), the red crash-type badge and the
+// file name. The selected report is named by id, not by the list's own
+// selection, so that a click can toggle it off.
+class CrashRow : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    explicit CrashRow(QObject* parent = nullptr);
+
+    void setSelectedID(const std::optional<QUuid>& id) { m_selectedID = id; }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+    // Draws one row into `rect`.
+    static void paintRow(QPainter* p, const QRect& rect, const CrashReport& report, bool isSelected,
+                         const QString& dateString, bool darkScheme, const QPalette& palette);
+
+    // The list's date text, "yyyy-MM-dd HH:mm:ss" in the local time zone.
+    static QString dateString(const QDateTime& date);
+
+    // Column widths of the table (the file name takes the rest).
+    static constexpr int dateWidth = 160;
+    static constexpr int appWidth = 150;
+    static constexpr int typeWidth = 100;
+    static constexpr int sideInset = 12;
+
+    static QColor badgeColor() { return QColor(192, 57, 43); }
+    static QColor selectionColor(const QPalette& palette, bool darkScheme);
+    static bool isDark(const QPalette& palette);
+
+private:
+    std::optional<QUuid> m_selectedID;
+};

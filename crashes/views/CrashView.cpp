@@ -1,0 +1,211 @@
+#include "crashes/views/CrashView.h"
+
+#include "app/views/SymbolIcons.h"
+#include "app/views/TextStyles.h"
+#include "crashes/CrashLogFetcher.h"
+#include "crashes/views/CrashDetailPane.h"
+#include "crashes/views/CrashResizeHandle.h"
+#include "crashes/views/CrashRow.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListView>
+#include <QProgressBar>
+#include <QShowEvent>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+using TextStyles::Style;
+
+namespace {
+
+QWidget* headerRow()
+{
+    auto* header = new QWidget;
+    header->setObjectName(QStringLiteral("crashHeader"));
+    header->setAutoFillBackground(true);
+    header->setBackgroundRole(QPalette::Base);
+    auto* row = new QHBoxLayout(header);
+    row->setContentsMargins(CrashRow::sideInset, 4, CrashRow::sideInset, 4);
+    row->setSpacing(0);
+    const QFont f = TextStyles::font(Style::caption, true, QFont::Bold);
+    const std::pair<const char*, int> cols[] = {
+        {"Date", CrashRow::dateWidth}, {"App", CrashRow::appWidth}, {"Type", CrashRow::typeWidth}, {"File", 0}};
+    for (const auto& [title, width] : cols) {
+        auto* l = new QLabel(QString::fromLatin1(title));
+        l->setObjectName(QStringLiteral("crashHeaderTitle"));
+        l->setFont(f);
+        l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        if (width > 0)
+            l->setFixedWidth(width);
+        row->addWidget(l, width > 0 ? 0 : 1);
+    }
+    return header;
+}
+
+QFrame* divider()
+{
+    auto* line = new QFrame;
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    line->setFixedHeight(1);
+    line->setForegroundRole(QPalette::Mid);
+    return line;
+}
+
+}  // namespace
+
+CrashView::CrashView(AISettings* aiSettings, QWidget* parent)
+    : QWidget(parent)
+    , m_aiSettings(aiSettings)
+    , m_fetcher(new CrashLogFetcher(this))
+{
+    setObjectName(QStringLiteral("crashView"));
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    m_stack = new QStackedWidget;
+    outer->addWidget(m_stack);
+
+    // Empty state.
+    auto* empty = new QWidget;
+    empty->setObjectName(QStringLiteral("crashEmptyState"));
+    auto* ecol = new QVBoxLayout(empty);
+    ecol->setSpacing(8);
+    ecol->addStretch(1);
+    auto* check = new QLabel;
+    check->setPixmap(SymbolIcons::pixmap(QStringLiteral("checkmark.circle"), SymbolIcons::green(), 24));
+    ecol->addWidget(check, 0, Qt::AlignHCenter);
+    m_emptyText = TextStyles::label(QString(), Style::body, true, true);
+    m_emptyText->setObjectName(QStringLiteral("crashEmptyText"));
+    m_emptyText->setAlignment(Qt::AlignHCenter);
+    ecol->addWidget(m_emptyText, 0, Qt::AlignHCenter);
+    ecol->addStretch(1);
+    m_stack->addWidget(empty);
+
+    // Scanning.
+    auto* scanning = new QWidget;
+    scanning->setObjectName(QStringLiteral("crashScanning"));
+    auto* scol = new QVBoxLayout(scanning);
+    scol->setSpacing(8);
+    scol->addStretch(1);
+    auto* spinner = new QProgressBar;
+    spinner->setRange(0, 0);
+    spinner->setTextVisible(false);
+    spinner->setFixedWidth(160);
+    spinner->setMaximumHeight(8);
+    scol->addWidget(spinner, 0, Qt::AlignHCenter);
+    auto* scanText = TextStyles::label(QStringLiteral("Scanning crash reports…"), Style::body, true);
+    scanText->setObjectName(QStringLiteral("crashScanningText"));
+    scol->addWidget(scanText, 0, Qt::AlignHCenter);
+    scol->addStretch(1);
+    m_stack->addWidget(scanning);
+
+    // Table.
+    auto* table = new QWidget;
+    table->setObjectName(QStringLiteral("crashTable"));
+    auto* tcol = new QVBoxLayout(table);
+    tcol->setContentsMargins(0, 0, 0, 0);
+    tcol->setSpacing(0);
+    tcol->addWidget(headerRow());
+    tcol->addWidget(divider());
+    m_list = new QListView;
+    m_list->setObjectName(QStringLiteral("crashList"));
+    m_model = new CrashListModel(m_list);
+    m_delegate = new CrashRow(m_list);
+    m_list->setModel(m_model);
+    m_list->setItemDelegate(m_delegate);
+    m_list->setUniformItemSizes(true);
+    m_list->setSelectionMode(QAbstractItemView::NoSelection);
+    m_list->setFrameShape(QFrame::NoFrame);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list->viewport()->setAutoFillBackground(false);
+    m_list->setMouseTracking(true);
+    connect(m_list, &QListView::clicked, this, [this](const QModelIndex& idx) {
+        if (const CrashReport* r = m_model->reportAt(idx.row()))
+            toggleSelection(*r);
+    });
+    tcol->addWidget(m_list, 1);
+    m_handle = new CrashResizeHandle;
+    m_handle->setObjectName(QStringLiteral("crashResizeHandle"));
+    connect(m_handle, &CrashResizeHandle::dragMoved, this, &CrashView::dragHandle);
+    tcol->addWidget(m_handle);
+    m_pane = new CrashDetailPane(m_aiSettings);
+    tcol->addWidget(m_pane);
+    m_stack->addWidget(table);
+
+    connect(m_fetcher, &CrashLogFetcher::reportsChanged, this, [this] {
+        m_model->setReports(m_fetcher->reports());
+        refresh();
+    });
+    connect(m_fetcher, &CrashLogFetcher::isLoadingChanged, this, &CrashView::refresh);
+    connect(m_fetcher, &CrashLogFetcher::errorMessageChanged, this, &CrashView::refresh);
+    refresh();
+    applySelection();
+}
+
+CrashView::~CrashView() = default;
+
+CrashView::Presentation CrashView::presentation() const
+{
+    if (m_fetcher->errorMessage() && m_fetcher->reports().isEmpty())
+        return Presentation::empty;
+    if (m_fetcher->isLoading())
+        return Presentation::scanning;
+    return Presentation::table;
+}
+
+void CrashView::refresh()
+{
+    switch (presentation()) {
+    case Presentation::empty:
+        m_emptyText->setText(*m_fetcher->errorMessage());
+        m_stack->setCurrentIndex(0);
+        break;
+    case Presentation::scanning:
+        m_stack->setCurrentIndex(1);
+        break;
+    case Presentation::table:
+        m_stack->setCurrentIndex(2);
+        break;
+    }
+}
+
+void CrashView::rescan()
+{
+    m_fetcher->scan();
+}
+
+void CrashView::showEvent(QShowEvent* e)
+{
+    QWidget::showEvent(e);
+    if (!e->spontaneous())
+        rescan();
+}
+
+void CrashView::toggleSelection(const CrashReport& report)
+{
+    if (m_selected && m_selected->id == report.id)
+        m_selected.reset();
+    else
+        m_selected = report;
+    applySelection();
+}
+
+void CrashView::applySelection()
+{
+    m_delegate->setSelectedID(m_selected ? std::optional<QUuid>(m_selected->id) : std::nullopt);
+    m_list->viewport()->update();
+    m_handle->setVisible(m_selected.has_value());
+    m_pane->setVisible(m_selected.has_value());
+    if (m_selected)
+        m_pane->setCrash(*m_selected);
+    m_pane->setPaneHeight(m_detailHeight);
+}
+
+void CrashView::dragHandle(int dy)
+{
+    m_detailHeight = CrashResizeHandle::dragged(m_detailHeight, dy);
+    m_pane->setPaneHeight(m_detailHeight);
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "crashes/CrashReport.h"
+
+#include <QWidget>
+
+#include <optional>
+
+class AISettings;
+class CrashDetailPane;
+class CrashListModel;
+class CrashLogFetcher;
+class CrashResizeHandle;
+class CrashRow;
+class QLabel;
+class QListView;
+class QStackedWidget;
+
+// The crash browser shown in the main window's Crashes tab: the reports of
+// its own CrashLogFetcher in a four-column table, newest first, and the
+// selected report in a resizable detail pane below. Scans each time it is
+// shown.
+class CrashView : public QWidget {
+    Q_OBJECT
+public:
+    explicit CrashView(AISettings* aiSettings, QWidget* parent = nullptr);
+    ~CrashView() override;
+
+    CrashLogFetcher* crashFetcher() const { return m_fetcher; }
+    const std::optional<CrashReport>& selectedCrash() const { return m_selected; }
+    double detailHeight() const { return m_detailHeight; }
+    CrashDetailPane* detailPane() const { return m_pane; }
+    QListView* listView() const { return m_list; }
+
+    // Which presentation is up, decided like the redraw does.
+    enum class Presentation { empty, scanning, table };
+    Presentation presentation() const;
+
+public slots:
+    // Starts a new scan (the toolbar's Rescan and every show).
+    void rescan();
+    // Toggles the selection like a click on the row of `report`.
+    void toggleSelection(const CrashReport& report);
+    // Applies one drag update of the resize handle.
+    void dragHandle(int dy);
+
+protected:
+    void showEvent(QShowEvent* e) override;
+
+private:
+    void refresh();
+    void applySelection();
+
+    AISettings* m_aiSettings;
+    CrashLogFetcher* m_fetcher;
+    std::optional<CrashReport> m_selected;
+    double m_detailHeight = 280;
+
+    QStackedWidget* m_stack;
+    QLabel* m_emptyText;
+    QListView* m_list;
+    CrashListModel* m_model;
+    CrashRow* m_delegate;
+    CrashResizeHandle* m_handle;
+    CrashDetailPane* m_pane;
+};

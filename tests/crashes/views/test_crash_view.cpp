@@ -1,0 +1,411 @@
+#include "ai/AISettings.h"
+#include "ai/ExplanationCache.h"
+#include "crashes/CrashLogFetcher.h"
+#include "crashes/views/CrashDetailPane.h"
+#include "crashes/views/CrashResizeHandle.h"
+#include "crashes/views/CrashRow.h"
+#include "crashes/views/CrashView.h"
+#include "tests/crashes/views/PaintedText.h"
+#include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/TestEnv.h"
+#include "logs/Platform.h"
+
+#include <QJsonArray>
+
+#include <QDir>
+#include <QTimeZone>
+#include <QFile>
+#include <QGroupBox>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QListView>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+const char* kIpsBody = R"JSON({
+  "procName" : "Safari",
+  "CFBundleShortVersionString" : "17.2",
+  "osVersion" : "macOS 14.2.1 (23C71)",
+  "modelCode" : "MacBookPro18,3",
+  "timestamp" : "%1",
+  "exception" : {"type" : "EXC_BAD_ACCESS", "signal" : "SIGSEGV", "subtype" : "KERN_INVALID_ADDRESS at 0x0"},
+  "faultingThread" : 2,
+  "threads" : [{"frames":[]},{"frames":[]},{"frames":[
+     {"imageName":"WebCore","symbol":"WebCore::Node::ref()","imageOffset":1234},
+     {"imageName":"libsystem_pthread.dylib","symbol":"_pthread_start","imageOffset":28}]}]
+})JSON";
+
+const char* kCrashText =
+    "Process:               backupd [411]\n"
+    "Version:               ???\n"
+    "Exception Type:        EXC_CRASH (SIGABRT)\n"
+    "Crashed Thread:        0\n";
+
+QByteArray anthropicAnswer(const QString& text)
+{
+    return QJsonDocument(QJsonObject{{"content", QJsonArray{QJsonObject{{"type", "text"}, {"text", text}}}}})
+        .toJson(QJsonDocument::Compact);
+}
+
+}  // namespace
+
+class TestCrashView : public QObject {
+    Q_OBJECT
+
+    QString m_reports;
+    LoopbackHttpServer m_server;
+
+    void writeFile(const QString& path, const QByteArray& data)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(data);
+    }
+
+    void clearReports() { QDir(m_reports).removeRecursively(); QDir().mkpath(m_reports); }
+
+    void writeSampleReports()
+    {
+        clearReports();
+        writeFile(m_reports + "/Safari-2024-01-15-102345.ips",
+                  QByteArray("{\"bug_type\":\"309\",\"name\":\"Safari\"}\n")
+                      + QString::fromLatin1(kIpsBody).arg("2024-01-15T10:23:45.123Z").toUtf8());
+        writeFile(m_reports + "/Retired/backupd-2023-12-01.crash", kCrashText);
+        // Text reports are dated by their modification time: older than the .ips.
+        QFile old(m_reports + "/Retired/backupd-2023-12-01.crash");
+        QVERIFY(old.open(QIODevice::ReadWrite));
+        QVERIFY(old.setFileTime(QDateTime(QDate(2023, 12, 1), QTime(8, 0), QTimeZone::utc()),
+                                QFileDevice::FileModificationTime));
+    }
+
+    // Shows the view (which scans) and waits for the scan to end.
+    static void showAndScan(CrashView& view)
+    {
+        view.resize(1000, 700);
+        view.show();
+        QVERIFY(view.crashFetcher()->isLoading());
+        QCOMPARE(view.presentation(), CrashView::Presentation::scanning);
+        QTRY_VERIFY(!view.crashFetcher()->isLoading());
+    }
+
+    static void clickRow(CrashView& view, int row)
+    {
+        QListView* list = view.listView();
+        const QRect r = list->visualRect(list->model()->index(row, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
+    }
+
+    template <class T>
+    static T* named(QWidget* root, const char* name)
+    {
+        return root->findChild<T*>(QString::fromLatin1(name));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        const QString home = TestEnv::useTemporaryHome();
+        m_reports = home + "/Library/Logs/DiagnosticReports";
+        QCOMPARE(QDir::cleanPath(CrashLogFetcher::defaultReportsDirectory()), QDir::cleanPath(m_reports));
+        QVERIFY(m_server.start());
+        qputenv("VELLACORD_ANTHROPIC_URL", m_server.baseUrl().toUtf8());
+    }
+
+    void init()
+    {
+        TestEnv::clearSettings();
+        QDir(Platform::appSupportDir() + "/CrashExplanations").removeRecursively();
+        CrashExplanationCache::resetShared();
+        m_server.clearRequests();
+    }
+
+    void emptyStateAfterScan()
+    {
+        clearReports();
+        AISettings settings;
+        CrashView view(&settings);
+        showAndScan(view);
+        QCOMPARE(view.presentation(), CrashView::Presentation::empty);
+        auto* text = named<QLabel>(&view, "crashEmptyText");
+        QVERIFY(text->isVisible());
+        QCOMPARE(text->text(), QStringLiteral("No crash reports found in ~/Library/Logs/DiagnosticReports/"));
+        QVERIFY(!view.listView()->isVisible());
+    }
+
+    void tableRowsAndToggleSelection()
+    {
+        writeSampleReports();
+        AISettings settings;
+        CrashView view(&settings);
+        showAndScan(view);
+        QCOMPARE(view.presentation(), CrashView::Presentation::table);
+        QCOMPARE(view.listView()->model()->rowCount(), 2);
+        QStringList headers;
+        for (auto* l : view.findChildren<QLabel*>("crashHeaderTitle"))
+            headers << l->text();
+        QCOMPARE(headers, (QStringList{"Date", "App", "Type", "File"}));
+        QVERIFY(!view.detailPane()->isVisible());
+        QVERIFY(!named<CrashResizeHandle>(&view, "crashResizeHandle")->isVisible());
+
+        clickRow(view, 0);
+        QVERIFY(view.selectedCrash());
+        QCOMPARE(view.selectedCrash()->appName, QStringLiteral("Safari"));
+        QVERIFY(view.detailPane()->isVisible());
+        QVERIFY(named<CrashResizeHandle>(&view, "crashResizeHandle")->isVisible());
+        QCOMPARE(view.detailPane()->height(), 280);
+
+        clickRow(view, 1);
+        QCOMPARE(view.selectedCrash()->appName, QStringLiteral("backupd"));
+        QCOMPARE(view.detailPane()->crash()->appName, QStringLiteral("backupd"));
+
+        // A second click on the selected row closes the pane.
+        clickRow(view, 1);
+        QVERIFY(!view.selectedCrash());
+        QVERIFY(!view.detailPane()->isVisible());
+
+        // A rescan keeps the pane on its copy although ids are new.
+        clickRow(view, 0);
+        const QUuid before = view.selectedCrash()->id;
+        view.rescan();
+        QTRY_VERIFY(!view.crashFetcher()->isLoading());
+        QVERIFY(view.crashFetcher()->reports().at(0).id != before);
+        QVERIFY(view.detailPane()->isVisible());
+        QCOMPARE(view.detailPane()->crash()->id, before);
+    }
+
+    void rowPaintsItsCells()
+    {
+        CrashReport r;
+        r.id = QUuid::createUuid();
+        r.appName = "backupd";
+        r.fileName = "backupd-2023-12-01.crash";
+        r.crashReason = "abort() called";
+        r.date = QDateTime(QDate(2023, 12, 1), QTime(8, 30, 5));
+        r.isRetired = true;
+        PaintedText device;
+        {
+            QPainter p(&device);
+            CrashRow::paintRow(&p, QRect(0, 0, 1200, 24), r, false, CrashRow::dateString(r.date), false,
+                               QPalette());
+        }
+        const QString all = device.texts().join('|');
+        QVERIFY2(all.contains("2023-12-01 08:30:05"), qPrintable(all));
+        QVERIFY(all.contains("backupd|(archived)"));
+        QVERIFY(all.contains("Abort"));
+        QVERIFY(all.contains("backupd-2023-12-01.crash"));
+
+        r.isRetired = false;
+        PaintedText plain;
+        {
+            QPainter p(&plain);
+            CrashRow::paintRow(&p, QRect(0, 0, 1200, 24), r, true, "x", true, QPalette());
+        }
+        QVERIFY(!plain.texts().join('|').contains("(archived)"));
+
+        QCOMPARE(CrashRow::badgeColor(), QColor(192, 57, 43));
+        QPalette dark;
+        dark.setColor(QPalette::Window, Qt::black);
+        QVERIFY(qAbs(CrashRow::selectionColor(dark, true).alphaF() - 0.25) < 0.01);
+        QVERIFY(qAbs(CrashRow::selectionColor(dark, false).alphaF() - 0.15) < 0.01);
+    }
+
+    void resizeHandleClamps()
+    {
+        QCOMPARE(CrashResizeHandle::dragged(280, -1000), 500.0);
+        QCOMPARE(CrashResizeHandle::dragged(280, 1000), 100.0);
+        QCOMPARE(CrashResizeHandle::dragged(280, -20), 300.0);
+
+        writeSampleReports();
+        AISettings settings;
+        CrashView view(&settings);
+        showAndScan(view);
+        clickRow(view, 0);
+        auto* handle = named<CrashResizeHandle>(&view, "crashResizeHandle");
+        QCOMPARE(handle->cursor().shape(), Qt::SizeVerCursor);
+        // A real drag upwards by 40 points, in two updates.
+        const QPoint start = handle->rect().center();
+        QTest::mousePress(handle, Qt::LeftButton, {}, start);
+        QMouseEvent move1(QEvent::MouseMove, QPointF(start.x(), start.y() - 15),
+                          handle->mapToGlobal(QPointF(start.x(), start.y() - 15)), Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(handle, &move1);
+        QMouseEvent move2(QEvent::MouseMove, QPointF(start.x(), start.y() - 40),
+                          handle->mapToGlobal(QPointF(start.x(), start.y() - 40)), Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(handle, &move2);
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(start.x(), start.y() - 40));
+        QCOMPARE(view.detailHeight(), 320.0);
+        QCOMPARE(view.detailPane()->height(), 320);
+        view.dragHandle(-1000);
+        QCOMPARE(view.detailPane()->height(), 500);
+        view.dragHandle(1000);
+        QCOMPARE(view.detailPane()->height(), 100);
+    }
+
+    void paneSummaryAndRaw()
+    {
+        writeSampleReports();
+        AISettings settings;
+        CrashView view(&settings);
+        showAndScan(view);
+        clickRow(view, 0);
+        CrashDetailPane* pane = view.detailPane();
+        QCOMPARE(named<QLabel>(pane, "crashAppName")->text(), QStringLiteral("Safari"));
+        QCOMPARE(named<QLabel>(pane, "crashAppVersion")->text(), QStringLiteral("v17.2"));
+        QCOMPARE(named<QLabel>(pane, "crashBadge")->text(), QStringLiteral("EXC_BAD_ACCESS"));
+        QStringList labels, values;
+        for (auto* l : pane->findChildren<QLabel*>("crashInfoLabel"))
+            labels << l->text();
+        for (auto* l : pane->findChildren<QLabel*>("crashInfoValue"))
+            values << l->text();
+        QCOMPARE(labels, (QStringList{"Reason", "Exception", "Faulting Thread", "OS Version", "Device"}));
+        QCOMPARE(values.at(0), QString::fromUtf8("SIGSEGV — KERN_INVALID_ADDRESS at 0x0"));
+        QCOMPARE(values.at(2), QStringLiteral("2"));
+        QCOMPARE(values.at(4), QStringLiteral("MacBookPro18,3"));
+        auto* trace = named<QLabel>(pane, "crashStackTraceText");
+        QVERIFY(trace);
+        QVERIFY(trace->text().startsWith("Thread 2 (Faulting Thread):"));
+        QVERIFY(trace->text().contains("WebCore::Node::ref() + 1234"));
+        QVERIFY(named<QGroupBox>(pane, "crashStackTrace"));
+
+        // Show Raw / Hide Raw, and the raw text does not wrap.
+        auto* raw = named<QPushButton>(pane, "crashRawButton");
+        QCOMPARE(raw->text(), QStringLiteral("Show Raw"));
+        QVERIFY(!named<QGroupBox>(pane, "crashRawBox"));
+        raw->click();
+        raw = named<QPushButton>(pane, "crashRawButton");
+        QCOMPARE(raw->text(), QStringLiteral("Hide Raw"));
+        auto* rawText = named<QPlainTextEdit>(pane, "crashRawText");
+        QVERIFY(rawText);
+        QCOMPARE(rawText->lineWrapMode(), QPlainTextEdit::NoWrap);
+        QCOMPARE(rawText->toPlainText(), pane->crash()->rawContent);
+        QCOMPARE(named<QGroupBox>(pane, "crashRawBox")->title(), QStringLiteral("Raw Crash Report"));
+
+        // The text report: no version, no stack trace; the raw box stays open.
+        clickRow(view, 1);
+        QVERIFY(!named<QGroupBox>(pane, "crashStackTrace"));
+        QCOMPARE(named<QPushButton>(pane, "crashRawButton")->text(), QStringLiteral("Hide Raw"));
+        QCOMPARE(named<QLabel>(pane, "crashAppName")->text(), QStringLiteral("backupd"));
+
+        // All summary fields empty: the Crash Info box is there and empty.
+        CrashReport bare;
+        bare.id = QUuid::createUuid();
+        bare.appName = "bare";
+        pane->setCrash(bare);
+        QVERIFY(named<QGroupBox>(pane, "crashInfo"));
+        QVERIFY(pane->findChildren<QLabel*>("crashInfoLabel").isEmpty());
+        QVERIFY(!named<QLabel>(pane, "crashAppVersion"));
+        QCOMPARE(named<QLabel>(pane, "crashBadge")->text(), QStringLiteral("Unknown"));
+    }
+
+    void explainButtonNeedsKey()
+    {
+        AISettings settings;
+        CrashDetailPane pane(&settings);
+        CrashReport r;
+        r.id = QUuid::createUuid();
+        r.appName = "App";
+        r.fileName = "App.ips";
+        pane.setCrash(r);
+        pane.show();
+        auto* explain = named<QPushButton>(&pane, "crashExplainButton");
+        QVERIFY(explain);
+        QCOMPARE(explain->text(), QStringLiteral("Explain this crash"));
+        QVERIFY(!explain->isEnabled());
+        settings.setAPIKey("   ");
+        QVERIFY(!explain->isEnabled());
+        settings.setAPIKey("sk-test");
+        QVERIFY(explain->isEnabled());
+    }
+
+    void explainThroughCacheAndServer()
+    {
+        AISettings settings;
+        settings.setAPIKey("sk-test");
+        CrashDetailPane pane(&settings);
+        CrashReport a;
+        a.id = QUuid::createUuid();
+        a.appName = "Safari";
+        a.fileName = "Safari-1.ips";
+        a.exceptionType = "EXC_BAD_ACCESS";
+        pane.setCrash(a);
+        pane.show();
+
+        const QString answer = "It **crashed** reading `0x0`.\n\nUpdate Safari.";
+        m_server.enqueue(LoopbackHttpServer::Response::json(200, anthropicAnswer(answer)));
+        named<QPushButton>(&pane, "crashExplainButton")->click();
+        QVERIFY(pane.isExplaining());
+        QVERIFY(named<QWidget>(&pane, "crashExplaining")->isVisible());
+        QVERIFY(!named<QPushButton>(&pane, "crashExplainButton")->isVisible());
+        QTRY_VERIFY(!pane.isExplaining());
+        QCOMPARE(pane.explanation().value_or(QString()), answer);
+        QCOMPARE(m_server.requestCount(), 1);
+        const QJsonObject body = QJsonDocument::fromJson(m_server.requests().at(0).body).object();
+        QVERIFY(body.value("messages").toArray().at(0).toObject().value("content").toString().startsWith(
+            "Crash Report for: Safari\nException: EXC_BAD_ACCESS"));
+        QCOMPARE(named<QGroupBox>(&pane, "crashAIExplanation")->title(), QStringLiteral("AI Explanation"));
+        QCOMPARE(named<QLabel>(&pane, "crashCachedLabel")->text(), QStringLiteral("cached"));
+        QVERIFY(named<QLabel>(&pane, "crashExplanationText")->text().contains("<b>crashed</b>"));
+        QVERIFY(!named<QPushButton>(&pane, "crashExplainButton"));
+        QCOMPARE(CrashExplanationCache::shared().load(a).value_or(QString()), answer);
+
+        // Reopened later: shown straight from the cache, no request.
+        CrashDetailPane again(&settings);
+        again.setCrash(a);
+        QCOMPARE(again.explanation().value_or(QString()), answer);
+        QVERIFY(!named<QPushButton>(&again, "crashExplainButton"));
+        QCOMPARE(m_server.requestCount(), 1);
+
+        // Another report: back to idle with the Explain button.
+        CrashReport b = a;
+        b.id = QUuid::createUuid();
+        b.fileName = "Other.ips";
+        again.setCrash(b);
+        QVERIFY(!again.explanation());
+        QVERIFY(named<QPushButton>(&again, "crashExplainButton"));
+    }
+
+    void failedExplanationAndSwitchDuringRequest()
+    {
+        AISettings settings;
+        settings.setAPIKey("sk-test");
+        CrashDetailPane pane(&settings);
+        CrashReport a;
+        a.id = QUuid::createUuid();
+        a.appName = "Mail";
+        a.fileName = "Mail-1.ips";
+        pane.setCrash(a);
+        pane.show();
+
+        m_server.enqueue(LoopbackHttpServer::Response::json(401, R"({"error":"bad key"})"));
+        named<QPushButton>(&pane, "crashExplainButton")->click();
+        QTRY_VERIFY(!pane.isExplaining());
+        QCOMPARE(pane.explainError().value_or(QString()), QStringLiteral("API error (401): {\"error\":\"bad key\"}"));
+        QCOMPARE(named<QLabel>(&pane, "crashExplainError")->text(), *pane.explainError());
+        QVERIFY(named<QPushButton>(&pane, "crashExplainButton")->isEnabled());
+        QVERIFY(!CrashExplanationCache::shared().load(a));
+
+        // The answer for A arrives while B is shown: cached under A, not shown for B.
+        m_server.enqueue(LoopbackHttpServer::Response::json(200, anthropicAnswer("About Mail")));
+        named<QPushButton>(&pane, "crashExplainButton")->click();
+        CrashReport b;
+        b.id = QUuid::createUuid();
+        b.appName = "Notes";
+        b.fileName = "Notes-1.ips";
+        pane.setCrash(b);
+        QVERIFY(!pane.isExplaining());
+        QTRY_VERIFY(CrashExplanationCache::shared().load(a).has_value());
+        QCOMPARE(*CrashExplanationCache::shared().load(a), QStringLiteral("About Mail"));
+        QVERIFY(!pane.explanation());
+        QVERIFY(!CrashExplanationCache::shared().load(b));
+        pane.setCrash(a);
+        QCOMPARE(pane.explanation().value_or(QString()), QStringLiteral("About Mail"));
+    }
+};
+
+QTEST_MAIN(TestCrashView)
+#include "test_crash_view.moc"
