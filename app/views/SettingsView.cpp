@@ -1,0 +1,250 @@
+#include "app/views/SettingsView.h"
+
+#include "ai/AISettings.h"
+#include "app/views/SymbolIcons.h"
+#include "app/views/TextStyles.h"
+
+#include <QButtonGroup>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+using TextStyles::Style;
+
+namespace {
+QFrame* divider()
+{
+    auto* line = new QFrame;
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    line->setForegroundRole(QPalette::Mid);
+    return line;
+}
+
+QVBoxLayout* group()
+{
+    auto* g = new QVBoxLayout;
+    g->setSpacing(4);
+    g->setContentsMargins(0, 0, 0, 0);
+    return g;
+}
+}  // namespace
+
+QString SettingsView::placeholderFor(const QString& providerRawValue)
+{
+    return QStringLiteral("Paste your ") + providerRawValue + QStringLiteral(" API key");
+}
+
+SettingsView::SettingsView(AISettings* aiSettings, QWidget* parent)
+    : QFrame(parent, Qt::Popup)
+    , m_settings(aiSettings)
+{
+    setObjectName(QStringLiteral("settingsView"));
+    setFrameShape(QFrame::StyledPanel);
+    setFrameShadow(QFrame::Raised);
+    setAutoFillBackground(true);
+    setFixedWidth(380);
+
+    auto* col = new QVBoxLayout(this);
+    col->setContentsMargins(20, 20, 20, 20);
+    col->setSpacing(16);
+
+    auto* title = TextStyles::label(QStringLiteral("AI Log Explainer Settings"), Style::headline);
+    title->setObjectName(QStringLiteral("settingsTitle"));
+    col->addWidget(title);
+
+    // Provider segments.
+    auto* providerRow = new QHBoxLayout;
+    providerRow->setSpacing(8);
+    auto* providerLabel = TextStyles::label(QStringLiteral("Provider"), Style::body);
+    providerRow->addWidget(providerLabel);
+    auto* segRow = new QHBoxLayout;
+    segRow->setSpacing(0);
+    m_segments = new QButtonGroup(this);
+    m_segments->setExclusive(true);
+    const auto& providers = AIProviders::allCases();
+    const int segWidth = 250 / int(providers.size());
+    for (int i = 0; i < providers.size(); ++i) {
+        auto* b = new QPushButton(AIProviders::rawValue(providers[i]));
+        b->setObjectName(QStringLiteral("providerSegment"));
+        b->setCheckable(true);
+        b->setFixedWidth(segWidth);
+        b->setFocusPolicy(Qt::TabFocus);
+        const bool first = i == 0, last = i == providers.size() - 1;
+        b->setStyleSheet(QStringLiteral(
+            "QPushButton { border: 1px solid palette(mid); padding: 3px 0; background: palette(button);"
+            " border-top-left-radius: %1px; border-bottom-left-radius: %1px;"
+            " border-top-right-radius: %2px; border-bottom-right-radius: %2px; %3 }"
+            "QPushButton:checked { background: palette(highlight); color: palette(highlighted-text); }")
+                             .arg(first ? 5 : 0)
+                             .arg(last ? 5 : 0)
+                             .arg(first ? QString() : QStringLiteral("border-left: none;")));
+        m_segments->addButton(b, i);
+        segRow->addWidget(b);
+    }
+    providerRow->addLayout(segRow);
+    providerRow->addStretch(1);
+    col->addLayout(providerRow);
+    connect(m_segments, &QButtonGroup::idClicked, this, [this](int id) {
+        if (m_settings && id >= 0 && id < AIProviders::allCases().size())
+            m_settings->setProvider(AIProviders::allCases().at(id));
+    });
+
+    // API key.
+    auto* keyGroup = group();
+    keyGroup->addWidget(TextStyles::label(QStringLiteral("API Key"), Style::caption, true));
+    m_key = new QLineEdit;
+    m_key->setObjectName(QStringLiteral("apiKeyField"));
+    m_key->setEchoMode(QLineEdit::Password);
+    m_key->setClearButtonEnabled(false);
+    keyGroup->addWidget(m_key);
+    col->addLayout(keyGroup);
+    connect(m_key, &QLineEdit::textEdited, this, [this](const QString& t) {
+        if (m_settings)
+            m_settings->setAPIKey(t);
+    });
+
+    col->addWidget(divider());
+
+    // Search engine address.
+    auto* urlGroup = group();
+    urlGroup->addWidget(TextStyles::label(QStringLiteral("Search Engine URL"), Style::caption, true));
+    m_url = new QLineEdit;
+    m_url->setObjectName(QStringLiteral("searchURLField"));
+    m_url->setPlaceholderText(AISettings::defaultSearchEngineURL());
+    urlGroup->addWidget(m_url);
+    auto* note = TextStyles::label(QStringLiteral("Query terms are appended to this URL"), Style::caption2, true);
+    note->setObjectName(QStringLiteral("searchURLNote"));
+    urlGroup->addWidget(note);
+    col->addLayout(urlGroup);
+    connect(m_url, &QLineEdit::textEdited, this, [this](const QString& t) {
+        if (m_settings)
+            m_settings->setSearchEngineURL(t);
+    });
+
+    // Status and Done.
+    auto* statusRow = new QHBoxLayout;
+    statusRow->setSpacing(6);
+    m_statusIcon = new QLabel;
+    m_statusIcon->setObjectName(QStringLiteral("settingsStatusIcon"));
+    statusRow->addWidget(m_statusIcon);
+    m_status = TextStyles::label(QString(), Style::caption, true);
+    m_status->setObjectName(QStringLiteral("settingsStatus"));
+    statusRow->addWidget(m_status);
+    statusRow->addStretch(1);
+    m_done = new QPushButton(QStringLiteral("Done"));
+    m_done->setObjectName(QStringLiteral("settingsDone"));
+    m_done->setDefault(true);
+    m_done->setStyleSheet(QStringLiteral(
+        "QPushButton { background-color: palette(highlight); color: palette(highlighted-text); border: none;"
+        " border-radius: 5px; padding: 3px 14px; }"));
+    connect(m_done, &QPushButton::clicked, this, &QWidget::close);
+    statusRow->addWidget(m_done);
+    col->addLayout(statusRow);
+
+    if (m_settings) {
+        connect(m_settings, &AISettings::apiKeyChanged, this, [this] {
+            if (m_key->text() != m_settings->apiKey())
+                m_key->setText(m_settings->apiKey());
+            updateStatus();
+        });
+        connect(m_settings, &AISettings::providerChanged, this, &SettingsView::updateProvider);
+        connect(m_settings, &AISettings::searchEngineURLChanged, this, [this] {
+            if (m_url->text() != m_settings->searchEngineURL())
+                m_url->setText(m_settings->searchEngineURL());
+        });
+    }
+    reload();
+}
+
+QPushButton* SettingsView::segment(int i) const
+{
+    return qobject_cast<QPushButton*>(m_segments->button(i));
+}
+
+void SettingsView::reload()
+{
+    if (!m_settings)
+        return;
+    m_key->setText(m_settings->apiKey());
+    m_url->setText(m_settings->searchEngineURL());
+    updateProvider();
+    updateStatus();
+}
+
+void SettingsView::updateProvider()
+{
+    if (!m_settings)
+        return;
+    const int idx = int(AIProviders::allCases().indexOf(m_settings->provider()));
+    if (QAbstractButton* b = m_segments->button(idx))
+        b->setChecked(true);
+    m_key->setPlaceholderText(placeholderFor(AIProviders::rawValue(m_settings->provider())));
+}
+
+void SettingsView::updateStatus()
+{
+    const bool ok = m_settings && m_settings->hasAPIKey();
+    m_statusIcon->setPixmap(ok ? SymbolIcons::pixmap(QStringLiteral("checkmark.circle.fill"), SymbolIcons::green(), 14)
+                               : SymbolIcons::pixmap(QStringLiteral("exclamationmark.triangle.fill"),
+                                                     SymbolIcons::orange(), 14));
+    m_status->setText(ok ? QStringLiteral("API key set") : QStringLiteral("API key required"));
+}
+
+void SettingsView::popup(QWidget* anchor)
+{
+    m_anchor = anchor;
+    reload();
+    adjustSize();
+    QPoint pos;
+    if (anchor) {
+        const QPoint bottomLeft = anchor->mapToGlobal(QPoint(0, anchor->height() + 4));
+        const QPoint bottomRight = anchor->mapToGlobal(QPoint(anchor->width(), anchor->height() + 4));
+        pos = bottomLeft;
+        const QScreen* screen = anchor->screen();
+        const QRect avail = screen ? screen->availableGeometry() : QRect();
+        if (avail.isValid() && pos.x() + width() > avail.right())
+            pos.setX(bottomRight.x() - width());
+        if (avail.isValid())
+            pos.setX(qMax(avail.left(), pos.x()));
+    } else {
+        pos = QCursor::pos();
+    }
+    move(pos);
+    show();
+    raise();
+    activateWindow();
+    m_key->setFocus();
+}
+
+void SettingsView::toggle(QWidget* anchor)
+{
+    if (isVisible()) {
+        close();
+        return;
+    }
+    // The press that closed the popover by clicking its own gear arrives
+    // here as a click right after: keep it closed.
+    if (m_sinceHidden.isValid() && m_sinceHidden.elapsed() < 300 && anchor
+        && anchor->rect().contains(anchor->mapFromGlobal(QCursor::pos())))
+        return;
+    popup(anchor);
+}
+
+void SettingsView::showEvent(QShowEvent* e)
+{
+    QFrame::showEvent(e);
+    emit shownChanged(true);
+}
+
+void SettingsView::hideEvent(QHideEvent* e)
+{
+    QFrame::hideEvent(e);
+    m_sinceHidden.start();
+    emit shownChanged(false);
+}
