@@ -143,7 +143,8 @@ SettingsView::SettingsView(AISettings* aiSettings, QWidget* parent)
     m_done->setStyleSheet(QStringLiteral(
         "QPushButton { background-color: palette(highlight); color: palette(highlighted-text); border: none;"
         " border-radius: 5px; padding: 3px 14px; }"));
-    connect(m_done, &QPushButton::clicked, this, &QWidget::close);
+    // Closes the popup it sits in: itself, or the window that hosts it.
+    connect(m_done, &QPushButton::clicked, this, [this] { window()->close(); });
     statusRow->addWidget(m_done);
     col->addLayout(statusRow);
 

@@ -1,0 +1,88 @@
+#include "ai/views/AnalysisItemRow.h"
+
+#include "app/views/SymbolIcons.h"
+#include "app/views/TextStyles.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using TextStyles::Style;
+
+AnalysisItemRow::AnalysisItemRow(const AnalysisItem& item, std::function<void()> onTap, QWidget* parent)
+    : QWidget(parent)
+    , m_item(item)
+    , m_onTap(std::move(onTap))
+{
+    setObjectName(QStringLiteral("analysisItemRow"));
+    auto* col = new QVBoxLayout(this);
+    col->setContentsMargins(0, 0, 0, 0);
+    col->setSpacing(4);
+
+    auto* top = new QHBoxLayout;
+    top->setSpacing(6);
+    auto* icon = new QLabel;
+    icon->setPixmap(SymbolIcons::pixmap(QStringLiteral("exclamationmark.triangle.fill"), SymbolIcons::orange(), 12));
+    icon->setFixedSize(14, 16);
+    top->addWidget(icon, 0, Qt::AlignTop);
+    auto* title = TextStyles::label(item.title, Style::body, false, true);
+    title->setFont(TextStyles::font(Style::body, false, QFont::Bold));
+    title->setObjectName(QStringLiteral("analysisItemTitle"));
+    title->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    top->addWidget(title, 1, Qt::AlignTop);
+    if (item.entry) {
+        m_jump = new QPushButton(QStringLiteral("Jump to entry"));
+        m_jump->setObjectName(QStringLiteral("analysisJumpButton"));
+        m_jump->setFlat(true);
+        m_jump->setCursor(Qt::PointingHandCursor);
+        m_jump->setFont(TextStyles::font(Style::caption));
+        m_jump->setIcon(SymbolIcons::icon(QStringLiteral("arrow.right.circle"), SymbolIcons::accent(), 12));
+        m_jump->setLayoutDirection(Qt::RightToLeft);  // text, then the symbol
+        m_jump->setStyleSheet(QStringLiteral("QPushButton { color: palette(highlight); border: none;"
+                                             " padding: 0 2px; background: transparent; }"));
+        connect(m_jump, &QPushButton::clicked, this, [this] {
+            if (m_onTap)
+                m_onTap();
+        });
+        top->addWidget(m_jump, 0, Qt::AlignTop);
+    }
+    col->addLayout(top);
+
+    auto* concern = TextStyles::label(item.concern, Style::callout, true, true);
+    concern->setObjectName(QStringLiteral("analysisItemConcern"));
+    concern->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    concern->setContentsMargins(20, 0, 0, 0);
+    col->addWidget(concern);
+
+    if (item.entry) {
+        const LogEntry& e = *item.entry;
+        auto* line = new QHBoxLayout;
+        line->setContentsMargins(20, 0, 0, 0);
+        line->setSpacing(8);
+        auto* level = new QLabel(e.levelLabel());
+        level->setObjectName(QStringLiteral("analysisEntryLevel"));
+        level->setFont(TextStyles::font(Style::caption, true, QFont::DemiBold));
+        TextStyles::setTextColor(level, e.levelColor());
+        line->addWidget(level);
+        auto* process = TextStyles::label(e.process, Style::caption, true);
+        process->setFont(TextStyles::font(Style::caption, true));
+        process->setObjectName(QStringLiteral("analysisEntryProcess"));
+        line->addWidget(process);
+        // The message on one line: line breaks are flattened and the rest is
+        // elided by the label's width.
+        QString msg = e.message;
+        msg.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        auto* message = new QLabel;
+        message->setObjectName(QStringLiteral("analysisEntryMessage"));
+        message->setFont(TextStyles::font(Style::caption, true));
+        TextStyles::setSecondary(message);
+        message->setTextFormat(Qt::PlainText);
+        message->setMinimumWidth(40);
+        message->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        message->setText(QFontMetrics(message->font()).elidedText(msg, Qt::ElideRight, 360));
+        message->setToolTip(e.message.left(2000));
+        line->addWidget(message, 1);
+        col->addLayout(line);
+    }
+}

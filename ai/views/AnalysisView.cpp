@@ -1,0 +1,192 @@
+#include "ai/views/AnalysisView.h"
+
+#include "ai/views/AnalysisItemRow.h"
+#include "app/views/SymbolIcons.h"
+#include "app/views/TextStyles.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QStackedWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+using TextStyles::Style;
+
+namespace {
+
+QFrame* divider()
+{
+    auto* line = new QFrame;
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    line->setForegroundRole(QPalette::Mid);
+    return line;
+}
+
+QWidget* centred(std::initializer_list<QWidget*> widgets, int spacing)
+{
+    auto* w = new QWidget;
+    auto* col = new QVBoxLayout(w);
+    col->setSpacing(spacing);
+    col->addStretch(1);
+    for (QWidget* c : widgets)
+        col->addWidget(c, 0, Qt::AlignHCenter);
+    col->addStretch(1);
+    return w;
+}
+
+QLabel* symbol(const char* name, const QColor& color, int size)
+{
+    auto* l = new QLabel;
+    l->setPixmap(SymbolIcons::pixmap(QString::fromLatin1(name), color, size));
+    return l;
+}
+
+}  // namespace
+
+AnalysisView::AnalysisView(QWidget* parent)
+    : QDialog(parent, Qt::Sheet | Qt::Dialog)
+{
+    setObjectName(QStringLiteral("analysisView"));
+    setWindowTitle(QStringLiteral("Proactive Log Analysis"));
+    setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+
+    auto* col = new QVBoxLayout(this);
+    col->setContentsMargins(0, 0, 0, 0);
+    col->setSpacing(0);
+
+    // Header.
+    auto* header = new QHBoxLayout;
+    header->setContentsMargins(16, 16, 16, 16);
+    header->setSpacing(8);
+    header->addWidget(symbol("wand.and.stars", SymbolIcons::accent(), 16));
+    auto* title = TextStyles::label(QStringLiteral("Proactive Log Analysis"), Style::headline);
+    title->setObjectName(QStringLiteral("analysisTitle"));
+    header->addWidget(title);
+    header->addStretch(1);
+    auto* close = new QToolButton;
+    close->setObjectName(QStringLiteral("analysisClose"));
+    close->setAutoRaise(true);
+    close->setIcon(SymbolIcons::icon(QStringLiteral("xmark.circle.fill"), SymbolIcons::secondary(), 16));
+    close->setIconSize(QSize(16, 16));
+    close->setToolTip(QStringLiteral("Close"));
+    connect(close, &QToolButton::clicked, this, &QDialog::accept);
+    header->addWidget(close);
+    col->addLayout(header);
+    col->addWidget(divider());
+
+    // Body.
+    m_stack = new QStackedWidget;
+    auto* spinner = new QProgressBar;
+    spinner->setRange(0, 0);
+    spinner->setTextVisible(false);
+    spinner->setFixedSize(160, 8);
+    auto* analyzing = TextStyles::label(QStringLiteral("Analyzing logs…"), Style::subheadline, true);
+    analyzing->setObjectName(QStringLiteral("analysisLoadingText"));
+    auto* scanning = TextStyles::label(QStringLiteral("Scanning for patterns and notable events"), Style::caption,
+                                       true);
+    m_stack->addWidget(centred({spinner, analyzing, scanning}, 12));
+
+    m_errorText = TextStyles::label(QString(), Style::body, true, true);
+    m_errorText->setObjectName(QStringLiteral("analysisErrorText"));
+    m_errorText->setAlignment(Qt::AlignHCenter);
+    m_errorText->setMaximumWidth(300);
+    m_errorText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_stack->addWidget(centred({symbol("exclamationmark.triangle", SymbolIcons::orange(), 24), m_errorText}, 8));
+
+    auto* scroll = new QScrollArea;
+    scroll->setObjectName(QStringLiteral("analysisScroll"));
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_itemsHolder = new QWidget;
+    m_itemsColumn = new QVBoxLayout(m_itemsHolder);
+    m_itemsColumn->setContentsMargins(16, 16, 16, 16);
+    m_itemsColumn->setSpacing(16);
+    scroll->setWidget(m_itemsHolder);
+    m_stack->addWidget(scroll);
+
+    auto* none = TextStyles::label(QStringLiteral("No notable issues found"), Style::body, true);
+    none->setObjectName(QStringLiteral("analysisEmptyText"));
+    m_stack->addWidget(centred({symbol("checkmark.circle", SymbolIcons::green(), 24), none}, 8));
+    col->addWidget(m_stack, 1);
+
+    col->addWidget(divider());
+
+    // Footer.
+    auto* footer = new QHBoxLayout;
+    footer->setContentsMargins(12, 12, 12, 12);
+    auto* note = TextStyles::label(
+        QStringLiteral("AI analysis may be inaccurate. Always verify findings independently."), Style::caption2, true);
+    note->setObjectName(QStringLiteral("analysisNote"));
+    footer->addWidget(note);
+    footer->addStretch(1);
+    auto* done = new QPushButton(QStringLiteral("Done"));
+    done->setObjectName(QStringLiteral("analysisDone"));
+    done->setDefault(true);
+    connect(done, &QPushButton::clicked, this, &QDialog::accept);
+    footer->addWidget(done);
+    col->addLayout(footer);
+
+    refresh();
+}
+
+AnalysisView::Body AnalysisView::body() const
+{
+    if (m_isLoading)
+        return Body::loading;
+    if (m_error)
+        return Body::error;
+    if (!m_items.isEmpty())
+        return Body::items;
+    return Body::empty;
+}
+
+void AnalysisView::setItems(const QList<AnalysisItem>& items)
+{
+    m_items = items;
+    while (QLayoutItem* it = m_itemsColumn->takeAt(0)) {
+        if (QWidget* w = it->widget())
+            w->deleteLater();
+        delete it;
+    }
+    for (const AnalysisItem& item : m_items)
+        m_itemsColumn->addWidget(new AnalysisItemRow(item, [this, item] { tapped(item); }));
+    m_itemsColumn->addStretch(1);
+    refresh();
+}
+
+void AnalysisView::setLoading(bool loading)
+{
+    m_isLoading = loading;
+    refresh();
+}
+
+void AnalysisView::setError(const std::optional<QString>& error)
+{
+    m_error = error;
+    refresh();
+}
+
+void AnalysisView::refresh()
+{
+    const Body b = body();
+    m_stack->setCurrentIndex(int(b));
+    if (b == Body::error)
+        m_errorText->setText(*m_error);
+    const int shown = b == Body::items ? int(m_items.size()) : 0;
+    setFixedSize(sheetWidth, heightFor(shown));
+}
+
+void AnalysisView::tapped(const AnalysisItem& item)
+{
+    if (!item.entry)
+        return;
+    if (m_onSelectEntry)
+        m_onSelectEntry(*item.entry);
+    accept();
+}

@@ -1,0 +1,121 @@
+#include "ai/views/AnalysisItemRow.h"
+#include "ai/views/AnalysisView.h"
+#include "tests/support/TestEnv.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+LogEntry entry(int level, const QString& process, const QString& message)
+{
+    LogEntry e;
+    e.id = makeEntryId();
+    e.level = level;
+    e.process = process;
+    e.message = message;
+    return e;
+}
+
+AnalysisItem item(const QString& title, const QString& concern, std::optional<LogEntry> e = std::nullopt)
+{
+    return AnalysisItem{QUuid::createUuid(), title, concern, std::move(e)};
+}
+
+QString visibleText(QWidget* root, const char* name)
+{
+    auto* l = root->findChild<QLabel*>(QString::fromLatin1(name));
+    return l && l->isVisibleTo(root) ? l->text() : QString();
+}
+}  // namespace
+
+class TestAnalysisView : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestEnv::useTemporaryHome(); }
+
+    void states()
+    {
+        QWidget host;
+        host.resize(800, 700);
+        host.show();
+        AnalysisView view(&host);
+        view.open();
+        QCOMPARE(view.findChild<QLabel*>("analysisTitle")->text(), QStringLiteral("Proactive Log Analysis"));
+        QCOMPARE(view.findChild<QLabel*>("analysisNote")->text(),
+                 QStringLiteral("AI analysis may be inaccurate. Always verify findings independently."));
+
+        // Nothing yet: the empty state.
+        QCOMPARE(view.body(), AnalysisView::Body::empty);
+        QCOMPARE(visibleText(&view, "analysisEmptyText"), QStringLiteral("No notable issues found"));
+
+        view.setLoading(true);
+        QCOMPARE(view.body(), AnalysisView::Body::loading);
+        QCOMPARE(visibleText(&view, "analysisLoadingText"), QStringLiteral("Analyzing logs…"));
+        QVERIFY(visibleText(&view, "analysisEmptyText").isEmpty());
+
+        // Loading wins over an error; the error shows once loading ends.
+        view.setError(QStringLiteral("API error (500): boom"));
+        QCOMPARE(view.body(), AnalysisView::Body::loading);
+        view.setLoading(false);
+        QCOMPARE(view.body(), AnalysisView::Body::error);
+        QCOMPARE(visibleText(&view, "analysisErrorText"), QStringLiteral("API error (500): boom"));
+
+        view.setError(std::nullopt);
+        view.setItems({item("A", "a"), item("B", "b"), item("C", "c")});
+        QCOMPARE(view.body(), AnalysisView::Body::items);
+        QCOMPARE(view.findChildren<AnalysisItemRow*>().size(), 3);
+        QCOMPARE(view.size(), QSize(520, 560));
+        view.setItems({item("A", "a"), item("B", "b"), item("C", "c"), item("D", "d")});
+        QTRY_COMPARE(view.findChildren<AnalysisItemRow*>().size(), 4);
+        QCOMPARE(view.size(), QSize(520, 640));
+
+        // The close button dismisses.
+        view.findChild<QToolButton*>("analysisClose")->click();
+        QVERIFY(!view.isVisible());
+        view.open();
+        view.findChild<QPushButton*>("analysisDone")->click();
+        QVERIFY(!view.isVisible());
+    }
+
+    void rowsAndJump()
+    {
+        const LogEntry disk = entry(5, "kernel", "disk0s2: I/O error\nretrying");
+        QWidget host;
+        host.show();
+        AnalysisView view(&host);
+        std::optional<LogEntry> picked;
+        bool visibleWhenPicked = false;
+        view.setOnSelectEntry([&](const LogEntry& e) {
+            picked = e;
+            visibleWhenPicked = view.isVisible();
+        });
+        view.setItems({item("Disk errors", "Repeated I/O failures.", disk), item("Summary", "All fine otherwise.")});
+        view.open();
+
+        const auto rows = view.findChildren<AnalysisItemRow*>();
+        QCOMPARE(rows.size(), 2);
+        AnalysisItemRow* withEntry = rows[0]->item().title == "Disk errors" ? rows[0] : rows[1];
+        AnalysisItemRow* without = withEntry == rows[0] ? rows[1] : rows[0];
+        QVERIFY(!without->jumpButton());
+        QVERIFY(!without->findChild<QLabel*>("analysisEntryLevel"));
+        QCOMPARE(withEntry->findChild<QLabel*>("analysisItemTitle")->text(), QStringLiteral("Disk errors"));
+        QCOMPARE(withEntry->findChild<QLabel*>("analysisItemConcern")->text(), QStringLiteral("Repeated I/O failures."));
+        QCOMPARE(withEntry->findChild<QLabel*>("analysisEntryLevel")->text(), QStringLiteral("Fault"));
+        QCOMPARE(withEntry->findChild<QLabel*>("analysisEntryProcess")->text(), QStringLiteral("kernel"));
+        QVERIFY(!withEntry->findChild<QLabel*>("analysisEntryMessage")->text().contains('\n'));
+        QPushButton* jump = withEntry->jumpButton();
+        QVERIFY(jump);
+        QCOMPARE(jump->text(), QStringLiteral("Jump to entry"));
+
+        jump->click();
+        QVERIFY(picked);
+        QCOMPARE(picked->id, disk.id);
+        QVERIFY(visibleWhenPicked);  // the action runs before the sheet closes
+        QVERIFY(!view.isVisible());
+    }
+};
+
+QTEST_MAIN(TestAnalysisView)
+#include "test_analysis_view.moc"
