@@ -1,0 +1,240 @@
+// Prompts, user messages and the parsers of the two answer conventions.
+
+#include "ai/AIExplainer.h"
+#include "crashes/CrashReport.h"
+
+#include <QCryptographicHash>
+#include <QTest>
+
+namespace {
+
+LogEntry entry(int level, const QString& process, const QString& subsystem, const QString& message,
+               const QString& category = {}, const QString& sender = {})
+{
+    LogEntry e;
+    e.id = QUuid::createUuid();
+    e.date = 1767605400;
+    e.level = level;
+    e.process = process;
+    e.subsystem = subsystem;
+    e.message = message;
+    e.category = category;
+    e.sender = sender;
+    e.processIdentifier = 42;
+    e.threadIdentifier = 7;
+    return e;
+}
+
+LogEntryList numbered(int n)
+{
+    LogEntryList list;
+    for (int i = 0; i < n; ++i)
+        list << entry(4, QStringLiteral("p%1").arg(i), QString(), QStringLiteral("m%1").arg(i));
+    return list;
+}
+
+QString sha(const QString& s) { return QCryptographicHash::hash(s.toUtf8(), QCryptographicHash::Sha256).toHex(); }
+
+}  // namespace
+
+class TestAIAnswers : public QObject {
+    Q_OBJECT
+
+private slots:
+    void prompts()
+    {
+        QCOMPARE(AIExplainer::explainPrompt.size(), 533);
+        QCOMPARE(AIExplainer::crashPrompt.size(), 254);
+        QCOMPARE(AIExplainer::analysisPrompt.size(), 604);
+        for (const QString* p : {&AIExplainer::explainPrompt, &AIExplainer::crashPrompt, &AIExplainer::analysisPrompt})
+            QVERIFY(!p->contains('\n'));
+        QVERIFY(AIExplainer::explainPrompt.endsWith(
+            R"(Format: PROCESS_NAMES: {"raw_identifier": "Plain English Name"} Only include entries you are confident about. If unsure, use: PROCESS_NAMES: {})"));
+        QVERIFY(AIExplainer::crashPrompt.startsWith("You are a macOS system expert helping a system administrator understand a crash report."));
+        // The only non-ASCII character is the em dash after "format".
+        const qsizetype dash = AIExplainer::analysisPrompt.indexOf(QChar(0x2014));
+        QCOMPARE(AIExplainer::analysisPrompt.mid(dash - 7, 9), QString::fromUtf8("format \xe2\x80\x94 "));
+        int nonAscii = 0;
+        for (QChar c : AIExplainer::analysisPrompt)
+            nonAscii += c.unicode() > 127;
+        QCOMPARE(nonAscii, 1);
+        // Whole-text fingerprints, so that a changed character anywhere is caught.
+        QCOMPARE(sha(AIExplainer::explainPrompt).left(16), sha(QStringLiteral(
+            "You are a macOS system expert helping a Windows administrator understand Mac system logs. Explain this log entry in plain English. Tell them what it means, whether it's normal or a genuine problem, and what action if any they should take. Be concise and direct. After your explanation, on a new line, add a JSON block with any process name translations you can identify from the log entry. Format: PROCESS_NAMES: {\"raw_identifier\": \"Plain English Name\"} Only include entries you are confident about. If unsure, use: PROCESS_NAMES: {}")).left(16));
+        QCOMPARE(AIExplainer::analysisPrompt, QString::fromUtf8(
+            "You are a macOS system expert helping a Windows administrator triage Mac system logs. You will receive a batch of log entries. Identify the top 3 to 5 entries or patterns most worth a sysadmin's attention. For each, explain briefly why it's concerning or notable. Respond in this exact format \xe2\x80\x94 one item per block, separated by blank lines: ENTRY: [index number from the list] TITLE: [short title, 5-8 words] CONCERN: [one sentence explaining why this matters] Only flag genuinely notable items. If the logs look entirely normal, say so in one sentence instead of forcing findings. Be concise and direct."));
+        QCOMPARE(AIExplainer::crashPrompt, QStringLiteral(
+            "You are a macOS system expert helping a system administrator understand a crash report. Explain what crashed, why it likely crashed, whether this is a known issue or something unusual, and what the administrator should do about it. Be concise and direct."));
+    }
+
+    void entryMessages()
+    {
+        QCOMPARE(AIExplainer::entryMessage(entry(4, "backupd", "", "backup failed", "", "libfoo.dylib")),
+                 QStringLiteral("Severity: Error\nProcess: backupd\nSender: libfoo.dylib\nMessage: backup failed"));
+        QCOMPARE(AIExplainer::entryMessage(entry(5, "kernel", "com.apple.iokit", "panic\nline 2", "power", "")),
+                 QStringLiteral("Severity: Fault\nProcess: kernel\nSubsystem: com.apple.iokit\nCategory: power\nSender: \nMessage: panic\nline 2"));
+        QCOMPARE(AIExplainer::entryMessage(entry(9, "x", "", "", "cat", "s")),
+                 QStringLiteral("Severity: Unknown\nProcess: x\nCategory: cat\nSender: s\nMessage: "));
+        QCOMPARE(AIExplainer::entryMessage(entry(0, "x", "sub", "m")).section('\n', 0, 0), QStringLiteral("Severity: Undefined"));
+    }
+
+    void crashMessages()
+    {
+        CrashReport only;
+        only.appName = "Finder";
+        only.fileName = "Finder-2026-01-05-101010.ips";
+        only.deviceModel = "Mac14,2";
+        only.rawContent = "raw";
+        QCOMPARE(AIExplainer::crashMessage(only), QStringLiteral("Crash Report for: Finder"));
+
+        CrashReport full = only;
+        full.appVersion = "14.2";
+        full.exceptionType = "EXC_BAD_ACCESS";
+        full.crashReason = "SIGSEGV";
+        full.osVersion = "macOS 14.2";
+        full.stackTrace = "0 libsystem 0x1\n1 Finder 0x2";
+        full.faultingThread = 3;
+        QCOMPARE(AIExplainer::crashMessage(full),
+                 QStringLiteral("Crash Report for: Finder\nVersion: 14.2\nException: EXC_BAD_ACCESS\nReason: SIGSEGV\n"
+                                "OS: macOS 14.2\nStack Trace:\n0 libsystem 0x1\n1 Finder 0x2"));
+        full.exceptionType.clear();
+        full.osVersion.clear();
+        QCOMPARE(AIExplainer::crashMessage(full),
+                 QStringLiteral("Crash Report for: Finder\nVersion: 14.2\nReason: SIGSEGV\nStack Trace:\n0 libsystem 0x1\n1 Finder 0x2"));
+    }
+
+    void processNames()
+    {
+        using AIExplainer::parseProcessNames;
+        auto r = parseProcessNames("  \n It is normal.\n\n");
+        QCOMPARE(r.text, QStringLiteral("It is normal."));
+        QVERIFY(r.names.isEmpty());
+
+        r = parseProcessNames("It is normal.\n\nPROCESS_NAMES: {}");
+        QCOMPARE(r.text, QStringLiteral("It is normal."));
+        QVERIFY(r.names.isEmpty());
+
+        r = parseProcessNames("Sync.\nPROCESS_NAMES: {\"bird\": \"iCloud Drive\", \"cloudd\": \"CloudKit\"}\nHope this helps!");
+        QCOMPARE(r.text, QStringLiteral("Sync."));  // prose after the block is not shown
+        QCOMPARE(r.names, (QMap<QString, QString>{{"bird", "iCloud Drive"}, {"cloudd", "CloudKit"}}));
+
+        r = parseProcessNames("A.\nPROCESS_NAMES: {\"bird\": \"iCloud Drive\", \"n\": 3}");
+        QCOMPARE(r.text, QStringLiteral("A."));
+        QVERIFY(r.names.isEmpty());  // one value of another type discards the whole map
+
+        r = parseProcessNames("A.\nPROCESS_NAMES: } and then { \"a\": \"b\"");
+        QCOMPARE(r.text, QStringLiteral("A."));
+        QVERIFY(r.names.isEmpty());
+
+        r = parseProcessNames("A.\nPROCESS_NAMES: not json at all");
+        QCOMPARE(r.text, QStringLiteral("A."));
+        QVERIFY(r.names.isEmpty());
+
+        // The first marker splits; the JSON runs from the first "{" to the last "}" after it.
+        r = parseProcessNames("One PROCESS_NAMES: {\"a\": \"b\"} PROCESS_NAMES: {\"c\": \"d\"}");
+        QCOMPARE(r.text, QStringLiteral("One"));
+        QVERIFY(r.names.isEmpty());
+        r = parseProcessNames("One PROCESS_NAMES: x {\"a\": \"PROCESS_NAMES: {}\"} y");
+        QCOMPARE(r.names, (QMap<QString, QString>{{"a", "PROCESS_NAMES: {}"}}));
+
+        r = parseProcessNames("Case matters. process_names: {\"a\": \"b\"}");
+        QCOMPARE(r.text, QStringLiteral("Case matters. process_names: {\"a\": \"b\"}"));
+        QVERIFY(r.names.isEmpty());
+
+        r = parseProcessNames("A.\nPROCESS_NAMES: {\"x\": \"y\"} and {\"z\": \"w\"}");
+        QVERIFY(r.names.isEmpty());  // from the first "{" to the last "}" is not one document
+        r = parseProcessNames("A.\nPROCESS_NAMES: {\"\": \"\", \"K\": \"Kernel\"}");
+        QCOMPARE(r.names, (QMap<QString, QString>{{"", ""}, {"K", "Kernel"}}));  // keys taken as they are
+    }
+
+    void batches()
+    {
+        QCOMPARE(AIExplainer::batchMessage({}), QString());
+        LogEntryList two{entry(4, "kernel", "networking", "connection reset"), entry(2, "a|b", "", "x | y")};
+        QCOMPARE(AIExplainer::batchMessage(two),
+                 QStringLiteral("[0] Error | kernel | networking | connection reset\n[1] Info | a|b |  | x | y"));
+
+        const LogEntryList many = numbered(250);
+        const LogEntryList batch = AIExplainer::analysisBatch(many);
+        QCOMPARE(batch.size(), 100);
+        QCOMPARE(batch.first().id, many[150].id);
+        QCOMPARE(batch.last().id, many[249].id);
+        const QStringList lines = AIExplainer::batchMessage(batch).split('\n');
+        QCOMPARE(lines.size(), 100);
+        QCOMPARE(lines.first(), QStringLiteral("[0] Error | p150 |  | m150"));
+        QCOMPARE(lines.last(), QStringLiteral("[99] Error | p249 |  | m249"));
+        QCOMPARE(AIExplainer::analysisBatch(numbered(7)).size(), 7);
+    }
+
+    void analysisBlocks()
+    {
+        using AIExplainer::parseAnalysis;
+        const LogEntryList batch = numbered(10);
+        auto items = parseAnalysis(
+            "ENTRY: 3\nTITLE: Disk errors\nCONCERN: Repeated I/O failures.\n\nENTRY: 99\nTITLE: X\nCONCERN: Y", batch);
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items[0].title, QStringLiteral("Disk errors"));
+        QCOMPARE(items[0].concern, QStringLiteral("Repeated I/O failures."));
+        QVERIFY(items[0].entry);
+        QCOMPARE(items[0].entry->id, batch[3].id);
+        QVERIFY(!items[1].entry);
+        QVERIFY(!items[0].id.isNull() && items[0].id != items[1].id);
+
+        // Index forms: brackets, joined digits, overflow, non-ASCII digits.
+        const auto indexOf = [&](const QString& entryLine) -> qsizetype {
+            const auto found = parseAnalysis(entryLine + "\nTITLE: t\nCONCERN: c", numbered(40));
+            if (found.size() != 1 || !found[0].entry)
+                return -1;
+            return found[0].entry->process.mid(1).toInt();
+        };
+        QCOMPARE(indexOf("ENTRY: [12]"), 12);
+        QCOMPARE(indexOf("ENTRY: 3, 7"), 37);
+        QCOMPARE(indexOf("ENTRY: 0"), 0);
+        QCOMPARE(indexOf("ENTRY: 007"), 7);
+        QCOMPARE(indexOf("  ENTRY:ENTRY: 5"), 5);
+        QCOMPARE(indexOf("ENTRY: none"), -1);
+        QCOMPARE(indexOf("ENTRY: -3"), 3);  // the sign is not numeric: dropped
+        QCOMPARE(indexOf("ENTRY: 99999999999999999999"), -1);
+        QCOMPARE(indexOf("ENTRY: 9223372036854775807"), -1);  // fits, but outside the batch
+        QCOMPARE(indexOf(QString::fromUtf8("ENTRY: \xd9\xa3")), -1);             // Arabic-Indic three
+        QCOMPARE(indexOf(QString::fromUtf8("ENTRY: 1\xc2\xbd")), -1);            // one and a half
+        QCOMPARE(indexOf(QString::fromUtf8("ENTRY: \xf0\x9d\x9f\x8f")), -1);     // mathematical bold seven
+        QCOMPARE(indexOf(QString::fromUtf8("ENTRY: \xe4\xb8\x89 1")), -1);       // a Han numeral is numeric too
+        QCOMPARE(indexOf("ENTRY: 4\nENTRY: 6"), 6);
+        QCOMPARE(indexOf("ENTRY: 4\nENTRY: x"), -1);  // a later unreadable line removes the index
+
+        // Incomplete blocks yield nothing; tags are case-sensitive; leading spaces are fine.
+        items = parseAnalysis("TITLE: Only a title\n\nTitle: lower\nCONCERN: c\n\n \t\u3000TITLE:  Spaced \nCONCERN:\tWhy\t ", batch);
+        QCOMPARE(items.size(), 1);
+        QCOMPARE(items[0].title, QStringLiteral("Spaced"));
+        QCOMPARE(items[0].concern, QStringLiteral("Why"));
+
+        // Without blank lines three findings are one block: the last values win.
+        items = parseAnalysis("ENTRY: 1\nTITLE: A\nCONCERN: a\nENTRY: 2\nTITLE: B\nCONCERN: b\nENTRY: 3\nTITLE: C\nCONCERN: c", batch);
+        QCOMPARE(items.size(), 1);
+        QCOMPARE(items[0].title, QStringLiteral("C"));
+        QCOMPARE(items[0].entry->id, batch[3].id);
+
+        // Three line feeds still separate blocks.
+        QCOMPARE(parseAnalysis("TITLE: A\nCONCERN: a\n\n\nTITLE: B\nCONCERN: b", batch).size(), 2);
+        // Only the tag text is removed from the value.
+        items = parseAnalysis("TITLE: TITLE: twice CONCERN: x\nCONCERN: ok", batch);
+        QCOMPARE(items[0].title, QStringLiteral("twice CONCERN: x"));
+    }
+
+    void analysisFallbacks()
+    {
+        const LogEntryList batch = numbered(3);
+        auto items = AIExplainer::parseAnalysis(" Everything looks normal.\n", batch);
+        QCOMPARE(items.size(), 1);
+        QCOMPARE(items[0].title, QStringLiteral("Analysis Summary"));
+        QCOMPARE(items[0].concern, QStringLiteral(" Everything looks normal.\n"));  // as received
+        QVERIFY(!items[0].entry);
+        QVERIFY(AIExplainer::parseAnalysis("  \n\n \n", batch).isEmpty());
+        QVERIFY(AIExplainer::parseAnalysis("", batch).isEmpty());
+        QVERIFY(AIExplainer::parseAnalysis("ENTRY: 1\nTITLE: t\nCONCERN: c", {})[0].entry == std::nullopt);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAIAnswers)
+#include "test_ai_answers.moc"

@@ -1,0 +1,116 @@
+#include "ai/AISettings.h"
+#include "logs/Platform.h"
+#include "tests/support/TestEnv.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+class TestAISettings : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { TestEnv::useTemporaryHome(); }
+    void init() { TestEnv::clearSettings(); }
+
+    void providerRawValues()
+    {
+        QCOMPARE(AIProviders::allCases(), (QList<AIProvider>{AIProvider::anthropic, AIProvider::openai}));
+        QCOMPARE(AIProviders::rawValue(AIProvider::anthropic), QStringLiteral("Anthropic"));
+        QCOMPARE(AIProviders::rawValue(AIProvider::openai), QStringLiteral("OpenAI"));
+        QCOMPARE(AIProviders::fromRawValue("OpenAI"), std::optional(AIProvider::openai));
+        QCOMPARE(AIProviders::fromRawValue("Anthropic"), std::optional(AIProvider::anthropic));
+        QVERIFY(!AIProviders::fromRawValue("openai"));
+        QVERIFY(!AIProviders::fromRawValue("anthropic"));
+        QVERIFY(!AIProviders::fromRawValue(""));
+    }
+
+    void firstLaunchAndStoredValues()
+    {
+        {
+            AISettings s;
+            QCOMPARE(s.provider(), AIProvider::anthropic);
+            QCOMPARE(s.apiKey(), QString());
+            QVERIFY(!s.hasAPIKey());
+            QCOMPARE(s.searchEngineURL(), AISettings::defaultSearchEngineURL());
+            QVERIFY(s.searchEngineURL().startsWith("https://"));
+            QVERIFY(s.searchEngineURL().endsWith("/search?q="));
+        }
+        QVERIFY(Platform::settings().allKeys().isEmpty());  // construction writes nothing
+
+        for (const char* stored : {"openai", "OPENAI", "Gemini", ""}) {
+            Platform::settings().setValue("aiProvider", stored);
+            QCOMPARE(AISettings().provider(), AIProvider::anthropic);
+            QCOMPARE(Platform::settings().value("aiProvider").toString(), QString::fromLatin1(stored));  // left alone
+        }
+        Platform::settings().setValue("aiProvider", "OpenAI");
+        Platform::settings().setValue("aiAPIKey", " key ");
+        Platform::settings().setValue("searchEngineURL", "");
+        AISettings s;
+        QCOMPARE(s.provider(), AIProvider::openai);
+        QCOMPARE(s.apiKey(), QStringLiteral(" key "));
+        QCOMPARE(s.searchEngineURL(), QString());  // emptied stays empty
+    }
+
+    void assignmentsPersistAndNotifyOnChange()
+    {
+        AISettings s;
+        QSignalSpy provider(&s, &AISettings::providerChanged);
+        QSignalSpy key(&s, &AISettings::apiKeyChanged);
+        QSignalSpy url(&s, &AISettings::searchEngineURLChanged);
+
+        s.setProvider(AIProvider::anthropic);  // unchanged: written, not announced
+        QCOMPARE(Platform::settings().value("aiProvider").toString(), QStringLiteral("Anthropic"));
+        QCOMPARE(provider.count(), 0);
+        s.setProvider(AIProvider::openai);
+        s.setProvider(AIProvider::openai);
+        QCOMPARE(provider.count(), 1);
+        QCOMPARE(Platform::settings().value("aiProvider").toString(), QStringLiteral("OpenAI"));
+
+        s.setAPIKey(QStringLiteral("sk-1"));
+        s.setAPIKey(QStringLiteral("sk-1"));
+        QCOMPARE(key.count(), 1);
+        QCOMPARE(Platform::settings().value("aiAPIKey").toString(), QStringLiteral("sk-1"));
+
+        s.setSearchEngineURL(QString());
+        QCOMPARE(url.count(), 1);
+        QVERIFY(Platform::settings().contains("searchEngineURL"));
+
+        // A second instance reads what the first wrote.
+        AISettings again;
+        QCOMPARE(again.provider(), AIProvider::openai);
+        QCOMPARE(again.apiKey(), QStringLiteral("sk-1"));
+        QCOMPARE(again.searchEngineURL(), QString());
+
+        // Re-assigning the held value rewrites the store (the user may have changed it elsewhere).
+        Platform::settings().setValue("aiAPIKey", "edited");
+        s.setAPIKey(QStringLiteral("sk-1"));
+        QCOMPARE(Platform::settings().value("aiAPIKey").toString(), QStringLiteral("sk-1"));
+    }
+
+    void hasAPIKey()
+    {
+        AISettings s;
+        for (const char* blank : {"", " ", "\t", " \t  \t"}) {
+            s.setAPIKey(QString::fromLatin1(blank));
+            QVERIFY2(!s.hasAPIKey(), blank);
+        }
+        for (const char* key : {"k", "  k\t", "\n", "\r\n"}) {  // line breaks are not removed
+            s.setAPIKey(QString::fromLatin1(key));
+            QVERIFY2(s.hasAPIKey(), key);
+        }
+    }
+
+    void detachedSettingsNeverTouchTheStore()
+    {
+        AISettings d(AIProvider::openai, QStringLiteral("env-key"));
+        QCOMPARE(d.provider(), AIProvider::openai);
+        QVERIFY(d.hasAPIKey());
+        d.setAPIKey(QStringLiteral("other"));
+        d.setProvider(AIProvider::anthropic);
+        QCOMPARE(d.apiKey(), QStringLiteral("other"));
+        QVERIFY(Platform::settings().allKeys().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAISettings)
+#include "test_ai_settings.moc"

@@ -1,0 +1,240 @@
+#include "ai/ExplanationCache.h"
+#include "crashes/CrashReport.h"
+#include "logs/Platform.h"
+#include "tests/support/TestEnv.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+LogEntry entry(const QString& process, const QString& subsystem, const QString& message)
+{
+    LogEntry e;
+    e.id = QUuid::createUuid();
+    e.process = process;
+    e.subsystem = subsystem;
+    e.message = message;
+    return e;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& data)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(data);
+}
+
+QJsonObject fileObject(const QString& path) { return QJsonDocument::fromJson(readFile(path)).object(); }
+
+}  // namespace
+
+class TestExplanationCache : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_dir;
+
+    QString folder() const { return m_dir->path() + "/Vellacord"; }
+
+private slots:
+    void initTestCase() { TestEnv::useTemporaryHome(); }
+    void init() { m_dir = std::make_unique<QTemporaryDir>(); }
+
+    void keys()
+    {
+        LogEntry a = entry("a", "", "b");
+        QCOMPARE(ExplanationCache::cacheKey(a),
+                 QString::fromLatin1(QCryptographicHash::hash("a\n\nb", QCryptographicHash::Sha256).toHex()));
+        QVERIFY(QRegularExpression("^[0-9a-f]{64}$").match(ExplanationCache::cacheKey(a)).hasMatch());
+
+        // Only process, subsystem and message count.
+        LogEntry b = a;
+        b.id = QUuid::createUuid();
+        b.date = 12345;
+        b.level = 5;
+        b.category = "c";
+        b.sender = "s";
+        b.processIdentifier = 9;
+        QCOMPARE(ExplanationCache::cacheKey(b), ExplanationCache::cacheKey(a));
+        // The separators keep fields apart.
+        QVERIFY(ExplanationCache::cacheKey(entry("ab", "", "")) != ExplanationCache::cacheKey(entry("a", "b", "")));
+        QCOMPARE(ExplanationCache::cacheKey(entry("é", "", "")),
+                 QString::fromLatin1(QCryptographicHash::hash("\xc3\xa9\n\n", QCryptographicHash::Sha256).toHex()));
+    }
+
+    void storeLookupAndFile()
+    {
+        ExplanationCache cache(folder());
+        QVERIFY(QDir(folder()).exists());  // created with its parents
+        const LogEntry e = entry("backupd", "com.example", "failed");
+        QVERIFY(!cache.isCached(e));
+        QVERIFY(!cache.explanationForKey(ExplanationCache::cacheKey(e)));
+
+        const QString key = ExplanationCache::cacheKey(e);
+        cache.store(key, "First");
+        cache.store("zzz", "Other");
+        cache.store(key, QString::fromUtf8("Second \xe2\x80\x94 text\nline"));
+        QCOMPARE(cache.count(), 2);
+        QVERIFY(cache.isCached(entry("backupd", "com.example", "failed")));
+        QCOMPARE(cache.explanationForKey(key), std::optional(QString::fromUtf8("Second \xe2\x80\x94 text\nline")));
+
+        const QByteArray text = readFile(cache.fileURL());
+        QVERIFY(text.contains("\n    \""));  // pretty-printed
+        QVERIFY(text.indexOf(key.toLatin1()) < text.indexOf("\"zzz\""));  // sorted member names
+        QVERIFY(text.indexOf("\"explanation\"") < text.indexOf("\"timestamp\""));
+        const QJsonObject top = QJsonDocument::fromJson(text).object();
+        QCOMPARE(top.keys(), (QStringList{key, "zzz"}));
+        const QJsonObject record = top[key].toObject();
+        QCOMPARE(record.keys(), (QStringList{"explanation", "timestamp"}));
+        const QString stamp = record["timestamp"].toString();
+        QVERIFY2(QRegularExpression(R"(^\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}Z$)").match(stamp).hasMatch(), qPrintable(stamp));
+        const QDateTime when = QDateTime::fromString(stamp, Qt::ISODate);
+        QVERIFY(qAbs(when.secsTo(QDateTime::currentDateTimeUtc())) < 60);
+
+        // A new instance (the next launch) reads it back.
+        ExplanationCache again(folder());
+        QCOMPARE(again.count(), 2);
+        QCOMPARE(again.explanationForKey("zzz"), std::optional(QStringLiteral("Other")));
+    }
+
+    void evictsTheOldestBeyondAThousand()
+    {
+        ExplanationCache cache(folder());
+        for (int i = 0; i < 1000; ++i)
+            cache.store(QStringLiteral("k%1").arg(i), QStringLiteral("e%1").arg(i));
+        QCOMPARE(cache.count(), 1000);
+        cache.store("k0", "replaced");  // replacing does not change the count
+        QCOMPARE(cache.count(), 1000);
+        cache.store("new", "newest");
+        QCOMPARE(cache.count(), 1000);
+        QVERIFY(!cache.explanationForKey("k1"));  // the oldest now (k0 was stored again)
+        QCOMPARE(cache.explanationForKey("k0"), std::optional(QStringLiteral("replaced")));
+        QCOMPARE(cache.explanationForKey("new"), std::optional(QStringLiteral("newest")));
+        const QJsonObject file = fileObject(cache.fileURL());
+        QCOMPARE(file.size(), 1000);
+        QVERIFY(!file.contains("k1"));
+        QVERIFY(file.contains("new"));
+    }
+
+    void evictsByStoredTimestamp()
+    {
+        // Loaded records keep their own ages: the one from 2020 goes first, even
+        // though it sorts in the middle and the clock says otherwise for the rest.
+        QDir().mkpath(folder());
+        QJsonObject top;
+        for (int i = 0; i < 1000; ++i)
+            top.insert(QStringLiteral("k%1").arg(i, 4, 10, QLatin1Char('0')),
+                       QJsonObject{{"explanation", "x"}, {"timestamp", i == 500 ? "2020-01-01T00:00:00Z" : "2025-06-01T12:00:00Z"}});
+        writeFile(folder() + "/explanations.json", QJsonDocument(top).toJson());
+        ExplanationCache cache(folder());
+        QCOMPARE(cache.count(), 1000);
+        cache.store("fresh", "y");
+        QCOMPARE(cache.count(), 1000);
+        QVERIFY(!cache.explanationForKey("k0500"));
+        QVERIFY(cache.explanationForKey("k0499"));
+        QVERIFY(cache.explanationForKey("fresh"));
+    }
+
+    void corruptFilesReadAsEmptyAndAreRewritten_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        const QByteArray good = R"({"k": {"explanation": "x", "timestamp": "2026-01-05T09:30:00Z"}})";
+        QTest::newRow("truncated") << good.left(good.size() / 2);
+        QTest::newRow("not json") << QByteArray("\x00\xff garbage", 10);
+        QTest::newRow("array") << QByteArray("[]");
+        QTest::newRow("record not an object") << QByteArray(R"({"k": "x"})");
+        QTest::newRow("missing timestamp") << QByteArray(R"({"k": {"explanation": "x"}})");
+        QTest::newRow("explanation not a string") << QByteArray(R"({"k": {"explanation": 1, "timestamp": "2026-01-05T09:30:00Z"}})");
+        QTest::newRow("date in another form") << QByteArray(R"({"k": {"explanation": "x", "timestamp": "2026-01-05 09:30:00"}})");
+        QTest::newRow("fractional seconds") << QByteArray(R"({"k": {"explanation": "x", "timestamp": "2026-01-05T09:30:00.5Z"}})");
+        QTest::newRow("epoch number") << QByteArray(R"({"k": {"explanation": "x", "timestamp": 1767605400}})");
+        QTest::newRow("one bad among good")
+            << QByteArray(R"({"a": {"explanation": "x", "timestamp": "2026-01-05T09:30:00Z"}, "b": {"explanation": "y", "timestamp": "yesterday"}})");
+        QTest::newRow("empty") << QByteArray();
+    }
+
+    void corruptFilesReadAsEmptyAndAreRewritten()
+    {
+        QFETCH(QByteArray, content);
+        QDir().mkpath(folder());
+        const QString path = folder() + "/explanations.json";
+        writeFile(path, content);
+        ExplanationCache cache(folder());
+        QCOMPARE(cache.count(), 0);
+        QCOMPARE(readFile(path), content);  // left alone until the next store
+        cache.store("only", "one");
+        const QJsonObject file = fileObject(path);
+        QCOMPARE(file.keys(), QStringList{"only"});
+        QCOMPARE(ExplanationCache(folder()).count(), 1);
+    }
+
+    void acceptsOtherISOOffsetsAndExtraMembers()
+    {
+        QDir().mkpath(folder());
+        writeFile(folder() + "/explanations.json",
+                  R"({"k": {"explanation": "x", "timestamp": "2026-01-05T10:30:00+01:00", "extra": true}})");
+        ExplanationCache cache(folder());
+        QCOMPARE(cache.explanationForKey("k"), std::optional(QStringLiteral("x")));
+        cache.store("n", "y");
+        QCOMPARE(fileObject(cache.fileURL())["k"].toObject()["timestamp"].toString(), QStringLiteral("2026-01-05T09:30:00Z"));
+    }
+
+    void sharedInstanceFollowsTheApplicationSupportFolder()
+    {
+        ExplanationCache::resetShared();
+        ExplanationCache& shared = ExplanationCache::shared();
+        QCOMPARE(&ExplanationCache::shared(), &shared);
+        QCOMPARE(shared.fileURL(), Platform::appSupportDir() + "/explanations.json");
+        CrashExplanationCache::resetShared();
+        QCOMPARE(CrashExplanationCache::shared().cacheDir(), Platform::appSupportDir() + "/CrashExplanations");
+        QVERIFY(QDir(CrashExplanationCache::shared().cacheDir()).exists());
+        ExplanationCache::resetShared();
+        CrashExplanationCache::resetShared();
+    }
+
+    void crashCache()
+    {
+        CrashExplanationCache cache(folder());
+        QVERIFY(QDir(folder() + "/CrashExplanations").exists());
+        CrashReport report;
+        report.fileName = "Finder-2026-01-05-101010.ips";
+        report.filePath = "/Users/x/Library/Logs/DiagnosticReports/" + report.fileName;
+        QCOMPARE(cache.crashFileURL(report), folder() + "/CrashExplanations/Finder-2026-01-05-101010.ips.json");
+        QVERIFY(!cache.load(report));
+
+        const QString text = QString::fromUtf8("Finder crashed \xe2\x80\x94 {not json}\n");
+        cache.store(report, text);
+        QCOMPARE(readFile(cache.crashFileURL(report)), text.toUtf8());  // the plain text, no JSON around it
+        QCOMPARE(cache.load(report), std::optional(text));
+
+        CrashReport retired = report;  // same file name in another folder shares the explanation
+        retired.filePath = "/Users/x/Library/Logs/DiagnosticReports/Retired/" + report.fileName;
+        retired.isRetired = true;
+        QCOMPARE(cache.load(retired), std::optional(text));
+
+        CrashReport slashed;
+        slashed.fileName = "a/../b";
+        QCOMPARE(cache.crashFileURL(slashed), folder() + "/CrashExplanations/a_.._b.json");
+        cache.store(slashed, "s");
+        QCOMPARE(cache.load(slashed), std::optional(QStringLiteral("s")));
+
+        writeFile(cache.crashFileURL(report), "bad \xff\xfe utf8");
+        QVERIFY(!cache.load(report));
+        cache.store(report, "again");  // replaces the bad file
+        QCOMPARE(cache.load(report), std::optional(QStringLiteral("again")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestExplanationCache)
+#include "test_explanation_cache.moc"
