@@ -1,0 +1,600 @@
+#include "browser/FilterPipeline.h"
+
+#include "logs/Platform.h"
+
+#include <QCollator>
+#include <QHash>
+#include <QLocale>
+#include <QSettings>
+
+#include <algorithm>
+#include <charconv>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// ---------------------------------------------------------------- columns
+
+namespace Column {
+
+const QList<OptionalColumn>& allCases()
+{
+    static const QList<OptionalColumn> all{OptionalColumn::pid, OptionalColumn::thread, OptionalColumn::sender,
+                                           OptionalColumn::subsystem, OptionalColumn::category};
+    return all;
+}
+
+QString rawValue(OptionalColumn c)
+{
+    switch (c) {
+    case OptionalColumn::pid: return QStringLiteral("PID");
+    case OptionalColumn::thread: return QStringLiteral("Thread");
+    case OptionalColumn::sender: return QStringLiteral("Sender");
+    case OptionalColumn::subsystem: return QStringLiteral("Subsystem");
+    case OptionalColumn::category: return QStringLiteral("Category");
+    }
+    return {};
+}
+
+std::optional<OptionalColumn> fromRawValue(const QString& raw)
+{
+    for (OptionalColumn c : allCases())
+        if (rawValue(c) == raw)
+            return c;
+    return std::nullopt;
+}
+
+QString showKey(OptionalColumn c) { return QStringLiteral("column_") + rawValue(c); }
+QString filterKey(OptionalColumn c) { return QStringLiteral("filter_") + rawValue(c); }
+
+QString filterValue(OptionalColumn c, const LogEntry& e)
+{
+    switch (c) {
+    case OptionalColumn::pid: return QString::number(e.processIdentifier);
+    case OptionalColumn::thread: return QString::number(e.threadIdentifier);
+    case OptionalColumn::sender: return e.sender;
+    case OptionalColumn::subsystem: return e.subsystem;
+    case OptionalColumn::category: return e.category;
+    }
+    return {};
+}
+
+}  // namespace Column
+
+// ---------------------------------------------------------------- quick ranges
+
+namespace QuickRange {
+
+const QList<QuickTimeRange>& allCases()
+{
+    static const QList<QuickTimeRange> all{QuickTimeRange::last1h, QuickTimeRange::last4h, QuickTimeRange::last24h};
+    return all;
+}
+
+QString rawValue(QuickTimeRange r)
+{
+    switch (r) {
+    case QuickTimeRange::last1h: return QStringLiteral("1h");
+    case QuickTimeRange::last4h: return QStringLiteral("4h");
+    case QuickTimeRange::last24h: return QStringLiteral("24h");
+    }
+    return {};
+}
+
+std::optional<QuickTimeRange> fromRawValue(const QString& raw)
+{
+    for (QuickTimeRange r : allCases())
+        if (rawValue(r) == raw)
+            return r;
+    return std::nullopt;
+}
+
+double offset(QuickTimeRange r)
+{
+    switch (r) {
+    case QuickTimeRange::last1h: return -3600;
+    case QuickTimeRange::last4h: return -14400;
+    case QuickTimeRange::last24h: return -86400;
+    }
+    return -3600;
+}
+
+}  // namespace QuickRange
+
+// ---------------------------------------------------------------- matching
+
+namespace {
+
+// Finds `term` (already lowercased) in hay.toLower() without building the
+// lowered copy. Only ASCII terms take the fast path: an ASCII letter lowers
+// the same in any string, and of all non-ASCII characters only U+0130
+// (lowers to "i" + U+0307) and U+212A (Kelvin sign, lowers to "k") become
+// ASCII; seeing either sends the test to the exact slow path.
+class LoweredMatcher {
+public:
+    explicit LoweredMatcher(const QString& term) : m_term(term)
+    {
+        m_ascii = std::all_of(term.cbegin(), term.cend(), [](QChar c) { return c.unicode() < 0x80; });
+        if (m_ascii) {
+            m_ascii8.reserve(size_t(term.size()));
+            for (QChar c : term)
+                m_ascii8.push_back(char(c.unicode()));
+        }
+    }
+
+    bool isEmpty() const { return m_term.isEmpty(); }
+
+    bool matches(const QString& hay) const
+    {
+        if (!m_ascii)
+            return hay.toLower().contains(m_term);
+        const qsizetype m = m_term.size();
+        const qsizetype n = hay.size();
+        const char16_t* h = reinterpret_cast<const char16_t*>(hay.constData());
+        const char* t = m_ascii8.data();
+        const char16_t t0 = char16_t(t[0]);
+        const char16_t t0up = (t0 >= u'a' && t0 <= u'z') ? char16_t(t0 - 32) : t0;
+        bool special = false;
+        for (qsizetype i = 0; i < n; ++i) {
+            const char16_t c = h[i];
+            if (c >= 0x80) {
+                if (c == 0x0130 || c == 0x212A)
+                    special = true;
+                continue;
+            }
+            if ((c != t0 && c != t0up) || i + m > n)
+                continue;
+            qsizetype j = 1;
+            for (; j < m; ++j) {
+                const char16_t d = h[i + j];
+                if (d >= 0x80 || lowerAscii(d) != char16_t(t[j]))
+                    break;
+            }
+            if (j == m)
+                return true;
+        }
+        return special ? hay.toLower().contains(m_term) : false;
+    }
+
+    // The decimal text of a number (never changed by lowercasing).
+    bool matchesDigits(std::string_view digits) const
+    {
+        return m_ascii && digits.find(std::string_view(m_ascii8)) != std::string_view::npos;
+    }
+
+private:
+    static char16_t lowerAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; }
+
+    QString m_term;
+    bool m_ascii = false;
+    std::string m_ascii8;
+};
+
+bool isHorizontalSpace(QChar c)
+{
+    return c == QLatin1Char('\t') || c.category() == QChar::Separator_Space;
+}
+
+// What one evaluation of matchingEntries prepares once.
+struct Prepared {
+    quint8 levelMask = 0;  // bit n set: level n passes
+    LoweredMatcher search;
+    SourceType source = SourceType::all;
+    std::optional<QString> process;
+    std::optional<QString> subsystem;
+    std::vector<std::pair<OptionalColumn, LoweredMatcher>> columnFilters;
+
+    Prepared(const FilterState& s, bool skipProcess, bool skipSubsystem)
+        : search(Pipeline::searchTerm(s.searchText))
+    {
+        for (SeverityLevel l : s.activeFilters)
+            levelMask |= quint8(1u << Severity::logLevel(l));
+        source = Source::fromRawValue(s.sourceFilter).value_or(SourceType::all);
+        if (!skipProcess)
+            process = s.selectedProcess;
+        if (!skipSubsystem)
+            subsystem = s.selectedSubsystem;
+        for (OptionalColumn c : Column::allCases())
+            if (s.isShown(c) && !s.filter(c).isEmpty())
+                columnFilters.emplace_back(c, LoweredMatcher(s.filter(c).toLower()));
+    }
+
+    bool passes(const LogEntry& e) const
+    {
+        if (e.level < 1 || e.level > 5 || !(levelMask & (1u << e.level)))
+            return false;
+        if (source != SourceType::all && !Source::matches(source, e))
+            return false;
+        if (process && e.process != *process)
+            return false;
+        if (subsystem && e.subsystem != *subsystem)
+            return false;
+        if (!search.isEmpty() && !search.matches(e.message) && !search.matches(e.process) &&
+            !search.matches(e.subsystem))
+            return false;
+        for (const auto& [column, matcher] : columnFilters)
+            if (!columnMatches(column, matcher, e))
+                return false;
+        return true;
+    }
+
+    static bool columnMatches(OptionalColumn c, const LoweredMatcher& m, const LogEntry& e)
+    {
+        char buf[24];
+        switch (c) {
+        case OptionalColumn::pid: {
+            const auto r = std::to_chars(buf, buf + sizeof buf, e.processIdentifier);
+            return m.matchesDigits(std::string_view(buf, size_t(r.ptr - buf)));
+        }
+        case OptionalColumn::thread: {
+            const auto r = std::to_chars(buf, buf + sizeof buf, e.threadIdentifier);
+            return m.matchesDigits(std::string_view(buf, size_t(r.ptr - buf)));
+        }
+        case OptionalColumn::sender: return m.matches(e.sender);
+        case OptionalColumn::subsystem: return m.matches(e.subsystem);
+        case OptionalColumn::category: return m.matches(e.category);
+        }
+        return true;
+    }
+};
+
+std::vector<const LogEntry*> matchingPointers(const FilterState& s, const LogEntryList& entries, bool skipProcess,
+                                              bool skipSubsystem)
+{
+    const Prepared p(s, skipProcess, skipSubsystem);
+    std::vector<const LogEntry*> out;
+    out.reserve(size_t(entries.size()));
+    for (const LogEntry& e : entries)
+        if (p.passes(e))
+            out.push_back(&e);
+    return out;
+}
+
+// ---------------------------------------------------------------- sorting
+
+// The collation of the user's locale, ignoring case. Qt's collator treats
+// the C/POSIX locale as plain code-point order, case included, so a machine
+// without a configured locale gets the root collation (as en_US) instead.
+QCollator makeCollator()
+{
+    QLocale locale;
+    if (locale.language() == QLocale::C)
+        locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    QCollator collator(locale);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(false);
+    collator.setIgnorePunctuation(false);
+    return collator;
+}
+
+enum class SortKind { time, severity, pid, thread, text };
+
+SortKind sortKind(const QString& column)
+{
+    if (column == QLatin1String("Severity"))
+        return SortKind::severity;
+    if (column == QLatin1String("PID"))
+        return SortKind::pid;
+    if (column == QLatin1String("Thread"))
+        return SortKind::thread;
+    if (column == QLatin1String("Process") || column == QLatin1String("Message") ||
+        column == QLatin1String("Sender") || column == QLatin1String("Subsystem") ||
+        column == QLatin1String("Category"))
+        return SortKind::text;
+    return SortKind::time;
+}
+
+template <typename Key>
+void sortByKey(std::vector<const LogEntry*>& v, bool ascending, Key key)
+{
+    if (ascending)
+        std::sort(v.begin(), v.end(), [&](const LogEntry* a, const LogEntry* b) { return key(a) < key(b); });
+    else
+        std::sort(v.begin(), v.end(), [&](const LogEntry* a, const LogEntry* b) { return key(b) < key(a); });
+}
+
+// Text columns: each distinct value gets one collation sort key, the
+// distinct values are ranked once, and the entries are sorted by rank.
+void sortByText(std::vector<const LogEntry*>& v, const QString& column, bool ascending)
+{
+    const QString* (*field)(const LogEntry*) = nullptr;
+    if (column == QLatin1String("Process"))
+        field = [](const LogEntry* e) { return &e->process; };
+    else if (column == QLatin1String("Message"))
+        field = [](const LogEntry* e) { return &e->message; };
+    else if (column == QLatin1String("Sender"))
+        field = [](const LogEntry* e) { return &e->sender; };
+    else if (column == QLatin1String("Subsystem"))
+        field = [](const LogEntry* e) { return &e->subsystem; };
+    else
+        field = [](const LogEntry* e) { return &e->category; };
+
+    QHash<QString, int> ids;
+    std::vector<const QString*> distinct;
+    std::vector<int> idOf(v.size());
+    ids.reserve(qsizetype(std::min<size_t>(v.size(), 4096)));
+    for (size_t i = 0; i < v.size(); ++i) {
+        const QString& text = *field(v[i]);
+        auto it = ids.constFind(text);
+        if (it == ids.constEnd()) {
+            it = ids.insert(text, int(distinct.size()));
+            distinct.push_back(&text);
+        }
+        idOf[i] = *it;
+    }
+
+    const QCollator collator = makeCollator();
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(distinct.size());
+    for (const QString* text : distinct)
+        keys.push_back(collator.sortKey(*text));
+    std::vector<int> order(distinct.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = int(i);
+    std::sort(order.begin(), order.end(), [&](int a, int b) { return keys[size_t(a)].compare(keys[size_t(b)]) < 0; });
+    // Equal keys (values differing only in case) share a rank.
+    std::vector<int> rank(distinct.size());
+    int r = 0;
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (i > 0 && keys[size_t(order[i - 1])].compare(keys[size_t(order[i])]) != 0)
+            ++r;
+        rank[size_t(order[i])] = r;
+    }
+
+    std::vector<std::pair<int, const LogEntry*>> ranked(v.size());
+    for (size_t i = 0; i < v.size(); ++i)
+        ranked[i] = {rank[size_t(idOf[i])], v[i]};
+    if (ascending)
+        std::sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    else
+        std::sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (size_t i = 0; i < v.size(); ++i)
+        v[i] = ranked[i].second;
+}
+
+void sortPointers(std::vector<const LogEntry*>& v, const QString& column, bool ascending)
+{
+    switch (sortKind(column)) {
+    case SortKind::time: sortByKey(v, ascending, [](const LogEntry* e) { return e->date; }); break;
+    case SortKind::severity:
+        sortByKey(v, ascending, [](const LogEntry* e) { return (e->level >= 1 && e->level <= 5) ? e->level : 0; });
+        break;
+    case SortKind::pid: sortByKey(v, ascending, [](const LogEntry* e) { return e->processIdentifier; }); break;
+    case SortKind::thread: sortByKey(v, ascending, [](const LogEntry* e) { return e->threadIdentifier; }); break;
+    case SortKind::text: sortByText(v, column, ascending); break;
+    }
+}
+
+LogEntryList toList(const std::vector<const LogEntry*>& v)
+{
+    LogEntryList out;
+    out.reserve(qsizetype(v.size()));
+    for (const LogEntry* e : v)
+        out.append(*e);
+    return out;
+}
+
+QStringList sortedDistinct(QSet<QString>& values, const std::optional<QString>& selection)
+{
+    if (selection)
+        values.insert(*selection);
+    QStringList list(values.cbegin(), values.cend());
+    std::sort(list.begin(), list.end());  // code-point order, case-sensitive
+    return list;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- pipeline
+
+namespace Pipeline {
+
+FilterState initialState(double creationTime)
+{
+    FilterState s;
+    s.customStart = creationTime - 3600;
+    s.customEnd = creationTime;
+    return s;
+}
+
+QString searchTerm(const QString& searchText)
+{
+    qsizetype b = 0, e = searchText.size();
+    while (b < e && isHorizontalSpace(searchText.at(b)))
+        ++b;
+    while (e > b && isHorizontalSpace(searchText.at(e - 1)))
+        --e;
+    return searchText.mid(b, e - b).toLower();
+}
+
+QList<OptionalColumn> visibleColumns(const FilterState& s)
+{
+    QList<OptionalColumn> out;
+    for (OptionalColumn c : Column::allCases())
+        if (s.isShown(c))
+            out.append(c);
+    return out;
+}
+
+LogEntryList matchingEntries(const FilterState& s, const LogEntryList& entries, bool skipProcess, bool skipSubsystem)
+{
+    return toList(matchingPointers(s, entries, skipProcess, skipSubsystem));
+}
+
+LogEntryList filteredEntries(const FilterState& s, const LogEntryList& entries, bool liveTailing)
+{
+    std::vector<const LogEntry*> v = matchingPointers(s, entries, false, false);
+    if (!liveTailing)
+        sortPointers(v, s.sortColumn, s.sortAscending);
+    return toList(v);
+}
+
+QStringList availableProcesses(const FilterState& s, const LogEntryList& entries)
+{
+    QSet<QString> values;
+    for (const LogEntry* e : matchingPointers(s, entries, true, false))
+        values.insert(e->process);
+    return sortedDistinct(values, s.selectedProcess);
+}
+
+QStringList availableSubsystems(const FilterState& s, const LogEntryList& entries)
+{
+    QSet<QString> values;
+    for (const LogEntry* e : matchingPointers(s, entries, false, true))
+        if (!e->subsystem.isEmpty())
+            values.insert(e->subsystem);
+    return sortedDistinct(values, s.selectedSubsystem);
+}
+
+void sortEntries(LogEntryList& entries, const QString& sortColumn, bool ascending)
+{
+    std::vector<const LogEntry*> v;
+    v.reserve(size_t(entries.size()));
+    for (const LogEntry& e : std::as_const(entries))
+        v.push_back(&e);
+    sortPointers(v, sortColumn, ascending);
+    entries = toList(v);
+}
+
+void toggleSort(FilterState& s, const QString& columnName)
+{
+    if (columnName != s.sortColumn) {
+        s.sortColumn = columnName;
+        s.sortAscending = true;
+    } else {
+        s.sortAscending = !s.sortAscending;
+    }
+}
+
+void setShown(FilterState& s, OptionalColumn c, bool on)
+{
+    const bool was = s.shown[size_t(c)];
+    s.shown[size_t(c)] = on;
+    if (was && !on)
+        s.filterText[size_t(c)].clear();
+}
+
+FetchInterval initialInterval(double now) { return {now - 3600, now}; }
+
+FetchInterval selectQuickRange(FilterState& s, QuickTimeRange r, double now)
+{
+    s.selectedQuickRange = r;
+    s.showCustomRange = false;
+    return {now + QuickRange::offset(r), now};
+}
+
+void toggleCustomRange(FilterState& s)
+{
+    s.showCustomRange = !s.showCustomRange;
+    s.selectedQuickRange.reset();
+}
+
+FetchInterval customInterval(const FilterState& s) { return {s.customStart, s.customEnd}; }
+
+void loadPersisted(FilterState& s, QSettings& store)
+{
+    const QVariant sortColumn = store.value(QStringLiteral("sortColumn"));
+    if (sortColumn.isValid())
+        s.sortColumn = sortColumn.toString();
+    const QVariant ascending = store.value(QStringLiteral("sortAscending"));
+    if (ascending.isValid())
+        s.sortAscending = ascending.toBool();
+    const QVariant source = store.value(QStringLiteral("sourceFilter"));
+    if (source.isValid())
+        s.sourceFilter = source.toString();
+    for (OptionalColumn c : Column::allCases()) {
+        s.shown[size_t(c)] = store.value(Column::showKey(c), false).toBool();
+        s.filterText[size_t(c)] = store.value(Column::filterKey(c), QString()).toString();
+    }
+}
+
+void savePersisted(const FilterState& s, QSettings& store)
+{
+    store.setValue(QStringLiteral("sortColumn"), s.sortColumn);
+    store.setValue(QStringLiteral("sortAscending"), s.sortAscending);
+    store.setValue(QStringLiteral("sourceFilter"), s.sourceFilter);
+    for (OptionalColumn c : Column::allCases()) {
+        store.setValue(Column::showKey(c), s.isShown(c));
+        store.setValue(Column::filterKey(c), s.filter(c));
+    }
+}
+
+}  // namespace Pipeline
+
+// ---------------------------------------------------------------- observable inputs
+
+FilterPipeline::FilterPipeline(QObject* parent) : QObject(parent)
+{
+    Pipeline::loadPersisted(m_state, Platform::settings());
+}
+
+void FilterPipeline::setActiveFilters(const QSet<SeverityLevel>& filters)
+{
+    if (m_state.activeFilters == filters)
+        return;
+    m_state.activeFilters = filters;
+    emit changed();
+}
+
+void FilterPipeline::setSearchText(const QString& text)
+{
+    if (m_state.searchText == text)
+        return;
+    m_state.searchText = text;
+    emit changed();
+}
+
+void FilterPipeline::setSelectedProcess(const std::optional<QString>& process)
+{
+    if (m_state.selectedProcess == process)
+        return;
+    m_state.selectedProcess = process;
+    emit changed();
+}
+
+void FilterPipeline::setSelectedSubsystem(const std::optional<QString>& subsystem)
+{
+    if (m_state.selectedSubsystem == subsystem)
+        return;
+    m_state.selectedSubsystem = subsystem;
+    emit changed();
+}
+
+void FilterPipeline::setSourceFilter(const QString& raw)
+{
+    if (m_state.sourceFilter == raw)
+        return;
+    m_state.sourceFilter = raw;
+    Platform::settings().setValue(QStringLiteral("sourceFilter"), raw);
+    emit changed();
+}
+
+void FilterPipeline::toggleSort(const QString& columnName)
+{
+    Pipeline::toggleSort(m_state, columnName);
+    QSettings& store = Platform::settings();
+    store.setValue(QStringLiteral("sortColumn"), m_state.sortColumn);
+    store.setValue(QStringLiteral("sortAscending"), m_state.sortAscending);
+    emit changed();
+}
+
+void FilterPipeline::setShown(OptionalColumn c, bool on)
+{
+    if (m_state.isShown(c) == on)
+        return;
+    Pipeline::setShown(m_state, c, on);
+    QSettings& store = Platform::settings();
+    store.setValue(Column::showKey(c), on);
+    if (!on)
+        store.setValue(Column::filterKey(c), QString());
+    emit changed();
+}
+
+void FilterPipeline::setFilterText(OptionalColumn c, const QString& text)
+{
+    if (m_state.filter(c) == text)
+        return;
+    m_state.filterText[size_t(c)] = text;
+    Platform::settings().setValue(Column::filterKey(c), text);
+    emit changed();
+}

@@ -1,0 +1,164 @@
+#pragma once
+
+// The main window's filter and sort pipeline: from the fetcher's entries and
+// the filter inputs to the visible rows, the dropdown options and the visible
+// optional columns. Everything is derived from scratch on every evaluation;
+// nothing is cached between evaluations. Main thread only.
+
+#include "logs/LogEntry.h"
+
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <optional>
+#include <utility>
+
+class QSettings;
+
+// The columns the user can add to the list, in the order used everywhere.
+enum class OptionalColumn { pid, thread, sender, subsystem, category };
+
+namespace Column {
+const QList<OptionalColumn>& allCases();
+// Raw value, header label and sortColumn value: "PID", "Thread", ...
+QString rawValue(OptionalColumn c);
+std::optional<OptionalColumn> fromRawValue(const QString& raw);  // exact, case-sensitive
+QString showKey(OptionalColumn c);    // "column_PID", ...
+QString filterKey(OptionalColumn c);  // "filter_PID", ...
+// The text a column filter is matched against (decimal for the numbers).
+QString filterValue(OptionalColumn c, const LogEntry& entry);
+}
+
+inline size_t qHash(OptionalColumn c, size_t seed = 0) noexcept { return ::qHash(int(c), seed); }
+
+// The preset fetch intervals.
+enum class QuickTimeRange { last1h, last4h, last24h };
+
+namespace QuickRange {
+const QList<QuickTimeRange>& allCases();
+QString rawValue(QuickTimeRange r);  // "1h", "4h", "24h": also the button label
+std::optional<QuickTimeRange> fromRawValue(const QString& raw);
+double offset(QuickTimeRange r);     // start of the interval relative to now: -3600, -14400, -86400
+}
+
+// Every input of the pipeline, each at its default. The persisted ones are
+// loaded by Pipeline::loadPersisted; the rest live as long as the window.
+struct FilterState {
+    QSet<SeverityLevel> activeFilters{SeverityLevel::fault, SeverityLevel::error};
+    std::optional<QuickTimeRange> selectedQuickRange = QuickTimeRange::last1h;
+    double customStart = 0;  // window creation time minus 3600 s (see Pipeline::initialState)
+    double customEnd = 0;    // window creation time
+    bool showCustomRange = false;
+    QString searchText;
+    std::optional<QString> selectedProcess;
+    std::optional<QString> selectedSubsystem;
+    QString sortColumn = QStringLiteral("Time");
+    bool sortAscending = true;
+    std::array<bool, 5> shown{};        // indexed by OptionalColumn
+    QString sourceFilter = QStringLiteral("all");
+    std::array<QString, 5> filterText;  // indexed by OptionalColumn
+
+    bool isShown(OptionalColumn c) const { return shown[size_t(c)]; }
+    const QString& filter(OptionalColumn c) const { return filterText[size_t(c)]; }
+};
+
+// A fetch interval, seconds since 1970.
+struct FetchInterval {
+    double start = 0;
+    double end = 0;
+};
+
+// The pure operations. None touches the settings store except load/save.
+namespace Pipeline {
+
+// Defaults, with the custom range set from the window's creation time.
+FilterState initialState(double creationTime);
+
+QList<OptionalColumn> visibleColumns(const FilterState& s);
+// Entries passing every test, in fetch order.
+LogEntryList matchingEntries(const FilterState& s, const LogEntryList& entries, bool skipProcess, bool skipSubsystem);
+// What the window lists: matching entries, sorted unless live tailing.
+LogEntryList filteredEntries(const FilterState& s, const LogEntryList& entries, bool liveTailing);
+QStringList availableProcesses(const FilterState& s, const LogEntryList& entries);
+QStringList availableSubsystems(const FilterState& s, const LogEntryList& entries);
+
+// Sorts in place by a header label (unknown labels sort by time).
+void sortEntries(LogEntryList& entries, const QString& sortColumn, bool ascending);
+
+// The search term: horizontal white space trimmed at both ends, lowercased.
+QString searchTerm(const QString& searchText);
+
+// A click on a column header.
+void toggleSort(FilterState& s, const QString& columnName);
+// Show flag change; turning a column off empties its filter text.
+void setShown(FilterState& s, OptionalColumn c, bool on);
+
+// Time range to fetch interval.
+FetchInterval initialInterval(double now);
+FetchInterval selectQuickRange(FilterState& s, QuickTimeRange r, double now);  // returns what to fetch
+void toggleCustomRange(FilterState& s);                                       // fetches nothing
+FetchInterval customInterval(const FilterState& s);                           // "Apply"
+
+// Persisted keys: "sortColumn", "sortAscending", "sourceFilter", "column_…", "filter_…".
+void loadPersisted(FilterState& s, QSettings& store);
+void savePersisted(const FilterState& s, QSettings& store);
+
+}  // namespace Pipeline
+
+// The window's filter inputs as an observable object: each setter updates the
+// state, persists what is persisted (through Platform::settings()) and emits
+// changed(); the derived values are computed on each call.
+class FilterPipeline : public QObject {
+    Q_OBJECT
+public:
+    // Loads the persisted inputs from Platform::settings().
+    explicit FilterPipeline(QObject* parent = nullptr);
+
+    const FilterState& state() const { return m_state; }
+
+    const QSet<SeverityLevel>& activeFilters() const { return m_state.activeFilters; }
+    void setActiveFilters(const QSet<SeverityLevel>& filters);
+    const QString& searchText() const { return m_state.searchText; }
+    void setSearchText(const QString& text);
+    const std::optional<QString>& selectedProcess() const { return m_state.selectedProcess; }
+    void setSelectedProcess(const std::optional<QString>& process);
+    const std::optional<QString>& selectedSubsystem() const { return m_state.selectedSubsystem; }
+    void setSelectedSubsystem(const std::optional<QString>& subsystem);
+    const QString& sourceFilter() const { return m_state.sourceFilter; }
+    void setSourceFilter(const QString& raw);
+    const QString& sortColumn() const { return m_state.sortColumn; }
+    bool sortAscending() const { return m_state.sortAscending; }
+    void toggleSort(const QString& columnName);
+    bool isShown(OptionalColumn c) const { return m_state.isShown(c); }
+    void setShown(OptionalColumn c, bool on);
+    const QString& filterText(OptionalColumn c) const { return m_state.filter(c); }
+    void setFilterText(OptionalColumn c, const QString& text);
+
+    QList<OptionalColumn> visibleColumns() const { return Pipeline::visibleColumns(m_state); }
+    LogEntryList matchingEntries(const LogEntryList& entries, bool skipProcess, bool skipSubsystem) const
+    {
+        return Pipeline::matchingEntries(m_state, entries, skipProcess, skipSubsystem);
+    }
+    LogEntryList filteredEntries(const LogEntryList& entries, bool liveTailing) const
+    {
+        return Pipeline::filteredEntries(m_state, entries, liveTailing);
+    }
+    QStringList availableProcesses(const LogEntryList& entries) const
+    {
+        return Pipeline::availableProcesses(m_state, entries);
+    }
+    QStringList availableSubsystems(const LogEntryList& entries) const
+    {
+        return Pipeline::availableSubsystems(m_state, entries);
+    }
+
+signals:
+    void changed();
+
+private:
+    FilterState m_state;
+};
