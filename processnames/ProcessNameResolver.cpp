@@ -1,0 +1,138 @@
+#include "processnames/ProcessNameResolver.h"
+
+#include "logs/Platform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+static void initShippedResource()
+{
+    // The resource lives in a static library: register it explicitly.
+    static const bool done = [] {
+        Q_INIT_RESOURCE(processnames);
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
+QString ProcessNameResolver::shippedResourcePath()
+{
+    initShippedResource();
+    return QStringLiteral(":/processnames/ProcessNames.json");
+}
+
+ProcessNameResolver::ProcessNameResolver(QObject* parent) : QObject(parent)
+{
+    init(Platform::appSupportDir(), shippedResourcePath());
+}
+
+ProcessNameResolver::ProcessNameResolver(const QString& folder, const QString& resourcePath, QObject* parent)
+    : QObject(parent)
+{
+    init(folder, resourcePath);
+}
+
+void ProcessNameResolver::init(const QString& folder, const QString& resourcePath)
+{
+    if (folder.isEmpty())
+        return;  // no application-support folder: both tables stay empty, nothing is written
+    m_bundledFile = folder + QStringLiteral("/ProcessNames.json");
+    m_learnedFile = folder + QStringLiteral("/learned_processes.json");
+    prepareFiles(folder, resourcePath);
+    m_bundledNames = readTable(m_bundledFile);
+    m_learnedNames = readTable(m_learnedFile);
+}
+
+void ProcessNameResolver::prepareFiles(const QString& folder, const QString& resourcePath)
+{
+    if (!QFileInfo::exists(folder))
+        QDir().mkpath(folder);  // a failure shows up below as unreadable files
+    if (QFileInfo::exists(m_bundledFile))
+        return;
+    if (!resourcePath.isEmpty() && QFileInfo::exists(resourcePath)) {
+        if (QFile::copy(resourcePath, m_bundledFile)) {
+            // Copies out of the resource system are read-only; the copy is the
+            // user's file from now on.
+            QFile::setPermissions(m_bundledFile, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                                     QFile::ReadOther);
+        }
+        return;
+    }
+    QFile f(m_bundledFile);
+    if (f.open(QIODevice::WriteOnly))
+        f.write("{}");
+}
+
+QMap<QString, QString> ProcessNameResolver::readTable(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(f.readAll(), &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return {};
+    QMap<QString, QString> table;
+    const QJsonObject obj = doc.object();
+    for (auto it = obj.begin(); it != obj.end(); ++it) {
+        if (!it.value().isString())
+            return {};  // one bad value spoils the whole table
+        table.insert(it.key(), it.value().toString());
+    }
+    return table;
+}
+
+QString ProcessNameResolver::displayName(const QString& raw) const
+{
+    auto it = m_learnedNames.constFind(raw);
+    if (it != m_learnedNames.constEnd())
+        return *it;
+    it = m_bundledNames.constFind(raw);
+    if (it != m_bundledNames.constEnd())
+        return *it;
+    return raw;
+}
+
+bool ProcessNameResolver::hasTranslation(const QString& raw) const
+{
+    return m_learnedNames.contains(raw) || m_bundledNames.contains(raw);
+}
+
+void ProcessNameResolver::learn(const QMap<QString, QString>& names)
+{
+    bool added = false;
+    for (auto it = names.cbegin(); it != names.cend(); ++it) {
+        if (m_learnedNames.contains(it.key()) || m_bundledNames.contains(it.key()))
+            continue;
+        m_learnedNames.insert(it.key(), it.value());
+        added = true;
+        qCInfo(lcProcessNames, "Learned process name: %s → %s", qUtf8Printable(it.key()), qUtf8Printable(it.value()));
+    }
+    if (!added)
+        return;
+    emit learnedNamesChanged();
+    saveLearned();
+}
+
+void ProcessNameResolver::saveLearned()
+{
+    if (m_learnedFile.isEmpty())
+        return;
+    QJsonObject obj;
+    for (auto it = m_learnedNames.cbegin(); it != m_learnedNames.cend(); ++it)
+        obj.insert(it.key(), it.value());
+    Platform::writeFileAtomically(m_learnedFile, Platform::prettyJson(QJsonDocument(obj)));
+}
+
+void ProcessNameResolver::resetLearned()
+{
+    if (!m_learnedFile.isEmpty())
+        QFile::remove(m_learnedFile);
+    if (m_learnedNames.isEmpty())
+        return;
+    m_learnedNames.clear();
+    emit learnedNamesChanged();
+}
