@@ -1,0 +1,77 @@
+#include "browser/EntryText.h"
+
+#include <QDateTime>
+
+#include <cmath>
+
+namespace EntryText {
+
+namespace {
+QDateTime localDate(double date)
+{
+    return QDateTime::fromMSecsSinceEpoch(qint64(std::floor(date * 1000.0)));
+}
+
+// Spaces and tabs only: line breaks stay, as the search address is used as typed.
+QString trimBlanks(const QString& s)
+{
+    qsizetype b = 0, e = s.size();
+    while (b < e && (s[b] == u' ' || s[b] == u'\t'))
+        ++b;
+    while (e > b && (s[e - 1] == u' ' || s[e - 1] == u'\t'))
+        --e;
+    return s.mid(b, e - b);
+}
+}  // namespace
+
+QString timeString(double date)
+{
+    return localDate(date).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString detailTimeString(double date)
+{
+    return localDate(date).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+}
+
+QString rowText(const LogEntry& entry)
+{
+    return timeString(entry.date) + u'\t' + entry.levelLabel() + u'\t' + entry.process + u'\t' + entry.message;
+}
+
+QStringList searchTerms(const LogEntry& entry)
+{
+    QStringList terms{QStringLiteral("macos"), entry.process};
+    if (!entry.subsystem.isEmpty()) {
+        QString sub = entry.subsystem;
+        sub.remove(QStringLiteral("com.apple."));
+        if (sub != entry.process)
+            terms << sub;
+    } else if (!entry.sender.isEmpty() && entry.sender != entry.process) {
+        terms << entry.sender;
+    }
+    return terms;
+}
+
+QString encodedQuery(const LogEntry& entry)
+{
+    // RFC 3986 query characters stay: unreserved, sub-delims, ":", "@", "/", "?".
+    static const QByteArray keep = "-._~!$&'()*+,;=:@/?";
+    return QString::fromLatin1(searchTerms(entry).join(u' ').toUtf8().toPercentEncoding(keep));
+}
+
+QUrl searchWebURL(const LogEntry& entry, const QString& searchEngineURL)
+{
+    const QString address = trimBlanks(searchEngineURL) + encodedQuery(entry);
+    QUrl url(address, QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().isEmpty() || url.isRelative())
+        return QUrl();
+    return url;
+}
+
+QUrl macSupportURL()
+{
+    return QUrl(QStringLiteral("https://support.apple.com/mac"));
+}
+
+}  // namespace EntryText
