@@ -1,0 +1,296 @@
+#include "browser/views/BrowserWidgets.h"
+
+#include "app/views/TextStyles.h"
+#include "browser/views/LogRowDelegate.h"
+#include "browser/views/ViewStyle.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+// ---- SeverityChip
+
+SeverityChip::SeverityChip(SeverityLevel level, QWidget* parent) : QAbstractButton(parent), m_level(level)
+{
+    setCheckable(true);
+    setText(Severity::label(level));
+    setCursor(Qt::PointingHandCursor);
+    setFont(TextStyles::font(TextStyles::Style::caption, false, QFont::Medium));
+    setObjectName(QStringLiteral("chip_") + Severity::label(level));
+}
+
+QSize SeverityChip::sizeHint() const
+{
+    const QFontMetrics fm(font());
+    return QSize(fm.horizontalAdvance(text()) + 20, fm.height() + 8);
+}
+
+void SeverityChip::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const bool dark = ViewStyle::isDark(this);
+    const QColor c = Severity::color(m_level);
+    const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    const qreal radius = r.height() / 2;
+    QColor label;
+    if (isChecked()) {
+        p.setBrush(ViewStyle::withAlpha(c, dark ? 0.30 : 0.40));
+        p.setPen(QPen(ViewStyle::withAlpha(c, 0.60), 1));
+        label = dark ? c : ViewStyle::grey(0.13);
+    } else {
+        const QColor sec = ViewStyle::secondary(this);
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(ViewStyle::withAlpha(sec, 0.30 * sec.alphaF() / 0.55), 1));
+        label = sec;
+    }
+    p.drawRoundedRect(r, radius, radius);
+    p.setPen(label);
+    p.drawText(rect(), Qt::AlignCenter, text());
+}
+
+// ---- PillButton
+
+PillButton::PillButton(const QString& text, const QString& symbol, QWidget* parent)
+    : QAbstractButton(parent), m_symbol(symbol)
+{
+    setText(text);
+    setCursor(Qt::PointingHandCursor);
+}
+
+void PillButton::setSelectedLook(bool selected)
+{
+    if (m_selected == selected)
+        return;
+    m_selected = selected;
+    update();
+}
+
+QSize PillButton::sizeHint() const
+{
+    const QFontMetrics fm(font());
+    int w = fm.horizontalAdvance(text()) + 20;
+    if (!m_symbol.isEmpty())
+        w += 18;
+    return QSize(w, fm.height() + 10);
+}
+
+void PillButton::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor accent = ViewStyle::accent(this);
+    const QColor text = palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText);
+    const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    if (m_selected) {
+        p.setBrush(ViewStyle::withAlpha(accent, 0.20));
+        p.setPen(QPen(ViewStyle::withAlpha(accent, 0.50), 1));
+    } else {
+        p.setBrush(isDown() ? ViewStyle::withAlpha(text, 0.08) : QColor(Qt::transparent));
+        p.setPen(QPen(ViewStyle::withAlpha(palette().color(QPalette::WindowText), 0.30 * 0.55), 1));
+    }
+    p.drawRoundedRect(r, 6, 6);
+    const QFontMetrics fm(font());
+    int x = 10;
+    if (!m_symbol.isEmpty()) {
+        const int s = 14;
+        p.drawPixmap(x, (height() - s) / 2, ViewStyle::pixmap(m_symbol, text, s));
+        x += s + 4;
+    }
+    p.setPen(text);
+    p.drawText(QRect(x, 0, width() - x - 8, height()), Qt::AlignLeft | Qt::AlignVCenter, this->text());
+}
+
+// ---- LogHeader
+
+LogHeader::LogHeader(QWidget* parent) : QWidget(parent)
+{
+    setMouseTracking(true);
+    setFont(TextStyles::font(TextStyles::Style::caption, false, QFont::DemiBold));
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+void LogHeader::setColumns(const QList<OptionalColumn>& visible)
+{
+    m_columns = visible;
+    update();
+}
+
+void LogHeader::setSort(const QString& column, bool ascending)
+{
+    m_sortColumn = column;
+    m_ascending = ascending;
+    update();
+}
+
+QStringList LogHeader::labels() const
+{
+    QStringList l{QStringLiteral("Time"), QStringLiteral("Severity"), QStringLiteral("Process")};
+    for (OptionalColumn c : m_columns)
+        l << RowLayout::columnLabel(c);
+    l << QStringLiteral("Message");
+    return l;
+}
+
+QString LogHeader::shownText(const QString& label) const
+{
+    if (label != m_sortColumn)
+        return label;
+    return label + (m_ascending ? QStringLiteral(" \u2191") : QStringLiteral(" \u2193"));
+}
+
+QRect LogHeader::labelRect(const QString& label) const
+{
+    const RowLayout::Cells c = RowLayout::cells(rect(), m_columns);
+    QRect cell;
+    if (label == QLatin1String("Time"))
+        cell = c.time;
+    else if (label == QLatin1String("Severity"))
+        cell = c.severity;
+    else if (label == QLatin1String("Process"))
+        cell = c.process;
+    else if (label == QLatin1String("Message"))
+        cell = c.message;
+    else
+        for (int i = 0; i < m_columns.size(); ++i)
+            if (RowLayout::columnLabel(m_columns[i]) == label)
+                cell = c.columns[i];
+    if (cell.isNull())
+        return {};
+    // Only the label itself is clickable, not the empty rest of its cell.
+    const int w = qMin(cell.width(), QFontMetrics(font()).horizontalAdvance(shownText(label)) + 4);
+    return QRect(cell.left(), cell.top(), w, cell.height());
+}
+
+QString LogHeader::labelAt(const QPoint& pos) const
+{
+    for (const QString& l : labels())
+        if (labelRect(l).contains(pos))
+            return l;
+    return {};
+}
+
+QSize LogHeader::sizeHint() const
+{
+    return QSize(600, QFontMetrics(font()).height() + 8);
+}
+
+void LogHeader::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.fillRect(rect(), ViewStyle::withAlpha(palette().color(QPalette::WindowText), 0.04));
+    p.setPen(ViewStyle::secondary(this));
+    for (const QString& l : labels()) {
+        const QRect r = labelRect(l);
+        p.drawText(r.adjusted(0, 0, 40, 0), Qt::AlignLeft | Qt::AlignVCenter, shownText(l));
+    }
+    p.setPen(ViewStyle::separator(this));
+    p.drawLine(0, height() - 1, width(), height() - 1);
+}
+
+void LogHeader::mouseMoveEvent(QMouseEvent* e)
+{
+    if (labelAt(e->position().toPoint()).isEmpty())
+        unsetCursor();
+    else
+        setCursor(Qt::PointingHandCursor);
+}
+
+void LogHeader::mousePressEvent(QMouseEvent* e)
+{
+    if (e->button() != Qt::LeftButton)
+        return;
+    const QString l = labelAt(e->position().toPoint());
+    if (!l.isEmpty())
+        emit labelClicked(l);
+}
+
+void LogHeader::leaveEvent(QEvent*)
+{
+    unsetCursor();
+}
+
+// ---- PaneResizeBar
+
+PaneResizeBar::PaneResizeBar(QWidget* parent) : QWidget(parent)
+{
+    setFixedHeight(5);
+    setCursor(Qt::SizeVerCursor);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+double PaneResizeBar::dragged(double height, double dy)
+{
+    return qBound(100.0, height - dy, 500.0);
+}
+
+void PaneResizeBar::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.fillRect(rect(), ViewStyle::separator(this));
+}
+
+void PaneResizeBar::mousePressEvent(QMouseEvent* e)
+{
+    if (e->button() != Qt::LeftButton)
+        return;
+    m_dragging = true;
+    m_lastY = int(e->globalPosition().y());
+}
+
+void PaneResizeBar::mouseMoveEvent(QMouseEvent* e)
+{
+    if (!m_dragging)
+        return;
+    const int y = int(e->globalPosition().y());
+    const int dy = y - m_lastY;
+    m_lastY = y;
+    if (dy != 0)
+        emit dragMoved(dy);
+}
+
+void PaneResizeBar::mouseReleaseEvent(QMouseEvent*)
+{
+    m_dragging = false;
+}
+
+// ---- BusyIndicator
+
+BusyIndicator::BusyIndicator(int size, QWidget* parent) : QWidget(parent), m_size(size)
+{
+    setFixedSize(size, size);
+}
+
+QSize BusyIndicator::sizeHint() const
+{
+    return QSize(m_size, m_size);
+}
+
+void BusyIndicator::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF r = QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5);
+    p.setPen(QPen(ViewStyle::withAlpha(palette().color(QPalette::WindowText), 0.15), 2));
+    p.drawEllipse(r);
+    p.setPen(QPen(ViewStyle::secondary(this), 2, Qt::SolidLine, Qt::RoundCap));
+    p.drawArc(r, -m_angle * 16, 100 * 16);
+}
+
+void BusyIndicator::timerEvent(QTimerEvent*)
+{
+    m_angle = (m_angle + 30) % 360;
+    update();
+}
+
+void BusyIndicator::showEvent(QShowEvent*)
+{
+    if (!m_timer)
+        m_timer = startTimer(80);
+}
+
+void BusyIndicator::hideEvent(QHideEvent*)
+{
+    if (m_timer)
+        killTimer(m_timer);
+    m_timer = 0;
+}

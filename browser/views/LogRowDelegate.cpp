@@ -1,0 +1,151 @@
+#include "browser/views/LogRowDelegate.h"
+
+#include "app/views/TextStyles.h"
+#include "browser/EntryText.h"
+#include "browser/views/LogListModel.h"
+#include "browser/views/ViewStyle.h"
+
+#include <QAbstractItemView>
+#include <QHelpEvent>
+#include <QPainter>
+#include <QToolTip>
+
+using ViewStyle::grey;
+
+LogRowDelegate::LogRowDelegate(const LogListModel* model, const RowContext* context, QObject* parent)
+    : QStyledItemDelegate(parent), m_model(model), m_ctx(context)
+{
+}
+
+QFont LogRowDelegate::rowFont()
+{
+    return TextStyles::font(TextStyles::Style::caption, true);
+}
+
+QFont LogRowDelegate::badgeFont()
+{
+    return TextStyles::font(TextStyles::Style::caption, true, QFont::Bold);
+}
+
+int LogRowDelegate::rowHeight()
+{
+    return QFontMetrics(rowFont()).height() + 10;
+}
+
+QSize LogRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const
+{
+    return QSize(600, rowHeight());
+}
+
+QColor LogRowDelegate::rowBackground(const LogEntry&, bool dark, bool selected, bool highlighted, const QColor& accent)
+{
+    if (highlighted)
+        return ViewStyle::withAlpha(accent, 0.60);
+    if (selected)
+        return ViewStyle::withAlpha(accent, dark ? 0.25 : 0.15);
+    return dark ? QColor(Qt::transparent) : QColor(Qt::white);
+}
+
+namespace {
+// The part of a message that fits on one line: line breaks become spaces and
+// very long messages are cut before measuring, which keeps painting cheap.
+QString oneLine(const QString& s)
+{
+    QString t = s.left(600);
+    for (QChar& c : t)
+        if (c == u'\n' || c == u'\r' || c == u'\t')
+            c = u' ';
+    return t;
+}
+
+void drawCell(QPainter* p, const QRect& r, const QString& text, const QFontMetrics& fm)
+{
+    p->drawText(r, Qt::AlignLeft | Qt::AlignVCenter, fm.elidedText(text, Qt::ElideRight, r.width()));
+}
+}  // namespace
+
+void LogRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    if (!index.isValid() || index.row() >= m_model->rowCount())
+        return;
+    const LogEntry& e = m_model->entryAt(index.row());
+    const bool dark = m_ctx->dark;
+    const QRect r = option.rect;
+    const bool highlighted = m_ctx->highlightedID && *m_ctx->highlightedID == e.id;
+    const bool selected = m_ctx->selectedID && *m_ctx->selectedID == e.id;
+    const QColor accent = option.palette.color(QPalette::Highlight);
+
+    p->save();
+    p->fillRect(r, rowBackground(e, dark, selected, highlighted, accent));
+    if (!dark) {
+        // The severity tint sits on the row content, inset from the row so
+        // that the selection behind it still frames the row.
+        p->fillRect(r.adjusted(4, 1, -4, -1), e.rowBackground());
+    }
+
+    const QFont font = rowFont();
+    const QFontMetrics fm(font);
+    p->setFont(font);
+    const RowLayout::Cells cells = RowLayout::cells(r, m_ctx->visibleColumns);
+
+    p->setPen(dark ? grey(0.6) : QColor(Qt::black));
+    drawCell(p, cells.time, EntryText::timeString(e.date), fm);
+
+    // Severity badge.
+    const QFont bf = badgeFont();
+    const QFontMetrics bfm(bf);
+    p->setFont(bf);
+    const QString label = e.levelLabel();
+    if (dark) {
+        p->setPen(e.levelColor());
+        drawCell(p, cells.severity, label, bfm);
+    } else {
+        const int tw = qMin(bfm.horizontalAdvance(label), cells.severity.width() - 12);
+        const int th = bfm.height();
+        QRectF pill(cells.severity.left(), cells.severity.center().y() - th / 2.0 - 2, tw + 12, th + 4);
+        p->setRenderHint(QPainter::Antialiasing, true);
+        p->setPen(Qt::NoPen);
+        p->setBrush(e.badgeBackground());
+        p->drawRoundedRect(pill, 4, 4);
+        p->setPen(e.level == 3 ? QColor(Qt::black) : QColor(Qt::white));
+        p->drawText(pill, Qt::AlignCenter, bfm.elidedText(label, Qt::ElideRight, tw));
+    }
+    p->setFont(font);
+
+    const QColor secondaryText = dark ? grey(0.6) : ViewStyle::charcoal();
+    p->setPen(secondaryText);
+    const QString shown = m_ctx->displayName ? m_ctx->displayName(e.process) : e.process;
+    drawCell(p, cells.process, shown, fm);
+    for (int i = 0; i < cells.columns.size(); ++i)
+        drawCell(p, cells.columns[i], RowLayout::columnText(m_ctx->visibleColumns[i], e), fm);
+
+    p->setPen(dark ? e.messageColor() : grey(0.13));
+    drawCell(p, cells.message, oneLine(e.message), fm);
+    p->restore();
+}
+
+QString LogRowDelegate::tooltipAt(const QRect& rect, const QPoint& pos, const LogEntry& e) const
+{
+    const RowLayout::Cells cells = RowLayout::cells(rect, m_ctx->visibleColumns);
+    if (cells.process.contains(pos))
+        return e.process;
+    for (int i = 0; i < cells.columns.size(); ++i)
+        if (cells.columns[i].contains(pos))
+            return RowLayout::columnText(m_ctx->visibleColumns[i], e);
+    return {};
+}
+
+bool LogRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                               const QModelIndex& index)
+{
+    if (event->type() != QEvent::ToolTip || !index.isValid() || index.row() >= m_model->rowCount())
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    const QString tip = tooltipAt(option.rect, event->pos(), m_model->entryAt(index.row()));
+    if (tip.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    QToolTip::showText(event->globalPos(), tip, view);
+    return true;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "browser/views/RowLayout.h"
+
+#include <QStyledItemDelegate>
+#include <QUuid>
+
+#include <functional>
+#include <optional>
+
+class LogListModel;
+
+// What every row needs besides its entry; owned by the list's window.
+struct RowContext {
+    std::optional<QUuid> selectedID;
+    std::optional<QUuid> highlightedID;
+    QList<OptionalColumn> visibleColumns;
+    std::function<QString(const QString&)> displayName;  // raw process -> friendly name
+    bool dark = false;
+};
+
+// Paints one log row: time, severity badge, process, optional columns and
+// message, in the light or dark colour table, with the selection and the
+// analysis highlight behind. No widgets per row; rows have one height.
+class LogRowDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    LogRowDelegate(const LogListModel* model, const RowContext* context, QObject* parent = nullptr);
+
+    static QFont rowFont();
+    static QFont badgeFont();
+    static int rowHeight();
+
+    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
+
+    // The tooltip of the cell at `pos` within a row of `rect` (raw process
+    // name over the process, the cell text over an optional column).
+    QString tooltipAt(const QRect& rect, const QPoint& pos, const LogEntry& entry) const;
+
+    // Colours of the two tables, exposed for the views that draw the same look.
+    static QColor rowBackground(const LogEntry& e, bool dark, bool selected, bool highlighted, const QColor& accent);
+
+private:
+    const LogListModel* m_model;
+    const RowContext* m_ctx;
+};

@@ -1,0 +1,444 @@
+#include "browser/DetailWindowState.h"
+#include "browser/PendingArchive.h"
+#include "browser/views/BrowserWidgets.h"
+#include "browser/views/ContentView.h"
+#include "browser/views/DetailPane.h"
+#include "browser/views/FloatingDetailView.h"
+#include "browser/views/LogListModel.h"
+#include "logs/LogFetcher.h"
+#include "logs/RecentArchives.h"
+#include "tests/support/MemoryLogStore.h"
+#include "tests/support/TestEnv.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDateTime>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStackedWidget>
+#include <QTest>
+#include <QToolButton>
+
+#include <memory>
+
+// Drives the main window's content through its controls against a store
+// held in memory.
+class TestContentView : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<MemoryStoreProvider> provider;
+    std::unique_ptr<DetailWindowState> state;
+    std::unique_ptr<RecentArchives> recent;
+    std::unique_ptr<PendingArchive> pending;
+    std::unique_ptr<ContentView> view;
+
+    static double now() { return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0; }
+
+    static RawEntry entry(double date, int level, const QString& process, const QString& message, qint32 pid,
+                          const QString& subsystem = {})
+    {
+        RawEntry r = MemoryLogStore::log(date, level, process, message, subsystem, QStringLiteral("libfoo.dylib"));
+        r.entry.processIdentifier = pid;
+        return r;
+    }
+
+    void fillStore()
+    {
+        const double t = now() - 1200;
+        auto& raw = provider->store->raw;
+        raw.clear();
+        raw.push_back(entry(t + 1, 5, "kernel", "panic: disk0 stalled", 0, "com.apple.iokit.power"));
+        raw.push_back(entry(t + 2, 4, "launchd", "Service exited with abnormal code: 78", 1, "com.apple.xpc.launchd"));
+        raw.push_back(entry(t + 3, 4, "WindowServer", "display failed to reconfigure", 163));
+        raw.push_back(entry(t + 4, 3, "bluetoothd", "Peripheral disconnected", 221, "com.apple.bluetooth"));
+        raw.push_back(entry(t + 5, 2, "cloudd", "Fetched 12 record changes", 733));
+        raw.push_back(entry(t + 6, 4, "backupd", "Backup DISK not found", 1502));
+        raw.push_back(entry(t + 7, 1, "mds_stores", "queue depth 14", 412));
+        raw.push_back(entry(t + 8, 0, "mystery", "undefined level", 12));
+        raw.push_back(entry(t + 9, 4, "Safari", "WebContent crashed", 120));
+        raw.push_back(entry(t + 10, 4, "Safari", "could not signal service", 312));
+    }
+
+    void makeView()
+    {
+        view.reset();
+        view = std::make_unique<ContentView>(state.get(), recent.get(), pending.get());
+        view->logFetcher()->setStoreProvider(provider.get());
+        view->resize(1100, 700);
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        QTRY_VERIFY(!view->logFetcher()->isLoading());
+    }
+
+    QStringList shownProcesses() const
+    {
+        QStringList l;
+        for (const LogEntry& e : view->listModel()->entries())
+            l << e.process;
+        return l;
+    }
+
+    void clickRowAt(int row)
+    {
+        QListView* list = view->listView();
+        const QRect r = list->visualRect(view->listModel()->index(row));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
+    }
+
+    template <typename T>
+    T* child(const char* name) const
+    {
+        T* w = view->findChild<T*>(QLatin1String(name));
+        if (!w)
+            qWarning("no child %s", name);
+        return w;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        TestEnv::useTemporaryHome();
+        provider = std::make_unique<MemoryStoreProvider>();
+    }
+
+    void init()
+    {
+        TestEnv::clearSettings();
+        fillStore();
+        state = std::make_unique<DetailWindowState>();
+        recent = std::make_unique<RecentArchives>();
+        pending = std::make_unique<PendingArchive>();
+        makeView();
+    }
+
+    void cleanup()
+    {
+        view.reset();
+        if (auto* w = FloatingDetailView::instance())
+            delete w;
+    }
+
+    void chipsAndStatus()
+    {
+        // Fault and Error are on at first.
+        QCOMPARE(shownProcesses(), (QStringList{"kernel", "launchd", "WindowServer", "backupd", "Safari", "Safari"}));
+        QCOMPARE(child<QLabel>("statusLabel")->text(), QStringLiteral("6 of 10 entries"));
+        QCOMPARE(view->contentArea()->objectName(), QStringLiteral("listArea"));
+
+        auto* notice = child<SeverityChip>("chip_Notice");
+        QVERIFY(!notice->isChecked());
+        QTest::mouseClick(notice, Qt::LeftButton);
+        QVERIFY(notice->isChecked());
+        QVERIFY(shownProcesses().contains("bluetoothd"));
+        QCOMPARE(child<QLabel>("statusLabel")->text(), QStringLiteral("7 of 10 entries"));
+
+        // Every chip off: the header and an empty list, not "No log entries found".
+        for (const char* n : {"chip_Fault", "chip_Error", "chip_Notice"})
+            QTest::mouseClick(child<SeverityChip>(n), Qt::LeftButton);
+        QCOMPARE(view->listModel()->rowCount(), 0);
+        QCOMPARE(view->contentArea()->objectName(), QStringLiteral("listArea"));
+        QVERIFY(!child<QPushButton>("analyzeButton")->isEnabled());
+        // Debug and Info on: the level-0 entry never shows.
+        QTest::mouseClick(child<SeverityChip>("chip_Debug"), Qt::LeftButton);
+        QTest::mouseClick(child<SeverityChip>("chip_Info"), Qt::LeftButton);
+        QCOMPARE(shownProcesses(), (QStringList{"cloudd", "mds_stores"}));
+    }
+
+    void searchField()
+    {
+        auto* search = child<QLineEdit>("searchField");
+        QCOMPARE(search->placeholderText(), QStringLiteral("Search messages and processes…"));
+        auto* clear = child<QToolButton>("searchClear");
+        QVERIFY(!clear->isVisible());
+        QTest::keyClicks(search, QStringLiteral("  disk\t"));
+        // Case-insensitive, trimmed; message, process and subsystem are searched.
+        QCOMPARE(shownProcesses(), (QStringList{"kernel", "backupd"}));
+        QVERIFY(clear->isVisible());
+        QTest::mouseClick(clear, Qt::LeftButton);
+        QCOMPARE(search->text(), QString());
+        QCOMPARE(view->listModel()->rowCount(), 6);
+        QTest::keyClicks(search, QStringLiteral("xpc"));
+        QCOMPARE(shownProcesses(), (QStringList{"launchd"}));
+    }
+
+    void processDropdown()
+    {
+        auto* combo = child<QComboBox>("processCombo");
+        QCOMPARE(combo->itemText(0), QStringLiteral("All Processes"));
+        QStringList options;
+        for (int i = 2; i < combo->count(); ++i)
+            options << combo->itemData(i).toString();
+        // Sorted by code points: capitals first.
+        QCOMPARE(options, (QStringList{"Safari", "WindowServer", "backupd", "kernel", "launchd"}));
+        const int safari = combo->findData(QStringLiteral("Safari"));
+        combo->setCurrentIndex(safari);
+        emit combo->activated(safari);
+        QCOMPARE(shownProcesses(), (QStringList{"Safari", "Safari"}));
+        // The process options ignore their own selection; the subsystem ones honour it.
+        auto* subs = child<QComboBox>("subsystemCombo");
+        QCOMPARE(subs->count(), 2);  // "All Subsystems" and the divider only
+        QCOMPARE(combo->count(), 7);
+        QCOMPARE(combo->currentText(), QStringLiteral("Safari"));
+        emit combo->activated(0);
+        QCOMPARE(view->listModel()->rowCount(), 6);
+
+        auto* type = child<QComboBox>("typeCombo");
+        QCOMPARE(type->itemText(3), QStringLiteral("Hardware"));
+        type->setCurrentIndex(3);
+        emit type->activated(3);
+        QCOMPARE(shownProcesses(), (QStringList{"kernel"}));
+    }
+
+    void headerSort()
+    {
+        LogHeader* header = view->header();
+        QCOMPARE(header->shownText("Time"), QStringLiteral("Time \u2191"));
+        QTest::mouseClick(header, Qt::LeftButton, {}, header->labelRect("Process").center());
+        QCOMPARE(header->shownText("Process"), QStringLiteral("Process \u2191"));
+        QCOMPARE(header->shownText("Time"), QStringLiteral("Time"));
+        QCOMPARE(shownProcesses(), (QStringList{"backupd", "kernel", "launchd", "Safari", "Safari", "WindowServer"}));
+        QTest::mouseClick(header, Qt::LeftButton, {}, header->labelRect("Process").center());
+        QCOMPARE(header->shownText("Process"), QStringLiteral("Process \u2193"));
+        QCOMPARE(shownProcesses().first(), QStringLiteral("WindowServer"));
+        // A click beside the label text does nothing.
+        QTest::mouseClick(header, Qt::LeftButton, {}, header->labelRect("Process").topRight() + QPoint(20, 4));
+        QCOMPARE(header->shownText("Process"), QStringLiteral("Process \u2193"));
+    }
+
+    void selectionPaneEscapeAndCopy()
+    {
+        QVERIFY(!view->detailPane());
+        clickRowAt(1);
+        QVERIFY(view->selectedEntry());
+        QCOMPARE(view->selectedEntry()->process, QStringLiteral("launchd"));
+        QVERIFY(view->detailPane());
+        auto* msg = view->detailPane()->findChild<QLabel*>("detailMessage");
+        QCOMPARE(msg->text(), QStringLiteral("Service exited with abnormal code: 78"));
+        QVERIFY(view->findChild<PaneResizeBar*>("paneResizeBar")->isVisible());
+        QCOMPARE(view->detailPane()->height(), 220);
+
+        // Copy with a selection copies the row text.
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        QTest::keyClick(view->listView(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), ContentView::rowText(*view->selectedEntry()));
+        QVERIFY(QGuiApplication::clipboard()->text().endsWith(QStringLiteral("\tError\tlaunchd\tService exited with "
+                                                                             "abnormal code: 78")));
+
+        // Another row moves the pane; the same row again closes it.
+        clickRowAt(0);
+        QCOMPARE(view->selectedEntry()->process, QStringLiteral("kernel"));
+        clickRowAt(0);
+        QVERIFY(!view->selectedEntry());
+        QTRY_VERIFY(!view->detailPane());
+
+        // Escape clears a selection; without one it is passed on.
+        clickRowAt(2);
+        QVERIFY(view->selectedEntry());
+        QTest::keyClick(child<QLineEdit>("searchField"), Qt::Key_Escape);
+        QVERIFY(!view->selectedEntry());
+
+        // Copy without a selection copies nothing.
+        QGuiApplication::clipboard()->setText(QStringLiteral("untouched"));
+        QTest::keyClick(view->listView(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("untouched"));
+    }
+
+    void paneResize()
+    {
+        clickRowAt(0);
+        auto* bar = view->findChild<PaneResizeBar*>("paneResizeBar");
+        QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(10, 2));
+        QTest::mouseMove(bar, QPoint(10, -40));
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(10, -40));
+        QCOMPARE(view->detailPaneHeight(), 262.0);
+        view->setDetailPaneHeight(PaneResizeBar::dragged(view->detailPaneHeight(), -5000));
+        QCOMPARE(view->detailPaneHeight(), 500.0);
+        QCOMPARE(view->detailPane()->height(), 500);
+        view->setDetailPaneHeight(PaneResizeBar::dragged(view->detailPaneHeight(), 5000));
+        QCOMPARE(view->detailPaneHeight(), 100.0);
+    }
+
+    void filterToPID()
+    {
+        const LogEntry safari = view->listModel()->entries().at(4);
+        QCOMPARE(safari.processIdentifier, 120);
+        QVERIFY(!view->header()->labels().contains("PID"));
+        view->filterToPID(safari);
+        QVERIFY(view->header()->labels().contains("PID"));
+        auto* field = child<QLineEdit>("filter_PID");
+        QVERIFY(field);
+        QCOMPARE(field->text(), QStringLiteral("120"));
+        // Only 120 contains the digits 120 among the error entries.
+        QCOMPARE(shownProcesses(), (QStringList{"Safari"}));
+        field->setText(QStringLiteral("12"));
+        QCOMPARE(shownProcesses(), (QStringList{"Safari", "Safari"}));  // 120 and 312
+    }
+
+    void errorAndEmptyStates()
+    {
+        provider->locked([&] { provider->store->raw.clear(); });
+        view->logFetcher()->refresh();
+        QTRY_VERIFY(!view->logFetcher()->isLoading());
+        // An empty live store: the Full Disk Access panel with its button.
+        QCOMPARE(view->contentArea()->objectName(), QStringLiteral("errorPanel"));
+        QVERIFY(child<QLabel>("errorText")->text().contains(QStringLiteral("Full Disk Access")));
+        QVERIFY(child<QPushButton>("fullDiskAccessButton")->isVisible());
+        QCOMPARE(child<QPushButton>("fullDiskAccessButton")->text(), QStringLiteral("Open System Settings"));
+
+        provider->openError = StoreError{QStringLiteral("journal gone")};
+        view->logFetcher()->refresh();
+        QTRY_VERIFY(!view->logFetcher()->isLoading());
+        QCOMPARE(child<QLabel>("errorText")->text(), QStringLiteral("Failed to read logs: journal gone"));
+        QVERIFY(!child<QPushButton>("fullDiskAccessButton")->isVisible());
+        provider->openError.reset();
+    }
+
+    void archiveMode()
+    {
+        auto* tail = child<QPushButton>("tailButton");
+        QVERIFY(tail->isEnabled());
+        QCOMPARE(tail->toolTip(), QStringLiteral("Start live tail"));
+        QVERIFY(!child<QWidget>("archiveBanner")->isVisible());
+        pending->set(QStringLiteral("/tmp/Team.logarchive"));
+        QVERIFY(!pending->url());  // taken over at once
+        QTRY_VERIFY(!view->logFetcher()->isLoading());
+        QVERIFY(child<QWidget>("archiveBanner")->isVisible());
+        QCOMPARE(child<QLabel>("archiveLabel")->text(), QStringLiteral("Viewing archive: Team.logarchive"));
+        QVERIFY(!tail->isEnabled());
+        QCOMPARE(tail->toolTip(), QStringLiteral("Live tail not available for archives"));
+        QTest::mouseClick(child<QPushButton>("closeArchiveButton"), Qt::LeftButton);
+        QVERIFY(!child<QWidget>("archiveBanner")->isVisible());
+        QVERIFY(tail->isEnabled());
+    }
+
+    void quickRanges()
+    {
+        auto* h1 = child<PillButton>("range_1h");
+        auto* h4 = child<PillButton>("range_4h");
+        auto* custom = child<PillButton>("customButton");
+        QVERIFY(h1->selectedLook() && !h4->selectedLook() && !custom->selectedLook());
+        QTest::mouseClick(h4, Qt::LeftButton);
+        QVERIFY(!h1->selectedLook() && h4->selectedLook());
+        QVERIFY(qAbs(*view->logFetcher()->lastFetchEnd() - *view->logFetcher()->lastFetchStart() - 14400) < 1e-6);
+        QTest::mouseClick(custom, Qt::LeftButton);
+        QVERIFY(custom->selectedLook() && !h4->selectedLook());
+        QVERIFY(child<QWidget>("customRow")->isVisible());
+        const double before = *view->logFetcher()->lastFetchStart();
+        const QDateTime s(QDate(2026, 3, 1), QTime(10, 0)), e(QDate(2026, 3, 1), QTime(12, 0));
+        view->setCustomRange(s, e);
+        QTest::mouseClick(child<QPushButton>("applyButton"), Qt::LeftButton);
+        QVERIFY(*view->logFetcher()->lastFetchStart() != before);
+        QCOMPARE(*view->logFetcher()->lastFetchStart(), s.toMSecsSinceEpoch() / 1000.0);
+        QCOMPARE(*view->logFetcher()->lastFetchEnd(), e.toMSecsSinceEpoch() / 1000.0);
+        QVERIFY(child<QWidget>("customRow")->isVisible());
+    }
+
+    void popOutAndBack()
+    {
+        clickRowAt(1);
+        const LogEntry chosen = *view->selectedEntry();
+        auto* pop = view->detailPane()->findChild<QToolButton*>("popOutButton");
+        QVERIFY(pop);
+        QCOMPARE(pop->toolTip(), QStringLiteral("Open in separate window"));
+        QTest::mouseClick(pop, Qt::LeftButton);
+        QVERIFY(state->isOpen());
+        QVERIFY(!view->selectedEntry());
+        FloatingDetailView* floating = FloatingDetailView::instance();
+        QVERIFY(floating && floating->isVisible());
+        QCOMPARE(floating->windowTitle(), QStringLiteral("Log Entry Detail"));
+        QVERIFY(floating->pane());
+        QCOMPARE(floating->pane()->entry().id, chosen.id);
+        // The floating pane has no pop-out button.
+        QVERIFY(!floating->pane()->findChild<QToolButton*>("popOutButton"));
+
+        // Rows now go to the floating window and also open the inline pane.
+        for (int row : {0, 3, 5}) {
+            clickRowAt(row);
+            QCOMPARE(floating->pane()->entry().id, view->listModel()->entryAt(row).id);
+            QCOMPARE(view->selectedEntry()->id, view->listModel()->entryAt(row).id);
+        }
+        const QUuid last = view->listModel()->entryAt(5).id;
+        view->setSelectedEntry(std::nullopt);
+
+        auto* back = floating->findChild<QToolButton*>("popBackButton");
+        QCOMPARE(back->text(), QStringLiteral("Pop Back In"));
+        QTest::mouseClick(back, Qt::LeftButton);
+        QTRY_VERIFY(!FloatingDetailView::instance());
+        QVERIFY(!state->isOpen());
+        QVERIFY(!state->wantsPopBack());
+        QVERIFY(view->selectedEntry());
+        QCOMPARE(view->selectedEntry()->id, last);
+        QVERIFY(view->detailPane());
+    }
+
+    void closingFloatingKeepsSelectionEmpty()
+    {
+        clickRowAt(0);
+        view->popOut();
+        FloatingDetailView* floating = FloatingDetailView::instance();
+        QVERIFY(floating);
+        floating->close();
+        QTRY_VERIFY(!FloatingDetailView::instance());
+        QVERIFY(!state->isOpen());
+        QVERIFY(!view->selectedEntry());
+        // Closed again: a click only toggles the inline selection.
+        clickRowAt(2);
+        QVERIFY(view->selectedEntry());
+        QCOMPARE(state->entry()->id, view->listModel()->entryAt(0).id);
+    }
+
+    void noEntrySelectedWindow()
+    {
+        DetailWindowState empty;
+        FloatingDetailView* w = FloatingDetailView::open(&empty);
+        auto* label = w->findChild<QLabel*>("noEntryLabel");
+        QVERIFY(label);
+        QCOMPARE(label->text(), QStringLiteral("No entry selected"));
+        QVERIFY(!w->pane());
+        delete w;
+    }
+
+    void liveTailJumpToBottom()
+    {
+        LogFetcher* f = view->logFetcher();
+        f->setLiveTailInterval(30);
+        // Enough rows to scroll.
+        provider->locked([&] {
+            const double t = now() - 30;
+            for (int i = 0; i < 200; ++i)
+                provider->store->raw.push_back(entry(t + i * 0.01, 4, "tailer", QStringLiteral("row %1").arg(i), 7));
+        });
+        auto* tail = child<QPushButton>("tailButton");
+        QTest::mouseClick(tail, Qt::LeftButton);
+        QVERIFY(f->isLiveTailing());
+        QCOMPARE(tail->text(), QStringLiteral("Tailing"));
+        QCOMPARE(tail->toolTip(), QStringLiteral("Pause live tail"));
+        QTRY_VERIFY(view->listModel()->rowCount() > 150);
+        auto* jump = child<QPushButton>("jumpToBottom");
+        QVERIFY(!jump->isVisible());
+        QScrollBar* bar = view->listView()->verticalScrollBar();
+        QTRY_COMPARE(bar->value(), bar->maximum());
+        // Scrolling by hand stops following and offers the jump.
+        bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+        QVERIFY(!view->autoScrollEnabled());
+        QVERIFY(jump->isVisible());
+        QCOMPARE(jump->text(), QStringLiteral("Jump to Bottom"));
+        provider->locked([&] { provider->store->raw.push_back(entry(now(), 4, "tailer", "newest", 7)); });
+        QTRY_COMPARE(view->listModel()->entries().last().message, QStringLiteral("newest"));
+        QVERIFY(bar->value() < bar->maximum());
+        QTest::mouseClick(jump, Qt::LeftButton);
+        QVERIFY(view->autoScrollEnabled());
+        QVERIFY(!jump->isVisible());
+        QTRY_COMPARE(bar->value(), bar->maximum());
+        QTest::mouseClick(tail, Qt::LeftButton);
+        QVERIFY(!f->isLiveTailing());
+        QCOMPARE(tail->text(), QStringLiteral("Tail"));
+    }
+};
+
+QTEST_MAIN(TestContentView)
+#include "test_content_view.moc"

@@ -1,0 +1,281 @@
+#include "ai/AISettings.h"
+#include "ai/ExplanationCache.h"
+#include "browser/EntryText.h"
+#include "browser/views/DetailPane.h"
+#include "browser/views/LogListModel.h"
+#include "browser/views/LogRowDelegate.h"
+#include "logs/Platform.h"
+#include "processnames/ProcessNameResolver.h"
+#include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/TestEnv.h"
+
+#include <QFile>
+#include <QGroupBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QListView>
+#include <QPainter>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+using Response = LoopbackHttpServer::Response;
+
+class TestDetailPane : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir namesDir;
+    std::unique_ptr<LoopbackHttpServer> server;
+    QList<QUrl> opened;
+
+    static LogEntry entry(const QString& process, const QString& message)
+    {
+        LogEntry e;
+        e.id = makeEntryId();
+        e.date = 1767605407.25;
+        e.level = 4;
+        e.process = process;
+        e.message = message;
+        e.sender = QStringLiteral("libxpc.dylib");
+        e.processIdentifier = 1;
+        e.threadIdentifier = 77;
+        return e;
+    }
+
+    static QByteArray anthropicAnswer(const QString& text)
+    {
+        const QJsonObject part{{"type", "text"}, {"text", text}};
+        return QJsonDocument(QJsonObject{{"content", QJsonArray{part}}}).toJson(QJsonDocument::Compact);
+    }
+
+    static QString explainLabel(DetailPane* pane)
+    {
+        auto* b = pane->findChild<QPushButton*>("explainButton");
+        return b ? b->property("label").toString() : QString();
+    }
+    static QPushButton* explainButton(DetailPane* pane) { return pane->findChild<QPushButton*>("explainButton"); }
+
+    ProcessNameResolver* resolver(QObject* parent)
+    {
+        const QString res = namesDir.filePath("shipped.json");
+        QFile f(res);
+        f.open(QIODevice::WriteOnly);
+        f.write(R"({"launchd": "Launch Daemon"})");
+        f.close();
+        const QString folder = namesDir.filePath(QUuid::createUuid().toString(QUuid::WithoutBraces));
+        return new ProcessNameResolver(folder, res, parent);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        TestEnv::useTemporaryHome();
+        server = std::make_unique<LoopbackHttpServer>();
+        QVERIFY(server->start());
+        qputenv("VELLACORD_ANTHROPIC_URL", server->baseUrl().toUtf8());
+        DetailPane::setUrlOpener([this](const QUrl& u) {
+            opened << u;
+            return true;
+        });
+    }
+
+    void init()
+    {
+        TestEnv::clearSettings();
+        ExplanationCache::resetShared();
+        QFile::remove(Platform::appSupportDir() + "/explanations.json");
+        opened.clear();
+    }
+
+    void metadata()
+    {
+        QObject owner;
+        ProcessNameResolver* names = resolver(&owner);
+        LogEntry e = entry("launchd", "Service exited");
+        DetailPane pane(e, names, nullptr, 220.0, [] {});
+        pane.show();
+        QCOMPARE(pane.findChild<QLabel*>("detailLevel")->text(), QStringLiteral("Error"));
+        QCOMPARE(pane.findChild<QLabel*>("detailDate")->text(), EntryText::detailTimeString(e.date));
+        QVERIFY(pane.findChild<QLabel*>("detailDate")->text().endsWith(QStringLiteral(".250")));
+        QCOMPARE(pane.findChild<QLabel*>("meta_Process")->text(), QStringLiteral("Launch Daemon (launchd)"));
+        QCOMPARE(pane.findChild<QLabel*>("meta_PID")->text(), QStringLiteral("1"));
+        QCOMPARE(pane.findChild<QLabel*>("meta_Thread")->text(), QStringLiteral("77"));
+        QCOMPARE(pane.findChild<QLabel*>("meta_Sender")->text(), QStringLiteral("libxpc.dylib"));
+        for (const char* n : {"meta_Subsystem", "meta_Category", "meta_Activity ID"})
+            QVERIFY2(!pane.findChild<QLabel*>(n), n);
+        // No AI settings: no AI section at all.
+        QVERIFY(!explainButton(&pane));
+        QCOMPARE(pane.height(), 220);
+
+        e.process = QStringLiteral("cloudd");
+        e.subsystem = QStringLiteral("com.apple.cloudkit");
+        e.category = QStringLiteral("Sync");
+        e.activityIdentifier = 42;
+        pane.setEntry(e);
+        QCOMPARE(pane.findChild<QLabel*>("meta_Process")->text(), QStringLiteral("cloudd"));
+        QCOMPARE(pane.findChild<QLabel*>("meta_Subsystem")->text(), QStringLiteral("com.apple.cloudkit"));
+        QCOMPARE(pane.findChild<QLabel*>("meta_Category")->text(), QStringLiteral("Sync"));
+        QCOMPARE(pane.findChild<QLabel*>("meta_Activity ID")->text(), QStringLiteral("42"));
+    }
+
+    void noKeyAndCached()
+    {
+        AISettings settings;
+        const LogEntry e = entry("kernel", "AppleSMC: failed to read key");
+        DetailPane pane(e, nullptr, &settings, std::nullopt, {});
+        pane.show();
+        QVERIFY(!pane.findChild<QWidget*>("popOutButton"));
+        QCOMPARE(explainLabel(&pane), QStringLiteral("Explain this"));
+        QVERIFY(!explainButton(&pane)->isEnabled());
+        QVERIFY(pane.findChild<QLabel*>("configureHint"));
+        QCOMPARE(pane.findChild<QLabel*>("configureHint")->text(), QStringLiteral("Configure API key in Settings"));
+
+        // Cached: "Investigated", enabled without a key, answered from the cache.
+        ExplanationCache::shared().store(ExplanationCache::cacheKey(e), QStringLiteral("The SMC is **fine**."));
+        pane.setEntry(e);
+        QCOMPARE(explainLabel(&pane), QStringLiteral("Investigated"));
+        QVERIFY(explainButton(&pane)->isEnabled());
+        QTest::mouseClick(explainButton(&pane), Qt::LeftButton);
+        QCOMPARE(server->requestCount(), 0);
+        QVERIFY(pane.wasCached());
+        QVERIFY(pane.findChild<QLabel*>("cachedMark"));
+        auto* text = pane.findChild<QLabel*>("explanationText");
+        QVERIFY(text);
+        QVERIFY(text->text().contains(QStringLiteral("<b>fine</b>")));
+    }
+
+    void explainRoundTrip()
+    {
+        server->clearRequests();
+        QObject owner;
+        ProcessNameResolver* names = resolver(&owner);
+        AISettings settings;
+        settings.setAPIKey(QStringLiteral("sk-test"));
+        const LogEntry first = entry("bluetoothd", "LE connection failed with status 0x3e");
+        const LogEntry other = entry("cloudd", "Request failed");
+        DetailPane pane(first, names, &settings, std::nullopt, {});
+        pane.show();
+        QVERIFY(!pane.findChild<QLabel*>("configureHint"));
+        QCOMPARE(explainLabel(&pane), QStringLiteral("Explain this"));
+        server->enqueue(Response::json(
+            200, anthropicAnswer("Bluetooth LE timed out; usually harmless.\n\nPROCESS_NAMES: "
+                                 "{\"bluetoothd\": \"Bluetooth Daemon\"}")));
+        QTest::mouseClick(explainButton(&pane), Qt::LeftButton);
+        QVERIFY(pane.isExplaining());
+        QCOMPARE(explainLabel(&pane), QStringLiteral("Explaining…"));
+        QVERIFY(!explainButton(&pane)->isEnabled());
+        // Another entry while the request runs: still "Explaining…", disabled.
+        pane.setEntry(other);
+        QCOMPARE(explainLabel(&pane), QStringLiteral("Explaining…"));
+        QTRY_VERIFY(!pane.isExplaining());
+        // The answer belongs to the first entry: not shown for the other one.
+        QVERIFY(!pane.findChild<QLabel*>("explanationText"));
+        pane.setEntry(first);
+        auto* text = pane.findChild<QLabel*>("explanationText");
+        QVERIFY(text);
+        QVERIFY(text->text().contains(QStringLiteral("usually harmless")));
+        QVERIFY(!text->text().contains(QStringLiteral("PROCESS_NAMES")));
+        QVERIFY(!pane.wasCached());
+        QVERIFY(!pane.findChild<QLabel*>("cachedMark"));
+        // Cached under the entry's key (text only) and the names learned.
+        QCOMPARE(ExplanationCache::shared().explanationForKey(ExplanationCache::cacheKey(first)),
+                 std::optional<QString>(QStringLiteral("Bluetooth LE timed out; usually harmless.")));
+        QCOMPARE(names->displayName(QStringLiteral("bluetoothd")), QStringLiteral("Bluetooth Daemon"));
+        QCOMPARE(pane.findChild<QLabel*>("meta_Process")->text(), QStringLiteral("Bluetooth Daemon (bluetoothd)"));
+        QCOMPARE(explainLabel(&pane), QStringLiteral("Investigated"));
+        QCOMPARE(server->requestCount(), 1);
+        QCOMPARE(server->requests().first().header("x-api-key"), QByteArray("sk-test"));
+
+        // A failure: red text in the box, nothing cached.
+        server->enqueue(Response::json(401, R"({"error":{"message":"invalid x-api-key"}})"));
+        pane.setEntry(other);
+        QTest::mouseClick(explainButton(&pane), Qt::LeftButton);
+        QTRY_VERIFY(!pane.isExplaining());
+        auto* error = pane.findChild<QLabel*>("explanationError");
+        QVERIFY(error);
+        QVERIFY(!error->text().isEmpty());
+        QVERIFY(!pane.findChild<QLabel*>("explanationText"));
+        QVERIFY(!ExplanationCache::shared().isCached(other));
+    }
+
+    void webAndSupport()
+    {
+        AISettings settings;
+        LogEntry e = entry("launchd", "x");
+        e.subsystem = QStringLiteral("com.apple.xpc.launchd");
+        DetailPane pane(e, nullptr, &settings, std::nullopt, {});
+        QTest::mouseClick(pane.findChild<QPushButton*>("searchWebButton"), Qt::LeftButton);
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(opened.first().toString(QUrl::FullyEncoded),
+                 AISettings::defaultSearchEngineURL() + QStringLiteral("macos%20launchd%20xpc.launchd"));
+        settings.setSearchEngineURL(QStringLiteral("::not valid::"));
+        QTest::mouseClick(pane.findChild<QPushButton*>("searchWebButton"), Qt::LeftButton);
+        QCOMPARE(opened.size(), 1);
+        QTest::mouseClick(pane.findChild<QPushButton*>("macSupportButton"), Qt::LeftButton);
+        QCOMPARE(opened.last(), EntryText::macSupportURL());
+    }
+
+    // The row look: light badges are filled pills with white text except for
+    // notice (black); the dark theme has no fill and coloured text.
+    void rowPainting()
+    {
+        LogListModel model;
+        LogEntryList rows;
+        for (int level : {3, 4, 0}) {
+            LogEntry e = entry("kernel", "m");
+            e.level = level;
+            rows << e;
+        }
+        model.setEntries(rows);
+        RowContext ctx;
+        LogRowDelegate delegate(&model, &ctx);
+        const int h = LogRowDelegate::rowHeight();
+        auto paint = [&](int row, bool dark) {
+            ctx.dark = dark;
+            QImage img(900, h, QImage::Format_ARGB32);
+            img.fill(dark ? QColor(30, 30, 32) : QColor(Qt::white));
+            QPainter p(&img);
+            QStyleOptionViewItem opt;
+            opt.rect = QRect(0, 0, 900, h);
+            delegate.paint(&p, opt, model.index(row));
+            return img;
+        };
+        const RowLayout::Cells cells = RowLayout::cells(QRect(0, 0, 900, h), {});
+        const QPoint inBadge(cells.severity.left() + 3, h / 2);
+        auto count = [&](const QImage& img, const QColor& c) {
+            int n = 0;
+            for (int x = cells.severity.left(); x < cells.severity.left() + 50; ++x)
+                for (int y = 2; y < h - 2; ++y)
+                    if (QColor(img.pixel(x, y)) == c)
+                        ++n;
+            return n;
+        };
+        const QImage notice = paint(0, false);
+        QCOMPARE(QColor(notice.pixel(inBadge)), rows[0].badgeBackground());
+        QVERIFY(count(notice, Qt::black) > 5);
+        QCOMPARE(count(notice, Qt::white), 0);
+        const QImage error = paint(1, false);
+        QCOMPARE(QColor(error.pixel(inBadge)), rows[1].badgeBackground());
+        QVERIFY(count(error, Qt::white) > 5);
+        // Light rows carry the severity tint.
+        QCOMPARE(QColor(error.pixel(cells.message.right() - 2, h / 2)), rows[1].rowBackground());
+        const QImage undefined = paint(2, false);
+        QCOMPARE(QColor(undefined.pixel(inBadge)), QColor(127, 140, 141));
+        const QImage dark = paint(1, true);
+        QCOMPARE(QColor(dark.pixel(cells.severity.left() + 3, 1)), QColor(30, 30, 32));
+        QVERIFY(count(dark, rows[1].levelColor()) > 3);
+
+        // Selection and analysis highlight lie behind the row.
+        ctx.selectedID = rows[1].id;
+        QImage sel = paint(1, true);
+        QVERIFY(QColor(sel.pixel(cells.message.right() - 2, 1)) != QColor(30, 30, 32));
+        // Tooltips: the raw process over the process cell.
+        QCOMPARE(delegate.tooltipAt(QRect(0, 0, 900, h), cells.process.center(), rows[0]), QStringLiteral("kernel"));
+        QCOMPARE(delegate.tooltipAt(QRect(0, 0, 900, h), cells.message.center(), rows[0]), QString());
+    }
+};
+
+QTEST_MAIN(TestDetailPane)
+#include "test_detail_pane.moc"
