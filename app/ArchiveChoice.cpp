@@ -1,0 +1,29 @@
+#include "app/ArchiveChoice.h"
+
+namespace ArchiveChoice {
+
+QString lastPathComponent(const QString& path)
+{
+    QString p = path;
+    while (p.size() > 1 && p.endsWith(u'/'))
+        p.chop(1);
+    return p.mid(p.lastIndexOf(u'/') + 1);
+}
+
+bool isLogArchive(const QString& path)
+{
+    const QString name = lastPathComponent(path);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    // A name that is only an extension (".logarchive") has none, as a bundle name.
+    if (dot <= 0)
+        return false;
+    return name.mid(dot + 1).toLower() == QLatin1String("logarchive");
+}
+
+QString notAnArchiveText(const QString& path)
+{
+    return QStringLiteral("Please select a .logarchive bundle. The selected item \"") + lastPathComponent(path) +
+           QStringLiteral("\" is not a valid log archive.");
+}
+
+}  // namespace ArchiveChoice

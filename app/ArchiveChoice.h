@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+// The check of the open command: a chosen location is a log archive exactly
+// when its extension, in lower case, is "logarchive".
+namespace ArchiveChoice {
+
+bool isLogArchive(const QString& path);
+// The location's last path component (trailing slashes ignored).
+QString lastPathComponent(const QString& path);
+// The informative text of the "Not a Log Archive" alert.
+QString notAnArchiveText(const QString& path);
+
+}  // namespace ArchiveChoice

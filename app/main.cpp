@@ -1,0 +1,49 @@
+#include "app/ArchiveChoice.h"
+#include "app/views/AppIdentity.h"
+#include "app/views/VellacordApp.h"
+#include "browser/PendingArchive.h"
+#include "logs/RecentArchives.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QMainWindow>
+#include <QStyleFactory>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vellacord"));
+    QApplication::setOrganizationName(QStringLiteral("Corvistra"));
+    QApplication::setOrganizationDomain(QStringLiteral("corvistra.com"));
+    QApplication::setApplicationVersion(QStringLiteral(VELLACORD_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("vellacord"));
+    // One look on every desktop; the palette carries the theme.
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setWindowIcon(AppIdentity::icon());
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Log viewer and crash-report browser"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("archive"), QStringLiteral("A .logarchive bundle to open."),
+                                 QStringLiteral("[archive]"));
+    parser.process(app);
+
+    VellacordApp shell;
+    const QStringList args = parser.positionalArguments();
+    if (!args.isEmpty()) {
+        // Like the open command: only a .logarchive is accepted and remembered.
+        const QString path = QFileInfo(args.first()).absoluteFilePath();
+        if (ArchiveChoice::isLogArchive(path)) {
+            shell.recentArchives()->add(path);
+            shell.pendingArchive()->set(path);
+        } else {
+            std::fprintf(stderr, "%s\n", qPrintable(ArchiveChoice::notAnArchiveText(path)));
+        }
+    }
+    shell.newMainWindow()->show();
+    return app.exec();
+}

@@ -1,0 +1,357 @@
+#include "app/views/VellacordApp.h"
+
+#include "app/ArchiveChoice.h"
+#include "app/views/AppIdentity.h"
+#include "app/views/AuxWindows.h"
+#include "browser/DetailWindowState.h"
+#include "browser/PendingArchive.h"
+#include "browser/views/ContentView.h"
+#include "browser/views/FloatingDetailView.h"
+#include "browser/views/RowLayout.h"
+#include "logs/Platform.h"
+#include "logs/RecentArchives.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStyle>
+
+namespace {
+VellacordApp* g_instance = nullptr;
+}  // namespace
+
+VellacordApp* VellacordApp::instance()
+{
+    return g_instance;
+}
+
+VellacordApp::VellacordApp(QObject* parent) : QObject(parent)
+{
+    g_instance = this;
+    m_systemPalette = QApplication::palette();
+    m_detailState = new DetailWindowState(this);
+    m_recent = new RecentArchives(this);
+    m_pending = new PendingArchive(this);
+
+    ContentView::Hooks& hooks = ContentView::hooks();
+    hooks.openWindow = [this](const QString& id) { openWindow(id); };
+
+    // One handler for the quit shortcut, for every window of the application
+    // (the floating and help windows have no menu bar of their own).
+    qApp->installEventFilter(this);
+    applyTheme();
+}
+
+VellacordApp::~VellacordApp()
+{
+    qApp->removeEventFilter(this);
+    if (g_instance == this)
+        g_instance = nullptr;
+}
+
+QMainWindow* VellacordApp::newMainWindow()
+{
+    auto* win = new QMainWindow;
+    win->setAttribute(Qt::WA_DeleteOnClose);
+    win->setWindowTitle(QStringLiteral("Vellacord"));
+    win->setWindowIcon(AppIdentity::icon());
+    auto* content = new ContentView(m_detailState, m_recent, m_pending, win);
+    win->setCentralWidget(content);
+    win->resize(1200, 760);
+    installMenus(win);
+    m_mainWindows.append(win);
+    return win;
+}
+
+QList<ContentView*> VellacordApp::contentViews() const
+{
+    QList<ContentView*> views;
+    for (const QPointer<QMainWindow>& w : m_mainWindows)
+        if (w)
+            if (auto* c = qobject_cast<ContentView*>(w->centralWidget()))
+                views << c;
+    return views;
+}
+
+void VellacordApp::openWindow(const QString& id)
+{
+    if (id == QLatin1String(FloatingDetailView::windowID)) {
+        FloatingDetailView::open(m_detailState);
+        return;
+    }
+    AuxWindows::open(id);
+}
+
+// ---------------------------------------------------------------- theme
+
+QPalette VellacordApp::lightPalette()
+{
+    QPalette p;
+    p.setColor(QPalette::Window, QColor(236, 236, 236));
+    p.setColor(QPalette::WindowText, QColor(28, 28, 30));
+    p.setColor(QPalette::Base, QColor(255, 255, 255));
+    p.setColor(QPalette::AlternateBase, QColor(245, 245, 245));
+    p.setColor(QPalette::Text, QColor(28, 28, 30));
+    p.setColor(QPalette::Button, QColor(250, 250, 250));
+    p.setColor(QPalette::ButtonText, QColor(28, 28, 30));
+    p.setColor(QPalette::Highlight, QColor(10, 122, 255));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::ToolTipBase, QColor(255, 255, 240));
+    p.setColor(QPalette::ToolTipText, Qt::black);
+    p.setColor(QPalette::PlaceholderText, QColor(0, 0, 0, 110));
+    p.setColor(QPalette::Link, QColor(10, 122, 255));
+    p.setColor(QPalette::Mid, QColor(200, 200, 200));
+    p.setColor(QPalette::Dark, QColor(160, 160, 160));
+    p.setColor(QPalette::Light, Qt::white);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, QColor(0, 0, 0, 90));
+    return p;
+}
+
+QPalette VellacordApp::darkPalette()
+{
+    QPalette p;
+    p.setColor(QPalette::Window, QColor(40, 40, 42));
+    p.setColor(QPalette::WindowText, QColor(235, 235, 240));
+    p.setColor(QPalette::Base, QColor(30, 30, 32));
+    p.setColor(QPalette::AlternateBase, QColor(44, 44, 46));
+    p.setColor(QPalette::Text, QColor(235, 235, 240));
+    p.setColor(QPalette::Button, QColor(58, 58, 60));
+    p.setColor(QPalette::ButtonText, QColor(235, 235, 240));
+    p.setColor(QPalette::Highlight, QColor(10, 132, 255));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::ToolTipBase, QColor(58, 58, 60));
+    p.setColor(QPalette::ToolTipText, QColor(235, 235, 240));
+    p.setColor(QPalette::PlaceholderText, QColor(255, 255, 255, 100));
+    p.setColor(QPalette::Link, QColor(64, 156, 255));
+    p.setColor(QPalette::Mid, QColor(70, 70, 72));
+    p.setColor(QPalette::Dark, QColor(20, 20, 22));
+    p.setColor(QPalette::Light, QColor(80, 80, 82));
+    p.setColor(QPalette::Shadow, Qt::black);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, QColor(255, 255, 255, 90));
+    p.setColor(QPalette::Disabled, QPalette::Button, QColor(48, 48, 50));
+    return p;
+}
+
+void VellacordApp::setTheme(AppTheme t)
+{
+    Theme::store(t);
+    applyTheme();
+}
+
+void VellacordApp::applyTheme()
+{
+    // The application palette reaches every window, open or opened later.
+    switch (Theme::stored()) {
+    case AppTheme::light: QApplication::setPalette(lightPalette()); break;
+    case AppTheme::dark: QApplication::setPalette(darkPalette()); break;
+    case AppTheme::system: QApplication::setPalette(m_systemPalette); break;
+    }
+}
+
+// ---------------------------------------------------------------- commands
+
+std::optional<QString> VellacordApp::runOpenPanel(const OpenPanel& panel)
+{
+    if (m_panel)
+        return m_panel(panel);
+    QFileDialog dialog(nullptr, panel.title);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setLabelText(QFileDialog::Accept, panel.prompt);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setDirectory(Platform::desktopDir());
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+        auto* message = new QLabel(panel.message);
+        grid->addWidget(message, grid->rowCount(), 0, 1, grid->columnCount());
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty() || chosen.first().isEmpty())
+        return std::nullopt;
+    return chosen.first();
+}
+
+QString VellacordApp::runAlert(const Alert& alert)
+{
+    if (m_alert)
+        return m_alert(alert);
+    QMessageBox box;
+    box.setIcon(alert.warning ? QMessageBox::Warning : QMessageBox::Information);
+    box.setWindowTitle(alert.title);
+    box.setText(alert.title);
+    box.setInformativeText(alert.informativeText);
+    box.setWindowModality(Qt::ApplicationModal);
+    QList<QPushButton*> buttons;
+    for (int i = 0; i < alert.buttons.size(); ++i) {
+        const auto role = i == 0 ? QMessageBox::AcceptRole : QMessageBox::RejectRole;
+        buttons << box.addButton(alert.buttons[i], role);
+    }
+    if (!buttons.isEmpty())
+        box.setDefaultButton(buttons.first());
+    box.exec();
+    for (int i = 0; i < buttons.size(); ++i)
+        if (box.clickedButton() == buttons[i])
+            return alert.buttons[i];
+    return alert.buttons.isEmpty() ? QString() : alert.buttons.last();
+}
+
+void VellacordApp::openArchiveCommand()
+{
+    const std::optional<QString> chosen = runOpenPanel(OpenPanel{});
+    if (!chosen || chosen->isEmpty())
+        return;
+    if (!ArchiveChoice::isLogArchive(*chosen)) {
+        runAlert({QStringLiteral("Not a Log Archive"), ArchiveChoice::notAnArchiveText(*chosen),
+                  {QStringLiteral("OK")}, true});
+        return;
+    }
+    m_recent->add(*chosen);
+    m_pending->set(*chosen);
+}
+
+void VellacordApp::openRecent(const QString& path)
+{
+    m_pending->set(path);
+}
+
+void VellacordApp::clearRecent()
+{
+    m_recent->clear();
+}
+
+void VellacordApp::resetLearnedProcessNames()
+{
+    const QString choice =
+        runAlert({QStringLiteral("Reset Learned Process Names?"),
+                  QStringLiteral("This will permanently delete all process names Vellacord has learned. This cannot "
+                                 "be undone."),
+                  {QStringLiteral("Reset"), QStringLiteral("Cancel")}, true});
+    if (choice != QLatin1String("Reset"))
+        return;
+    const QString dir = Platform::appSupportDir();
+    if (dir.isEmpty())
+        return;
+    QFile::remove(dir + QStringLiteral("/learned_processes.json"));  // a missing file is fine
+}
+
+void VellacordApp::toggleColumn(const QString& label)
+{
+    for (OptionalColumn c : Column::allCases()) {
+        if (RowLayout::columnLabel(c) != label)
+            continue;
+        const QString key = Column::showKey(c);
+        const bool on = !Platform::settings().value(key, false).toBool();
+        const QList<ContentView*> views = contentViews();
+        if (views.isEmpty())
+            Platform::settings().setValue(key, on);
+        // Every main window shows the change at once (each also persists it).
+        for (ContentView* v : views)
+            v->pipeline().setShown(c, on);
+    }
+}
+
+void VellacordApp::quit()
+{
+    // The normal shutdown: settings reach the disk, windows close, the event
+    // loop ends and destructors run.
+    Platform::settings().sync();
+    QCoreApplication::quit();
+}
+
+bool VellacordApp::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        // Ctrl+Q exactly: Ctrl+Shift+Q is another key.
+        if (key->key() == Qt::Key_Q && key->modifiers() == Qt::ControlModifier && !key->isAutoRepeat()) {
+            quit();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------- menus
+
+void VellacordApp::installMenus(QMainWindow* window)
+{
+    QMenuBar* bar = window->menuBar();
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("fileMenu"));
+    connect(file, &QMenu::aboutToShow, this, [this, file] { fillFileMenu(file); });
+    fillFileMenu(file);
+    QMenu* view = bar->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("viewMenu"));
+    connect(view, &QMenu::aboutToShow, this, [this, view] { fillViewMenu(view); });
+    fillViewMenu(view);
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("helpMenu"));
+    fillHelpMenu(help);
+}
+
+void VellacordApp::fillFileMenu(QMenu* menu)
+{
+    menu->clear();
+    QAction* nw = menu->addAction(QStringLiteral("New Window"), this, [this] { newMainWindow()->show(); });
+    nw->setShortcut(QKeySequence::New);
+    QAction* open = menu->addAction(QStringLiteral("Open Log Archive…"), this, &VellacordApp::openArchiveCommand);
+    open->setShortcut(QKeySequence::Open);
+    if (!m_recent->paths().isEmpty()) {
+        QMenu* recent = menu->addMenu(QStringLiteral("Open Recent"));
+        recent->setObjectName(QStringLiteral("openRecentMenu"));
+        for (const QString& path : m_recent->existingArchives())
+            recent->addAction(ArchiveChoice::lastPathComponent(path), this, [this, path] { openRecent(path); });
+        recent->addSeparator();
+        recent->addAction(QStringLiteral("Clear Recent"), this, &VellacordApp::clearRecent);
+    }
+    menu->addSeparator();
+    QAction* quitAction = menu->addAction(QStringLiteral("Quit Vellacord"), this, &VellacordApp::quit);
+    quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    // The application-wide handler catches the key; the menu only shows it.
+    quitAction->setShortcutContext(Qt::WidgetShortcut);
+}
+
+void VellacordApp::fillViewMenu(QMenu* menu)
+{
+    menu->clear();
+    QMenu* theme = menu->addMenu(QStringLiteral("Theme"));
+    theme->setObjectName(QStringLiteral("themeMenu"));
+    const AppTheme current = Theme::stored();
+    for (AppTheme t : Theme::allCases())
+        theme->addAction(Theme::menuItemLabel(t, current), this, [this, t] { setTheme(t); });
+    menu->addSeparator();
+    QMenu* columns = menu->addMenu(QStringLiteral("Columns"));
+    columns->setObjectName(QStringLiteral("columnsMenu"));
+    for (OptionalColumn c : Column::allCases()) {
+        const QString label = RowLayout::columnLabel(c);
+        QAction* a = columns->addAction(label, this, [this, label] { toggleColumn(label); });
+        a->setCheckable(true);
+        a->setChecked(Platform::settings().value(Column::showKey(c), false).toBool());
+    }
+}
+
+void VellacordApp::fillHelpMenu(QMenu* menu)
+{
+    menu->clear();
+    menu->addAction(QStringLiteral("Vellacord Help"), this, [this] { openWindow(QLatin1String(AuxWindows::helpID)); });
+    menu->addAction(QStringLiteral("Setting Up Your AI API Key"), this,
+                    [this] { openWindow(QLatin1String(AuxWindows::apiKeyHelpID)); });
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("Reset Learned Process Names"), this, &VellacordApp::resetLearnedProcessNames);
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("About Vellacord"), this, [this] { openWindow(QLatin1String(AuxWindows::aboutID)); });
+}

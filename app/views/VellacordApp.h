@@ -1,0 +1,95 @@
+#pragma once
+
+#include "app/AppTheme.h"
+
+#include <QList>
+#include <QObject>
+#include <QPalette>
+#include <QPointer>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+class ContentView;
+class DetailWindowState;
+class PendingArchive;
+class QMainWindow;
+class QMenu;
+class QMenuBar;
+class RecentArchives;
+
+// The application shell: the objects all windows share, the windows by
+// identifier, the menus (File, View, Help, Quit), the theme and the column
+// settings that the View menu edits.
+class VellacordApp : public QObject {
+    Q_OBJECT
+public:
+    // A modal alert: what the user is asked and the buttons, first = default.
+    struct Alert {
+        QString title;
+        QString informativeText;
+        QStringList buttons;
+        bool warning = true;
+    };
+    // The open panel's settings.
+    struct OpenPanel {
+        QString title = QStringLiteral("Open Log Archive");
+        QString prompt = QStringLiteral("Open Archive");
+        QString message = QStringLiteral("Select a .logarchive bundle");
+    };
+
+    explicit VellacordApp(QObject* parent = nullptr);
+    ~VellacordApp() override;
+    static VellacordApp* instance();
+
+    DetailWindowState* detailWindowState() const { return m_detailState; }
+    RecentArchives* recentArchives() const { return m_recent; }
+    PendingArchive* pendingArchive() const { return m_pending; }
+
+    // A new main window (any number of them).
+    QMainWindow* newMainWindow();
+    QList<ContentView*> contentViews() const;
+    // Opens the single window with that identifier, or brings it to the front.
+    void openWindow(const QString& id);
+
+    AppTheme theme() const { return Theme::stored(); }
+    void setTheme(AppTheme t);
+    void applyTheme();
+    static QPalette lightPalette();
+    static QPalette darkPalette();
+
+    // Menu commands.
+    void openArchiveCommand();
+    void openRecent(const QString& path);
+    void clearRecent();
+    void resetLearnedProcessNames();
+    void toggleColumn(const QString& label);
+    void quit();
+
+    // Test seams: the open panel (returns the chosen location) and alerts
+    // (return the chosen button's text).
+    void setOpenPanelRunner(std::function<std::optional<QString>(const OpenPanel&)> run) { m_panel = std::move(run); }
+    void setAlertRunner(std::function<QString(const Alert&)> run) { m_alert = std::move(run); }
+
+    // Builds the menu bar of a main window; menus refresh themselves when shown.
+    void installMenus(QMainWindow* window);
+    void fillFileMenu(QMenu* menu);
+    void fillViewMenu(QMenu* menu);
+    void fillHelpMenu(QMenu* menu);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    std::optional<QString> runOpenPanel(const OpenPanel& panel);
+    QString runAlert(const Alert& alert);
+
+    DetailWindowState* m_detailState;
+    RecentArchives* m_recent;
+    PendingArchive* m_pending;
+    QList<QPointer<QMainWindow>> m_mainWindows;
+    QPalette m_systemPalette;
+    std::function<std::optional<QString>(const OpenPanel&)> m_panel;
+    std::function<QString(const Alert&)> m_alert;
+};

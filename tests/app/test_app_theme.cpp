@@ -1,0 +1,54 @@
+#include "app/AppTheme.h"
+#include "app/ArchiveChoice.h"
+#include "logs/Platform.h"
+#include "tests/support/TestEnv.h"
+
+#include <QTest>
+
+class TestAppTheme : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestEnv::useTemporaryHome(); }
+
+    void storedTheme()
+    {
+        TestEnv::clearSettings();
+        QCOMPARE(Theme::stored(), AppTheme::system);
+        for (const char* s : {"Dark", "LIGHT", "", "system", "sepia"}) {
+            Platform::settings().setValue("colorScheme", QString::fromLatin1(s));
+            QCOMPARE(Theme::stored(), AppTheme::system);
+        }
+        // An unrecognised value is not rewritten.
+        QCOMPARE(Platform::settings().value("colorScheme").toString(), QStringLiteral("sepia"));
+        Theme::store(AppTheme::light);
+        QCOMPARE(Platform::settings().value("colorScheme").toString(), QStringLiteral("light"));
+        QCOMPARE(Theme::stored(), AppTheme::light);
+        Theme::store(AppTheme::dark);
+        QCOMPARE(Theme::stored(), AppTheme::dark);
+    }
+
+    void menuLabels()
+    {
+        QStringList labels;
+        for (AppTheme t : Theme::allCases())
+            labels << Theme::menuItemLabel(t, Theme::fromStored(QStringLiteral("Dark")));
+        QCOMPARE(labels, (QStringList{QStringLiteral("\u2713 System"), QStringLiteral("   Light"),
+                                      QStringLiteral("   Dark")}));
+        QCOMPARE(Theme::menuItemLabel(AppTheme::dark, AppTheme::dark), QStringLiteral("\u2713 Dark"));
+    }
+
+    void archiveChoice()
+    {
+        QVERIFY(ArchiveChoice::isLogArchive(QStringLiteral("/tmp/Logs.LOGARCHIVE")));
+        QVERIFY(ArchiveChoice::isLogArchive(QStringLiteral("/tmp/a.b.logarchive/")));
+        QVERIFY(!ArchiveChoice::isLogArchive(QStringLiteral("/tmp/Logs")));
+        QVERIFY(!ArchiveChoice::isLogArchive(QStringLiteral("/tmp/logarchive")));
+        QVERIFY(!ArchiveChoice::isLogArchive(QStringLiteral("/tmp/x.logarchive.zip")));
+        QCOMPARE(ArchiveChoice::notAnArchiveText(QStringLiteral("/home/u/Desktop/Stuff/")),
+                 QStringLiteral("Please select a .logarchive bundle. The selected item \"Stuff\" is not a valid log "
+                                "archive."));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAppTheme)
+#include "test_app_theme.moc"
