@@ -1,8 +1,68 @@
+#include "ai/AIExplainer.h"
+#include "cli/AIOptions.h"
 #include "cli/Commands.h"
+#include "cli/LogsOptions.h"
 
-// Placeholder until the command is built.
-int runAnalyze(const QStringList&)
+#include <QCommandLineParser>
+
+// Runs the proactive analysis on the rows the logs command prints with the
+// same flags. One finding per line: title, tab, concern, tab, and the index of
+// its entry in the batch that was sent, or "-".
+int runAnalyze(const QStringList& args)
 {
-    err() << "vellacord-cli: 'analyze' is not available yet\n";
-    return 2;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Ask the AI provider which of the last 100 rows deserve attention. Prints title, concern and batch index."));
+    parser.addHelpOption();
+    addLogsOptions(parser);
+    addAIOptions(parser);
+    if (!parser.parse(QStringList{QStringLiteral("vellacord-cli analyze")} + args)) {
+        err() << parser.errorText() << "\n" << parser.helpText();
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        out() << parser.helpText();
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        err() << "vellacord-cli analyze: unexpected argument '" << parser.positionalArguments().first() << "'\n";
+        return 2;
+    }
+    QString usageError;
+    std::unique_ptr<AISettings> settings = aiSettingsFor(parser, &usageError);
+    if (!settings) {
+        err() << "vellacord-cli analyze: " << usageError << "\n";
+        return 2;
+    }
+    const auto run = runLogsQuery(parser, &usageError);
+    if (!run) {
+        err() << "vellacord-cli analyze: " << usageError << "\n";
+        return 2;
+    }
+    if (!run->ok) {
+        err() << run->message << "\n";
+        return 1;
+    }
+    const LogEntryList batch = AIExplainer::analysisBatch(run->rows);
+    const AIResult<AnalysisItemList> result = awaitAI<AnalysisItemList>(
+        [&](QObject* context, AIExplainer::AnalysisCompletion done) {
+            AIExplainer::analyze(run->rows, *settings, context, std::move(done));
+        });
+    if (!result.ok()) {
+        err() << result.error().description() << "\n";
+        return 1;
+    }
+    if (result.value().isEmpty())
+        err() << "No notable issues found\n";
+    for (const AnalysisItem& item : result.value()) {
+        QString index = QStringLiteral("-");
+        if (item.entry)
+            for (qsizetype i = 0; i < batch.size(); ++i)
+                if (batch.at(i).id == item.entry->id) {
+                    index = QString::number(i);
+                    break;
+                }
+        out() << item.title << '\t' << item.concern << '\t' << index << '\n';
+    }
+    return 0;
 }

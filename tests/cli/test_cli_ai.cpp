@@ -1,0 +1,238 @@
+// explain and analyze end to end: the CLI as a child process, its AI provider
+// a loopback server started here.
+
+#include "ai/AIExplainer.h"
+#include "ai/ExplanationCache.h"
+#include "logs/Platform.h"
+#include "tests/support/JournalFixture.h"
+#include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/TestEnv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using Response = LoopbackHttpServer::Response;
+
+namespace {
+
+struct CliRun {
+    int code = -1;
+    QString out, err;
+};
+
+QByteArray anthropicAnswer(const QString& text)
+{
+    return QJsonDocument(QJsonObject{{"content", QJsonArray{QJsonObject{{"type", "text"}, {"text", text}}}}})
+        .toJson(QJsonDocument::Compact);
+}
+
+QByteArray openAIAnswer(const QString& text)
+{
+    return QJsonDocument(QJsonObject{{"choices", QJsonArray{QJsonObject{{"message", QJsonObject{{"content", text}}}}}}})
+        .toJson(QJsonDocument::Compact);
+}
+
+QJsonObject readJsonFile(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(f.readAll()).object();
+}
+
+}  // namespace
+
+class TestCliAI : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QString m_archive;
+    LoopbackHttpServer m_server;
+    QList<QJsonObject> m_rows;  // what `logs --format json` prints for the archive
+
+    CliRun cli(const QStringList& args, const QByteArray& apiKey = "test-key")
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("VELLACORD_ANTHROPIC_URL", m_server.baseUrl());
+        env.insert("VELLACORD_OPENAI_URL", m_server.baseUrl());
+        if (apiKey.isNull())
+            env.remove("VELLACORD_API_KEY");
+        else
+            env.insert("VELLACORD_API_KEY", QString::fromUtf8(apiKey));
+        p.setProcessEnvironment(env);
+        p.start(TestEnv::cliPath(), args);
+        p.waitForFinished(60000);
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    int rowOf(const QString& process) const
+    {
+        for (int i = 0; i < m_rows.size(); ++i)
+            if (m_rows[i]["process"].toString() == process)
+                return i;
+        return -1;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        TestEnv::useTemporaryHome();
+        QVERIFY(m_server.start());
+        QList<JournalFixture::Record> records{
+            JournalFixture::message(1767605400.5, "backupd", "backup failed", 3),
+            JournalFixture::message(1767605401.25, "kernel", "thermal event", 6),
+            JournalFixture::message(1767605402.0, "syncd", "sync stalled", 4),
+        };
+        records[0].set("SUBSYSTEM", "com.example.backup");
+        m_archive = JournalFixture::makeArchive(m_dir.path(), "AI.logarchive", records);
+
+        const CliRun logs = cli({"logs", "--archive", m_archive, "--format", "json"});
+        QCOMPARE(logs.code, 0);
+        for (const QString& line : logs.out.split('\n', Qt::SkipEmptyParts))
+            m_rows << QJsonDocument::fromJson(line.toUtf8()).object();
+        QCOMPARE(m_rows.size(), 3);
+    }
+
+    void init()
+    {
+        m_server.clearRequests();
+        TestEnv::clearSettings();
+    }
+
+    void explainMissThenHit()
+    {
+        const int row = rowOf("backupd");
+        m_server.enqueue(Response::json(
+            200, anthropicAnswer("The backup could not finish.\n\nPROCESS_NAMES: {\"backupd\": \"Other name\", \"vellacord-helperd\": \"Vellacord helper\"}")));
+        const QStringList args{"explain", "--archive", m_archive, "--index", QString::number(row), "--provider", "Anthropic"};
+        CliRun r = cli(args);
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QStringLiteral("The backup could not finish.\n"));
+
+        QCOMPARE(m_server.requestCount(), 1);
+        const auto req = m_server.requests().first();
+        QCOMPARE(req.target, QByteArray("/v1/messages"));
+        QCOMPARE(req.header("x-api-key"), QByteArray("test-key"));
+        const QJsonObject body = QJsonDocument::fromJson(req.body).object();
+        QCOMPARE(body["system"].toString(), AIExplainer::explainPrompt);
+        QCOMPARE(body["max_tokens"].toInt(), 1024);
+        QCOMPARE(body["messages"].toArray()[0].toObject()["content"].toString().section('\n', 0, 1),
+                 QStringLiteral("Severity: Error\nProcess: backupd"));
+        QVERIFY(body["messages"].toArray()[0].toObject()["content"].toString().endsWith("\nMessage: backup failed"));
+
+        // Stored without the process-name block; the new name learned, the shipped one kept.
+        const QString dir = Platform::appSupportDir();
+        const QJsonObject cache = readJsonFile(dir + "/explanations.json");
+        QCOMPARE(cache.size(), 1);
+        QCOMPARE(cache.begin().value().toObject()["explanation"].toString(), QStringLiteral("The backup could not finish."));
+        const QJsonObject learned = readJsonFile(dir + "/learned_processes.json");
+        QCOMPARE(learned["vellacord-helperd"].toString(), QStringLiteral("Vellacord helper"));
+        QVERIFY(!learned.contains("backupd"));
+
+        // The second run is answered from the cache: no request, even without a key.
+        r = cli(args, QByteArray());
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QStringLiteral("The backup could not finish.\n"));
+        QTest::qWait(100);
+        QCOMPARE(m_server.requestCount(), 1);
+    }
+
+    void explainFailures()
+    {
+        const int row = rowOf("kernel");
+        QStringList args{"explain", "--archive", m_archive, "--index", QString::number(row), "--provider", "OpenAI"};
+        m_server.enqueue(Response::json(401, R"({"error":{"message":"Incorrect API key"}})"));
+        CliRun r = cli(args);
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QStringLiteral("API error (401): {\"error\":{\"message\":\"Incorrect API key\"}}\n"));
+        QVERIFY(r.out.isEmpty());
+        QCOMPARE(m_server.requests().first().target, QByteArray("/v1/chat/completions"));
+
+        // Nothing was cached: the next run asks again.
+        m_server.enqueue(Response::json(200, openAIAnswer("  Thermal events are normal.  ")));
+        r = cli(args);
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QStringLiteral("Thermal events are normal.\n"));
+        QCOMPARE(m_server.requestCount(), 2);
+
+        // No key anywhere: the error's description, nothing sent.
+        m_server.clearRequests();
+        args[4] = QString::number(rowOf("syncd"));
+        r = cli(args, QByteArray());
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QStringLiteral("No API key configured. Open Settings to add one.\n"));
+        r = cli(args, "  \t");
+        QCOMPARE(r.err, QStringLiteral("No API key configured. Open Settings to add one.\n"));
+        QCOMPARE(m_server.requestCount(), 0);
+
+        r = cli({"explain", "--archive", m_archive, "--index", "3"});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QStringLiteral("vellacord-cli explain: index 3 is out of range: the list has 3 entries (0 to 2)\n"));
+        QCOMPARE(cli({"explain", "--archive", m_archive, "--index", "-1"}).code, 2);
+        QCOMPARE(cli({"explain", "--archive", m_archive}).code, 2);
+        QCOMPARE(cli({"explain", "--archive", m_archive, "--index", "0", "--provider", "Gemini"}).code, 2);
+        QCOMPARE(m_server.requestCount(), 0);
+    }
+
+    void providerAndKeyFromTheSettingsStore()
+    {
+        Platform::settings().setValue("aiProvider", "OpenAI");
+        Platform::settings().setValue("aiAPIKey", "stored-key");
+        Platform::settings().sync();
+        ExplanationCache::resetShared();
+        QFile::remove(Platform::appSupportDir() + "/explanations.json");
+        m_server.enqueue(Response::json(200, openAIAnswer("From the store.")));
+        const CliRun r = cli({"explain", "--archive", m_archive, "--index", QString::number(rowOf("syncd"))}, QByteArray());
+        QCOMPARE(r.code, 0);
+        QCOMPARE(m_server.requests().first().header("Authorization"), QByteArray("Bearer stored-key"));
+        // The override neither replaced nor added settings.
+        Platform::settings().sync();
+        QCOMPARE(Platform::settings().value("aiAPIKey").toString(), QStringLiteral("stored-key"));
+    }
+
+    void analyzeFindings()
+    {
+        const int backup = rowOf("backupd");
+        const QString answer = QStringLiteral("ENTRY: %1\nTITLE: Backups failing\nCONCERN: Data is not protected.\n\n"
+                                              "ENTRY: 42\nTITLE: Odd pattern\nCONCERN: Worth a look.")
+                                   .arg(backup);
+        m_server.enqueue(Response::json(200, openAIAnswer(answer)));
+        CliRun r = cli({"analyze", "--archive", m_archive, "--provider", "openai"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QStringLiteral("Backups failing\tData is not protected.\t%1\nOdd pattern\tWorth a look.\t-\n").arg(backup));
+
+        const QJsonObject body = QJsonDocument::fromJson(m_server.requests().first().body).object();
+        QCOMPARE(body["max_tokens"].toInt(), 2048);
+        const QJsonArray messages = body["messages"].toArray();
+        QCOMPARE(messages[0].toObject()["content"].toString(), AIExplainer::analysisPrompt);
+        const QStringList lines = messages[1].toObject()["content"].toString().split('\n');
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[backup], QStringLiteral("[%1] Error | backupd | com.example.backup | backup failed").arg(backup));
+
+        m_server.enqueue(Response::json(200, anthropicAnswer("Everything looks normal.")));
+        r = cli({"analyze", "--archive", m_archive, "--provider", "Anthropic"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QStringLiteral("Analysis Summary\tEverything looks normal.\t-\n"));
+
+        m_server.enqueue(Response::json(200, anthropicAnswer(" \n\n ")));
+        r = cli({"analyze", "--archive", m_archive});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.isEmpty());
+        QCOMPARE(r.err, QStringLiteral("No notable issues found\n"));
+
+        m_server.enqueue(Response::withBody(200, "text/html", "<html>proxy</html>"));
+        r = cli({"analyze", "--archive", m_archive});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.startsWith("The response is not valid JSON ("), qPrintable(r.err));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliAI)
+#include "test_cli_ai.moc"
