@@ -300,7 +300,8 @@ QWidget* DetailPane::buildAISection()
     }
     auto* bt = new QLabel(label);
     bt->setObjectName(QStringLiteral("explainLabel"));
-    bt->setStyleSheet(QStringLiteral("color: white;"));
+    const bool enabled = !m_isExplaining && (hasKey || cached);
+    bt->setStyleSheet(enabled ? QStringLiteral("color: white;") : QStringLiteral("color: rgba(255, 255, 255, 150);"));
     bl->addWidget(bt);
     explainBtn->setAccessibleName(label);
     explainBtn->setProperty("label", label);
@@ -310,7 +311,7 @@ QWidget* DetailPane::buildAISection()
     explainBtn->setStyleSheet(QStringLiteral("QPushButton { background: %1; border: none; border-radius: 5px; }"
                                              "QPushButton:disabled { background: %2; }")
                                   .arg(tint.name(), ViewStyle::withAlpha(tint, 0.45).name(QColor::HexArgb)));
-    explainBtn->setEnabled(!m_isExplaining && (hasKey || cached));
+    explainBtn->setEnabled(enabled);
     connect(explainBtn, &QPushButton::clicked, this, &DetailPane::explain);
     row->addWidget(explainBtn);
 

@@ -79,8 +79,12 @@ void LogRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, cons
     p->fillRect(r, rowBackground(e, dark, selected, highlighted, accent));
     if (!dark) {
         // The severity tint sits on the row content, inset from the row so
-        // that the selection behind it still frames the row.
-        p->fillRect(r.adjusted(4, 1, -4, -1), e.rowBackground());
+        // that the selection behind it frames the row; the selection is laid
+        // over the tint too, or an opaque tint would all but hide it.
+        const QRect content = r.adjusted(4, 1, -4, -1);
+        p->fillRect(content, e.rowBackground());
+        if (selected || highlighted)
+            p->fillRect(content, rowBackground(e, dark, selected, highlighted, accent));
     }
 
     const QFont font = rowFont();
