@@ -3,6 +3,7 @@
 #include "app/ArchiveChoice.h"
 #include "app/views/AppIdentity.h"
 #include "app/views/AuxWindows.h"
+#include "app/views/ViewHooks.h"
 #include "browser/DetailWindowState.h"
 #include "browser/PendingArchive.h"
 #include "browser/views/ContentView.h"
@@ -45,6 +46,7 @@ VellacordApp::VellacordApp(QObject* parent) : QObject(parent)
 
     ContentView::Hooks& hooks = ContentView::hooks();
     hooks.openWindow = [this](const QString& id) { openWindow(id); };
+    ViewHooks::install();
 
     // One handler for the quit shortcut, for every window of the application
     // (the floating and help windows have no menu bar of their own).
@@ -152,12 +154,17 @@ void VellacordApp::setTheme(AppTheme t)
 
 void VellacordApp::applyTheme()
 {
-    // The application palette reaches every window, open or opened later.
+    QPalette pal = m_systemPalette;
     switch (Theme::stored()) {
-    case AppTheme::light: QApplication::setPalette(lightPalette()); break;
-    case AppTheme::dark: QApplication::setPalette(darkPalette()); break;
-    case AppTheme::system: QApplication::setPalette(m_systemPalette); break;
+    case AppTheme::light: pal = lightPalette(); break;
+    case AppTheme::dark: pal = darkPalette(); break;
+    case AppTheme::system: break;
     }
+    // Windows opened later take the application palette; the open ones are
+    // given it too, so that a change applies to all of them at once.
+    QApplication::setPalette(pal);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        w->setPalette(pal);
 }
 
 // ---------------------------------------------------------------- commands
@@ -269,6 +276,7 @@ void VellacordApp::quit()
     // The normal shutdown: settings reach the disk, windows close, the event
     // loop ends and destructors run.
     Platform::settings().sync();
+    emit quitRequested();
     QCoreApplication::quit();
 }
 

@@ -78,6 +78,10 @@ public:
     void fillViewMenu(QMenu* menu);
     void fillHelpMenu(QMenu* menu);
 
+signals:
+    // Emitted by quit() just before the event loop is asked to end.
+    void quitRequested();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

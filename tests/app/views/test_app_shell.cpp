@@ -1,0 +1,272 @@
+#include "app/views/VellacordApp.h"
+#include "browser/DetailWindowState.h"
+#include "browser/PendingArchive.h"
+#include "browser/views/BrowserWidgets.h"
+#include "browser/views/ContentView.h"
+#include "browser/views/FloatingDetailView.h"
+#include "browser/views/ViewStyle.h"
+#include "logs/LogFetcher.h"
+#include "logs/Platform.h"
+#include "logs/RecentArchives.h"
+#include "tests/support/MemoryLogStore.h"
+#include "tests/support/TestEnv.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMainWindow>
+#include <QListView>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestAppShell : public QObject {
+    Q_OBJECT
+
+    MemoryStoreProvider provider;
+    std::unique_ptr<VellacordApp> app;
+    QList<QMainWindow*> windows;
+    QTemporaryDir dir;
+    std::optional<QString> panelAnswer;
+    QList<VellacordApp::Alert> alerts;
+    QString alertAnswer;
+
+    QMainWindow* openWindow()
+    {
+        QMainWindow* w = app->newMainWindow();
+        content(w)->logFetcher()->setStoreProvider(&provider);
+        w->show();
+        windows << w;
+        return w;
+    }
+    static ContentView* content(QMainWindow* w) { return qobject_cast<ContentView*>(w->centralWidget()); }
+
+    static QStringList texts(QMenu* m)
+    {
+        QStringList l;
+        for (QAction* a : m->actions())
+            l << (a->isSeparator() ? QStringLiteral("---") : a->text());
+        return l;
+    }
+    static QAction* find(QMenu* m, const QString& text)
+    {
+        for (QAction* a : m->actions())
+            if (a->text() == text)
+                return a;
+        return nullptr;
+    }
+    QMenu* fileMenu()
+    {
+        auto* m = new QMenu;
+        app->fillFileMenu(m);
+        return m;
+    }
+    QMenu* submenu(QMenu* m, const QString& title)
+    {
+        QAction* a = find(m, title);
+        return a ? a->menu() : nullptr;
+    }
+    QString makeDir(const QString& name)
+    {
+        const QString p = dir.filePath(name);
+        QDir().mkpath(p);
+        return p;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        TestEnv::useTemporaryHome();
+        provider.store->raw.push_back(MemoryLogStore::log(double(QDateTime::currentSecsSinceEpoch()) - 60, 4,
+                                                          "kernel", "disk"));
+    }
+
+    void init()
+    {
+        TestEnv::clearSettings();
+        app = std::make_unique<VellacordApp>();
+        app->setOpenPanelRunner([this](const VellacordApp::OpenPanel& p) {
+            Q_UNUSED(p);
+            return panelAnswer;
+        });
+        app->setAlertRunner([this](const VellacordApp::Alert& a) {
+            alerts << a;
+            return alertAnswer;
+        });
+        alerts.clear();
+        openWindow();
+        openWindow();
+    }
+
+    void cleanup()
+    {
+        qDeleteAll(windows);
+        windows.clear();
+        delete FloatingDetailView::instance();
+        app.reset();
+    }
+
+    void themeMenu()
+    {
+        Platform::settings().setValue("colorScheme", "Dark");
+        app->applyTheme();
+        QMenu view;
+        app->fillViewMenu(&view);
+        QMenu* theme = submenu(&view, "Theme");
+        QCOMPARE(texts(theme), (QStringList{"\u2713 System", "   Light", "   Dark"}));
+        QCOMPARE(texts(&view), (QStringList{"Theme", "---", "Columns"}));
+
+        find(theme, "   Dark")->trigger();
+        QCOMPARE(Platform::settings().value("colorScheme").toString(), QStringLiteral("dark"));
+        // Every open window follows at once.
+        for (QMainWindow* w : windows)
+            QVERIFY(ViewStyle::isDark(content(w)));
+        app->fillViewMenu(&view);
+        theme = submenu(&view, "Theme");
+        QCOMPARE(texts(theme), (QStringList{"   System", "   Light", "\u2713 Dark"}));
+        find(theme, "   Light")->trigger();
+        QCOMPARE(Platform::settings().value("colorScheme").toString(), QStringLiteral("light"));
+        for (QMainWindow* w : windows)
+            QVERIFY(!ViewStyle::isDark(content(w)));
+    }
+
+    void columnsMenu()
+    {
+        QMenu view;
+        app->fillViewMenu(&view);
+        QMenu* columns = submenu(&view, "Columns");
+        QCOMPARE(texts(columns), (QStringList{"PID", "Thread", "Sender", "Subsystem", "Category"}));
+        QVERIFY(!find(columns, "Thread")->isChecked());
+        find(columns, "Thread")->trigger();
+        for (QMainWindow* w : windows)
+            QVERIFY(content(w)->header()->labels().contains("Thread"));
+        QVERIFY(Platform::settings().value("column_Thread").toBool());
+
+        // A window's own change shows in the menu.
+        content(windows[0])->pipeline().setShown(OptionalColumn::sender, true);
+        app->fillViewMenu(&view);
+        columns = submenu(&view, "Columns");
+        QVERIFY(find(columns, "Sender")->isChecked());
+        QVERIFY(find(columns, "Thread")->isChecked());
+        find(columns, "Thread")->trigger();
+        for (QMainWindow* w : windows)
+            QVERIFY(!content(w)->header()->labels().contains("Thread"));
+    }
+
+    void openRecent()
+    {
+        std::unique_ptr<QMenu> file(fileMenu());
+        QCOMPARE(texts(file.get()), (QStringList{"New Window", "Open Log Archive…", "---", "Quit Vellacord"}));
+        QCOMPARE(find(file.get(), "Open Log Archive…")->shortcut(), QKeySequence(QKeySequence::Open));
+
+        const QString a = makeDir("A.logarchive"), b = makeDir("B.logarchive");
+        app->recentArchives()->add(dir.filePath("Gone.logarchive"));
+        app->recentArchives()->add(a);
+        app->recentArchives()->add(b);
+        file.reset(fileMenu());
+        QMenu* recent = submenu(file.get(), "Open Recent");
+        QVERIFY(recent);
+        QCOMPARE(texts(recent), (QStringList{"B.logarchive", "A.logarchive", "---", "Clear Recent"}));
+        // A recent item opens without reordering the list.
+        find(recent, "A.logarchive")->trigger();
+        QVERIFY(!app->pendingArchive()->url());
+        QCOMPARE(content(windows[0])->logFetcher()->archiveURL(), std::optional<QString>(a));
+        QCOMPARE(app->recentArchives()->paths().first(), b);
+
+        // Every stored archive gone: only the separator and "Clear Recent".
+        QDir(a).removeRecursively();
+        QDir(b).removeRecursively();
+        file.reset(fileMenu());
+        QCOMPARE(texts(submenu(file.get(), "Open Recent")), (QStringList{"---", "Clear Recent"}));
+        find(submenu(file.get(), "Open Recent"), "Clear Recent")->trigger();
+        QVERIFY(app->recentArchives()->paths().isEmpty());
+        QVERIFY(!Platform::settings().contains("recentArchives"));
+        file.reset(fileMenu());
+        QVERIFY(!submenu(file.get(), "Open Recent"));
+    }
+
+    void openArchiveCommand()
+    {
+        // Cancelled: nothing.
+        panelAnswer.reset();
+        app->openArchiveCommand();
+        QVERIFY(alerts.isEmpty());
+        QVERIFY(app->recentArchives()->paths().isEmpty());
+
+        // Not an archive: the alert, nothing recorded or opened.
+        panelAnswer = makeDir("Stuff");
+        app->openArchiveCommand();
+        QCOMPARE(alerts.size(), 1);
+        QCOMPARE(alerts[0].title, QStringLiteral("Not a Log Archive"));
+        QCOMPARE(alerts[0].informativeText, QStringLiteral("Please select a .logarchive bundle. The selected item "
+                                                           "\"Stuff\" is not a valid log archive."));
+        QCOMPARE(alerts[0].buttons, QStringList{"OK"});
+        QVERIFY(app->recentArchives()->paths().isEmpty());
+        QVERIFY(!content(windows[0])->logFetcher()->isViewingArchive());
+
+        // An upper-case extension is accepted, recorded and opened.
+        const QString upper = makeDir("Logs.LOGARCHIVE");
+        const QString other = makeDir("Other.logarchive");
+        app->recentArchives()->add(upper);
+        app->recentArchives()->add(other);
+        panelAnswer = upper;
+        content(windows[0])->setShowCrashes(true);
+        app->openArchiveCommand();
+        QCOMPARE(app->recentArchives()->paths().first(), upper);
+        QCOMPARE(app->recentArchives()->paths().size(), 2);
+        QVERIFY(!content(windows[0])->showCrashes());
+        QCOMPARE(content(windows[0])->logFetcher()->archiveURL(), std::optional<QString>(upper));
+        QVERIFY(!app->pendingArchive()->url());
+    }
+
+    void resetLearnedNames()
+    {
+        const QString file = Platform::appSupportDir() + "/learned_processes.json";
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("{\"x\": \"y\"}");
+        f.close();
+        alertAnswer = QStringLiteral("Cancel");
+        app->resetLearnedProcessNames();
+        QCOMPARE(alerts.size(), 1);
+        QCOMPARE(alerts[0].title, QStringLiteral("Reset Learned Process Names?"));
+        QCOMPARE(alerts[0].informativeText,
+                 QStringLiteral("This will permanently delete all process names Vellacord has learned. This cannot be "
+                                "undone."));
+        QCOMPARE(alerts[0].buttons, (QStringList{"Reset", "Cancel"}));
+        QVERIFY(QFile::exists(file));
+        alertAnswer = QStringLiteral("Reset");
+        app->resetLearnedProcessNames();
+        QVERIFY(!QFile::exists(file));
+        app->resetLearnedProcessNames();  // no file: nothing to report
+        QCOMPARE(alerts.size(), 3);
+    }
+
+    void quitShortcut()
+    {
+        QSignalSpy quit(app.get(), &VellacordApp::quitRequested);
+        Platform::settings().setValue("sortColumn", "Process");
+        QTest::keyClick(windows[1], Qt::Key_Q, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(quit.count(), 0);
+        // One handler for the whole application, however many windows appeared.
+        windows[0]->hide();
+        windows[0]->show();
+        QTest::keyClick(content(windows[0])->listView(), Qt::Key_Q, Qt::ControlModifier);
+        QCOMPARE(quit.count(), 1);
+        // The settings reached the disk.
+        QSettings onDisk(Platform::settings().fileName(), QSettings::NativeFormat);
+        QCOMPARE(onDisk.value("sortColumn").toString(), QStringLiteral("Process"));
+        // Windows without a menu bar quit the same way.
+        DetailWindowState* state = app->detailWindowState();
+        FloatingDetailView* floating = FloatingDetailView::open(state);
+        QTest::keyClick(floating, Qt::Key_Q, Qt::ControlModifier);
+        QCOMPARE(quit.count(), 2);
+        std::unique_ptr<QMenu> file(fileMenu());
+        QCOMPARE(find(file.get(), "Quit Vellacord")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    }
+};
+
+QTEST_MAIN(TestAppShell)
+#include "test_app_shell.moc"
