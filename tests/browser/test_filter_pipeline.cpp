@@ -1,0 +1,417 @@
+#include "browser/FilterPipeline.h"
+#include "logs/Platform.h"
+#include "tests/support/TestEnv.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+LogEntry make(double date, int level, const QString& process, const QString& message,
+              const QString& subsystem = QString(), const QString& sender = QString(),
+              const QString& category = QString(), qint32 pid = 1, quint64 thread = 1)
+{
+    LogEntry e;
+    e.id = makeEntryId();
+    e.date = date;
+    e.level = level;
+    e.process = process;
+    e.message = message;
+    e.subsystem = subsystem;
+    e.sender = sender;
+    e.category = category;
+    e.processIdentifier = pid;
+    e.threadIdentifier = thread;
+    return e;
+}
+
+QStringList messages(const LogEntryList& list)
+{
+    QStringList out;
+    for (const LogEntry& e : list)
+        out.append(e.message);
+    return out;
+}
+
+FilterState allLevels()
+{
+    FilterState s;
+    s.activeFilters = {SeverityLevel::fault, SeverityLevel::error, SeverityLevel::notice, SeverityLevel::info,
+                       SeverityLevel::debug};
+    return s;
+}
+
+}  // namespace
+
+class TestFilterPipeline : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { TestEnv::useTemporaryHome(); }
+    void init() { TestEnv::clearSettings(); }
+
+    void severityTest()
+    {
+        LogEntryList entries;
+        for (int level = 0; level <= 7; ++level)
+            entries.append(make(level, level, "p", QString::number(level), "com.x." + QString::number(level)));
+
+        FilterState s = allLevels();
+        QCOMPARE(messages(Pipeline::matchingEntries(s, entries, false, false)),
+                 QStringList({"1", "2", "3", "4", "5"}));
+
+        // Each toggle admits exactly its own level.
+        const QList<QPair<SeverityLevel, QString>> single{{SeverityLevel::fault, "5"},  {SeverityLevel::error, "4"},
+                                                          {SeverityLevel::notice, "3"}, {SeverityLevel::info, "2"},
+                                                          {SeverityLevel::debug, "1"}};
+        for (const auto& [level, expected] : single) {
+            s.activeFilters = {level};
+            QCOMPARE(messages(Pipeline::matchingEntries(s, entries, false, false)), QStringList{expected});
+        }
+
+        // Defaults: fault and error only.
+        QCOMPARE(messages(Pipeline::filteredEntries(FilterState(), entries, false)), QStringList({"4", "5"}));
+
+        // Nothing active: every list is empty, the dropdowns keep only the selection.
+        s.activeFilters.clear();
+        QVERIFY(Pipeline::filteredEntries(s, entries, false).isEmpty());
+        QVERIFY(Pipeline::availableProcesses(s, entries).isEmpty());
+        QVERIFY(Pipeline::availableSubsystems(s, entries).isEmpty());
+        s.selectedProcess = "p";
+        QCOMPARE(Pipeline::availableProcesses(s, entries), QStringList{"p"});
+    }
+
+    void sourceTest()
+    {
+        const LogEntryList entries{
+            make(1, 4, "kernel_task", "hw", "com.apple.iokit.power"),
+            make(2, 4, "WindowServer", "sys", "com.apple.windowserver"),
+            make(3, 4, "MyApp", "usr", "com.example.app", "MyApp"),
+            make(4, 4, "helper", "sender-sys", "", "com.apple.security"),
+            make(5, 4, "Other", "caps", "COM.APPLE.FOO", "libfoo.dylib"),
+        };
+        FilterState s;
+        s.sourceFilter = "hardware";
+        QCOMPARE(messages(Pipeline::matchingEntries(s, entries, false, false)), QStringList{"hw"});
+        s.sourceFilter = "system";
+        QCOMPARE(messages(Pipeline::matchingEntries(s, entries, false, false)),
+                 QStringList({"hw", "sys", "sender-sys"}));
+        s.sourceFilter = "user";
+        QCOMPARE(messages(Pipeline::matchingEntries(s, entries, false, false)), QStringList({"usr", "caps"}));
+        // Unknown and wrongly cased raw values behave as "all".
+        for (const QString& raw : {QStringLiteral("bogus"), QStringLiteral("System"), QString()}) {
+            s.sourceFilter = raw;
+            QCOMPARE(Pipeline::matchingEntries(s, entries, false, false).size(), entries.size());
+        }
+    }
+
+    void searchTest()
+    {
+        const LogEntryList entries{
+            make(1, 4, "a", "Kernel panic soon"),
+            make(2, 4, "kernelmanagerd", "loaded"),
+            make(3, 4, "b", "nothing", "com.example.KERNEL"),
+            make(4, 4, "c", "no", "com.example", "KernelSender", "KernelCategory"),
+            make(5, 4, "d", "other"),
+        };
+        FilterState s;
+        s.searchText = "  KERNEL\t ";
+        QCOMPARE(messages(Pipeline::matchingEntries(s, entries, false, false)),
+                 QStringList({"Kernel panic soon", "loaded", "nothing"}));
+        // Line breaks are part of the term.
+        s.searchText = "kernel\n";
+        QVERIFY(Pipeline::matchingEntries(s, entries, false, false).isEmpty());
+        QCOMPARE(Pipeline::searchTerm(QStringLiteral("\t Ab C \n")), QStringLiteral("ab c \n"));
+        QCOMPARE(Pipeline::searchTerm(QStringLiteral("\u00a0X\u3000")), QStringLiteral("x"));
+
+        // Non-ASCII text and terms are lowered the same way on both sides.
+        const LogEntryList intl{
+            make(1, 4, "a", "\u00c4RGER im B\u00fcro"),
+            make(2, 4, "a", "\u0130stanbul"),   // lowers to i + combining dot
+            make(3, 4, "a", "300 \u212a"),       // Kelvin sign lowers to k
+            make(4, 4, "a", "plain"),
+        };
+        s.searchText = QStringLiteral("\u00e4rger");
+        QCOMPARE(messages(Pipeline::matchingEntries(s, intl, false, false)), QStringList{"\u00c4RGER im B\u00fcro"});
+        s.searchText = "I";
+        QCOMPARE(messages(Pipeline::matchingEntries(s, intl, false, false)),
+                 QStringList({"\u00c4RGER im B\u00fcro", "\u0130stanbul", "plain"}));
+        s.searchText = "300 K";
+        QCOMPARE(messages(Pipeline::matchingEntries(s, intl, false, false)), QStringList{"300 \u212a"});
+        s.searchText = "lainx";
+        QVERIFY(Pipeline::matchingEntries(s, intl, false, false).isEmpty());
+        s.searchText = "plaIN";
+        QCOMPARE(Pipeline::matchingEntries(s, intl, false, false).size(), 1);
+    }
+
+    void columnFilters()
+    {
+        const LogEntryList entries{
+            make(1, 4, "p", "12", "", "", "", 12),
+            make(2, 4, "p", "120", "", "", "", 120),
+            make(3, 4, "p", "312", "", "", "", 312),
+            make(4, 4, "p", "21", "", "", "", 21),
+            make(5, 4, "p", "-12", "", "", "", -12),
+        };
+        FilterState s;
+        s.filterText[size_t(OptionalColumn::pid)] = "12";
+        // Hidden column: the filter has no effect.
+        QCOMPARE(Pipeline::matchingEntries(s, entries, false, false).size(), 5);
+        s.shown[size_t(OptionalColumn::pid)] = true;
+        QCOMPARE(messages(Pipeline::matchingEntries(s, entries, false, false)),
+                 QStringList({"12", "120", "312", "-12"}));
+        s.filterText[size_t(OptionalColumn::pid)] = "-";
+        QCOMPARE(messages(Pipeline::matchingEntries(s, entries, false, false)), QStringList{"-12"});
+        // Not trimmed.
+        s.filterText[size_t(OptionalColumn::pid)] = " 12";
+        QVERIFY(Pipeline::matchingEntries(s, entries, false, false).isEmpty());
+
+        // Turning the column off empties its filter; turning it on keeps it.
+        s.filterText[size_t(OptionalColumn::pid)] = "12";
+        Pipeline::setShown(s, OptionalColumn::pid, false);
+        QCOMPARE(s.filter(OptionalColumn::pid), QString());
+        s.filterText[size_t(OptionalColumn::pid)] = "12";
+        Pipeline::setShown(s, OptionalColumn::pid, true);
+        QCOMPARE(s.filter(OptionalColumn::pid), QStringLiteral("12"));
+
+        // Thread numbers are unsigned; text columns match case-insensitively.
+        const LogEntryList more{
+            make(1, 4, "p", "big", "com.a", "libFoo.dylib", "Net", 1, 18446744073709551615ull),
+            make(2, 4, "p", "small", "com.b", "libbar.dylib", "disk", 1, 7),
+        };
+        FilterState t;
+        t.shown[size_t(OptionalColumn::thread)] = true;
+        t.filterText[size_t(OptionalColumn::thread)] = "551615";
+        QCOMPARE(messages(Pipeline::matchingEntries(t, more, false, false)), QStringList{"big"});
+        t = FilterState();
+        t.shown[size_t(OptionalColumn::sender)] = true;
+        t.filterText[size_t(OptionalColumn::sender)] = "LIBFOO";
+        QCOMPARE(messages(Pipeline::matchingEntries(t, more, false, false)), QStringList{"big"});
+        t.shown[size_t(OptionalColumn::category)] = true;
+        t.filterText[size_t(OptionalColumn::category)] = "DISK";
+        QVERIFY(Pipeline::matchingEntries(t, more, false, false).isEmpty());
+        t.shown[size_t(OptionalColumn::sender)] = false;
+        QCOMPARE(messages(Pipeline::matchingEntries(t, more, false, false)), QStringList{"small"});
+        t.shown[size_t(OptionalColumn::subsystem)] = true;
+        t.filterText[size_t(OptionalColumn::subsystem)] = "COM.B";
+        QCOMPARE(messages(Pipeline::matchingEntries(t, more, false, false)), QStringList{"small"});
+    }
+
+    void dropdownCascade()
+    {
+        const LogEntryList entries{
+            make(1, 4, "zeta", "1", "com.a"),
+            make(2, 4, "Alpha", "2", "com.b"),
+            make(3, 4, "beta", "3", "com.a"),
+            make(4, 4, "", "4", ""),
+            make(5, 3, "notice-only", "5", "com.n"),
+            make(6, 4, "beta", "6", "com.c"),
+        };
+        FilterState s;
+        QCOMPARE(Pipeline::availableProcesses(s, entries), QStringList({"", "Alpha", "beta", "zeta"}));
+        QCOMPARE(Pipeline::availableSubsystems(s, entries), QStringList({"com.a", "com.b", "com.c"}));
+
+        // Each dropdown honours the other's selection but not its own.
+        s.selectedSubsystem = "com.a";
+        s.selectedProcess = "beta";
+        QCOMPARE(Pipeline::availableProcesses(s, entries), QStringList({"beta", "zeta"}));
+        QCOMPARE(Pipeline::availableSubsystems(s, entries), QStringList({"com.a", "com.c"}));
+        QCOMPARE(messages(Pipeline::filteredEntries(s, entries, false)), QStringList{"3"});
+
+        // A selection no entry carries stays among the options; the list is empty.
+        s.selectedProcess = "ghost";
+        s.selectedSubsystem.reset();
+        QVERIFY(Pipeline::availableProcesses(s, entries).contains("ghost"));
+        QVERIFY(Pipeline::filteredEntries(s, entries, false).isEmpty());
+        // Process equality is case-sensitive.
+        s.selectedProcess = "BETA";
+        QVERIFY(Pipeline::filteredEntries(s, entries, false).isEmpty());
+        s.selectedSubsystem = "com.zz";
+        s.selectedProcess.reset();
+        QCOMPARE(Pipeline::availableSubsystems(s, entries), QStringList({"com.a", "com.b", "com.c", "com.zz"}));
+
+        // The other filters apply to the options too.
+        FilterState n;
+        n.activeFilters = {SeverityLevel::notice};
+        QCOMPARE(Pipeline::availableProcesses(n, entries), QStringList{"notice-only"});
+        n.searchText = "nothing matches";
+        QVERIFY(Pipeline::availableSubsystems(n, entries).isEmpty());
+    }
+
+    void sorting()
+    {
+        const LogEntryList entries{
+            make(30, 5, "cherry", "m1", "s", "", "", 3, 2),
+            make(10, 1, "Banana", "m2", "s", "", "", -5, 18446744073709551615ull),
+            make(20, 4, "apple", "m3", "s", "", "", 40, 9),
+            make(40, 7, "Delta", "m4", "s", "", "", 0, 1),
+            make(50, 3, "echo", "m5", "s", "", "", 7, 3),
+        };
+        FilterState s = allLevels();
+        s.activeFilters.insert(SeverityLevel::debug);
+        const LogEntryList visible = Pipeline::matchingEntries(s, entries, false, false);
+        QCOMPARE(visible.size(), 4);  // level 7 is never listed
+
+        auto order = [&](const QString& column, bool ascending) {
+            LogEntryList list = entries;
+            Pipeline::sortEntries(list, column, ascending);
+            return messages(list);
+        };
+        QCOMPARE(order("Time", true), QStringList({"m2", "m3", "m1", "m4", "m5"}));
+        QCOMPARE(order("Time", false), QStringList({"m5", "m4", "m1", "m3", "m2"}));
+        // Unknown names sort by time.
+        QCOMPARE(order("Activity", true), order("Time", true));
+        QCOMPARE(order("process", true), order("Time", true));
+        // Severity: an out-of-range level counts as 0; debug before fault.
+        QCOMPARE(order("Severity", true), QStringList({"m4", "m2", "m5", "m3", "m1"}));
+        // Localized, case-insensitive: code-point order would put capitals first.
+        QCOMPARE(order("Process", true), QStringList({"m3", "m2", "m1", "m4", "m5"}));
+        QCOMPARE(order("Process", false), QStringList({"m5", "m4", "m1", "m2", "m3"}));
+        QCOMPARE(order("PID", true), QStringList({"m2", "m4", "m1", "m5", "m3"}));
+        QCOMPARE(order("Thread", true), QStringList({"m4", "m1", "m5", "m3", "m2"}));
+
+        // Values differing only in case are equal keys: they stay together.
+        LogEntryList mixed{make(1, 4, "b", "1"), make(2, 4, "A", "2"), make(3, 4, "B", "3"), make(4, 4, "a", "4")};
+        Pipeline::sortEntries(mixed, "Process", true);
+        QCOMPARE(mixed[0].process.toLower(), QStringLiteral("a"));
+        QCOMPARE(mixed[1].process.toLower(), QStringLiteral("a"));
+        QCOMPARE(mixed[2].process.toLower(), QStringLiteral("b"));
+        // Accented letters sort with their base letter, not after z.
+        LogEntryList accents{make(1, 4, "p", "zebra"), make(2, 4, "p", "\u00c9clair"), make(3, 4, "p", "apple")};
+        Pipeline::sortEntries(accents, "Message", true);
+        QCOMPARE(messages(accents), QStringList({"apple", "\u00c9clair", "zebra"}));
+
+        // filteredEntries sorts; while live tailing it keeps fetch order.
+        s.sortColumn = "Severity";
+        QCOMPARE(messages(Pipeline::filteredEntries(s, entries, false)), QStringList({"m2", "m5", "m3", "m1"}));
+        QCOMPARE(messages(Pipeline::filteredEntries(s, entries, true)), QStringList({"m1", "m2", "m3", "m5"}));
+    }
+
+    void toggleSortAndPersistence()
+    {
+        QSettings& store = Platform::settings();
+        store.setValue("sortColumn", "Time");
+        store.setValue("sortAscending", false);
+        FilterPipeline p;
+        QCOMPARE(p.sortColumn(), QStringLiteral("Time"));
+        QVERIFY(!p.sortAscending());
+        QSignalSpy changed(&p, &FilterPipeline::changed);
+
+        p.toggleSort("Process");
+        QCOMPARE(p.sortColumn(), QStringLiteral("Process"));
+        QVERIFY(p.sortAscending());
+        QCOMPARE(store.value("sortColumn").toString(), QStringLiteral("Process"));
+        QCOMPARE(store.value("sortAscending").toBool(), true);
+        p.toggleSort("Process");
+        QVERIFY(!p.sortAscending());
+        QCOMPARE(store.value("sortAscending").toBool(), false);
+        QCOMPARE(changed.size(), 2);
+
+        p.setSourceFilter("user");
+        QCOMPARE(store.value("sourceFilter").toString(), QStringLiteral("user"));
+        p.setShown(OptionalColumn::thread, true);
+        QCOMPARE(store.value("column_Thread").toBool(), true);
+        p.setFilterText(OptionalColumn::thread, "77");
+        QCOMPARE(store.value("filter_Thread").toString(), QStringLiteral("77"));
+        p.setShown(OptionalColumn::thread, false);
+        QCOMPARE(store.value("column_Thread").toBool(), false);
+        QCOMPARE(store.value("filter_Thread").toString(), QString());
+        QVERIFY(store.contains("filter_Thread"));
+
+        // Inputs that are not persisted write nothing.
+        const QStringList keysBefore = store.allKeys();
+        p.setSearchText("x");
+        p.setSelectedProcess(QStringLiteral("p"));
+        p.setSelectedSubsystem(QStringLiteral("s"));
+        p.setActiveFilters({SeverityLevel::info});
+        QCOMPARE(store.allKeys(), keysBefore);
+
+        // Every key under its exact name is read back by a new window.
+        TestEnv::clearSettings();
+        store.setValue("sortColumn", "Sender");
+        store.setValue("sortAscending", false);
+        store.setValue("sourceFilter", "hardware");
+        store.setValue("column_PID", true);
+        store.setValue("column_Category", true);
+        store.setValue("filter_PID", "12");
+        store.setValue("filter_Sender", "lib");
+        store.setValue("filter_Category", "net");
+        store.sync();
+        FilterPipeline q;
+        QCOMPARE(q.sortColumn(), QStringLiteral("Sender"));
+        QVERIFY(!q.sortAscending());
+        QCOMPARE(q.sourceFilter(), QStringLiteral("hardware"));
+        QCOMPARE(q.visibleColumns(), QList<OptionalColumn>({OptionalColumn::pid, OptionalColumn::category}));
+        QCOMPARE(q.filterText(OptionalColumn::pid), QStringLiteral("12"));
+        QCOMPARE(q.filterText(OptionalColumn::sender), QStringLiteral("lib"));
+        QCOMPARE(q.filterText(OptionalColumn::category), QStringLiteral("net"));
+        // Non-persisted inputs start at their defaults.
+        QCOMPARE(q.activeFilters(), QSet<SeverityLevel>({SeverityLevel::fault, SeverityLevel::error}));
+        QVERIFY(q.searchText().isEmpty());
+        QVERIFY(!q.selectedProcess());
+
+        // A save writes the same names.
+        TestEnv::clearSettings();
+        Pipeline::savePersisted(q.state(), store);
+        QStringList keys = store.allKeys();
+        keys.sort();
+        QCOMPARE(keys, QStringList({"column_Category", "column_PID", "column_Sender", "column_Subsystem",
+                                    "column_Thread", "filter_Category", "filter_PID", "filter_Sender",
+                                    "filter_Subsystem", "filter_Thread", "sortAscending", "sortColumn",
+                                    "sourceFilter"}));
+
+        // Defaults with an empty store.
+        TestEnv::clearSettings();
+        FilterPipeline d;
+        QCOMPARE(d.sortColumn(), QStringLiteral("Time"));
+        QVERIFY(d.sortAscending());
+        QCOMPARE(d.sourceFilter(), QStringLiteral("all"));
+        QVERIFY(d.visibleColumns().isEmpty());
+    }
+
+    void columnsAndRanges()
+    {
+        QStringList raws;
+        for (OptionalColumn c : Column::allCases())
+            raws.append(Column::rawValue(c));
+        QCOMPARE(raws, QStringList({"PID", "Thread", "Sender", "Subsystem", "Category"}));
+        QCOMPARE(Column::fromRawValue("Sender"), std::optional<OptionalColumn>(OptionalColumn::sender));
+        QVERIFY(!Column::fromRawValue("pid"));
+        QCOMPARE(Column::showKey(OptionalColumn::subsystem), QStringLiteral("column_Subsystem"));
+        QCOMPARE(Column::filterKey(OptionalColumn::category), QStringLiteral("filter_Category"));
+
+        FilterState s;
+        s.shown[size_t(OptionalColumn::category)] = true;
+        s.shown[size_t(OptionalColumn::pid)] = true;
+        QCOMPARE(Pipeline::visibleColumns(s), QList<OptionalColumn>({OptionalColumn::pid, OptionalColumn::category}));
+
+        QStringList ranges;
+        for (QuickTimeRange r : QuickRange::allCases())
+            ranges.append(QuickRange::rawValue(r));
+        QCOMPARE(ranges, QStringList({"1h", "4h", "24h"}));
+        QCOMPARE(QuickRange::offset(QuickTimeRange::last4h), -14400.0);
+
+        const double now = 1'700'000'000;
+        FilterState t = Pipeline::initialState(now);
+        QCOMPARE(t.customStart, now - 3600);
+        QCOMPARE(t.customEnd, now);
+        QCOMPARE(t.selectedQuickRange, std::optional<QuickTimeRange>(QuickTimeRange::last1h));
+        QCOMPARE(Pipeline::initialInterval(now).start, now - 3600);
+
+        Pipeline::toggleCustomRange(t);
+        QVERIFY(t.showCustomRange);
+        QVERIFY(!t.selectedQuickRange);
+        t.customStart = now + 10;  // not compared with the end
+        QCOMPARE(Pipeline::customInterval(t).start, now + 10);
+        QCOMPARE(Pipeline::customInterval(t).end, now);
+
+        const FetchInterval i = Pipeline::selectQuickRange(t, QuickTimeRange::last24h, now);
+        QCOMPARE(i.start, now - 86400);
+        QCOMPARE(i.end, now);
+        QVERIFY(!t.showCustomRange);
+        QCOMPARE(t.selectedQuickRange, std::optional<QuickTimeRange>(QuickTimeRange::last24h));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFilterPipeline)
+#include "test_filter_pipeline.moc"
