@@ -34,7 +34,7 @@ QWidget* centred(std::initializer_list<QWidget*> widgets, int spacing)
     col->setSpacing(spacing);
     col->addStretch(1);
     for (QWidget* c : widgets)
-        col->addWidget(c, 0, Qt::AlignHCenter);
+        col->addWidget(c, 0, c->property("centredHolder").toBool() ? Qt::Alignment() : Qt::AlignHCenter);
     col->addStretch(1);
     return w;
 }
@@ -93,10 +93,10 @@ AnalysisView::AnalysisView(QWidget* parent)
 
     m_errorText = TextStyles::label(QString(), Style::body, true, true);
     m_errorText->setObjectName(QStringLiteral("analysisErrorText"));
-    m_errorText->setAlignment(Qt::AlignHCenter);
-    m_errorText->setMaximumWidth(300);
     m_errorText->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_stack->addWidget(centred({symbol("exclamationmark.triangle", SymbolIcons::orange(), 24), m_errorText}, 8));
+    m_stack->addWidget(centred({symbol("exclamationmark.triangle", SymbolIcons::orange(), 24),
+                                TextStyles::centredWrapped(m_errorText, 300)},
+                               8));
 
     auto* scroll = new QScrollArea;
     scroll->setObjectName(QStringLiteral("analysisScroll"));

@@ -31,7 +31,6 @@ AboutView::AboutView(QWidget* parent)
     auto* col = new QVBoxLayout(this);
     col->setContentsMargins(32, 28, 32, 28);
     col->setSpacing(10);
-    col->setAlignment(Qt::AlignHCenter);
 
     auto* icon = new QLabel;
     icon->setObjectName(QStringLiteral("aboutIcon"));
@@ -51,8 +50,5 @@ AboutView::AboutView(QWidget* parent)
 
     auto* tag = TextStyles::label(tagline(), Style::body, false, true);
     tag->setObjectName(QStringLiteral("aboutTagline"));
-    tag->setAlignment(Qt::AlignHCenter);
-    tag->setMaximumWidth(340);
-    tag->setMinimumWidth(340);
-    col->addWidget(tag, 0, Qt::AlignHCenter);
+    col->addWidget(TextStyles::centredWrapped(tag, 340));
 }

@@ -38,9 +38,7 @@ CollectConfirmSheet::CollectConfirmSheet(QWidget* parent)
 
     auto* text = TextStyles::label(message(), Style::body, true, true);
     text->setObjectName(QStringLiteral("collectMessage"));
-    text->setAlignment(Qt::AlignHCenter);
-    text->setFixedWidth(300);
-    col->addWidget(text, 0, Qt::AlignHCenter);
+    col->addWidget(TextStyles::centredWrapped(text, 300));
 
     auto* row = new QHBoxLayout;
     row->setSpacing(12);

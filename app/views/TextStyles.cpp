@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QEvent>
 #include <QPalette>
@@ -98,6 +99,21 @@ QLabel* label(const QString& text, Style style, bool secondary, bool wrap, QWidg
     apply(l, style, false, QFont::Normal, secondary);
     l->setWordWrap(wrap);
     return l;
+}
+
+QWidget* centredWrapped(QLabel* label, int width)
+{
+    auto* holder = new QWidget;
+    holder->setProperty("centredHolder", true);
+    auto* row = new QHBoxLayout(holder);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addStretch(1);
+    label->setWordWrap(true);
+    label->setFixedWidth(width);
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    row->addWidget(label);
+    row->addStretch(1);
+    return holder;
 }
 
 }  // namespace TextStyles

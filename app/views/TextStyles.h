@@ -29,4 +29,9 @@ void setTextColor(QWidget* w, const QColor& color);
 QLabel* label(const QString& text, Style style, bool secondary = false, bool wrap = false,
               QWidget* parent = nullptr);
 
+// A holder that centres a word-wrapped label of at most `width` points, so
+// that the label gets the height its wrapped text needs (a label placed with
+// an alignment flag is laid out at its unwrapped size hint and cut off).
+QWidget* centredWrapped(QLabel* label, int width);
+
 }  // namespace TextStyles

@@ -79,8 +79,7 @@ CrashView::CrashView(AISettings* aiSettings, QWidget* parent)
     ecol->addWidget(check, 0, Qt::AlignHCenter);
     m_emptyText = TextStyles::label(QString(), Style::body, true, true);
     m_emptyText->setObjectName(QStringLiteral("crashEmptyText"));
-    m_emptyText->setAlignment(Qt::AlignHCenter);
-    ecol->addWidget(m_emptyText, 0, Qt::AlignHCenter);
+    ecol->addWidget(TextStyles::centredWrapped(m_emptyText, 420));
     ecol->addStretch(1);
     m_stack->addWidget(empty);
 
