@@ -1,7 +1,10 @@
 #include "app/ArchiveChoice.h"
 #include "app/views/AppIdentity.h"
+#include "app/views/SettingsView.h"
 #include "app/views/VellacordApp.h"
 #include "browser/PendingArchive.h"
+#include "browser/views/ContentView.h"
+#include "crashes/views/CrashView.h"
 #include "logs/RecentArchives.h"
 
 #include <QApplication>
@@ -33,6 +36,10 @@ int main(int argc, char** argv)
     parser.process(app);
 
     VellacordApp shell;
+    // What every main window hosts from the other parts of the application.
+    ContentView::Hooks& hooks = ContentView::hooks();
+    hooks.makeCrashesView = [](ContentView* window) -> QWidget* { return new CrashView(window->aiSettings()); };
+    hooks.makeSettingsView = [](ContentView* window) -> QWidget* { return new SettingsView(window->aiSettings()); };
     const QStringList args = parser.positionalArguments();
     if (!args.isEmpty()) {
         // Like the open command: only a .logarchive is accepted and remembered.
