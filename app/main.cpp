@@ -1,10 +1,8 @@
 #include "app/ArchiveChoice.h"
 #include "app/views/AppIdentity.h"
-#include "app/views/SettingsView.h"
+#include "app/views/ViewHooks.h"
 #include "app/views/VellacordApp.h"
 #include "browser/PendingArchive.h"
-#include "browser/views/ContentView.h"
-#include "crashes/views/CrashView.h"
 #include "logs/RecentArchives.h"
 
 #include <QApplication>
@@ -37,9 +35,7 @@ int main(int argc, char** argv)
 
     VellacordApp shell;
     // What every main window hosts from the other parts of the application.
-    ContentView::Hooks& hooks = ContentView::hooks();
-    hooks.makeCrashesView = [](ContentView* window) -> QWidget* { return new CrashView(window->aiSettings()); };
-    hooks.makeSettingsView = [](ContentView* window) -> QWidget* { return new SettingsView(window->aiSettings()); };
+    ViewHooks::install();
     const QStringList args = parser.positionalArguments();
     if (!args.isEmpty()) {
         // Like the open command: only a .logarchive is accepted and remembered.
