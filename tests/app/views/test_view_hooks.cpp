@@ -1,0 +1,196 @@
+#include "ai/AISettings.h"
+#include "ai/views/AnalysisItemRow.h"
+#include "ai/views/AnalysisView.h"
+#include "app/views/SettingsView.h"
+#include "app/views/ViewHooks.h"
+#include "browser/DetailWindowState.h"
+#include "browser/PendingArchive.h"
+#include "browser/views/ContentView.h"
+#include "crashes/CrashLogFetcher.h"
+#include "crashes/views/CrashView.h"
+#include "logs/LogFetcher.h"
+#include "logs/RecentArchives.h"
+#include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/MemoryLogStore.h"
+#include "tests/support/TestEnv.h"
+
+#include <QAbstractButton>
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include <memory>
+
+// The views of this folder plugged into a real main window: the Crashes tab,
+// the gear's popover and the Analyze flow against a loopback provider.
+class TestViewHooks : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<MemoryStoreProvider> provider;
+    std::unique_ptr<DetailWindowState> state;
+    std::unique_ptr<RecentArchives> recent;
+    std::unique_ptr<PendingArchive> pending;
+    std::unique_ptr<ContentView> view;
+    LoopbackHttpServer server;
+
+    static QByteArray anthropicAnswer(const QString& text)
+    {
+        return QJsonDocument(QJsonObject{{"content", QJsonArray{QJsonObject{{"type", "text"}, {"text", text}}}}})
+            .toJson(QJsonDocument::Compact);
+    }
+
+    template <class T>
+    T* find(const char* name) const
+    {
+        return view->findChild<T*>(QString::fromLatin1(name));
+    }
+
+    static AnalysisView* sheet()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* a = qobject_cast<AnalysisView*>(w); a && a->isVisible())
+                return a;
+        return nullptr;
+    }
+
+    static SettingsView* openSettings()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible())
+                if (auto* s = w->findChild<SettingsView*>())
+                    return s;
+        return nullptr;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        TestEnv::useTemporaryHome();
+        provider = std::make_unique<MemoryStoreProvider>();
+        QVERIFY(server.start());
+        qputenv("VELLACORD_ANTHROPIC_URL", server.baseUrl().toUtf8());
+        ViewHooks::install();
+    }
+
+    void init()
+    {
+        TestEnv::clearSettings();
+        const double t = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0 - 600;
+        auto& raw = provider->store->raw;
+        raw.clear();
+        raw.push_back(MemoryLogStore::log(t + 1, 5, "kernel", "panic: disk0 stalled", "com.apple.iokit.power", "k"));
+        raw.push_back(MemoryLogStore::log(t + 2, 4, "launchd", "Service exited with abnormal code: 78", "", "x"));
+        raw.push_back(MemoryLogStore::log(t + 3, 4, "WindowServer", "display failed to reconfigure", "", "s"));
+        state = std::make_unique<DetailWindowState>();
+        recent = std::make_unique<RecentArchives>();
+        pending = std::make_unique<PendingArchive>();
+        view = std::make_unique<ContentView>(state.get(), recent.get(), pending.get());
+        view->logFetcher()->setStoreProvider(provider.get());
+        view->resize(1100, 700);
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        QTRY_VERIFY(!view->logFetcher()->isLoading());
+        QCOMPARE(view->filteredEntries().size(), 3);
+        server.clearRequests();
+    }
+
+    void cleanup()
+    {
+        if (AnalysisView* s = sheet())
+            s->close();
+        view.reset();
+    }
+
+    void crashesTabAndRescan()
+    {
+        find<QAbstractButton>("crashesTab")->click();
+        QVERIFY(view->showCrashes());
+        auto* crashes = view->findChild<CrashView*>();
+        QVERIFY(crashes);
+        QVERIFY(crashes->isVisible());
+        QTRY_VERIFY(!crashes->crashFetcher()->isLoading());
+        QCOMPARE(crashes->presentation(), CrashView::Presentation::empty);
+        auto* rescan = find<QPushButton>("rescanButton");
+        QVERIFY(rescan->isVisible());
+        rescan->click();
+        QVERIFY(crashes->crashFetcher()->isLoading());
+        QTRY_VERIFY(!crashes->crashFetcher()->isLoading());
+    }
+
+    void gearOpensSettingsPopover()
+    {
+        find<QToolButton>("settingsButton")->click();
+        QVERIFY(view->showSettings());
+        SettingsView* s = openSettings();
+        QVERIFY(s);
+        QCOMPARE(s->statusLabel()->text(), QStringLiteral("API key required"));
+        QTest::keyClicks(s->apiKeyField(), "sk-1");
+        QCOMPARE(view->aiSettings()->apiKey(), QStringLiteral("sk-1"));
+        s->doneButton()->click();
+        QTRY_VERIFY(!view->showSettings());
+        QVERIFY(!openSettings());
+    }
+
+    void analyzeWithoutKeyOpensSettings()
+    {
+        find<QPushButton>("analyzeButton")->click();
+        QVERIFY(view->showSettings());
+        QVERIFY(openSettings());
+        QVERIFY(!sheet());
+        QCOMPARE(server.requestCount(), 0);
+        openSettings()->doneButton()->click();
+    }
+
+    void analyzeShowsFindingsAndJumps()
+    {
+        view->aiSettings()->setAPIKey("sk-test");
+        server.enqueue(LoopbackHttpServer::Response::json(
+            200, anthropicAnswer("ENTRY: 2\nTITLE: Display failures\nCONCERN: WindowServer cannot reconfigure.\n\n"
+                                 "ENTRY: 40\nTITLE: Other\nCONCERN: Not in the batch.")));
+        auto* analyze = find<QPushButton>("analyzeButton");
+        analyze->click();
+        AnalysisView* s = sheet();
+        QVERIFY(s);
+        QCOMPARE(s->body(), AnalysisView::Body::loading);
+        QVERIFY(!analyze->isEnabled());
+        QTRY_COMPARE(s->body(), AnalysisView::Body::items);
+        QVERIFY(analyze->isEnabled());
+        QCOMPARE(s->items().size(), 2);
+        QVERIFY(server.requests().at(0).body.contains("[2] Error | WindowServer |  | display failed to reconfigure"));
+
+        AnalysisItemRow* row = nullptr;
+        for (auto* r : s->findChildren<AnalysisItemRow*>())
+            if (r->item().title == "Display failures")
+                row = r;
+        QVERIFY(row && row->jumpButton());
+        const QUuid target = row->item().entry->id;
+        row->jumpButton()->click();
+        QTRY_VERIFY(!sheet());
+        QVERIFY(view->selectedEntry());
+        QCOMPARE(view->selectedEntry()->id, target);
+        QCOMPARE(view->highlightedEntryID().value_or(QUuid()), target);
+        // The highlight goes after 3 seconds.
+        QTRY_VERIFY_WITH_TIMEOUT(!view->highlightedEntryID(), 5000);
+        QCOMPARE(view->selectedEntry()->id, target);
+    }
+
+    void analyzeFailureShowsError()
+    {
+        view->aiSettings()->setAPIKey("sk-test");
+        server.enqueue(LoopbackHttpServer::Response::json(529, R"({"type":"error"})"));
+        find<QPushButton>("analyzeButton")->click();
+        AnalysisView* s = sheet();
+        QVERIFY(s);
+        QTRY_COMPARE(s->body(), AnalysisView::Body::error);
+        QCOMPARE(s->error().value_or(QString()), QStringLiteral("API error (529): {\"type\":\"error\"}"));
+    }
+};
+
+QTEST_MAIN(TestViewHooks)
+#include "test_view_hooks.moc"
