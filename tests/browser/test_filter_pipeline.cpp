@@ -144,6 +144,43 @@ private slots:
         QCOMPARE(Pipeline::matchingEntries(s, intl, false, false).size(), 1);
     }
 
+    // The search must equal "lowercased text contains the term" for any text:
+    // random texts around block boundaries, mixed case, non-ASCII letters.
+    void searchMatchesLoweredContains()
+    {
+        const QString alphabet = QStringLiteral("aAbBnNeEtT kK\u0130\u212a\u00e4\u00c4i\n-");
+        quint32 seed = 12345;
+        auto next = [&seed](quint32 bound) {
+            seed = seed * 1664525u + 1013904223u;
+            return (seed >> 8) % bound;
+        };
+        auto randomText = [&](int maxLen) {
+            QString t;
+            const int len = int(next(quint32(maxLen + 1)));
+            for (int i = 0; i < len; ++i)
+                t += alphabet.at(int(next(quint32(alphabet.size()))));
+            return t;
+        };
+        LogEntryList entries;
+        for (int i = 0; i < 1500; ++i)
+            entries.append(make(i, 4, QStringLiteral("#"), randomText(i % 3 ? 40 : 9), QStringLiteral("#")));
+        int checkedTerms = 0;
+        for (int k = 0; k < 300; ++k) {
+            FilterState s;
+            s.searchText = randomText(k % 2 ? 2 : 4);
+            const QString term = Pipeline::searchTerm(s.searchText);
+            if (term.isEmpty() || term.contains(QLatin1Char('#')))
+                continue;
+            ++checkedTerms;
+            QStringList expected;
+            for (const LogEntry& e : entries)
+                if (e.message.toLower().contains(term))
+                    expected.append(e.message);
+            QCOMPARE(messages(Pipeline::matchingEntries(s, entries, false, false)), expected);
+        }
+        QVERIFY(checkedTerms > 200);
+    }
+
     void columnFilters()
     {
         const LogEntryList entries{
