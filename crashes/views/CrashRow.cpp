@@ -105,7 +105,7 @@ void CrashRow::paintRow(QPainter* p, const QRect& rect, const CrashReport& repor
     // Badge.
     cell = QRect(x, inner.top(), typeWidth, inner.height());
     const QFontMetrics bm(badgeFont);
-    const QString label = bm.elidedText(report.crashTypeLabel(), Qt::ElideRight, typeWidth - 22);
+    const QString label = bm.elidedText(report.crashTypeLabel(), Qt::ElideRight, typeWidth - 16);
     const int bw = bm.horizontalAdvance(label) + 12;
     const int bh = bm.height() + 4;
     const QRectF badge(cell.left(), cell.center().y() - bh / 2.0 + 0.5, bw, bh);
