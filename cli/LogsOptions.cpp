@@ -1,5 +1,6 @@
 #include "cli/LogsOptions.h"
 
+#include "browser/FilterPipeline.h"
 #include "logs/LogFetcher.h"
 
 #include <QDateTime>
@@ -21,6 +22,91 @@ void addLogsOptions(QCommandLineParser& parser)
     parser.addOption({QStringLiteral("end"), QStringLiteral("End of a custom range (ISO 8601)."), QStringLiteral("DATE")});
     parser.addOption({QStringLiteral("format"), QStringLiteral("Output format: rows or json (default rows)."),
                       QStringLiteral("FORMAT"), QStringLiteral("rows")});
+    // The main window's filters, with the defaults of a new window. Nothing
+    // persisted is read: only these flags decide.
+    parser.addOption({QStringLiteral("level"),
+                      QStringLiteral("Severities shown, a comma list of fault, error, notice, info, debug "
+                                     "(default fault,error)."),
+                      QStringLiteral("LIST"), QStringLiteral("fault,error")});
+    parser.addOption({QStringLiteral("type"), QStringLiteral("Source type: all, system, user or hardware (default all)."),
+                      QStringLiteral("TYPE"), QStringLiteral("all")});
+    parser.addOption({QStringLiteral("process"), QStringLiteral("Only entries of this process (exact name)."),
+                      QStringLiteral("NAME")});
+    parser.addOption({QStringLiteral("subsystem"), QStringLiteral("Only entries of this subsystem (exact name)."),
+                      QStringLiteral("NAME")});
+    parser.addOption({QStringLiteral("search"),
+                      QStringLiteral("Search text, matched in message, process and subsystem, any letter case."),
+                      QStringLiteral("TEXT")});
+    parser.addOption({QStringLiteral("filter"),
+                      QStringLiteral("Column filter COLUMN=TEXT (PID, Thread, Sender, Subsystem or Category); "
+                                     "shows the column. Repeatable."),
+                      QStringLiteral("COLUMN=TEXT")});
+    parser.addOption({QStringLiteral("sort"),
+                      QStringLiteral("Sort column: Time, Severity, Process, Message, PID, Thread, Sender, Subsystem "
+                                     "or Category (default Time)."),
+                      QStringLiteral("COLUMN"), QStringLiteral("Time")});
+    parser.addOption({QStringLiteral("descending"), QStringLiteral("Sort in descending order.")});
+}
+
+std::optional<FilterState> filterStateFromOptions(const QCommandLineParser& parser, QString* usageError)
+{
+    FilterState s;
+    s.activeFilters.clear();
+    for (const QString& part : parser.value(QStringLiteral("level")).split(QLatin1Char(','))) {
+        const QString name = part.trimmed().toLower();
+        if (name.isEmpty())
+            continue;  // "--level ''" selects nothing, like switching every toggle off
+        bool found = false;
+        for (SeverityLevel l : Severity::allCases()) {
+            if (Severity::label(l).toLower() == name) {
+                s.activeFilters.insert(l);
+                found = true;
+            }
+        }
+        if (!found) {
+            *usageError = QStringLiteral("--level takes a comma list of fault, error, notice, info, debug; got '") +
+                          part.trimmed() + QLatin1Char('\'');
+            return std::nullopt;
+        }
+    }
+
+    const QString type = parser.value(QStringLiteral("type"));
+    if (!Source::fromRawValue(type)) {
+        *usageError = QStringLiteral("--type must be all, system, user or hardware");
+        return std::nullopt;
+    }
+    s.sourceFilter = type;
+    if (parser.isSet(QStringLiteral("process")))
+        s.selectedProcess = parser.value(QStringLiteral("process"));
+    if (parser.isSet(QStringLiteral("subsystem")))
+        s.selectedSubsystem = parser.value(QStringLiteral("subsystem"));
+    s.searchText = parser.value(QStringLiteral("search"));
+
+    for (const QString& f : parser.values(QStringLiteral("filter"))) {
+        const qsizetype eq = f.indexOf(QLatin1Char('='));
+        const std::optional<OptionalColumn> column =
+            eq < 0 ? std::nullopt : Column::fromRawValue(f.left(eq));
+        if (!column) {
+            *usageError = QStringLiteral("--filter takes COLUMN=TEXT with COLUMN one of PID, Thread, Sender, "
+                                         "Subsystem, Category; got '") + f + QLatin1Char('\'');
+            return std::nullopt;
+        }
+        s.shown[size_t(*column)] = true;
+        s.filterText[size_t(*column)] = f.mid(eq + 1);
+    }
+
+    static const QStringList sortColumns{QStringLiteral("Time"),  QStringLiteral("Severity"), QStringLiteral("Process"),
+                                         QStringLiteral("Message"), QStringLiteral("PID"),    QStringLiteral("Thread"),
+                                         QStringLiteral("Sender"), QStringLiteral("Subsystem"),
+                                         QStringLiteral("Category")};
+    const QString sort = parser.value(QStringLiteral("sort"));
+    if (!sortColumns.contains(sort)) {
+        *usageError = QStringLiteral("--sort must be one of ") + sortColumns.join(QStringLiteral(", "));
+        return std::nullopt;
+    }
+    s.sortColumn = sort;
+    s.sortAscending = !parser.isSet(QStringLiteral("descending"));
+    return s;
 }
 
 static std::optional<double> parseDate(const QString& text)
@@ -72,6 +158,9 @@ std::optional<LogsRun> runLogsQuery(const QCommandLineParser& parser, QString* u
             return std::nullopt;
         }
     }
+    const std::optional<FilterState> filters = filterStateFromOptions(parser, usageError);
+    if (!filters)
+        return std::nullopt;
     double lastSeconds = 3600;
     if (parser.isSet(QStringLiteral("last"))) {
         const QString last = parser.value(QStringLiteral("last"));
@@ -111,7 +200,8 @@ std::optional<LogsRun> runLogsQuery(const QCommandLineParser& parser, QString* u
     // The only message besides a failure is the empty-result text.
     run.ok = !fetcher.errorMessage() || *fetcher.errorMessage() == LogFetcher::emptyResultText(fetcher.isViewingArchive());
     run.message = fetcher.errorMessage().value_or(QString());
-    run.rows = run.entries;
+    run.filters = *filters;
+    run.rows = Pipeline::filteredEntries(run.filters, run.entries, false);
     return run;
 }
 
