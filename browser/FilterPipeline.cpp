@@ -273,27 +273,54 @@ struct Prepared {
     }
 };
 
+// The texts live in separate heap blocks that the hardware prefetcher cannot
+// predict; ask for a later entry's message ahead of the search.
+inline void prefetchMessage(const Prepared& p, const LogEntry* data, qsizetype i, qsizetype n)
+{
+    if (p.searches() && i + 8 < n) {
+        const char* msg = reinterpret_cast<const char*>(data[i + 8].message.constData());
+        for (int line = 0; line < 4; ++line)
+            __builtin_prefetch(msg + 64 * line);
+    }
+}
+
+// Calls fn(entry) for each entry in order that passes the prepared tests.
+template <typename Fn>
+void forEachPassing(const Prepared& p, const LogEntryList& entries, Fn fn)
+{
+    const qsizetype n = entries.size();
+    const LogEntry* data = entries.constData();
+    for (qsizetype i = 0; i < n; ++i) {
+        prefetchMessage(p, data, i, n);
+        if (p.passes(data[i]))
+            fn(data[i]);
+    }
+}
+
+// Entries passing every test but the two selections, with the outcome of each
+// selection test; entries failing both selections are skipped untested.
+template <typename Fn>
+void forEachPassingSelection(const Prepared& p, const FilterState& s, const LogEntryList& entries, Fn fn)
+{
+    const qsizetype n = entries.size();
+    const LogEntry* data = entries.constData();
+    for (qsizetype i = 0; i < n; ++i) {
+        prefetchMessage(p, data, i, n);
+        const LogEntry& e = data[i];
+        const bool processOK = !s.selectedProcess || e.process == *s.selectedProcess;
+        const bool subsystemOK = !s.selectedSubsystem || e.subsystem == *s.selectedSubsystem;
+        if ((processOK || subsystemOK) && p.passes(e))
+            fn(e, processOK, subsystemOK);
+    }
+}
+
 std::vector<const LogEntry*> matchingPointers(const FilterState& s, const LogEntryList& entries, bool skipProcess,
                                               bool skipSubsystem)
 {
     const Prepared p(s, skipProcess, skipSubsystem);
     std::vector<const LogEntry*> out;
     out.reserve(size_t(entries.size()));
-    const qsizetype n = entries.size();
-    const LogEntry* data = entries.constData();
-    for (qsizetype i = 0; i < n; ++i) {
-        // The texts live in separate heap blocks that the hardware prefetcher
-        // cannot predict; ask for the next entries' messages ahead of the search.
-        if (p.searches() && i + 8 < n) {
-            const char* msg = reinterpret_cast<const char*>(data[i + 8].message.constData());
-            __builtin_prefetch(msg);
-            __builtin_prefetch(msg + 64);
-            __builtin_prefetch(msg + 128);
-            __builtin_prefetch(msg + 192);
-        }
-        if (p.passes(data[i]))
-            out.push_back(&data[i]);
-    }
+    forEachPassing(p, entries, [&](const LogEntry& e) { out.push_back(&e); });
     return out;
 }
 
@@ -498,6 +525,28 @@ QStringList availableSubsystems(const FilterState& s, const LogEntryList& entrie
         if (!e->subsystem.isEmpty())
             values.insert(e->subsystem);
     return sortedDistinct(values, s.selectedSubsystem);
+}
+
+Evaluation evaluate(const FilterState& s, const LogEntryList& entries, bool liveTailing)
+{
+    // One pass for the three results: the shared tests run once per entry,
+    // the two selections decide which results the entry belongs to.
+    const Prepared p(s, true, true);
+    std::vector<const LogEntry*> rows;
+    rows.reserve(size_t(entries.size()));
+    QSet<QString> processes, subsystems;
+    forEachPassingSelection(p, s, entries, [&](const LogEntry& e, bool processOK, bool subsystemOK) {
+        if (processOK && subsystemOK)
+            rows.push_back(&e);
+        if (subsystemOK)
+            processes.insert(e.process);
+        if (processOK && !e.subsystem.isEmpty())
+            subsystems.insert(e.subsystem);
+    });
+    if (!liveTailing)
+        sortPointers(rows, s.sortColumn, s.sortAscending);
+    return {toList(rows), sortedDistinct(processes, s.selectedProcess),
+            sortedDistinct(subsystems, s.selectedSubsystem)};
 }
 
 void sortEntries(LogEntryList& entries, const QString& sortColumn, bool ascending)

@@ -86,6 +86,15 @@ LogEntryList filteredEntries(const FilterState& s, const LogEntryList& entries, 
 QStringList availableProcesses(const FilterState& s, const LogEntryList& entries);
 QStringList availableSubsystems(const FilterState& s, const LogEntryList& entries);
 
+// The three derived lists of one redraw, from a single pass: equal to
+// filteredEntries, availableProcesses and availableSubsystems.
+struct Evaluation {
+    LogEntryList filtered;
+    QStringList processes;
+    QStringList subsystems;
+};
+Evaluation evaluate(const FilterState& s, const LogEntryList& entries, bool liveTailing);
+
 // Sorts in place by a header label (unknown labels sort by time).
 void sortEntries(LogEntryList& entries, const QString& sortColumn, bool ascending);
 
@@ -154,6 +163,11 @@ public:
     QStringList availableSubsystems(const LogEntryList& entries) const
     {
         return Pipeline::availableSubsystems(m_state, entries);
+    }
+
+    Pipeline::Evaluation evaluate(const LogEntryList& entries, bool liveTailing) const
+    {
+        return Pipeline::evaluate(m_state, entries, liveTailing);
     }
 
 signals:

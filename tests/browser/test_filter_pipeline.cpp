@@ -275,6 +275,33 @@ private slots:
         QVERIFY(Pipeline::availableSubsystems(n, entries).isEmpty());
     }
 
+    // The one-pass evaluation gives exactly the three separate results.
+    void evaluationEqualsSeparateResults()
+    {
+        const LogEntryList entries{
+            make(5, 4, "zeta", "disk full", "com.a"),       make(1, 4, "Alpha", "net down", "com.b"),
+            make(3, 4, "beta", "net up", "com.a"),          make(4, 4, "", "quiet", ""),
+            make(2, 3, "beta", "notice net", "com.c"),      make(6, 5, "zeta", "fault net", "com.b"),
+        };
+        const QList<std::optional<QString>> processes{std::nullopt, QStringLiteral("beta"), QStringLiteral("ghost")};
+        const QList<std::optional<QString>> subsystems{std::nullopt, QStringLiteral("com.a"), QStringLiteral("com.b")};
+        for (const auto& process : processes)
+            for (const auto& subsystem : subsystems)
+                for (const QString& search : {QString(), QStringLiteral("NET")})
+                    for (bool tailing : {false, true}) {
+                        FilterState s = allLevels();
+                        s.activeFilters.remove(SeverityLevel::notice);
+                        s.selectedProcess = process;
+                        s.selectedSubsystem = subsystem;
+                        s.searchText = search;
+                        s.sortColumn = "Process";
+                        const Pipeline::Evaluation ev = Pipeline::evaluate(s, entries, tailing);
+                        QCOMPARE(messages(ev.filtered), messages(Pipeline::filteredEntries(s, entries, tailing)));
+                        QCOMPARE(ev.processes, Pipeline::availableProcesses(s, entries));
+                        QCOMPARE(ev.subsystems, Pipeline::availableSubsystems(s, entries));
+                    }
+    }
+
     void sorting()
     {
         const LogEntryList entries{
