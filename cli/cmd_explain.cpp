@@ -58,7 +58,8 @@ int runExplain(const QStringList& args)
             err() << "vellacord-cli explain: index " << index << " is out of range: the list is empty\n";
         else
             err() << "vellacord-cli explain: index " << index << " is out of range: the list has "
-                  << run->rows.size() << " entries (0 to " << run->rows.size() - 1 << ")\n";
+                  << run->rows.size() << (run->rows.size() == 1 ? " entry" : " entries") << " (0 to "
+                  << run->rows.size() - 1 << ")\n";
         return 1;
     }
     const LogEntry entry = run->rows.at(qsizetype(index));

@@ -92,7 +92,7 @@ private slots:
         records[0].set("SUBSYSTEM", "com.example.backup");
         m_archive = JournalFixture::makeArchive(m_dir.path(), "AI.logarchive", records);
 
-        const CliRun logs = cli({"logs", "--archive", m_archive, "--format", "json"});
+        const CliRun logs = cli({"logs", "--archive", m_archive, "--level", "fault,error,notice,info,debug", "--format", "json"});
         QCOMPARE(logs.code, 0);
         for (const QString& line : logs.out.split('\n', Qt::SkipEmptyParts))
             m_rows << QJsonDocument::fromJson(line.toUtf8()).object();
@@ -110,7 +110,7 @@ private slots:
         const int row = rowOf("backupd");
         m_server.enqueue(Response::json(
             200, anthropicAnswer("The backup could not finish.\n\nPROCESS_NAMES: {\"backupd\": \"Other name\", \"vellacord-helperd\": \"Vellacord helper\"}")));
-        const QStringList args{"explain", "--archive", m_archive, "--index", QString::number(row), "--provider", "Anthropic"};
+        const QStringList args{"explain", "--archive", m_archive, "--level", "fault,error,notice,info,debug", "--index", QString::number(row), "--provider", "Anthropic"};
         CliRun r = cli(args);
         QCOMPARE(r.err, QString());
         QCOMPARE(r.code, 0);
@@ -147,7 +147,7 @@ private slots:
     void explainFailures()
     {
         const int row = rowOf("kernel");
-        QStringList args{"explain", "--archive", m_archive, "--index", QString::number(row), "--provider", "OpenAI"};
+        QStringList args{"explain", "--archive", m_archive, "--level", "fault,error,notice,info,debug", "--index", QString::number(row), "--provider", "OpenAI"};
         m_server.enqueue(Response::json(401, R"({"error":{"message":"Incorrect API key"}})"));
         CliRun r = cli(args);
         QCOMPARE(r.code, 1);
@@ -164,7 +164,7 @@ private slots:
 
         // No key anywhere: the error's description, nothing sent.
         m_server.clearRequests();
-        args[4] = QString::number(rowOf("syncd"));
+        args[6] = QString::number(rowOf("syncd"));
         r = cli(args, QByteArray());
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, QStringLiteral("No API key configured. Open Settings to add one.\n"));
@@ -172,12 +172,20 @@ private slots:
         QCOMPARE(r.err, QStringLiteral("No API key configured. Open Settings to add one.\n"));
         QCOMPARE(m_server.requestCount(), 0);
 
-        r = cli({"explain", "--archive", m_archive, "--index", "3"});
+        r = cli({"explain", "--archive", m_archive, "--level", "fault,error,notice,info,debug", "--index", "3"});
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, QStringLiteral("vellacord-cli explain: index 3 is out of range: the list has 3 entries (0 to 2)\n"));
-        QCOMPARE(cli({"explain", "--archive", m_archive, "--index", "-1"}).code, 2);
-        QCOMPARE(cli({"explain", "--archive", m_archive}).code, 2);
-        QCOMPARE(cli({"explain", "--archive", m_archive, "--index", "0", "--provider", "Gemini"}).code, 2);
+        QCOMPARE(cli({"explain", "--archive", m_archive, "--level", "fault,error,notice,info,debug", "--index", "-1"}).code, 2);
+        // The index counts in the filtered rows: with info alone, row 0 is the kernel entry (whose
+        // explanation is cached by now), and row 1 does not exist.
+        r = cli({"explain", "--archive", m_archive, "--level", "info", "--index", "0"}, QByteArray());
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QStringLiteral("Thermal events are normal.\n"));
+        r = cli({"explain", "--archive", m_archive, "--level", "info", "--index", "1"});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QStringLiteral("vellacord-cli explain: index 1 is out of range: the list has 1 entry (0 to 0)\n"));
+        QCOMPARE(cli({"explain", "--archive", m_archive, "--level", "fault,error,notice,info,debug"}).code, 2);
+        QCOMPARE(cli({"explain", "--archive", m_archive, "--level", "fault,error,notice,info,debug", "--index", "0", "--provider", "Gemini"}).code, 2);
         QCOMPARE(m_server.requestCount(), 0);
     }
 
@@ -189,7 +197,7 @@ private slots:
         ExplanationCache::resetShared();
         QFile::remove(Platform::appSupportDir() + "/explanations.json");
         m_server.enqueue(Response::json(200, openAIAnswer("From the store.")));
-        const CliRun r = cli({"explain", "--archive", m_archive, "--index", QString::number(rowOf("syncd"))}, QByteArray());
+        const CliRun r = cli({"explain", "--archive", m_archive, "--level", "fault,error,notice,info,debug", "--index", QString::number(rowOf("syncd"))}, QByteArray());
         QCOMPARE(r.code, 0);
         QCOMPARE(m_server.requests().first().header("Authorization"), QByteArray("Bearer stored-key"));
         // The override neither replaced nor added settings.
@@ -204,7 +212,7 @@ private slots:
                                               "ENTRY: 42\nTITLE: Odd pattern\nCONCERN: Worth a look.")
                                    .arg(backup);
         m_server.enqueue(Response::json(200, openAIAnswer(answer)));
-        CliRun r = cli({"analyze", "--archive", m_archive, "--provider", "openai"});
+        CliRun r = cli({"analyze", "--archive", m_archive, "--level", "fault,error,notice,info,debug", "--provider", "openai"});
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QStringLiteral("Backups failing\tData is not protected.\t%1\nOdd pattern\tWorth a look.\t-\n").arg(backup));
 
@@ -217,18 +225,18 @@ private slots:
         QCOMPARE(lines[backup], QStringLiteral("[%1] Error | backupd | com.example.backup | backup failed").arg(backup));
 
         m_server.enqueue(Response::json(200, anthropicAnswer("Everything looks normal.")));
-        r = cli({"analyze", "--archive", m_archive, "--provider", "Anthropic"});
+        r = cli({"analyze", "--archive", m_archive, "--level", "fault,error,notice,info,debug", "--provider", "Anthropic"});
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QStringLiteral("Analysis Summary\tEverything looks normal.\t-\n"));
 
         m_server.enqueue(Response::json(200, anthropicAnswer(" \n\n ")));
-        r = cli({"analyze", "--archive", m_archive});
+        r = cli({"analyze", "--archive", m_archive, "--level", "fault,error,notice,info,debug"});
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.isEmpty());
         QCOMPARE(r.err, QStringLiteral("No notable issues found\n"));
 
         m_server.enqueue(Response::withBody(200, "text/html", "<html>proxy</html>"));
-        r = cli({"analyze", "--archive", m_archive});
+        r = cli({"analyze", "--archive", m_archive, "--level", "fault,error,notice,info,debug"});
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.startsWith("The response is not valid JSON ("), qPrintable(r.err));
     }
