@@ -1,0 +1,92 @@
+#include "app/views/UpdateBanner.h"
+
+#include "app/views/SymbolIcons.h"
+#include "app/views/TextStyles.h"
+
+#include <QDesktopServices>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+#include <QUrl>
+
+using TextStyles::Style;
+
+QString UpdateBanner::bannerText(const QString& latestVersion)
+{
+    return QStringLiteral("Vellacord ") + latestVersion + QStringLiteral(" is available");
+}
+
+bool UpdateBanner::isWebAddress(const QString& url)
+{
+    const QUrl u(url, QUrl::StrictMode);
+    const QString scheme = u.scheme().toLower();
+    return u.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+           && !u.host().isEmpty();
+}
+
+UpdateBanner::UpdateBanner(QWidget* parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("updateBanner"));
+    setAutoFillBackground(true);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(12, 5, 8, 5);
+    row->setSpacing(8);
+    auto* icon = new QLabel;
+    icon->setPixmap(SymbolIcons::pixmap(QStringLiteral("arrow.down.circle"), SymbolIcons::blue(), 12));
+    row->addWidget(icon);
+    m_text = TextStyles::label(QString(), Style::callout);
+    m_text->setObjectName(QStringLiteral("updateBannerText"));
+    row->addWidget(m_text);
+    m_download = new QPushButton(QStringLiteral("Download"));
+    m_download->setObjectName(QStringLiteral("updateDownload"));
+    m_download->setFont(TextStyles::font(Style::caption));
+    connect(m_download, &QPushButton::clicked, this, &UpdateBanner::download);
+    row->addWidget(m_download);
+    row->addStretch(1);
+    m_close = new QToolButton;
+    m_close->setObjectName(QStringLiteral("updateDismiss"));
+    m_close->setAutoRaise(true);
+    m_close->setToolTip(QStringLiteral("Close"));
+    m_close->setIcon(SymbolIcons::icon(QStringLiteral("xmark"), SymbolIcons::secondary(), 10));
+    connect(m_close, &QToolButton::clicked, this, &UpdateBanner::dismiss);
+    row->addWidget(m_close);
+
+    QPalette p = palette();
+    QColor tint = SymbolIcons::blue();
+    tint.setAlphaF(0.12);
+    p.setColor(QPalette::Window, tint);
+    setPalette(p);
+
+    refresh();
+}
+
+void UpdateBanner::setUpdate(bool updateAvailable, const QString& latestVersion, const QString& downloadURL)
+{
+    m_updateAvailable = updateAvailable;
+    m_latestVersion = latestVersion;
+    m_downloadURL = downloadURL;
+    refresh();
+}
+
+void UpdateBanner::refresh()
+{
+    m_text->setText(bannerText(m_latestVersion));
+    setVisible(wantsToShow());
+}
+
+void UpdateBanner::download()
+{
+    // The address comes from the network: only web addresses are opened,
+    // never file:, custom schemes or anything that does not parse.
+    if (!isWebAddress(m_downloadURL) || (m_isSafe && !m_isSafe(m_downloadURL)))
+        return;
+    QDesktopServices::openUrl(QUrl(m_downloadURL, QUrl::StrictMode));
+}
+
+void UpdateBanner::dismiss()
+{
+    m_dismissed = true;
+    refresh();
+}
