@@ -1,0 +1,50 @@
+#include "app/views/SymbolIcons.h"
+#include "app/views/TextStyles.h"
+#include "tests/support/TestEnv.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QLabel>
+#include <QtTest>
+
+class TestTextStyles : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestEnv::useTemporaryHome(); }
+
+    void secondaryTextFollowsThePalette()
+    {
+        QPalette light = QApplication::palette();
+        light.setColor(QPalette::WindowText, Qt::black);
+        QApplication::setPalette(light);
+        QLabel* l = TextStyles::label("x", TextStyles::Style::caption, true);
+        QCOMPARE(l->palette().color(QPalette::WindowText).rgb(), QColor(Qt::black).rgb());
+        QVERIFY(l->palette().color(QPalette::WindowText).alphaF() < 0.7);
+
+        QPalette dark = light;
+        dark.setColor(QPalette::WindowText, Qt::white);
+        QApplication::setPalette(dark);
+        QCoreApplication::processEvents();
+        QCOMPARE(l->palette().color(QPalette::WindowText).rgb(), QColor(Qt::white).rgb());
+        QVERIFY(l->palette().color(QPalette::WindowText).alphaF() < 0.7);
+        delete l;
+    }
+
+    void symbolsAreDrawn()
+    {
+        for (const char* name : {"checkmark.circle", "exclamationmark.triangle.fill", "wand.and.stars", "sparkles",
+                                 "archivebox", "arrow.down.circle", "xmark", "tray.and.arrow.down"}) {
+            QVERIFY(SymbolIcons::isKnown(QString::fromLatin1(name)));
+            const QImage img = SymbolIcons::pixmap(QString::fromLatin1(name), Qt::red, 24, 1.0).toImage();
+            QCOMPARE(img.size(), QSize(24, 24));
+            int painted = 0;
+            for (int y = 0; y < img.height(); ++y)
+                for (int x = 0; x < img.width(); ++x)
+                    painted += qAlpha(img.pixel(x, y)) > 0;
+            QVERIFY2(painted > 20, name);
+        }
+    }
+};
+
+QTEST_MAIN(TestTextStyles)
+#include "test_text_styles.moc"
