@@ -1,0 +1,278 @@
+#include "app/UpdateChecker.h"
+#include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/TestEnv.h"
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTest>
+
+#include <memory>
+
+using Response = LoopbackHttpServer::Response;
+
+namespace {
+
+QByteArray manifest(const QByteArray& version, const QByteArray& build, const QByteArray& extra = {})
+{
+    return "{\"currentVersion\": \"" + version + "\", \"currentBuild\": " + build
+           + ", \"downloadURL\": \"https://example.test/Vellacord-" + version
+           + ".dmg\", \"releaseNotes\": \"Faster search.\"" + extra + "}";
+}
+
+struct Outcome {
+    bool updateAvailable = false;
+    QString latestVersion, downloadURL, releaseNotes;
+    int notifications = 0;  // change signals of the four properties together
+};
+
+}  // namespace
+
+class TestUpdateChecker : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<LoopbackHttpServer> m_server;
+
+    QUrl manifestURL() const { return QUrl(m_server->baseUrl() + QStringLiteral("/Vellacord/version.json")); }
+
+    // One check against the loopback server answering with `response`.
+    Outcome check(const Response& response, const QString& localVersion = QStringLiteral("1.0.0"),
+                  const QString& localBuild = QStringLiteral("3"))
+    {
+        m_server->clearRequests();
+        m_server->enqueue(response);
+        UpdateChecker checker(UpdateChecker::Source{manifestURL(), localVersion, localBuild});
+        return waitFor(checker);
+    }
+
+    static Outcome waitFor(UpdateChecker& checker)
+    {
+        Outcome o;
+        for (auto signal : {&UpdateChecker::updateAvailableChanged, &UpdateChecker::latestVersionChanged,
+                            &UpdateChecker::downloadURLChanged, &UpdateChecker::releaseNotesChanged})
+            QObject::connect(&checker, signal, &checker, [&o] { ++o.notifications; });
+        QSignalSpy finished(&checker, &UpdateChecker::checkFinished);
+        if (!finished.wait(15000))
+            qWarning("the check did not finish");
+        o.updateAvailable = checker.updateAvailable();
+        o.latestVersion = checker.latestVersion();
+        o.downloadURL = checker.downloadURL();
+        o.releaseNotes = checker.releaseNotes();
+        return o;
+    }
+
+    static void expectUnchanged(const Outcome& o)
+    {
+        QVERIFY(!o.updateAvailable);
+        QVERIFY(o.latestVersion.isEmpty());
+        QVERIFY(o.downloadURL.isEmpty());
+        QVERIFY(o.releaseNotes.isEmpty());
+        QCOMPARE(o.notifications, 0);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        TestEnv::useTemporaryHome();
+        m_server = std::make_unique<LoopbackHttpServer>();
+        QVERIFY(m_server->start());
+    }
+
+    void isNewerComparesNumbersThenBuilds_data()
+    {
+        QTest::addColumn<QString>("manifest");
+        QTest::addColumn<qint64>("manifestBuild");
+        QTest::addColumn<QString>("local");
+        QTest::addColumn<qint64>("localBuild");
+        QTest::addColumn<bool>("newer");
+        QTest::newRow("missing piece is 0, build decides") << "1.2" << 16LL << "1.2.0" << 15LL << true;
+        QTest::newRow("equal versions, equal builds") << "1.2" << 15LL << "1.2.0" << 15LL << false;
+        QTest::newRow("equal versions, older build") << "1.2" << 14LL << "1.2" << 15LL << false;
+        QTest::newRow("numeric, not text") << "1.9" << 99LL << "1.10" << 1LL << false;
+        QTest::newRow("numeric the other way") << "1.10" << 1LL << "1.9" << 99LL << true;
+        QTest::newRow("version beats higher build") << "1.99.9" << 500LL << "2.0" << 1LL << false;
+        QTest::newRow("version decides before build") << "1.3" << 5LL << "1.2" << 20LL << true;
+        QTest::newRow("3b dropped: 1.3b.0 is 1.0") << "1.3b.0" << 0LL << "1.0" << 0LL << false;
+        QTest::newRow("3b dropped, so 1.0.1 wins") << "1.3b.0.1" << 0LL << "1.0" << 0LL << true;
+        QTest::newRow("missing local version") << "1.0" << 0LL << "" << 0LL << true;
+        QTest::newRow("both empty: builds") << "" << 2LL << "" << 1LL << true;
+        QTest::newRow("both empty, equal builds") << "" << 2LL << "" << 2LL << false;
+        QTest::newRow("empty pieces skipped") << "1..2" << 0LL << "1.2" << 0LL << false;
+        QTest::newRow("signed pieces") << "1.+2" << 0LL << "1.-1" << 0LL << true;
+        QTest::newRow("piece with space dropped") << "1. 5" << 0LL << "1" << 0LL << false;
+        QTest::newRow("piece beyond 64 bits dropped") << "1.99999999999999999999" << 0LL << "1.1" << 0LL << false;
+    }
+    void isNewerComparesNumbersThenBuilds()
+    {
+        QFETCH(QString, manifest);
+        QFETCH(qint64, manifestBuild);
+        QFETCH(QString, local);
+        QFETCH(qint64, localBuild);
+        QFETCH(bool, newer);
+        QCOMPARE(isNewer(manifest, manifestBuild, local, localBuild), newer);
+    }
+
+    void decimalsAndBuildNumbers()
+    {
+        QCOMPARE(parseDecimal(QStringLiteral("42")), std::optional<qint64>(42));
+        QCOMPARE(parseDecimal(QStringLiteral("+7")), std::optional<qint64>(7));
+        QCOMPARE(parseDecimal(QStringLiteral("-7")), std::optional<qint64>(-7));
+        QCOMPARE(parseDecimal(QStringLiteral("9223372036854775807")), std::optional<qint64>(9223372036854775807LL));
+        QCOMPARE(parseDecimal(QStringLiteral("-9223372036854775808")),
+                 std::optional<qint64>(std::numeric_limits<qint64>::min()));
+        for (const char* bad : {"", "+", "-", " 1", "1 ", "1e3", "0x10", "١٢", "9223372036854775808", "--1"})
+            QVERIFY2(!parseDecimal(QString::fromUtf8(bad)), bad);
+        QCOMPARE(UpdateChecker::localBuildNumber(QStringLiteral("128")), 128);
+        QCOMPARE(UpdateChecker::localBuildNumber(QStringLiteral("12a")), 0);
+        QCOMPARE(UpdateChecker::localBuildNumber(QString()), 0);
+    }
+
+    void manifestDecoding()
+    {
+        const auto ok = VersionPayload::decode(manifest("1.4.2", "42", ", \"minimumOS\": 13"));
+        QVERIFY(ok);
+        QCOMPARE(ok->currentVersion, QStringLiteral("1.4.2"));
+        QCOMPARE(ok->currentBuild, 42);
+        QCOMPARE(ok->downloadURL, QStringLiteral("https://example.test/Vellacord-1.4.2.dmg"));
+        QCOMPARE(ok->releaseNotes, QStringLiteral("Faster search."));
+        QCOMPARE(VersionPayload::decode(manifest("1", "42.0"))->currentBuild, 42);
+
+        QVERIFY(!VersionPayload::decode(manifest("1.4.2", "\"42\"")));  // build as a string
+        QVERIFY(!VersionPayload::decode(manifest("1.4.2", "42.5")));
+        QVERIFY(!VersionPayload::decode(manifest("1.4.2", "true")));
+        QVERIFY(!VersionPayload::decode(manifest("1.4.2", "null")));
+        QVERIFY(!VersionPayload::decode(manifest("1.4.2", "1e30")));
+        QVERIFY(!VersionPayload::decode(R"({"currentVersion": 1.4, "currentBuild": 1, "downloadURL": "u", "releaseNotes": ""})"));
+        QVERIFY(!VersionPayload::decode(R"({"currentVersion": "1.4", "currentBuild": 1, "releaseNotes": ""})"));
+        QVERIFY(!VersionPayload::decode(R"({"currentVersion": "1.4", "currentBuild": 1, "downloadURL": "u"})"));
+        QVERIFY(!VersionPayload::decode("[" + manifest("1.4.2", "42") + "]"));
+        QVERIFY(!VersionPayload::decode(manifest("1.4.2", "42").chopped(1)));
+        QVERIFY(!VersionPayload::decode(QByteArray()));
+    }
+
+    void newerReleasePublishesEverything()
+    {
+        const Outcome o = check(Response::json(200, manifest("1.4.2", "7")));
+        QVERIFY(o.updateAvailable);
+        QCOMPARE(o.latestVersion, QStringLiteral("1.4.2"));
+        QCOMPARE(o.downloadURL, QStringLiteral("https://example.test/Vellacord-1.4.2.dmg"));
+        QCOMPARE(o.releaseNotes, QStringLiteral("Faster search."));
+        QCOMPARE(o.notifications, 4);
+        QCOMPARE(m_server->requestCount(), 1);
+        const auto request = m_server->requests().first();
+        QCOMPARE(request.method, QByteArray("GET"));
+        QCOMPARE(request.target, QByteArray("/Vellacord/version.json"));
+    }
+
+    void sameReleaseTakesValuesWithoutUpdate()
+    {
+        // 1.0 build 3 against the running 1.0.0 build 3.
+        const Outcome o = check(Response::json(200, manifest("1.0", "3")));
+        QVERIFY(!o.updateAvailable);
+        QCOMPARE(o.latestVersion, QStringLiteral("1.0"));
+        QCOMPARE(o.downloadURL, QStringLiteral("https://example.test/Vellacord-1.0.dmg"));
+        QCOMPARE(o.releaseNotes, QStringLiteral("Faster search."));
+        // Only the local build decides between equal versions.
+        QVERIFY(check(Response::json(200, manifest("1.0", "4"))).updateAvailable);
+        QVERIFY(check(Response::json(200, manifest("1.0", "4")), QStringLiteral("1.0"), QStringLiteral("x")).updateAvailable);
+    }
+
+    void badManifestsChangeNothing()
+    {
+        expectUnchanged(check(Response::json(200, "{\"currentVersion\": \"9.0\", ")));
+        expectUnchanged(check(Response::json(200, manifest("9.0", "\"12\""))));
+        expectUnchanged(check(Response::withBody(200, "text/html", "<html>maintenance</html>")));
+        expectUnchanged(check(Response::withBody(404, "text/html", "<html><body>Not Found</body></html>")));
+        expectUnchanged(check(Response::json(200, QByteArray())));
+    }
+
+    void statusCodeIsNotExamined()
+    {
+        // Whatever body arrives is decoded: a valid manifest served with an
+        // error status still counts.
+        const Outcome o = check(Response::json(500, manifest("2.0", "1")));
+        QVERIFY(o.updateAvailable);
+        QCOMPARE(o.latestVersion, QStringLiteral("2.0"));
+    }
+
+    void brokenTransfersChangeNothing()
+    {
+        expectUnchanged(check(Response::dropConnection()));
+        // A complete-looking manifest on a connection that closed before the
+        // announced length arrived is not a manifest.
+        const QByteArray body = manifest("9.0", "1");
+        expectUnchanged(check(Response::truncatedBody(200, body, body.size() + 50)));
+        expectUnchanged(check(Response::rawBytes("this is not HTTP\r\n\r\n")));
+        // Far more than a manifest, whether it arrives at once or in pieces.
+        for (int mib : {3, 40})
+            expectUnchanged(check(Response::json(200, manifest("9.0", "1", ", \"pad\": \"" + QByteArray(mib << 20, 'x') + "\""))));
+    }
+
+    void unreachableOrUnusableAddressChangesNothing()
+    {
+        // A port with nothing listening.
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const QString dead = QStringLiteral("http://127.0.0.1:%1/Vellacord/version.json").arg(probe.serverPort());
+        probe.close();
+        {
+            UpdateChecker checker(UpdateChecker::Source{QUrl(dead), "1.0", "0"});
+            expectUnchanged(waitFor(checker));
+        }
+        m_server->clearRequests();
+        for (const QUrl& url : {QUrl(), QUrl(QStringLiteral("not a url")), QUrl(QStringLiteral("file:///etc/hostname")),
+                                QUrl(QStringLiteral("ftp://127.0.0.1/version.json"))}) {
+            UpdateChecker checker(UpdateChecker::Source{url, "1.0", "0"});
+            expectUnchanged(waitFor(checker));
+        }
+        QCOMPARE(m_server->requestCount(), 0);
+    }
+
+    void defaultSourceUsesEnvironmentAndBuildVersion()
+    {
+        const UpdateChecker::Source builtIn = UpdateChecker::defaultSource();
+        QCOMPARE(builtIn.manifestURL, QUrl(QStringLiteral(VELLACORD_UPDATE_URL_DEFAULT)));
+        QCOMPARE(builtIn.localVersion, QStringLiteral(VELLACORD_VERSION));
+        QVERIFY(!builtIn.localVersion.isEmpty());
+
+        qputenv("VELLACORD_UPDATE_URL", manifestURL().toString().toUtf8());
+        m_server->clearRequests();
+        m_server->enqueue(Response::json(200, manifest(QByteArray(VELLACORD_VERSION), "0")));
+        UpdateChecker checker;  // the window's way: default source, check starts by itself
+        const Outcome o = waitFor(checker);
+        qunsetenv("VELLACORD_UPDATE_URL");
+        QCOMPARE(m_server->requestCount(), 1);
+        QCOMPARE(o.latestVersion, QStringLiteral(VELLACORD_VERSION));
+        QVERIFY(!o.updateAvailable);
+    }
+
+    void checkerGoneBeforeTheAnswer()
+    {
+        m_server->clearRequests();
+        m_server->enqueue(Response::noAnswer());
+        auto* checker = new UpdateChecker(UpdateChecker::Source{manifestURL(), "1.0", "0"});
+        QVERIFY(m_server->waitForRequests(1));
+        delete checker;  // must neither crash nor leave a reply pointing at it
+        QTest::qWait(50);
+    }
+
+    void downloadAddressesOpenedOnlyOnTheWeb()
+    {
+        for (const char* ok : {"https://example.test/Vellacord.dmg", "http://example.test/download",
+                               "HTTPS://Example.test/x", "https://user@example.test:8443/a?b=c#d"})
+            QVERIFY2(isSafeDownloadURL(QUrl(QString::fromLatin1(ok), QUrl::StrictMode)), ok);
+        for (const char* bad : {"file:///Applications/Calculator.app", "javascript:alert(1)", "vellacord://update",
+                                "x-apple.systempreferences:com.apple.preference.security", "ftp://example.test/a",
+                                "data:text/html,hi", "smb://server/share", "/relative/path", "example.test/page",
+                                "https://", "http:///nohost", "", "https://exa mple.test/"})
+            QVERIFY2(!isSafeDownloadURL(QUrl(QString::fromLatin1(bad), QUrl::StrictMode)), bad);
+    }
+
+    void bannerTexts()
+    {
+        QCOMPARE(UpdateChecker::bannerText(QStringLiteral("1.4.2")), QStringLiteral("Vellacord 1.4.2 is available"));
+        QCOMPARE(UpdateChecker::downloadButtonText(), QStringLiteral("Download"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUpdateChecker)
+#include "test_update_checker.moc"
