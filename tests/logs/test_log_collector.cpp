@@ -1,0 +1,301 @@
+#include "logs/LogCollector.h"
+#include "logs/LogFetcher.h"
+#include "logs/Platform.h"
+#include "logs/RecentArchives.h"
+#include "tests/support/JournalFixture.h"
+#include "tests/support/MemoryLogStore.h"
+#include "tests/support/TestEnv.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+class TestLogCollector : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_tools;
+
+    // A fake collection tool: a shell script whose body follows the line that
+    // records its arguments; selected through VELLACORD_LOG_TOOL.
+    QString fakeTool(const QString& name, const QByteArray& body)
+    {
+        const QString path = m_tools.filePath(name);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly))
+            return {};
+        f.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\n" + body + "\n");
+        f.close();
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("VELLACORD_LOG_TOOL", path.toUtf8());
+        return path;
+    }
+
+    static QStringList recordedArguments(const QString& tool)
+    {
+        QFile f(tool + QStringLiteral(".args"));
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+
+    struct Run {
+        bool success = false;
+        QString path;
+        std::optional<LogCollector::Alert> alert;
+    };
+
+    static Run runToEnd(LogCollector& c)
+    {
+        QSignalSpy finished(&c, &LogCollector::finished);
+        if (!c.start())
+            return {};
+        if (!finished.wait(20000))
+            qWarning("the collection did not finish");
+        if (finished.isEmpty())
+            return {};
+        return Run{finished.first().at(0).toBool(), finished.first().at(1).toString(), c.alert()};
+    }
+
+    // Runs a fake tool to its end and returns the alert text (empty when none).
+    QString alertTextFor(const QByteArray& body)
+    {
+        fakeTool(QStringLiteral("tool.sh"), body);
+        MemoryStoreProvider store;
+        LogFetcher fetcher;
+        fetcher.setStoreProvider(&store);
+        RecentArchives recent;
+        LogCollector c(&fetcher, &recent);
+        const Run r = runToEnd(c);
+        if (r.success || !r.alert)
+            return {};
+        // A failed run opens nothing and records nothing.
+        if (fetcher.isViewingArchive() || !recent.paths().isEmpty() || c.isCollecting())
+            return QStringLiteral("<state changed>");
+        if (r.alert->title != QLatin1String("Log Collection Failed"))
+            return QStringLiteral("<wrong title>");
+        return r.alert->informativeText;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        TestEnv::useTemporaryHome();
+        QVERIFY(m_tools.isValid());
+    }
+
+    void init()
+    {
+        TestEnv::clearSettings();
+        // Runs within one second share an output path; start each test afresh.
+        QDir desktop(Platform::desktopDir());
+        for (const QString& name : desktop.entryList({"Vellacord-*"}, QDir::Dirs | QDir::Files))
+            QDir(desktop.filePath(name)).removeRecursively();
+    }
+    void cleanup() { qunsetenv("VELLACORD_LOG_TOOL"); }
+
+    void outputPathAndArguments()
+    {
+        const QDateTime t(QDate(2024, 3, 5), QTime(7, 8, 9), Qt::LocalTime);
+        QCOMPARE(LogCollector::outputPath(t), Platform::desktopDir() + "/Vellacord-2024-03-05-070809.logarchive");
+        QCOMPARE(LogCollector::outputPath(QDateTime(QDate(2024, 12, 31), QTime(23, 59, 58), Qt::LocalTime)),
+                 Platform::desktopDir() + "/Vellacord-2024-12-31-235958.logarchive");
+        QCOMPARE(LogCollector::toolArguments("/d/x.logarchive"),
+                 QStringList({"collect", "--last", "1h", "--output", "/d/x.logarchive"}));
+    }
+
+    void toolLocation()
+    {
+        qputenv("VELLACORD_LOG_TOOL", "/opt/fake/log");
+        QCOMPARE(LogCollector::toolPath(), QStringLiteral("/opt/fake/log"));
+        qunsetenv("VELLACORD_LOG_TOOL");
+        // From a build tree: the script in the source tree.
+        const QString tool = LogCollector::toolPath();
+        QVERIFY2(tool.endsWith(QLatin1String("/scripts/vellacord-log")), qPrintable(tool));
+        QVERIFY(QFileInfo(tool).isExecutable());
+    }
+
+    void failureTexts()
+    {
+        const QString cancelled = QStringLiteral("Log collection was cancelled or requires administrator privileges.");
+        QCOMPARE(LogCollector::failureText(1, QString()), cancelled);
+        QCOMPARE(LogCollector::failureText(1, "anything"), cancelled);
+        QCOMPARE(LogCollector::failureText(2, "User cancelled the request"), cancelled);
+        QCOMPARE(LogCollector::failureText(64, "log: unknown option\n"), QStringLiteral("Exit code 64\nlog: unknown option\n"));
+        QCOMPARE(LogCollector::failureText(2, "Cancelled"), QStringLiteral("Exit code 2\nCancelled"));  // case-sensitive
+        QCOMPARE(LogCollector::decodeToolErrors("caf\xc3\xa9"), QString::fromUtf8("café"));
+        QCOMPARE(LogCollector::decodeToolErrors("bad \xff\xfe bytes"), QString());
+    }
+
+    void confirmationFlow()
+    {
+        fakeTool(QStringLiteral("slow.sh"), "sleep 1; exit 3");
+        LogCollector c(nullptr, nullptr);
+        QSignalSpy confirm(&c, &LogCollector::showCollectConfirmChanged);
+        c.requestCollect();
+        QVERIFY(c.showCollectConfirm());
+        c.cancelCollect();
+        QVERIFY(!c.showCollectConfirm());
+        QVERIFY(!c.isCollecting());
+        QCOMPARE(confirm.size(), 2);
+
+        c.requestCollect();
+        QSignalSpy finished(&c, &LogCollector::finished);
+        c.confirmCollect();
+        QVERIFY(!c.showCollectConfirm());
+        QVERIFY(c.isCollecting());
+        // One run at a time: the button is disabled and a second start refused.
+        c.requestCollect();
+        QVERIFY(!c.showCollectConfirm());
+        QVERIFY(!c.start());
+        // The event loop keeps running while the tool works.
+        bool ticked = false;
+        QTimer::singleShot(100, this, [&] { ticked = c.isCollecting(); });
+        QVERIFY(finished.wait(20000));
+        QVERIFY(ticked);
+        QVERIFY(!c.isCollecting());
+        QCOMPARE(finished.size(), 1);
+        QVERIFY(c.alert());
+        QSignalSpy alertChanged(&c, &LogCollector::alertChanged);
+        c.dismissAlert();
+        QVERIFY(!c.alert());
+        QCOMPARE(alertChanged.size(), 1);
+    }
+
+    void successRecordsAndOpensTheArchive()
+    {
+        const QString tool = fakeTool(QStringLiteral("ok.sh"), "mkdir \"$5\" && echo 'progress noise' >&2");
+        MemoryStoreProvider store;
+        LogFetcher fetcher;
+        fetcher.setStoreProvider(&store);
+        RecentArchives recent;
+        recent.add(QStringLiteral("/older/One.logarchive"));
+        LogCollector c(&fetcher, &recent);
+        const Run r = runToEnd(c);
+        QVERIFY(r.success);
+        QVERIFY(!r.alert);
+        QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(
+                                       QRegularExpression::escape(Platform::desktopDir())
+                                       + "/Vellacord-\\d{4}-\\d\\d-\\d\\d-\\d{6}\\.logarchive"))
+                    .match(r.path)
+                    .hasMatch(),
+                qPrintable(r.path));
+        QCOMPARE(c.lastOutputPath(), r.path);
+        QCOMPARE(recordedArguments(tool), LogCollector::toolArguments(r.path));
+        QVERIFY(QFileInfo(r.path).isDir());
+        QCOMPARE(recent.paths(), QStringList({r.path, "/older/One.logarchive"}));
+        QCOMPARE(fetcher.archiveURL(), std::optional(r.path));
+        // The archive's query reads the provider: let it end before the provider goes.
+        QTRY_VERIFY_WITH_TIMEOUT(!fetcher.isLoading(), 20000);
+    }
+
+    void exitStatusTexts()
+    {
+        const QString cancelled = QStringLiteral("Log collection was cancelled or requires administrator privileges.");
+        QCOMPARE(alertTextFor("exit 1"), cancelled);
+        QCOMPARE(alertTextFor("echo 'must be run as root' >&2; exit 1"), cancelled);
+        QCOMPARE(alertTextFor("echo 'Operation cancelled by user' >&2; exit 5"), cancelled);
+        QCOMPARE(alertTextFor("echo 'log: unknown option --bogus' >&2; exit 64"),
+                 QStringLiteral("Exit code 64\nlog: unknown option --bogus\n"));
+        QCOMPARE(alertTextFor("exit 70"), QStringLiteral("Exit code 70\n"));
+        // Standard error that is not UTF-8 is shown as empty.
+        QCOMPARE(alertTextFor("printf 'bad \\377 bytes' >&2; exit 2"), QStringLiteral("Exit code 2\n"));
+        // Killed by a signal: never a success, the signal number as the status.
+        QCOMPARE(alertTextFor("kill -9 $$"), QStringLiteral("Exit code 9\n"));
+        // A lot on standard output cannot stall the tool.
+        QCOMPARE(alertTextFor("head -c 20000000 /dev/zero; echo done >&2; exit 3"), QStringLiteral("Exit code 3\ndone\n"));
+    }
+
+    void toolThatCannotStart()
+    {
+        const QString missing = m_tools.filePath(QStringLiteral("no-such-tool"));
+        for (const QString& tool : {missing, fakeTool(QStringLiteral("not-executable.sh"), "exit 0")}) {
+            QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner);
+            qputenv("VELLACORD_LOG_TOOL", tool.toUtf8());
+            MemoryStoreProvider store;
+            LogFetcher fetcher;
+            fetcher.setStoreProvider(&store);
+            RecentArchives recent;
+            LogCollector c(&fetcher, &recent);
+            const Run r = runToEnd(c);
+            QVERIFY(!r.success);
+            QVERIFY(!c.isCollecting());
+            QVERIFY(r.alert);
+            QCOMPARE(r.alert->title, QStringLiteral("Log Collection Failed"));
+            QVERIFY2(!r.alert->informativeText.isEmpty(), qPrintable(tool));
+            QVERIFY(!r.alert->informativeText.startsWith(QLatin1String("Exit code")));
+            QVERIFY(!fetcher.isViewingArchive());
+            QVERIFY(recent.paths().isEmpty());
+        }
+    }
+
+    void realToolCollectsTheLastHour()
+    {
+        // The shipped script, reading a fixture journal instead of the machine's.
+        QTemporaryDir journal;
+        const double now = QDateTime::currentSecsSinceEpoch();
+        QCOMPARE(JournalFixture::writeJournal(
+                     journal.path(), {JournalFixture::message(now - 7200, "sshd", "two hours ago", 6),
+                                      JournalFixture::message(now - 600, "kernel", "ten minutes ago", 3),
+                                      JournalFixture::message(now - 60, "cron", "a minute ago", 5)}),
+                 QString());
+        qputenv("VELLACORD_JOURNAL_DIRECTORY", journal.path().toUtf8());
+        LogFetcher fetcher;  // the platform's journal store reads the archive
+        RecentArchives recent;
+        LogCollector c(&fetcher, &recent);
+        const Run r = runToEnd(c);
+        QVERIFY2(r.success, r.alert ? qPrintable(r.alert->informativeText) : "no alert");
+        QVERIFY(QFileInfo::exists(r.path + "/system.journal"));
+        QCOMPARE(recent.paths().value(0), r.path);
+        QTRY_VERIFY_WITH_TIMEOUT(!fetcher.isLoading(), 20000);
+        QVERIFY2(!fetcher.errorMessage(), qPrintable(fetcher.errorMessage().value_or(QString())));
+        QStringList messages;
+        for (const LogEntry& e : fetcher.entries())
+            messages << e.message;
+        QCOMPARE(messages, QStringList({"ten minutes ago", "a minute ago"}));
+
+        // Nothing in the last hour: still an archive, with no entries.
+        QTemporaryDir empty;
+        qputenv("VELLACORD_JOURNAL_DIRECTORY", empty.path().toUtf8());
+        QTest::qWait(1100);  // a new second, so a new output path
+        const Run e = runToEnd(c);
+        QVERIFY(e.success);
+        QVERIFY(e.path != r.path);
+        QTRY_VERIFY_WITH_TIMEOUT(!fetcher.isLoading(), 20000);
+        QCOMPARE(fetcher.errorMessage(), std::optional(QStringLiteral("No log entries found in this archive.")));
+
+        // A journal that cannot be read ends in exit status 1, and no archive is left.
+        qputenv("VELLACORD_JOURNAL_DIRECTORY", QByteArray("/nonexistent/journal"));
+        QTest::qWait(1100);
+        const Run u = runToEnd(c);
+        qunsetenv("VELLACORD_JOURNAL_DIRECTORY");
+        QVERIFY(!u.success);
+        QCOMPARE(u.alert->informativeText,
+                 QStringLiteral("Log collection was cancelled or requires administrator privileges."));
+        QVERIFY(!QFileInfo::exists(u.path));
+        QCOMPARE(fetcher.archiveURL(), std::optional(e.path));
+    }
+
+    void realToolRefusesAnExistingOutput()
+    {
+        const QString tool = LogCollector::toolPath();
+        QTemporaryDir dir;
+        QProcess p;
+        p.start(tool, LogCollector::toolArguments(dir.path()));
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitCode(), 73);
+        QVERIFY(p.readAllStandardError().contains("already exists"));
+        p.start(tool, {"collect", "--last", "1h"});
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitCode(), 64);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLogCollector)
+#include "test_log_collector.moc"
