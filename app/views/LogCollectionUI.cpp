@@ -1,6 +1,7 @@
 #include "app/views/LogCollectionUI.h"
 
 #include "browser/views/ContentView.h"
+#include "logs/LogCollector.h"
 
 #include <QMessageBox>
 #include <QPointer>
@@ -29,6 +30,47 @@ void finish(ContentView* window, bool succeeded, const QString& archivePath, con
         window->openCollectedArchive(archivePath);
     else
         showFailure(window, failureText);
+}
+
+namespace {
+LogCollector* collectorOf(ContentView* window)
+{
+    if (auto* c = window->findChild<LogCollector*>(QStringLiteral("logCollector"), Qt::FindDirectChildrenOnly))
+        return c;
+    // The window records and opens the archive itself (openCollectedArchive),
+    // so the collector is given neither the fetcher nor the recent list.
+    auto* c = new LogCollector(nullptr, nullptr, window);
+    c->setObjectName(QStringLiteral("logCollector"));
+    QPointer<ContentView> w(window);
+    QObject::connect(c, &LogCollector::isCollectingChanged, window, [w, c] {
+        if (w)
+            w->setCollecting(c->isCollecting());
+    });
+    QObject::connect(c, &LogCollector::finished, window, [w, c](bool success, const QString& path) {
+        if (!w)
+            return;
+        // A failure's alert is shown on alertChanged, which comes first.
+        if (success)
+            finish(w, true, path, QString());
+    });
+    QObject::connect(c, &LogCollector::alertChanged, window, [w, c] {
+        if (!w || !c->alert())
+            return;
+        const QString text = c->alert()->informativeText;
+        c->dismissAlert();
+        w->setCollecting(false);
+        showFailure(w, text);
+    });
+    return c;
+}
+}  // namespace
+
+void collect(ContentView* window)
+{
+    if (!window || window->isCollecting())
+        return;
+    LogCollector* c = collectorOf(window);
+    c->start();
 }
 
 }  // namespace LogCollectionUI

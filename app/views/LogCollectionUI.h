@@ -13,6 +13,10 @@ namespace LogCollectionUI {
 
 inline const char* const failureTitle = "Log Collection Failed";
 
+// Runs a collection for `window` after the user confirmed the sheet (the
+// Collect hook), through the window's LogCollector (made on first use).
+void collect(ContentView* window);
+
 // The result step on the main thread: `isCollecting` ends in every case; a
 // success records and opens `archivePath`, a failure shows `failureText`
 // in the alert and opens nothing.

@@ -1,5 +1,6 @@
 #include "app/views/CollectConfirmSheet.h"
 #include "app/views/LogCollectionUI.h"
+#include "app/views/ViewHooks.h"
 #include "browser/DetailWindowState.h"
 #include "browser/PendingArchive.h"
 #include "browser/views/ContentView.h"
@@ -10,6 +11,8 @@
 #include "tests/support/TestEnv.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -53,11 +56,40 @@ class TestLogCollectionUI : public QObject {
         });
     }
 
+    QString m_fixture;
+
+    // A stand-in for the log tool, selected through VELLACORD_LOG_TOOL.
+    void writeTool(const QByteArray& body)
+    {
+        const QString path = m_home + "/fake-log-tool.sh";
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("#!/bin/sh\n" + body + "\n");
+        f.close();
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("VELLACORD_LOG_TOOL", path.toUtf8());
+    }
+
+    Alert collectExpectingAlert()
+    {
+        Alert alert;
+        answerNextAlert(&alert);
+        LogCollectionUI::collect(view.get());
+        [&] { QTRY_VERIFY(!alert.title.isEmpty()); }();
+        return alert;
+    }
+
 private slots:
     void initTestCase()
     {
         m_home = TestEnv::useTemporaryHome();
+        // Main windows check for a release at once: keep that check on loopback.
+        qputenv("VELLACORD_UPDATE_URL", "http://127.0.0.1:9/Vellacord/version.json");
         provider = std::make_unique<MemoryStoreProvider>();
+        ViewHooks::install();
+        m_fixture = JournalFixture::makeArchive(
+            m_home, "fixture.logarchive",
+            {JournalFixture::message(double(QDateTime::currentSecsSinceEpoch()) - 60, "kernel", "collected", 3)});
     }
 
     void init()
@@ -118,6 +150,61 @@ private slots:
         auto* banner = view->findChild<QLabel*>("archiveLabel");
         QVERIFY(banner);
         QTRY_VERIFY(banner->text().contains("Vellacord-2024-04-18-091502.logarchive"));
+    }
+
+    void toolExitStatusTexts()
+    {
+        writeTool("exit 1");
+        Alert a = collectExpectingAlert();
+        QCOMPARE(a.title, QStringLiteral("Log Collection Failed"));
+        QCOMPARE(a.informative, QStringLiteral("Log collection was cancelled or requires administrator privileges."));
+        QCOMPARE(a.icon, QMessageBox::Warning);
+        QCOMPARE(a.buttons, QStringList{"OK"});
+        QTRY_VERIFY(!view->isCollecting());
+
+        writeTool("echo 'log: unknown option --frobnicate' >&2; exit 64");
+        a = collectExpectingAlert();
+        QCOMPARE(a.informative, QStringLiteral("Exit code 64\nlog: unknown option --frobnicate\n"));
+
+        writeTool("echo 'User cancelled the request' >&2; exit 7");
+        a = collectExpectingAlert();
+        QCOMPARE(a.informative, QStringLiteral("Log collection was cancelled or requires administrator privileges."));
+
+        // Nothing was opened or recorded by the failures.
+        QVERIFY(recent->paths().isEmpty());
+        QVERIFY(!view->logFetcher()->isViewingArchive());
+
+        qputenv("VELLACORD_LOG_TOOL", QByteArray(m_home.toUtf8() + "/no-such-tool"));
+        a = collectExpectingAlert();
+        QCOMPARE(a.title, QStringLiteral("Log Collection Failed"));
+        QVERIFY(!a.informative.isEmpty());
+        QTRY_VERIFY(!view->isCollecting());
+    }
+
+    void successThroughTheCollectButton()
+    {
+        // The tool is given: collect --last 1h --output PATH.
+        writeTool(QByteArray("[ \"$1 $2 $3 $4\" = \"collect --last 1h --output\" ] || exit 9\nsleep 0.3\ncp -r '")
+                  + m_fixture.toUtf8() + "' \"$5\"\nexit 0");
+        auto* button = view->findChild<QPushButton*>("collectButton");
+        QVERIFY(button);
+        // The confirmation sheet, then "Collect".
+        QTimer::singleShot(100, [] {
+            if (auto* sheet = qobject_cast<CollectConfirmSheet*>(QApplication::activeModalWidget()))
+                sheet->findChild<QPushButton*>("collectConfirm")->click();
+        });
+        button->click();
+        QTRY_VERIFY(view->isCollecting());
+        QCOMPARE(button->text(), QStringLiteral("Collecting…"));
+        QVERIFY(!button->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!view->isCollecting(), 10000);
+        QVERIFY(button->isEnabled());
+        const QString path = view->logFetcher()->archiveURL().value_or(QString());
+        QVERIFY2(QFileInfo(path).fileName().startsWith("Vellacord-"), qPrintable(path));
+        QVERIFY(path.endsWith(".logarchive"));
+        QCOMPARE(QFileInfo(path).absolutePath(), QDir(m_home + "/Desktop").absolutePath());
+        QCOMPARE(recent->paths().value(0), path);
+        QTRY_VERIFY(view->findChild<QLabel*>("archiveLabel")->text().contains(QFileInfo(path).fileName()));
     }
 };
 

@@ -2,6 +2,7 @@
 #include "ai/views/AnalysisItemRow.h"
 #include "ai/views/AnalysisView.h"
 #include "app/views/SettingsView.h"
+#include "app/views/UpdateBanner.h"
 #include "app/views/ViewHooks.h"
 #include "browser/DetailWindowState.h"
 #include "browser/PendingArchive.h"
@@ -38,6 +39,7 @@ class TestViewHooks : public QObject {
     std::unique_ptr<PendingArchive> pending;
     std::unique_ptr<ContentView> view;
     LoopbackHttpServer server;
+    LoopbackHttpServer updates;  // the release manifest, apart from the provider's queue
 
     static QByteArray anthropicAnswer(const QString& text)
     {
@@ -68,6 +70,18 @@ class TestViewHooks : public QObject {
         return nullptr;
     }
 
+    void makeView()
+    {
+        view.reset();
+        view = std::make_unique<ContentView>(state.get(), recent.get(), pending.get());
+        view->logFetcher()->setStoreProvider(provider.get());
+        view->resize(1100, 700);
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        QTRY_VERIFY(!view->logFetcher()->isLoading());
+        QCOMPARE(view->filteredEntries().size(), 3);
+    }
+
 private slots:
     void initTestCase()
     {
@@ -75,6 +89,9 @@ private slots:
         provider = std::make_unique<MemoryStoreProvider>();
         QVERIFY(server.start());
         qputenv("VELLACORD_ANTHROPIC_URL", server.baseUrl().toUtf8());
+        QVERIFY(updates.start());
+        updates.setFallback(LoopbackHttpServer::Response::withBody(404, "text/html", "<h1>Not found</h1>"));
+        qputenv("VELLACORD_UPDATE_URL", (updates.baseUrl() + "/Vellacord/version.json").toUtf8());
         ViewHooks::install();
     }
 
@@ -90,13 +107,7 @@ private slots:
         state = std::make_unique<DetailWindowState>();
         recent = std::make_unique<RecentArchives>();
         pending = std::make_unique<PendingArchive>();
-        view = std::make_unique<ContentView>(state.get(), recent.get(), pending.get());
-        view->logFetcher()->setStoreProvider(provider.get());
-        view->resize(1100, 700);
-        view->show();
-        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
-        QTRY_VERIFY(!view->logFetcher()->isLoading());
-        QCOMPARE(view->filteredEntries().size(), 3);
+        makeView();
         server.clearRequests();
     }
 
@@ -178,6 +189,29 @@ private slots:
         // The highlight goes after 3 seconds.
         QTRY_VERIFY_WITH_TIMEOUT(!view->highlightedEntryID(), 5000);
         QCOMPARE(view->selectedEntry()->id, target);
+    }
+
+    void updateBannerFromTheManifest()
+    {
+        // No manifest (the 404 page): no banner.
+        auto* banner = view->findChild<UpdateBanner*>();
+        QVERIFY(banner);
+        QTRY_VERIFY(updates.requestCount() >= 1);
+        QTest::qWait(100);
+        QVERIFY(!banner->isVisible());
+
+        updates.clearRequests();
+        updates.enqueue(LoopbackHttpServer::Response::json(
+            200, R"({"currentVersion":"99.1","currentBuild":7,"downloadURL":"https://example.org/dl",)"
+                 R"("releaseNotes":"Faster."})"));
+        makeView();
+        QTRY_VERIFY(updates.requestCount() >= 1);
+        QCOMPARE(updates.requests().value(0).target, QByteArray("/Vellacord/version.json"));
+        banner = view->findChild<UpdateBanner*>();
+        QTRY_VERIFY(banner->isVisible());
+        QCOMPARE(banner->textLabel()->text(), QStringLiteral("Vellacord 99.1 is available"));
+        banner->closeButton()->click();
+        QVERIFY(!banner->isVisible());
     }
 
     void analyzeFailureShowsError()
