@@ -79,6 +79,8 @@ private slots:
     void initTestCase()
     {
         TestEnv::useTemporaryHome();
+        // Main windows check for a release at once: keep that check on loopback.
+        qputenv("VELLACORD_UPDATE_URL", "http://127.0.0.1:9/Vellacord/version.json");
         provider.store->raw.push_back(MemoryLogStore::log(double(QDateTime::currentSecsSinceEpoch()) - 60, 4,
                                                           "kernel", "disk"));
     }
