@@ -3,6 +3,8 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <optional>
+
 // Each subcommand gets its own arguments (without the program and command
 // names) and returns the process exit code.
 int runLogs(const QStringList& args);
@@ -14,3 +16,8 @@ int runCrash(const QStringList& args);
 
 QTextStream& out();
 QTextStream& err();
+
+class QCommandLineParser;
+// Parses a command's arguments; a value means "stop with this exit code"
+// (usage error, --help, stray positional argument).
+std::optional<int> parseCommand(QCommandLineParser& parser, const QString& command, const QStringList& args);

@@ -16,18 +16,8 @@ int runAnalyze(const QStringList& args)
     parser.addHelpOption();
     addLogsOptions(parser);
     addAIOptions(parser);
-    if (!parser.parse(QStringList{QStringLiteral("vellacord-cli analyze")} + args)) {
-        err() << parser.errorText() << "\n" << parser.helpText();
-        return 2;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        out() << parser.helpText();
-        return 0;
-    }
-    if (!parser.positionalArguments().isEmpty()) {
-        err() << "vellacord-cli analyze: unexpected argument '" << parser.positionalArguments().first() << "'\n";
-        return 2;
-    }
+    if (const auto stop = parseCommand(parser, QStringLiteral("analyze"), args))
+        return *stop;
     QString usageError;
     std::unique_ptr<AISettings> settings = aiSettingsFor(parser, &usageError);
     if (!settings) {

@@ -20,18 +20,8 @@ int runExplain(const QStringList& args)
                       QStringLiteral("Row to explain, counting from 0 in the rows 'logs' prints with the same flags."),
                       QStringLiteral("N")});
     addAIOptions(parser);
-    if (!parser.parse(QStringList{QStringLiteral("vellacord-cli explain")} + args)) {
-        err() << parser.errorText() << "\n" << parser.helpText();
-        return 2;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        out() << parser.helpText();
-        return 0;
-    }
-    if (!parser.positionalArguments().isEmpty()) {
-        err() << "vellacord-cli explain: unexpected argument '" << parser.positionalArguments().first() << "'\n";
-        return 2;
-    }
+    if (const auto stop = parseCommand(parser, QStringLiteral("explain"), args))
+        return *stop;
     bool indexOk = false;
     const qlonglong index = parser.value(QStringLiteral("index")).toLongLong(&indexOk);
     if (!parser.isSet(QStringLiteral("index")) || !indexOk || index < 0) {

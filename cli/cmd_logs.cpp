@@ -9,18 +9,8 @@ int runLogs(const QStringList& args)
     parser.setApplicationDescription(QStringLiteral("Print log entries of the live log or of an archive."));
     parser.addHelpOption();
     addLogsOptions(parser);
-    if (!parser.parse(QStringList{QStringLiteral("vellacord-cli logs")} + args)) {
-        err() << parser.errorText() << "\n" << parser.helpText();
-        return 2;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        out() << parser.helpText();
-        return 0;
-    }
-    if (!parser.positionalArguments().isEmpty()) {
-        err() << "vellacord-cli logs: unexpected argument '" << parser.positionalArguments().first() << "'\n";
-        return 2;
-    }
+    if (const auto stop = parseCommand(parser, QStringLiteral("logs"), args))
+        return *stop;
     QString usageError;
     const auto run = runLogsQuery(parser, &usageError);
     if (!run) {

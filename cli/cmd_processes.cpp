@@ -12,18 +12,8 @@ int runProcesses(const QStringList& args)
         QStringLiteral("Print the options of the process filter for the same fetch and filters as 'logs'."));
     parser.addHelpOption();
     addLogsOptions(parser);
-    if (!parser.parse(QStringList{QStringLiteral("vellacord-cli processes")} + args)) {
-        err() << parser.errorText() << "\n" << parser.helpText();
-        return 2;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        out() << parser.helpText();
-        return 0;
-    }
-    if (!parser.positionalArguments().isEmpty()) {
-        err() << "vellacord-cli processes: unexpected argument '" << parser.positionalArguments().first() << "'\n";
-        return 2;
-    }
+    if (const auto stop = parseCommand(parser, QStringLiteral("processes"), args))
+        return *stop;
     QString usageError;
     const auto run = runLogsQuery(parser, &usageError);
     if (!run) {
