@@ -1,6 +1,7 @@
 #include "logs/LogStore.h"
 
 #include "logs/JournalLogStore.h"
+#include "logs/NdjsonLogStore.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -20,7 +21,12 @@ namespace {
 class PlatformProvider final : public LogStoreProvider {
 public:
     StoreOpenResult openSystemStore() const override { return JournalLogStore::openSystem(); }
-    StoreOpenResult openArchive(const QString& path) const override { return JournalLogStore::openDirectory(path); }
+    StoreOpenResult openArchive(const QString& path) const override
+    {
+        if (isNdjsonSource(path))
+            return openNdjsonStore(path);
+        return JournalLogStore::openDirectory(path);
+    }
 };
 }
 

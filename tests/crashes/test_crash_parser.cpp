@@ -1,0 +1,329 @@
+// Parsing rules of crash reports, on texts built here: structured (.ips) and
+// plain-text (.crash) forms, decided independently of any file.
+
+#include "crashes/CrashLogFetcher.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+namespace {
+
+const QDateTime kFallback = QDateTime(QDate(2023, 6, 1), QTime(8, 0), Qt::UTC);
+
+std::optional<CrashReport> structured(const QByteArray& bytes, const QString& fileName = QStringLiteral("r.ips"))
+{
+    return CrashLogFetcher::parseStructuredReport(QString::fromUtf8(bytes), bytes, fileName, "/r/" + fileName,
+                                                  kFallback, false);
+}
+
+// A header line and a body, as the system writes .ips files.
+QByteArray ips(const QJsonObject& body)
+{
+    return R"({"app_name":"Header","bug_type":"309"})" "\n" + QJsonDocument(body).toJson(QJsonDocument::Compact);
+}
+
+CrashReport plain(const QString& text, const QString& fileName = QStringLiteral("r.crash"))
+{
+    return CrashLogFetcher::parsePlainReport(text, fileName, "/r/" + fileName, kFallback, true);
+}
+
+QJsonObject frame(const QJsonValue& image, const QJsonValue& symbol, const QJsonValue& offset)
+{
+    QJsonObject f;
+    if (!image.isUndefined())
+        f["imageName"] = image;
+    if (!symbol.isUndefined())
+        f["symbol"] = symbol;
+    if (!offset.isUndefined())
+        f["imageOffset"] = offset;
+    return f;
+}
+
+QJsonObject withThreads(QJsonObject body, int threadCount, int framesInEach)
+{
+    QJsonArray threads;
+    for (int t = 0; t < threadCount; ++t) {
+        QJsonArray frames;
+        for (int i = 0; i < framesInEach; ++i)
+            frames.append(frame(QString("img%1").arg(t), QString("sym%1").arg(i), i * 16));
+        threads.append(QJsonObject{{"frames", frames}});
+    }
+    body["threads"] = threads;
+    return body;
+}
+
+}  // namespace
+
+class TestCrashParser : public QObject {
+    Q_OBJECT
+private slots:
+    void crashTypeLabel()
+    {
+        CrashReport r;
+        r.exceptionType = "EXC_BAD_INSTRUCTION";
+        r.crashReason = "SEGV";
+        QCOMPARE(r.crashTypeLabel(), QString("EXC_BAD_INSTRUCTION"));
+        r.exceptionType.clear();
+        const QList<QPair<QString, QString>> cases{
+            {"abort() called", "Abort"},
+            {"Abort trap: 6", "Unknown"},  // case-sensitive
+            {"segfault at 0", "Segfault"},
+            {"Namespace SIGNAL, Code 11 SEGV", "Segfault"},
+            {"EXC_BAD_ACCESS (code=1)", "Bad Access"},
+            {"EXC_CRASH", "Crash"},
+            {"abort after EXC_BAD_ACCESS", "Abort"},  // first rule in order wins
+            {"SEGV with EXC_CRASH", "Segfault"},
+            {"", "Unknown"},
+        };
+        for (const auto& [reason, label] : cases) {
+            r.crashReason = reason;
+            QVERIFY2(r.crashTypeLabel() == label, qPrintable(reason));
+        }
+    }
+
+    void headerLineDecidesTheDocument()
+    {
+        const QJsonObject body{{"procName", "Mail"}};
+        // Header with "bug_type": the body alone is parsed.
+        auto r = structured(ips(body));
+        QVERIFY(r);
+        QCOMPARE(r->appName, QString("Mail"));
+        QVERIFY(r->rawContent.startsWith(R"({"app_name":"Header")"));  // header kept in the raw text
+
+        // No header line: a whole-file JSON object (several lines) is parsed.
+        r = structured(QJsonDocument(body).toJson(QJsonDocument::Indented));
+        QVERIFY(r);
+        QCOMPARE(r->appName, QString("Mail"));
+
+        // A single-line object naming bug_type (no line feed) is the whole document.
+        r = structured(R"({"bug_type":"309","name":"Solo"})");
+        QVERIFY(r);
+        QCOMPARE(r->appName, QString("Solo"));
+
+        // A header without "bug_type" makes the whole file the document: two values fail.
+        QVERIFY(!structured(R"({"type":"309"})" "\n" R"({"procName":"Mail"})"));
+        // Only the quoted word counts: "bug_type_x" or a bare bug_type does not.
+        QVERIFY(!structured(R"({"bug_type_x":"309"})" "\n" R"({"procName":"Mail"})"));
+        QVERIFY(!structured(R"(bug_type: 309)" "\n" R"({"procName":"Mail"})"));
+        // A quoted "bug_type" anywhere on the header line counts, even as a value.
+        QVERIFY(structured(R"({"x":"bug_type"})" "\n" R"({"procName":"Mail"})"));
+
+        // Bodies that are not objects, or not JSON.
+        QVERIFY(!structured(R"({"bug_type":"309"})" "\n" R"([{"procName":"Mail"}])"));
+        QVERIFY(!structured(R"({"bug_type":"309"})" "\n" "42"));
+        QVERIFY(!structured(R"({"bug_type":"309"})" "\n"));
+        QVERIFY(!structured(R"({"bug_type":"309"})" "\n" R"({"procName":)"));
+        QVERIFY(!structured("[1, 2, 3]"));
+        QVERIFY(!structured("Process: Finder [1]\n"));
+        QVERIFY(!structured(""));
+    }
+
+    void stringLookupRule()
+    {
+        auto r = structured(ips({{"procName", ""}, {"name", 7}, {"app_name", "Third"}}));
+        QCOMPARE(r->appName, QString("Third"));
+        r = structured(ips({{"procName", QJsonArray{"x"}}, {"name", "Second"}, {"app_name", "Third"}}));
+        QCOMPARE(r->appName, QString("Second"));
+        r = structured(ips({{"procName", QJsonValue::Null}}), "fallback.ips");
+        QCOMPARE(r->appName, QString("fallback.ips"));
+
+        r = structured(ips({{"CFBundleShortVersionString", 14}, {"app_version", ""}, {"bundleVersion", "1.2 (3)"}}));
+        QCOMPARE(r->appVersion, QString("1.2 (3)"));
+        r = structured(ips({{"CFBundleShortVersionString", "2.0"}, {"bundleVersion", "9"}}));
+        QCOMPARE(r->appVersion, QString("2.0"));
+
+        r = structured(ips({{"osVersion", QJsonObject{{"train", "macOS 14.2"}}}, {"os_version", "macOS 14.2.1"},
+                            {"modelCode", ""}, {"hardware_model", "MacBookPro18,3"}}));
+        QCOMPARE(r->osVersion, QString("macOS 14.2.1"));
+        QCOMPARE(r->deviceModel, QString("MacBookPro18,3"));
+
+        r = structured(ips({}));
+        QCOMPARE(r->appName, QString("r.ips"));
+        QVERIFY(r->appVersion.isEmpty() && r->osVersion.isEmpty() && r->deviceModel.isEmpty());
+        QVERIFY(r->crashReason.isEmpty() && r->exceptionType.isEmpty());
+        QVERIFY(!r->faultingThread);
+        QCOMPARE(r->stackTrace, QString("No structured stack trace available."));
+        QCOMPARE(r->date, kFallback);
+        QCOMPARE(r->fileName, QString("r.ips"));
+        QCOMPARE(r->filePath, QString("/r/r.ips"));
+        QVERIFY(!r->id.isNull());
+        QVERIFY(structured(ips({}))->id != r->id);
+    }
+
+    void exceptionAndTerminationReasons()
+    {
+        const QJsonObject term{{"reason", "Namespace SIGNAL, Code 6"}};
+        auto reason = [&](const QJsonValue& exception, const QJsonValue& termination = QJsonValue::Undefined) {
+            QJsonObject body;
+            if (!exception.isUndefined())
+                body["exception"] = exception;
+            if (!termination.isUndefined())
+                body["termination"] = termination;
+            return structured(ips(body))->crashReason;
+        };
+        QCOMPARE(reason(QJsonObject{{"signal", "SIGSEGV"}, {"subtype", "KERN_INVALID_ADDRESS"}}),
+                 QString::fromUtf8("SIGSEGV \u2014 KERN_INVALID_ADDRESS"));
+        QCOMPARE(reason(QJsonObject{{"subtype", "KERN_INVALID_ADDRESS"}}), QString("KERN_INVALID_ADDRESS"));
+        QCOMPARE(reason(QJsonObject{{"signal", "SIGABRT"}, {"subtype", 3}}), QString("SIGABRT"));
+        QCOMPARE(reason(QJsonObject{{"signal", ""}, {"subtype", "sub"}}), QString("sub"));
+        QCOMPARE(reason(QJsonObject{{"type", "EXC_CRASH"}}, term), QString("Namespace SIGNAL, Code 6"));
+        QCOMPARE(reason(QJsonObject{{"signal", "SIGKILL"}}, term), QString("SIGKILL"));  // a signal keeps it out
+        QCOMPARE(reason(QJsonValue::Undefined, term), QString("Namespace SIGNAL, Code 6"));
+        QCOMPARE(reason(QJsonValue("EXC_CRASH"), term), QString("Namespace SIGNAL, Code 6"));  // not an object
+        QCOMPARE(reason(QJsonValue::Undefined, QJsonObject{{"reason", ""}}), QString());
+        QCOMPARE(reason(QJsonValue::Undefined, QJsonObject{{"reason", 6}}), QString());
+        QCOMPARE(reason(QJsonValue::Undefined, QJsonValue("Namespace SIGNAL")), QString());
+
+        auto r = structured(ips({{"exception", QJsonObject{{"type", "EXC_BAD_ACCESS"}, {"signal", 11}}}}));
+        QCOMPARE(r->exceptionType, QString("EXC_BAD_ACCESS"));
+        QCOMPARE(r->crashReason, QString());
+        r = structured(ips({{"exception", QJsonObject{{"type", 1}, {"signal", "SIGSEGV"}}}}));
+        QCOMPARE(r->exceptionType, QString());
+        QCOMPARE(r->crashTypeLabel(), QString("Segfault"));
+        r = structured(ips({{"exception", QJsonArray{QJsonObject{{"type", "EXC_CRASH"}}}}}));
+        QCOMPARE(r->exceptionType, QString());
+    }
+
+    void faultingThreadAndStackTrace()
+    {
+        // Faulting thread stated: its frames, in the printf layout.
+        QJsonObject body = withThreads({{"faultingThread", 1}}, 3, 2);
+        auto r = structured(ips(body));
+        QCOMPARE(r->faultingThread, std::optional<qint64>(1));
+        QCOMPARE(r->stackTrace, QString("Thread 1 (Faulting Thread):\n"
+                                        "   0  img1                            sym0 + 0\n"
+                                        "   1  img1                            sym1 + 16"));
+
+        // Absent: thread 0 is traced, the field stays absent.
+        body = withThreads({}, 2, 1);
+        r = structured(ips(body));
+        QVERIFY(!r->faultingThread);
+        QVERIFY(r->stackTrace.startsWith("Thread 0 (Faulting Thread):\n   0  img0 "));
+
+        // Mistyped faultingThread counts as absent.
+        for (const QJsonValue& v : {QJsonValue("1"), QJsonValue(1.5), QJsonValue(true), QJsonValue(QJsonArray{1})}) {
+            body = withThreads({{"faultingThread", v}}, 2, 1);
+            r = structured(ips(body));
+            QVERIFY(!r->faultingThread);
+            QVERIFY(r->stackTrace.startsWith("Thread 0 (Faulting Thread):"));
+        }
+
+        const QString none("No structured stack trace available.");
+        for (int index : {2, 3, -1}) {
+            body = withThreads({{"faultingThread", index}}, 2, 1);
+            r = structured(ips(body));
+            QCOMPARE(r->faultingThread, std::optional<qint64>(index));
+            QCOMPARE(r->stackTrace, none);
+        }
+        QCOMPARE(structured(ips({{"threads", QJsonObject{{"frames", QJsonArray{}}}}}))->stackTrace, none);
+        QCOMPARE(structured(ips({{"threads", QJsonArray{QJsonObject{{"frames", QJsonArray{}}}, 5}}}))->stackTrace,
+                 none);  // an element that is not an object spoils the array
+        QCOMPARE(structured(ips({{"threads", QJsonArray{QJsonObject{}}}}))->stackTrace, none);
+        QCOMPARE(structured(ips({{"threads", QJsonArray{QJsonObject{{"frames", "x"}}}}}))->stackTrace, none);
+        QCOMPARE(structured(ips({{"threads",
+                                  QJsonArray{QJsonObject{{"frames", QJsonArray{frame("a", "b", 1), "c"}}}}}}))
+                     ->stackTrace,
+                 none);
+        QCOMPARE(structured(ips({{"threads", QJsonArray{QJsonObject{{"frames", QJsonArray{}}}}}}))->stackTrace,
+                 QString("Thread 0 (Faulting Thread):"));
+
+        // 45 frames: header plus frames 0 to 29.
+        r = structured(ips(withThreads({}, 1, 45)));
+        const QStringList lines = r->stackTrace.split('\n');
+        QCOMPARE(lines.size(), 31);
+        QVERIFY(lines.last().startsWith("  29  img0 "));
+        QVERIFY(lines.last().endsWith("sym29 + 464"));
+        QVERIFY(!r->stackTrace.endsWith('\n'));
+
+        // Long names are written whole; missing or mistyped members have stand-ins.
+        const QString longName = "com.example.VeryLongFrameworkName.dylib";
+        QJsonArray frames{frame(longName, "main", 42), frame(QJsonValue::Undefined, QJsonValue::Undefined,
+                                                             QJsonValue::Undefined),
+                          frame(7, QJsonValue::Null, "12"), frame("exactly-thirty-characters-long", "f", 1.0),
+                          frame("libc", "big", QJsonValue(qint64(5000000000)))};
+        r = structured(ips({{"threads", QJsonArray{QJsonObject{{"frames", frames}}}}}));
+        QCOMPARE(r->stackTrace.split('\n').mid(1),
+                 QStringList({"   0  " + longName + "  main + 42",
+                              "   1  ???                             ??? + 0",
+                              "   2  ???                             ??? + 0",
+                              "   3  exactly-thirty-characters-long  f + 1",
+                              "   4  libc                            big + 5000000000"}));
+    }
+
+    void reportDates()
+    {
+        auto dateOf = [](const QJsonObject& body) { return structured(ips(body))->date; };
+        const QDateTime t(QDate(2024, 1, 15), QTime(10, 23, 45, 123), Qt::UTC);
+        QCOMPARE(dateOf({{"timestamp", "2024-01-15T10:23:45.123Z"}}), t);
+        QCOMPARE(dateOf({{"timestamp", "2024-01-15T11:23:45.123+01:00"}}), t);
+        QCOMPARE(dateOf({{"timestamp", "2024-01-15T05:53:45.123-04:30"}}), t);
+        QCOMPARE(dateOf({{"captureTime", "2024-01-15T10:23:45.1Z"}}), t.addMSecs(-23));
+        QCOMPARE(dateOf({{"captureTime", "2024-01-15T10:23:45.123456Z"}}), t);
+        // Unparseable timestamp: fallback, captureTime not consulted.
+        QCOMPARE(dateOf({{"timestamp", "2024-01-15T10:23:45Z"}, {"captureTime", "2024-01-15T10:23:45.123Z"}}),
+                 kFallback);
+        QCOMPARE(dateOf({{"timestamp", "2024-01-15 10:23:45.123 -0800"}}), kFallback);
+        // Non-string timestamp: captureTime decides.
+        QCOMPARE(dateOf({{"timestamp", 1705314225}, {"captureTime", "2024-01-15T10:23:45.123Z"}}), t);
+        QCOMPARE(dateOf({{"captureTime", "2024-01-15 10:23:45.1234 -0800"}}), kFallback);
+        QCOMPARE(dateOf({}), kFallback);
+
+        for (const char* bad : {"2024-01-15T10:23:45.Z", "2024-01-15T10:23:45.123", "2024-01-15t10:23:45.123Z",
+                                "2024-01-15T10:23:45.123z", "2024-01-15T10:23:45.123+0100", "2024-13-15T10:23:45.1Z",
+                                "2023-02-29T10:23:45.1Z", "2024-01-15T24:00:00.0Z", "2024-01-15T10:60:00.0Z",
+                                "2024-1-15T10:23:45.1Z", "2024-01-15T10:23:45.1Z ", " 2024-01-15T10:23:45.1Z",
+                                "2024-01-15T10:23:45.1+01:00:00", "2024-01-15T10:23:45.1+25:00", ""}) {
+            QVERIFY2(!CrashLogFetcher::parseInternetDateTime(QString::fromLatin1(bad)), bad);
+        }
+        QCOMPARE(*CrashLogFetcher::parseInternetDateTime("2024-02-29T23:59:59.999Z"),
+                 QDateTime(QDate(2024, 2, 29), QTime(23, 59, 59, 999), Qt::UTC));
+    }
+
+    void plainTextReports()
+    {
+        CrashReport r = plain("Process:               Finder [512]\n"
+                              "Path:                  /System/Library/CoreServices/Finder.app\n"
+                              "\tException Type:  EXC_CRASH (SIGABRT)  \n"
+                              "Exception Codes: 0x0000000000000000, 0x0000000000000000\n"
+                              "Termination Reason:    Namespace SIGNAL, Code 6 Abort trap: 6\n");
+        QCOMPARE(r.appName, QString("Finder"));
+        QCOMPARE(r.exceptionType, QString("EXC_CRASH (SIGABRT)"));
+        QCOMPARE(r.crashReason, QString("Namespace SIGNAL, Code 6 Abort trap: 6"));  // later line wins
+        QCOMPARE(r.date, kFallback);
+        QVERIFY(r.isRetired);
+        QVERIFY(!r.faultingThread);
+        QVERIFY(r.stackTrace.isEmpty() && r.appVersion.isEmpty() && r.osVersion.isEmpty() && r.deviceModel.isEmpty());
+        QVERIFY(r.rawContent.startsWith("Process:") && r.rawContent.endsWith("trap: 6\n"));
+
+        // Exception Codes after Termination Reason wins; colons inside the value survive.
+        r = plain("Termination Reason: Namespace SIGNAL\nException Codes: KERN_INVALID_ADDRESS at 0x0: a:b\n");
+        QCOMPARE(r.crashReason, QString("KERN_INVALID_ADDRESS at 0x0: a:b"));
+        QCOMPARE(r.appName, QString("r.crash"));
+
+        // Unicode spaces are trimmed; every "Process:" is removed; no bracket keeps the whole rest.
+        r = plain(QString::fromUtf8("\u00a0\u2003Process:\u3000Process: Xcode Helper \u2009\nException Type:\n"));
+        QCOMPARE(r.appName, QString("Xcode Helper"));
+        QCOMPARE(r.exceptionType, QString());
+        // A label that does not start the (trimmed) line is not read.
+        r = plain("Parent Process: launchd [1]\nInfo: Exception Type: X\n");
+        QCOMPARE(r.appName, QString("r.crash"));
+        QCOMPARE(r.exceptionType, QString());
+
+        // Only the first 30 lines count (blank lines included).
+        QString text;
+        for (int i = 0; i < 29; ++i)
+            text += "\n";
+        r = plain(text + "Process: Line30 [1]\nProcess: Line31 [2]\nException Type: EXC_LATE\n");
+        QCOMPARE(r.appName, QString("Line30"));
+        QVERIFY(r.exceptionType.isEmpty());
+        QCOMPARE(r.rawContent, text + "Process: Line30 [1]\nProcess: Line31 [2]\nException Type: EXC_LATE\n");
+
+        QCOMPARE(plain("").appName, QString("r.crash"));
+        QCOMPARE(plain("Process: [12]").appName, QString());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCrashParser)
+#include "test_crash_parser.moc"
