@@ -1,6 +1,5 @@
 #include "app/ArchiveChoice.h"
 #include "app/views/AppIdentity.h"
-#include "app/views/ViewHooks.h"
 #include "app/views/VellacordApp.h"
 #include "browser/PendingArchive.h"
 #include "logs/RecentArchives.h"
@@ -34,8 +33,6 @@ int main(int argc, char** argv)
     parser.process(app);
 
     VellacordApp shell;
-    // What every main window hosts from the other parts of the application.
-    ViewHooks::install();
     const QStringList args = parser.positionalArguments();
     if (!args.isEmpty()) {
         // Like the open command: only a .logarchive is accepted and remembered.

@@ -263,8 +263,12 @@ void VellacordApp::toggleColumn(const QString& label)
         const QString key = Column::showKey(c);
         const bool on = !Platform::settings().value(key, false).toBool();
         const QList<ContentView*> views = contentViews();
-        if (views.isEmpty())
+        if (views.isEmpty()) {
             Platform::settings().setValue(key, on);
+            // The column-off rule holds with no window open to apply it.
+            if (!on)
+                Platform::settings().setValue(Column::filterKey(c), QString());
+        }
         // Every main window shows the change at once (each also persists it).
         for (ContentView* v : views)
             v->pipeline().setShown(c, on);

@@ -477,7 +477,9 @@ QWidget* ContentView::buildErrorPanel()
     m_errorText->setTextFormat(Qt::PlainText);
     m_errorText->setWordWrap(true);
     m_errorText->setAlignment(Qt::AlignCenter);
-    m_errorText->setMaximumWidth(400);
+    // A fixed width lets the wrapped text claim its full height; an aligned
+    // label of free width is laid out at its one-line height and clipped.
+    m_errorText->setFixedWidth(400);
     m_errorText->setTextInteractionFlags(Qt::TextSelectableByMouse);
     v->addWidget(m_errorText, 0, Qt::AlignHCenter);
     m_fdaButton = new QPushButton(QStringLiteral("Open System Settings"));
@@ -574,7 +576,9 @@ void ContentView::evaluate()
     const LogEntryList& all = m_fetcher->entries();
     const bool tailing = m_fetcher->isLiveTailing();
     const qsizetype before = m_filtered.size();
-    m_filtered = m_pipeline.filteredEntries(all, tailing);
+    // One pass yields the list and both dropdowns' options.
+    Pipeline::Evaluation result = m_pipeline.evaluate(all, tailing);
+    m_filtered = std::move(result.filtered);
 
     const QList<OptionalColumn> columns = m_pipeline.visibleColumns();
     if (columns != m_rowContext.visibleColumns) {
@@ -589,6 +593,8 @@ void ContentView::evaluate()
     m_model->setEntries(m_filtered);
     m_list->verticalScrollBar()->setValue(scroll);
 
+    m_processOptions = std::move(result.processes);
+    m_subsystemOptions = std::move(result.subsystems);
     updateDropdowns();
     updateToolbar();
     updateContentArea();
@@ -602,9 +608,9 @@ void ContentView::evaluate()
 
 void ContentView::updateDropdowns()
 {
-    const LogEntryList& all = m_fetcher->entries();
+    const QStringList& processes = m_processOptions;
+    const QStringList& subsystems = m_subsystemOptions;
     {
-        const QStringList processes = m_pipeline.availableProcesses(all);
         QSignalBlocker block(m_processCombo);
         m_processCombo->clear();
         m_processCombo->addItem(QStringLiteral("All Processes"));
@@ -618,7 +624,6 @@ void ContentView::updateDropdowns()
         m_processCombo->setCurrentIndex(current);
     }
     {
-        const QStringList subsystems = m_pipeline.availableSubsystems(all);
         QSignalBlocker block(m_subsystemCombo);
         m_subsystemCombo->clear();
         m_subsystemCombo->addItem(QStringLiteral("All Subsystems"));

@@ -141,6 +141,7 @@ private:
     QWidget* buildErrorPanel();
     void rebuildColumnFilters();
     void evaluate();
+    // Redraws both dropdowns from the options of the last evaluation.
     void updateDropdowns();
     void updateToolbar();
     void updateContentArea();
@@ -184,6 +185,8 @@ private:
     quint64 m_highlightGeneration = 0;
 
     LogEntryList m_filtered;
+    QStringList m_processOptions;
+    QStringList m_subsystemOptions;
     RowContext m_rowContext;
 
     // Widgets.

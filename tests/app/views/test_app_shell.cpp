@@ -155,6 +155,16 @@ private slots:
         find(columns, "Thread")->trigger();
         for (QMainWindow* w : windows)
             QVERIFY(!content(w)->header()->labels().contains("Thread"));
+
+        // With no window open the menu still turns a column off, and its
+        // filter text goes with it.
+        qDeleteAll(windows);
+        windows.clear();
+        Platform::settings().setValue("filter_Sender", "xpc");
+        app->fillViewMenu(&view);
+        find(submenu(&view, "Columns"), "Sender")->trigger();
+        QVERIFY(!Platform::settings().value("column_Sender").toBool());
+        QCOMPARE(Platform::settings().value("filter_Sender").toString(), QString());
     }
 
     void openRecent()
