@@ -272,7 +272,8 @@ enum class Member {
     senderImagePath,
     processID,
     threadID,
-    activityIdentifier
+    activityIdentifier,
+    finished
 };
 
 inline Member memberFor(std::string_view k)
@@ -281,6 +282,7 @@ inline Member memberFor(std::string_view k)
     case 8:
         if (k == "category") return Member::category;
         if (k == "threadID") return Member::threadID;
+        if (k == "finished") return Member::finished;
         break;
     case 9:
         if (k == "eventType") return Member::eventType;
@@ -535,6 +537,7 @@ LineStatus LineParser::parse(const char* data, std::size_t size, RawEntry& out)
     Text eventType, timestamp, messageType, processPath, message, subsystem, category, senderPath;
     std::uint64_t threadID = 0, activityID = 0;
     std::int32_t processID = 0;
+    bool finished = false;
     Text key;
 
     // An integer member that fits; null reads as 0.
@@ -597,6 +600,10 @@ LineStatus LineParser::parse(const char* data, std::size_t size, RawEntry& out)
                 ok = integer(false, UINT64_MAX, negative, v);
                 activityID = v;
                 break;
+            case Member::finished:
+                finished = true;
+                ok = skipValue(p, end, 1);
+                break;
             case Member::other: ok = skipValue(p, end, 1); break;
             }
             if (!ok)
@@ -620,6 +627,9 @@ LineStatus LineParser::parse(const char* data, std::size_t size, RawEntry& out)
     if (p != end)
         return LineStatus::malformed;
 
+    // `log show` closes its output with {"count":N,"finished":1}: no event, no fault.
+    if (!eventType.present && finished)
+        return LineStatus::blank;
     if (!eventType.present || !timestamp.present)
         return LineStatus::malformed;
     double date = 0;
@@ -666,7 +676,7 @@ bool hasNdjsonExtension(const QString& fileName)
 QStringList ndjsonFilesIn(const QString& dir)
 {
     QStringList files;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    QDirIterator it(dir, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         const QString name = it.fileName();
@@ -786,7 +796,6 @@ struct Source {
     std::unique_ptr<LineReader> reader;
     RawEntry head;
     bool hasHead = false;
-    long events = 0;
     long malformed = 0;
 };
 
@@ -859,7 +868,6 @@ private:
             case LineStatus::event:
                 break;
             }
-            ++s.events;
             const double date = into.entry.date;
             if (m_position > 0 && date < m_position)
                 continue;
@@ -873,23 +881,9 @@ private:
     void finish()
     {
         m_finished = true;
-        long events = 0, malformed = 0;
         for (const Source& s : m_sources) {
             if (s.reader->error() && !m_error)
                 m_error = s.reader->error();
-            events += s.events;
-            malformed += s.malformed;
-        }
-        // Nothing but bad lines: most likely not this format at all (for
-        // instance `log show --style json`), which must not look like an empty log.
-        if (!m_error && events == 0 && malformed > 0) {
-            const QString where = m_sources.size() == 1
-                ? QStringLiteral("\"%1\"").arg(QFileInfo(m_sources[0].reader->path()).fileName())
-                : QStringLiteral("the .ndjson and .jsonl files");
-            m_error = StoreError{QStringLiteral("No line of %1 is an event of `log show --style ndjson` "
-                                                "(%2 malformed lines).")
-                                     .arg(where)
-                                     .arg(malformed)};
         }
         reportSkipped();
     }

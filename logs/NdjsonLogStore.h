@@ -29,6 +29,8 @@ inline constexpr std::size_t kMaxLineBytes = 1024 * 1024;
 // Nesting deeper than this inside an event (e.g. in a backtrace) makes the line malformed.
 inline constexpr int kMaxDepth = 64;
 
+// `blank`: nothing to read and nothing wrong (an empty line, or the closing
+// {"count":N,"finished":1} line of `log show`).
 enum class LineStatus { event, blank, malformed };
 
 // "2026-01-05 09:30:00.123456+0100" (also "T" as separator, "+01:00", "+01"

@@ -1,0 +1,480 @@
+#include "logs/LogQuery.h"
+#include "logs/NdjsonLogStore.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/TestEnv.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+
+namespace {
+
+// 2026-01-05 09:30:00 UTC.
+constexpr double kBase = 1767605400.0;
+
+// One event as `log show --style ndjson` writes it, at kBase + `offsetMicros`
+// written in the +0100 zone.
+QJsonObject ndEvent(const QString& type, qint64 offsetMicros)
+{
+    const qint64 us = qint64(kBase) * 1000000 + offsetMicros + 3600LL * 1000000;  // local time at +0100
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(us / 1000, Qt::UTC);
+    const QString stamp = local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.")) +
+                          QStringLiteral("%1").arg(us % 1000000, 6, 10, QLatin1Char('0')) + QStringLiteral("+0100");
+    return QJsonObject{{"eventType", type},
+                       {"timestamp", stamp},
+                       {"machTimestamp", 1234567890},
+                       {"traceID", 4382923},
+                       {"bootUUID", "D4E5F6A7-1111-2222-3333-444455556666"},
+                       {"timezoneName", ""}};
+}
+
+QJsonObject logEvent(qint64 offsetMicros, const QString& message, const QString& messageType = "Default",
+                     const QString& processPath = "/usr/libexec/logd", const QString& subsystem = {},
+                     const QString& senderPath = {})
+{
+    QJsonObject o = ndEvent("logEvent", offsetMicros);
+    o["eventMessage"] = message;
+    o["messageType"] = messageType;
+    o["processImagePath"] = processPath;
+    o["processID"] = 321;
+    o["threadID"] = 1000;
+    o["activityIdentifier"] = 0;
+    o["subsystem"] = subsystem;
+    o["category"] = subsystem.isEmpty() ? QString() : QStringLiteral("default");
+    o["senderImagePath"] = senderPath.isEmpty() ? processPath : senderPath;
+    o["formatString"] = "%{public}s";
+    o["backtrace"] = QJsonObject{{"frames", QJsonArray{QJsonObject{{"imageOffset", 1234}}}}};
+    return o;
+}
+
+// Whole microseconds of a date, to compare dates exactly.
+qint64 micros(double seconds) { return std::llround(seconds * 1e6); }
+
+QByteArray line(const QJsonObject& o) { return QJsonDocument(o).toJson(QJsonDocument::Compact); }
+
+QString writeFile(const QString& path, const QList<QByteArray>& lines, const QByteArray& separator = "\n")
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return {};
+    for (const QByteArray& l : lines)
+        f.write(l + separator);
+    return path;
+}
+
+QueryResult readAll(const QString& path, const QueryContext& context = {})
+{
+    return queryEntries(kDistantPast, kBase + 1e6, path, context);
+}
+
+}  // namespace
+
+class TestNdjsonStore : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+private slots:
+    void initTestCase() { TestEnv::useTemporaryHome(); }
+
+    void timestamps()
+    {
+        double s = 0;
+        QVERIFY(Ndjson::parseTimestamp("2026-01-05 09:30:00.123456+0100", s));
+        QCOMPARE(s, 1767601800.123456);  // the double nearest to the written text
+        QCOMPARE(micros(s), 1767601800123456LL);
+        QVERIFY(Ndjson::parseTimestamp("2026-01-05 09:30:00.000001-0530", s));
+        QCOMPARE(micros(s), 1767625200000001LL);
+        QVERIFY(Ndjson::parseTimestamp("2026-01-05T09:30:00+01:00", s));
+        QCOMPARE(s, kBase - 3600);
+        QVERIFY(Ndjson::parseTimestamp("2026-01-05 09:30:00Z", s));
+        QCOMPARE(s, kBase);
+        // Across a day and a leap day boundary through the offset.
+        QVERIFY(Ndjson::parseTimestamp("2024-03-01 00:30:00.5+0100", s));
+        QCOMPARE(micros(s), 1709249400500000LL);
+        for (const char* bad : {"2026-01-05 09:30:00.123456", "2026-02-29 09:30:00+0000", "2026-13-01 00:00:00Z",
+                                "2026-01-05 24:00:00Z", "2026-01-05 09:30:00.+0100", "2026-01-05 09:30:00+2400",
+                                "2026-01-05 09:30:00+0100 ", "26-01-05 09:30:00Z", ""})
+            QVERIFY2(!Ndjson::parseTimestamp(bad, s), bad);
+    }
+
+    void fieldMapping()
+    {
+        QJsonObject full = logEvent(123456, QString::fromUtf8("caf\u00e9 \"quoted\"\nsecond line \U0001F600"), "Error",
+                                    "/System/Library/CoreServices/launchservicesd", "com.apple.launchservices",
+                                    "/System/Library/Frameworks/CoreServices.framework/Versions/A/Frameworks/"
+                                    "LaunchServices.framework/Versions/A/LaunchServices");
+        full["processID"] = 4242;
+        full["threadID"] = qint64(1) << 52;
+        full["activityIdentifier"] = 777;
+        full["category"] = "db";
+        const QList<QPair<QString, int>> types{{"Default", 3}, {"Info", 2}, {"Debug", 1}, {"Error", 4},
+                                               {"Fault", 5},   {"Notice", 0}, {"default", 0}};
+        QList<QByteArray> lines{line(full)};
+        for (int i = 0; i < types.size(); ++i)
+            lines << line(logEvent(1000000 + i, "t", types[i].first));
+        QJsonObject bare = ndEvent("logEvent", 2000000);  // only what an event needs
+        bare["eventMessage"] = "";
+        lines << line(bare);
+        // null stands for an absent optional member.
+        lines << R"({"eventType":"logEvent","timestamp":"2026-01-05 10:30:03+0100","eventMessage":"n","subsystem":null,)"
+                 R"("processID":null,"messageType":null,"processImagePath":null})";
+        const QString file = writeFile(path("fields.ndjson"), lines);
+
+        const QueryResult r = readAll(file);
+        QVERIFY2(r.ok(), r.ok() ? "" : qPrintable(describe(*r.error)));
+        QCOMPARE(r.entries.size(), lines.size());
+        const LogEntry& e = r.entries[0];
+        QCOMPARE(micros(e.date), qint64(kBase) * 1000000 + 123456);
+        QCOMPARE(e.level, 4);
+        QCOMPARE(e.process, QStringLiteral("launchservicesd"));
+        QCOMPARE(e.message, QString::fromUtf8("caf\u00e9 \"quoted\"\nsecond line \U0001F600"));
+        QCOMPARE(e.subsystem, QStringLiteral("com.apple.launchservices"));
+        QCOMPARE(e.category, QStringLiteral("db"));
+        QCOMPARE(e.sender, QStringLiteral("LaunchServices"));
+        QCOMPARE(e.processIdentifier, 4242);
+        QCOMPARE(e.threadIdentifier, quint64(1) << 52);
+        QCOMPARE(e.activityIdentifier, quint64(777));
+        QVERIFY(!e.id.isNull());
+        for (int i = 0; i < types.size(); ++i)
+            QCOMPARE(r.entries[1 + i].level, types[i].second);
+        const LogEntry& b = r.entries[1 + types.size()];
+        QCOMPARE(micros(b.date), qint64(kBase + 2) * 1000000);
+        QCOMPARE(b.level, 0);
+        QVERIFY(b.process.isEmpty() && b.sender.isEmpty() && b.subsystem.isEmpty() && b.message.isEmpty());
+        QCOMPARE(r.entries.last().message, QStringLiteral("n"));
+        QCOMPARE(r.entries.last().processIdentifier, 0);
+
+        // Large identifiers keep every bit; a negative PID is a PID.
+        const QString big = writeFile(path("big.ndjson"),
+                                      {R"({"eventType":"logEvent","timestamp":"2026-01-05 09:30:00+0000",)"
+                                       R"("eventMessage":"m","threadID":18446744073709551615,)"
+                                       R"("activityIdentifier":9007199254740993,"processID":-1})"});
+        const QueryResult rb = readAll(big);
+        QCOMPARE(rb.entries.size(), 1);
+        QCOMPARE(rb.entries[0].threadIdentifier, ~quint64(0));
+        QCOMPARE(rb.entries[0].activityIdentifier, quint64(9007199254740993ULL));
+        QCOMPARE(rb.entries[0].processIdentifier, -1);
+        // Reading twice gives fresh ids.
+        QVERIFY(readAll(big).entries[0].id != rb.entries[0].id);
+    }
+
+    void eventKinds()
+    {
+        const QStringList others{"activityCreateEvent", "activityTransitionEvent", "userActionEvent",
+                                 "signpostEvent",       "stateEvent",              "timesyncEvent",
+                                 "traceEvent",          "lossEvent",               "someFutureEvent"};
+        QList<QByteArray> lines;
+        int t = 0;
+        lines << line(logEvent(t++ * 1000000, "first"));
+        for (const QString& kind : others) {
+            QJsonObject o = ndEvent(kind, t++ * 1000000);
+            o["eventMessage"] = kind;  // text of a non-log event is not a log message
+            lines << line(o);
+        }
+        QJsonObject signpost = ndEvent("signpostEvent", t++ * 1000000);  // no message at all: still an event
+        signpost["signpostName"] = "Launch";
+        lines << line(signpost);
+        lines << line(logEvent(t++ * 1000000, "last"));
+        lines << R"({"count":12,"finished":1})";  // what `log show` ends with
+        const QString file = writeFile(path("kinds.ndjson"), lines);
+
+        LogCapture log;
+        const QueryResult r = readAll(file);
+        QVERIFY(r.ok());
+        QCOMPARE(r.entries.size(), 2);
+        QCOMPARE(r.entries[0].message, QStringLiteral("first"));
+        QCOMPARE(r.entries[1].message, QStringLiteral("last"));
+        // Every event is a raw entry that was scanned; the closing line is none and no fault.
+        QVERIFY(log.anyStartsWith(QStringLiteral("Query complete: 2 entries from %1 scanned in ").arg(t)));
+        QVERIFY(!log.anyStartsWith(QStringLiteral("Skipped ")));
+    }
+
+    void badLinesSkippedAndCounted()
+    {
+        const QByteArray tenMB(10 * 1024 * 1024, 'x');
+        QByteArray hugeEvent = line(logEvent(0, "placeholder"));
+        hugeEvent.replace("placeholder", tenMB);  // valid JSON, but 10 MB
+        const QList<QByteArray> bad{
+            "this is not json",
+            "[1,2,3]",
+            "\"a string\"",
+            "42",
+            "null",
+            R"({"eventType":"logEvent","timestamp":"2026-01-05 10:30:00+0100")",  // cut short
+            line(logEvent(0, "x")) + " trailing",
+            R"({"timestamp":"2026-01-05 10:30:00+0100","eventMessage":"no type"})",
+            R"({"eventType":"logEvent","eventMessage":"no time"})",
+            R"({"eventType":"logEvent","timestamp":"2026-01-05 10:30:00+0100"})",  // no message
+            R"({"eventType":"logEvent","timestamp":"2026-01-05 10:30:00","eventMessage":"no offset"})",
+            R"({"eventType":"logEvent","timestamp":1767605400,"eventMessage":"number time"})",
+            R"({"eventType":"logEvent","timestamp":"2026-01-05 10:30:00+0100","eventMessage":5})",
+            R"({"eventType":7,"timestamp":"2026-01-05 10:30:00+0100","eventMessage":"m"})",
+            R"({"eventType":"logEvent","timestamp":"2026-01-05 10:30:00+0100","eventMessage":"m","processID":"12"})",
+            R"({"eventType":"logEvent","timestamp":"2026-01-05 10:30:00+0100","eventMessage":"m","processID":1.5})",
+            R"({"eventType":"logEvent","timestamp":"2026-01-05 10:30:00+0100","eventMessage":"m","processID":4294967296})",
+            R"({"eventType":"logEvent","timestamp":"2026-01-05 10:30:00+0100","eventMessage":"m","threadID":-1})",
+            R"({"eventType":"logEvent","timestamp":"2026-01-05 10:30:00+0100","eventMessage":"m","subsystem":true})",
+            R"({"eventType":"logEvent","timestamp":"2026-01-05 10:30:00+0100","eventMessage":"m","category":["a"]})",
+            "{\"eventType\":\"logEvent\",\"timestamp\":\"2026-01-05 10:30:00+0100\",\"eventMessage\":\"bad \xff\xfe\"}",
+            "{\"eventType\":\"logEvent\",\"timestamp\":\"2026-01-05 10:30:00+0100\",\"eventMessage\":\"\xc0\xaf\"}",
+            "{\"eventType\":\"logEvent\",\"timestamp\":\"2026-01-05 10:30:00+0100\",\"eventMessage\":\"m\","
+            "\"formatString\":\"\xed\xa0\x80\"}",  // an encoded surrogate in a member that is not read
+            R"({"eventType":"logEvent","timestamp":"2026-01-05 10:30:00+0100","eventMessage":"tab	raw"})",
+            R"({"eventType":"logEvent","timestamp":"2026-01-05 10:30:00+0100","eventMessage":"\x41"})",
+            R"({"eventType":"logEvent","timestamp":"2026-01-05 10:30:00+0100","eventMessage":"m",})",
+            R"({"eventType":"logEvent","timestamp":"2026-01-05 10:30:00+0100","eventMessage":"m","deep":)"
+                + QByteArray(200, '[') + QByteArray(200, ']') + "}",
+            tenMB,
+            hugeEvent,
+        };
+        // Good lines around each bad one; the good line after a 10 MB line must survive whole.
+        QList<QByteArray> lines;
+        int good = 0;
+        for (const QByteArray& b : bad) {
+            lines << line(logEvent(good * 1000, QStringLiteral("good %1").arg(good)));
+            ++good;
+            lines << b;
+        }
+        lines << line(logEvent(good * 1000, QStringLiteral("good %1").arg(good)));
+        ++good;
+        lines << "" << "   ";  // blank lines are nothing
+        lines << tenMB;       // a 10 MB last line without a line break
+        const QString file = path("bad.ndjson");
+        QByteArray all;
+        for (int i = 0; i < lines.size(); ++i)
+            all += lines[i] + (i + 1 < lines.size() ? (i % 2 ? "\r\n" : "\n") : "");
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(all);
+        f.close();
+
+        LogCapture log;
+        const QueryResult r = readAll(file);
+        QVERIFY(r.ok());
+        QCOMPARE(r.entries.size(), good);
+        for (int i = 0; i < good; ++i)
+            QCOMPARE(r.entries[i].message, QStringLiteral("good %1").arg(i));
+        const qsizetype skipped = bad.size() + 1;
+        QVERIFY2(log.contains(QStringLiteral("Skipped %1 malformed lines in %2").arg(skipped).arg(file)),
+                 qPrintable(log.messages().join('\n')));
+        QVERIFY(log.anyStartsWith(QStringLiteral("Query complete: %1 entries from %1 scanned in ").arg(good)));
+
+        // Each bad line alone: never fatal, an empty archive with its count.
+        for (qsizetype i = 0; i < bad.size(); ++i) {
+            const QString one = writeFile(path(QStringLiteral("one%1.jsonl").arg(i)), {bad[i]});
+            LogCapture l;
+            const QueryResult ri = readAll(one);
+            QVERIFY2(ri.ok() && ri.entries.isEmpty(), bad[i].left(80).constData());
+            QVERIFY2(l.contains(QStringLiteral("Skipped 1 malformed lines in %1").arg(one)), bad[i].left(80).constData());
+        }
+    }
+
+    void dateRangesCapTimeoutCancellation()
+    {
+        // One event a second from kBase; non-log events between them.
+        QList<QByteArray> lines;
+        for (int i = 0; i < 20; ++i) {
+            lines << line(logEvent(qint64(i) * 1000000, QString::number(i)));
+            lines << line(ndEvent("activityCreateEvent", qint64(i) * 1000000 + 1));
+        }
+        const QString file = writeFile(path("range.ndjson"), lines);
+        QueryResult r = queryEntries(kBase + 3, kBase + 5, file);
+        QVERIFY(r.ok());
+        QCOMPARE(r.entries.size(), 3);  // both ends included
+        QCOMPARE(r.entries.first().message, QStringLiteral("3"));
+        QCOMPARE(r.entries.last().message, QStringLiteral("5"));
+        r = queryEntries(kBase + 3.5, kBase + 3.9, file);
+        QVERIFY(r.ok() && r.entries.isEmpty());
+        r = queryEntries(kBase + 100, kBase + 200, file);
+        QVERIFY(r.ok() && r.entries.isEmpty());
+
+        // More than 50,000 messages: the oldest 50,000; non-log events count as scanned.
+        QByteArray big;
+        const int total = kEntryCap + 7;
+        for (int i = 0; i < total; ++i) {
+            if (i % 10 == 0)
+                big += line(ndEvent("signpostEvent", qint64(i) * 1000)) + '\n';
+            big += line(logEvent(qint64(i) * 1000, QString::number(i))) + '\n';
+        }
+        const QString capFile = path("cap.ndjson");
+        {
+            QFile f(capFile);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(big);
+        }
+        {
+            LogCapture log;
+            r = readAll(capFile);
+            QVERIFY(r.ok());
+            QCOMPARE(r.entries.size(), kEntryCap);
+            QCOMPARE(r.entries.last().message, QString::number(kEntryCap - 1));
+            const long scanned = kEntryCap + kEntryCap / 10;
+            QVERIFY(log.contains(QStringLiteral("Hit 50,000 entry cap after scanning %1 raw entries").arg(scanned)));
+            QVERIFY(log.anyStartsWith(QStringLiteral("Query complete: 50000 entries from %1 scanned in ").arg(scanned)));
+        }
+
+        // Time-out, seen at the 10,000th raw entry, which is not converted.
+        {
+            LogCapture log;
+            int calls = 0;
+            QueryContext slow;
+            slow.now = [&calls] { return calls++ == 0 ? 0.0 : 31.0; };
+            r = readAll(capFile, slow);
+            QVERIFY(r.ok());
+            // 909 groups of a signpost and 10 messages, then the 10,000th raw entry.
+            QCOMPARE(r.entries.size(), 9090);
+            QVERIFY(log.contains(QStringLiteral("Query timeout after 31.0s — returning 9090 entries (scanned 10000)")));
+        }
+        // Cancellation: silent, what was gathered so far, no completion message.
+        {
+            LogCapture log;
+            QueryContext cancel;
+            cancel.isCancelled = [] { return true; };
+            r = readAll(capFile, cancel);
+            QVERIFY(r.ok());
+            QCOMPARE(r.entries.size(), 9090);
+            QVERIFY(log.contains(QStringLiteral("Query cancelled after scanning 10000 entries")));
+            QVERIFY(!log.anyStartsWith(QStringLiteral("Query complete")));
+        }
+    }
+
+    void sourceClassification()
+    {
+        struct Case {
+            const char* process;
+            const char* subsystem;
+            const char* sender;
+            bool system, user, hardware;
+        };
+        const QList<Case> cases{
+            {"/sbin/launchd", "com.apple.xpc", "/usr/lib/system/libxpc.dylib", true, false, false},
+            {"/System/Library/CoreServices/launchservicesd", "com.apple.launchservices",
+             "/System/Library/Frameworks/CoreServices.framework/Versions/A/CoreServices", true, false, false},
+            {"/Applications/Example.app/Contents/MacOS/Example", "com.example.app",
+             "/Applications/Example.app/Contents/MacOS/Example", false, true, false},
+            // An app logging through an Apple framework without a subsystem of its own.
+            {"/Applications/Example.app/Contents/MacOS/Example", "",
+             "/System/Library/Frameworks/AppKit.framework/Versions/C/AppKit", false, true, false},
+            // A WebKit XPC service: no subsystem, but the sender is an Apple bundle binary.
+            {"/System/Library/Frameworks/WebKit.framework/Versions/A/XPCServices/com.apple.WebKit.Networking.xpc/"
+             "Contents/MacOS/com.apple.WebKit.Networking",
+             "",
+             "/System/Library/Frameworks/WebKit.framework/Versions/A/XPCServices/com.apple.WebKit.Networking.xpc/"
+             "Contents/MacOS/com.apple.WebKit.Networking",
+             true, false, false},
+            {"/kernel", "", "/System/Library/Extensions/AppleSMC.kext/Contents/MacOS/AppleSMC", false, false, true},
+            {"/kernel", "com.apple.driver.AppleSMC", "/System/Library/Extensions/AppleSMC.kext/Contents/MacOS/AppleSMC",
+             true, false, true},
+            {"/usr/libexec/powerd", "com.apple.iokit.power", "/usr/libexec/powerd", true, false, true},
+            {"/usr/local/bin/thirdpartyd", "com.vendor.usbdriver", "/usr/local/bin/thirdpartyd", false, false, true},
+            {"/Applications/Example.app/Contents/MacOS/Example", "COM.APPLE.FOO",
+             "/Applications/Example.app/Contents/Frameworks/libfoo.dylib", false, true, false},
+        };
+        QList<QByteArray> lines;
+        for (int i = 0; i < cases.size(); ++i)
+            lines << line(logEvent(i, QString::number(i), "Default", cases[i].process, cases[i].subsystem,
+                                   cases[i].sender));
+        const QueryResult r = readAll(writeFile(path("sources.ndjson"), lines));
+        QCOMPARE(r.entries.size(), cases.size());
+        QCOMPARE(r.entries[0].sender, QStringLiteral("libxpc.dylib"));
+        QCOMPARE(r.entries[5].process, QStringLiteral("kernel"));
+        for (int i = 0; i < cases.size(); ++i) {
+            const LogEntry& e = r.entries[i];
+            const QByteArray what = QByteArray::number(i) + ": " + cases[i].process;
+            QVERIFY2(Source::matches(SourceType::all, e), what);
+            QVERIFY2(Source::matches(SourceType::system, e) == cases[i].system, what);
+            QVERIFY2(Source::matches(SourceType::user, e) == cases[i].user, what);
+            QVERIFY2(Source::matches(SourceType::hardware, e) == cases[i].hardware, what);
+        }
+    }
+
+    void archiveFolders()
+    {
+        // A .logarchive folder holding exported files, read as one log in time order.
+        const QString archive = path("FromMac.logarchive");
+        writeFile(archive + "/part1.ndjson",
+                  {line(logEvent(0, "a")), line(logEvent(2000000, "c")), "garbage", line(logEvent(4000000, "e"))});
+        writeFile(archive + "/more/part2.JSONL", {line(logEvent(1000000, "b")), line(logEvent(3000000, "d"))});
+        writeFile(archive + "/._part1.ndjson", {QByteArray::fromHex("00051607") + " AppleDouble"});  // a Mac's copy metadata
+        writeFile(archive + "/Info.plist", {"<plist/>"});
+        QVERIFY(isNdjsonSource(archive));
+        LogCapture log;
+        QueryResult r = readAll(archive);
+        QVERIFY2(r.ok(), r.ok() ? "" : qPrintable(describe(*r.error)));
+        QStringList messages;
+        for (const LogEntry& e : r.entries)
+            messages << e.message;
+        QCOMPARE(messages, (QStringList{"a", "b", "c", "d", "e"}));
+        QVERIFY(log.contains(QStringLiteral("Skipped 1 malformed lines in %1/part1.ndjson").arg(archive)));
+        r = queryEntries(kBase + 1, kBase + 3, archive);
+        QCOMPARE(r.entries.size(), 3);
+
+        // Journal files make a folder a journal archive; other files make it no ndjson source.
+        const QString journal = path("Journal.logarchive");
+        writeFile(journal + "/system.journal", {"LPKSHHRH"});
+        writeFile(journal + "/export.ndjson", {line(logEvent(0, "a"))});
+        QVERIFY(!isNdjsonSource(journal));
+        const QString plain = path("Plain.logarchive");
+        writeFile(plain + "/notes.json", {"{}"});
+        QVERIFY(!isNdjsonSource(plain));
+        QVERIFY(isNdjsonSource(path("x.NDJSON")));
+        QVERIFY(isNdjsonSource(path("x.jsonl")));
+        QVERIFY(!isNdjsonSource(path("x.json")));
+
+        // A file that is gone between choosing and reading.
+        r = readAll(path("gone.ndjson"));
+        QVERIFY(!r.ok());
+        QVERIFY(std::holds_alternative<ArchiveError>(*r.error));
+        QCOMPARE(std::get<ArchiveError>(*r.error).name(), QStringLiteral("gone.ndjson"));
+        // An empty export reads as an empty archive.
+        r = readAll(writeFile(path("empty.ndjson"), {}));
+        QVERIFY(r.ok() && r.entries.isEmpty());
+    }
+
+    void cliReadsNdjsonAndJsonl()
+    {
+        const QList<QByteArray> lines{
+            line(logEvent(500000, "backup failed", "Error", "/usr/libexec/backupd", "com.apple.TimeMachine")),
+            line(ndEvent("activityCreateEvent", 600000)),
+            line(logEvent(1250000, "app crashed", "Fault", "/Applications/Example.app/Contents/MacOS/Example",
+                          "com.example.app")),
+            "not json",
+            line(logEvent(2000000, "hello", "Info", "/usr/bin/true")),
+        };
+        for (const char* ext : {"ndjson", "jsonl"}) {
+            const QString file = writeFile(path(QStringLiteral("cli.%1").arg(ext)), lines);
+            QProcess p;
+            p.start(TestEnv::cliPath(), {"logs", "--archive", file, "--format", "json", "--type", "user"});
+            QVERIFY(p.waitForFinished(60000));
+            const QString err = QString::fromUtf8(p.readAllStandardError());
+            QCOMPARE(p.exitCode(), 0);
+            const QList<QByteArray> out = p.readAllStandardOutput().trimmed().split('\n');
+            QCOMPARE(out.size(), 1);  // the default levels (fault, error) and the user type
+            const QJsonObject o = QJsonDocument::fromJson(out[0]).object();
+            QCOMPARE(o["message"].toString(), QStringLiteral("app crashed"));
+            QCOMPARE(o["process"].toString(), QStringLiteral("Example"));
+            QCOMPARE(o["levelLabel"].toString(), QStringLiteral("Fault"));
+            QCOMPARE(o["date"].toString(), QStringLiteral("2026-01-05T09:30:01.250Z"));
+            QVERIFY2(!err.contains("Failed"), qPrintable(err));
+
+            p.start(TestEnv::cliPath(), {"logs", "--archive", file, "--level", "fault,error,notice,info,debug"});
+            QVERIFY(p.waitForFinished(60000));
+            QCOMPARE(p.exitCode(), 0);
+            QCOMPARE(p.readAllStandardOutput().trimmed().split('\n').size(), 3);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNdjsonStore)
+#include "test_ndjson_store.moc"
