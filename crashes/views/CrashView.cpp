@@ -2,9 +2,9 @@
 
 #include "app/views/SymbolIcons.h"
 #include "app/views/TextStyles.h"
+#include "browser/views/BrowserWidgets.h"
 #include "crashes/CrashLogFetcher.h"
 #include "crashes/views/CrashDetailPane.h"
-#include "crashes/views/CrashResizeHandle.h"
 #include "crashes/views/CrashRow.h"
 
 #include <QFrame>
@@ -126,9 +126,9 @@ CrashView::CrashView(AISettings* aiSettings, QWidget* parent)
             toggleSelection(*r);
     });
     tcol->addWidget(m_list, 1);
-    m_handle = new CrashResizeHandle;
+    m_handle = new PaneResizeBar;
     m_handle->setObjectName(QStringLiteral("crashResizeHandle"));
-    connect(m_handle, &CrashResizeHandle::dragMoved, this, &CrashView::dragHandle);
+    connect(m_handle, &PaneResizeBar::dragMoved, this, &CrashView::dragHandle);
     tcol->addWidget(m_handle);
     m_pane = new CrashDetailPane(m_aiSettings);
     tcol->addWidget(m_pane);
@@ -205,6 +205,6 @@ void CrashView::applySelection()
 
 void CrashView::dragHandle(int dy)
 {
-    m_detailHeight = CrashResizeHandle::dragged(m_detailHeight, dy);
+    m_detailHeight = PaneResizeBar::dragged(m_detailHeight, dy);
     m_pane->setPaneHeight(m_detailHeight);
 }

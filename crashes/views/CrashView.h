@@ -10,7 +10,7 @@ class AISettings;
 class CrashDetailPane;
 class CrashListModel;
 class CrashLogFetcher;
-class CrashResizeHandle;
+class PaneResizeBar;
 class CrashRow;
 class QLabel;
 class QListView;
@@ -61,6 +61,6 @@ private:
     QListView* m_list;
     CrashListModel* m_model;
     CrashRow* m_delegate;
-    CrashResizeHandle* m_handle;
+    PaneResizeBar* m_handle;
     CrashDetailPane* m_pane;
 };

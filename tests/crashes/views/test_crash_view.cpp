@@ -2,7 +2,7 @@
 #include "ai/ExplanationCache.h"
 #include "crashes/CrashLogFetcher.h"
 #include "crashes/views/CrashDetailPane.h"
-#include "crashes/views/CrashResizeHandle.h"
+#include "browser/views/BrowserWidgets.h"
 #include "crashes/views/CrashRow.h"
 #include "crashes/views/CrashView.h"
 #include "tests/crashes/views/PaintedText.h"
@@ -151,13 +151,13 @@ private slots:
             headers << l->text();
         QCOMPARE(headers, (QStringList{"Date", "App", "Type", "File"}));
         QVERIFY(!view.detailPane()->isVisible());
-        QVERIFY(!named<CrashResizeHandle>(&view, "crashResizeHandle")->isVisible());
+        QVERIFY(!named<PaneResizeBar>(&view, "crashResizeHandle")->isVisible());
 
         clickRow(view, 0);
         QVERIFY(view.selectedCrash());
         QCOMPARE(view.selectedCrash()->appName, QStringLiteral("Safari"));
         QVERIFY(view.detailPane()->isVisible());
-        QVERIFY(named<CrashResizeHandle>(&view, "crashResizeHandle")->isVisible());
+        QVERIFY(named<PaneResizeBar>(&view, "crashResizeHandle")->isVisible());
         QCOMPARE(view.detailPane()->height(), 280);
 
         clickRow(view, 1);
@@ -217,16 +217,16 @@ private slots:
 
     void resizeHandleClamps()
     {
-        QCOMPARE(CrashResizeHandle::dragged(280, -1000), 500.0);
-        QCOMPARE(CrashResizeHandle::dragged(280, 1000), 100.0);
-        QCOMPARE(CrashResizeHandle::dragged(280, -20), 300.0);
+        QCOMPARE(PaneResizeBar::dragged(280, -1000), 500.0);
+        QCOMPARE(PaneResizeBar::dragged(280, 1000), 100.0);
+        QCOMPARE(PaneResizeBar::dragged(280, -20), 300.0);
 
         writeSampleReports();
         AISettings settings;
         CrashView view(&settings);
         showAndScan(view);
         clickRow(view, 0);
-        auto* handle = named<CrashResizeHandle>(&view, "crashResizeHandle");
+        auto* handle = named<PaneResizeBar>(&view, "crashResizeHandle");
         QCOMPARE(handle->cursor().shape(), Qt::SizeVerCursor);
         // A real drag upwards by 40 points, in two updates.
         const QPoint start = handle->rect().center();
