@@ -3,6 +3,7 @@
 #include "ai/views/AnalysisItemRow.h"
 #include "app/views/SymbolIcons.h"
 #include "app/views/TextStyles.h"
+#include "browser/views/ViewStyle.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -17,15 +18,6 @@
 using TextStyles::Style;
 
 namespace {
-
-QFrame* divider()
-{
-    auto* line = new QFrame;
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
-    line->setForegroundRole(QPalette::Mid);
-    return line;
-}
 
 QWidget* centred(std::initializer_list<QWidget*> widgets, int spacing)
 {
@@ -77,7 +69,7 @@ AnalysisView::AnalysisView(QWidget* parent)
     connect(close, &QToolButton::clicked, this, &QDialog::accept);
     header->addWidget(close);
     col->addLayout(header);
-    col->addWidget(divider());
+    col->addWidget(ViewStyle::divider());
 
     // Body.
     m_stack = new QStackedWidget;
@@ -115,7 +107,7 @@ AnalysisView::AnalysisView(QWidget* parent)
     m_stack->addWidget(centred({symbol("checkmark.circle", SymbolIcons::green(), 24), none}, 8));
     col->addWidget(m_stack, 1);
 
-    col->addWidget(divider());
+    col->addWidget(ViewStyle::divider());
 
     // Footer.
     auto* footer = new QHBoxLayout;

@@ -3,6 +3,7 @@
 #include "ai/AISettings.h"
 #include "app/views/SymbolIcons.h"
 #include "app/views/TextStyles.h"
+#include "browser/views/ViewStyle.h"
 
 #include <QButtonGroup>
 #include <QCursor>
@@ -17,15 +18,6 @@
 using TextStyles::Style;
 
 namespace {
-QFrame* divider()
-{
-    auto* line = new QFrame;
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
-    line->setForegroundRole(QPalette::Mid);
-    return line;
-}
-
 QVBoxLayout* group()
 {
     auto* g = new QVBoxLayout;
@@ -109,7 +101,7 @@ SettingsView::SettingsView(AISettings* aiSettings, QWidget* parent)
             m_settings->setAPIKey(t);
     });
 
-    col->addWidget(divider());
+    col->addWidget(ViewStyle::divider());
 
     // Search engine address.
     auto* urlGroup = group();

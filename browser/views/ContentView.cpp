@@ -44,16 +44,6 @@
 using TextStyles::Style;
 
 namespace {
-QFrame* hDivider()
-{
-    auto* f = new QFrame;
-    f->setFrameShape(QFrame::HLine);
-    f->setFrameShadow(QFrame::Plain);
-    f->setFixedHeight(1);
-    f->setObjectName(QStringLiteral("divider"));
-    return f;
-}
-
 QFrame* vDivider()
 {
     auto* f = new QFrame;
@@ -127,7 +117,7 @@ ContentView::ContentView(DetailWindowState* detailState, RecentArchives* recentA
         if (QWidget* banner = hooks().makeUpdateBanner(this))
             ub->addWidget(banner);
     root->addWidget(m_updateBannerSlot);
-    root->addWidget(hDivider());
+    root->addWidget(ViewStyle::divider());
 
     m_tabs = new QStackedWidget;
     m_tabs->addWidget(buildLogView());
@@ -313,9 +303,9 @@ QWidget* ContentView::buildLogView()
     v->setSpacing(0);
     v->addWidget(buildCustomRow());
     v->addWidget(buildFilterBar());
-    v->addWidget(hDivider());
+    v->addWidget(ViewStyle::divider());
     v->addWidget(buildSearchRow());
-    v->addWidget(hDivider());
+    v->addWidget(ViewStyle::divider());
     v->addWidget(buildContent(), 1);
     return w;
 }

@@ -32,15 +32,6 @@ std::function<bool(const QUrl&)>& urlOpener()
     return opener;
 }
 
-QFrame* divider()
-{
-    auto* f = new QFrame;
-    f->setFrameShape(QFrame::HLine);
-    f->setFrameShadow(QFrame::Plain);
-    f->setObjectName(QStringLiteral("divider"));
-    return f;
-}
-
 QLabel* selectable(const QString& text, const QFont& font)
 {
     auto* l = new QLabel;
@@ -174,7 +165,7 @@ QWidget* DetailPane::buildContent()
         header->addWidget(pop);
     }
     v->addLayout(header);
-    v->addWidget(divider());
+    v->addWidget(ViewStyle::divider());
 
     // Message.
     auto* msgBox = new QGroupBox(QStringLiteral("Message"));
@@ -219,7 +210,7 @@ QWidget* DetailPane::buildContent()
     v->addWidget(metaBox);
 
     if (m_aiSettings) {
-        v->addWidget(divider());
+        v->addWidget(ViewStyle::divider());
         v->addWidget(buildAISection());
     }
     v->addStretch(1);

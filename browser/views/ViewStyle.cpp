@@ -2,6 +2,7 @@
 
 #include "app/views/SymbolIcons.h"
 
+#include <QFrame>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
@@ -135,6 +136,17 @@ QIcon icon(const QString& name, const QColor& color, int size)
     QIcon ic;
     ic.addPixmap(pixmap(name, color, size));
     return ic;
+}
+
+QFrame* divider()
+{
+    auto* f = new QFrame;
+    f->setObjectName(QStringLiteral("divider"));
+    f->setFrameShape(QFrame::HLine);
+    f->setFrameShadow(QFrame::Plain);
+    f->setFixedHeight(1);
+    f->setForegroundRole(QPalette::Mid);
+    return f;
 }
 
 }  // namespace ViewStyle

@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QString>
 
+class QFrame;
 class QWidget;
 
 // Colours and symbols shared by the log browser's views.
@@ -20,6 +21,9 @@ QColor withAlpha(QColor c, double alpha);
 QColor accent(const QWidget* w);
 QColor secondary(const QWidget* w);
 QColor separator(const QWidget* w);
+
+// A one-point horizontal rule in the separator tone.
+QFrame* divider();
 
 // The named symbol drawn in `color`: the log browser's own drawings
 // (magnifyingglass, lock.shield, archivebox.fill, arrow.up.right.square,

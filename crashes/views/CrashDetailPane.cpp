@@ -6,6 +6,7 @@
 #include "ai/views/InlineMarkdown.h"
 #include "app/views/SymbolIcons.h"
 #include "app/views/TextStyles.h"
+#include "browser/views/ViewStyle.h"
 
 #include <QFrame>
 #include <QCoreApplication>
@@ -46,15 +47,6 @@ QLabel* selectable(const QString& text, const QFont& font)
     l->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     l->setCursor(Qt::IBeamCursor);
     return l;
-}
-
-QFrame* divider()
-{
-    auto* line = new QFrame;
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
-    line->setForegroundRole(QPalette::Mid);
-    return line;
 }
 
 }  // namespace
@@ -175,7 +167,7 @@ void CrashDetailPane::rebuild()
     }
 
     // AI explanation and actions.
-    m_column->addWidget(divider());
+    m_column->addWidget(ViewStyle::divider());
     if (m_explanation) {
         m_aiBox = new QGroupBox(QStringLiteral("AI Explanation"));
         m_aiBox->setObjectName(QStringLiteral("crashAIExplanation"));
