@@ -14,10 +14,12 @@ bool isLogArchive(const QString& path)
 {
     const QString name = lastPathComponent(path);
     const qsizetype dot = name.lastIndexOf(u'.');
-    // A name that is only an extension (".logarchive") has none, as a bundle name.
+    // A name that is only an extension (".logarchive") has none.
     if (dot <= 0)
         return false;
-    return name.mid(dot + 1).toLower() == QLatin1String("logarchive");
+    const QString extension = name.mid(dot + 1).toLower();
+    return extension == QLatin1String("logarchive") || extension == QLatin1String("ndjson") ||
+           extension == QLatin1String("jsonl");
 }
 
 QString notAnArchiveText(const QString& path)

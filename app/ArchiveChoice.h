@@ -3,7 +3,8 @@
 #include <QString>
 
 // The check of the open command: a chosen location is a log archive exactly
-// when its extension, in lower case, is "logarchive".
+// when its extension, in lower case, is "logarchive", or "ndjson" or "jsonl"
+// (an export of `log show --style ndjson` from a Mac).
 namespace ArchiveChoice {
 
 bool isLogArchive(const QString& path);

@@ -15,11 +15,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -29,6 +32,44 @@
 
 namespace {
 VellacordApp* g_instance = nullptr;
+
+// Chooses a folder (a .logarchive bundle), or an exported .ndjson/.jsonl
+// file: Qt's directory mode alone disables Open on a file and refuses it.
+class ArchiveOpenDialog final : public QFileDialog {
+public:
+    explicit ArchiveOpenDialog(const QString& title) : QFileDialog(nullptr, title)
+    {
+        setOption(QFileDialog::DontUseNativeDialog, true);
+        setFileMode(QFileDialog::Directory);
+        setNameFilter(QStringLiteral("Log archives (*.logarchive *.ndjson *.jsonl)"));
+        // Runs after the dialog's own update of the button.
+        const auto allowFile = [this] {
+            if (chosenFile().isEmpty())
+                return;
+            if (auto* box = findChild<QDialogButtonBox*>())
+                if (QPushButton* open = box->button(QDialogButtonBox::Open))
+                    open->setEnabled(true);
+        };
+        if (auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            connect(edit, &QLineEdit::textChanged, this, allowFile);
+        connect(this, &QFileDialog::currentChanged, this, allowFile);
+    }
+
+    void accept() override
+    {
+        if (!chosenFile().isEmpty())
+            QDialog::accept();  // selectedFiles() keeps the file
+        else
+            QFileDialog::accept();
+    }
+
+private:
+    QString chosenFile() const
+    {
+        const QStringList files = selectedFiles();
+        return !files.isEmpty() && QFileInfo(files.first()).isFile() ? files.first() : QString();
+    }
+};
 }  // namespace
 
 VellacordApp* VellacordApp::instance()
@@ -173,10 +214,7 @@ std::optional<QString> VellacordApp::runOpenPanel(const OpenPanel& panel)
 {
     if (m_panel)
         return m_panel(panel);
-    QFileDialog dialog(nullptr, panel.title);
-    dialog.setFileMode(QFileDialog::Directory);
-    dialog.setOption(QFileDialog::ShowDirsOnly, true);
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    ArchiveOpenDialog dialog(panel.title);
     dialog.setLabelText(QFileDialog::Accept, panel.prompt);
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.setDirectory(Platform::desktopDir());
