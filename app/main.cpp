@@ -28,14 +28,15 @@ int main(int argc, char** argv)
     parser.setApplicationDescription(QStringLiteral("Log viewer and crash-report browser"));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("archive"), QStringLiteral("A .logarchive bundle to open."),
+    parser.addPositionalArgument(QStringLiteral("archive"),
+                                 QStringLiteral("A .logarchive bundle, or a .ndjson/.jsonl export of log show, to open."),
                                  QStringLiteral("[archive]"));
     parser.process(app);
 
     VellacordApp shell;
     const QStringList args = parser.positionalArguments();
     if (!args.isEmpty()) {
-        // Like the open command: only a .logarchive is accepted and remembered.
+        // Like the open command: only what it accepts is opened and remembered.
         const QString path = QFileInfo(args.first()).absoluteFilePath();
         if (ArchiveChoice::isLogArchive(path)) {
             shell.recentArchives()->add(path);
