@@ -285,6 +285,7 @@ private slots:
     {
         CrashReport r = plain("Process:               Finder [512]\n"
                               "Path:                  /System/Library/CoreServices/Finder.app\n"
+                              "Version:               1.0 (494.1)\n"  // text reports carry no version
                               "\tException Type:  EXC_CRASH (SIGABRT)  \n"
                               "Exception Codes: 0x0000000000000000, 0x0000000000000000\n"
                               "Termination Reason:    Namespace SIGNAL, Code 6 Abort trap: 6\n");

@@ -1,0 +1,67 @@
+// Hostile crash report files, parsed in memory the way parseReport does after
+// reading: the structured parser must never crash, and whatever it declines
+// the plain-text parser must still turn into exactly one report.
+
+#include "crashes/CrashLogFetcher.h"
+
+#include <QByteArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringDecoder>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+void check(bool ok)
+{
+    if (!ok)
+        abort();
+}
+
+void checkCommon(const CrashReport& r, const QString& text)
+{
+    check(!r.id.isNull());
+    check(r.fileName == QLatin1String("fuzz.ips"));
+    check(r.rawContent == text);
+    check(r.date.isValid());
+    check(!r.crashTypeLabel().isEmpty());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(bytes);
+    // parseReport skips invalid UTF-8; the parsers are still fed the lossy
+    // text so the byte-level header search sees every input.
+    const QString fileName = QStringLiteral("fuzz.ips");
+    const QString filePath = QStringLiteral("/nonexistent/fuzz.ips");
+    const QDateTime fallback = CrashReport::distantPast();
+
+    const auto structured =
+        CrashLogFetcher::parseStructuredReport(text, bytes, fileName, filePath, fallback, false);
+    if (structured) {
+        checkCommon(*structured, text);
+        check(!structured->appName.isEmpty());  // fileName stands in for a missing name
+        check(!structured->stackTrace.isEmpty());
+        check(structured->stackTrace == CrashLogFetcher::noStackTraceText()
+              || structured->stackTrace.startsWith(QLatin1String("Thread ")));
+    }
+    const CrashReport plain = CrashLogFetcher::parsePlainReport(text, fileName, filePath, fallback, true);
+    checkCommon(plain, text);
+    check(plain.isRetired && plain.stackTrace.isEmpty() && plain.appVersion.isEmpty() && !plain.faultingThread);
+
+    // The date parser on the start of the text.
+    if (auto d = CrashLogFetcher::parseInternetDateTime(text.left(64)))
+        check(d->isValid());
+    // The trace builder on any object body, with the first byte as thread index.
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes);
+    if (doc.isObject() && size > 0)
+        (void)CrashLogFetcher::stackTraceText(doc.object(), qint64(int8_t(data[0])));
+    return 0;
+}

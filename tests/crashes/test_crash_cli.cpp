@@ -1,0 +1,138 @@
+// The command-line crash commands: `crashes` as rows and JSON lines over a
+// folder and its "Retired" subfolder, the empty-folder message, and `crash FILE`.
+
+#include "tests/support/TestEnv.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct CliRun {
+    int code = -1;
+    QString out, err;
+};
+
+CliRun cli(const QStringList& args)
+{
+    QProcess p;
+    p.start(TestEnv::cliPath(), args);
+    if (!p.waitForFinished(60000))
+        p.kill();
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+void writeFile(const QString& path, const QByteArray& data, const QDateTime& mtime)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(data), data.size());
+    QVERIFY(f.flush());
+    QVERIFY(f.setFileTime(mtime, QFileDevice::FileModificationTime));
+}
+
+const QByteArray kIps = R"({"bug_type":"309","app_name":"Safari"}
+{"procName":"Safari","CFBundleShortVersionString":"17.2","timestamp":"2024-01-15T10:23:45.123Z",)"
+                        R"("exception":{"type":"EXC_BAD_ACCESS","signal":"SIGSEGV","subtype":"KERN_INVALID_ADDRESS"},)"
+                        R"("threads":[{"frames":[{"imageName":"WebKit","symbol":"crash","imageOffset":42}]}]})";
+
+}  // namespace
+
+class TestCrashCli : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+private slots:
+    void initTestCase()
+    {
+        TestEnv::useTemporaryHome();
+        const QDateTime older(QDate(2023, 6, 1), QTime(8, 0), Qt::UTC);
+        writeFile(m_dir.filePath("Safari-2024.ips"), kIps, older);
+        writeFile(m_dir.filePath("Retired/Finder.crash"),
+                  "Process:  Finder [512]\nTermination Reason: Namespace SIGNAL, Code 11 SEGV\n",
+                  QDateTime(QDate(2024, 2, 1), QTime(9, 30), Qt::UTC));
+        writeFile(m_dir.filePath("notes.txt"), "Process: Notes\n", older);
+    }
+
+    void listRowsAndJson()
+    {
+        CliRun r = cli({"crashes", "--dir", m_dir.path()});
+        QCOMPARE(r.code, 0);
+        const QStringList rows = r.out.split('\n', Qt::SkipEmptyParts);
+        const auto local = [](const QDateTime& d) { return d.toLocalTime().toString("yyyy-MM-dd HH:mm:ss"); };
+        // Newest first; the archived report is marked; the .txt file is not a report.
+        QCOMPARE(rows, QStringList({local(QDateTime(QDate(2024, 2, 1), QTime(9, 30), Qt::UTC))
+                                        + "\tFinder (archived)\tSegfault\tFinder.crash",
+                                    local(QDateTime(QDate(2024, 1, 15), QTime(10, 23, 45, 123), Qt::UTC))
+                                        + "\tSafari\tEXC_BAD_ACCESS\tSafari-2024.ips"}));
+
+        r = cli({"crashes", "--dir", m_dir.path(), "--format", "json"});
+        QCOMPARE(r.code, 0);
+        const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        const QJsonObject finder = QJsonDocument::fromJson(lines[0].toUtf8()).object();
+        QCOMPARE(finder["appName"].toString(), QString("Finder"));
+        QCOMPARE(finder["isRetired"].toBool(), true);
+        QVERIFY(finder["faultingThread"].isNull());
+        QCOMPARE(finder["crashReason"].toString(), QString("Namespace SIGNAL, Code 11 SEGV"));
+        const QJsonObject safari = QJsonDocument::fromJson(lines[1].toUtf8()).object();
+        QCOMPARE(safari["date"].toString(), QString("2024-01-15T10:23:45.123Z"));
+        QCOMPARE(safari["appVersion"].toString(), QString("17.2"));
+        QCOMPARE(safari["crashReason"].toString(), QString::fromUtf8("SIGSEGV \u2014 KERN_INVALID_ADDRESS"));
+        QCOMPARE(safari["filePath"].toString(), QDir(m_dir.path()).absoluteFilePath("Safari-2024.ips"));
+        QCOMPARE(safari["rawContent"].toString(), QString::fromUtf8(kIps));
+
+        r = cli({"crashes", "--dir", m_dir.path(), "--format", "xml"});
+        QCOMPARE(r.code, 2);
+        QVERIFY(r.out.isEmpty());
+    }
+
+    void emptyFolder()
+    {
+        QTemporaryDir empty;
+        for (const QString& dir : {empty.path(), empty.filePath("missing")}) {
+            const CliRun r = cli({"crashes", "--dir", dir});
+            QCOMPARE(r.code, 0);
+            QVERIFY(r.out.isEmpty());
+            QVERIFY2(r.err.contains("No crash reports found in ~/Library/Logs/DiagnosticReports/"), qPrintable(r.err));
+        }
+    }
+
+    void oneFile()
+    {
+        CliRun r = cli({"crash", m_dir.filePath("Safari-2024.ips")});
+        QCOMPARE(r.code, 0);
+        QJsonParseError error;
+        const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8(), &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QVERIFY(r.out.startsWith("{\n    \""));  // pretty, not one line
+        QCOMPARE(o["stackTrace"].toString(),
+                 QString("Thread 0 (Faulting Thread):\n   0  WebKit                          crash + 42"));
+        QCOMPARE(o["crashTypeLabel"].toString(), QString("EXC_BAD_ACCESS"));
+        QCOMPARE(o["isRetired"].toBool(), false);
+
+        r = cli({"crash", m_dir.filePath("Retired/Finder.crash")});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(QJsonDocument::fromJson(r.out.toUtf8()).object()["isRetired"].toBool(), true);
+
+        // Unreadable input fails with a reason and prints nothing on stdout.
+        writeFile(m_dir.filePath("bad.ips"), "Process: \xff\n", QDateTime::currentDateTimeUtc());
+        for (const QString& path : {m_dir.filePath("bad.ips"), m_dir.filePath("none.ips"), m_dir.filePath("Retired")}) {
+            r = cli({"crash", path});
+            QCOMPARE(r.code, 1);
+            QVERIFY(r.out.isEmpty());
+            QVERIFY2(r.err.contains("cannot read crash report"), qPrintable(r.err));
+        }
+        QFile::remove(m_dir.filePath("bad.ips"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCrashCli)
+#include "test_crash_cli.moc"
