@@ -467,8 +467,9 @@ QWidget* ContentView::buildErrorPanel()
     m_errorText->setTextFormat(Qt::PlainText);
     m_errorText->setWordWrap(true);
     m_errorText->setAlignment(Qt::AlignCenter);
-    // A fixed width lets the wrapped text claim its full height; an aligned
-    // label of free width is laid out at its one-line height and clipped.
+    // Fixed width, and the height of every wrapped line set with the text
+    // (updateContentArea): an aligned layout item gets only its size hint,
+    // which for a wrapping label is one line.
     m_errorText->setFixedWidth(400);
     m_errorText->setTextInteractionFlags(Qt::TextSelectableByMouse);
     v->addWidget(m_errorText, 0, Qt::AlignHCenter);
@@ -683,6 +684,7 @@ void ContentView::updateContentArea()
     if (error && noEntries) {
         const bool fda = error->contains(QLatin1String("Full Disk Access"));
         m_errorText->setText(*error);
+        m_errorText->setFixedHeight(m_errorText->heightForWidth(m_errorText->width()));
         m_errorIcon->setPixmap(ViewStyle::pixmap(fda ? QStringLiteral("lock.shield")
                                                      : QStringLiteral("exclamationmark.triangle"),
                                                  fda ? ViewStyle::secondary(this) : SymbolIcons::orange(), 32));

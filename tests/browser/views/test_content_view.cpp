@@ -288,6 +288,10 @@ private slots:
         QVERIFY(child<QLabel>("errorText")->text().contains(QStringLiteral("Full Disk Access")));
         QVERIFY(child<QPushButton>("fullDiskAccessButton")->isVisible());
         QCOMPARE(child<QPushButton>("fullDiskAccessButton")->text(), QStringLiteral("Open System Settings"));
+        // The wrapped message is given the height of all its lines, not one.
+        auto* text = child<QLabel>("errorText");
+        QTRY_VERIFY(text->height() >= text->heightForWidth(text->width()));
+        QVERIFY(text->heightForWidth(text->width()) > 2 * text->fontMetrics().height());
 
         provider->openError = StoreError{QStringLiteral("journal gone")};
         view->logFetcher()->refresh();
