@@ -13,7 +13,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -21,10 +21,7 @@ using Response = LoopbackHttpServer::Response;
 
 namespace {
 
-struct CliRun {
-    int code = -1;
-    QString out, err;
-};
+using TestEnv::CliRun;
 
 QByteArray anthropicAnswer(const QString& text)
 {
@@ -57,7 +54,6 @@ class TestCliAI : public QObject {
 
     CliRun cli(const QStringList& args, const QByteArray& apiKey = "test-key")
     {
-        QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("VELLACORD_ANTHROPIC_URL", m_server.baseUrl());
         env.insert("VELLACORD_OPENAI_URL", m_server.baseUrl());
@@ -65,10 +61,7 @@ class TestCliAI : public QObject {
             env.remove("VELLACORD_API_KEY");
         else
             env.insert("VELLACORD_API_KEY", QString::fromUtf8(apiKey));
-        p.setProcessEnvironment(env);
-        p.start(TestEnv::cliPath(), args);
-        p.waitForFinished(60000);
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        return TestEnv::runCli(args, env);
     }
 
     int rowOf(const QString& process) const

@@ -2,32 +2,19 @@
 #include "tests/support/JournalFixture.h"
 #include "tests/support/TestEnv.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
-struct CliRun {
-    int code = -1;
-    QStringList lines;
-    QString err;
-};
-
-CliRun cli(const QStringList& args)
-{
-    QProcess p;
-    p.start(TestEnv::cliPath(), args);
-    p.waitForFinished(60000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
-            QString::fromUtf8(p.readAllStandardError())};
-}
+using TestEnv::CliRun;
+CliRun cli(const QStringList& args) { return TestEnv::runCli(args); }
 
 // The message column of row lines (date, level, process, message).
 QStringList messagesOf(const CliRun& r)
 {
     QStringList out;
-    for (const QString& line : r.lines)
+    for (const QString& line : r.lines())
         out.append(line.section('\t', 3));
     return out;
 }
@@ -77,7 +64,7 @@ private slots:
         QCOMPARE(messagesOf(r), QStringList({"thermal event", "debug chatter"}));
         r = logs({"--level", ""});
         QCOMPARE(r.code, 0);
-        QVERIFY(r.lines.isEmpty());
+        QVERIFY(r.lines().isEmpty());
         QCOMPARE(logs({"--level", "fault,warning"}).code, 2);
     }
 
@@ -93,13 +80,13 @@ private slots:
         QCOMPARE(messagesOf(logs({"--process", "Safari"})), QStringList{"page load error"});
         const CliRun none = logs({"--process", "safari"});
         QCOMPARE(none.code, 0);
-        QVERIFY(none.lines.isEmpty());
+        QVERIFY(none.lines().isEmpty());
         QCOMPARE(messagesOf(logs({"--level", kAll, "--subsystem", "com.apple.apsd"})), QStringList{"push NETWORK down"});
         QCOMPARE(messagesOf(logs({"--level", kAll, "--search", " \tnetwork "})), QStringList{"push NETWORK down"});
         // The search looks at process and subsystem too, not at the sender.
         QCOMPARE(messagesOf(logs({"--level", kAll, "--search", "SAFARI"})), QStringList{"page load error"});
         QCOMPARE(messagesOf(logs({"--level", kAll, "--search", "iokit"})), QStringList{"thermal event"});
-        QVERIFY(logs({"--level", kAll, "--search", "libzeta"}).lines.isEmpty());
+        QVERIFY(logs({"--level", kAll, "--search", "libzeta"}).lines().isEmpty());
     }
 
     void columnFiltersAndSort()
@@ -113,7 +100,7 @@ private slots:
 
         auto processes = [](const CliRun& r) {
             QStringList out;
-            for (const QString& line : r.lines)
+            for (const QString& line : r.lines())
                 out.append(line.section('\t', 2, 2));
             return out;
         };
@@ -145,22 +132,22 @@ private slots:
         CliRun r = cli({"processes", "--archive", m_archive});
         QCOMPARE(r.code, 0);
         // Shipped friendly names; raw names in plain code-point order.
-        QCOMPARE(r.lines.size(), 3);
-        QCOMPARE(r.lines[0].section('\t', 1), QStringLiteral("Safari"));
-        QCOMPARE(r.lines[1].section('\t', 1), QStringLiteral("apsd"));
-        QCOMPARE(r.lines[2].section('\t', 1), QStringLiteral("backupd"));
-        QVERIFY(r.lines[1].section('\t', 0, 0) != QStringLiteral("apsd"));
-        QVERIFY(r.lines[2].section('\t', 0, 0) != QStringLiteral("backupd"));
+        QCOMPARE(r.lines().size(), 3);
+        QCOMPARE(r.lines()[0].section('\t', 1), QStringLiteral("Safari"));
+        QCOMPARE(r.lines()[1].section('\t', 1), QStringLiteral("apsd"));
+        QCOMPARE(r.lines()[2].section('\t', 1), QStringLiteral("backupd"));
+        QVERIFY(r.lines()[1].section('\t', 0, 0) != QStringLiteral("apsd"));
+        QVERIFY(r.lines()[2].section('\t', 0, 0) != QStringLiteral("backupd"));
 
         // The own selection does not narrow the options, and stays among them.
         r = cli({"processes", "--archive", m_archive, "--process", "zeta"});
         QStringList raw;
-        for (const QString& line : r.lines)
+        for (const QString& line : r.lines())
             raw.append(line.section('\t', 1));
         QCOMPARE(raw, QStringList({"Safari", "apsd", "backupd", "zeta"}));
         // Other filters do.
         r = cli({"processes", "--archive", m_archive, "--level", kAll, "--subsystem", "com.apple.WebKit"});
-        QCOMPARE(r.lines, QStringList{"Safari\tSafari"});
+        QCOMPARE(r.lines(), QStringList{"Safari\tSafari"});
         QCOMPARE(cli({"processes", "--archive", m_archive, "--type", "nope"}).code, 2);
     }
 };

@@ -4,22 +4,11 @@
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
-struct CliRun {
-    int code = -1;
-    QString out, err;
-};
-
-static CliRun cli(const QStringList& args)
-{
-    QProcess p;
-    p.start(TestEnv::cliPath(), args);
-    p.waitForFinished(60000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-}
+using TestEnv::CliRun;
+static CliRun cli(const QStringList& args) { return TestEnv::runCli(args); }
 
 class TestCliLogs : public QObject {
     Q_OBJECT

@@ -8,25 +8,13 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
-struct CliRun {
-    int code = -1;
-    QString out, err;
-};
-
-CliRun cli(const QStringList& args)
-{
-    QProcess p;
-    p.start(TestEnv::cliPath(), args);
-    if (!p.waitForFinished(60000))
-        p.kill();
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-}
+using TestEnv::CliRun;
+const auto cli = [](const QStringList& args) { return TestEnv::runCli(args); };
 
 void writeFile(const QString& path, const QByteArray& data, const QDateTime& mtime)
 {

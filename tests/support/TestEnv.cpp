@@ -3,6 +3,7 @@
 #include "logs/Platform.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 
 namespace TestEnv {
@@ -35,6 +36,19 @@ QString cliPath()
 {
     const QByteArray p = qgetenv("VELLACORD_CLI");
     return p.isEmpty() ? QStringLiteral(VELLACORD_CLI_DEFAULT) : QString::fromLocal8Bit(p);
+}
+
+CliRun runCli(const QStringList& args, const QProcessEnvironment& env)
+{
+    QProcess p;
+    if (!env.isEmpty())
+        p.setProcessEnvironment(env);
+    p.start(cliPath(), args);
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+    }
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
 }  // namespace TestEnv

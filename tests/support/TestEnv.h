@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QProcessEnvironment>
 #include <QString>
+#include <QStringList>
 
 namespace TestEnv {
 // Points HOME, XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_CACHE_HOME at a fresh
@@ -15,4 +17,15 @@ void clearSettings();
 
 // Absolute path of the vellacord-cli binary built beside the tests.
 QString cliPath();
+
+// One finished run of vellacord-cli: exit status and both streams as text.
+struct CliRun {
+    int code = -1;
+    QString out, err;
+    QStringList lines() const { return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
+};
+
+// Runs vellacord-cli with the arguments (and the environment, when one is
+// given) and waits up to a minute; a run that hangs is killed.
+CliRun runCli(const QStringList& args, const QProcessEnvironment& env = {});
 }
