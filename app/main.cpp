@@ -1,8 +1,8 @@
 #include "app/ArchiveChoice.h"
-#include "app/views/AppIdentity.h"
 #include "app/views/VellacordApp.h"
 #include "browser/PendingArchive.h"
 #include "logs/RecentArchives.h"
+#include "ui/AppIdentity.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -31,7 +31,7 @@ function(vellacord_all_views_library)
   endif()
   add_library(vellacord_all_views STATIC ${_src})
   target_include_directories(vellacord_all_views PUBLIC ${PROJECT_SOURCE_DIR})
-  target_link_libraries(vellacord_all_views PUBLIC Qt6::Widgets ${_core})
+  target_link_libraries(vellacord_all_views PUBLIC Qt6::Widgets vellacord_ui ${_core})
 endfunction()
 
 # One QtTest executable per tests/<folder>/test_*.cpp; tests/<folder>/views/

@@ -1,7 +1,7 @@
 #include "ai/views/AnalysisItemRow.h"
 
-#include "app/views/SymbolIcons.h"
-#include "app/views/TextStyles.h"
+#include "ui/TextStyles.h"
+#include "ui/ViewStyle.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -23,7 +23,7 @@ AnalysisItemRow::AnalysisItemRow(const AnalysisItem& item, std::function<void()>
     auto* top = new QHBoxLayout;
     top->setSpacing(6);
     auto* icon = new QLabel;
-    icon->setPixmap(SymbolIcons::pixmap(QStringLiteral("exclamationmark.triangle.fill"), SymbolIcons::orange(), 12));
+    icon->setPixmap(ViewStyle::pixmap(QStringLiteral("exclamationmark.triangle.fill"), ViewStyle::orange(), 12));
     icon->setFixedSize(14, 16);
     top->addWidget(icon, 0, Qt::AlignTop);
     auto* title = TextStyles::label(item.title, Style::body, false, true);
@@ -37,7 +37,7 @@ AnalysisItemRow::AnalysisItemRow(const AnalysisItem& item, std::function<void()>
         m_jump->setFlat(true);
         m_jump->setCursor(Qt::PointingHandCursor);
         m_jump->setFont(TextStyles::font(Style::caption));
-        m_jump->setIcon(SymbolIcons::icon(QStringLiteral("arrow.right.circle"), SymbolIcons::accent(), 12));
+        m_jump->setIcon(ViewStyle::icon(QStringLiteral("arrow.right.circle"), ViewStyle::accent(), 12));
         m_jump->setLayoutDirection(Qt::RightToLeft);  // text, then the symbol
         m_jump->setStyleSheet(QStringLiteral("QPushButton { color: palette(highlight); border: none;"
                                              " padding: 0 2px; background: transparent; }"));

@@ -1,9 +1,8 @@
 #include "ai/views/AnalysisView.h"
 
 #include "ai/views/AnalysisItemRow.h"
-#include "app/views/SymbolIcons.h"
-#include "app/views/TextStyles.h"
-#include "browser/views/ViewStyle.h"
+#include "ui/TextStyles.h"
+#include "ui/ViewStyle.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -34,7 +33,7 @@ QWidget* centred(std::initializer_list<QWidget*> widgets, int spacing)
 QLabel* symbol(const char* name, const QColor& color, int size)
 {
     auto* l = new QLabel;
-    l->setPixmap(SymbolIcons::pixmap(QString::fromLatin1(name), color, size));
+    l->setPixmap(ViewStyle::pixmap(QString::fromLatin1(name), color, size));
     return l;
 }
 
@@ -55,7 +54,7 @@ AnalysisView::AnalysisView(QWidget* parent)
     auto* header = new QHBoxLayout;
     header->setContentsMargins(16, 16, 16, 16);
     header->setSpacing(8);
-    header->addWidget(symbol("wand.and.stars", SymbolIcons::accent(), 16));
+    header->addWidget(symbol("wand.and.stars", ViewStyle::accent(), 16));
     auto* title = TextStyles::label(QStringLiteral("Proactive Log Analysis"), Style::headline);
     title->setObjectName(QStringLiteral("analysisTitle"));
     header->addWidget(title);
@@ -63,7 +62,7 @@ AnalysisView::AnalysisView(QWidget* parent)
     auto* close = new QToolButton;
     close->setObjectName(QStringLiteral("analysisClose"));
     close->setAutoRaise(true);
-    close->setIcon(SymbolIcons::icon(QStringLiteral("xmark.circle.fill"), SymbolIcons::secondary(), 16));
+    close->setIcon(ViewStyle::icon(QStringLiteral("xmark.circle.fill"), ViewStyle::secondary(), 16));
     close->setIconSize(QSize(16, 16));
     close->setToolTip(QStringLiteral("Close"));
     connect(close, &QToolButton::clicked, this, &QDialog::accept);
@@ -86,7 +85,7 @@ AnalysisView::AnalysisView(QWidget* parent)
     m_errorText = TextStyles::label(QString(), Style::body, true, true);
     m_errorText->setObjectName(QStringLiteral("analysisErrorText"));
     m_errorText->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_stack->addWidget(centred({symbol("exclamationmark.triangle", SymbolIcons::orange(), 24),
+    m_stack->addWidget(centred({symbol("exclamationmark.triangle", ViewStyle::orange(), 24),
                                 TextStyles::centredWrapped(m_errorText, 300)},
                                8));
 
@@ -104,7 +103,7 @@ AnalysisView::AnalysisView(QWidget* parent)
 
     auto* none = TextStyles::label(QStringLiteral("No notable issues found"), Style::body, true);
     none->setObjectName(QStringLiteral("analysisEmptyText"));
-    m_stack->addWidget(centred({symbol("checkmark.circle", SymbolIcons::green(), 24), none}, 8));
+    m_stack->addWidget(centred({symbol("checkmark.circle", ViewStyle::green(), 24), none}, 8));
     col->addWidget(m_stack, 1);
 
     col->addWidget(ViewStyle::divider());

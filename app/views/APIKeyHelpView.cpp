@@ -1,6 +1,6 @@
 #include "app/views/APIKeyHelpView.h"
 
-#include "app/views/TextStyles.h"
+#include "ui/TextStyles.h"
 
 #include <QFrame>
 #include <QGridLayout>

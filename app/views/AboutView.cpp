@@ -1,7 +1,7 @@
 #include "app/views/AboutView.h"
 
-#include "app/views/AppIdentity.h"
-#include "app/views/TextStyles.h"
+#include "ui/AppIdentity.h"
+#include "ui/TextStyles.h"
 
 #include <QLabel>
 #include <QVBoxLayout>

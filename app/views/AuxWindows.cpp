@@ -2,8 +2,8 @@
 
 #include "app/views/APIKeyHelpView.h"
 #include "app/views/AboutView.h"
-#include "app/views/AppIdentity.h"
 #include "app/views/HelpView.h"
+#include "ui/AppIdentity.h"
 
 #include <QHash>
 #include <QLayout>

@@ -1,7 +1,7 @@
 #include "app/views/CollectConfirmSheet.h"
 
-#include "app/views/SymbolIcons.h"
-#include "app/views/TextStyles.h"
+#include "ui/TextStyles.h"
+#include "ui/ViewStyle.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -29,7 +29,7 @@ CollectConfirmSheet::CollectConfirmSheet(QWidget* parent)
     col->setSpacing(16);
 
     auto* icon = new QLabel;
-    icon->setPixmap(SymbolIcons::pixmap(QStringLiteral("tray.and.arrow.down"), SymbolIcons::accent(), 28));
+    icon->setPixmap(ViewStyle::pixmap(QStringLiteral("tray.and.arrow.down"), ViewStyle::accent(), 28));
     col->addWidget(icon, 0, Qt::AlignHCenter);
 
     auto* title = TextStyles::label(QStringLiteral("Collect System Logs"), Style::headline);

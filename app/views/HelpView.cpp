@@ -1,6 +1,6 @@
 #include "app/views/HelpView.h"
 
-#include "app/views/TextStyles.h"
+#include "ui/TextStyles.h"
 
 #include <QDir>
 #include <QHBoxLayout>

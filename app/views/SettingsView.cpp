@@ -1,9 +1,8 @@
 #include "app/views/SettingsView.h"
 
 #include "ai/AISettings.h"
-#include "app/views/SymbolIcons.h"
-#include "app/views/TextStyles.h"
-#include "browser/views/ViewStyle.h"
+#include "ui/TextStyles.h"
+#include "ui/ViewStyle.h"
 
 #include <QButtonGroup>
 #include <QCursor>
@@ -183,9 +182,9 @@ void SettingsView::updateProvider()
 void SettingsView::updateStatus()
 {
     const bool ok = m_settings && m_settings->hasAPIKey();
-    m_statusIcon->setPixmap(ok ? SymbolIcons::pixmap(QStringLiteral("checkmark.circle.fill"), SymbolIcons::green(), 14)
-                               : SymbolIcons::pixmap(QStringLiteral("exclamationmark.triangle.fill"),
-                                                     SymbolIcons::orange(), 14));
+    m_statusIcon->setPixmap(ok ? ViewStyle::pixmap(QStringLiteral("checkmark.circle.fill"), ViewStyle::green(), 14)
+                               : ViewStyle::pixmap(QStringLiteral("exclamationmark.triangle.fill"),
+                                                     ViewStyle::orange(), 14));
     m_status->setText(ok ? QStringLiteral("API key set") : QStringLiteral("API key required"));
 }
 

@@ -1,7 +1,7 @@
 #include "app/views/UpdateBanner.h"
 
-#include "app/views/SymbolIcons.h"
-#include "app/views/TextStyles.h"
+#include "ui/TextStyles.h"
+#include "ui/ViewStyle.h"
 
 #include <QDesktopServices>
 #include <QHBoxLayout>
@@ -34,7 +34,7 @@ UpdateBanner::UpdateBanner(QWidget* parent)
     row->setContentsMargins(12, 5, 8, 5);
     row->setSpacing(8);
     auto* icon = new QLabel;
-    icon->setPixmap(SymbolIcons::pixmap(QStringLiteral("arrow.down.circle"), SymbolIcons::blue(), 12));
+    icon->setPixmap(ViewStyle::pixmap(QStringLiteral("arrow.down.circle"), ViewStyle::blue(), 12));
     row->addWidget(icon);
     m_text = TextStyles::label(QString(), Style::callout);
     m_text->setObjectName(QStringLiteral("updateBannerText"));
@@ -49,12 +49,12 @@ UpdateBanner::UpdateBanner(QWidget* parent)
     m_close->setObjectName(QStringLiteral("updateDismiss"));
     m_close->setAutoRaise(true);
     m_close->setToolTip(QStringLiteral("Close"));
-    m_close->setIcon(SymbolIcons::icon(QStringLiteral("xmark"), SymbolIcons::secondary(), 10));
+    m_close->setIcon(ViewStyle::icon(QStringLiteral("xmark"), ViewStyle::secondary(), 10));
     connect(m_close, &QToolButton::clicked, this, &UpdateBanner::dismiss);
     row->addWidget(m_close);
 
     QPalette p = palette();
-    QColor tint = SymbolIcons::blue();
+    QColor tint = ViewStyle::blue();
     tint.setAlphaF(0.12);
     p.setColor(QPalette::Window, tint);
     setPalette(p);

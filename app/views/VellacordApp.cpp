@@ -1,7 +1,6 @@
 #include "app/views/VellacordApp.h"
 
 #include "app/ArchiveChoice.h"
-#include "app/views/AppIdentity.h"
 #include "app/views/AuxWindows.h"
 #include "app/views/ViewHooks.h"
 #include "browser/DetailWindowState.h"
@@ -11,6 +10,8 @@
 #include "browser/views/RowLayout.h"
 #include "logs/Platform.h"
 #include "logs/RecentArchives.h"
+#include "ui/AppIdentity.h"
+#include "ui/ViewStyle.h"
 
 #include <QAction>
 #include <QApplication>
@@ -137,56 +138,6 @@ void VellacordApp::openWindow(const QString& id)
 
 // ---------------------------------------------------------------- theme
 
-QPalette VellacordApp::lightPalette()
-{
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(236, 236, 236));
-    p.setColor(QPalette::WindowText, QColor(28, 28, 30));
-    p.setColor(QPalette::Base, QColor(255, 255, 255));
-    p.setColor(QPalette::AlternateBase, QColor(245, 245, 245));
-    p.setColor(QPalette::Text, QColor(28, 28, 30));
-    p.setColor(QPalette::Button, QColor(250, 250, 250));
-    p.setColor(QPalette::ButtonText, QColor(28, 28, 30));
-    p.setColor(QPalette::Highlight, QColor(10, 122, 255));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::ToolTipBase, QColor(255, 255, 240));
-    p.setColor(QPalette::ToolTipText, Qt::black);
-    p.setColor(QPalette::PlaceholderText, QColor(0, 0, 0, 110));
-    p.setColor(QPalette::Link, QColor(10, 122, 255));
-    p.setColor(QPalette::Mid, QColor(200, 200, 200));
-    p.setColor(QPalette::Dark, QColor(160, 160, 160));
-    p.setColor(QPalette::Light, Qt::white);
-    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        p.setColor(QPalette::Disabled, role, QColor(0, 0, 0, 90));
-    return p;
-}
-
-QPalette VellacordApp::darkPalette()
-{
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(40, 40, 42));
-    p.setColor(QPalette::WindowText, QColor(235, 235, 240));
-    p.setColor(QPalette::Base, QColor(30, 30, 32));
-    p.setColor(QPalette::AlternateBase, QColor(44, 44, 46));
-    p.setColor(QPalette::Text, QColor(235, 235, 240));
-    p.setColor(QPalette::Button, QColor(58, 58, 60));
-    p.setColor(QPalette::ButtonText, QColor(235, 235, 240));
-    p.setColor(QPalette::Highlight, QColor(10, 132, 255));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::ToolTipBase, QColor(58, 58, 60));
-    p.setColor(QPalette::ToolTipText, QColor(235, 235, 240));
-    p.setColor(QPalette::PlaceholderText, QColor(255, 255, 255, 100));
-    p.setColor(QPalette::Link, QColor(64, 156, 255));
-    p.setColor(QPalette::Mid, QColor(70, 70, 72));
-    p.setColor(QPalette::Dark, QColor(20, 20, 22));
-    p.setColor(QPalette::Light, QColor(80, 80, 82));
-    p.setColor(QPalette::Shadow, Qt::black);
-    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        p.setColor(QPalette::Disabled, role, QColor(255, 255, 255, 90));
-    p.setColor(QPalette::Disabled, QPalette::Button, QColor(48, 48, 50));
-    return p;
-}
-
 void VellacordApp::setTheme(AppTheme t)
 {
     Theme::store(t);
@@ -197,8 +148,8 @@ void VellacordApp::applyTheme()
 {
     QPalette pal = m_systemPalette;
     switch (Theme::stored()) {
-    case AppTheme::light: pal = lightPalette(); break;
-    case AppTheme::dark: pal = darkPalette(); break;
+    case AppTheme::light: pal = ViewStyle::lightPalette(); break;
+    case AppTheme::dark: pal = ViewStyle::darkPalette(); break;
     case AppTheme::system: break;
     }
     // Windows opened later take the application palette; the open ones are

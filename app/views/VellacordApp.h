@@ -56,8 +56,6 @@ public:
     AppTheme theme() const { return Theme::stored(); }
     void setTheme(AppTheme t);
     void applyTheme();
-    static QPalette lightPalette();
-    static QPalette darkPalette();
 
     // Menu commands.
     void openArchiveCommand();

@@ -1,8 +1,8 @@
 #include "browser/views/BrowserWidgets.h"
 
-#include "app/views/TextStyles.h"
 #include "browser/views/LogRowDelegate.h"
-#include "browser/views/ViewStyle.h"
+#include "ui/TextStyles.h"
+#include "ui/ViewStyle.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -46,58 +46,6 @@ void SeverityChip::paintEvent(QPaintEvent*)
     p.drawRoundedRect(r, radius, radius);
     p.setPen(label);
     p.drawText(rect(), Qt::AlignCenter, text());
-}
-
-// ---- PillButton
-
-PillButton::PillButton(const QString& text, const QString& symbol, QWidget* parent)
-    : QAbstractButton(parent), m_symbol(symbol)
-{
-    setText(text);
-    setCursor(Qt::PointingHandCursor);
-}
-
-void PillButton::setSelectedLook(bool selected)
-{
-    if (m_selected == selected)
-        return;
-    m_selected = selected;
-    update();
-}
-
-QSize PillButton::sizeHint() const
-{
-    const QFontMetrics fm(font());
-    int w = fm.horizontalAdvance(text()) + 20;
-    if (!m_symbol.isEmpty())
-        w += 18;
-    return QSize(w, fm.height() + 10);
-}
-
-void PillButton::paintEvent(QPaintEvent*)
-{
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QColor accent = ViewStyle::accent(this);
-    const QColor text = palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText);
-    const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    if (m_selected) {
-        p.setBrush(ViewStyle::withAlpha(accent, 0.20));
-        p.setPen(QPen(ViewStyle::withAlpha(accent, 0.50), 1));
-    } else {
-        p.setBrush(isDown() ? ViewStyle::withAlpha(text, 0.08) : QColor(Qt::transparent));
-        p.setPen(QPen(ViewStyle::withAlpha(palette().color(QPalette::WindowText), 0.30 * 0.55), 1));
-    }
-    p.drawRoundedRect(r, 6, 6);
-    const QFontMetrics fm(font());
-    int x = 10;
-    if (!m_symbol.isEmpty()) {
-        const int s = 14;
-        p.drawPixmap(x, (height() - s) / 2, ViewStyle::pixmap(m_symbol, text, s));
-        x += s + 4;
-    }
-    p.setPen(text);
-    p.drawText(QRect(x, 0, width() - x - 8, height()), Qt::AlignLeft | Qt::AlignVCenter, this->text());
 }
 
 // ---- LogHeader
@@ -207,90 +155,4 @@ void LogHeader::mousePressEvent(QMouseEvent* e)
 void LogHeader::leaveEvent(QEvent*)
 {
     unsetCursor();
-}
-
-// ---- PaneResizeBar
-
-PaneResizeBar::PaneResizeBar(QWidget* parent) : QWidget(parent)
-{
-    setFixedHeight(5);
-    setCursor(Qt::SizeVerCursor);
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-}
-
-double PaneResizeBar::dragged(double height, double dy)
-{
-    return qBound(100.0, height - dy, 500.0);
-}
-
-void PaneResizeBar::paintEvent(QPaintEvent*)
-{
-    QPainter p(this);
-    p.fillRect(rect(), ViewStyle::separator(this));
-}
-
-void PaneResizeBar::mousePressEvent(QMouseEvent* e)
-{
-    if (e->button() != Qt::LeftButton)
-        return;
-    m_dragging = true;
-    m_lastY = int(e->globalPosition().y());
-}
-
-void PaneResizeBar::mouseMoveEvent(QMouseEvent* e)
-{
-    if (!m_dragging)
-        return;
-    const int y = int(e->globalPosition().y());
-    const int dy = y - m_lastY;
-    m_lastY = y;
-    if (dy != 0)
-        emit dragMoved(dy);
-}
-
-void PaneResizeBar::mouseReleaseEvent(QMouseEvent*)
-{
-    m_dragging = false;
-}
-
-// ---- BusyIndicator
-
-BusyIndicator::BusyIndicator(int size, QWidget* parent) : QWidget(parent), m_size(size)
-{
-    setFixedSize(size, size);
-}
-
-QSize BusyIndicator::sizeHint() const
-{
-    return QSize(m_size, m_size);
-}
-
-void BusyIndicator::paintEvent(QPaintEvent*)
-{
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QRectF r = QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5);
-    p.setPen(QPen(ViewStyle::withAlpha(palette().color(QPalette::WindowText), 0.15), 2));
-    p.drawEllipse(r);
-    p.setPen(QPen(ViewStyle::secondary(this), 2, Qt::SolidLine, Qt::RoundCap));
-    p.drawArc(r, -m_angle * 16, 100 * 16);
-}
-
-void BusyIndicator::timerEvent(QTimerEvent*)
-{
-    m_angle = (m_angle + 30) % 360;
-    update();
-}
-
-void BusyIndicator::showEvent(QShowEvent*)
-{
-    if (!m_timer)
-        m_timer = startTimer(80);
-}
-
-void BusyIndicator::hideEvent(QHideEvent*)
-{
-    if (m_timer)
-        killTimer(m_timer);
-    m_timer = 0;
 }

@@ -3,10 +3,7 @@
 #include "ai/AIExplainer.h"
 #include "ai/AISettings.h"
 #include "ai/views/AnalysisView.h"
-#include "app/views/AppIdentity.h"
 #include "app/views/CollectConfirmSheet.h"
-#include "app/views/SymbolIcons.h"
-#include "app/views/TextStyles.h"
 #include "browser/DetailWindowState.h"
 #include "browser/EntryText.h"
 #include "browser/PendingArchive.h"
@@ -14,10 +11,13 @@
 #include "browser/views/DetailPane.h"
 #include "browser/views/FloatingDetailView.h"
 #include "browser/views/LogListModel.h"
-#include "browser/views/ViewStyle.h"
 #include "logs/LogFetcher.h"
 #include "logs/RecentArchives.h"
 #include "processnames/ProcessNameResolver.h"
+#include "ui/AppIdentity.h"
+#include "ui/TextStyles.h"
+#include "ui/ViewStyle.h"
+#include "ui/Widgets.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -58,7 +58,7 @@ QToolButton* clearButton(QWidget* owner)
     auto* b = new QToolButton;
     b->setAutoRaise(true);
     b->setCursor(Qt::PointingHandCursor);
-    b->setIcon(ViewStyle::icon(QStringLiteral("xmark.circle.fill"), ViewStyle::secondary(owner), 14));
+    b->setIcon(ViewStyle::icon(QStringLiteral("xmark.circle.fill"), ViewStyle::secondary(owner), 14, 2.0));
     b->setIconSize(QSize(14, 14));
     b->setFocusPolicy(Qt::NoFocus);
     return b;
@@ -659,7 +659,7 @@ void ContentView::updateToolbar()
 
     const bool tailing = m_fetcher->isLiveTailing();
     m_tailButton->setText(tailing ? QStringLiteral("Tailing") : QStringLiteral("Tail"));
-    m_tailButton->setIcon(dot(tailing ? SymbolIcons::green() : ViewStyle::withAlpha(ViewStyle::secondary(this), 0.4)));
+    m_tailButton->setIcon(dot(tailing ? ViewStyle::green() : ViewStyle::withAlpha(ViewStyle::secondary(this), 0.4)));
     if (m_fetcher->isViewingArchive()) {
         m_tailButton->setEnabled(false);
         m_tailButton->setToolTip(QStringLiteral("Live tail not available for archives"));
@@ -687,7 +687,7 @@ void ContentView::updateContentArea()
         m_errorText->setFixedHeight(m_errorText->heightForWidth(m_errorText->width()));
         m_errorIcon->setPixmap(ViewStyle::pixmap(fda ? QStringLiteral("lock.shield")
                                                      : QStringLiteral("exclamationmark.triangle"),
-                                                 fda ? ViewStyle::secondary(this) : SymbolIcons::orange(), 32));
+                                                 fda ? ViewStyle::secondary(this) : ViewStyle::orange(), 32, 2.0));
         m_fdaButton->setVisible(fda);
         m_contentStack->setCurrentWidget(m_errorPanel);
     } else if (noEntries && !m_fetcher->isLoading()) {
@@ -714,17 +714,17 @@ void ContentView::updateIcons()
 {
     const QColor fg = palette().color(QPalette::ButtonText);
     m_rowContext.dark = ViewStyle::isDark(this);
-    m_archiveIcon->setPixmap(ViewStyle::pixmap(QStringLiteral("archivebox.fill"), ViewStyle::accent(this), 12));
+    m_archiveIcon->setPixmap(ViewStyle::pixmap(QStringLiteral("archivebox.fill"), ViewStyle::accent(this), 12, 2.0));
     QPalette bp = m_archiveBanner->palette();
     bp.setColor(QPalette::Window, ViewStyle::withAlpha(ViewStyle::accent(this), 0.12));
     m_archiveBanner->setPalette(bp);
-    m_collectButton->setIcon(ViewStyle::icon(QStringLiteral("tray.and.arrow.down"), fg));
-    m_refreshButton->setIcon(ViewStyle::icon(QStringLiteral("arrow.clockwise"), fg));
-    m_rescanButton->setIcon(ViewStyle::icon(QStringLiteral("arrow.clockwise"), fg));
-    m_analyzeButton->setIcon(ViewStyle::icon(QStringLiteral("wand.and.stars"), fg));
-    m_settingsButton->setIcon(ViewStyle::icon(QStringLiteral("gearshape"), fg));
-    m_searchIcon->setPixmap(ViewStyle::pixmap(QStringLiteral("magnifyingglass"), ViewStyle::secondary(this), 14));
-    m_jumpButton->setIcon(ViewStyle::icon(QStringLiteral("arrow.down.to.line"), fg, 12));
+    m_collectButton->setIcon(ViewStyle::icon(QStringLiteral("tray.and.arrow.down"), fg, 16, 2.0));
+    m_refreshButton->setIcon(ViewStyle::icon(QStringLiteral("arrow.clockwise"), fg, 16, 2.0));
+    m_rescanButton->setIcon(ViewStyle::icon(QStringLiteral("arrow.clockwise"), fg, 16, 2.0));
+    m_analyzeButton->setIcon(ViewStyle::icon(QStringLiteral("wand.and.stars"), fg, 16, 2.0));
+    m_settingsButton->setIcon(ViewStyle::icon(QStringLiteral("gearshape"), fg, 16, 2.0));
+    m_searchIcon->setPixmap(ViewStyle::pixmap(QStringLiteral("magnifyingglass"), ViewStyle::secondary(this), 14, 2.0));
+    m_jumpButton->setIcon(ViewStyle::icon(QStringLiteral("arrow.down.to.line"), fg, 12, 2.0));
     const QColor base = palette().color(QPalette::Window);
     m_jumpButton->setStyleSheet(
         QStringLiteral("QPushButton { background: %1; border: 1px solid %2; border-radius: 8px;"

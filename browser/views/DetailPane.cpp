@@ -3,12 +3,13 @@
 #include "ai/AIExplainer.h"
 #include "ai/AISettings.h"
 #include "ai/ExplanationCache.h"
-#include "ai/views/InlineMarkdown.h"
-#include "app/views/TextStyles.h"
 #include "browser/EntryText.h"
 #include "browser/views/BrowserWidgets.h"
-#include "browser/views/ViewStyle.h"
 #include "processnames/ProcessNameResolver.h"
+#include "ui/InlineMarkdown.h"
+#include "ui/TextStyles.h"
+#include "ui/ViewStyle.h"
+#include "ui/Widgets.h"
 
 #include <QDesktopServices>
 #include <QEvent>
@@ -155,7 +156,8 @@ QWidget* DetailPane::buildContent()
         auto* pop = new QToolButton;
         pop->setObjectName(QStringLiteral("popOutButton"));
         pop->setAutoRaise(true);
-        pop->setIcon(ViewStyle::icon(QStringLiteral("arrow.up.right.square"), palette().color(QPalette::WindowText)));
+        pop->setIcon(
+            ViewStyle::icon(QStringLiteral("arrow.up.right.square"), palette().color(QPalette::WindowText), 16, 2.0));
         pop->setToolTip(QStringLiteral("Open in separate window"));
         pop->setCursor(Qt::PointingHandCursor);
         connect(pop, &QToolButton::clicked, this, [this] {
@@ -233,7 +235,7 @@ QWidget* DetailPane::buildAISection()
         if (m_wasCached) {
             auto* mark = new QHBoxLayout;
             auto* icon = new QLabel;
-            icon->setPixmap(ViewStyle::pixmap(QStringLiteral("archivebox"), ViewStyle::secondary(this), 12));
+            icon->setPixmap(ViewStyle::pixmap(QStringLiteral("archivebox"), ViewStyle::secondary(this), 12, 2.0));
             auto* text = TextStyles::label(QStringLiteral("cached"), Style::caption, true);
             text->setObjectName(QStringLiteral("cachedMark"));
             mark->addWidget(icon);
@@ -285,7 +287,7 @@ QWidget* DetailPane::buildAISection()
     } else {
         auto* icon = new QLabel;
         icon->setPixmap(ViewStyle::pixmap(cached ? QStringLiteral("archivebox") : QStringLiteral("sparkles"),
-                                          Qt::white, 13));
+                                          Qt::white, 13, 2.0));
         bl->addWidget(icon);
         label = cached ? QStringLiteral("Investigated") : QStringLiteral("Explain this");
     }
@@ -307,12 +309,12 @@ QWidget* DetailPane::buildAISection()
     row->addWidget(explainBtn);
 
     const QColor fg = palette().color(QPalette::ButtonText);
-    auto* web = new QPushButton(ViewStyle::icon(QStringLiteral("magnifyingglass"), fg, 13),
+    auto* web = new QPushButton(ViewStyle::icon(QStringLiteral("magnifyingglass"), fg, 13, 2.0),
                                 QStringLiteral("Search Web"));
     web->setObjectName(QStringLiteral("searchWebButton"));
     connect(web, &QPushButton::clicked, this, &DetailPane::searchWeb);
     row->addWidget(web);
-    auto* support = new QPushButton(ViewStyle::icon(QStringLiteral("apple.logo"), fg, 13),
+    auto* support = new QPushButton(ViewStyle::icon(QStringLiteral("apple.logo"), fg, 13, 2.0),
                                     QStringLiteral("Mac Support"));
     support->setObjectName(QStringLiteral("macSupportButton"));
     connect(support, &QPushButton::clicked, this, &DetailPane::openMacSupport);

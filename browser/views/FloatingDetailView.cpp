@@ -1,9 +1,9 @@
 #include "browser/views/FloatingDetailView.h"
 
-#include "app/views/TextStyles.h"
 #include "browser/DetailWindowState.h"
 #include "browser/views/DetailPane.h"
-#include "browser/views/ViewStyle.h"
+#include "ui/TextStyles.h"
+#include "ui/ViewStyle.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -98,7 +98,8 @@ void FloatingDetailView::showEntry()
         back->setAutoRaise(true);
         back->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         back->setText(QStringLiteral("Pop Back In"));
-        back->setIcon(ViewStyle::icon(QStringLiteral("arrow.down.left.square"), palette().color(QPalette::WindowText)));
+        back->setIcon(
+            ViewStyle::icon(QStringLiteral("arrow.down.left.square"), palette().color(QPalette::WindowText), 16, 2.0));
         back->setCursor(Qt::PointingHandCursor);
         connect(back, &QToolButton::clicked, this, &FloatingDetailView::popBackIn);
         top->addWidget(back);

@@ -1,9 +1,9 @@
 #include "browser/views/LogRowDelegate.h"
 
-#include "app/views/TextStyles.h"
 #include "browser/EntryText.h"
 #include "browser/views/LogListModel.h"
-#include "browser/views/ViewStyle.h"
+#include "ui/TextStyles.h"
+#include "ui/ViewStyle.h"
 
 #include <QAbstractItemView>
 #include <QHelpEvent>

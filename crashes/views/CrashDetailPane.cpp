@@ -3,10 +3,9 @@
 #include "ai/AIExplainer.h"
 #include "ai/AISettings.h"
 #include "ai/ExplanationCache.h"
-#include "ai/views/InlineMarkdown.h"
-#include "app/views/SymbolIcons.h"
-#include "app/views/TextStyles.h"
-#include "browser/views/ViewStyle.h"
+#include "ui/InlineMarkdown.h"
+#include "ui/TextStyles.h"
+#include "ui/ViewStyle.h"
 
 #include <QFrame>
 #include <QCoreApplication>
@@ -176,7 +175,7 @@ void CrashDetailPane::rebuild()
         auto* cachedRow = new QHBoxLayout;
         cachedRow->setSpacing(4);
         auto* icon = new QLabel;
-        icon->setPixmap(SymbolIcons::pixmap(QStringLiteral("archivebox"), SymbolIcons::secondary(), 11));
+        icon->setPixmap(ViewStyle::pixmap(QStringLiteral("archivebox"), ViewStyle::secondary(), 11));
         cachedRow->addWidget(icon);
         auto* cached = TextStyles::label(QStringLiteral("cached"), Style::caption2, true);
         cached->setObjectName(QStringLiteral("crashCachedLabel"));
@@ -204,7 +203,7 @@ void CrashDetailPane::rebuild()
         auto* err = selectable(*m_explainError, TextStyles::font(Style::body));
         err->setObjectName(QStringLiteral("crashExplainError"));
         err->setWordWrap(true);
-        TextStyles::setTextColor(err, SymbolIcons::red());
+        TextStyles::setTextColor(err, ViewStyle::red());
         l->addWidget(err);
         m_column->addWidget(m_aiBox);
     }
@@ -213,7 +212,7 @@ void CrashDetailPane::rebuild()
     actions->setSpacing(8);
     if (!m_explanation) {
         m_explainButton = new QPushButton(
-            SymbolIcons::icon(QStringLiteral("sparkles"), palette().color(QPalette::HighlightedText), 14),
+            ViewStyle::icon(QStringLiteral("sparkles"), palette().color(QPalette::HighlightedText), 14),
             QStringLiteral("Explain this crash"));
         m_explainButton->setObjectName(QStringLiteral("crashExplainButton"));
         m_explainButton->setProperty("prominent", true);

@@ -1,6 +1,6 @@
 #include "crashes/views/CrashRow.h"
 
-#include "app/views/TextStyles.h"
+#include "ui/TextStyles.h"
 
 #include <QPainter>
 #include <QPainterPath>

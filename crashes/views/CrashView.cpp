@@ -1,11 +1,11 @@
 #include "crashes/views/CrashView.h"
 
-#include "app/views/SymbolIcons.h"
-#include "app/views/TextStyles.h"
-#include "browser/views/BrowserWidgets.h"
 #include "crashes/CrashLogFetcher.h"
 #include "crashes/views/CrashDetailPane.h"
 #include "crashes/views/CrashRow.h"
+#include "ui/TextStyles.h"
+#include "ui/ViewStyle.h"
+#include "ui/Widgets.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -75,7 +75,7 @@ CrashView::CrashView(AISettings* aiSettings, QWidget* parent)
     ecol->setSpacing(8);
     ecol->addStretch(1);
     auto* check = new QLabel;
-    check->setPixmap(SymbolIcons::pixmap(QStringLiteral("checkmark.circle"), SymbolIcons::green(), 24));
+    check->setPixmap(ViewStyle::pixmap(QStringLiteral("checkmark.circle"), ViewStyle::green(), 24));
     ecol->addWidget(check, 0, Qt::AlignHCenter);
     m_emptyText = TextStyles::label(QString(), Style::body, true, true);
     m_emptyText->setObjectName(QStringLiteral("crashEmptyText"));

@@ -1,4 +1,4 @@
-#include "ai/views/InlineMarkdown.h"
+#include "ui/InlineMarkdown.h"
 
 #include <QtTest>
 

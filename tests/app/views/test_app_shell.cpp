@@ -4,12 +4,12 @@
 #include "browser/views/BrowserWidgets.h"
 #include "browser/views/ContentView.h"
 #include "browser/views/FloatingDetailView.h"
-#include "browser/views/ViewStyle.h"
 #include "logs/LogFetcher.h"
 #include "logs/Platform.h"
 #include "logs/RecentArchives.h"
 #include "tests/support/MemoryLogStore.h"
 #include "tests/support/TestEnv.h"
+#include "ui/ViewStyle.h"
 
 #include <QAction>
 #include <QApplication>

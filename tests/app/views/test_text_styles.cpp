@@ -1,6 +1,6 @@
-#include "app/views/SymbolIcons.h"
-#include "app/views/TextStyles.h"
 #include "tests/support/TestEnv.h"
+#include "ui/TextStyles.h"
+#include "ui/ViewStyle.h"
 
 #include <QApplication>
 #include <QImage>
@@ -34,8 +34,8 @@ private slots:
     {
         for (const char* name : {"checkmark.circle", "exclamationmark.triangle.fill", "wand.and.stars", "sparkles",
                                  "archivebox", "arrow.down.circle", "xmark", "tray.and.arrow.down"}) {
-            QVERIFY(SymbolIcons::isKnown(QString::fromLatin1(name)));
-            const QImage img = SymbolIcons::pixmap(QString::fromLatin1(name), Qt::red, 24, 1.0).toImage();
+            QVERIFY(ViewStyle::isKnown(QString::fromLatin1(name)));
+            const QImage img = ViewStyle::pixmap(QString::fromLatin1(name), Qt::red, 24, 1.0).toImage();
             QCOMPARE(img.size(), QSize(24, 24));
             int painted = 0;
             for (int y = 0; y < img.height(); ++y)

@@ -9,6 +9,7 @@
 #include "logs/RecentArchives.h"
 #include "tests/support/MemoryLogStore.h"
 #include "tests/support/TestEnv.h"
+#include "ui/Widgets.h"
 
 #include <QApplication>
 #include <QClipboard>

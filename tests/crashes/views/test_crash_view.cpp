@@ -2,13 +2,13 @@
 #include "ai/ExplanationCache.h"
 #include "crashes/CrashLogFetcher.h"
 #include "crashes/views/CrashDetailPane.h"
-#include "browser/views/BrowserWidgets.h"
 #include "crashes/views/CrashRow.h"
 #include "crashes/views/CrashView.h"
+#include "logs/Platform.h"
 #include "tests/crashes/views/PaintedText.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/TestEnv.h"
-#include "logs/Platform.h"
+#include "ui/Widgets.h"
 
 #include <QJsonArray>
 

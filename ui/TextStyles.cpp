@@ -1,4 +1,4 @@
-#include "app/views/TextStyles.h"
+#include "ui/TextStyles.h"
 
 #include <QApplication>
 #include <QFontDatabase>

@@ -1,4 +1,4 @@
-#include "app/views/AppIdentity.h"
+#include "ui/AppIdentity.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QColor>
+#include <QIcon>
+#include <QPalette>
+#include <QPixmap>
+#include <QString>
+
+class QFrame;
+class QWidget;
+
+// The look every view shares: the named colours, the light and dark
+// palettes, and small vector drawings standing in for the system symbols the
+// views name ("checkmark.circle", "wand.and.stars", ...), drawn with QPainter
+// so that they look the same on every machine and need no icon theme.
+namespace ViewStyle {
+
+// ---- colours
+
+// The scheme a widget is drawn in, read from its palette, so that it follows
+// whatever theme the application applied (or the platform's own).
+bool isDark(const QWidget* w);
+
+QColor grey(double w);
+QColor charcoal();  // sRGB 68, 68, 68
+QColor withAlpha(QColor c, double alpha);
+
+// The platform's named colours.
+QColor green();
+QColor orange();
+QColor red();
+QColor blue();
+
+// Roles read from a widget's palette, or from the application's without one.
+QColor accent(const QWidget* w);
+QColor secondary(const QWidget* w);
+QColor separator(const QWidget* w);
+QColor accent();     // the highlight colour
+QColor secondary();  // the window text at 55 %
+
+// The palettes of the light and dark themes.
+QPalette lightPalette();
+QPalette darkPalette();
+
+// A one-point horizontal rule in the separator tone.
+QFrame* divider();
+
+// ---- symbols
+
+// A pixmap of the named symbol, `size` logical pixels square, drawn in
+// `color` at `devicePixelRatio` (0: the screen's). Unknown names give a
+// filled circle, never an empty pixmap.
+QPixmap pixmap(const QString& name, const QColor& color, int size, qreal devicePixelRatio = 0);
+
+// The symbol at 1x and 2x, or at `devicePixelRatio` alone when one is given
+// (the log browser's toolbar and panes draw theirs at 2x).
+QIcon icon(const QString& name, const QColor& color, int size = 16, qreal devicePixelRatio = 0);
+
+// Names drawn specifically (anything else falls back to a dot).
+bool isKnown(const QString& name);
+
+}  // namespace ViewStyle

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QWidget>
+
+// Small widgets the views share.
+
+// A toolbar button with a selected look (accent fill at 20 %, accent outline
+// at 50 %) and an unselected one (clear, secondary outline at 30 %).
+class PillButton : public QAbstractButton {
+    Q_OBJECT
+public:
+    explicit PillButton(const QString& text, const QString& symbol = {}, QWidget* parent = nullptr);
+    void setSelectedLook(bool selected);
+    bool selectedLook() const { return m_selected; }
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    QString m_symbol;
+    bool m_selected = false;
+};
+
+// The 5-point bar above the inline detail pane. Dragging reports the
+// vertical movement since the previous update (positive downwards).
+class PaneResizeBar : public QWidget {
+    Q_OBJECT
+public:
+    explicit PaneResizeBar(QWidget* parent = nullptr);
+    // The pane height after a drag of `dy` from `height`, within 100–500.
+    static double dragged(double height, double dy);
+
+signals:
+    void dragMoved(int dy);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+
+private:
+    bool m_dragging = false;
+    int m_lastY = 0;
+};
+
+// A small spinning progress indicator.
+class BusyIndicator : public QWidget {
+    Q_OBJECT
+public:
+    explicit BusyIndicator(int size = 12, QWidget* parent = nullptr);
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void timerEvent(QTimerEvent*) override;
+    void showEvent(QShowEvent*) override;
+    void hideEvent(QHideEvent*) override;
+
+private:
+    int m_size;
+    int m_angle = 0;
+    int m_timer = 0;
+};
