@@ -1,5 +1,6 @@
 #include "app/views/LogCollectionUI.h"
 
+#include "app/views/CollectConfirmSheet.h"
 #include "browser/views/ContentView.h"
 #include "logs/LogCollector.h"
 
@@ -71,6 +72,13 @@ void collect(ContentView* window)
         return;
     LogCollector* c = collectorOf(window);
     c->start();
+}
+
+void confirmAndCollect(ContentView* window)
+{
+    CollectConfirmSheet sheet(window);
+    if (sheet.exec() == QDialog::Accepted)
+        collect(window);
 }
 
 }  // namespace LogCollectionUI

@@ -13,8 +13,11 @@ namespace LogCollectionUI {
 
 inline const char* const failureTitle = "Log Collection Failed";
 
-// Runs a collection for `window` after the user confirmed the sheet (the
-// Collect hook), through the window's LogCollector (made on first use).
+// The toolbar's Collect: the confirmation sheet, then collect() on "Collect".
+void confirmAndCollect(ContentView* window);
+
+// Runs a collection for `window` after the user confirmed the sheet, through
+// the window's LogCollector (made on first use).
 void collect(ContentView* window);
 
 // The result step on the main thread: `isCollecting` ends in every case; a

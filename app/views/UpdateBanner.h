@@ -11,7 +11,7 @@ class QToolButton;
 // The main window's update banner: "Vellacord <version> is available" with
 // "Download" and a close button. Shown while an update is reported and the
 // user has not closed it; "Download" opens only http and https addresses in
-// the default browser. Fed by the window's update checker (see ViewHooks).
+// the default browser. Fed by the window's update checker (see ShellParts).
 class UpdateBanner : public QWidget {
     Q_OBJECT
 public:

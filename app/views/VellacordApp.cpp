@@ -2,7 +2,7 @@
 
 #include "app/ArchiveChoice.h"
 #include "app/views/AuxWindows.h"
-#include "app/views/ViewHooks.h"
+#include "app/views/ShellParts.h"
 #include "browser/DetailWindowState.h"
 #include "browser/PendingArchive.h"
 #include "browser/views/ContentView.h"
@@ -32,8 +32,6 @@
 #include <QStyle>
 
 namespace {
-VellacordApp* g_instance = nullptr;
-
 // Chooses a folder (a .logarchive bundle), or an exported .ndjson/.jsonl
 // file: Qt's directory mode alone disables Open on a file and refuses it.
 class ArchiveOpenDialog final : public QFileDialog {
@@ -73,22 +71,12 @@ private:
 };
 }  // namespace
 
-VellacordApp* VellacordApp::instance()
-{
-    return g_instance;
-}
-
 VellacordApp::VellacordApp(QObject* parent) : QObject(parent)
 {
-    g_instance = this;
     m_systemPalette = QApplication::palette();
     m_detailState = new DetailWindowState(this);
     m_recent = new RecentArchives(this);
     m_pending = new PendingArchive(this);
-
-    ContentView::Hooks& hooks = ContentView::hooks();
-    hooks.openWindow = [this](const QString& id) { openWindow(id); };
-    ViewHooks::install();
 
     // One handler for the quit shortcut, for every window of the application
     // (the floating and help windows have no menu bar of their own).
@@ -99,8 +87,6 @@ VellacordApp::VellacordApp(QObject* parent) : QObject(parent)
 VellacordApp::~VellacordApp()
 {
     qApp->removeEventFilter(this);
-    if (g_instance == this)
-        g_instance = nullptr;
 }
 
 QMainWindow* VellacordApp::newMainWindow()
@@ -109,7 +95,8 @@ QMainWindow* VellacordApp::newMainWindow()
     win->setAttribute(Qt::WA_DeleteOnClose);
     win->setWindowTitle(QStringLiteral("Vellacord"));
     win->setWindowIcon(AppIdentity::icon());
-    auto* content = new ContentView(m_detailState, m_recent, m_pending, win);
+    auto* content = new ContentView(m_detailState, m_recent, m_pending,
+                                    ShellParts::make([this](const QString& id) { openWindow(id); }), win);
     win->setCentralWidget(content);
     win->resize(1200, 760);
     installMenus(win);

@@ -41,7 +41,6 @@ public:
 
     explicit VellacordApp(QObject* parent = nullptr);
     ~VellacordApp() override;
-    static VellacordApp* instance();
 
     DetailWindowState* detailWindowState() const { return m_detailState; }
     RecentArchives* recentArchives() const { return m_recent; }

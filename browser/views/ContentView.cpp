@@ -2,8 +2,6 @@
 
 #include "ai/AIExplainer.h"
 #include "ai/AISettings.h"
-#include "ai/views/AnalysisView.h"
-#include "app/views/CollectConfirmSheet.h"
 #include "browser/DetailWindowState.h"
 #include "browser/EntryText.h"
 #include "browser/PendingArchive.h"
@@ -78,20 +76,13 @@ QPixmap dot(const QColor& c)
 }
 }  // namespace
 
-ContentView::Hooks& ContentView::hooks()
-{
-    static Hooks h;
-    return h;
-}
-
-void ContentView::setHooks(Hooks h)
-{
-    hooks() = std::move(h);
-}
-
 ContentView::ContentView(DetailWindowState* detailState, RecentArchives* recentArchives, PendingArchive* pending,
-                         QWidget* parent)
-    : QWidget(parent), m_detailState(detailState), m_recentArchives(recentArchives), m_pending(pending)
+                         WindowParts parts, QWidget* parent)
+    : QWidget(parent),
+      m_parts(std::move(parts)),
+      m_detailState(detailState),
+      m_recentArchives(recentArchives),
+      m_pending(pending)
 {
     setObjectName(QStringLiteral("ContentView"));
     setMinimumSize(700, 400);
@@ -113,8 +104,8 @@ ContentView::ContentView(DetailWindowState* detailState, RecentArchives* recentA
     m_updateBannerSlot = new QWidget;
     auto* ub = new QVBoxLayout(m_updateBannerSlot);
     ub->setContentsMargins(0, 0, 0, 0);
-    if (hooks().makeUpdateBanner)
-        if (QWidget* banner = hooks().makeUpdateBanner(this))
+    if (m_parts.makeUpdateBanner)
+        if (QWidget* banner = m_parts.makeUpdateBanner(this))
             ub->addWidget(banner);
     root->addWidget(m_updateBannerSlot);
     root->addWidget(ViewStyle::divider());
@@ -244,8 +235,8 @@ QWidget* ContentView::buildToolbar()
     m_rescanButton->setFlat(true);
     connect(m_rescanButton, &QPushButton::clicked, this, [this] {
         // The crash browser scans by itself; a view that offers a rescan gets it.
-        if (m_crashesView)
-            QMetaObject::invokeMethod(m_crashesView, "rescan");
+        if (m_crashesView && m_crashesRescan)
+            m_crashesRescan();
     });
     h->addWidget(m_rescanButton);
     h->addSpacing(8);
@@ -253,7 +244,10 @@ QWidget* ContentView::buildToolbar()
     m_collectButton = new QPushButton(QStringLiteral("Collect"));
     m_collectButton->setObjectName(QStringLiteral("collectButton"));
     m_collectButton->setToolTip(QStringLiteral("Collect system logs into a .logarchive on your Desktop"));
-    connect(m_collectButton, &QPushButton::clicked, this, &ContentView::showCollectConfirm);
+    connect(m_collectButton, &QPushButton::clicked, this, [this] {
+        if (m_parts.collect)
+            m_parts.collect(this);
+    });
     m_collectBusy = new BusyIndicator(11);
     m_collectBusy->hide();
     h->addWidget(m_collectBusy);
@@ -800,7 +794,9 @@ void ContentView::setShowCrashes(bool crashes)
         return;
     m_showCrashes = crashes;
     if (crashes) {
-        QWidget* view = hooks().makeCrashesView ? hooks().makeCrashesView(this) : nullptr;
+        WindowParts::CrashesTab tab = m_parts.makeCrashesTab ? m_parts.makeCrashesTab(this) : WindowParts::CrashesTab{};
+        QWidget* view = tab.view;
+        m_crashesRescan = std::move(tab.rescan);
         if (!view) {
             view = TextStyles::label(QStringLiteral("Crash reports are not available in this build."), Style::body,
                                      true);
@@ -815,6 +811,7 @@ void ContentView::setShowCrashes(bool crashes)
             m_crashesView->hide();
             m_crashesView->deleteLater();
         }
+        m_crashesRescan = nullptr;
         m_tabs->setCurrentIndex(0);
     }
     updateToolbar();
@@ -830,7 +827,7 @@ void ContentView::setShowSettings(bool show)
             m_settingsPopover->close();
         return;
     }
-    QWidget* content = hooks().makeSettingsView ? hooks().makeSettingsView(this) : nullptr;
+    QWidget* content = m_parts.makeSettingsView ? m_parts.makeSettingsView(this) : nullptr;
     if (!content) {
         m_showSettings = false;
         return;
@@ -861,13 +858,6 @@ void ContentView::openCollectedArchive(const QString& path)
         m_recentArchives->add(path);
     setShowCrashes(false);
     m_fetcher->openArchive(path);
-}
-
-void ContentView::showCollectConfirm()
-{
-    CollectConfirmSheet sheet(this);
-    if (sheet.exec() == QDialog::Accepted && hooks().collect)
-        hooks().collect(this);
 }
 
 void ContentView::takePendingArchive()
@@ -992,8 +982,8 @@ void ContentView::popOut()
     m_detailState->setServices(m_processNames, m_aiSettings);
     m_detailState->setOpen(true);
     setSelectedEntry(std::nullopt);
-    if (hooks().openWindow)
-        hooks().openWindow(QLatin1String(FloatingDetailView::windowID));
+    if (m_parts.openWindow)
+        m_parts.openWindow(QLatin1String(FloatingDetailView::windowID));
     else
         FloatingDetailView::open(m_detailState);
 }
@@ -1058,15 +1048,10 @@ void ContentView::startAnalysis()
     m_analysisError.reset();
     m_isAnalyzing = true;
     updateToolbar();
-    if (!m_analysisView) {
-        m_analysisView = new AnalysisView(this);
-        m_analysisView->setAttribute(Qt::WA_DeleteOnClose);
-        m_analysisView->setOnSelectEntry([this](const LogEntry& e) { selectFromAnalysis(e); });
-    }
-    m_analysisView->setItems({});
-    m_analysisView->setError(std::nullopt);
-    m_analysisView->setLoading(true);
-    m_analysisView->open();
+    if (!m_analysisSheet && m_parts.makeAnalysisSheet)
+        m_analysisSheet = m_parts.makeAnalysisSheet(this);
+    if (m_analysisSheet)
+        m_analysisSheet->begin();
     QPointer<ContentView> self(this);
     AIExplainer::analyze(m_filtered, *m_aiSettings, this, [self](const AIResult<AnalysisItemList>& r) {
         if (!self)
@@ -1076,11 +1061,8 @@ void ContentView::startAnalysis()
         else
             self->m_analysisError = r.error().description();
         self->m_isAnalyzing = false;
-        if (self->m_analysisView) {
-            self->m_analysisView->setItems(self->m_analysisItems);
-            self->m_analysisView->setError(self->m_analysisError);
-            self->m_analysisView->setLoading(false);
-        }
+        if (self->m_analysisSheet)
+            self->m_analysisSheet->finish(self->m_analysisItems, self->m_analysisError);
         self->updateToolbar();
     });
 }

@@ -3,6 +3,7 @@
 #include "ai/AnalysisItem.h"
 #include "browser/FilterPipeline.h"
 #include "browser/views/LogRowDelegate.h"
+#include "browser/views/WindowParts.h"
 #include "logs/LogEntry.h"
 
 #include <QDateTime>
@@ -14,7 +15,6 @@
 #include <optional>
 
 class AISettings;
-class AnalysisView;
 class DetailPane;
 class DetailWindowState;
 class LogFetcher;
@@ -45,25 +45,8 @@ class BusyIndicator;
 class ContentView : public QWidget {
     Q_OBJECT
 public:
-    // What other parts of the application plug into every main window.
-    struct Hooks {
-        // The Crashes tab's content, built while the tab is selected.
-        std::function<QWidget*(ContentView*)> makeCrashesView;
-        // Runs a log collection after the user confirmed it; the collector
-        // reports through setCollecting() and openCollectedArchive().
-        std::function<void(ContentView*)> collect;
-        // The settings popover's content, anchored to the gear button.
-        std::function<QWidget*(ContentView*)> makeSettingsView;
-        // The update banner (shown by the update checker while it applies).
-        std::function<QWidget*(ContentView*)> makeUpdateBanner;
-        // Opens a window by identifier ("detail-window", ...).
-        std::function<void(const QString&)> openWindow;
-    };
-    static void setHooks(Hooks hooks);
-    static Hooks& hooks();
-
     ContentView(DetailWindowState* detailState, RecentArchives* recentArchives, PendingArchive* pending,
-                QWidget* parent = nullptr);
+                WindowParts parts = {}, QWidget* parent = nullptr);
     ~ContentView() override;
 
     LogFetcher* logFetcher() const { return m_fetcher; }
@@ -154,9 +137,9 @@ private:
     void takePendingArchive();
     void showContextMenu(const QPoint& pos);
     void openFullDiskAccessHelp();
-    void showCollectConfirm();
     double now() const;
 
+    WindowParts m_parts;
     DetailWindowState* m_detailState;
     RecentArchives* m_recentArchives;
     QPointer<PendingArchive> m_pending;
@@ -181,7 +164,7 @@ private:
     QDateTime m_customStart;
     QDateTime m_customEnd;
     bool m_showCustomRange = false;
-    QPointer<AnalysisView> m_analysisView;
+    std::unique_ptr<AnalysisSheet> m_analysisSheet;
     quint64 m_highlightGeneration = 0;
 
     LogEntryList m_filtered;
@@ -212,6 +195,7 @@ private:
     QStackedWidget* m_tabs = nullptr;
     QWidget* m_crashesHost = nullptr;
     QPointer<QWidget> m_crashesView;
+    std::function<void()> m_crashesRescan;
 
     QWidget* m_customRow = nullptr;
     QDateTimeEdit* m_customStartEdit = nullptr;

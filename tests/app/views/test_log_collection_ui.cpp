@@ -1,6 +1,6 @@
 #include "app/views/CollectConfirmSheet.h"
 #include "app/views/LogCollectionUI.h"
-#include "app/views/ViewHooks.h"
+#include "app/views/ShellParts.h"
 #include "browser/DetailWindowState.h"
 #include "browser/PendingArchive.h"
 #include "browser/views/ContentView.h"
@@ -86,7 +86,6 @@ private slots:
         // Main windows check for a release at once: keep that check on loopback.
         qputenv("VELLACORD_UPDATE_URL", "http://127.0.0.1:9/Vellacord/version.json");
         provider = std::make_unique<MemoryStoreProvider>();
-        ViewHooks::install();
         m_fixture = JournalFixture::makeArchive(
             m_home, "fixture.logarchive",
             {JournalFixture::message(double(QDateTime::currentSecsSinceEpoch()) - 60, "kernel", "collected", 3)});
@@ -98,7 +97,7 @@ private slots:
         state = std::make_unique<DetailWindowState>();
         recent = std::make_unique<RecentArchives>();
         pending = std::make_unique<PendingArchive>();
-        view = std::make_unique<ContentView>(state.get(), recent.get(), pending.get());
+        view = std::make_unique<ContentView>(state.get(), recent.get(), pending.get(), ShellParts::make());
         view->logFetcher()->setStoreProvider(provider.get());
         view->show();
         QTRY_VERIFY(!view->logFetcher()->isLoading());

@@ -3,7 +3,7 @@
 #include "ai/views/AnalysisView.h"
 #include "app/views/SettingsView.h"
 #include "app/views/UpdateBanner.h"
-#include "app/views/ViewHooks.h"
+#include "app/views/ShellParts.h"
 #include "browser/DetailWindowState.h"
 #include "browser/PendingArchive.h"
 #include "browser/views/ContentView.h"
@@ -30,7 +30,7 @@
 
 // The views of this folder plugged into a real main window: the Crashes tab,
 // the gear's popover and the Analyze flow against a loopback provider.
-class TestViewHooks : public QObject {
+class TestShellParts : public QObject {
     Q_OBJECT
 
     std::unique_ptr<MemoryStoreProvider> provider;
@@ -73,7 +73,7 @@ class TestViewHooks : public QObject {
     void makeView()
     {
         view.reset();
-        view = std::make_unique<ContentView>(state.get(), recent.get(), pending.get());
+        view = std::make_unique<ContentView>(state.get(), recent.get(), pending.get(), ShellParts::make());
         view->logFetcher()->setStoreProvider(provider.get());
         view->resize(1100, 700);
         view->show();
@@ -92,7 +92,6 @@ private slots:
         QVERIFY(updates.start());
         updates.setFallback(LoopbackHttpServer::Response::withBody(404, "text/html", "<h1>Not found</h1>"));
         qputenv("VELLACORD_UPDATE_URL", (updates.baseUrl() + "/Vellacord/version.json").toUtf8());
-        ViewHooks::install();
     }
 
     void init()
@@ -226,5 +225,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestViewHooks)
-#include "test_view_hooks.moc"
+QTEST_MAIN(TestShellParts)
+#include "test_shell_parts.moc"
