@@ -218,8 +218,11 @@ StoreOpenResult openSystem()
 {
     sd_journal* j = nullptr;
     const int r = sd_journal_open(&j, SD_JOURNAL_LOCAL_ONLY);
-    if (r < 0)
-        return StoreError{QStringLiteral("Failed to open the system journal: ") + errnoText(r)};
+    if (r < 0) {
+        const bool denied = r == -EACCES || r == -EPERM;
+        return StoreError{QStringLiteral("Failed to open the system journal: ") + errnoText(r),
+                          denied ? StoreError::Cause::denied : StoreError::Cause::unavailable};
+    }
     return wrap(j);
 }
 

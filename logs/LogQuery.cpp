@@ -14,6 +14,19 @@ QString describe(const QueryError& error)
     return std::get<StoreError>(error).description;
 }
 
+QueryFailure failureKind(const QueryError& error)
+{
+    if (const auto* a = std::get_if<ArchiveError>(&error))
+        return a->kind() == ArchiveError::Case::notReadable ? QueryFailure::archiveNotReadable
+                                                            : QueryFailure::archiveOpenFailed;
+    switch (std::get<StoreError>(error).cause) {
+    case StoreError::Cause::denied: return QueryFailure::liveStoreDenied;
+    case StoreError::Cause::unavailable: return QueryFailure::liveStoreUnavailable;
+    case StoreError::Cause::other: break;
+    }
+    return QueryFailure::storeError;
+}
+
 QueryResult queryEntries(double start, double end, const QString& archivePath, const QueryContext& context)
 {
     const LogStoreProvider& provider = context.provider ? *context.provider : platformLogStoreProvider();
@@ -71,6 +84,7 @@ QueryResult queryEntries(double start, double end, const QString& archivePath, c
             }
             if (cancelled && cancelled()) {
                 qCInfo(lcLogFetcher, "Query cancelled after scanning %ld entries", scanned);
+                result.stop = QueryStop::cancelled;
                 return result;
             }
         }
@@ -80,11 +94,13 @@ QueryResult queryEntries(double start, double end, const QString& archivePath, c
         result.entries.append(std::move(raw.entry));
         if (result.entries.size() == kEntryCap) {
             qCInfo(lcLogFetcher, "Hit 50,000 entry cap after scanning %ld raw entries", scanned);
+            result.stop = QueryStop::entryCap;
             break;
         }
     }
     const double elapsed = now() - t0;
     if (timedOut) {
+        result.stop = QueryStop::timeOut;
         qCCritical(lcLogFetcher, "Query timeout after %.*fs — returning %ld entries (scanned %ld)", 1, elapsed,
                    long(result.entries.size()), scanned);
     } else if (auto readError = entries.error()) {
@@ -97,6 +113,7 @@ QueryResult queryEntries(double start, double end, const QString& archivePath, c
                 result.error = *readError;
             return result;
         }
+        result.stop = QueryStop::readError;
         qCCritical(lcLogFetcher, "Read error after %ld entries, keeping them: %s", long(result.entries.size()),
                    qUtf8Printable(readError->description));
     }

@@ -11,9 +11,31 @@
 using QueryError = std::variant<ArchiveError, StoreError>;
 QString describe(const QueryError& error);
 
+// What kind of failure a query error is, for callers that decide by it
+// rather than by its text.
+enum class QueryFailure {
+    liveStoreDenied,       // the live store refused the current user
+    liveStoreUnavailable,  // the live store could not be opened
+    archiveNotReadable,
+    archiveOpenFailed,
+    storeError,            // any other error of a store, passed on unchanged
+};
+QueryFailure failureKind(const QueryError& error);
+
+// Why the query stopped reading. Only `complete` means the list holds every
+// matching record; the others return what was gathered so far.
+enum class QueryStop {
+    complete,
+    entryCap,   // the 50,000th record
+    timeOut,    // 30 s passed
+    readError,  // the store failed part-way; the records read are kept
+    cancelled,
+};
+
 struct QueryResult {
     LogEntryList entries;
     std::optional<QueryError> error;
+    QueryStop stop = QueryStop::complete;
     bool ok() const { return !error.has_value(); }
 };
 

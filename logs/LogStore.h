@@ -25,6 +25,9 @@ struct RawEntry {
 // A failure of the platform store, passed on unchanged to the user.
 struct StoreError {
     QString description;
+    // Set by the live store when it cannot be opened: whether the user was
+    // refused (denied) or the store is not there (unavailable).
+    enum class Cause { other, denied, unavailable } cause = Cause::other;
 };
 
 // Both ends included.

@@ -22,6 +22,7 @@ private slots:
         ctx.provider = &p;
         const QueryResult r = queryEntries(kDistantPast, 1e9, QStringLiteral("/x.logarchive"), ctx);
         QVERIFY(r.ok());
+        QCOMPARE(r.stop, QueryStop::entryCap);
         QCOMPARE(r.entries.size(), 50000);
         QCOMPARE(r.entries.first().message, QStringLiteral("0"));
         QCOMPARE(r.entries.last().message, QStringLiteral("49999"));
@@ -43,6 +44,7 @@ private slots:
         // Both ends included.
         QueryResult r = queryEntries(102, 105, QString(), ctx);
         QCOMPARE(r.entries.size(), 4);
+        QCOMPARE(r.stop, QueryStop::complete);
         QCOMPARE(r.entries.first().date, 102.0);
         QCOMPARE(r.entries.last().date, 105.0);
         // Distant past: no predicate, so even entries after `end` are read.
@@ -64,6 +66,7 @@ private slots:
         ctx.now = [&clock] { return clock; };
         const QueryResult r = queryEntries(kDistantPast, 0, QString(), ctx);
         QVERIFY(r.ok());  // a time-out is no error
+        QCOMPARE(r.stop, QueryStop::timeOut);
         // 30 s pass at entry 30,720 but the test happens at 40,000, before that entry is looked at:
         // the log messages at odd positions below 39,999 are kept.
         QCOMPARE(r.entries.size(), 19999);
@@ -84,6 +87,7 @@ private slots:
         ctx.isCancelled = [&asked] { return ++asked >= 2; };
         const QueryResult r = queryEntries(kDistantPast, 0, QString(), ctx);
         QCOMPARE(asked, 2);
+        QCOMPARE(r.stop, QueryStop::cancelled);
         QCOMPARE(r.entries.size(), 19999);
         QVERIFY(log.contains("Query cancelled after scanning 20000 entries"));
         QVERIFY(!log.anyStartsWith("Query complete"));
@@ -102,6 +106,7 @@ private slots:
                  QStringLiteral("Cannot read archive \"Admin Logs.logarchive\". If it was created with sudo, run:\n"
                                 "sudo chmod -R a+r Admin Logs.logarchive"));
         QVERIFY(log.contains("Archive not readable: /var/tmp/Admin Logs.logarchive"));
+        QCOMPARE(failureKind(*r.error), QueryFailure::archiveNotReadable);
         QCOMPARE(p.opens, 0);
 
         p.readable = true;
@@ -111,6 +116,7 @@ private slots:
                  QStringLiteral("Unable to read archive \"b.logarchive\". The archive may have permission issues.\n\n"
                                 "Try: sudo chmod -R a+r ~/Desktop/b.logarchive\n\nUnderlying error: The archive is corrupt"));
         QVERIFY(log.contains("OSLogStore(url:) failed: The archive is corrupt — path: /a/b.logarchive"));
+        QCOMPARE(failureKind(*r.error), QueryFailure::archiveOpenFailed);
         p.openError = StoreError{"file is incomplete"};
         r = queryEntries(kDistantPast, 0, QStringLiteral("/a/b.logarchive"), ctx);
         QVERIFY(describe(*r.error).startsWith("Unable to read archive"));
@@ -122,6 +128,10 @@ private slots:
         // The live store's own errors pass unchanged.
         r = queryEntries(0, 1, QString(), ctx);
         QCOMPARE(describe(*r.error), QStringLiteral("Corrupt or Incomplete"));
+        QCOMPARE(failureKind(*r.error), QueryFailure::storeError);
+        p.openError = StoreError{"no journal", StoreError::Cause::unavailable};
+        r = queryEntries(0, 1, QString(), ctx);
+        QCOMPARE(failureKind(*r.error), QueryFailure::liveStoreUnavailable);
         p.openError.reset();
         p.store->enumerateError = StoreError{"enumeration refused"};
         r = queryEntries(0, 1, QString(), ctx);
@@ -140,11 +150,13 @@ private slots:
         QueryResult r = queryEntries(kDistantPast, 0, QStringLiteral("/x/a.logarchive"), ctx);
         QVERIFY(r.ok());
         QCOMPARE(r.entries.size(), 4);
+        QCOMPARE(r.stop, QueryStop::readError);
         // Damage before any record: a failure, not an empty success.
         p.store->failAfter = 0;
         r = queryEntries(kDistantPast, 0, QStringLiteral("/x/a.logarchive"), ctx);
         QVERIFY(!r.ok());
         QCOMPARE(describe(*r.error), QStringLiteral("Failed to open archive \"a.logarchive\": simulated read error"));
+        QCOMPARE(failureKind(*r.error), QueryFailure::archiveOpenFailed);
     }
 };
 
