@@ -1,11 +1,9 @@
 #include "logs/LogFetcher.h"
 
+#include "logs/Background.h"
 #include "logs/Platform.h"
 
-#include <QCoreApplication>
-#include <QPointer>
 #include <QSet>
-#include <QThreadPool>
 #include <QTimer>
 
 namespace {
@@ -14,26 +12,6 @@ constexpr double kTailLookBack = 60.0;
 constexpr double kTailOverlap = 1.0;
 constexpr int kTailWindow = 500;
 constexpr int kTailKeyPrefix = 100;
-
-// Runs `work` on the thread pool and `done` with its result on the main thread,
-// unless `target` is gone by then.
-template <typename Work, typename Done>
-void runDetached(LogFetcher* target, Work work, Done done)
-{
-    QPointer<LogFetcher> guard(target);
-    QThreadPool::globalInstance()->start([guard, work = std::move(work), done = std::move(done)]() mutable {
-        auto result = work();
-        if (!result)
-            return;
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [guard, done = std::move(done), result = std::move(result)]() mutable {
-                if (guard)
-                    done(std::move(*result));
-            },
-            Qt::QueuedConnection);
-    });
-}
 }
 
 LogFetcher::LogFetcher(QObject* parent) : QObject(parent) {}
@@ -70,6 +48,38 @@ QString LogFetcher::failureText(const QueryError& error)
     return QStringLiteral("Failed to read logs: ") + describe(error);
 }
 
+std::optional<QString> LogFetcher::resultText(const QueryResult& result, bool archive)
+{
+    if (result.error)
+        return failureText(*result.error);
+    if (result.entries.isEmpty())
+        return emptyResultText(archive);
+    return std::nullopt;
+}
+
+FetchOutcome FetchOutcome::of(const QueryResult& result, bool archive)
+{
+    FetchOutcome o;
+    if (result.error) {
+        o.kind = Kind::failed;
+        o.failure = failureKind(*result.error);
+    } else if (result.entries.isEmpty()) {
+        o.kind = archive ? Kind::emptyArchive : Kind::emptyLive;
+    } else {
+        o.kind = Kind::loaded;
+    }
+    o.stop = result.stop;
+    return o;
+}
+
+void LogFetcher::setOutcome(const FetchOutcome& o)
+{
+    if (m_outcome == o)
+        return;
+    m_outcome = o;
+    emit outcomeChanged();
+}
+
 void LogFetcher::setLoading(bool v)
 {
     if (m_isLoading == v)
@@ -97,6 +107,7 @@ void LogFetcher::fetch(double start, double end)
     if (m_fetchCancel)
         m_fetchCancel->store(true);
     setLoading(true);
+    setOutcome({});
     setError(std::nullopt);
     setEntries({});
     m_lastFetchStart = start;
@@ -109,30 +120,24 @@ void LogFetcher::fetch(double start, double end)
     const quint64 generation = ++m_fetchGeneration;
     const QueryContext ctx = context(cancel);
 
-    runDetached(
-        this,
-        [start, end, archive, ctx, cancel]() -> std::optional<QueryResult> {
-            QueryResult r = queryEntries(start, end, archive, ctx);
-            if (cancel->load())
-                return std::nullopt;  // superseded: publish nothing
-            return r;
-        },
+    Background::run(
+        this, [start, end, archive, ctx] { return queryEntries(start, end, archive, ctx); },
         [this, generation, archive](QueryResult r) {
             if (generation != m_fetchGeneration)
-                return;
+                return;  // superseded (its flag was set): publish nothing
+            // The outcome first, so that whoever reacts to the text sees it.
+            setOutcome(FetchOutcome::of(r, !archive.isEmpty()));
+            const std::optional<QString> text = resultText(r, !archive.isEmpty());
             if (r.ok()) {
-                const bool empty = r.entries.isEmpty();
                 const long n = long(r.entries.size());
                 setEntries(std::move(r.entries));
                 setLoading(false);
                 qCInfo(lcLogFetcher, "Loaded %ld entries", n);
-                if (empty)
-                    setError(emptyResultText(!archive.isEmpty()));
+                setError(text);
             } else {
-                const QString description = describe(*r.error);
-                setError(failureText(*r.error));
+                setError(text);
                 setLoading(false);
-                qCCritical(lcLogFetcher, "Fetch failed: %s", qUtf8Printable(description));
+                qCCritical(lcLogFetcher, "Fetch failed: %s", qUtf8Printable(describe(*r.error)));
             }
         });
 }
@@ -171,6 +176,7 @@ void LogFetcher::closeArchive()
     m_archiveURL.reset();
     emit archiveURLChanged();
     setEntries({});
+    setOutcome({});
     setError(std::nullopt);
     const double t = now();
     fetch(t - kDefaultLiveRange, t);
@@ -203,13 +209,19 @@ void LogFetcher::liveTailStep(quint64 generation)
     const double since = m_entries.isEmpty() ? t - kTailLookBack : m_entries.last().date;
     const double start = since - kTailOverlap;
     const QueryContext ctx = context(nullptr);
-    runDetached(
-        this, [start, t, ctx]() -> std::optional<QueryResult> { return queryEntries(start, t, QString(), ctx); },
+    Background::run(
+        this, [start, t, ctx] { return queryEntries(start, t, QString(), ctx); },
         [this, generation](QueryResult r) {
-            if (r.ok())
+            if (r.ok()) {
                 mergeTailResult(r.entries);
-            else
+            } else {
+                FetchOutcome o;
+                o.kind = FetchOutcome::Kind::failed;
+                o.failure = failureKind(*r.error);
+                o.liveTail = true;
+                setOutcome(o);
                 setError(QStringLiteral("Live tail error: ") + describe(*r.error));
+            }
             schedulePoll(generation);
         });
 }

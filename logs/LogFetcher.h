@@ -9,6 +9,28 @@
 #include <memory>
 #include <optional>
 
+// What the last fetch came to, beside its user-facing text: views and the
+// command line decide by this, never by matching the text.
+struct FetchOutcome {
+    enum class Kind {
+        none,          // no fetch has finished since the last one started (or the archive closed)
+        loaded,        // entries were published; `stop` tells whether the list was cut
+        emptyLive,     // the live store returned no records
+        emptyArchive,  // the archive returned no records
+        failed,        // `failure` tells why; the list is empty
+    };
+    Kind kind = Kind::none;
+    std::optional<QueryFailure> failure;
+    QueryStop stop = QueryStop::complete;
+    // With `failed`: a live-tail poll failed; the list stays as it was.
+    bool liveTail = false;
+
+    // The outcome of a finished query of the live store or of an archive.
+    static FetchOutcome of(const QueryResult& result, bool archive);
+    bool isCut() const { return kind == Kind::loaded && stop != QueryStop::complete; }
+    bool operator==(const FetchOutcome&) const = default;
+};
+
 // The service that reads the log: owns the entries of the current view, runs
 // range queries against the live store or an open archive on the thread pool,
 // and runs live tail. Lives on the main thread; every signal stands for a
@@ -23,6 +45,7 @@ public:
     const LogEntryList& entries() const { return m_entries; }
     bool isLoading() const { return m_isLoading; }
     const std::optional<QString>& errorMessage() const { return m_errorMessage; }
+    const FetchOutcome& outcome() const { return m_outcome; }
     bool isLiveTailing() const { return m_isLiveTailing; }
     const std::optional<QString>& archiveURL() const { return m_archiveURL; }  // a path
     bool isViewingArchive() const { return m_archiveURL.has_value(); }
@@ -40,6 +63,9 @@ public:
     // User-facing texts of the fetcher.
     static QString emptyResultText(bool archive);
     static QString failureText(const QueryError& error);
+    // The message a finished query publishes: the failure or empty-result
+    // text, or nothing.
+    static std::optional<QString> resultText(const QueryResult& result, bool archive);
 
     // Test seams: where stores come from, the wall clock, the tail interval.
     void setStoreProvider(const LogStoreProvider* provider) { m_provider = provider; }
@@ -55,12 +81,14 @@ signals:
     void entriesChanged();
     void isLoadingChanged();
     void errorMessageChanged();
+    void outcomeChanged();
     void isLiveTailingChanged();
     void archiveURLChanged();
 
 private:
     void setLoading(bool v);
     void setError(const std::optional<QString>& e);
+    void setOutcome(const FetchOutcome& o);
     void setEntries(LogEntryList list);
     void liveTailStep(quint64 generation);
     void schedulePoll(quint64 generation);
@@ -70,6 +98,7 @@ private:
     LogEntryList m_entries;
     bool m_isLoading = false;
     std::optional<QString> m_errorMessage;
+    FetchOutcome m_outcome;
     bool m_isLiveTailing = false;
     std::optional<QString> m_archiveURL;
     std::optional<double> m_lastFetchStart;

@@ -676,7 +676,9 @@ void ContentView::updateContentArea()
     const auto& error = m_fetcher->errorMessage();
     const bool noEntries = m_fetcher->entries().isEmpty();
     if (error && noEntries) {
-        const bool fda = error->contains(QLatin1String("Full Disk Access"));
+        const FetchOutcome& outcome = m_fetcher->outcome();
+        const bool fda = outcome.kind == FetchOutcome::Kind::emptyLive
+                         || (!outcome.liveTail && outcome.failure == QueryFailure::liveStoreDenied);
         m_errorText->setText(*error);
         m_errorText->setFixedHeight(m_errorText->heightForWidth(m_errorText->width()));
         m_errorIcon->setPixmap(ViewStyle::pixmap(fda ? QStringLiteral("lock.shield")

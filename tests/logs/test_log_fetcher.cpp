@@ -35,6 +35,8 @@ private slots:
         QVERIFY(f.isLoading());
         waitLoaded(f);
         QCOMPARE(f.entries().size(), 5);
+        QCOMPARE(f.outcome().kind, FetchOutcome::Kind::loaded);
+        QVERIFY(!f.outcome().isCut());
         QCOMPARE(f.entries().first().message, QStringLiteral("50"));
         QCOMPARE(f.lastFetchStart(), std::optional(50.0));
         QCOMPARE(loading.size(), 2);  // true once, false once
@@ -54,19 +56,32 @@ private slots:
         QCOMPARE(*f.errorMessage(),
                  QStringLiteral("No log entries found. If you expected system logs, grant Full Disk Access to Vellacord "
                                 "in System Settings → Privacy & Security → Full Disk Access."));
+        QCOMPARE(f.outcome().kind, FetchOutcome::Kind::emptyLive);
         f.openArchive("/x/Empty.logarchive");
         waitLoaded(f);
         QCOMPARE(*f.errorMessage(), QStringLiteral("No log entries found in this archive."));
+        QCOMPARE(f.outcome().kind, FetchOutcome::Kind::emptyArchive);
         QVERIFY(f.isViewingArchive());
 
         p.readable = false;
         f.reloadArchive();
         QVERIFY(!f.errorMessage());  // cleared at the start of the fetch
+        QCOMPARE(f.outcome().kind, FetchOutcome::Kind::none);
         waitLoaded(f);
         QCOMPARE(*f.errorMessage(),
                  QStringLiteral("Failed to read logs: Cannot read archive \"Empty.logarchive\". If it was created with "
                                 "sudo, run:\nsudo chmod -R a+r Empty.logarchive"));
+        QCOMPARE(f.outcome().kind, FetchOutcome::Kind::failed);
+        QCOMPARE(f.outcome().failure, std::optional(QueryFailure::archiveNotReadable));
         QVERIFY(f.entries().isEmpty());
+
+        // The live store refusing the user is told apart from other store errors.
+        f.closeArchive();
+        QCOMPARE(f.outcome().kind, FetchOutcome::Kind::none);
+        p.openError = StoreError{"Permission denied", StoreError::Cause::denied};
+        waitLoaded(f);
+        QCOMPARE(f.outcome().failure, std::optional(QueryFailure::liveStoreDenied));
+        QVERIFY(!f.outcome().liveTail);
     }
 
     void refreshRules()
@@ -178,6 +193,8 @@ private slots:
         p.locked([&] { p.openError = StoreError{"journal went away"}; });
         f.startLiveTail();
         QTRY_COMPARE(f.errorMessage().value_or(QString()), QStringLiteral("Live tail error: journal went away"));
+        QVERIFY(f.outcome().liveTail);
+        QCOMPARE(f.outcome().failure, std::optional(QueryFailure::storeError));
         p.locked([&] { p.openError.reset(); });
         QTRY_COMPARE(f.entries().size(), 5);
         QCOMPARE(*f.errorMessage(), QStringLiteral("Live tail error: journal went away"));  // not cleared
