@@ -745,9 +745,12 @@ void ContentView::showEvent(QShowEvent* e)
     QWidget::showEvent(e);
     if (!m_firstShown) {
         m_firstShown = true;
-        const double t = now();
-        m_fetcher->fetch(t - 3600, t);
-        takePendingArchive();
+        if (m_pending && m_pending->url()) {
+            takePendingArchive();  // started with an archive: no live query first
+        } else {
+            const double t = now();
+            m_fetcher->fetch(t - 3600, t);
+        }
     }
 }
 

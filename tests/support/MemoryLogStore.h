@@ -35,7 +35,8 @@ public:
     std::shared_ptr<MemoryLogStore> store = std::make_shared<MemoryLogStore>();
     std::optional<StoreError> openError;
     bool readable = true;
-    mutable std::atomic_int opens = 0;
+    mutable std::atomic_int opens = 0;        // stores handed out, live or archive
+    mutable std::atomic_int systemOpens = 0;  // of which the live store
     mutable std::mutex mutex;
 
     template <typename F>

@@ -320,6 +320,19 @@ private slots:
         QVERIFY(tail->isEnabled());
     }
 
+    void startedWithAnArchive()
+    {
+        // An archive waiting when the window is first shown: no live query first.
+        view.reset();
+        pending->set(QStringLiteral("/tmp/Start.logarchive"));
+        const int opens = provider->opens, systemOpens = provider->systemOpens;
+        makeView();
+        QCOMPARE(view->logFetcher()->archiveURL(), std::optional(QStringLiteral("/tmp/Start.logarchive")));
+        QCOMPARE(provider->opens, opens + 1);
+        QCOMPARE(provider->systemOpens, systemOpens);
+        QVERIFY(!pending->url());
+    }
+
     void quickRanges()
     {
         auto* h1 = child<PillButton>("range_1h");
