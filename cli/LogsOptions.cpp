@@ -1,10 +1,10 @@
 #include "cli/LogsOptions.h"
 
 #include "browser/FilterPipeline.h"
+#include "cli/Commands.h"
 #include "logs/LogFetcher.h"
 
 #include <QDateTime>
-#include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimeZone>
@@ -119,19 +119,6 @@ static std::optional<double> parseDate(const QString& text)
     return double(dt.toMSecsSinceEpoch()) / 1000.0;
 }
 
-// Waits for the fetcher's current load to finish.
-static void waitForLoad(LogFetcher& fetcher)
-{
-    if (!fetcher.isLoading())
-        return;
-    QEventLoop loop;
-    QObject::connect(&fetcher, &LogFetcher::isLoadingChanged, &loop, [&] {
-        if (!fetcher.isLoading())
-            loop.quit();
-    });
-    loop.exec();
-}
-
 std::optional<LogsRun> runLogsQuery(const QCommandLineParser& parser, QString* usageError)
 {
     const QString format = parser.value(QStringLiteral("format"));
@@ -176,39 +163,50 @@ std::optional<LogsRun> runLogsQuery(const QCommandLineParser& parser, QString* u
         }
     }
 
-    LogFetcher fetcher;
+    // One store query, as the main window's fetch would run it: the whole
+    // archive, or the range given (with an archive, the range narrows it).
     const QString archive = parser.value(QStringLiteral("archive"));
-    if (!archive.isEmpty()) {
-        fetcher.openArchive(archive);
-        // A range with an archive narrows it; the whole-archive load is superseded at once.
-        if (start)
-            fetcher.fetch(*start, *end);
-        else if (parser.isSet(QStringLiteral("last"))) {
-            const double now = wallClockNow();
-            fetcher.fetch(now - lastSeconds, now);
-        }
-    } else if (start) {
-        fetcher.fetch(*start, *end);
-    } else {
-        const double now = wallClockNow();
-        fetcher.fetch(now - lastSeconds, now);
+    double queryStart = kDistantPast, queryEnd = wallClockNow();
+    if (start) {
+        queryStart = *start;
+        queryEnd = *end;
+    } else if (archive.isEmpty() || parser.isSet(QStringLiteral("last"))) {
+        queryStart = queryEnd - lastSeconds;
     }
-    waitForLoad(fetcher);
+    QueryResult result = queryEntries(queryStart, queryEnd, archive);
 
     LogsRun run;
-    run.entries = fetcher.entries();
-    // The only message besides a failure is the empty-result text.
-    run.ok = !fetcher.errorMessage() || *fetcher.errorMessage() == LogFetcher::emptyResultText(fetcher.isViewingArchive());
-    run.message = fetcher.errorMessage().value_or(QString());
+    run.outcome = FetchOutcome::of(result, !archive.isEmpty());
+    run.message = LogFetcher::resultText(result, !archive.isEmpty()).value_or(QString());
+    run.entries = std::move(result.entries);
     run.filters = *filters;
     run.rows = Pipeline::filteredEntries(run.filters, run.entries, false);
     return run;
 }
 
-QString rowText(const LogEntry& e)
+bool reportFailureOrCut(const LogsRun& run)
 {
-    const QString date = QDateTime::fromMSecsSinceEpoch(qint64(e.date * 1000.0)).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    return date + QLatin1Char('\t') + e.levelLabel() + QLatin1Char('\t') + e.process + QLatin1Char('\t') + e.message;
+    if (run.outcome.kind == FetchOutcome::Kind::failed) {
+        err() << run.message << "\n";
+        return true;
+    }
+    if (!run.outcome.isCut())
+        return false;
+    switch (run.outcome.stop) {
+    case QueryStop::entryCap:
+        err() << "The list stops at the 50,000-entry cap; narrow the range to see the rest.\n";
+        break;
+    case QueryStop::timeOut:
+        err() << "The query stopped after 30 seconds; the list holds the entries read until then.\n";
+        break;
+    case QueryStop::readError:
+        err() << "The store failed part-way; the list holds the entries read before the failure.\n";
+        break;
+    case QueryStop::complete:
+    case QueryStop::cancelled:
+        break;
+    }
+    return false;
 }
 
 QByteArray entryJson(const LogEntry& e)

@@ -5,6 +5,7 @@
 
 #include "browser/FilterPipeline.h"
 #include "logs/LogEntry.h"
+#include "logs/LogFetcher.h"
 
 #include <QCommandLineParser>
 #include <QString>
@@ -14,7 +15,7 @@
 void addLogsOptions(QCommandLineParser& parser);
 
 struct LogsRun {
-    bool ok = false;               // false: the fetch failed, `message` holds the user-facing text
+    FetchOutcome outcome;          // what the query came to
     QString message;               // failure text, or the empty-result text when `entries` is empty
     LogEntryList entries;          // what the fetch loaded, in store order
     LogEntryList rows;             // after the window's filters and sort
@@ -22,15 +23,18 @@ struct LogsRun {
 };
 
 // Validates the options; on a usage error writes it into `usageError` and
-// returns nothing. Otherwise runs one fetch (as the main window would) and
-// derives the rows.
+// returns nothing. Otherwise runs the one store query (as the main window's
+// fetch would) and derives the rows.
 std::optional<LogsRun> runLogsQuery(const QCommandLineParser& parser, QString* usageError);
+
+// When the query failed: writes its text to standard error and returns true.
+// Otherwise notes on standard error a list cut short (cap, time-out, read
+// error) and returns false.
+bool reportFailureOrCut(const LogsRun& run);
 
 // The filter inputs given by the flags (defaults of a new window otherwise);
 // on a usage error writes it into `usageError` and returns nothing.
 std::optional<FilterState> filterStateFromOptions(const QCommandLineParser& parser, QString* usageError);
 
-// A row as the copy-row command writes it.
-QString rowText(const LogEntry& entry);
 // A record as one JSON object (compact, one line).
 QByteArray entryJson(const LogEntry& entry);

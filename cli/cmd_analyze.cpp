@@ -29,10 +29,8 @@ int runAnalyze(const QStringList& args)
         err() << "vellacord-cli analyze: " << usageError << "\n";
         return 2;
     }
-    if (!run->ok) {
-        err() << run->message << "\n";
+    if (reportFailureOrCut(*run))
         return 1;
-    }
     const LogEntryList batch = AIExplainer::analysisBatch(run->rows);
     const AIResult<AnalysisItemList> result = awaitAI<AnalysisItemList>(
         [&](QObject* context, AIExplainer::AnalysisCompletion done) {

@@ -39,10 +39,8 @@ int runExplain(const QStringList& args)
         err() << "vellacord-cli explain: " << usageError << "\n";
         return 2;
     }
-    if (!run->ok) {
-        err() << run->message << "\n";
+    if (reportFailureOrCut(*run))
         return 1;
-    }
     if (index >= run->rows.size()) {
         if (run->rows.isEmpty())
             err() << "vellacord-cli explain: index " << index << " is out of range: the list is empty\n";

@@ -1,3 +1,4 @@
+#include "browser/EntryText.h"
 #include "cli/Commands.h"
 #include "cli/LogsOptions.h"
 
@@ -17,16 +18,14 @@ int runLogs(const QStringList& args)
         err() << "vellacord-cli logs: " << usageError << "\n";
         return 2;
     }
-    if (!run->ok) {
-        err() << run->message << "\n";
+    if (reportFailureOrCut(*run))
         return 1;
-    }
     const bool json = parser.value(QStringLiteral("format")) == QLatin1String("json");
     for (const LogEntry& e : run->rows) {
         if (json)
             out() << QString::fromUtf8(entryJson(e)) << '\n';
         else
-            out() << rowText(e) << '\n';
+            out() << EntryText::rowText(e) << '\n';
     }
     if (run->entries.isEmpty())
         err() << run->message << "\n";

@@ -20,10 +20,8 @@ int runProcesses(const QStringList& args)
         err() << "vellacord-cli processes: " << usageError << "\n";
         return 2;
     }
-    if (!run->ok) {
-        err() << run->message << "\n";
+    if (reportFailureOrCut(*run))
         return 1;
-    }
     const ProcessNameResolver names;
     for (const QString& raw : Pipeline::availableProcesses(run->filters, run->entries))
         out() << names.displayName(raw) << '\t' << raw << '\n';

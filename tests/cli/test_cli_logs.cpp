@@ -54,6 +54,18 @@ private slots:
         QCOMPARE(o["subsystem"].toString(), QStringLiteral("com.example.backup"));
         for (const char* k : {"id", "message", "category", "threadIdentifier", "sender", "activityIdentifier"})
             QVERIFY2(o.contains(k), k);
+
+        // A range narrowing an archive runs exactly one store query.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_LOGGING_RULES", "com.corvistra.Vellacord.*=true");
+        r = TestEnv::runCli({"logs", "--archive", m_archive, "--start", "2026-01-05T09:30:01Z", "--end",
+                             "2026-01-05T10:00:00Z", "--level", "info"},
+                            env);
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.lines().size(), 1);
+        QCOMPARE(r.err.count("Opening OSLogStore from archive: "), 1);
+        QCOMPARE(r.err.count("Query complete: "), 1);
+        QVERIFY2(r.err.contains("Query complete: 1 entries from 1 scanned"), qPrintable(r.err));
     }
 
     void failuresAndEmptyResults()
