@@ -1,16 +1,15 @@
 #include "crashes/CrashLogFetcher.h"
 
+#include "logs/Background.h"
 #include "logs/Platform.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QFutureWatcher>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QStringDecoder>
-#include <QtConcurrent>
 
 #include <algorithm>
 #include <string_view>
@@ -138,14 +137,11 @@ void CrashLogFetcher::scan()
         m_reports.clear();
         emit reportsChanged();
     }
-    // The watcher is a child: if the fetcher goes away first, the finished
-    // list is simply dropped. The task itself shares nothing with this object.
-    auto* watcher = new QFutureWatcher<CrashReportList>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
-        publish(watcher->result());
-        watcher->deleteLater();
-    });
-    watcher->setFuture(QtConcurrent::run([dir = m_reportsDirectory] { return collectReports(dir); }));
+    // If the fetcher goes away first, the finished list is simply dropped. The
+    // task itself shares nothing with this object.
+    Background::run(
+        this, [dir = m_reportsDirectory] { return collectReports(dir); },
+        [this](CrashReportList list) { publish(std::move(list)); });
 }
 
 void CrashLogFetcher::publish(CrashReportList list)
