@@ -5,6 +5,7 @@
 #include "ai/AIExplainer.h"
 
 #include "crashes/CrashReport.h"
+#include "logs/TextTrim.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -116,19 +117,6 @@ QString batchMessage(const LogEntryList& batch)
 
 namespace {
 
-bool isHorizontalSpace(QChar c) { return c == QLatin1Char('\t') || c.category() == QChar::Separator_Space; }
-
-// Leading and trailing spaces, tabs and other space separators; line breaks stay.
-QString trimHorizontal(const QString& s)
-{
-    qsizetype begin = 0, end = s.size();
-    while (begin < end && isHorizontalSpace(s.at(begin)))
-        ++begin;
-    while (end > begin && isHorizontalSpace(s.at(end - 1)))
-        --end;
-    return s.mid(begin, end - begin);
-}
-
 // Han ideographs that carry a numeric value (primary, accounting and other
 // numerals) although their general category is a letter.
 bool isHanNumeral(char32_t c)
@@ -178,13 +166,13 @@ AnalysisItemList parseAnalysis(const QString& answer, const LogEntryList& batch)
         std::optional<qint64> index;
         QString title, concern;
         for (const QString& raw : block.split(QLatin1Char('\n'))) {
-            QString line = trimHorizontal(raw);
+            QString line = trimmedHorizontal(raw);
             if (line.startsWith(entryTag))
                 index = entryIndex(line.remove(entryTag));
             else if (line.startsWith(titleTag))
-                title = trimHorizontal(line.remove(titleTag));
+                title = trimmedHorizontal(line.remove(titleTag));
             else if (line.startsWith(concernTag))
-                concern = trimHorizontal(line.remove(concernTag));
+                concern = trimmedHorizontal(line.remove(concernTag));
         }
         if (title.isEmpty() || concern.isEmpty())
             continue;

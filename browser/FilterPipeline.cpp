@@ -1,6 +1,7 @@
 #include "browser/FilterPipeline.h"
 
 #include "logs/Platform.h"
+#include "logs/TextTrim.h"
 
 #include <QCollator>
 #include <QHash>
@@ -202,11 +203,6 @@ private:
     bool m_ascii = false;
     std::string m_ascii8;
 };
-
-bool isHorizontalSpace(QChar c)
-{
-    return c == QLatin1Char('\t') || c.category() == QChar::Separator_Space;
-}
 
 // What one evaluation of matchingEntries prepares once.
 struct Prepared {
@@ -480,12 +476,7 @@ FilterState initialState(double creationTime)
 
 QString searchTerm(const QString& searchText)
 {
-    qsizetype b = 0, e = searchText.size();
-    while (b < e && isHorizontalSpace(searchText.at(b)))
-        ++b;
-    while (e > b && isHorizontalSpace(searchText.at(e - 1)))
-        --e;
-    return searchText.mid(b, e - b).toLower();
+    return trimmedHorizontal(searchText).toLower();
 }
 
 QList<OptionalColumn> visibleColumns(const FilterState& s)

@@ -2,6 +2,7 @@
 
 #include "logs/Background.h"
 #include "logs/Platform.h"
+#include "logs/TextTrim.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,23 +19,6 @@ namespace {
 
 constexpr int kMaxPlainLines = 30;
 constexpr int kMaxFrames = 30;
-
-// Horizontal white space only: tabs and the Unicode space separators. Line
-// breaks (including a carriage return) are never trimmed.
-bool isHorizontalSpace(QChar c)
-{
-    return c == QLatin1Char('\t') || c.category() == QChar::Separator_Space;
-}
-
-QString trimmedHorizontal(QStringView s)
-{
-    qsizetype b = 0, e = s.size();
-    while (b < e && isHorizontalSpace(s[b]))
-        ++b;
-    while (e > b && isHorizontalSpace(s[e - 1]))
-        --e;
-    return s.mid(b, e - b).toString();
-}
 
 // First key whose value is a non-empty string; other types count as missing.
 QString lookupString(const QJsonObject& o, std::initializer_list<const char*> keys)
