@@ -1,8 +1,6 @@
 #include "logs/LogCollector.h"
 
-#include "logs/LogFetcher.h"
 #include "logs/Platform.h"
-#include "logs/RecentArchives.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -19,12 +17,6 @@ bool isExecutableFile(const QString& path)
 }
 
 }  // namespace
-
-QString LogCollector::confirmMessage()
-{
-    return QStringLiteral("This will collect system logs from the past hour into a .logarchive file on your Desktop.\n\n"
-                          "You will be prompted for your administrator password.");
-}
 
 QString LogCollector::outputPath(const QDateTime& start)
 {
@@ -78,10 +70,7 @@ QString LogCollector::failureText(int exitStatus, const QString& errorText)
     return QStringLiteral("Exit code ") + QString::number(exitStatus) + QLatin1Char('\n') + errorText;
 }
 
-LogCollector::LogCollector(LogFetcher* fetcher, RecentArchives* recentArchives, QObject* parent)
-    : QObject(parent), m_fetcher(fetcher), m_recent(recentArchives)
-{
-}
+LogCollector::LogCollector(QObject* parent) : QObject(parent) {}
 
 LogCollector::~LogCollector()
 {
@@ -92,20 +81,6 @@ LogCollector::~LogCollector()
         m_process->kill();
         m_process->waitForFinished(1000);
     }
-}
-
-void LogCollector::requestCollect()
-{
-    if (!m_isCollecting)
-        setShowConfirm(true);
-}
-
-void LogCollector::cancelCollect() { setShowConfirm(false); }
-
-void LogCollector::confirmCollect()
-{
-    setShowConfirm(false);
-    start();
 }
 
 bool LogCollector::start()
@@ -148,10 +123,6 @@ void LogCollector::onExited(int exitCode, bool crashed)
     // A tool killed by a signal reports the signal number as its status, as
     // the macOS termination status does; it is never a success.
     if (exitCode == 0 && !crashed) {
-        if (m_recent)
-            m_recent->add(m_outputPath);
-        if (m_fetcher)
-            m_fetcher->openArchive(m_outputPath);
         emit finished(true, m_outputPath);
         return;
     }
@@ -171,14 +142,6 @@ void LogCollector::fail(const QString& informativeText)
 {
     m_alert = Alert{alertTitle(), informativeText};
     emit alertChanged();
-}
-
-void LogCollector::setShowConfirm(bool v)
-{
-    if (m_showCollectConfirm == v)
-        return;
-    m_showCollectConfirm = v;
-    emit showCollectConfirmChanged();
 }
 
 void LogCollector::setCollecting(bool v)

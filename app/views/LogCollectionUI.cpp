@@ -38,9 +38,7 @@ LogCollector* collectorOf(ContentView* window)
 {
     if (auto* c = window->findChild<LogCollector*>(QStringLiteral("logCollector"), Qt::FindDirectChildrenOnly))
         return c;
-    // The window records and opens the archive itself (openCollectedArchive),
-    // so the collector is given neither the fetcher nor the recent list.
-    auto* c = new LogCollector(nullptr, nullptr, window);
+    auto* c = new LogCollector(window);
     c->setObjectName(QStringLiteral("logCollector"));
     QPointer<ContentView> w(window);
     QObject::connect(c, &LogCollector::isCollectingChanged, window, [w, c] {

@@ -1,9 +1,7 @@
 #include "logs/LogCollector.h"
 #include "logs/LogFetcher.h"
 #include "logs/Platform.h"
-#include "logs/RecentArchives.h"
 #include "tests/support/JournalFixture.h"
-#include "tests/support/MemoryLogStore.h"
 #include "tests/support/TestEnv.h"
 
 #include <QDateTime>
@@ -67,17 +65,12 @@ class TestLogCollector : public QObject {
     QString alertTextFor(const QByteArray& body)
     {
         fakeTool(QStringLiteral("tool.sh"), body);
-        MemoryStoreProvider store;
-        LogFetcher fetcher;
-        fetcher.setStoreProvider(&store);
-        RecentArchives recent;
-        LogCollector c(&fetcher, &recent);
+        LogCollector c;
         const Run r = runToEnd(c);
         if (r.success || !r.alert)
             return {};
-        // A failed run opens nothing and records nothing.
-        if (fetcher.isViewingArchive() || !recent.paths().isEmpty() || c.isCollecting())
-            return QStringLiteral("<state changed>");
+        if (c.isCollecting())
+            return QStringLiteral("<still collecting>");
         if (r.alert->title != QLatin1String("Log Collection Failed"))
             return QStringLiteral("<wrong title>");
         return r.alert->informativeText;
@@ -133,26 +126,13 @@ private slots:
         QCOMPARE(LogCollector::decodeToolErrors("bad \xff\xfe bytes"), QString());
     }
 
-    void confirmationFlow()
+    void oneRunAtATime()
     {
         fakeTool(QStringLiteral("slow.sh"), "sleep 1; exit 3");
-        LogCollector c(nullptr, nullptr);
-        QSignalSpy confirm(&c, &LogCollector::showCollectConfirmChanged);
-        c.requestCollect();
-        QVERIFY(c.showCollectConfirm());
-        c.cancelCollect();
-        QVERIFY(!c.showCollectConfirm());
-        QVERIFY(!c.isCollecting());
-        QCOMPARE(confirm.size(), 2);
-
-        c.requestCollect();
+        LogCollector c;
         QSignalSpy finished(&c, &LogCollector::finished);
-        c.confirmCollect();
-        QVERIFY(!c.showCollectConfirm());
+        QVERIFY(c.start());
         QVERIFY(c.isCollecting());
-        // One run at a time: the button is disabled and a second start refused.
-        c.requestCollect();
-        QVERIFY(!c.showCollectConfirm());
         QVERIFY(!c.start());
         // The event loop keeps running while the tool works.
         bool ticked = false;
@@ -168,15 +148,10 @@ private slots:
         QCOMPARE(alertChanged.size(), 1);
     }
 
-    void successRecordsAndOpensTheArchive()
+    void successLeavesTheArchive()
     {
         const QString tool = fakeTool(QStringLiteral("ok.sh"), "mkdir \"$5\" && echo 'progress noise' >&2");
-        MemoryStoreProvider store;
-        LogFetcher fetcher;
-        fetcher.setStoreProvider(&store);
-        RecentArchives recent;
-        recent.add(QStringLiteral("/older/One.logarchive"));
-        LogCollector c(&fetcher, &recent);
+        LogCollector c;
         const Run r = runToEnd(c);
         QVERIFY(r.success);
         QVERIFY(!r.alert);
@@ -189,10 +164,6 @@ private slots:
         QCOMPARE(c.lastOutputPath(), r.path);
         QCOMPARE(recordedArguments(tool), LogCollector::toolArguments(r.path));
         QVERIFY(QFileInfo(r.path).isDir());
-        QCOMPARE(recent.paths(), QStringList({r.path, "/older/One.logarchive"}));
-        QCOMPARE(fetcher.archiveURL(), std::optional(r.path));
-        // The archive's query reads the provider: let it end before the provider goes.
-        QTRY_VERIFY_WITH_TIMEOUT(!fetcher.isLoading(), 20000);
     }
 
     void exitStatusTexts()
@@ -218,11 +189,7 @@ private slots:
         for (const QString& tool : {missing, fakeTool(QStringLiteral("not-executable.sh"), "exit 0")}) {
             QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner);
             qputenv("VELLACORD_LOG_TOOL", tool.toUtf8());
-            MemoryStoreProvider store;
-            LogFetcher fetcher;
-            fetcher.setStoreProvider(&store);
-            RecentArchives recent;
-            LogCollector c(&fetcher, &recent);
+            LogCollector c;
             const Run r = runToEnd(c);
             QVERIFY(!r.success);
             QVERIFY(!c.isCollecting());
@@ -230,8 +197,6 @@ private slots:
             QCOMPARE(r.alert->title, QStringLiteral("Log Collection Failed"));
             QVERIFY2(!r.alert->informativeText.isEmpty(), qPrintable(tool));
             QVERIFY(!r.alert->informativeText.startsWith(QLatin1String("Exit code")));
-            QVERIFY(!fetcher.isViewingArchive());
-            QVERIFY(recent.paths().isEmpty());
         }
     }
 
@@ -247,12 +212,11 @@ private slots:
                  QString());
         qputenv("VELLACORD_JOURNAL_DIRECTORY", journal.path().toUtf8());
         LogFetcher fetcher;  // the platform's journal store reads the archive
-        RecentArchives recent;
-        LogCollector c(&fetcher, &recent);
+        LogCollector c;
         const Run r = runToEnd(c);
         QVERIFY2(r.success, r.alert ? qPrintable(r.alert->informativeText) : "no alert");
         QVERIFY(QFileInfo::exists(r.path + "/system.journal"));
-        QCOMPARE(recent.paths().value(0), r.path);
+        fetcher.openArchive(r.path);
         QTRY_VERIFY_WITH_TIMEOUT(!fetcher.isLoading(), 20000);
         QVERIFY2(!fetcher.errorMessage(), qPrintable(fetcher.errorMessage().value_or(QString())));
         QStringList messages;
@@ -267,6 +231,7 @@ private slots:
         const Run e = runToEnd(c);
         QVERIFY(e.success);
         QVERIFY(e.path != r.path);
+        fetcher.openArchive(e.path);
         QTRY_VERIFY_WITH_TIMEOUT(!fetcher.isLoading(), 20000);
         QCOMPARE(fetcher.errorMessage(), std::optional(QStringLiteral("No log entries found in this archive.")));
 
@@ -279,7 +244,6 @@ private slots:
         QCOMPARE(u.alert->informativeText,
                  QStringLiteral("Log collection was cancelled or requires administrator privileges."));
         QVERIFY(!QFileInfo::exists(u.path));
-        QCOMPARE(fetcher.archiveURL(), std::optional(e.path));
     }
 
     void realToolRefusesAnExistingOutput()
