@@ -602,17 +602,6 @@ void loadPersisted(FilterState& s, QSettings& store)
     }
 }
 
-void savePersisted(const FilterState& s, QSettings& store)
-{
-    store.setValue(QStringLiteral("sortColumn"), s.sortColumn);
-    store.setValue(QStringLiteral("sortAscending"), s.sortAscending);
-    store.setValue(QStringLiteral("sourceFilter"), s.sourceFilter);
-    for (OptionalColumn c : Column::allCases()) {
-        store.setValue(Column::showKey(c), s.isShown(c));
-        store.setValue(Column::filterKey(c), s.filter(c));
-    }
-}
-
 }  // namespace Pipeline
 
 // ---------------------------------------------------------------- observable inputs

@@ -114,7 +114,6 @@ FetchInterval customInterval(const FilterState& s);                           //
 
 // Persisted keys: "sortColumn", "sortAscending", "sourceFilter", "column_…", "filter_…".
 void loadPersisted(FilterState& s, QSettings& store);
-void savePersisted(const FilterState& s, QSettings& store);
 
 }  // namespace Pipeline
 

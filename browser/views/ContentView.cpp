@@ -943,16 +943,11 @@ void ContentView::clickRow(const LogEntry& entry)
         setSelectedEntry(entry);
 }
 
-QString ContentView::rowText(const LogEntry& entry)
-{
-    return EntryText::rowText(entry);
-}
-
 bool ContentView::copySelection()
 {
     if (!m_selectedEntry)
         return false;
-    QGuiApplication::clipboard()->setText(rowText(*m_selectedEntry));
+    QGuiApplication::clipboard()->setText(EntryText::rowText(*m_selectedEntry));
     return true;
 }
 
@@ -972,7 +967,7 @@ void ContentView::showContextMenu(const QPoint& pos)
     QMenu menu(this);
     menu.addAction(QStringLiteral("Copy Message"), this,
                    [entry] { QGuiApplication::clipboard()->setText(entry.message); });
-    menu.addAction(QStringLiteral("Copy Row"), this, [entry] { QGuiApplication::clipboard()->setText(rowText(entry)); });
+    menu.addAction(QStringLiteral("Copy Row"), this, [entry] { QGuiApplication::clipboard()->setText(EntryText::rowText(entry)); });
     menu.addSeparator();
     menu.addAction(QStringLiteral("Filter to PID ") + QString::number(entry.processIdentifier), this,
                    [this, entry] { filterToPID(entry); });

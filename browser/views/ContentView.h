@@ -102,9 +102,6 @@ public:
     QWidget* contentArea() const;  // the error panel, the empty text or the list
     QString statusText() const;
 
-    // The row text "Copy Row" puts on the clipboard.
-    static QString rowText(const LogEntry& entry);
-
 signals:
     void selectedEntryChanged();
 

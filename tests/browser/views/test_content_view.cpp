@@ -1,4 +1,5 @@
 #include "browser/DetailWindowState.h"
+#include "browser/EntryText.h"
 #include "browser/PendingArchive.h"
 #include "browser/views/BrowserWidgets.h"
 #include "browser/views/ContentView.h"
@@ -225,7 +226,7 @@ private slots:
         // Copy with a selection copies the row text.
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
         QTest::keyClick(view->listView(), Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(QGuiApplication::clipboard()->text(), ContentView::rowText(*view->selectedEntry()));
+        QCOMPARE(QGuiApplication::clipboard()->text(), EntryText::rowText(*view->selectedEntry()));
         QVERIFY(QGuiApplication::clipboard()->text().endsWith(QStringLiteral("\tError\tlaunchd\tService exited with "
                                                                              "abnormal code: 78")));
 
