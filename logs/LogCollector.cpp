@@ -107,8 +107,7 @@ bool LogCollector::start()
         m_process->deleteLater();
         m_process = nullptr;
         setCollecting(false);
-        fail(description);
-        emit finished(false, m_outputPath);
+        emit finished(false, m_outputPath, description);
     });
     m_process->start(toolPath(), toolArguments(m_outputPath), QIODevice::ReadOnly);
     return true;
@@ -122,26 +121,8 @@ void LogCollector::onExited(int exitCode, bool crashed)
     setCollecting(false);
     // A tool killed by a signal reports the signal number as its status, as
     // the macOS termination status does; it is never a success.
-    if (exitCode == 0 && !crashed) {
-        emit finished(true, m_outputPath);
-        return;
-    }
-    fail(failureText(exitCode, errorText));
-    emit finished(false, m_outputPath);
-}
-
-void LogCollector::dismissAlert()
-{
-    if (!m_alert)
-        return;
-    m_alert.reset();
-    emit alertChanged();
-}
-
-void LogCollector::fail(const QString& informativeText)
-{
-    m_alert = Alert{alertTitle(), informativeText};
-    emit alertChanged();
+    const bool success = exitCode == 0 && !crashed;
+    emit finished(success, m_outputPath, success ? QString() : failureText(exitCode, errorText));
 }
 
 void LogCollector::setCollecting(bool v)

@@ -11,8 +11,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <optional>
-
 class QProcess;
 
 class LogCollector : public QObject {
@@ -20,14 +18,6 @@ class LogCollector : public QObject {
     Q_PROPERTY(bool isCollecting READ isCollecting NOTIFY isCollectingChanged)
 
 public:
-    // A modal alert to show: warning style, one "OK" button.
-    struct Alert {
-        QString title;
-        QString informativeText;
-        bool operator==(const Alert&) const = default;
-    };
-
-    static QString alertTitle() { return QStringLiteral("Log Collection Failed"); }
     static QString cancelledText() { return QStringLiteral("Log collection was cancelled or requires administrator privileges."); }
 
     // "<Desktop>/Vellacord-yyyy-MM-dd-HHmmss.logarchive", local time.
@@ -48,29 +38,21 @@ public:
     ~LogCollector() override;
 
     bool isCollecting() const { return m_isCollecting; }
-    // The failure to report, until the user dismisses it.
-    const std::optional<Alert>& alert() const { return m_alert; }
-    // The output path of the current or last run.
-    const QString& lastOutputPath() const { return m_outputPath; }
 
     // Starts a run now; false when one is already running.
     bool start();
-    // The alert's "OK".
-    void dismissAlert();
 
 signals:
     void isCollectingChanged();
-    void alertChanged();
-    // A run ended; with success, the archive is at `outputPath`.
-    void finished(bool success, const QString& outputPath);
+    // A run ended, after isCollecting went false; with success the archive is
+    // at `outputPath`, otherwise `failureText` says why, for the alert.
+    void finished(bool success, const QString& outputPath, const QString& failureText);
 
 private:
     void setCollecting(bool v);
-    void fail(const QString& informativeText);
     void onExited(int exitCode, bool crashed);
 
     QProcess* m_process = nullptr;
     bool m_isCollecting = false;
-    std::optional<Alert> m_alert;
     QString m_outputPath;
 };

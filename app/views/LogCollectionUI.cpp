@@ -45,21 +45,10 @@ LogCollector* collectorOf(ContentView* window)
         if (w)
             w->setCollecting(c->isCollecting());
     });
-    QObject::connect(c, &LogCollector::finished, window, [w, c](bool success, const QString& path) {
-        if (!w)
-            return;
-        // A failure's alert is shown on alertChanged, which comes first.
-        if (success)
-            finish(w, true, path, QString());
-    });
-    QObject::connect(c, &LogCollector::alertChanged, window, [w, c] {
-        if (!w || !c->alert())
-            return;
-        const QString text = c->alert()->informativeText;
-        c->dismissAlert();
-        w->setCollecting(false);
-        showFailure(w, text);
-    });
+    QObject::connect(c, &LogCollector::finished, window,
+                     [w](bool success, const QString& path, const QString& failureText) {
+                         finish(w, success, path, failureText);
+                     });
     return c;
 }
 }  // namespace
