@@ -10,6 +10,7 @@
 #include "browser/views/RowLayout.h"
 #include "logs/Platform.h"
 #include "logs/RecentArchives.h"
+#include "processnames/ProcessNameResolver.h"
 #include "ui/AppIdentity.h"
 #include "ui/ViewStyle.h"
 
@@ -17,7 +18,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialogButtonBox>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -225,10 +225,13 @@ void VellacordApp::resetLearnedProcessNames()
                   {QStringLiteral("Reset"), QStringLiteral("Cancel")}, true});
     if (choice != QLatin1String("Reset"))
         return;
-    const QString dir = Platform::appSupportDir();
-    if (dir.isEmpty())
-        return;
-    QFile::remove(dir + QStringLiteral("/learned_processes.json"));  // a missing file is fine
+    // Every window's resolver forgets, so none writes the old names back on
+    // its next save; with no window open, one made for the purpose clears the file.
+    const QList<ContentView*> views = contentViews();
+    if (views.isEmpty())
+        ProcessNameResolver().resetLearned();
+    for (ContentView* v : views)
+        v->processNames()->resetLearned();
 }
 
 void VellacordApp::toggleColumn(const QString& label)

@@ -7,6 +7,7 @@
 #include "logs/LogFetcher.h"
 #include "logs/Platform.h"
 #include "logs/RecentArchives.h"
+#include "processnames/ProcessNameResolver.h"
 #include "tests/support/MemoryLogStore.h"
 #include "tests/support/TestEnv.h"
 #include "ui/ViewStyle.h"
@@ -240,6 +241,9 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("{\"x\": \"y\"}");
         f.close();
+        // Names a window learned in this session go too.
+        ProcessNameResolver* names = content(windows[1])->processNames();
+        names->learn({{"com.example.reset", "Reset Probe"}});
         alertAnswer = QStringLiteral("Cancel");
         app->resetLearnedProcessNames();
         QCOMPARE(alerts.size(), 1);
@@ -252,6 +256,8 @@ private slots:
         alertAnswer = QStringLiteral("Reset");
         app->resetLearnedProcessNames();
         QVERIFY(!QFile::exists(file));
+        QVERIFY(names->learnedNames().isEmpty());
+        QCOMPARE(names->displayName("com.example.reset"), QStringLiteral("com.example.reset"));
         app->resetLearnedProcessNames();  // no file: nothing to report
         QCOMPARE(alerts.size(), 3);
     }
