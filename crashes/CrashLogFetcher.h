@@ -2,9 +2,6 @@
 
 #include "crashes/CrashReport.h"
 
-#include <QByteArray>
-#include <QDateTime>
-#include <QJsonObject>
 #include <QObject>
 #include <QString>
 
@@ -13,8 +10,8 @@
 // Finds the user's crash reports (.ips and .crash files in the reports folder
 // and its "Retired" subfolder), parses each into a CrashReport and publishes
 // the list, newest first. Lives on the main thread; each signal stands for a
-// published property. The parsing operations are static and pure apart from
-// file reads, so the scan can run them on the thread pool.
+// published property. The scan's steps are static and share nothing, so the
+// scan runs them on the thread pool; the formats are CrashParser's.
 class CrashLogFetcher : public QObject {
     Q_OBJECT
 public:
@@ -34,7 +31,6 @@ public:
     // ~/Library/Logs/DiagnosticReports under the user's home; computed once.
     static QString defaultReportsDirectory();
     static QString emptyResultText();
-    static QString noStackTraceText();
 
     // Starts a scan on the thread pool and returns at once; the result arrives
     // through the published state. Overlapping scans each publish their own
@@ -49,23 +45,9 @@ public:
     // The .ips and .crash files directly inside `directory`, in name order.
     static CrashReportList scanDirectory(const QString& directory, bool isRetired);
 
+    // Reads one file and parses it, structured first, else as plain text.
     // Absent only when the file cannot be read or is not valid UTF-8.
     static std::optional<CrashReport> parseReport(const QString& path, bool isRetired);
-
-    // Absent when the text is not a JSON object (with or without its header line).
-    static std::optional<CrashReport> parseStructuredReport(const QString& text, const QByteArray& bytes,
-                                                            const QString& fileName, const QString& filePath,
-                                                            const QDateTime& fallbackDate, bool isRetired);
-
-    static CrashReport parsePlainReport(const QString& text, const QString& fileName, const QString& filePath,
-                                        const QDateTime& fallbackDate, bool isRetired);
-
-    // The faulting thread's trace of a structured report's body.
-    static QString stackTraceText(const QJsonObject& body, std::optional<qint64> faultingThread);
-
-    // ISO 8601 internet date-time that must carry fractional seconds and a
-    // zone designator ("Z" or "+hh:mm"), e.g. 2024-01-15T10:23:45.123Z.
-    static std::optional<QDateTime> parseInternetDateTime(const QString& text);
 
 signals:
     void reportsChanged();

@@ -2,7 +2,7 @@
 // reading: the structured parser must never crash, and whatever it declines
 // the plain-text parser must still turn into exactly one report.
 
-#include "crashes/CrashLogFetcher.h"
+#include "crashes/CrashParser.h"
 
 #include <QByteArray>
 #include <QJsonDocument>
@@ -43,25 +43,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString filePath = QStringLiteral("/nonexistent/fuzz.ips");
     const QDateTime fallback = CrashReport::distantPast();
 
-    const auto structured =
-        CrashLogFetcher::parseStructuredReport(text, bytes, fileName, filePath, fallback, false);
+    const auto structured = CrashParser::parseStructuredReport(text, bytes, fileName, filePath, fallback, false);
     if (structured) {
         checkCommon(*structured, text);
         check(!structured->appName.isEmpty());  // fileName stands in for a missing name
         check(!structured->stackTrace.isEmpty());
-        check(structured->stackTrace == CrashLogFetcher::noStackTraceText()
+        check(structured->stackTrace == CrashParser::noStackTraceText()
               || structured->stackTrace.startsWith(QLatin1String("Thread ")));
     }
-    const CrashReport plain = CrashLogFetcher::parsePlainReport(text, fileName, filePath, fallback, true);
+    const CrashReport plain = CrashParser::parsePlainReport(text, fileName, filePath, fallback, true);
     checkCommon(plain, text);
     check(plain.isRetired && plain.stackTrace.isEmpty() && plain.appVersion.isEmpty() && !plain.faultingThread);
 
     // The date parser on the start of the text.
-    if (auto d = CrashLogFetcher::parseInternetDateTime(text.left(64)))
+    if (auto d = CrashParser::parseInternetDateTime(text.left(64)))
         check(d->isValid());
     // The trace builder on any object body, with the first byte as thread index.
     const QJsonDocument doc = QJsonDocument::fromJson(bytes);
     if (doc.isObject() && size > 0)
-        (void)CrashLogFetcher::stackTraceText(doc.object(), qint64(int8_t(data[0])));
+        (void)CrashParser::stackTraceText(doc.object(), qint64(int8_t(data[0])));
     return 0;
 }

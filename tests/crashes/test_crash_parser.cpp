@@ -1,7 +1,7 @@
 // Parsing rules of crash reports, on texts built here: structured (.ips) and
 // plain-text (.crash) forms, decided independently of any file.
 
-#include "crashes/CrashLogFetcher.h"
+#include "crashes/CrashParser.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -14,8 +14,8 @@ const QDateTime kFallback = QDateTime(QDate(2023, 6, 1), QTime(8, 0), Qt::UTC);
 
 std::optional<CrashReport> structured(const QByteArray& bytes, const QString& fileName = QStringLiteral("r.ips"))
 {
-    return CrashLogFetcher::parseStructuredReport(QString::fromUtf8(bytes), bytes, fileName, "/r/" + fileName,
-                                                  kFallback, false);
+    return CrashParser::parseStructuredReport(QString::fromUtf8(bytes), bytes, fileName, "/r/" + fileName,
+                                              kFallback, false);
 }
 
 // A header line and a body, as the system writes .ips files.
@@ -26,7 +26,7 @@ QByteArray ips(const QJsonObject& body)
 
 CrashReport plain(const QString& text, const QString& fileName = QStringLiteral("r.crash"))
 {
-    return CrashLogFetcher::parsePlainReport(text, fileName, "/r/" + fileName, kFallback, true);
+    return CrashParser::parsePlainReport(text, fileName, "/r/" + fileName, kFallback, true);
 }
 
 QJsonObject frame(const QJsonValue& image, const QJsonValue& symbol, const QJsonValue& offset)
@@ -275,9 +275,9 @@ private slots:
                                 "2023-02-29T10:23:45.1Z", "2024-01-15T24:00:00.0Z", "2024-01-15T10:60:00.0Z",
                                 "2024-1-15T10:23:45.1Z", "2024-01-15T10:23:45.1Z ", " 2024-01-15T10:23:45.1Z",
                                 "2024-01-15T10:23:45.1+01:00:00", "2024-01-15T10:23:45.1+25:00", ""}) {
-            QVERIFY2(!CrashLogFetcher::parseInternetDateTime(QString::fromLatin1(bad)), bad);
+            QVERIFY2(!CrashParser::parseInternetDateTime(QString::fromLatin1(bad)), bad);
         }
-        QCOMPARE(*CrashLogFetcher::parseInternetDateTime("2024-02-29T23:59:59.999Z"),
+        QCOMPARE(*CrashParser::parseInternetDateTime("2024-02-29T23:59:59.999Z"),
                  QDateTime(QDate(2024, 2, 29), QTime(23, 59, 59, 999), Qt::UTC));
     }
 
