@@ -79,6 +79,55 @@ bool readDigits(QStringView s, qsizetype pos, int count, int* value)
 
 bool charAt(QStringView s, qsizetype pos, char16_t c) { return pos < s.size() && s[pos].unicode() == c; }
 
+QString stringMember(const QJsonValue& object, const char* key)
+{
+    const QJsonValue v = object.toObject().value(QLatin1String(key));
+    return v.isString() ? v.toString() : QString();
+}
+
+// The header line's object, when the report has one that is JSON.
+QJsonObject headerObject(std::string_view header)
+{
+    if (header.empty())
+        return {};
+    return QJsonDocument::fromJson(QByteArray::fromRawData(header.data(), qsizetype(header.size()))).object();
+}
+
+// "macOS 26.5 (25F71)" from {"train": "macOS 26.5", "build": "25F71"}.
+QString osVersionFromObject(const QJsonValue& v)
+{
+    const QString train = stringMember(v, "train");
+    if (train.isEmpty())
+        return {};
+    const QString build = stringMember(v, "build");
+    return build.isEmpty() ? train : train + QStringLiteral(" (") + build + QLatin1Char(')');
+}
+
+// Either date form a report uses; absent when the value is neither.
+std::optional<QDateTime> reportDate(const QJsonValue& v)
+{
+    if (!v.isString())
+        return std::nullopt;
+    if (auto d = CrashParser::parseInternetDateTime(v.toString()))
+        return d;
+    return CrashParser::parseSpacedDateTime(v.toString());
+}
+
+// Image of a frame that names none itself: the used image it points at.
+QString usedImageName(const QJsonValue& images, const QJsonValue& index)
+{
+    const std::optional<qint64> i = jsonInteger(index);
+    if (!i || !images.isArray() || *i < 0 || *i >= images.toArray().size())
+        return {};
+    const QJsonValue image = images.toArray().at(qsizetype(*i));
+    QString name = stringMember(image, "name");
+    if (name.isEmpty()) {
+        const QString path = stringMember(image, "path");
+        name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    }
+    return name;
+}
+
 }  // namespace
 
 namespace CrashParser {
@@ -93,9 +142,12 @@ std::optional<CrashReport> parseStructuredReport(const QString& text, const QByt
     // whole file must be the JSON document.
     const std::string_view all(bytes.constData(), size_t(bytes.size()));
     std::string_view document = all;
+    std::string_view header;
     const size_t lf = all.find('\n');
-    if (lf != std::string_view::npos && all.substr(0, lf).find("\"bug_type\"") != std::string_view::npos)
+    if (lf != std::string_view::npos && all.substr(0, lf).find("\"bug_type\"") != std::string_view::npos) {
+        header = all.substr(0, lf);
         document = all.substr(lf + 1);
+    }
     if (document.size() >= 3 && document.substr(0, 3) == "\xEF\xBB\xBF")  // a byte-order mark is not JSON
         document.remove_prefix(3);
 
@@ -105,6 +157,7 @@ std::optional<CrashReport> parseStructuredReport(const QString& text, const QByt
     if (error.error != QJsonParseError::NoError || !doc.isObject())
         return std::nullopt;
     const QJsonObject json = doc.object();
+    const QJsonObject head = headerObject(header);
 
     CrashReport r;
     r.id = QUuid::createUuid();
@@ -114,7 +167,15 @@ std::optional<CrashReport> parseStructuredReport(const QString& text, const QByt
     if (r.appName.isEmpty())
         r.appName = fileName;
     r.appVersion = lookupString(json, {"CFBundleShortVersionString", "app_version", "bundleVersion"});
+    if (r.appVersion.isEmpty())
+        r.appVersion = stringMember(json.value(QLatin1String("bundleInfo")), "CFBundleShortVersionString");
+    if (r.appVersion.isEmpty())
+        r.appVersion = lookupString(head, {"app_version"});
     r.osVersion = lookupString(json, {"osVersion", "os_version"});
+    if (r.osVersion.isEmpty())
+        r.osVersion = osVersionFromObject(json.value(QLatin1String("osVersion")));
+    if (r.osVersion.isEmpty())
+        r.osVersion = lookupString(head, {"os_version"});
     r.deviceModel = lookupString(json, {"modelCode", "hardware_model"});
 
     QString reason;
@@ -141,14 +202,15 @@ std::optional<CrashReport> parseStructuredReport(const QString& text, const QByt
     r.faultingThread = jsonInteger(json.value(QLatin1String("faultingThread")));
     r.stackTrace = stackTraceText(json, r.faultingThread);
 
-    // A present but unparseable "timestamp" does not fall through to "captureTime".
+    // The body's timestamp, its capture time, the header's timestamp, each in
+    // either form; the file's time only when none of them reads.
     r.date = fallbackDate;
-    QJsonValue stamp = json.value(QLatin1String("timestamp"));
-    if (!stamp.isString())
-        stamp = json.value(QLatin1String("captureTime"));
-    if (stamp.isString()) {
-        if (auto d = parseInternetDateTime(stamp.toString()))
+    for (const QJsonValue& stamp : {json.value(QLatin1String("timestamp")), json.value(QLatin1String("captureTime")),
+                                    head.value(QLatin1String("timestamp"))}) {
+        if (auto d = reportDate(stamp)) {
             r.date = *d;
+            break;
+        }
     }
 
     r.rawContent = text;
@@ -169,6 +231,7 @@ QString stackTraceText(const QJsonObject& body, std::optional<qint64> faultingTh
     if (!isArrayOfObjects(framesValue))
         return noStackTraceText();
     const QJsonArray frames = framesValue.toArray();
+    const QJsonValue usedImages = body.value(QLatin1String("usedImages"));
 
     QStringList lines;
     lines.reserve(1 + std::min<qsizetype>(kMaxFrames, frames.size()));
@@ -176,14 +239,22 @@ QString stackTraceText(const QJsonObject& body, std::optional<qint64> faultingTh
     const qsizetype n = std::min<qsizetype>(kMaxFrames, frames.size());
     for (qsizetype i = 0; i < n; ++i) {
         const QJsonObject f = frames.at(i).toObject();
-        const QJsonValue image = f.value(QLatin1String("imageName"));
+        const QJsonValue imageName = f.value(QLatin1String("imageName"));
+        QString image = imageName.isString() ? imageName.toString()
+                                             : usedImageName(usedImages, f.value(QLatin1String("imageIndex")));
+        if (image.isEmpty() && !imageName.isString())
+            image = QStringLiteral("???");
         const QJsonValue symbol = f.value(QLatin1String("symbol"));
-        const qint64 offset = jsonInteger(f.value(QLatin1String("imageOffset"))).value_or(0);
+        // Newer reports give the offset into the symbol; the image offset is
+        // only meaningful beside the image's address form.
+        const std::optional<qint64> symbolOffset = jsonInteger(f.value(QLatin1String("symbolLocation")));
+        const qint64 offset = symbol.isString() && symbolOffset
+                                  ? *symbolOffset
+                                  : jsonInteger(f.value(QLatin1String("imageOffset"))).value_or(0);
         // "  %2d  %-30s  %@ + %d"
         lines.append(QStringLiteral("  %1  %2  %3 + %4")
                          .arg(i, 2)
-                         .arg(padRight(image.isString() ? image.toString() : QStringLiteral("???"), 30),
-                              symbol.isString() ? symbol.toString() : QStringLiteral("???"))
+                         .arg(padRight(image, 30), symbol.isString() ? symbol.toString() : QStringLiteral("???"))
                          .arg(offset));
     }
     return lines.join(QLatin1Char('\n'));
@@ -236,6 +307,41 @@ std::optional<QDateTime> parseInternetDateTime(const QString& text)
     return local.addSecs(-offsetSeconds);
 }
 
+std::optional<QDateTime> parseSpacedDateTime(const QString& text)
+{
+    // yyyy-MM-dd HH:mm:ss[.f{1,6}] ±hhmm
+    const QStringView s(text);
+    int year, month, day, hour, minute, second;
+    if (!readDigits(s, 0, 4, &year) || !charAt(s, 4, u'-') || !readDigits(s, 5, 2, &month) || !charAt(s, 7, u'-')
+        || !readDigits(s, 8, 2, &day) || !charAt(s, 10, u' ') || !readDigits(s, 11, 2, &hour)
+        || !charAt(s, 13, u':') || !readDigits(s, 14, 2, &minute) || !charAt(s, 16, u':')
+        || !readDigits(s, 17, 2, &second))
+        return std::nullopt;
+    qsizetype pos = 19;
+    int msec = 0;
+    if (charAt(s, pos, u'.')) {
+        int digits = 0;
+        for (++pos; pos < s.size() && s[pos].unicode() >= u'0' && s[pos].unicode() <= u'9'; ++pos, ++digits) {
+            if (digits < 3)
+                msec = msec * 10 + (s[pos].unicode() - u'0');
+        }
+        if (digits == 0 || digits > 6)
+            return std::nullopt;
+        for (int i = digits; i < 3; ++i)
+            msec *= 10;
+    }
+    int oh, om;
+    if (!charAt(s, pos, u' ') || !(charAt(s, pos + 1, u'+') || charAt(s, pos + 1, u'-'))
+        || !readDigits(s, pos + 2, 2, &oh) || !readDigits(s, pos + 4, 2, &om) || pos + 6 != s.size() || oh > 23
+        || om > 59)
+        return std::nullopt;
+    const int offsetSeconds = (charAt(s, pos + 1, u'-') ? -1 : 1) * (oh * 3600 + om * 60);
+    const QDate date(year, month, day);
+    if (!date.isValid() || hour > 23 || minute > 59 || second > 59)
+        return std::nullopt;
+    return QDateTime(date, QTime(hour, minute, second, msec), Qt::UTC).addSecs(-offsetSeconds);
+}
+
 CrashReport parsePlainReport(const QString& text, const QString& fileName, const QString& filePath,
                              const QDateTime& fallbackDate, bool isRetired)
 {
@@ -243,6 +349,13 @@ CrashReport parsePlainReport(const QString& text, const QString& fileName, const
     static const QString kExceptionType = QStringLiteral("Exception Type:");
     static const QString kExceptionCodes = QStringLiteral("Exception Codes:");
     static const QString kTermination = QStringLiteral("Termination Reason:");
+    static const QString kDate = QStringLiteral("Date/Time:");
+    static const QString kVersion = QStringLiteral("Version:");
+    static const QString kOsVersion = QStringLiteral("OS Version:");
+    static const QString kModel = QStringLiteral("Hardware Model:");
+    auto valueAfter = [](const QString& line, const QString& label) {
+        return trimmedHorizontal(QStringView(line).mid(label.size()));
+    };
 
     CrashReport r;
     r.id = QUuid::createUuid();
@@ -274,6 +387,16 @@ CrashReport parsePlainReport(const QString& text, const QString& fileName, const
             // Everything after the first colon, so colons inside the value survive.
             r.crashReason = trimmedHorizontal(QStringView(line).mid(line.indexOf(QLatin1Char(':')) + 1));
         }
+        if (line.startsWith(kDate)) {
+            if (auto d = parseSpacedDateTime(valueAfter(line, kDate)))
+                r.date = *d;
+        }
+        if (line.startsWith(kVersion))
+            r.appVersion = valueAfter(line, kVersion);
+        if (line.startsWith(kOsVersion))
+            r.osVersion = valueAfter(line, kOsVersion);
+        if (line.startsWith(kModel))
+            r.deviceModel = valueAfter(line, kModel);
     }
 
     r.rawContent = text;

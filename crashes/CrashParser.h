@@ -33,4 +33,8 @@ QString stackTraceText(const QJsonObject& body, std::optional<qint64> faultingTh
 // zone designator ("Z" or "+hh:mm"), e.g. 2024-01-15T10:23:45.123Z.
 std::optional<QDateTime> parseInternetDateTime(const QString& text);
 
+// The form reports write by hand: "2026-05-26 16:11:45.00 +0800", with zero
+// or one to six fraction digits.
+std::optional<QDateTime> parseSpacedDateTime(const QString& text);
+
 }  // namespace CrashParser

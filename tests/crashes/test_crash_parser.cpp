@@ -252,6 +252,62 @@ private slots:
                               "   4  libc                            big + 5000000000"}));
     }
 
+    void currentStructuredLayout()
+    {
+        // As the system writes them today: a one-line header, then a pretty-printed body
+        // whose frames point into usedImages and give the offset into the symbol.
+        const QByteArray header = R"({"app_name":"Notes","timestamp":"2026-05-26 16:11:45.00 +0800",)"
+                                  R"x("app_version":"9.9","os_version":"macOS 26.4 (25E1)","bug_type":"309",)x"
+                                  R"("name":"Notes","incident_id":"A1B2"})";
+        QJsonArray frames{
+            QJsonObject{{"imageOffset", 32788}, {"symbol", "objc_release"}, {"symbolLocation", 16}, {"imageIndex", 1}},
+            QJsonObject{{"imageOffset", 4096}, {"imageIndex", 0}},
+            QJsonObject{{"imageOffset", 8}, {"symbol", "start"}, {"imageIndex", 2}},
+            QJsonObject{{"imageOffset", 8}, {"symbol", "x"}, {"symbolLocation", 1}, {"imageIndex", 9}},
+            QJsonObject{{"imageOffset", 8}, {"symbol", "y"}, {"symbolLocation", 1}, {"imageIndex", 3}},
+        };
+        const QJsonObject body{
+            {"procName", "Notes"},
+            {"pid", 812},
+            {"modelCode", "Mac14,2"},
+            {"captureTime", "2026-05-26 16:11:42.4349 +0800"},
+            {"osVersion", QJsonObject{{"train", "macOS 26.5"}, {"build", "25F71"}, {"releaseType", "User"}}},
+            {"bundleInfo", QJsonObject{{"CFBundleShortVersionString", "1.0"}, {"CFBundleVersion", "1"},
+                                       {"CFBundleIdentifier", "com.example.Notes"}}},
+            {"exception", QJsonObject{{"codes", "0x1"}, {"rawCodes", QJsonArray{1}}, {"type", "EXC_BAD_ACCESS"},
+                                      {"signal", "SIGSEGV"}, {"subtype", "KERN_INVALID_ADDRESS"}}},
+            {"termination", QJsonObject{{"flags", 0}, {"code", 11}, {"namespace", "SIGNAL"},
+                                        {"indicator", "Segmentation fault: 11"}, {"byProc", "exc handler"},
+                                        {"byPid", 812}}},
+            {"faultingThread", 0},
+            {"threads", QJsonArray{QJsonObject{{"id", 1}, {"triggered", true}, {"queue", "main"}, {"frames", frames}}}},
+            {"usedImages", QJsonArray{QJsonObject{{"path", "/Applications/Notes.app/Contents/MacOS/Notes"}},
+                                      QJsonObject{{"name", "libobjc.A.dylib"}, {"path", "/usr/lib/libobjc.A.dylib"},
+                                                  {"uuid", "u"}, {"base", 0}, {"size", 1}, {"arch", "arm64e"}},
+                                      QJsonObject{{"name", 5}}, QJsonObject{}}},
+        };
+        auto r = structured(header + "\n" + QJsonDocument(body).toJson(QJsonDocument::Indented));
+        QVERIFY(r);
+        QCOMPARE(r->appVersion, QString("1.0"));
+        QCOMPARE(r->osVersion, QString("macOS 26.5 (25F71)"));
+        QCOMPARE(r->deviceModel, QString("Mac14,2"));
+        QCOMPARE(r->date, QDateTime(QDate(2026, 5, 26), QTime(8, 11, 42, 434), Qt::UTC));
+        QCOMPARE(r->stackTrace.split('\n').mid(1),
+                 QStringList({"   0  libobjc.A.dylib                 objc_release + 16",
+                              "   1  Notes                           ??? + 4096",
+                              "   2  ???                             start + 8",
+                              "   3  ???                             x + 1",
+                              "   4  ???                             y + 1"}));
+
+        // Without the body's versions and dates, the header line's.
+        r = structured(header + "\n" + R"({"osVersion":{"build":"25F71"},"bundleInfo":{}})");
+        QCOMPARE(r->appVersion, QString("9.9"));
+        QCOMPARE(r->osVersion, QString("macOS 26.4 (25E1)"));
+        QCOMPARE(r->date, QDateTime(QDate(2026, 5, 26), QTime(8, 11, 45), Qt::UTC));
+        r = structured(R"({"bug_type":"309"})" "\n" R"({"osVersion":{"train":"macOS 26.5"}})");
+        QCOMPARE(r->osVersion, QString("macOS 26.5"));
+    }
+
     void reportDates()
     {
         auto dateOf = [](const QJsonObject& body) { return structured(ips(body))->date; };
@@ -261,14 +317,32 @@ private slots:
         QCOMPARE(dateOf({{"timestamp", "2024-01-15T05:53:45.123-04:30"}}), t);
         QCOMPARE(dateOf({{"captureTime", "2024-01-15T10:23:45.1Z"}}), t.addMSecs(-23));
         QCOMPARE(dateOf({{"captureTime", "2024-01-15T10:23:45.123456Z"}}), t);
-        // Unparseable timestamp: fallback, captureTime not consulted.
-        QCOMPARE(dateOf({{"timestamp", "2024-01-15T10:23:45Z"}, {"captureTime", "2024-01-15T10:23:45.123Z"}}),
-                 kFallback);
-        QCOMPARE(dateOf({{"timestamp", "2024-01-15 10:23:45.123 -0800"}}), kFallback);
-        // Non-string timestamp: captureTime decides.
+        // Unparseable or mistyped timestamp: the capture time decides.
+        QCOMPARE(dateOf({{"timestamp", "2024-01-15T10:23:45Z"}, {"captureTime", "2024-01-15T10:23:45.123Z"}}), t);
         QCOMPARE(dateOf({{"timestamp", 1705314225}, {"captureTime", "2024-01-15T10:23:45.123Z"}}), t);
-        QCOMPARE(dateOf({{"captureTime", "2024-01-15 10:23:45.1234 -0800"}}), kFallback);
+        // The spaced form, in the body's timestamp before the capture time.
+        QCOMPARE(dateOf({{"timestamp", "2024-01-15 02:23:45.123 -0800"}, {"captureTime", "2020-01-01T00:00:00.0Z"}}),
+                 t);
+        QCOMPARE(dateOf({{"timestamp", "bad"}, {"captureTime", "2024-01-15 02:23:45.1234 -0800"}}), t);
+        QCOMPARE(dateOf({{"timestamp", "bad"}, {"captureTime", "bad"}}), kFallback);
         QCOMPARE(dateOf({}), kFallback);
+        // The header line's timestamp comes last, before the file's time.
+        const QByteArray headed = R"({"bug_type":"309","timestamp":"2024-01-15 18:23:45.12 +0800"})" "\n";
+        QCOMPARE(structured(headed + R"({"captureTime":"bad"})")->date, t.addMSecs(-3));
+        QCOMPARE(structured(headed + R"({"captureTime":"2024-01-15T10:23:45.123Z"})")->date, t);
+
+        for (const char* good : {"2024-01-15 10:23:45 +0000", "2024-01-15 10:23:45.0 +0000",
+                                 "2024-01-15 10:23:45.000000 +0000", "2024-01-15 11:53:45 +0130"}) {
+            QVERIFY2(CrashParser::parseSpacedDateTime(QString::fromLatin1(good))
+                         == QDateTime(QDate(2024, 1, 15), QTime(10, 23, 45), Qt::UTC),
+                     good);
+        }
+        for (const char* bad : {"2024-01-15 10:23:45.1234567 +0000", "2024-01-15 10:23:45. +0000",
+                                "2024-01-15 10:23:45 +00:00", "2024-01-15 10:23:45+0000", "2024-01-15T10:23:45 +0000",
+                                "2024-01-15 10:23:45 0000", "2024-01-15 10:23:45 +2400", "2024-01-15 10:23:45 +0000 ",
+                                "2024-02-30 10:23:45 +0000", "2024-01-15 10:23:45"}) {
+            QVERIFY2(!CrashParser::parseSpacedDateTime(QString::fromLatin1(bad)), bad);
+        }
 
         for (const char* bad : {"2024-01-15T10:23:45.Z", "2024-01-15T10:23:45.123", "2024-01-15t10:23:45.123Z",
                                 "2024-01-15T10:23:45.123z", "2024-01-15T10:23:45.123+0100", "2024-13-15T10:23:45.1Z",
@@ -285,7 +359,7 @@ private slots:
     {
         CrashReport r = plain("Process:               Finder [512]\n"
                               "Path:                  /System/Library/CoreServices/Finder.app\n"
-                              "Version:               1.0 (494.1)\n"  // text reports carry no version
+                              "Version:               1.0 (494.1)\n"
                               "\tException Type:  EXC_CRASH (SIGABRT)  \n"
                               "Exception Codes: 0x0000000000000000, 0x0000000000000000\n"
                               "Termination Reason:    Namespace SIGNAL, Code 6 Abort trap: 6\n");
@@ -295,8 +369,17 @@ private slots:
         QCOMPARE(r.date, kFallback);
         QVERIFY(r.isRetired);
         QVERIFY(!r.faultingThread);
-        QVERIFY(r.stackTrace.isEmpty() && r.appVersion.isEmpty() && r.osVersion.isEmpty() && r.deviceModel.isEmpty());
+        QCOMPARE(r.appVersion, QString("1.0 (494.1)"));
+        QVERIFY(r.stackTrace.isEmpty() && r.osVersion.isEmpty() && r.deviceModel.isEmpty());
         QVERIFY(r.rawContent.startsWith("Process:") && r.rawContent.endsWith("trap: 6\n"));
+
+        r = plain("Hardware Model:  Mac14,2\nDate/Time: 2026-05-26 16:11:45.0021 +0800\n"
+                  "OS Version:\tmacOS 26.5 (25F71) \nVersion: \n");
+        QCOMPARE(r.deviceModel, QString("Mac14,2"));
+        QCOMPARE(r.date, QDateTime(QDate(2026, 5, 26), QTime(8, 11, 45, 2), Qt::UTC));
+        QCOMPARE(r.osVersion, QString("macOS 26.5 (25F71)"));
+        QCOMPARE(r.appVersion, QString());
+        QCOMPARE(plain("Date/Time: yesterday\n").date, kFallback);
 
         // Exception Codes after Termination Reason wins; colons inside the value survive.
         r = plain("Termination Reason: Namespace SIGNAL\nException Codes: KERN_INVALID_ADDRESS at 0x0: a:b\n");
