@@ -2,6 +2,7 @@
 // reader must never crash, must agree on which lines are events, and must
 // only yield events with a finite date and, for log messages, a known level.
 
+#include "logs/NdjsonEvent.h"
 #include "logs/NdjsonLogStore.h"
 
 #include <QByteArray>

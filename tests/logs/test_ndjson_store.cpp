@@ -1,4 +1,5 @@
 #include "logs/LogQuery.h"
+#include "logs/NdjsonEvent.h"
 #include "logs/NdjsonLogStore.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/TestEnv.h"
