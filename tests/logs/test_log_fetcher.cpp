@@ -76,9 +76,10 @@ private slots:
         QVERIFY(f.entries().isEmpty());
 
         // The live store refusing the user is told apart from other store errors.
+        // (Set before the close starts the live query on the thread pool.)
+        p.openError = StoreError{"Permission denied", StoreError::Cause::denied};
         f.closeArchive();
         QCOMPARE(f.outcome().kind, FetchOutcome::Kind::none);
-        p.openError = StoreError{"Permission denied", StoreError::Cause::denied};
         waitLoaded(f);
         QCOMPARE(f.outcome().failure, std::optional(QueryFailure::liveStoreDenied));
         QVERIFY(!f.outcome().liveTail);
