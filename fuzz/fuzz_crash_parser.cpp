@@ -53,7 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     const CrashReport plain = CrashParser::parsePlainReport(text, fileName, filePath, fallback, true);
     checkCommon(plain, text);
-    check(plain.isRetired && plain.stackTrace.isEmpty() && plain.appVersion.isEmpty() && !plain.faultingThread);
+    check(plain.isRetired && plain.stackTrace.isEmpty() && !plain.faultingThread);
+    // Labelled values come from one line each.
+    for (const QString* v : {&plain.appVersion, &plain.osVersion, &plain.deviceModel})
+        check(!v->contains(QLatin1Char('\n')));
 
     // The date parser on the start of the text.
     if (auto d = CrashParser::parseInternetDateTime(text.left(64)))
