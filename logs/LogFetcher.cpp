@@ -211,10 +211,16 @@ void LogFetcher::liveTailStep(quint64 generation)
     const QueryContext ctx = context(nullptr);
     Background::run(
         this, [start, t, ctx] { return queryEntries(start, t, QString(), ctx); },
-        [this, generation](QueryResult r) {
+        [this, generation, start](QueryResult r) {
             if (r.ok()) {
-                mergeTailResult(r.entries);
+                if (m_outcome.liveTail) {  // the tail recovered: back to what the fetch said
+                    setOutcome(m_beforeTailError.first);
+                    setError(m_beforeTailError.second);
+                }
+                mergeTailResult(r.entries, start);
             } else {
+                if (!m_outcome.liveTail)
+                    m_beforeTailError = {m_outcome, m_errorMessage};
                 FetchOutcome o;
                 o.kind = FetchOutcome::Kind::failed;
                 o.failure = failureKind(*r.error);
@@ -239,13 +245,17 @@ QString LogFetcher::tailKey(const LogEntry& e)
         + QLatin1Char('-') + e.message.left(kTailKeyPrefix);
 }
 
-void LogFetcher::mergeTailResult(const LogEntryList& result)
+void LogFetcher::mergeTailResult(const LogEntryList& result, double pollStart)
 {
+    // Every record the poll could have read again: the last ones and all
+    // dated at or after the poll's start, however many fall in that second.
     const qsizetype n = m_entries.size();
-    const qsizetype window = std::min<qsizetype>(kTailWindow, n);
+    qsizetype from = std::max<qsizetype>(0, n - kTailWindow);
+    while (from > 0 && m_entries.at(from - 1).date >= pollStart)
+        --from;
     QSet<QString> seen;
-    seen.reserve(window);
-    for (qsizetype i = n - window; i < n; ++i)
+    seen.reserve(n - from);
+    for (qsizetype i = from; i < n; ++i)
         seen.insert(tailKey(m_entries.at(i)));
     LogEntryList kept;
     for (const LogEntry& e : result)

@@ -75,7 +75,7 @@ public:
     // The live-tail duplicate key of a record.
     static QString tailKey(const LogEntry& entry);
     // Appends the records of a poll that are not among the last 500 shown.
-    void mergeTailResult(const LogEntryList& result);
+    void mergeTailResult(const LogEntryList& result, double pollStart);
 
 signals:
     void entriesChanged();
@@ -99,6 +99,7 @@ private:
     bool m_isLoading = false;
     std::optional<QString> m_errorMessage;
     FetchOutcome m_outcome;
+    std::pair<FetchOutcome, std::optional<QString>> m_beforeTailError;  // restored when the tail recovers
     bool m_isLiveTailing = false;
     std::optional<QString> m_archiveURL;
     std::optional<double> m_lastFetchStart;
