@@ -38,17 +38,21 @@ QueryResult queryEntries(double start, double end, const QString& archivePath, c
     std::unique_ptr<LogStore> store;
     if (!archivePath.isEmpty()) {
         qCInfo(lcLogFetcher, "Opening OSLogStore from archive: %s", qUtf8Printable(archivePath));
-        const QString name = QFileInfo(archivePath).fileName();
+        if (const std::optional<QString> absent = provider.absentReason(archivePath)) {
+            qCCritical(lcLogFetcher, "Archive missing: %s — %s", qUtf8Printable(archivePath), qUtf8Printable(*absent));
+            result.error = ArchiveError::openFailed(archivePath, *absent);
+            return result;
+        }
         if (!provider.isReadable(archivePath)) {
             qCCritical(lcLogFetcher, "Archive not readable: %s", qUtf8Printable(archivePath));
-            result.error = ArchiveError::notReadable(name);
+            result.error = ArchiveError::notReadable(archivePath);
             return result;
         }
         StoreOpenResult opened = provider.openArchive(archivePath);
         if (auto* e = std::get_if<StoreError>(&opened)) {
             qCCritical(lcLogFetcher, "OSLogStore(url:) failed: %s — path: %s", qUtf8Printable(e->description),
                        qUtf8Printable(archivePath));
-            result.error = ArchiveError::openFailed(name, e->description);
+            result.error = ArchiveError::openFailed(archivePath, e->description);
             return result;
         }
         store = std::move(std::get<std::unique_ptr<LogStore>>(opened));
@@ -108,7 +112,7 @@ QueryResult queryEntries(double start, double end, const QString& archivePath, c
         if (result.entries.isEmpty()) {
             qCCritical(lcLogFetcher, "Read failed: %s", qUtf8Printable(readError->description));
             if (!archivePath.isEmpty())
-                result.error = ArchiveError::openFailed(QFileInfo(archivePath).fileName(), readError->description);
+                result.error = ArchiveError::openFailed(archivePath, readError->description);
             else
                 result.error = *readError;
             return result;

@@ -6,6 +6,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 bool LogStoreProvider::isReadable(const QString& path) const
@@ -15,6 +19,16 @@ bool LogStoreProvider::isReadable(const QString& path) const
         return false;
     const int mode = info.isDir() ? (R_OK | X_OK) : R_OK;
     return ::access(QFile::encodeName(path).constData(), mode) == 0;
+}
+
+std::optional<QString> LogStoreProvider::absentReason(const QString& path) const
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+        return std::nullopt;
+    if (errno != ENOENT && errno != ENOTDIR)
+        return std::nullopt;  // there, but not reachable: the readability check says so
+    return QString::fromLocal8Bit(std::strerror(errno));
 }
 
 namespace {

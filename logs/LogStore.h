@@ -65,6 +65,8 @@ public:
     virtual StoreOpenResult openArchive(const QString& path) const = 0;
     // Whether the current user may read the path (file or folder).
     virtual bool isReadable(const QString& path) const;
+    // The platform's reason when nothing is at the path ("No such file or directory").
+    virtual std::optional<QString> absentReason(const QString& path) const;
 };
 
 // The platform's stores: the machine's systemd journal, and archives that are

@@ -70,7 +70,7 @@ private slots:
         waitLoaded(f);
         QCOMPARE(*f.errorMessage(),
                  QStringLiteral("Failed to read logs: Cannot read archive \"Empty.logarchive\". If it was created with "
-                                "sudo, run:\nsudo chmod -R a+r Empty.logarchive"));
+                                "sudo, run:\nsudo chmod -R a+r /x/Empty.logarchive"));
         QCOMPARE(f.outcome().kind, FetchOutcome::Kind::failed);
         QCOMPARE(f.outcome().failure, std::optional(QueryFailure::archiveNotReadable));
         QVERIFY(f.entries().isEmpty());

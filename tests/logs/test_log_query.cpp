@@ -2,6 +2,7 @@
 #include "tests/support/LogCapture.h"
 #include "tests/support/MemoryLogStore.h"
 
+#include <QDir>
 #include <QTest>
 
 class TestLogQuery : public QObject {
@@ -104,7 +105,7 @@ private slots:
         QVERIFY(!r.ok());
         QCOMPARE(describe(*r.error),
                  QStringLiteral("Cannot read archive \"Admin Logs.logarchive\". If it was created with sudo, run:\n"
-                                "sudo chmod -R a+r Admin Logs.logarchive"));
+                                "sudo chmod -R a+r '/var/tmp/Admin Logs.logarchive'"));
         QVERIFY(log.contains("Archive not readable: /var/tmp/Admin Logs.logarchive"));
         QCOMPARE(failureKind(*r.error), QueryFailure::archiveNotReadable);
         QCOMPARE(p.opens, 0);
@@ -114,9 +115,15 @@ private slots:
         r = queryEntries(kDistantPast, 0, QStringLiteral("/a/b.logarchive"), ctx);
         QCOMPARE(describe(*r.error),
                  QStringLiteral("Unable to read archive \"b.logarchive\". The archive may have permission issues.\n\n"
-                                "Try: sudo chmod -R a+r ~/Desktop/b.logarchive\n\nUnderlying error: The archive is corrupt"));
+                                "Try: sudo chmod -R a+r /a/b.logarchive\n\nUnderlying error: The archive is corrupt"));
         QVERIFY(log.contains("OSLogStore(url:) failed: The archive is corrupt — path: /a/b.logarchive"));
         QCOMPARE(failureKind(*r.error), QueryFailure::archiveOpenFailed);
+        // A trailing slash keeps the real name; a relative path is made absolute.
+        r = queryEntries(kDistantPast, 0, QStringLiteral("/a/b.logarchive/"), ctx);
+        QVERIFY(describe(*r.error).startsWith("Unable to read archive \"b.logarchive\"."));
+        QVERIFY(describe(*r.error).contains("a+r /a/b.logarchive\n"));
+        r = queryEntries(kDistantPast, 0, QStringLiteral("rel/x.logarchive"), ctx);
+        QVERIFY(describe(*r.error).contains("a+r " + QDir::currentPath() + "/rel/x.logarchive\n"));
         p.openError = StoreError{"file is incomplete"};
         r = queryEntries(kDistantPast, 0, QStringLiteral("/a/b.logarchive"), ctx);
         QVERIFY(describe(*r.error).startsWith("Unable to read archive"));
@@ -136,6 +143,31 @@ private slots:
         p.store->enumerateError = StoreError{"enumeration refused"};
         r = queryEntries(0, 1, QString(), ctx);
         QCOMPARE(describe(*r.error), QStringLiteral("enumeration refused"));
+
+        // Nothing at the path: the platform's reason, not a chmod for a file that is not there.
+        p.store->enumerateError.reset();
+        p.readable = false;
+        p.absent = QStringLiteral("No such file or directory");
+        r = queryEntries(kDistantPast, 0, QStringLiteral("/gone/x.logarchive"), ctx);
+        QCOMPARE(describe(*r.error),
+                 QStringLiteral("Failed to open archive \"x.logarchive\": No such file or directory"));
+        QCOMPARE(failureKind(*r.error), QueryFailure::archiveOpenFailed);
+        QVERIFY(platformLogStoreProvider().absentReason("/nonexistent-dir/x.logarchive"));
+        QVERIFY(!platformLogStoreProvider().absentReason(QDir::tempPath()));
+    }
+
+    void commandsQuoteThePath()
+    {
+        const QList<QPair<QString, QString>> cases{
+            {"/var/log/a-b_c.1+2,3:4@5%6~/x.logarchive", "/var/log/a-b_c.1+2,3:4@5%6~/x.logarchive"},
+            {"/tmp/Admin Logs.logarchive", "'/tmp/Admin Logs.logarchive'"},
+            {"/tmp/it's.logarchive", "'/tmp/it'\\''s.logarchive'"},
+            {"/tmp/$(reboot).logarchive", "'/tmp/$(reboot).logarchive'"},
+            {QString::fromUtf8("/tmp/caf\u00e9"), QString::fromUtf8("'/tmp/caf\u00e9'")},
+            {"/tmp/a;b", "'/tmp/a;b'"},
+        };
+        for (const auto& [path, word] : cases)
+            QCOMPARE(ArchiveError::shellQuoted(path), word);
     }
 
     void readErrorPartWay()

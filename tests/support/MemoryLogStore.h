@@ -49,4 +49,6 @@ public:
     StoreOpenResult openSystemStore() const override;
     StoreOpenResult openArchive(const QString& path) const override;
     bool isReadable(const QString&) const override { return readable; }
+    std::optional<QString> absentReason(const QString&) const override { return absent; }
+    std::optional<QString> absent;  // every archive path is there unless set
 };
