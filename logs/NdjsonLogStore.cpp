@@ -224,6 +224,7 @@ private:
             case LineStatus::event:
                 break;
             }
+            ++m_events;
             const double date = into.entry.date;
             if (m_position > 0 && date < m_position)
                 continue;
@@ -241,6 +242,13 @@ private:
             if (s.reader->error() && !m_error)
                 m_error = s.reader->error();
         }
+        // Only bad lines is not an empty log but something else given as one.
+        long malformed = 0;
+        for (const Source& s : m_sources)
+            malformed += s.malformed;
+        if (!m_error && m_events == 0 && malformed > 0)
+            m_error = StoreError{
+                QStringLiteral("No line of this file is a log event (%1 lines could not be read).").arg(malformed)};
         reportSkipped();
     }
 
@@ -265,6 +273,7 @@ private:
     bool m_finished = false;
     bool m_stopAfterThis = false;
     bool m_reported = false;
+    long m_events = 0;  // event lines read, in the range or not
 };
 
 class NdjsonStore final : public LogStore {

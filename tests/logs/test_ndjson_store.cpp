@@ -271,14 +271,26 @@ private slots:
                  qPrintable(log.messages().join('\n')));
         QVERIFY(log.anyStartsWith(QStringLiteral("Query complete: %1 entries from %1 scanned in ").arg(good)));
 
-        // Each bad line alone: never fatal, an empty archive with its count.
+        // Each bad line alone: no event at all, so not an empty log but an archive that cannot be read.
         for (qsizetype i = 0; i < bad.size(); ++i) {
-            const QString one = writeFile(path(QStringLiteral("one%1.jsonl").arg(i)), {bad[i]});
+            const QString name = QStringLiteral("one%1.jsonl").arg(i);
+            const QString one = writeFile(path(name), {bad[i], "", R"({"count":0,"finished":1})"});
             LogCapture l;
             const QueryResult ri = readAll(one);
-            QVERIFY2(ri.ok() && ri.entries.isEmpty(), bad[i].left(80).constData());
+            QVERIFY2(!ri.ok(), bad[i].left(80).constData());
+            QCOMPARE(describe(*ri.error), "Failed to open archive \"" + name
+                                              + "\": No line of this file is a log event (1 lines could not be read).");
             QVERIFY2(l.contains(QStringLiteral("Skipped 1 malformed lines in %1").arg(one)), bad[i].left(80).constData());
         }
+        // An empty file, or only the closing count line: an empty log.
+        for (const QList<QByteArray>& empty : {QList<QByteArray>{}, QList<QByteArray>{R"({"count":0,"finished":1})"}}) {
+            const QueryResult re = readAll(writeFile(path("empty.ndjson"), empty));
+            QVERIFY(re.ok() && re.entries.isEmpty());
+        }
+        // Events outside the range still make it a log.
+        const QString early = writeFile(path("early.ndjson"), {line(logEvent(0, "m")), "junk"});
+        const QueryResult rr = queryEntries(kBase + 10, kBase + 20, early, {});
+        QVERIFY(rr.ok() && rr.entries.isEmpty());
     }
 
     void dateRangesCapTimeoutCancellation()
@@ -474,6 +486,13 @@ private slots:
             QCOMPARE(p.exitCode(), 0);
             QCOMPARE(p.readAllStandardOutput().trimmed().split('\n').size(), 3);
         }
+        const QString garbage = writeFile(path("garbage.ndjson"), {"not json", "[1]"});
+        QProcess p;
+        p.start(TestEnv::cliPath(), {"logs", "--archive", garbage});
+        QVERIFY(p.waitForFinished(60000));
+        QVERIFY(p.exitCode() != 0);
+        QVERIFY(p.readAllStandardError().contains(
+            "Failed to open archive \"garbage.ndjson\": No line of this file is a log event (2 lines could not be read)."));
     }
 };
 
