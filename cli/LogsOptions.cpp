@@ -190,22 +190,8 @@ bool reportFailureOrCut(const LogsRun& run)
         err() << run.message << "\n";
         return true;
     }
-    if (!run.outcome.isCut())
-        return false;
-    switch (run.outcome.stop) {
-    case QueryStop::entryCap:
-        err() << "The list stops at the 50,000-entry cap; narrow the range to see the rest.\n";
-        break;
-    case QueryStop::timeOut:
-        err() << "The query stopped after 30 seconds; the list holds the entries read until then.\n";
-        break;
-    case QueryStop::readError:
-        err() << "The store failed part-way; the list holds the entries read before the failure.\n";
-        break;
-    case QueryStop::complete:
-    case QueryStop::cancelled:
-        break;
-    }
+    if (const auto cut = LogFetcher::cutText(run.outcome, run.entries.size()))
+        err() << *cut << "\n";
     return false;
 }
 

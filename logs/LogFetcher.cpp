@@ -48,6 +48,28 @@ QString LogFetcher::failureText(const QueryError& error)
     return QStringLiteral("Failed to read logs: ") + describe(error);
 }
 
+std::optional<QString> LogFetcher::cutText(const FetchOutcome& outcome, qsizetype entriesRead)
+{
+    if (!outcome.isCut())
+        return std::nullopt;
+    switch (outcome.stop) {
+    case QueryStop::entryCap:
+        return QStringLiteral("Showing the first %1 entries. Narrow the time range to see later ones.")
+            .arg(QLocale(QLocale::English).toString(kEntryCap));
+    case QueryStop::timeOut:
+        return QStringLiteral("The query took longer than %1 seconds; showing the %2 entries read so far.")
+            .arg(int(kQueryTimeout))
+            .arg(QLocale(QLocale::English).toString(entriesRead));
+    case QueryStop::readError:
+        return QStringLiteral("The store failed part-way; showing the %1 entries read before the failure.")
+            .arg(QLocale(QLocale::English).toString(entriesRead));
+    case QueryStop::complete:
+    case QueryStop::cancelled:
+        break;
+    }
+    return std::nullopt;
+}
+
 std::optional<QString> LogFetcher::resultText(const QueryResult& result, bool archive)
 {
     if (result.error)

@@ -63,6 +63,8 @@ public:
     // User-facing texts of the fetcher.
     static QString emptyResultText(bool archive);
     static QString failureText(const QueryError& error);
+    // What to say when a loaded list was cut short; nothing when it is whole.
+    static std::optional<QString> cutText(const FetchOutcome& outcome, qsizetype entriesRead);
     // The message a finished query publishes: the failure or empty-result
     // text, or nothing.
     static std::optional<QString> resultText(const QueryResult& result, bool archive);

@@ -2,6 +2,7 @@
 #include "tests/support/TestEnv.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -90,6 +91,23 @@ private slots:
         r = cli({"logs", "--archive", m_archive, "--start", "2020-01-01T00:00:00Z", "--end", "2020-01-02T00:00:00Z"});
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.isEmpty());
+
+        // More records than the cap: the oldest 50,000, said on stderr, and still a success.
+        QFile big(m_dir.path() + "/big.ndjson");
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 60000; ++i)
+            big.write(QStringLiteral(R"({"eventType":"logEvent","timestamp":"2026-01-05 09:%1:%2.000000+0000",)"
+                                     R"("eventMessage":"m%3","messageType":"Error"})" "\n")
+                          .arg(i / 6000 * 5 % 60, 2, 10, QChar('0'))
+                          .arg(i % 6000 / 100, 2, 10, QChar('0'))
+                          .arg(i)
+                          .toUtf8());
+        big.close();
+        r = cli({"logs", "--archive", big.fileName(), "--format", "json"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.lines().size(), 50000);
+        QVERIFY2(r.err.contains("Showing the first 50,000 entries. Narrow the time range to see later ones.\n"),
+                 qPrintable(r.err.right(300)));
 
         QCOMPARE(cli({"logs", "--last", "2h"}).code, 2);
         QCOMPARE(cli({"logs", "--format", "xml"}).code, 2);

@@ -224,6 +224,26 @@ private slots:
         QCOMPARE(changed.size(), 1);
     }
 
+    void cutTexts()
+    {
+        auto text = [](FetchOutcome::Kind kind, QueryStop stop, qsizetype read) {
+            FetchOutcome o;
+            o.kind = kind;
+            o.stop = stop;
+            return LogFetcher::cutText(o, read).value_or("-");
+        };
+        using K = FetchOutcome::Kind;
+        QCOMPARE(text(K::loaded, QueryStop::entryCap, 50000),
+                 QStringLiteral("Showing the first 50,000 entries. Narrow the time range to see later ones."));
+        QCOMPARE(text(K::loaded, QueryStop::timeOut, 12345),
+                 QStringLiteral("The query took longer than 30 seconds; showing the 12,345 entries read so far."));
+        QCOMPARE(text(K::loaded, QueryStop::readError, 7),
+                 QStringLiteral("The store failed part-way; showing the 7 entries read before the failure."));
+        QCOMPARE(text(K::loaded, QueryStop::complete, 7), QStringLiteral("-"));
+        QCOMPARE(text(K::loaded, QueryStop::cancelled, 7), QStringLiteral("-"));
+        QCOMPARE(text(K::failed, QueryStop::entryCap, 0), QStringLiteral("-"));
+    }
+
     void mergeWindowAndKey()
     {
         LogFetcher f;
