@@ -2,9 +2,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+
+#include <sys/stat.h>
 
 Q_LOGGING_CATEGORY(lcLogFetcher, "com.corvistra.Vellacord.LogFetcher")
 Q_LOGGING_CATEGORY(lcCrashFetcher, "com.corvistra.Vellacord.CrashFetcher")
@@ -38,6 +41,14 @@ QString desktopDir()
 bool writeFileAtomically(const QString& path, const QByteArray& data)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
+    // QSaveFile writes through a symbolic link and renames over its target.
+    // A link to anything but a regular file (a device, a FIFO, nothing) is
+    // replaced itself instead, so that no write ever lands on /dev/zero.
+    const QByteArray name = QFile::encodeName(path);
+    struct stat link {}, target {};
+    if (::lstat(name.constData(), &link) == 0 && S_ISLNK(link.st_mode)
+        && (::stat(name.constData(), &target) != 0 || !S_ISREG(target.st_mode)) && !QFile::remove(path))
+        return false;
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly))
         return false;

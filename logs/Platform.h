@@ -30,7 +30,8 @@ QString homeDir();
 QString desktopDir();
 
 // Writes the whole file atomically (temporary file + rename). Returns false on
-// any failure; callers ignore failures, memory staying ahead of the file.
+// any failure; callers ignore failures, memory staying ahead of the file. A
+// link to a regular file is written through; any other link is replaced.
 bool writeFileAtomically(const QString& path, const QByteArray& data);
 
 // JSON with sorted keys (QJsonObject keeps keys sorted) and indentation.

@@ -1,0 +1,122 @@
+// State-file reads against what a hostile or broken home may hold in place
+// of a small file. Every case runs under an alarm: a read that blocks or
+// runs away kills the test instead of the machine.
+
+#include "logs/Platform.h"
+#include "logs/SafeRead.h"
+#include "tests/support/LogCapture.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using Outcome = SafeRead::Result::Outcome;
+
+class TestSafeRead : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+private slots:
+    void init() { alarm(10); }
+    void cleanup() { alarm(0); }
+
+    void stateFiles_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>("reason");
+        const QString notRegular = QStringLiteral("not a regular file");
+        QTest::newRow("regular file") << "file" << int(Outcome::read) << QString();
+        QTest::newRow("link to a regular file") << "link to file" << int(Outcome::read) << QString();
+        QTest::newRow("missing") << "missing" << int(Outcome::missing) << QString();
+        QTest::newRow("dangling link") << "dangling link" << int(Outcome::missing) << QString();
+        QTest::newRow("FIFO without a writer") << "fifo" << int(Outcome::ignored) << notRegular;
+        QTest::newRow("link to /dev/zero") << "link to /dev/zero" << int(Outcome::ignored) << notRegular;
+        QTest::newRow("folder") << "folder" << int(Outcome::ignored) << notRegular;
+        QTest::newRow("over 64 MiB") << "huge" << int(Outcome::ignored) << QStringLiteral("larger than 64 MiB");
+    }
+
+    void stateFiles()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, outcome);
+        QFETCH(QString, reason);
+        const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()).replace('/', '_'));
+        const QString target = m_dir.filePath("target.json");
+        QFile t(target);
+        QVERIFY(t.open(QIODevice::WriteOnly));
+        t.write("{\"a\": 1}");
+        t.close();
+        if (kind == "file")
+            QVERIFY(QFile::copy(target, path));
+        else if (kind == "link to file")
+            QVERIFY(QFile::link(target, path));
+        else if (kind == "dangling link")
+            QVERIFY(QFile::link(m_dir.filePath("nowhere"), path));
+        else if (kind == "fifo")
+            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (kind == "link to /dev/zero")
+            QVERIFY(QFile::link("/dev/zero", path));
+        else if (kind == "folder")
+            QVERIFY(QDir().mkpath(path));
+        else if (kind == "huge")
+            QVERIFY(QFile::copy(target, path) && QFile::resize(path, SafeRead::maxStateFileBytes + 1));
+
+        const SafeRead::Result r = SafeRead::readRegularFile(path);
+        QCOMPARE(int(r.outcome), outcome);
+        QCOMPARE(r.reason, reason);
+        QCOMPARE(r.data, outcome == int(Outcome::read) ? QByteArray("{\"a\": 1}") : QByteArray());
+
+        LogCapture log;
+        QCOMPARE(int(SafeRead::readStateFile(path, lcProcessNames()).outcome), outcome);
+        QCOMPARE(log.messages(), reason.isEmpty() ? QStringList() : QStringList{"Ignored " + path + ": " + reason});
+    }
+
+    void writesReplaceLinksToAnythingButAFile_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<bool>("throughLink");
+        QTest::newRow("link to a regular file") << "file" << true;
+        QTest::newRow("link to a FIFO") << "fifo" << false;
+        QTest::newRow("dangling link") << "nothing" << false;
+    }
+
+    void writesReplaceLinksToAnythingButAFile()
+    {
+        QFETCH(QString, target);
+        QFETCH(bool, throughLink);
+        const QString path = m_dir.filePath(QStringLiteral("written-") + QTest::currentDataTag());
+        const QString pointee = path + ".target";
+        if (target == "file")
+            QVERIFY(Platform::writeFileAtomically(pointee, "old"));
+        else if (target == "fifo")
+            QCOMPARE(mkfifo(QFile::encodeName(pointee).constData(), 0600), 0);
+        QVERIFY(QFile::link(pointee, path));
+        QVERIFY(Platform::writeFileAtomically(path, "new"));
+        QCOMPARE(QFileInfo(path).isSymLink(), throughLink);
+        QCOMPARE(SafeRead::readRegularFile(path).data, QByteArray("new"));
+        struct stat st {};
+        QCOMPARE(::lstat(QFile::encodeName(pointee).constData(), &st) == 0,
+                 target != "nothing");  // nothing created at the far end
+        if (target == "fifo")
+            QVERIFY(S_ISFIFO(st.st_mode));
+    }
+
+    void stampChangesWithEveryRewrite()
+    {
+        const QString path = m_dir.filePath("stamped.json");
+        QCOMPARE(SafeRead::stampOf(path).size, qint64(-1));
+        QVERIFY(Platform::writeFileAtomically(path, "1"));
+        const SafeRead::FileStamp first = SafeRead::stampOf(path);
+        QCOMPARE(SafeRead::readRegularFile(path).stamp, first);
+        QVERIFY(Platform::writeFileAtomically(path, "2"));  // same size, new file
+        QVERIFY(!(SafeRead::stampOf(path) == first));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSafeRead)
+#include "test_safe_read.moc"
