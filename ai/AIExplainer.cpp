@@ -10,6 +10,9 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QStringDecoder>
+#include <QTimer>
+
+#include <memory>
 
 namespace AIExplainer {
 
@@ -93,23 +96,45 @@ std::optional<QString> answerText(Dialect dialect, const QJsonValue& top)
     return text.toString();
 }
 
-AIResult<QString> handleReply(Dialect dialect, QNetworkReply* reply)
+// What one exchange has taken in so far; the reply's own buffer is drained as
+// data arrives so that the cap bounds memory, not just the final answer.
+struct Exchange {
+    QByteArray body;
+    bool tooLarge = false;
+    bool timedOut = false;
+
+    // False once the body would pass the cap.
+    bool take(QNetworkReply* reply)
+    {
+        if (body.size() + reply->bytesAvailable() > maxResponseBytes) {
+            tooLarge = true;
+            return false;
+        }
+        body += reply->readAll();
+        return true;
+    }
+};
+
+AIResult<QString> handleReply(Dialect dialect, QNetworkReply* reply, Exchange& exchange)
 {
+    if (exchange.tooLarge || (!exchange.timedOut && !exchange.take(reply)))
+        return AIError::transport(QStringLiteral("Response too large"));
+    if (exchange.timedOut)
+        return AIError::transport(QStringLiteral("The request timed out."));
     const QNetworkReply::NetworkError error = reply->error();
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     // Connection-level failures win even after a status line arrived: the body
     // of a reply cut short is not an answer.
     const bool connectionLevel = error > QNetworkReply::NoError && error <= QNetworkReply::UnknownNetworkError;
     if (connectionLevel || (error != QNetworkReply::NoError && !status.isValid())) {
-        // We never abort a request ourselves, so a cancelled one ran out of time.
-        if (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError)
+        if (error == QNetworkReply::TimeoutError)
             return AIError::transport(QStringLiteral("The request timed out."));
         return AIError::transport(reply->errorString());
     }
     if (!status.isValid())
         return ExplainerError::networkError(QStringLiteral("Invalid response"));
 
-    const QByteArray body = reply->readAll();
+    const QByteArray& body = exchange.body;
     const int code = status.toInt();
     if (code != 200)
         return ExplainerError::apiError(code, strictUtf8(body).value_or(QStringLiteral("Unknown error")));
@@ -129,13 +154,36 @@ void post(Dialect dialect, const QUrl& url, const QList<QPair<QByteArray, QByteA
     QNetworkRequest request(url);
     for (const auto& [name, value] : headers)
         request.setRawHeader(name, value);
-    request.setTransferTimeout(g_timeoutMs);
     // A redirect would carry the API key to a host the user never chose.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
 
     QNetworkReply* reply = SharedNetwork::manager().post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
+    // Keeps Qt's own buffer small between two reads of ours. Qt passes the
+    // size on to its network thread only once the request has started, which
+    // it does on the next turn of the event loop, before any answer can arrive.
+    QMetaObject::invokeMethod(reply, [reply] { reply->setReadBufferSize(1 << 20); }, Qt::QueuedConnection);
+    auto exchange = std::make_shared<Exchange>();
+    const auto abortWhenTooLarge = [reply, exchange] {
+        if (!exchange->tooLarge && !exchange->take(reply))
+            reply->abort();
+    };
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, abortWhenTooLarge);
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply, exchange](qint64, qint64 total) {
+        if (total > maxResponseBytes && !exchange->tooLarge) {  // a declared length is enough to know
+            exchange->tooLarge = true;
+            reply->abort();
+        }
+    });
+    // One deadline from the start: a trickle of bytes does not keep a request alive.
+    auto* deadline = new QTimer(reply);
+    deadline->setSingleShot(true);
+    QObject::connect(deadline, &QTimer::timeout, reply, [reply, exchange] {
+        exchange->timedOut = true;
+        reply->abort();
+    });
+    deadline->start(g_timeoutMs);
     QObject::connect(reply, &QNetworkReply::finished, completionContext(context),
-                     [dialect, reply, done = std::move(done)] { done(handleReply(dialect, reply)); });
+                     [dialect, reply, exchange, done = std::move(done)] { done(handleReply(dialect, reply, *exchange)); });
     QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
 }
 

@@ -45,7 +45,10 @@ void callOpenAI(const QString& apiKey, const QString& userMessage, const QString
 QUrl anthropicEndpoint();
 QUrl openAIEndpoint();
 
+// Every request ends within this time from its start, however its bytes come;
+// an answer body beyond maxResponseBytes fails as soon as it passes the cap.
 inline constexpr int defaultRequestTimeoutMs = 60000;
+inline constexpr qint64 maxResponseBytes = qint64(8) << 20;
 // Tests shorten the time-out; everyone else keeps the default.
 void setRequestTimeoutMs(int ms);
 int requestTimeoutMs();

@@ -7,6 +7,10 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <QTimer>
+
+#include <memory>
+#include <utility>
 
 struct LoopbackHttpServer::Connection {
     QTcpSocket* socket = nullptr;
@@ -134,6 +138,23 @@ LoopbackHttpServer::Response LoopbackHttpServer::Response::noAnswer()
     return r;
 }
 
+LoopbackHttpServer::Response LoopbackHttpServer::Response::endlessChunked(qint64 limit)
+{
+    Response r;
+    r.action = Action::endless;
+    r.headers.append({QByteArray("Transfer-Encoding"), QByteArray("chunked")});
+    r.declaredLength = limit;
+    return r;
+}
+
+LoopbackHttpServer::Response LoopbackHttpServer::Response::trickle(int status, const QByteArray& body, int intervalMs)
+{
+    Response r = json(status, body);
+    r.action = Action::trickle;
+    r.intervalMs = intervalMs;
+    return r;
+}
+
 LoopbackHttpServer::LoopbackHttpServer()
 {
     m_fallback = Response::withBody(500, "text/plain", "no scripted response");
@@ -180,6 +201,12 @@ void LoopbackHttpServer::setFallback(const Response& response)
 {
     QMutexLocker lock(&m_mutex);
     m_fallback = response;
+}
+
+void LoopbackHttpServer::holdAnswersUntil(int count)
+{
+    QMutexLocker lock(&m_mutex);
+    m_holdUntil = count;
 }
 
 QList<LoopbackHttpServer::Request> LoopbackHttpServer::requests() const
@@ -260,11 +287,20 @@ void LoopbackHttpServer::onReadable(Connection* c)
         request.body = rest.left(length);
     }
     c->done = true;
+    bool hold = false;
     {
         QMutexLocker lock(&m_mutex);
         m_requests.append(request);
+        hold = m_requests.size() < m_holdUntil;
+        if (!hold)
+            m_holdUntil = 0;
     }
-    respond(c, request);
+    m_held.append({c->socket, c});
+    if (hold)
+        return;
+    for (const auto& [socket, held] : std::exchange(m_held, {}))
+        if (socket)
+            respond(held, request);
 }
 
 void LoopbackHttpServer::respond(Connection* c, const Request&)
@@ -276,7 +312,7 @@ void LoopbackHttpServer::respond(Connection* c, const Request&)
                           + (r.reason.isEmpty() ? reasonPhrase(r.status) : r.reason) + "\r\n";
         for (const auto& h : r.headers)
             head += h.first + ": " + h.second + "\r\n";
-        if (!hasHeaderIn(r.headers, "Content-Length"))
+        if (!hasHeaderIn(r.headers, "Content-Length") && !hasHeaderIn(r.headers, "Transfer-Encoding"))
             head += "Content-Length: " + QByteArray::number(contentLength) + "\r\n";
         if (!hasHeaderIn(r.headers, "Connection"))
             head += "Connection: close\r\n";
@@ -298,6 +334,37 @@ void LoopbackHttpServer::respond(Connection* c, const Request&)
     case Response::Action::answer:
         socket->write(headBytes(r.body.size()) + r.body);
         break;
+    case Response::Action::endless: {
+        socket->write(headBytes(0));
+        m_streamed = 0;
+        auto feed = [socket, sent = &m_streamed, limit = r.declaredLength] {
+            static const QByteArray chunk = "10000\r\n" + QByteArray(0x10000, 'a') + "\r\n";
+            // Counts only what a connected peer could still take.
+            while (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < 4 * chunk.size()
+                   && *sent < limit && socket->write(chunk) > 0)
+                *sent += 0x10000;
+            if (*sent >= limit && socket->bytesToWrite() == 0)
+                socket->disconnectFromHost();
+        };
+        QObject::connect(socket, &QTcpSocket::bytesWritten, socket, feed);
+        feed();
+        return;
+    }
+    case Response::Action::trickle: {
+        socket->write(headBytes(r.body.size()));
+        auto* timer = new QTimer(socket);
+        auto next = std::make_shared<qsizetype>(0);
+        QObject::connect(timer, &QTimer::timeout, socket, [socket, timer, next, body = r.body] {
+            if (*next >= body.size()) {
+                timer->stop();
+                socket->disconnectFromHost();
+                return;
+            }
+            socket->write(body.mid((*next)++, 1));
+        });
+        timer->start(r.intervalMs);
+        return;
+    }
     }
     socket->flush();
     socket->disconnectFromHost();

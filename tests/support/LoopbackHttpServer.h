@@ -10,8 +10,11 @@
 #include <QList>
 #include <QMutex>
 #include <QPair>
+#include <QPointer>
+#include <QTcpSocket>
 #include <QString>
 
+#include <atomic>
 #include <memory>
 
 class QObject;
@@ -42,6 +45,8 @@ public:
             drop,       // close the connection without a byte
             truncated,  // headers announcing `declaredLength` bytes, then part of the body, then close
             hang,       // never answer; keep the connection open
+            endless,    // 200 with a chunked body that goes on until `declaredLength` bytes, then close
+            trickle,    // headers, then `body` one byte every `intervalMs`; then close
         };
         Action action = Action::answer;
         int status = 200;
@@ -49,6 +54,7 @@ public:
         Headers headers;    // Content-Length and Connection are added unless given
         QByteArray body;
         qint64 declaredLength = 0;
+        int intervalMs = 0;
 
         static Response json(int status, const QByteArray& body);
         static Response withBody(int status, const QByteArray& contentType, const QByteArray& body);
@@ -56,6 +62,9 @@ public:
         static Response dropConnection();
         static Response truncatedBody(int status, const QByteArray& partialBody, qint64 declaredLength);
         static Response noAnswer();
+        // Far more than any client should take; `limit` only keeps a broken client's test finite.
+        static Response endlessChunked(qint64 limit);
+        static Response trickle(int status, const QByteArray& body, int intervalMs);
     };
 
     LoopbackHttpServer();
@@ -72,10 +81,14 @@ public:
     void enqueue(const Response& response);
     // Answer once the queue is empty (default: 500 with a short text body).
     void setFallback(const Response& response);
+    // Answers nothing until `count` requests have arrived, then all at once.
+    void holdAnswersUntil(int count);
 
     QList<Request> requests() const;
     int requestCount() const;
     void clearRequests();
+    // Body bytes the last endless answer handed to the socket.
+    qint64 streamedBytes() const { return m_streamed; }
     // Waits (processing the caller's events meanwhile) until `count` requests arrived.
     bool waitForRequests(int count, int timeoutMs = 10000) const;
 
@@ -95,4 +108,7 @@ private:
     QList<Request> m_requests;
     QList<Response> m_queue;
     Response m_fallback;
+    int m_holdUntil = 0;
+    std::atomic<qint64> m_streamed = 0;
+    QList<QPair<QPointer<QTcpSocket>, Connection*>> m_held;  // server thread only
 };
