@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QTimeZone>
@@ -15,7 +16,12 @@
 #include <algorithm>
 #include <memory>
 
+Q_LOGGING_CATEGORY(lcExplanationCache, "com.corvistra.Vellacord.ExplanationCache")
+
 namespace {
+
+// Another process holds the lock only while it rewrites a file of a few megabytes at most.
+constexpr int lockWaitMs = 5000;
 
 std::unique_ptr<ExplanationCache>& sharedEntryCache()
 {
@@ -68,32 +74,61 @@ QString ExplanationCache::cacheKey(const LogEntry& entry)
     return QString::fromLatin1(QCryptographicHash::hash(joined.toUtf8(), QCryptographicHash::Sha256).toHex());
 }
 
-void ExplanationCache::load()
+std::optional<QHash<QString, ExplanationCache::Record>> ExplanationCache::parse(const QByteArray& bytes)
 {
-    QFile file(m_fileURL);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
     QJsonParseError pe{};
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &pe);
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &pe);
     if (pe.error != QJsonParseError::NoError || !doc.isObject())
-        return;
+        return std::nullopt;
     // All or nothing: one bad record means the file is not trusted at all.
     QHash<QString, Record> loaded;
     const QJsonObject top = doc.object();
     for (auto it = top.begin(); it != top.end(); ++it) {
         if (!it.value().isObject())
-            return;
+            return std::nullopt;
         const QJsonObject record = it.value().toObject();
         const QJsonValue text = record.value(QLatin1String("explanation"));
         const QJsonValue stamp = record.value(QLatin1String("timestamp"));
         if (!text.isString() || !stamp.isString())
-            return;
+            return std::nullopt;
         const auto when = parseIsoSeconds(stamp.toString());
         if (!when)
-            return;
+            return std::nullopt;
         loaded.insert(it.key(), Record{{text.toString(), *when}, m_nextSequence++});
     }
-    m_cache = std::move(loaded);
+    return loaded;
+}
+
+void ExplanationCache::load()
+{
+    const SafeRead::Result file = SafeRead::readStateFile(m_fileURL, lcExplanationCache());
+    m_stamp = file.outcome == SafeRead::Result::Outcome::read ? file.stamp : SafeRead::stampOf(m_fileURL);
+    if (file.outcome == SafeRead::Result::Outcome::read)
+        m_cache = parse(file.data).value_or(QHash<QString, Record>());
+}
+
+bool ExplanationCache::mergeFromFile()
+{
+    if (SafeRead::stampOf(m_fileURL) == m_stamp)
+        return true;
+    const SafeRead::Result file = SafeRead::readStateFile(m_fileURL, lcExplanationCache());
+    if (file.outcome == SafeRead::Result::Outcome::failed)
+        return false;  // not overwritten while it cannot be read
+    // A missing or malformed file holds nothing; records only this instance
+    // still holds were evicted or removed elsewhere and stay gone.
+    QHash<QString, Record> merged;
+    if (file.outcome == SafeRead::Result::Outcome::read)
+        merged = parse(file.data).value_or(QHash<QString, Record>());
+    // In the order they were stored here, which decides ties in eviction.
+    std::vector<std::pair<quint64, QString>> unsaved;
+    for (const QString& key : std::as_const(m_unsaved))
+        if (const auto it = m_cache.constFind(key); it != m_cache.constEnd())
+            unsaved.emplace_back(it->sequence, key);
+    std::sort(unsaved.begin(), unsaved.end());
+    for (const auto& [sequence, key] : unsaved)
+        merged.insert(key, Record{m_cache.value(key).value, m_nextSequence++});
+    m_cache = std::move(merged);
+    return true;
 }
 
 std::optional<QString> ExplanationCache::explanationForKey(const QString& key) const
@@ -106,37 +141,53 @@ std::optional<QString> ExplanationCache::explanationForKey(const QString& key) c
 
 void ExplanationCache::store(const QString& key, const QString& explanation)
 {
+    if (explanation.toUtf8().size() > maxCachedExplanationBytes)
+        return;
     const QDateTime now = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch(), Qt::UTC);
     m_cache.insert(key, Record{{explanation, now}, m_nextSequence++});
-
-    if (m_cache.size() > maxEntries) {
-        struct Age {
-            QDateTime timestamp;
-            quint64 sequence;
-            QString key;
-        };
-        std::vector<Age> ages;
-        ages.reserve(size_t(m_cache.size()));
-        for (auto it = m_cache.cbegin(); it != m_cache.cend(); ++it)
-            if (it.key() != key)  // the record just stored is the newest, whatever the clock says
-                ages.push_back({it->value.timestamp, it->sequence, it.key()});
-        const size_t excess = size_t(m_cache.size() - maxEntries);
-        std::partial_sort(ages.begin(), ages.begin() + qsizetype(excess), ages.end(), [](const Age& a, const Age& b) {
-            return a.timestamp != b.timestamp ? a.timestamp < b.timestamp : a.sequence < b.sequence;
-        });
-        for (size_t i = 0; i < excess; ++i)
-            m_cache.remove(ages[i].key);
-    }
-    save();
+    m_unsaved.insert(key);
+    save(key);
 }
 
-void ExplanationCache::save() const
+void ExplanationCache::evictBeyondMax(const QString& newest)
 {
+    if (m_cache.size() <= maxEntries)
+        return;
+    struct Age {
+        QDateTime timestamp;
+        quint64 sequence;
+        QString key;
+    };
+    std::vector<Age> ages;
+    ages.reserve(size_t(m_cache.size()));
+    for (auto it = m_cache.cbegin(); it != m_cache.cend(); ++it)
+        if (it.key() != newest)  // the record just stored is the newest, whatever the clock says
+            ages.push_back({it->value.timestamp, it->sequence, it.key()});
+    const size_t excess = size_t(m_cache.size() - maxEntries);
+    std::partial_sort(ages.begin(), ages.begin() + qsizetype(excess), ages.end(), [](const Age& a, const Age& b) {
+        return a.timestamp != b.timestamp ? a.timestamp < b.timestamp : a.sequence < b.sequence;
+    });
+    for (size_t i = 0; i < excess; ++i)
+        m_cache.remove(ages[i].key);
+}
+
+void ExplanationCache::save(const QString& newest)
+{
+    QLockFile lock(m_fileURL + QStringLiteral(".lock"));
+    // Without the lock, or with a file that cannot be read, memory stays
+    // ahead of the file until a later store writes it.
+    const bool merged = lock.tryLock(lockWaitMs) && mergeFromFile();
+    evictBeyondMax(newest);
+    if (!merged)
+        return;
     QJsonObject top;
     for (auto it = m_cache.cbegin(); it != m_cache.cend(); ++it)
         top.insert(it.key(), QJsonObject{{QStringLiteral("explanation"), it->value.explanation},
                                          {QStringLiteral("timestamp"), isoSeconds(it->value.timestamp)}});
-    Platform::writeFileAtomically(m_fileURL, Platform::prettyJson(QJsonDocument(top)));
+    if (!Platform::writeFileAtomically(m_fileURL, Platform::prettyJson(QJsonDocument(top))))
+        return;
+    m_unsaved.clear();
+    m_stamp = SafeRead::stampOf(m_fileURL);
 }
 
 CrashExplanationCache& CrashExplanationCache::shared()
@@ -164,14 +215,11 @@ QString CrashExplanationCache::crashFileURL(const CrashReport& report) const
 
 std::optional<QString> CrashExplanationCache::load(const CrashReport& report) const
 {
-    QFile file(crashFileURL(report));
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    const SafeRead::Result file = SafeRead::readStateFile(crashFileURL(report), lcExplanationCache());
+    if (file.outcome != SafeRead::Result::Outcome::read)
         return std::nullopt;
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder(bytes);
+    QString text = decoder(file.data);
     if (decoder.hasError())
         return std::nullopt;
     return text;
@@ -179,5 +227,7 @@ std::optional<QString> CrashExplanationCache::load(const CrashReport& report) co
 
 void CrashExplanationCache::store(const CrashReport& report, const QString& text) const
 {
-    Platform::writeFileAtomically(crashFileURL(report), text.toUtf8());
+    const QByteArray bytes = text.toUtf8();
+    if (bytes.size() <= maxCachedExplanationBytes)
+        Platform::writeFileAtomically(crashFileURL(report), bytes);
 }

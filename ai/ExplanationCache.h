@@ -5,14 +5,20 @@
 // thread only; no operation reports an error.
 
 #include "logs/LogEntry.h"
+#include "logs/SafeRead.h"
 
 #include <QDateTime>
 #include <QHash>
+#include <QSet>
 #include <QString>
 
 #include <optional>
 
 struct CrashReport;
+
+// Longer explanations are shown but never stored: a real one is a few
+// kilobytes, and the entry cache is read whole at every start.
+inline constexpr qint64 maxCachedExplanationBytes = 256 * 1024;
 
 struct CachedExplanation {
     QString explanation;
@@ -40,7 +46,11 @@ public:
     bool isCached(const LogEntry& entry) const { return m_cache.contains(cacheKey(entry)); }
     std::optional<QString> explanationForKey(const QString& key) const;
     // Inserts or replaces the record with the current time, evicts the oldest
-    // beyond maxEntries and rewrites the file atomically.
+    // beyond maxEntries and rewrites the file atomically. A text over
+    // maxCachedExplanationBytes (UTF-8) is not stored.
+    // Other processes share the file: the write holds a lock next to it and
+    // re-reads the file when it changed, adding only what this instance
+    // stored since its last write, so no one's records are lost.
     void store(const QString& key, const QString& explanation);
 
     int count() const { return int(m_cache.size()); }
@@ -52,9 +62,16 @@ private:
         quint64 sequence = 0;  // insertion order, to break timestamp ties
     };
     void load();
-    void save() const;
+    // Records of a file, all or nothing.
+    std::optional<QHash<QString, Record>> parse(const QByteArray& bytes);
+    // Takes in what others wrote since this instance last read or wrote the file.
+    bool mergeFromFile();
+    void evictBeyondMax(const QString& newest);
+    void save(const QString& newest);
 
     QHash<QString, Record> m_cache;
+    QSet<QString> m_unsaved;       // stored here, not yet in the file
+    SafeRead::FileStamp m_stamp;   // of the file as last read or written
     QString m_fileURL;
     quint64 m_nextSequence = 0;
 };
@@ -71,6 +88,7 @@ public:
     // holds the plain text despite the extension).
     QString crashFileURL(const CrashReport& report) const;
     std::optional<QString> load(const CrashReport& report) const;
+    // Replaces the report's file; a text over maxCachedExplanationBytes is not stored.
     void store(const CrashReport& report, const QString& text) const;
 
     QString cacheDir() const { return m_cacheDir; }

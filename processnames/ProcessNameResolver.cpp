@@ -1,12 +1,17 @@
 #include "processnames/ProcessNameResolver.h"
 
 #include "logs/Platform.h"
+#include "logs/SafeRead.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
+
+// Another writer holds the lock only while it rewrites a small file.
+static constexpr int lockWaitMs = 5000;
 
 static void initShippedResource()
 {
@@ -42,8 +47,8 @@ void ProcessNameResolver::init(const QString& folder, const QString& resourcePat
     m_bundledFile = folder + QStringLiteral("/ProcessNames.json");
     m_learnedFile = folder + QStringLiteral("/learned_processes.json");
     prepareFiles(folder, resourcePath);
-    m_bundledNames = readTable(m_bundledFile);
-    m_learnedNames = readTable(m_learnedFile);
+    m_bundledNames = readTable(m_bundledFile).value_or(QMap<QString, QString>());
+    m_learnedNames = readTable(m_learnedFile).value_or(QMap<QString, QString>());
 }
 
 void ProcessNameResolver::prepareFiles(const QString& folder, const QString& resourcePath)
@@ -66,20 +71,22 @@ void ProcessNameResolver::prepareFiles(const QString& folder, const QString& res
         f.write("{}");
 }
 
-QMap<QString, QString> ProcessNameResolver::readTable(const QString& path)
+std::optional<QMap<QString, QString>> ProcessNameResolver::readTable(const QString& path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
+    const SafeRead::Result file = SafeRead::readStateFile(path, lcProcessNames());
+    if (file.outcome == SafeRead::Result::Outcome::failed)
+        return std::nullopt;
+    if (file.outcome != SafeRead::Result::Outcome::read)
+        return QMap<QString, QString>();
     QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(f.readAll(), &error);
+    const QJsonDocument doc = QJsonDocument::fromJson(file.data, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject())
-        return {};
+        return QMap<QString, QString>();
     QMap<QString, QString> table;
     const QJsonObject obj = doc.object();
     for (auto it = obj.begin(); it != obj.end(); ++it) {
         if (!it.value().isString())
-            return {};  // one bad value spoils the whole table
+            return QMap<QString, QString>();  // one bad value spoils the whole table
         table.insert(it.key(), it.value().toString());
     }
     return table;
@@ -108,29 +115,51 @@ void ProcessNameResolver::learn(const QMap<QString, QString>& names)
         if (m_learnedNames.contains(it.key()) || m_bundledNames.contains(it.key()))
             continue;
         m_learnedNames.insert(it.key(), it.value());
+        m_unsaved.insert(it.key(), it.value());
         added = true;
         qCInfo(lcProcessNames, "Learned process name: %s → %s", qUtf8Printable(it.key()), qUtf8Printable(it.value()));
     }
     if (!added)
         return;
-    emit learnedNamesChanged();
     saveLearned();
+    emit learnedNamesChanged();
 }
 
 void ProcessNameResolver::saveLearned()
 {
     if (m_learnedFile.isEmpty())
         return;
+    // Other windows and processes write the same file: under the lock, what
+    // is there now plus what this resolver learned since its last write. A
+    // name already there keeps its translation; names gone from the file were
+    // reset elsewhere and stay gone.
+    QLockFile lock(m_learnedFile + QStringLiteral(".lock"));
+    if (!lock.tryLock(lockWaitMs))
+        return;
+    std::optional<QMap<QString, QString>> merged = readTable(m_learnedFile);
+    if (!merged)
+        return;  // not overwritten while it cannot be read
+    for (auto it = m_unsaved.cbegin(); it != m_unsaved.cend(); ++it)
+        if (!merged->contains(it.key()))
+            merged->insert(it.key(), it.value());
     QJsonObject obj;
-    for (auto it = m_learnedNames.cbegin(); it != m_learnedNames.cend(); ++it)
+    for (auto it = merged->cbegin(); it != merged->cend(); ++it)
         obj.insert(it.key(), it.value());
-    Platform::writeFileAtomically(m_learnedFile, Platform::prettyJson(QJsonDocument(obj)));
+    if (!Platform::writeFileAtomically(m_learnedFile, Platform::prettyJson(QJsonDocument(obj))))
+        return;
+    m_unsaved.clear();
+    m_learnedNames = std::move(*merged);
 }
 
 void ProcessNameResolver::resetLearned()
 {
-    if (!m_learnedFile.isEmpty())
+    // Names learned before the reset must not come back with a later write.
+    m_unsaved.clear();
+    if (!m_learnedFile.isEmpty()) {
+        QLockFile lock(m_learnedFile + QStringLiteral(".lock"));
+        lock.tryLock(lockWaitMs);  // the file goes either way; the lock only keeps a writer from restoring it
         QFile::remove(m_learnedFile);
+    }
     if (m_learnedNames.isEmpty())
         return;
     m_learnedNames.clear();

@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 class ProcessNameResolver : public QObject {
     Q_OBJECT
     Q_PROPERTY(QMap<QString, QString> learnedNames READ learnedNames NOTIFY learnedNamesChanged)
@@ -26,7 +28,8 @@ public:
     // True when either table has raw.
     bool hasTranslation(const QString& raw) const;
 
-    // Adds pairs whose raw identifier neither table has; saves when any was added.
+    // Adds pairs whose raw identifier neither table has; saves when any was
+    // added, merged with what other resolvers wrote meanwhile.
     void learn(const QMap<QString, QString>& names);
 
     // Empties the learned table in memory and deletes learned_processes.json
@@ -48,10 +51,12 @@ private:
     void init(const QString& folder, const QString& resourcePath);
     void prepareFiles(const QString& folder, const QString& resourcePath);
     void saveLearned();
-    static QMap<QString, QString> readTable(const QString& path);
+    // Empty when missing, not a regular file or malformed; nothing when unreadable.
+    static std::optional<QMap<QString, QString>> readTable(const QString& path);
 
     QMap<QString, QString> m_bundledNames;
     QMap<QString, QString> m_learnedNames;
+    QMap<QString, QString> m_unsaved;  // learned here since the last successful write
     QString m_bundledFile;
     QString m_learnedFile;
 };

@@ -108,42 +108,41 @@ private slots:
         QCOMPARE(again.explanationForKey("zzz"), std::optional(QStringLiteral("Other")));
     }
 
-    void evictsTheOldestBeyondAThousand()
+    void evictsTheOldestBeyondAThousand_data()
     {
-        ExplanationCache cache(folder());
-        for (int i = 0; i < 1000; ++i)
-            cache.store(QStringLiteral("k%1").arg(i), QStringLiteral("e%1").arg(i));
-        QCOMPARE(cache.count(), 1000);
-        cache.store("k0", "replaced");  // replacing does not change the count
-        QCOMPARE(cache.count(), 1000);
-        cache.store("new", "newest");
-        QCOMPARE(cache.count(), 1000);
-        QVERIFY(!cache.explanationForKey("k1"));  // the oldest now (k0 was stored again)
-        QCOMPARE(cache.explanationForKey("k0"), std::optional(QStringLiteral("replaced")));
-        QCOMPARE(cache.explanationForKey("new"), std::optional(QStringLiteral("newest")));
-        const QJsonObject file = fileObject(cache.fileURL());
-        QCOMPARE(file.size(), 1000);
-        QVERIFY(!file.contains("k1"));
-        QVERIFY(file.contains("new"));
+        // Loaded records keep their own ages; among equal ones the file's order decides.
+        QTest::addColumn<QString>("oldStamp");
+        QTest::addColumn<QString>("evicted");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("equal ages") << "2025-06-01T12:00:00Z" << "k0001" << "k0500";
+        QTest::newRow("one older in the middle") << "2020-01-01T00:00:00Z" << "k0500" << "k0001";
     }
 
-    void evictsByStoredTimestamp()
+    void evictsTheOldestBeyondAThousand()
     {
-        // Loaded records keep their own ages: the one from 2020 goes first, even
-        // though it sorts in the middle and the clock says otherwise for the rest.
+        QFETCH(QString, oldStamp);
+        QFETCH(QString, evicted);
+        QFETCH(QString, kept);
         QDir().mkpath(folder());
         QJsonObject top;
         for (int i = 0; i < 1000; ++i)
             top.insert(QStringLiteral("k%1").arg(i, 4, 10, QLatin1Char('0')),
-                       QJsonObject{{"explanation", "x"}, {"timestamp", i == 500 ? "2020-01-01T00:00:00Z" : "2025-06-01T12:00:00Z"}});
+                       QJsonObject{{"explanation", "x"}, {"timestamp", i == 500 ? oldStamp : "2025-06-01T12:00:00Z"}});
         writeFile(folder() + "/explanations.json", QJsonDocument(top).toJson());
         ExplanationCache cache(folder());
         QCOMPARE(cache.count(), 1000);
-        cache.store("fresh", "y");
+        cache.store("k0000", "replaced");  // replacing does not change the count
         QCOMPARE(cache.count(), 1000);
-        QVERIFY(!cache.explanationForKey("k0500"));
-        QVERIFY(cache.explanationForKey("k0499"));
-        QVERIFY(cache.explanationForKey("fresh"));
+        cache.store("new", "newest");
+        QCOMPARE(cache.count(), 1000);
+        QVERIFY(!cache.explanationForKey(evicted));
+        QVERIFY(cache.explanationForKey(kept));
+        QCOMPARE(cache.explanationForKey("k0000"), std::optional(QStringLiteral("replaced")));
+        QCOMPARE(cache.explanationForKey("new"), std::optional(QStringLiteral("newest")));
+        const QJsonObject file = fileObject(cache.fileURL());
+        QCOMPARE(file.size(), 1000);
+        QVERIFY(!file.contains(evicted));
+        QVERIFY(file.contains("new"));
     }
 
     void corruptFilesReadAsEmptyAndAreRewritten_data()
@@ -188,6 +187,30 @@ private slots:
         QCOMPARE(cache.explanationForKey("k"), std::optional(QStringLiteral("x")));
         cache.store("n", "y");
         QCOMPARE(fileObject(cache.fileURL())["k"].toObject()["timestamp"].toString(), QStringLiteral("2026-01-05T09:30:00Z"));
+    }
+
+    void longExplanationsAreNotStored_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("256 KiB") << QString(256 * 1024, 'x') << true;
+        QTest::newRow("one byte more") << QString(256 * 1024 + 1, 'x') << false;
+        QTest::newRow("300 KB in 150,000 characters") << QString(150000, QChar(0xe9)) << false;
+    }
+
+    void longExplanationsAreNotStored()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, stored);
+        ExplanationCache cache(folder());
+        cache.store("k", text);
+        QCOMPARE(cache.explanationForKey("k").has_value(), stored);
+        QCOMPARE(ExplanationCache(folder()).count(), stored ? 1 : 0);
+        CrashExplanationCache crashes(folder());
+        CrashReport report;
+        report.fileName = "a.ips";
+        crashes.store(report, text);
+        QCOMPARE(crashes.load(report).has_value(), stored);
     }
 
     void sharedInstanceFollowsTheApplicationSupportFolder()

@@ -10,12 +10,17 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
+#include <sys/stat.h>
 
 using Response = LoopbackHttpServer::Response;
 
@@ -52,7 +57,7 @@ class TestCliAI : public QObject {
     LoopbackHttpServer m_server;
     QList<QJsonObject> m_rows;  // what `logs --format json` prints for the archive
 
-    CliRun cli(const QStringList& args, const QByteArray& apiKey = "test-key")
+    QProcessEnvironment cliEnv(const QByteArray& apiKey = "test-key") const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("VELLACORD_ANTHROPIC_URL", m_server.baseUrl());
@@ -61,7 +66,14 @@ class TestCliAI : public QObject {
             env.remove("VELLACORD_API_KEY");
         else
             env.insert("VELLACORD_API_KEY", QString::fromUtf8(apiKey));
-        return TestEnv::runCli(args, env);
+        return env;
+    }
+
+    CliRun cli(const QStringList& args, const QByteArray& apiKey = "test-key") { return TestEnv::runCli(args, cliEnv(apiKey)); }
+
+    QStringList explainArgs(const QString& process) const
+    {
+        return {"explain", "--archive", m_archive, "--level", "fault,error,notice,info,debug", "--index", QString::number(rowOf(process))};
     }
 
     int rowOf(const QString& process) const
@@ -81,6 +93,7 @@ private slots:
             JournalFixture::message(1767605400.5, "backupd", "backup failed", 3),
             JournalFixture::message(1767605401.25, "kernel", "thermal event", 6),
             JournalFixture::message(1767605402.0, "syncd", "sync stalled", 4),
+            JournalFixture::message(1767605403.0, "mdworker", "index rebuilt", 7),
         };
         records[0].set("SUBSYSTEM", "com.example.backup");
         m_archive = JournalFixture::makeArchive(m_dir.path(), "AI.logarchive", records);
@@ -89,7 +102,7 @@ private slots:
         QCOMPARE(logs.code, 0);
         for (const QString& line : logs.out.split('\n', Qt::SkipEmptyParts))
             m_rows << QJsonDocument::fromJson(line.toUtf8()).object();
-        QCOMPARE(m_rows.size(), 3);
+        QCOMPARE(m_rows.size(), 4);
     }
 
     void init()
@@ -165,9 +178,9 @@ private slots:
         QCOMPARE(r.err, QStringLiteral("No API key configured. Open Settings to add one.\n"));
         QCOMPARE(m_server.requestCount(), 0);
 
-        r = cli({"explain", "--archive", m_archive, "--level", "fault,error,notice,info,debug", "--index", "3"});
+        r = cli({"explain", "--archive", m_archive, "--level", "fault,error,notice,info,debug", "--index", "4"});
         QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, QStringLiteral("vellacord-cli explain: index 3 is out of range: the list has 3 entries (0 to 2)\n"));
+        QCOMPARE(r.err, QStringLiteral("vellacord-cli explain: index 4 is out of range: the list has 4 entries (0 to 3)\n"));
         QCOMPARE(cli({"explain", "--archive", m_archive, "--level", "fault,error,notice,info,debug", "--index", "-1"}).code, 2);
         // The index counts in the filtered rows: with info alone, row 0 is the kernel entry (whose
         // explanation is cached by now), and row 1 does not exist.
@@ -198,6 +211,71 @@ private slots:
         QCOMPARE(Platform::settings().value("aiAPIKey").toString(), QStringLiteral("stored-key"));
     }
 
+    void longAnswerShownButNotCached()
+    {
+        const QString cacheFile = Platform::appSupportDir() + "/explanations.json";
+        QFile::remove(cacheFile);
+        const QString answer(300000, 'x');
+        m_server.enqueue(Response::json(200, anthropicAnswer(answer)));
+        const CliRun r = cli(explainArgs("mdworker"));
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, answer + "\n");
+        QVERIFY(!QFileInfo::exists(cacheFile));
+    }
+
+    void stateFilesThatAreNotRegularFiles_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("fifo");
+        for (const char* file : {"explanations.json", "learned_processes.json", "ProcessNames.json"}) {
+            QTest::addRow("%s as a FIFO", file) << file << true;
+            QTest::addRow("%s as a link to /dev/zero", file) << file << false;
+        }
+    }
+
+    void stateFilesThatAreNotRegularFiles()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, fifo);
+        const QString dir = Platform::appSupportDir();
+        QFile::remove(dir + "/explanations.json");
+        const QString path = dir + "/" + file;
+        QFile::remove(path);
+        QVERIFY(fifo ? mkfifo(QFile::encodeName(path).constData(), 0600) == 0 : QFile::link("/dev/zero", path));
+        m_server.enqueue(Response::json(200, anthropicAnswer("Indexing.\nPROCESS_NAMES: {\"mdworker\": \"Spotlight indexer\"}")));
+        QProcessEnvironment env = cliEnv();
+        env.insert("QT_LOGGING_RULES", "com.corvistra.Vellacord.*=true");
+        // A read that blocks or runs away is cut short here rather than by ctest.
+        const CliRun r = TestEnv::runCli(explainArgs("mdworker"), env, 10000);
+        QFile::remove(path);
+        QFile::remove(dir + "/learned_processes.json");
+        QCOMPARE(r.out, QStringLiteral("Indexing.\n"));
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.err.contains("Ignored " + path + ": not a regular file"), qPrintable(r.err));
+        QVERIFY(!QFileInfo("/dev/zero").isFile());  // the write replaced the link, not what it points to
+    }
+
+    void concurrentExplainsKeepEveryRecord()
+    {
+        const QString cacheFile = Platform::appSupportDir() + "/explanations.json";
+        QFile::remove(cacheFile);
+        // No answer until all four have read the cache and asked.
+        m_server.holdAnswersUntil(4);
+        for (int i = 0; i < 4; ++i)
+            m_server.enqueue(Response::json(200, anthropicAnswer(QStringLiteral("Answer %1.").arg(i))));
+        std::vector<std::unique_ptr<QProcess>> runs;
+        for (const QString& process : {"backupd", "kernel", "syncd", "mdworker"}) {
+            runs.push_back(std::make_unique<QProcess>());
+            runs.back()->setProcessEnvironment(cliEnv());
+            runs.back()->start(TestEnv::cliPath(), explainArgs(process));
+        }
+        for (const auto& run : runs) {
+            QVERIFY(run->waitForFinished(20000));
+            QCOMPARE(run->exitCode(), 0);
+        }
+        QCOMPARE(readJsonFile(cacheFile).size(), 4);
+    }
+
     void analyzeFindings()
     {
         const int backup = rowOf("backupd");
@@ -214,7 +292,7 @@ private slots:
         const QJsonArray messages = body["messages"].toArray();
         QCOMPARE(messages[0].toObject()["content"].toString(), AIExplainer::analysisPrompt);
         const QStringList lines = messages[1].toObject()["content"].toString().split('\n');
-        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines.size(), 4);
         QCOMPARE(lines[backup], QStringLiteral("[%1] Error | backupd | com.example.backup | backup failed").arg(backup));
 
         m_server.enqueue(Response::json(200, anthropicAnswer("Everything looks normal.")));

@@ -188,6 +188,33 @@ private slots:
         QVERIFY(mixed.learnedNames().isEmpty());
     }
 
+    void resolversSharingTheFile()
+    {
+        using Names = QMap<QString, QString>;
+        const QString dir = folder();
+        ProcessNameResolver first(dir, m_resource), second(dir, m_resource);
+        first.learn({{"a", "A"}});
+        second.learn({{"b", "B"}});
+        QCOMPARE(ProcessNameResolver(dir, m_resource).learnedNames(), (Names{{"a", "A"}, {"b", "B"}}));
+        QCOMPARE(second.displayName("a"), QStringLiteral("A"));  // taken in with its own write
+
+        // A reset elsewhere is not undone by the next write here.
+        second.resetLearned();
+        first.learn({{"c", "C"}});
+        QCOMPARE(ProcessNameResolver(dir, m_resource).learnedNames(), (Names{{"c", "C"}}));
+        QCOMPARE(first.displayName("a"), QStringLiteral("a"));
+
+        // Nor does a name whose write failed before the reset come back after it.
+        const QString learnedFile = dir + "/learned_processes.json";
+        QFile::remove(learnedFile);
+        QDir().mkpath(learnedFile);
+        first.learn({{"d", "D"}});
+        first.resetLearned();
+        QDir(learnedFile).removeRecursively();
+        first.learn({{"e", "E"}});
+        QCOMPARE(ProcessNameResolver(dir, m_resource).learnedNames(), (Names{{"e", "E"}}));
+    }
+
     void failedWriteKeepsMemory()
     {
         const QString dir = folder();

@@ -38,17 +38,18 @@ QString cliPath()
     return p.isEmpty() ? QStringLiteral(VELLACORD_CLI_DEFAULT) : QString::fromLocal8Bit(p);
 }
 
-CliRun runCli(const QStringList& args, const QProcessEnvironment& env)
+CliRun runCli(const QStringList& args, const QProcessEnvironment& env, int timeoutMs)
 {
     QProcess p;
     if (!env.isEmpty())
         p.setProcessEnvironment(env);
     p.start(cliPath(), args);
-    if (!p.waitForFinished(60000)) {
+    if (!p.waitForFinished(timeoutMs)) {
         p.kill();
         p.waitForFinished();
     }
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    // A run killed or crashed has no exit code of its own.
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
 }  // namespace TestEnv

@@ -26,6 +26,6 @@ struct CliRun {
 };
 
 // Runs vellacord-cli with the arguments (and the environment, when one is
-// given) and waits up to a minute; a run that hangs is killed.
-CliRun runCli(const QStringList& args, const QProcessEnvironment& env = {});
+// given) and waits up to `timeoutMs`; a run that hangs is killed.
+CliRun runCli(const QStringList& args, const QProcessEnvironment& env = {}, int timeoutMs = 60000);
 }
