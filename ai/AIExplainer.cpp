@@ -210,7 +210,6 @@ void send(const AISettings& settings, const QString& systemPrompt, const QString
         completeLater<QString>(context, std::move(done), ExplainerError::noAPIKey());
         return;
     }
-    // The key goes out exactly as stored, spaces included.
     const QString apiKey = settings.apiKey();
     if (settings.provider() == AIProvider::openai)
         callOpenAI(apiKey, userMessage, systemPrompt, maxTokens, context, std::move(done));
@@ -229,7 +228,9 @@ void callAnthropic(const QString& apiKey, const QString& userMessage, const QStr
         {QStringLiteral("messages"), QJsonArray{message}},
     };
     post(Dialect::anthropic, anthropicEndpoint(),
-         {{"content-type", "application/json"}, {"x-api-key", apiKey.toUtf8()}, {"anthropic-version", "2023-06-01"}},
+         {{"content-type", "application/json"},
+          {"x-api-key", AISettings::keyForUse(apiKey).toUtf8()},
+          {"anthropic-version", "2023-06-01"}},
          body, context, std::move(done));
 }
 
@@ -246,8 +247,8 @@ void callOpenAI(const QString& apiKey, const QString& userMessage, const QString
         {QStringLiteral("messages"), messages},
     };
     post(Dialect::openai, openAIEndpoint(),
-         {{"Content-Type", "application/json"}, {"Authorization", "Bearer " + apiKey.toUtf8()}}, body, context,
-         std::move(done));
+         {{"Content-Type", "application/json"}, {"Authorization", "Bearer " + AISettings::keyForUse(apiKey).toUtf8()}},
+         body, context, std::move(done));
 }
 
 void explain(const LogEntry& entry, const AISettings& settings, QObject* context, TextCompletion done)

@@ -34,7 +34,8 @@ using AnalysisCompletion = std::function<void(const AIResult<AnalysisItemList>&)
 void send(const AISettings& settings, const QString& systemPrompt, const QString& userMessage, int maxTokens,
           QObject* context, TextCompletion done);
 
-// One HTTP exchange each; the answer comes back unchanged (not trimmed).
+// One HTTP exchange each, with the key cleaned by AISettings::keyForUse; the
+// answer comes back unchanged (not trimmed).
 void callAnthropic(const QString& apiKey, const QString& userMessage, const QString& systemPrompt, int maxTokens,
                    QObject* context, TextCompletion done);
 void callOpenAI(const QString& apiKey, const QString& userMessage, const QString& systemPrompt, int maxTokens,

@@ -79,10 +79,19 @@ void AISettings::setSearchEngineURL(const QString& url)
     emit searchEngineURLChanged();
 }
 
-bool AISettings::hasAPIKey() const
+QString AISettings::keyForUse(const QString& typed)
 {
-    for (QChar c : m_apiKey)
-        if (c != QLatin1Char(' ') && c != QLatin1Char('\t'))
-            return true;
-    return false;
+    QString key;
+    key.reserve(typed.size());
+    for (QChar c : typed)
+        if (c.unicode() >= 0x20 && c.unicode() != 0x7f)
+            key += c;
+    qsizetype begin = 0, end = key.size();
+    while (begin < end && key[begin] == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && key[end - 1] == QLatin1Char(' '))
+        --end;
+    return key.mid(begin, end - begin);
 }
+
+bool AISettings::hasAPIKey() const { return !keyForUse(m_apiKey).isEmpty(); }

@@ -45,7 +45,12 @@ public:
     void setAPIKey(const QString& key);
     void setSearchEngineURL(const QString& url);
 
-    // The key is not blank once spaces and tabs are removed at both ends.
+    // The key as it goes into a request header: every control character (C0,
+    // line breaks and NUL included, and DEL) removed, then spaces at both ends.
+    // A pasted line break would otherwise break or inject headers; everything
+    // else stays as typed, and the store keeps what was typed.
+    static QString keyForUse(const QString& typed);
+    // The key for use is not empty.
     bool hasAPIKey() const;
 
 signals:

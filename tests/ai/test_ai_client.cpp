@@ -135,14 +135,32 @@ private slots:
         QCOMPARE(messages[0].toObject(), (QJsonObject{{"role", "user"}, {"content", "user \"text\"\nline 2"}}));
     }
 
-    void keySentExactlyAsStored()
+    void keyAsSent_data()
     {
-        // The server's header parser trims values, so compare the raw request bytes.
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::newRow("pasted with a line break") << QStringLiteral("sk-1\n") << QByteArray("sk-1");
+        QTest::newRow("CR LF and a header") << QStringLiteral("sk-1\r\nX-Evil: 1") << QByteArray("sk-1X-Evil: 1");
+        QTest::newRow("NUL, tab and DEL inside") << QString::fromUtf8("s\0k\t-\x7f" "1", 8) << QByteArray("sk-1");
+        QTest::newRow("spaces around, one inside") << QStringLiteral("  key with spaces ") << QByteArray("key with spaces");
+        QTest::newRow("other characters as typed") << QStringLiteral("ключ·é") << QStringLiteral("ключ·é").toUtf8();
+    }
+
+    void keyAsSent()
+    {
+        // The server's header parser trims values and splits lines: a key that
+        // broke the header would show up as another header or a cut value.
+        QFETCH(QString, stored);
+        QFETCH(QByteArray, sent);
         m_server->enqueue(Response::json(200, openAIAnswer("ok")));
-        AISettings settings(AIProvider::openai, QStringLiteral(" key with spaces "));
-        QCOMPARE(describe(sendAndWait(settings, "s", "u", 5)), QStringLiteral("OK: ok"));
-        const auto req = m_server->requests().first();
-        QCOMPARE(req.header("Authorization"), QByteArray("Bearer  key with spaces"));
+        m_server->enqueue(Response::json(200, anthropicAnswer("ok")));
+        QCOMPARE(describe(sendAndWait(AISettings(AIProvider::openai, stored), "s", "u", 5)), QStringLiteral("OK: ok"));
+        QCOMPARE(describe(sendAndWait(AISettings(AIProvider::anthropic, stored), "s", "u", 5)), QStringLiteral("OK: ok"));
+        const auto requests = m_server->requests();
+        QCOMPARE(requests[0].header("Authorization"), "Bearer " + sent);
+        QCOMPARE(requests[1].header("x-api-key"), sent);
+        for (const auto& request : requests)
+            QVERIFY(!request.hasHeader("X-Evil"));
     }
 
     void openAIRequestAndAnswer()

@@ -90,14 +90,17 @@ private slots:
     void hasAPIKey()
     {
         AISettings s;
-        for (const char* blank : {"", " ", "\t", " \t  \t"}) {
+        for (const char* blank : {"", " ", "\t", " \t  \t", "\n", "\r\n", "\x7f", " \x1b "}) {
             s.setAPIKey(QString::fromLatin1(blank));
             QVERIFY2(!s.hasAPIKey(), blank);
+            QCOMPARE(Platform::settings().value("aiAPIKey").toString(), QString::fromLatin1(blank));  // as typed
         }
-        for (const char* key : {"k", "  k\t", "\n", "\r\n"}) {  // line breaks are not removed
+        for (const char* key : {"k", "  k\t", "\r\nk\n"}) {
             s.setAPIKey(QString::fromLatin1(key));
             QVERIFY2(s.hasAPIKey(), key);
         }
+        s.setAPIKey(QString(1, QChar(0)));
+        QVERIFY(!s.hasAPIKey());
     }
 
     void detachedSettingsNeverTouchTheStore()
