@@ -48,8 +48,11 @@ AISettings::AISettings(AIProvider provider, const QString& apiKey, QObject* pare
 
 void AISettings::write(const QString& key, const QString& value)
 {
-    if (m_persistent)
-        Platform::settings().setValue(key, value);
+    if (!m_persistent)
+        return;
+    if (key == apiKeyKey)
+        Platform::restrictSettingsToOwner();
+    Platform::settings().setValue(key, value);
 }
 
 void AISettings::setProvider(AIProvider provider)

@@ -7,7 +7,9 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcLogFetcher, "com.corvistra.Vellacord.LogFetcher")
 Q_LOGGING_CATEGORY(lcCrashFetcher, "com.corvistra.Vellacord.CrashFetcher")
@@ -20,6 +22,23 @@ QSettings& settings()
     static QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Vellacord"),
                            QStringLiteral("Vellacord"));
     return store;
+}
+
+void restrictSettingsToOwner()
+{
+    // Qt rewrites the file through a temporary one that takes over the
+    // permissions of the file it replaces; a file it creates gets 0644.
+    const QString path = settings().fileName();
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (::lstat(name.constData(), &st) != 0) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0)
+            ::close(fd);
+    } else if (S_ISREG(st.st_mode) && (st.st_mode & 0077)) {
+        ::chmod(name.constData(), st.st_mode & 0700);
+    }
 }
 
 QString appSupportDir()

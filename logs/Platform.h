@@ -21,6 +21,9 @@ namespace Platform {
 
 // The per-user settings store. One instance per process; created on first use.
 QSettings& settings();
+// Makes the settings file readable by its owner only, creating it when missing,
+// before a secret is written to it.
+void restrictSettingsToOwner();
 
 // Per-user application-support folder "Vellacord" (created when missing).
 QString appSupportDir();

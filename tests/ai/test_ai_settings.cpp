@@ -2,8 +2,11 @@
 #include "logs/Platform.h"
 #include "tests/support/TestEnv.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <sys/stat.h>
 
 class TestAISettings : public QObject {
     Q_OBJECT
@@ -101,6 +104,31 @@ private slots:
         }
         s.setAPIKey(QString(1, QChar(0)));
         QVERIFY(!s.hasAPIKey());
+    }
+
+    void keyFileOwnerOnly_data()
+    {
+        QTest::addColumn<int>("before");  // -1: no file yet
+        QTest::newRow("new file") << -1;
+        QTest::newRow("world-readable file") << 0644;
+    }
+
+    void keyFileOwnerOnly()
+    {
+        QFETCH(int, before);
+        const QString file = Platform::settings().fileName();
+        QFile::remove(file);
+        if (before >= 0) {
+            Platform::settings().setValue("aiProvider", "OpenAI");
+            Platform::settings().sync();
+            QVERIFY(::chmod(QFile::encodeName(file).constData(), mode_t(before)) == 0);
+        }
+        AISettings().setAPIKey("secret");
+        Platform::settings().sync();
+        struct stat st {};
+        QVERIFY(::stat(QFile::encodeName(file).constData(), &st) == 0);
+        QCOMPARE(st.st_mode & 0777, 0600u);
+        QCOMPARE(Platform::settings().value("aiAPIKey").toString(), QStringLiteral("secret"));
     }
 
     void detachedSettingsNeverTouchTheStore()
