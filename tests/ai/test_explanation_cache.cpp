@@ -12,6 +12,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 LogEntry entry(const QString& process, const QString& subsystem, const QString& message)
@@ -256,6 +259,17 @@ private slots:
         QVERIFY(!cache.load(report));
         cache.store(report, "again");  // replaces the bad file
         QCOMPARE(cache.load(report), std::optional(QStringLiteral("again")));
+
+        // What would block or never end reads as no explanation; the alarm
+        // ends the test if a read does either.
+        const QByteArray path = QFile::encodeName(cache.crashFileURL(report));
+        alarm(10);
+        for (bool fifo : {true, false}) {
+            QFile::remove(cache.crashFileURL(report));
+            QCOMPARE(fifo ? mkfifo(path.constData(), 0600) : symlink("/dev/zero", path.constData()), 0);
+            QVERIFY(!cache.load(report));
+        }
+        alarm(0);
     }
 };
 
