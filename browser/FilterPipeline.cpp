@@ -256,6 +256,20 @@ SortKind sortKind(const QString& column)
     return SortKind::time;
 }
 
+// Rows with equal keys stay in time order, in the direction of the sort:
+// a stable ascending sort by key then date, reversed for descending.
+template <typename Key>
+void sortKeyed(std::vector<std::pair<Key, const LogEntry*>>& keyed, bool ascending)
+{
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+        if (a.first < b.first || b.first < a.first)
+            return a.first < b.first;
+        return a.second->date < b.second->date;
+    });
+    if (!ascending)
+        std::reverse(keyed.begin(), keyed.end());
+}
+
 // Keys are copied next to the pointers so that comparisons stay in one array.
 template <typename KeyOf>
 void sortByKey(std::vector<const LogEntry*>& v, bool ascending, KeyOf keyOf)
@@ -264,10 +278,7 @@ void sortByKey(std::vector<const LogEntry*>& v, bool ascending, KeyOf keyOf)
     std::vector<std::pair<Key, const LogEntry*>> keyed(v.size());
     for (size_t i = 0; i < v.size(); ++i)
         keyed[i] = {keyOf(v[i]), v[i]};
-    if (ascending)
-        std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    else
-        std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return b.first < a.first; });
+    sortKeyed(keyed, ascending);
     for (size_t i = 0; i < v.size(); ++i)
         v[i] = keyed[i].second;
 }
@@ -323,10 +334,7 @@ void sortByText(std::vector<const LogEntry*>& v, const QString& column, bool asc
     std::vector<std::pair<int, const LogEntry*>> ranked(v.size());
     for (size_t i = 0; i < v.size(); ++i)
         ranked[i] = {rank[size_t(idOf[i])], v[i]};
-    if (ascending)
-        std::sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    else
-        std::sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    sortKeyed(ranked, ascending);
     for (size_t i = 0; i < v.size(); ++i)
         v[i] = ranked[i].second;
 }

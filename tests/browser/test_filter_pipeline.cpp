@@ -336,10 +336,21 @@ private slots:
 
         // Values differing only in case are equal keys: they stay together.
         LogEntryList mixed{make(1, 4, "b", "1"), make(2, 4, "A", "2"), make(3, 4, "B", "3"), make(4, 4, "a", "4")};
+        // Equal keys keep time order in the sort's direction, whatever order they came in.
+        std::reverse(mixed.begin(), mixed.end());
         Pipeline::sortEntries(mixed, "Process", true);
-        QCOMPARE(mixed[0].process.toLower(), QStringLiteral("a"));
-        QCOMPARE(mixed[1].process.toLower(), QStringLiteral("a"));
-        QCOMPARE(mixed[2].process.toLower(), QStringLiteral("b"));
+        QCOMPARE(messages(mixed), QStringList({"2", "4", "1", "3"}));
+        Pipeline::sortEntries(mixed, "Process", false);
+        QCOMPARE(messages(mixed), QStringList({"3", "1", "4", "2"}));
+        LogEntryList levels;
+        for (int i = 0; i < 40; ++i)  // enough rows for std::sort to leave ties scrambled
+            levels.append(make(i, i % 2 ? 4 : 3, "p", QString::number(i)));
+        Pipeline::sortEntries(levels, "Severity", false);
+        for (int i = 1; i < 20; ++i)
+            QVERIFY(levels[i - 1].date > levels[i].date && levels[i].level == 4);
+        Pipeline::sortEntries(levels, "Severity", true);
+        for (int i = 1; i < 20; ++i)
+            QVERIFY(levels[i - 1].date < levels[i].date && levels[i].level == 3);
         // Accented letters sort with their base letter, not after z.
         LogEntryList accents{make(1, 4, "p", "zebra"), make(2, 4, "p", "\u00c9clair"), make(3, 4, "p", "apple")};
         Pipeline::sortEntries(accents, "Message", true);
