@@ -1,5 +1,6 @@
 #include "ai/views/AnalysisItemRow.h"
 
+#include "ui/PlainText.h"
 #include "ui/TextStyles.h"
 #include "ui/ViewStyle.h"
 
@@ -81,7 +82,7 @@ AnalysisItemRow::AnalysisItemRow(const AnalysisItem& item, std::function<void()>
         message->setMinimumWidth(40);
         message->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         message->setText(QFontMetrics(message->font()).elidedText(msg, Qt::ElideRight, 360));
-        message->setToolTip(e.message.left(2000));
+        message->setToolTip(PlainText::toolTip(e.message.left(2000)));
         line->addWidget(message, 1);
         col->addLayout(line);
     }

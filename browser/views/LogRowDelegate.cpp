@@ -2,12 +2,16 @@
 
 #include "browser/EntryText.h"
 #include "browser/views/LogListModel.h"
+#include "ui/PlainText.h"
 #include "ui/TextStyles.h"
 #include "ui/ViewStyle.h"
 
 #include <QAbstractItemView>
 #include <QHelpEvent>
 #include <QPainter>
+
+#include <algorithm>
+#include <cmath>
 #include <QToolTip>
 
 using ViewStyle::grey;
@@ -104,7 +108,10 @@ void LogRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, cons
         p->setPen(e.levelColor());
         drawCell(p, cells.severity, label, bfm);
     } else {
-        const int tw = qMin(bfm.horizontalAdvance(label), cells.severity.width() - 12);
+        // Sized from the fractional advance: a whole-pixel width would elide the label it was measured from.
+        const qreal room = cells.severity.width() - 12;
+        const qreal advance = QFontMetricsF(bf).horizontalAdvance(label);
+        const qreal tw = std::min(std::ceil(advance), room);
         const int th = bfm.height();
         QRectF pill(cells.severity.left(), cells.severity.center().y() - th / 2.0 - 2, tw + 12, th + 4);
         p->setRenderHint(QPainter::Antialiasing, true);
@@ -112,7 +119,7 @@ void LogRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, cons
         p->setBrush(e.badgeBackground());
         p->drawRoundedRect(pill, 4, 4);
         p->setPen(e.level == 3 ? QColor(Qt::black) : QColor(Qt::white));
-        p->drawText(pill, Qt::AlignCenter, bfm.elidedText(label, Qt::ElideRight, tw));
+        p->drawText(pill, Qt::AlignCenter, advance <= room ? label : bfm.elidedText(label, Qt::ElideRight, int(room)));
     }
     p->setFont(font);
 
@@ -150,6 +157,6 @@ bool LogRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const
         event->ignore();
         return true;
     }
-    QToolTip::showText(event->globalPos(), tip, view);
+    PlainText::showToolTip(event->globalPos(), tip, view);
     return true;
 }

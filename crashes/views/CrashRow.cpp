@@ -2,6 +2,10 @@
 
 #include "ui/TextStyles.h"
 
+#include "ui/PlainText.h"
+
+#include <QAbstractItemView>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTimeZone>
@@ -32,7 +36,6 @@ QVariant CrashListModel::data(const QModelIndex& index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole: return r->appName;
-    case Qt::ToolTipRole: return r->filePath;
     case ReportIndexRole: return index.row();
     default: return {};
     }
@@ -41,6 +44,25 @@ QVariant CrashListModel::data(const QModelIndex& index, int role) const
 CrashRow::CrashRow(QObject* parent)
     : QStyledItemDelegate(parent)
 {
+}
+
+QString CrashRow::toolTipAt(const QRect& rect, const QPoint& pos, const CrashReport& report)
+{
+    const int typeLeft = rect.left() + sideInset + dateWidth + appWidth;
+    if (pos.x() >= typeLeft && pos.x() < typeLeft + typeWidth)
+        return report.crashTypeLabel();
+    return report.filePath;
+}
+
+bool CrashRow::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                         const QModelIndex& index)
+{
+    const auto* model = qobject_cast<const CrashListModel*>(index.model());
+    const CrashReport* report = model ? model->reportAt(index.row()) : nullptr;
+    if (event->type() != QEvent::ToolTip || !report)
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    PlainText::showToolTip(event->globalPos(), toolTipAt(option.rect, event->pos(), *report), view);
+    return true;
 }
 
 QString CrashRow::dateString(const QDateTime& date)

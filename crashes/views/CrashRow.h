@@ -43,6 +43,11 @@ public:
     static void paintRow(QPainter* p, const QRect& rect, const CrashReport& report, bool isSelected,
                          const QString& dateString, bool darkScheme, const QPalette& palette);
 
+    // Over the badge the whole crash type (the badge may be cut), elsewhere the file's path.
+    static QString toolTipAt(const QRect& rect, const QPoint& pos, const CrashReport& report);
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
+
     // The list's date text, "yyyy-MM-dd HH:mm:ss" in the local time zone.
     static QString dateString(const QDateTime& date);
 

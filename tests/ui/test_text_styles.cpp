@@ -1,4 +1,5 @@
 #include "tests/support/TestEnv.h"
+#include "ui/PlainText.h"
 #include "ui/TextStyles.h"
 #include "ui/ViewStyle.h"
 
@@ -11,6 +12,21 @@ class TestTextStyles : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { TestEnv::useTemporaryHome(); }
+
+    void plainToolTipsShowTheTextLiterally()
+    {
+        for (const QString& text : {QStringLiteral("<img src=\"/dev/zero\">"),
+                                    QStringLiteral("<b>BOLD</b><font color=red size=6>RED</font> & \"q\""),
+                                    QStringLiteral("two\nlines")}) {
+            const QString tip = PlainText::toolTip(text);
+            QVERIFY(Qt::mightBeRichText(tip));  // so Qt does not guess from the text itself
+            QTextDocument doc;
+            doc.setHtml(tip);
+            QCOMPARE(doc.toPlainText(), text);
+            QVERIFY(!tip.contains("<img") && !tip.contains("<b>"));
+        }
+        QCOMPARE(PlainText::toolTip(QString()), QString());
+    }
 
     void secondaryTextFollowsThePalette()
     {

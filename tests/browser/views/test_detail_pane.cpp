@@ -21,6 +21,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "tests/crashes/views/PaintedText.h"
+
 using Response = LoopbackHttpServer::Response;
 
 class TestDetailPane : public QObject {
@@ -266,6 +268,31 @@ private slots:
         const QImage dark = paint(1, true);
         QCOMPARE(QColor(dark.pixel(cells.severity.left() + 3, 1)), QColor(30, 30, 32));
         QVERIFY(count(dark, rows[1].levelColor()) > 3);
+
+        // Light badges show their whole label at any font size and pixel ratio.
+        const QFont appFont = QApplication::font();
+        for (qreal dpr : {1.0, 1.25}) {
+            for (int points : {9, 10, 11, 13, 15}) {
+                QFont f = appFont;
+                f.setPointSize(points);
+                QApplication::setFont(f);
+                for (int level = 1; level <= 5; ++level) {
+                    rows[0].level = level;
+                    model.setEntries({rows[0]});
+                    PaintedText device(QSize(900, h), dpr);
+                    QPainter p(&device);
+                    QStyleOptionViewItem opt;
+                    opt.rect = QRect(0, 0, 900, h);
+                    ctx.dark = false;
+                    delegate.paint(&p, opt, model.index(0));
+                    p.end();
+                    QVERIFY2(device.texts().contains(rows[0].levelLabel()),
+                             qPrintable(QString("%1 pt at %2: %3").arg(points).arg(dpr).arg(device.texts().join('|'))));
+                }
+            }
+        }
+        QApplication::setFont(appFont);
+        model.setEntries(rows);
 
         // Selection and analysis highlight lie behind the row.
         ctx.selectedID = rows[1].id;

@@ -10,7 +10,7 @@
 
 class PaintedText : public QPaintDevice {
 public:
-    explicit PaintedText(QSize size = {1200, 40}) : m_size(size), m_engine(this) {}
+    explicit PaintedText(QSize size = {1200, 40}, qreal dpr = 1) : m_size(size), m_dpr(dpr), m_engine(this) {}
     ~PaintedText() override = default;
 
     QPaintEngine* paintEngine() const override { return const_cast<Engine*>(&m_engine); }
@@ -27,8 +27,8 @@ protected:
         case PdmNumColors: return 0x7fffffff;
         case PdmDepth: return 32;
         case PdmDpiX: case PdmDpiY: case PdmPhysicalDpiX: case PdmPhysicalDpiY: return 96;
-        case PdmDevicePixelRatio: return 1;
-        case PdmDevicePixelRatioScaled: return int(devicePixelRatioFScale());
+        case PdmDevicePixelRatio: return int(m_dpr);
+        case PdmDevicePixelRatioScaled: return int(m_dpr * devicePixelRatioFScale());
         default: return 0;
         }
     }
@@ -51,6 +51,7 @@ private:
     };
 
     QSize m_size;
+    qreal m_dpr;
     Engine m_engine;
     QStringList m_texts;
 };

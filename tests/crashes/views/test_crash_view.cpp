@@ -208,6 +208,16 @@ private slots:
         }
         QVERIFY(!plain.texts().join('|').contains("(archived)"));
 
+        // The badge's tooltip is the whole type, however the badge is cut; elsewhere the path.
+        r.exceptionType = "EXC_BAD_ACCESS_WITH_A_LONG_NAME";
+        r.filePath = "/r/backupd.crash";
+        const QRect row(0, 0, 1200, 24);
+        const int badgeX = CrashRow::sideInset + CrashRow::dateWidth + CrashRow::appWidth;
+        QCOMPARE(CrashRow::toolTipAt(row, QPoint(badgeX + 1, 10), r), r.exceptionType);
+        QCOMPARE(CrashRow::toolTipAt(row, QPoint(badgeX + CrashRow::typeWidth - 1, 10), r), r.exceptionType);
+        QCOMPARE(CrashRow::toolTipAt(row, QPoint(badgeX - 1, 10), r), r.filePath);
+        QCOMPARE(CrashRow::toolTipAt(row, QPoint(badgeX + CrashRow::typeWidth, 10), r), r.filePath);
+
         QCOMPARE(CrashRow::badgeColor(), QColor(192, 57, 43));
         QPalette dark;
         dark.setColor(QPalette::Window, Qt::black);
