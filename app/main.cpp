@@ -1,6 +1,7 @@
 #include "app/ArchiveChoice.h"
 #include "app/views/VellacordApp.h"
 #include "browser/PendingArchive.h"
+#include "logs/Platform.h"
 #include "logs/RecentArchives.h"
 #include "ui/AppIdentity.h"
 
@@ -20,6 +21,7 @@ int main(int argc, char** argv)
     QApplication::setOrganizationDomain(QStringLiteral("corvistra.com"));
     QApplication::setApplicationVersion(QStringLiteral(VELLACORD_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("vellacord"));
+    Platform::setDefaultDiagnostics(Platform::Diagnostics::warningsAndAbove);
     // One look on every desktop; the palette carries the theme.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setWindowIcon(AppIdentity::icon());

@@ -2,6 +2,8 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include "logs/Platform.h"
+
 #include <QLoggingCategory>
 #include <QMap>
 
@@ -55,8 +57,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vellacord-cli"));
-    // Diagnostics stay out of scripted output; QT_LOGGING_RULES turns them back on.
-    QLoggingCategory::setFilterRules(QStringLiteral("com.corvistra.Vellacord.*=false"));
+    Platform::setDefaultDiagnostics(Platform::Diagnostics::none);
     QStringList args = app.arguments();
     args.removeFirst();
     if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {

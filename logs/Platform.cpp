@@ -1,5 +1,7 @@
 #include "logs/Platform.h"
 
+#include <QLoggingCategory>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -81,3 +83,12 @@ bool writeFileAtomically(const QString& path, const QByteArray& data)
 QByteArray prettyJson(const QJsonDocument& doc) { return doc.toJson(QJsonDocument::Indented); }
 
 }  // namespace Platform
+
+void Platform::setDefaultDiagnostics(Diagnostics shown)
+{
+    // Rules set here rank below QT_LOGGING_RULES, so the environment still decides.
+    QLoggingCategory::setFilterRules(shown == Diagnostics::none
+                                         ? QStringLiteral("com.corvistra.Vellacord.*=false")
+                                         : QStringLiteral("com.corvistra.Vellacord.*.debug=false\n"
+                                                          "com.corvistra.Vellacord.*.info=false"));
+}

@@ -37,6 +37,11 @@ QString desktopDir();
 // link to a regular file is written through; any other link is replaced.
 bool writeFileAtomically(const QString& path, const QByteArray& data);
 
+// Our diagnostics below warning level stay off (the command line's: all of
+// them, its output being scripted) unless QT_LOGGING_RULES turns them on.
+enum class Diagnostics { warningsAndAbove, none };
+void setDefaultDiagnostics(Diagnostics shown);
+
 // JSON with sorted keys (QJsonObject keeps keys sorted) and indentation.
 QByteArray prettyJson(const QJsonDocument& doc);
 

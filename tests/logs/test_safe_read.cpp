@@ -7,6 +7,7 @@
 #include "tests/support/LogCapture.h"
 
 #include <QFile>
+#include <QLoggingCategory>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -115,6 +116,17 @@ private slots:
         QCOMPARE(SafeRead::readRegularFile(path).stamp, first);
         QVERIFY(Platform::writeFileAtomically(path, "2"));  // same size, new file
         QVERIFY(!(SafeRead::stampOf(path) == first));
+    }
+
+    void defaultDiagnostics()
+    {
+        Platform::setDefaultDiagnostics(Platform::Diagnostics::warningsAndAbove);
+        QVERIFY(!lcLogFetcher().isInfoEnabled() && !lcLogFetcher().isDebugEnabled());
+        QVERIFY(lcLogFetcher().isWarningEnabled() && lcLogFetcher().isCriticalEnabled());
+        Platform::setDefaultDiagnostics(Platform::Diagnostics::none);
+        QVERIFY(!lcLogFetcher().isWarningEnabled() && !lcLogFetcher().isCriticalEnabled());
+        QLoggingCategory::setFilterRules(QString());
+        QVERIFY(lcLogFetcher().isInfoEnabled());
     }
 };
 
