@@ -25,8 +25,6 @@ using TextStyles::Style;
 
 namespace {
 
-QColor badgeRed() { return QColor(192, 57, 43); }
-
 QLabel* badge(const QString& text)
 {
     auto* l = new QLabel(text);
