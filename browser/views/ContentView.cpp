@@ -158,6 +158,9 @@ ContentView::ContentView(DetailWindowState* detailState, RecentArchives* recentA
 ContentView::~ContentView()
 {
     qApp->removeEventFilter(this);
+    // An open popover would otherwise be deleted with the children, after this
+    // object is gone, and its destroyed handler would write to a dead view.
+    delete m_settingsPopover;
 }
 
 double ContentView::now() const
