@@ -3,12 +3,19 @@
 # else in the source tree (runs from a build tree), else at the configured
 # install location.
 set(VELLACORD_LOG_TOOL_SOURCE ${PROJECT_SOURCE_DIR}/scripts/vellacord-log)
-set(VELLACORD_LOG_TOOL_DIR libexec/vellacord)
+set(VELLACORD_LOG_TOOL_DIR ${CMAKE_INSTALL_LIBEXECDIR}/vellacord)
 target_compile_definitions(vellacord_logs PRIVATE
   VELLACORD_LOG_TOOL="${VELLACORD_LOG_TOOL_SOURCE}"
-  VELLACORD_LOG_TOOL_INSTALLED="${CMAKE_INSTALL_PREFIX}/${VELLACORD_LOG_TOOL_DIR}/vellacord-log")
+  VELLACORD_LOG_TOOL_INSTALLED="${CMAKE_INSTALL_FULL_LIBEXECDIR}/vellacord/vellacord-log")
 
 install(PROGRAMS ${VELLACORD_LOG_TOOL_SOURCE} DESTINATION ${VELLACORD_LOG_TOOL_DIR})
 if(TARGET vellacord)
-  install(TARGETS vellacord RUNTIME DESTINATION bin)
+  install(TARGETS vellacord RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # The desktop entry's name matches the application's desktop file name; the
+  # icons are the emblem AppIdentity draws, rendered at their sizes.
+  install(FILES desktop/vellacord.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  foreach(_size 48 128 256)
+    install(FILES desktop/vellacord-${_size}.png
+      DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${_size}x${_size}/apps RENAME vellacord.png)
+  endforeach()
 endif()
