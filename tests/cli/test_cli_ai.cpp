@@ -264,7 +264,7 @@ private slots:
         for (int i = 0; i < 4; ++i)
             m_server.enqueue(Response::json(200, anthropicAnswer(QStringLiteral("Answer %1.").arg(i))));
         std::vector<std::unique_ptr<QProcess>> runs;
-        for (const QString& process : {"backupd", "kernel", "syncd", "mdworker"}) {
+        for (const char* process : {"backupd", "kernel", "syncd", "mdworker"}) {
             runs.push_back(std::make_unique<QProcess>());
             runs.back()->setProcessEnvironment(cliEnv());
             runs.back()->start(TestEnv::cliPath(), explainArgs(process));
