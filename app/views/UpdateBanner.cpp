@@ -73,6 +73,8 @@ void UpdateBanner::setUpdate(bool updateAvailable, const QString& latestVersion,
 void UpdateBanner::refresh()
 {
     m_text->setText(bannerText(m_latestVersion));
+    // A button that would do nothing is not offered: the banner then only tells.
+    m_download->setVisible(opensDownload());
     setVisible(wantsToShow());
 }
 
@@ -80,9 +82,14 @@ void UpdateBanner::download()
 {
     // The address comes from the network: only web addresses are opened,
     // never file:, custom schemes or anything that does not parse.
-    if (!isWebAddress(m_downloadURL) || (m_isSafe && !m_isSafe(m_downloadURL)))
+    if (!opensDownload())
         return;
     QDesktopServices::openUrl(QUrl(m_downloadURL, QUrl::StrictMode));
+}
+
+bool UpdateBanner::opensDownload() const
+{
+    return isWebAddress(m_downloadURL) && (!m_isSafe || m_isSafe(m_downloadURL));
 }
 
 void UpdateBanner::dismiss()

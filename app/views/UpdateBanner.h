@@ -20,11 +20,17 @@ public:
     // The checker's published state.
     void setUpdate(bool updateAvailable, const QString& latestVersion, const QString& downloadURL);
     // The test a download address must pass before it is opened.
-    void setURLCheck(std::function<bool(const QString&)> isSafe) { m_isSafe = std::move(isSafe); }
+    void setURLCheck(std::function<bool(const QString&)> isSafe)
+    {
+        m_isSafe = std::move(isSafe);
+        refresh();
+    }
 
     bool isDismissed() const { return m_dismissed; }
     // Whether the banner should be visible now.
     bool wantsToShow() const { return m_updateAvailable && !m_dismissed; }
+    // Whether Download would open the address (and so is shown).
+    bool opensDownload() const;
 
     QLabel* textLabel() const { return m_text; }
     QPushButton* downloadButton() const { return m_download; }

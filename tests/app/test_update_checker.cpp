@@ -233,10 +233,12 @@ private slots:
         QCOMPARE(builtIn.manifestURL, QUrl(QStringLiteral(VELLACORD_UPDATE_URL_DEFAULT)));
         QCOMPARE(builtIn.localVersion, QStringLiteral(VELLACORD_VERSION));
         QVERIFY(!builtIn.localVersion.isEmpty());
+        QCOMPARE(builtIn.localBuild, QStringLiteral(VELLACORD_BUILD));
+        QVERIFY(builtIn.localBuild.toInt() >= 1);
 
         qputenv("VELLACORD_UPDATE_URL", manifestURL().toString().toUtf8());
         m_server->clearRequests();
-        m_server->enqueue(Response::json(200, manifest(QByteArray(VELLACORD_VERSION), "0")));
+        m_server->enqueue(Response::json(200, manifest(QByteArray(VELLACORD_VERSION), VELLACORD_BUILD)));
         UpdateChecker checker;  // the window's way: default source, check starts by itself
         const Outcome o = waitFor(checker);
         qunsetenv("VELLACORD_UPDATE_URL");

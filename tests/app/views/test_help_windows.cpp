@@ -46,6 +46,7 @@ private slots:
     {
         QCOMPARE(AboutView::versionLine("1.4.2", "77"), QStringLiteral("Version 1.4.2 (77)"));
         QCOMPARE(AboutView::versionLine("", ""), QStringLiteral("Version 1.0 (1)"));
+        QVERIFY(AboutView::versionLine().endsWith(QStringLiteral(" (" VELLACORD_BUILD ")")));  // the checker's build
         QCoreApplication::setApplicationVersion("2.3");
         AboutView view;
         auto* v = view.findChild<QLabel*>(QStringLiteral("aboutVersion"));

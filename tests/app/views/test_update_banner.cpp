@@ -68,14 +68,17 @@ private slots:
                                    QStringLiteral("/Applications/Vellacord")}) {
             recorder.opened.clear();
             banner.setUpdate(true, "2.0", bad);
+            QVERIFY2(banner.downloadButton()->isHidden(), qPrintable(bad));  // shown without a dead button
             banner.download();
             QVERIFY2(recorder.opened.isEmpty(), qPrintable(bad));
         }
 
         // The window's own check must agree as well.
         recorder.opened.clear();
-        banner.setURLCheck([](const QString&) { return false; });
         banner.setUpdate(true, "2.0", "https://example.org/ok");
+        QVERIFY(!banner.downloadButton()->isHidden());
+        banner.setURLCheck([](const QString&) { return false; });
+        QVERIFY(banner.downloadButton()->isHidden());
         banner.download();
         QVERIFY(recorder.opened.isEmpty());
     }
