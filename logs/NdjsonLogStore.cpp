@@ -1,6 +1,7 @@
 #include "logs/NdjsonLogStore.h"
 
 #include "logs/NdjsonEvent.h"
+#include "logs/NdjsonLineReader.h"
 #include "logs/Platform.h"
 
 #include <QDirIterator>
@@ -45,114 +46,14 @@ QStringList ndjsonFilesIn(const QString& dir)
     return files;
 }
 
-// Streams one file line by line through a bounded buffer.
-class LineReader {
-public:
-    LineReader(QString path, int fd) : m_path(std::move(path)), m_fd(fd), m_buf(256 * 1024) {}
-    ~LineReader()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    LineReader(const LineReader&) = delete;
-    LineReader& operator=(const LineReader&) = delete;
-
-    const QString& path() const { return m_path; }
-    const std::optional<StoreError>& error() const { return m_error; }
-
-    // The next line without its line break, valid until the next call. A line
-    // longer than the limit comes back once with `tooLong` and no text.
-    bool nextLine(const char*& data, std::size_t& size, bool& tooLong)
-    {
-        for (;;) {
-            if (m_scan < m_end) {
-                char* const begin = m_buf.data() + m_begin;
-                const void* nl = std::memchr(m_buf.data() + m_scan, '\n', m_end - m_scan);
-                if (nl) {
-                    const std::size_t len = std::size_t(static_cast<const char*>(nl) - begin);
-                    m_begin += len + 1;
-                    m_scan = m_begin;
-                    return deliver(begin, len, data, size, tooLong);
-                }
-                m_scan = m_end;
-                if (m_discarding || m_end - m_begin > Ndjson::kMaxLineBytes) {
-                    m_discarding = true;
-                    m_begin = m_end = m_scan = 0;
-                }
-            }
-            if (m_eof) {
-                if (m_begin < m_end) {  // last line without a line break
-                    char* const begin = m_buf.data() + m_begin;
-                    const std::size_t len = m_end - m_begin;
-                    m_begin = m_end = m_scan = 0;
-                    return deliver(begin, len, data, size, tooLong);
-                }
-                if (m_discarding)
-                    return deliver(nullptr, 0, data, size, tooLong);
-                return false;
-            }
-            if (!fill())
-                return false;
-        }
-    }
-
-private:
-    bool deliver(char* begin, std::size_t len, const char*& data, std::size_t& size, bool& tooLong)
-    {
-        tooLong = m_discarding || len > Ndjson::kMaxLineBytes;
-        m_discarding = false;
-        if (tooLong) {
-            data = nullptr;
-            size = 0;
-            return true;
-        }
-        if (len > 0 && begin[len - 1] == '\r')
-            --len;
-        data = begin;
-        size = len;
-        return true;
-    }
-
-    bool fill()
-    {
-        if (m_begin > 0) {
-            std::memmove(m_buf.data(), m_buf.data() + m_begin, m_end - m_begin);
-            m_end -= m_begin;
-            m_scan -= m_begin;
-            m_begin = 0;
-        }
-        // Grows only while one line is being gathered; bounded by the line limit.
-        if (m_end == m_buf.size())
-            m_buf.resize(m_buf.size() * 2);
-        ssize_t r;
-        do {
-            r = ::read(m_fd, m_buf.data() + m_end, m_buf.size() - m_end);
-        } while (r < 0 && errno == EINTR);
-        if (r < 0) {
-            m_error = StoreError{QStringLiteral("Failed to read \"%1\": %2")
-                                     .arg(QFileInfo(m_path).fileName(), errnoText(errno))};
-            return false;
-        }
-        if (r == 0)
-            m_eof = true;
-        m_end += std::size_t(r);
-        return true;
-    }
-
-    QString m_path;
-    int m_fd;
-    std::vector<char> m_buf;
-    std::size_t m_begin = 0, m_end = 0, m_scan = 0;
-    bool m_eof = false;
-    bool m_discarding = false;
-    std::optional<StoreError> m_error;
-};
+using Ndjson::LineReader;
 
 struct Source {
     std::unique_ptr<LineReader> reader;
     RawEntry head;
     bool hasHead = false;
     long malformed = 0;
+    long tooLong = 0;
 };
 
 // Lazily reads the files, skipping malformed lines and entries outside the
@@ -209,11 +110,20 @@ private:
     {
         const char* data;
         std::size_t size;
-        bool tooLong;
-        while (s.reader->nextLine(data, size, tooLong)) {
-            if (tooLong) {
-                ++s.malformed;
+        for (;;) {
+            switch (s.reader->next(data, size)) {
+            case LineReader::Read::line:
+                break;
+            case LineReader::Read::partial:
                 continue;
+            case LineReader::Read::tooLong:
+                ++s.tooLong;
+                qCInfo(lcLogFetcher, "Skipped a line of %zu bytes in %s (longer than %zu MiB)", size,
+                       qUtf8Printable(s.reader->path()), Ndjson::kMaxLineBytes >> 20);
+                continue;
+            case LineReader::Read::end:
+            case LineReader::Read::failed:
+                return false;
             }
             switch (m_parser.parse(data, size, into)) {
             case LineStatus::blank:
@@ -232,7 +142,6 @@ private:
                 continue;
             return true;
         }
-        return false;
     }
 
     void finish()
@@ -245,7 +154,7 @@ private:
         // Only bad lines is not an empty log but something else given as one.
         long malformed = 0;
         for (const Source& s : m_sources)
-            malformed += s.malformed;
+            malformed += s.malformed + s.tooLong;
         if (!m_error && m_events == 0 && malformed > 0)
             m_error = StoreError{
                 QStringLiteral("No line of this file is a log event (%1 lines could not be read).").arg(malformed)};
@@ -286,11 +195,10 @@ public:
         std::vector<Source> sources;
         sources.reserve(std::size_t(m_files.size()));
         for (const QString& f : m_files) {
-            const int fd = ::open(QFile::encodeName(f).constData(), O_RDONLY | O_CLOEXEC);
-            if (fd < 0)
-                return StoreError{QStringLiteral("Cannot open \"%1\": %2").arg(QFileInfo(f).fileName(), errnoText(errno))};
             Source s;
-            s.reader = std::make_unique<LineReader>(f, fd);
+            s.reader = std::make_unique<LineReader>(f);
+            if (!s.reader->open())
+                return *s.reader->error();
             sources.push_back(std::move(s));
         }
         return std::unique_ptr<LogEnumerator>(new NdjsonEnumerator(std::move(sources), position, predicate));

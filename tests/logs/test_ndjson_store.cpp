@@ -237,7 +237,6 @@ private slots:
             R"({"eventType":"logEvent","timestamp":"2026-01-05 10:30:00+0100","eventMessage":"m","deep":)"
                 + QByteArray(200, '[') + QByteArray(200, ']') + "}",
             tenMB,
-            hugeEvent,
         };
         // Good lines around each bad one; the good line after a 10 MB line must survive whole.
         QList<QByteArray> lines;
@@ -286,6 +285,28 @@ private slots:
         for (const QList<QByteArray>& empty : {QList<QByteArray>{}, QList<QByteArray>{R"({"count":0,"finished":1})"}}) {
             const QueryResult re = readAll(writeFile(path("empty.ndjson"), empty));
             QVERIFY(re.ok() && re.entries.isEmpty());
+        }
+        // A 10 MB event is kept; a line over 64 MiB is skipped, its size said, and the next one read.
+        const QString longFile = path("long.ndjson");
+        {
+            QFile lf(longFile);
+            QVERIFY(lf.open(QIODevice::WriteOnly));
+            lf.write(hugeEvent + '\n');
+            const QByteArray mib(1 << 20, 'x');
+            for (std::size_t i = 0; i < (Ndjson::kMaxLineBytes >> 20); ++i)
+                lf.write(mib);
+            lf.write("x\n" + line(logEvent(1, "after")));
+        }
+        {
+            LogCapture l;
+            const QueryResult rl = readAll(longFile);
+            QCOMPARE(rl.entries.size(), 2);
+            QCOMPARE(rl.entries[0].message.size(), tenMB.size());
+            QCOMPARE(rl.entries[1].message, QStringLiteral("after"));
+            QVERIFY2(l.contains(QStringLiteral("Skipped a line of %1 bytes in %2 (longer than 64 MiB)")
+                                    .arg(Ndjson::kMaxLineBytes + 1)
+                                    .arg(longFile)),
+                     qPrintable(l.messages().join('\n')));
         }
         // Events outside the range still make it a log.
         const QString early = writeFile(path("early.ndjson"), {line(logEvent(0, "m")), "junk"});
