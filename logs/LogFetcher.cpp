@@ -3,6 +3,7 @@
 #include "logs/Background.h"
 #include "logs/Platform.h"
 
+#include <QCoreApplication>
 #include <QSet>
 #include <QTimer>
 
@@ -14,10 +15,20 @@ constexpr int kTailWindow = 500;
 constexpr int kTailKeyPrefix = 100;
 }
 
-LogFetcher::LogFetcher(QObject* parent) : QObject(parent) {}
-
-LogFetcher::~LogFetcher()
+LogFetcher::LogFetcher(QObject* parent) : QObject(parent)
 {
+    // The application waits for the thread pool when it ends, often before
+    // any window (and so this fetcher) is destroyed: a running query must
+    // stop when quitting starts, or the process never exits.
+    if (QCoreApplication* app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &LogFetcher::cancelAll);
+}
+
+LogFetcher::~LogFetcher() { cancelAll(); }
+
+void LogFetcher::cancelAll()
+{
+    m_quitting->store(true);
     if (m_fetchCancel)
         m_fetchCancel->store(true);
     ++m_tailGeneration;
@@ -29,8 +40,9 @@ QueryContext LogFetcher::context(std::shared_ptr<std::atomic_bool> cancelled) co
 {
     QueryContext ctx;
     ctx.provider = m_provider;
-    if (cancelled)
-        ctx.isCancelled = [cancelled] { return cancelled->load(); };
+    ctx.isCancelled = [cancelled, quitting = m_quitting] {
+        return quitting->load() || (cancelled && cancelled->load());
+    };
     return ctx;
 }
 

@@ -95,6 +95,8 @@ private:
     void liveTailStep(quint64 generation);
     void schedulePoll(quint64 generation);
     double now() const;
+    // Stops the running fetch and poll and the live-tail loop, for good.
+    void cancelAll();
     QueryContext context(std::shared_ptr<std::atomic_bool> cancelled) const;
 
     LogEntryList m_entries;
@@ -108,6 +110,7 @@ private:
     std::optional<double> m_lastFetchEnd;
 
     std::shared_ptr<std::atomic_bool> m_fetchCancel;  // the fetchTask's flag
+    std::shared_ptr<std::atomic_bool> m_quitting = std::make_shared<std::atomic_bool>(false);  // every task's
     quint64 m_fetchGeneration = 0;
     quint64 m_tailGeneration = 0;  // the liveTailTask; bumping it cancels the loop
     bool m_tailTaskRunning = false;

@@ -33,7 +33,8 @@ bool hasNdjsonExtension(const QString& fileName)
 QStringList ndjsonFilesIn(const QString& dir)
 {
     QStringList files;
-    QDirIterator it(dir, QDir::Files, QDirIterator::Subdirectories);
+    // System entries too (FIFOs, sockets, devices), so that the open refuses them.
+    QDirIterator it(dir, QDir::Files | QDir::System, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         const QString name = it.fileName();
@@ -231,20 +232,14 @@ StoreOpenResult openNdjsonStore(const QString& path)
     } else {
         files.append(path);
     }
-    // Refuse at once what cannot be read. A named pipe is only tested for
-    // access: opening it here would wake, then abandon, a waiting writer.
+    // Refuse at once what cannot be read, and anything but regular files: a
+    // FIFO would block or never end, a device never end.
     for (const QString& f : files) {
-        const QByteArray native = QFile::encodeName(f);
-        struct stat st {};
-        int rc;
-        if (::stat(native.constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
-            rc = ::access(native.constData(), R_OK);
-        } else {
-            const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
-            rc = fd < 0 ? -1 : ::close(fd);
-        }
-        if (rc != 0)
-            return StoreError{QStringLiteral("Cannot open \"%1\": %2").arg(QFileInfo(f).fileName(), errnoText(errno))};
+        QString why;
+        const int fd = Ndjson::openRegularFile(QFile::encodeName(f), &why);
+        if (fd < 0)
+            return StoreError{f == path ? why : QStringLiteral("Cannot open \"%1\": %2").arg(QFileInfo(f).fileName(), why)};
+        ::close(fd);
     }
     return std::unique_ptr<LogStore>(new NdjsonStore(std::move(files)));
 }

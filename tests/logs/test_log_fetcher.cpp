@@ -1,5 +1,10 @@
 #include "logs/LogFetcher.h"
+#include "tests/support/LogCapture.h"
 #include "tests/support/MemoryLogStore.h"
+
+#include <QThread>
+#include <QThreadPool>
+#include <QTimer>
 
 #include <QSignalSpy>
 #include <QTest>
@@ -268,6 +273,29 @@ private slots:
         // The date is written as the shortest text that reads back the same double.
         QCOMPARE(LogFetcher::tailKey(entry(1767605400.123456, "a", "b")), QStringLiteral("1767605400.123456-a-b"));
         QCOMPARE(LogFetcher::tailKey(entry(0.1, "a", "")), QStringLiteral("0.1-a-"));
+    }
+
+    // Last: it ends the application's event loop. The application waits for
+    // the thread pool when it ends, so quitting must stop a running query.
+    void quittingCancelsTheRunningQuery()
+    {
+        MemoryStoreProvider p;
+        for (int i = 0; i < 30000; ++i)
+            p.store->raw.push_back(MemoryLogStore::nonLog(i));
+        std::atomic_bool released = false;
+        p.store->onYield = [&released](qsizetype n) {
+            while (n == 5 && !released)
+                QThread::yieldCurrentThread();
+        };
+        LogFetcher f;
+        f.setStoreProvider(&p);
+        LogCapture log;
+        f.fetch(0, 1e6);
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        qApp->exec();
+        released = true;
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(60000));
+        QVERIFY2(log.contains("Query cancelled after scanning 10000 entries"), qPrintable(log.messages().join('\n')));
     }
 };
 

@@ -16,6 +16,8 @@
 
 #include <cmath>
 
+#include <sys/stat.h>
+
 namespace {
 
 // 2026-01-05 09:30:00 UTC.
@@ -506,6 +508,23 @@ private slots:
             QVERIFY(p.waitForFinished(60000));
             QCOMPARE(p.exitCode(), 0);
             QCOMPARE(p.readAllStandardOutput().trimmed().split('\n').size(), 3);
+        }
+        // Only regular files are read: a FIFO without a writer, a device, or such a
+        // part in a folder fail at once instead of blocking or never ending.
+        const QString folder = path("Pipe.logarchive");
+        writeFile(folder + "/good.ndjson", {line(logEvent(0, "a"))});
+        QVERIFY(mkfifo(QFile::encodeName(folder + "/pipe.ndjson").constData(), 0644) == 0);
+        QVERIFY(mkfifo(QFile::encodeName(path("fifo.ndjson")).constData(), 0644) == 0);
+        QVERIFY(QFile::link("/dev/zero", path("zero.ndjson")));
+        const QList<QPair<QString, QString>> special{
+            {path("fifo.ndjson"), "\"fifo.ndjson\": not a regular file"},
+            {path("zero.ndjson"), "\"zero.ndjson\": not a regular file"},
+            {folder, "\"Pipe.logarchive\": Cannot open \"pipe.ndjson\": not a regular file"},
+        };
+        for (const auto& [archive, text] : special) {
+            const TestEnv::CliRun r = TestEnv::runCli({"logs", "--archive", archive}, {}, 20000);
+            QCOMPARE(r.code, 1);
+            QCOMPARE(r.err.trimmed(), "Failed to read logs: Failed to open archive " + text);
         }
         const QString garbage = writeFile(path("garbage.ndjson"), {"not json", "[1]"});
         QProcess p;
