@@ -80,8 +80,10 @@ QueryResult queryEntries(double start, double end, const QString& archivePath, c
     RawEntry raw;
     bool timedOut = false;
     while (entries.next(raw)) {
-        ++scanned;
-        if (scanned % kCheckInterval == 0) {
+        const bool pause = raw.kind == RawEntryKind::none;
+        if (!pause)
+            ++scanned;
+        if (pause || scanned % kCheckInterval == 0) {
             if (now() - t0 > kQueryTimeout) {
                 timedOut = true;
                 break;

@@ -13,7 +13,10 @@
 #include <variant>
 
 // Kinds of raw entries a store yields; only log messages become LogEntry.
-enum class RawEntryKind { logMessage, activity, signpost, boundary, other };
+// `none` is no entry: a store that reads much without finding one (lines
+// that are malformed or out of range) yields it now and then, so that the
+// caller can look at its time-out and cancellation; it is not counted.
+enum class RawEntryKind { logMessage, activity, signpost, boundary, other, none };
 
 // One raw entry as enumerated. For a log message, `entry` carries every field
 // except `id`, which the query assigns.

@@ -16,6 +16,7 @@
 
 #include <cmath>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -383,6 +384,49 @@ private slots:
             QVERIFY(log.contains(QStringLiteral("Query cancelled after scanning 10000 entries")));
             QVERIFY(!log.anyStartsWith(QStringLiteral("Query complete")));
         }
+        // Lines that yield nothing (out of range, or malformed) still see the time-out and cancellation.
+        {
+            int calls = 0;
+            QueryContext slow;
+            slow.now = [&calls] { return calls++ == 0 ? 0.0 : 31.0; };
+            r = queryEntries(kBase + 1000, kBase + 2000, capFile, slow);
+            QCOMPARE(r.stop, QueryStop::timeOut);
+            QVERIFY(r.ok() && r.entries.isEmpty());
+            const QString junk = writeFile(path("junk.ndjson"), QList<QByteArray>(2 * kCheckInterval, "junk"));
+            QueryContext cancel;
+            cancel.isCancelled = [] { return true; };
+            QCOMPARE(readAll(junk, cancel).stop, QueryStop::cancelled);
+        }
+    }
+
+    void manyOverlappingPartsUnderAFileLimit()
+    {
+        // 5,000 parts, each with an event at i s and at i + 40.5 s, so that about 40 spans overlap at
+        // every point; named so that path order is the reverse of time order.
+        const int parts = 5000;
+        const QString archive = path("Parts.logarchive");
+        QDir().mkpath(archive);
+        QList<QPair<double, QString>> expected;
+        for (int i = 0; i < parts; ++i) {
+            const QString a = QStringLiteral("%1-a").arg(i), b = QStringLiteral("%1-b").arg(i);
+            writeFile(archive + QStringLiteral("/%1.ndjson").arg(parts - 1 - i, 4, 10, QLatin1Char('0')),
+                      {line(logEvent(qint64(i) * 1000000, a, "Error")),
+                       line(logEvent(qint64(i) * 1000000 + 40500000, b, "Error"))});
+            expected << qMakePair(i, a) << qMakePair(i + 40.5, b);
+        }
+        std::sort(expected.begin(), expected.end());
+        QProcess p;
+        p.setChildProcessModifier([] {
+            const rlimit limit{64, 64};
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+        });
+        p.start(TestEnv::cliPath(), {"logs", "--archive", archive, "--format", "json"});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 0);
+        const QList<QByteArray> out = p.readAllStandardOutput().trimmed().split('\n');
+        QCOMPARE(out.size(), expected.size());
+        for (qsizetype i = 0; i < out.size(); ++i)
+            QCOMPARE(QJsonDocument::fromJson(out[i]).object()["message"].toString(), expected[i].second);
     }
 
     void sourceClassification()

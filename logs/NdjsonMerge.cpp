@@ -1,0 +1,279 @@
+#include "logs/NdjsonMerge.h"
+
+#include "logs/NdjsonEvent.h"
+#include "logs/NdjsonLineReader.h"
+#include "logs/NdjsonLogStore.h"
+#include "logs/Platform.h"
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+namespace Ndjson {
+
+namespace {
+
+// Lines read without an entry to yield before the sequence pauses, so that
+// the query looks at its time-out and cancellation even in a file of lines
+// that are all malformed or out of range. A dropped chunk of a line too long
+// to keep counts as a line.
+constexpr long kPauseLines = 10000;
+
+struct Part {
+    explicit Part(const QString& path) : reader(path) {}
+    LineReader reader;
+    RawEntry head;  // its next entry, while it is in the heap
+    double first = -std::numeric_limits<double>::infinity();  // date of its first event
+    std::size_t rank = 0;                                        // place in the order of first events
+    quint64 used = 0;                                            // when it was last read
+    long malformed = 0;
+    long tooLong = 0;
+};
+
+enum class Step { entry, end, pause, failed };
+
+class MergedEnumerator final : public LogEnumerator {
+public:
+    MergedEnumerator(const QStringList& files, double position, std::optional<DateRange> predicate)
+        : m_position(position), m_predicate(predicate)
+    {
+        for (const QString& f : files)
+            m_parts.push_back(std::make_unique<Part>(f));
+        if (m_parts.size() == 1) {  // one file needs no order
+            m_ordered = 1;
+            m_order.push_back(m_parts[0].get());
+        }
+    }
+
+    ~MergedEnumerator() override { report(); }
+
+    bool next(RawEntry& out) override
+    {
+        if (m_finished)
+            return false;
+        m_work = 0;
+        while (m_ordered < m_parts.size()) {
+            switch (firstEvent(*m_parts[m_ordered])) {
+            case Step::pause: return pause(out);
+            case Step::failed: return fail(*m_parts[m_ordered]);
+            case Step::entry: m_order.push_back(m_parts[m_ordered].get()); break;
+            case Step::end: break;
+            }
+            if (++m_ordered == m_parts.size()) {
+                std::stable_sort(m_order.begin(), m_order.end(),
+                                 [](const Part* a, const Part* b) { return a->first < b->first; });
+                for (std::size_t i = 0; i < m_order.size(); ++i)
+                    m_order[i]->rank = i;
+            }
+        }
+        for (;;) {
+            if (Part* p = m_resume) {
+                const Step step = advance(*p);
+                if (step == Step::pause)
+                    return pause(out);
+                if (step == Step::failed)
+                    return fail(*p);
+                m_resume = nullptr;
+                if (step == Step::entry) {
+                    m_heap.push_back(p);
+                    std::push_heap(m_heap.begin(), m_heap.end(), later);
+                }
+            }
+            // A part starts when the merge reaches its first event: every
+            // entry of it is at or after that (parts are each in time order).
+            if (m_started < m_order.size()
+                && (m_heap.empty() || m_order[m_started]->first <= m_heap.front()->head.entry.date)) {
+                m_resume = m_order[m_started++];
+                continue;
+            }
+            if (m_heap.empty()) {
+                finish();
+                return false;
+            }
+            std::pop_heap(m_heap.begin(), m_heap.end(), later);
+            Part* top = m_heap.back();
+            m_heap.pop_back();
+            out = std::move(top->head);
+            m_resume = top;  // its next entry is read at the next call
+            return true;
+        }
+    }
+
+    std::optional<StoreError> error() const override { return m_error; }
+
+private:
+    // Heap order: the earliest head first, ties in the order of first events.
+    static bool later(const Part* a, const Part* b)
+    {
+        const double da = a->head.entry.date, db = b->head.entry.date;
+        return da > db || (da == db && a->rank > b->rank);
+    }
+
+    bool pause(RawEntry& out)
+    {
+        out.kind = RawEntryKind::none;
+        return true;
+    }
+
+    bool fail(const Part& p)
+    {
+        m_error = p.reader.error();
+        finish();
+        return false;
+    }
+
+    bool open(Part& p)
+    {
+        p.used = ++m_clock;
+        if (p.reader.isOpen())
+            return true;
+        if (m_open.size() >= std::size_t(kMaxOpenFiles)) {
+            // Close the one read longest ago; it is between lines and resumes where it stopped.
+            auto oldest = std::min_element(m_open.begin(), m_open.end(),
+                                           [](const Part* a, const Part* b) { return a->used < b->used; });
+            (*oldest)->reader.close();
+            m_open.erase(oldest);
+        }
+        if (!p.reader.open())
+            return false;
+        m_open.push_back(&p);
+        return true;
+    }
+
+    void close(Part& p, std::optional<qint64> at = std::nullopt)
+    {
+        p.reader.close(at);
+        m_open.erase(std::remove(m_open.begin(), m_open.end(), &p), m_open.end());
+    }
+
+    // Reads one line; `line` tells whether `data` holds one to parse.
+    Step read(Part& p, const char*& data, std::size_t& size, bool& line)
+    {
+        line = false;
+        if (++m_work > kPauseLines)
+            return Step::pause;
+        switch (p.reader.next(data, size)) {
+        case LineReader::Read::line: line = true; break;
+        case LineReader::Read::partial: break;
+        case LineReader::Read::tooLong:
+            ++p.tooLong;
+            qCInfo(lcLogFetcher, "Skipped a line of %zu bytes in %s (longer than %zu MiB)", size,
+                   qUtf8Printable(p.reader.path()), kMaxLineBytes >> 20);
+            break;
+        case LineReader::Read::end: close(p); return Step::end;
+        case LineReader::Read::failed: return Step::failed;
+        }
+        return Step::entry;
+    }
+
+    // Finds the date of the part's first event and closes it there; the lines
+    // before are counted now and not read again.
+    Step firstEvent(Part& p)
+    {
+        if (!open(p))
+            return Step::failed;
+        const char* data;
+        std::size_t size;
+        bool line;
+        for (;;) {
+            const qint64 start = p.reader.offset();
+            const Step step = read(p, data, size, line);
+            if (step != Step::entry)
+                return step;
+            if (!line)
+                continue;
+            switch (m_parser.parse(data, size, m_scratch)) {
+            case LineStatus::blank: continue;
+            case LineStatus::malformed: ++p.malformed; continue;
+            case LineStatus::event: break;
+            }
+            p.first = m_scratch.entry.date;
+            close(p, start);
+            return Step::entry;
+        }
+    }
+
+    // The part's next entry in the position and predicate into its head.
+    Step advance(Part& p)
+    {
+        if (!open(p))
+            return Step::failed;
+        const char* data;
+        std::size_t size;
+        bool line;
+        for (;;) {
+            const Step step = read(p, data, size, line);
+            if (step != Step::entry)
+                return step;
+            if (!line)
+                continue;
+            switch (m_parser.parse(data, size, p.head)) {
+            case LineStatus::blank: continue;
+            case LineStatus::malformed: ++p.malformed; continue;
+            case LineStatus::event: break;
+            }
+            ++m_events;
+            const double date = p.head.entry.date;
+            if (m_position > 0 && date < m_position)
+                continue;
+            if (m_predicate && !m_predicate->contains(date))
+                continue;
+            return Step::entry;
+        }
+    }
+
+    void finish()
+    {
+        m_finished = true;
+        for (const auto& p : m_parts)
+            p->reader.close();
+        m_open.clear();
+        // Only bad lines is not an empty log but something else given as one.
+        long bad = 0;
+        for (const auto& p : m_parts)
+            bad += p->malformed + p->tooLong;
+        if (!m_error && m_events == 0 && bad > 0)
+            m_error = StoreError{
+                QStringLiteral("No line of this file is a log event (%1 lines could not be read).").arg(bad)};
+        report();
+    }
+
+    void report()
+    {
+        if (m_reported)
+            return;
+        m_reported = true;
+        for (const auto& p : m_parts) {
+            if (p->malformed > 0)
+                qCInfo(lcLogFetcher, "Skipped %ld malformed lines in %s", p->malformed, qUtf8Printable(p->reader.path()));
+        }
+    }
+
+    std::vector<std::unique_ptr<Part>> m_parts;  // in path order
+    std::vector<Part*> m_order;                  // parts with events, by first event
+    std::vector<Part*> m_heap;                   // started parts holding a head
+    std::vector<Part*> m_open;
+    Part* m_resume = nullptr;  // the part to read on before anything else
+    std::size_t m_ordered = 0;  // parts whose first event is known
+    std::size_t m_started = 0;  // of m_order
+    double m_position;
+    std::optional<DateRange> m_predicate;
+    LineParser m_parser;
+    RawEntry m_scratch;
+    std::optional<StoreError> m_error;
+    long m_events = 0;  // event lines read, in the range or not
+    long m_work = 0;    // lines read since the last call
+    quint64 m_clock = 0;
+    bool m_finished = false;
+    bool m_reported = false;
+};
+
+}  // namespace
+
+std::unique_ptr<LogEnumerator> mergedEntries(const QStringList& files, double position,
+                                             std::optional<DateRange> predicate)
+{
+    return std::make_unique<MergedEnumerator>(files, position, predicate);
+}
+
+}  // namespace Ndjson
