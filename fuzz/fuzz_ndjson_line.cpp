@@ -71,10 +71,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         abort();
     long read = 0;
     while ((*enumerator)->next(raw)) {
+        if (raw.kind == RawEntryKind::none)  // a pause in a long run of lines without an entry
+            continue;
         check(raw);
         ++read;
     }
-    if (read != events || (*enumerator)->error())
+    // The only error of a file read whole: no line is an event and some are bad.
+    const auto error = (*enumerator)->error();
+    if (read != events || (error && (events > 0 || !error->description.startsWith(QLatin1String("No line of")))))
         abort();
     return 0;
 }
