@@ -5,6 +5,7 @@
 #include "logs/TextTrim.h"
 
 #include <QCollator>
+#include <QDateTime>
 #include <QHash>
 #include <QLocale>
 #include <QSettings>
@@ -516,7 +517,8 @@ void loadPersisted(FilterState& s, QSettings& store)
 
 // ---------------------------------------------------------------- observable inputs
 
-FilterPipeline::FilterPipeline(QObject* parent) : QObject(parent)
+FilterPipeline::FilterPipeline(QObject* parent)
+    : QObject(parent), m_state(Pipeline::initialState(double(QDateTime::currentMSecsSinceEpoch()) / 1000.0))
 {
     Pipeline::loadPersisted(m_state, Platform::settings());
 }
@@ -590,4 +592,26 @@ void FilterPipeline::setFilterText(OptionalColumn c, const QString& text)
     m_state.filterText[size_t(c)] = text;
     Platform::settings().setValue(Column::filterKey(c), text);
     emit changed();
+}
+
+void FilterPipeline::setCustomRange(double start, double end)
+{
+    if (m_state.customStart == start && m_state.customEnd == end)
+        return;
+    m_state.customStart = start;
+    m_state.customEnd = end;
+    emit rangeChanged();
+}
+
+FetchInterval FilterPipeline::selectQuickRange(QuickTimeRange r, double now)
+{
+    const FetchInterval interval = Pipeline::selectQuickRange(m_state, r, now);
+    emit rangeChanged();
+    return interval;
+}
+
+void FilterPipeline::toggleCustomRange()
+{
+    Pipeline::toggleCustomRange(m_state);
+    emit rangeChanged();
 }

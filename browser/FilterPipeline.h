@@ -119,11 +119,13 @@ void loadPersisted(FilterState& s, QSettings& store);
 
 // The window's filter inputs as an observable object: each setter updates the
 // state, persists what is persisted (through Platform::settings()) and emits
-// changed(); the derived values are computed on each call.
+// changed(); the derived values are computed on each call. The time range is
+// kept here too but decides only what is fetched: it emits rangeChanged().
 class FilterPipeline : public QObject {
     Q_OBJECT
 public:
-    // Loads the persisted inputs from Platform::settings().
+    // Loads the persisted inputs from Platform::settings(); the custom range
+    // starts as the hour before now.
     explicit FilterPipeline(QObject* parent = nullptr);
 
     const FilterState& state() const { return m_state; }
@@ -169,8 +171,19 @@ public:
         return Pipeline::evaluate(m_state, entries, liveTailing);
     }
 
+    // Time range to fetch interval.
+    const std::optional<QuickTimeRange>& selectedQuickRange() const { return m_state.selectedQuickRange; }
+    bool showCustomRange() const { return m_state.showCustomRange; }
+    double customStart() const { return m_state.customStart; }
+    double customEnd() const { return m_state.customEnd; }
+    void setCustomRange(double start, double end);
+    FetchInterval selectQuickRange(QuickTimeRange r, double now);  // what to fetch
+    void toggleCustomRange();
+    FetchInterval customInterval() const { return Pipeline::customInterval(m_state); }
+
 signals:
     void changed();
+    void rangeChanged();
 
 private:
     FilterState m_state;

@@ -1,0 +1,166 @@
+#include "ai/ExplainController.h"
+
+#include "ai/AIExplainer.h"
+#include "ai/AISettings.h"
+#include "ai/ExplanationCache.h"
+#include "processnames/ProcessNameResolver.h"
+
+#include <QCoreApplication>
+
+ExplainController::ExplainController(Subjects subjects, AISettings* settings, ProcessNameResolver* names,
+                                     QObject* parent)
+    : QObject(parent), m_subjects(subjects), m_settings(settings), m_names(names)
+{
+    if (settings)
+        connect(settings, &AISettings::apiKeyChanged, this, &ExplainController::changed);
+}
+
+AISettings* ExplainController::settings() const
+{
+    return static_cast<AISettings*>(m_settings.data());
+}
+
+ProcessNameResolver* ExplainController::processNames() const
+{
+    return static_cast<ProcessNameResolver*>(m_names.data());
+}
+
+void ExplainController::setEntry(const LogEntry& entry)
+{
+    Q_ASSERT(m_subjects == Subjects::logEntries);
+    // The result stays with the entry it belongs to; a running request keeps
+    // running (and keeps reporting) whichever entry is shown.
+    m_entry = entry;
+    m_shown = entry.id;
+    emit changed();
+}
+
+void ExplainController::setCrash(const CrashReport& report)
+{
+    Q_ASSERT(m_subjects == Subjects::crashReports);
+    const bool other = !m_shown || *m_shown != report.id;
+    m_crash = report;
+    m_shown = report.id;
+    if (other) {
+        const std::optional<QString> cached = CrashExplanationCache::shared().load(report);
+        m_result = Result{report.id, cached, std::nullopt, cached.has_value()};
+        // A request for the previous report goes on detached: it caches its
+        // answer and shows it only if that report is shown again by then.
+        m_running.reset();
+    }
+    emit changed();
+}
+
+ExplainController::State ExplainController::state() const
+{
+    if (m_running && (m_subjects == Subjects::logEntries || *m_running == m_shown))
+        return State::explaining;
+    if (resultIsShown()) {
+        if (m_result.explanation)
+            return State::explained;
+        if (m_result.error)
+            return State::failed;
+    }
+    return State::idle;
+}
+
+const std::optional<QString>& ExplainController::explanation() const
+{
+    static const std::optional<QString> none;
+    return state() == State::explained ? m_result.explanation : none;
+}
+
+const std::optional<QString>& ExplainController::error() const
+{
+    static const std::optional<QString> none;
+    return state() == State::failed ? m_result.error : none;
+}
+
+bool ExplainController::wasCached() const
+{
+    return state() == State::explained && m_result.wasCached;
+}
+
+bool ExplainController::isCached() const
+{
+    return m_subjects == Subjects::logEntries && m_entry && ExplanationCache::shared().isCached(*m_entry);
+}
+
+bool ExplainController::hasAPIKey() const
+{
+    return settings() && settings()->hasAPIKey();
+}
+
+bool ExplainController::canExplain() const
+{
+    if (!settings() || !m_shown || isExplaining())
+        return false;
+    if (m_subjects == Subjects::crashReports)
+        return hasAPIKey();
+    return hasAPIKey() || isCached();
+}
+
+void ExplainController::explain()
+{
+    if (!canExplain())
+        return;
+    const QUuid subject = *m_shown;
+    m_result = Result{subject, std::nullopt, std::nullopt, false};
+
+    // The application is the request's context: the answer is cached (and the
+    // names learned) even when the pane that asked is gone by then.
+    QPointer<ExplainController> self(this);
+    QObject* context = QCoreApplication::instance();
+    if (m_subjects == Subjects::logEntries) {
+        ExplanationCache& cache = ExplanationCache::shared();
+        const QString key = cache.cacheKey(*m_entry);
+        if (const std::optional<QString> hit = cache.explanationForKey(key)) {
+            m_result.explanation = *hit;
+            m_result.wasCached = true;
+            emit changed();
+            return;
+        }
+        m_running = subject;
+        emit changed();
+        QPointer<QObject> names = m_names;
+        AIExplainer::explain(*m_entry, *settings(), context, [self, names, key, subject](const AIResult<QString>& r) {
+            std::optional<QString> text;
+            if (r.ok()) {
+                const AIExplainer::ProcessNamesAnswer answer = AIExplainer::parseProcessNames(r.value());
+                ExplanationCache::shared().store(key, answer.text);
+                if (!answer.names.isEmpty() && names)
+                    static_cast<ProcessNameResolver*>(names.data())->learn(answer.names);
+                text = answer.text;
+            }
+            if (self)
+                self->finish(subject, text, r.ok() ? QString() : r.error().description());
+        });
+        return;
+    }
+    m_running = subject;
+    emit changed();
+    const CrashReport requested = *m_crash;
+    AIExplainer::explainCrash(AIExplainer::crashMessage(requested), *settings(), context,
+                              [self, requested](const AIResult<QString>& r) {
+                                  if (r.ok())
+                                      CrashExplanationCache::shared().store(requested, r.value());
+                                  if (self)
+                                      self->finish(requested.id,
+                                                   r.ok() ? std::optional<QString>(r.value()) : std::nullopt,
+                                                   r.ok() ? QString() : r.error().description());
+                              });
+}
+
+void ExplainController::finish(const QUuid& subject, const std::optional<QString>& text, const QString& error)
+{
+    if (m_running == subject)
+        m_running.reset();
+    // Entries: the result is the last explained entry's. Crash reports: it is
+    // kept only when its report is the one shown.
+    if (m_result.subject == subject) {
+        m_result.explanation = text;
+        m_result.error = text ? std::nullopt : std::optional<QString>(error);
+        m_result.wasCached = false;
+    }
+    emit changed();
+}

@@ -1,0 +1,213 @@
+#include "ai/AISettings.h"
+#include "ai/ExplainController.h"
+#include "ai/ExplanationCache.h"
+#include "logs/Platform.h"
+#include "processnames/ProcessNameResolver.h"
+#include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/TestEnv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+using Response = LoopbackHttpServer::Response;
+using State = ExplainController::State;
+using Subjects = ExplainController::Subjects;
+
+// The explain state machine of the detail panes, against a loopback provider.
+class TestExplainController : public QObject {
+    Q_OBJECT
+
+    LoopbackHttpServer server;
+    QTemporaryDir namesDir;
+
+    static LogEntry entry(const QString& process, const QString& message)
+    {
+        LogEntry e;
+        e.id = makeEntryId();
+        e.level = 4;
+        e.process = process;
+        e.message = message;
+        return e;
+    }
+
+    static CrashReport crash(const QString& app)
+    {
+        CrashReport r;
+        r.id = QUuid::createUuid();
+        r.appName = app;
+        r.fileName = app + QStringLiteral("-") + r.id.toString(QUuid::WithoutBraces) + QStringLiteral(".ips");
+        return r;
+    }
+
+    static Response answer(const QString& text)
+    {
+        const QJsonObject part{{"type", "text"}, {"text", text}};
+        return Response::json(200, QJsonDocument(QJsonObject{{"content", QJsonArray{part}}}).toJson(QJsonDocument::Compact));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        TestEnv::useTemporaryHome();
+        QVERIFY(server.start());
+        qputenv("VELLACORD_ANTHROPIC_URL", server.baseUrl().toUtf8());
+    }
+
+    void init()
+    {
+        TestEnv::clearSettings();
+        ExplanationCache::resetShared();
+        CrashExplanationCache::resetShared();
+        QFile::remove(Platform::appSupportDir() + "/explanations.json");
+        QDir(Platform::appSupportDir() + "/CrashExplanations").removeRecursively();
+        server.clearRequests();
+    }
+
+    void entryKeyAndCache()
+    {
+        const LogEntry e = entry("kernel", "AppleSMC: failed to read key");
+        ExplainController noSettings(Subjects::logEntries, nullptr);
+        noSettings.setEntry(e);
+        QVERIFY(!noSettings.canExplain());
+
+        AISettings settings;
+        ExplainController c(Subjects::logEntries, &settings);
+        QVERIFY(!c.canExplain());  // nothing shown yet
+        c.setEntry(e);
+        QCOMPARE(c.state(), State::idle);
+        QVERIFY(!c.hasAPIKey() && !c.isCached() && !c.canExplain());
+        c.explain();
+        QCOMPARE(c.state(), State::idle);
+
+        // Cached: explainable without a key, answered at once from the cache.
+        ExplanationCache::shared().store(ExplanationCache::cacheKey(e), QStringLiteral("The SMC is fine."));
+        QVERIFY(c.isCached() && c.canExplain());
+        c.explain();
+        QCOMPARE(c.state(), State::explained);
+        QCOMPARE(c.explanation(), std::optional<QString>(QStringLiteral("The SMC is fine.")));
+        QVERIFY(c.wasCached());
+        QCOMPARE(server.requestCount(), 0);
+    }
+
+    void entryRequestOutlivesItsEntry()
+    {
+        const QString shipped = namesDir.filePath("shipped.json");
+        QFile f(shipped);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("{}");
+        f.close();
+        ProcessNameResolver names(namesDir.filePath("names"), shipped);
+        AISettings settings;
+        settings.setAPIKey(QStringLiteral("sk-test"));
+        ExplainController c(Subjects::logEntries, &settings, &names);
+        const LogEntry first = entry("bluetoothd", "LE connection failed with status 0x3e");
+        const LogEntry other = entry("cloudd", "Request failed");
+        c.setEntry(first);
+        server.enqueue(answer("Bluetooth LE timed out; usually harmless.\n\nPROCESS_NAMES: "
+                              "{\"bluetoothd\": \"Bluetooth Daemon\"}"));
+        c.explain();
+        QCOMPARE(c.state(), State::explaining);
+        // Another entry while the request runs: still explaining, no second request.
+        c.setEntry(other);
+        QCOMPARE(c.state(), State::explaining);
+        QVERIFY(!c.canExplain());
+        QTRY_VERIFY(!c.isExplaining());
+        // The answer belongs to the first entry: not reported for the other one.
+        QCOMPARE(c.state(), State::idle);
+        QVERIFY(!c.explanation());
+        c.setEntry(first);
+        QCOMPARE(c.state(), State::explained);
+        QCOMPARE(c.explanation(), std::optional<QString>(QStringLiteral("Bluetooth LE timed out; usually harmless.")));
+        QVERIFY(!c.wasCached());
+        // Cached under the entry's key (the text only) and the names learned.
+        QCOMPARE(ExplanationCache::shared().explanationForKey(ExplanationCache::cacheKey(first)), c.explanation());
+        QCOMPARE(names.displayName(QStringLiteral("bluetoothd")), QStringLiteral("Bluetooth Daemon"));
+        QVERIFY(c.isCached());
+        QCOMPARE(server.requestCount(), 1);
+        QCOMPARE(server.requests().first().header("x-api-key"), QByteArray("sk-test"));
+
+        // A failure belongs to its entry and caches nothing.
+        server.enqueue(Response::json(401, R"({"error":{"message":"invalid x-api-key"}})"));
+        c.setEntry(other);
+        c.explain();
+        QTRY_VERIFY(!c.isExplaining());
+        QCOMPARE(c.state(), State::failed);
+        QVERIFY(!c.error().value_or(QString()).isEmpty());
+        QVERIFY(!ExplanationCache::shared().isCached(other));
+        QVERIFY(c.canExplain());
+        c.setEntry(first);  // the last explained entry is now the other one
+        QCOMPARE(c.state(), State::idle);
+
+        // The controller may go before its answer: the answer is still cached.
+        const LogEntry third = entry("mds", "index busy");
+        server.enqueue(answer("Spotlight is indexing."));
+        auto* gone = new ExplainController(Subjects::logEntries, &settings, &names);
+        gone->setEntry(third);
+        gone->explain();
+        delete gone;
+        QTRY_VERIFY(ExplanationCache::shared().isCached(third));
+    }
+
+    void crashReports()
+    {
+        AISettings settings;
+        ExplainController c(Subjects::crashReports, &settings);
+        const CrashReport a = crash("Safari");
+        c.setCrash(a);
+        QCOMPARE(c.state(), State::idle);
+        QVERIFY(!c.canExplain());
+        settings.setAPIKey(QStringLiteral("sk-test"));
+        QVERIFY(c.canExplain());
+
+        const QString text = QStringLiteral("It crashed reading 0x0.\n\n");  // shown and cached as it came
+        server.enqueue(answer(text));
+        c.explain();
+        QCOMPARE(c.state(), State::explaining);
+        QVERIFY(!c.canExplain());
+        QTRY_VERIFY(!c.isExplaining());
+        QCOMPARE(c.explanation(), std::optional<QString>(text));
+        QVERIFY(!c.wasCached());
+        QCOMPARE(CrashExplanationCache::shared().load(a), std::optional<QString>(text));
+        QVERIFY(server.requests().first().body.contains("Crash Report for: Safari"));
+
+        // Shown again, or by another pane: from the cache, no request.
+        ExplainController again(Subjects::crashReports, &settings);
+        again.setCrash(a);
+        QCOMPARE(again.state(), State::explained);
+        QVERIFY(again.wasCached());
+        QCOMPARE(server.requestCount(), 1);
+
+        // A failure: the error, nothing cached, another try allowed.
+        const CrashReport b = crash("Mail");
+        again.setCrash(b);
+        QCOMPARE(again.state(), State::idle);
+        server.enqueue(Response::json(401, R"({"error":"bad key"})"));
+        again.explain();
+        QTRY_VERIFY(!again.isExplaining());
+        QCOMPARE(again.error(), std::optional<QString>(QStringLiteral("API error (401): {\"error\":\"bad key\"}")));
+        QVERIFY(again.canExplain());
+        QVERIFY(!CrashExplanationCache::shared().load(b));
+
+        // Another report while the request runs: idle at once; the answer is
+        // cached under its own report and not shown for the other.
+        server.enqueue(answer("About Mail"));
+        again.explain();
+        const CrashReport n = crash("Notes");
+        again.setCrash(n);
+        QCOMPARE(again.state(), State::idle);
+        QTRY_VERIFY(CrashExplanationCache::shared().load(b).has_value());
+        QCOMPARE(*CrashExplanationCache::shared().load(b), QStringLiteral("About Mail"));
+        QCOMPARE(again.state(), State::idle);
+        QVERIFY(!CrashExplanationCache::shared().load(n));
+        again.setCrash(b);
+        QCOMPARE(again.explanation(), std::optional<QString>(QStringLiteral("About Mail")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestExplainController)
+#include "test_explain_controller.moc"
