@@ -1,0 +1,351 @@
+#include "browser/WindowModel.h"
+
+#include "ai/AIExplainer.h"
+#include "ai/AISettings.h"
+#include "browser/DetailWindowState.h"
+#include "browser/EntryText.h"
+#include "browser/PendingArchive.h"
+#include "logs/LogFetcher.h"
+#include "logs/RecentArchives.h"
+#include "processnames/ProcessNameResolver.h"
+
+#include <QDateTime>
+#include <QTimer>
+
+WindowModel::WindowModel(DetailWindowState* detailState, RecentArchives* recentArchives, PendingArchive* pending,
+                         QObject* parent)
+    : QObject(parent), m_detailState(detailState), m_recentArchives(recentArchives), m_pending(pending)
+{
+    m_processNames = new ProcessNameResolver(this);
+    m_aiSettings = new AISettings(this);
+    m_fetcher = new LogFetcher(this);
+
+    connect(m_fetcher, &LogFetcher::entriesChanged, this, &WindowModel::evaluate);
+    connect(m_fetcher, &LogFetcher::isLiveTailingChanged, this, [this] {
+        evaluate();
+        emit toolbarChanged();
+        emit followChanged();
+    });
+    connect(m_fetcher, &LogFetcher::isLoadingChanged, this, [this] {
+        emit toolbarChanged();
+        emit contentChanged();
+    });
+    connect(m_fetcher, &LogFetcher::errorMessageChanged, this, &WindowModel::contentChanged);
+    connect(m_fetcher, &LogFetcher::archiveURLChanged, this, &WindowModel::toolbarChanged);
+    connect(m_processNames, &ProcessNameResolver::learnedNamesChanged, this, &WindowModel::displayNamesChanged);
+    connect(m_aiSettings, &AISettings::apiKeyChanged, this, &WindowModel::toolbarChanged);
+    connect(&m_pipeline, &FilterPipeline::changed, this, &WindowModel::evaluate);
+    connect(&m_pipeline, &FilterPipeline::rangeChanged, this, &WindowModel::toolbarChanged);
+
+    if (m_detailState) {
+        connect(m_detailState, &DetailWindowState::wantsPopBackChanged, this, [this] {
+            if (!m_detailState->wantsPopBack())
+                return;
+            setSelectedEntry(m_detailState->entry());
+            m_detailState->setWantsPopBack(false);
+        });
+    }
+    if (m_pending)
+        connect(m_pending, &PendingArchive::changed, this, &WindowModel::takePendingArchive);
+    evaluate();
+}
+
+WindowModel::~WindowModel() = default;
+
+double WindowModel::now()
+{
+    return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
+}
+
+// ---------------------------------------------------------------- derived
+
+void WindowModel::evaluate()
+{
+    const bool tailing = m_fetcher->isLiveTailing();
+    const qsizetype before = m_filtered.size();
+    // One pass yields the list and both dropdowns' options.
+    Pipeline::Evaluation result = m_pipeline.evaluate(m_fetcher->entries(), tailing);
+    m_filtered = std::move(result.filtered);
+    m_processOptions = std::move(result.processes);
+    m_subsystemOptions = std::move(result.subsystems);
+    m_columns = m_pipeline.visibleColumns();
+    emit listChanged();
+    emit contentChanged();
+    if (tailing && m_autoScrollEnabled && m_filtered.size() > before)
+        emit followEndRequested();
+}
+
+QString WindowModel::statusText() const
+{
+    return QString::number(m_filtered.size()) + QStringLiteral(" of ") + QString::number(m_fetcher->entries().size()) +
+           QStringLiteral(" entries");
+}
+
+WindowModel::Content WindowModel::content() const
+{
+    const bool noEntries = m_fetcher->entries().isEmpty();
+    if (m_fetcher->errorMessage() && noEntries)
+        return Content::error;
+    if (noEntries && !m_fetcher->isLoading())
+        return Content::empty;
+    return Content::list;
+}
+
+bool WindowModel::needsFullDiskAccess() const
+{
+    const auto& error = m_fetcher->errorMessage();
+    return error && error->contains(QLatin1String("Full Disk Access"));
+}
+
+std::optional<QString> WindowModel::archiveName() const
+{
+    const auto& url = m_fetcher->archiveURL();
+    if (!url)
+        return std::nullopt;
+    QString name = *url;
+    while (name.endsWith(u'/') && name.size() > 1)
+        name.chop(1);
+    return name.mid(name.lastIndexOf(u'/') + 1);
+}
+
+// ---------------------------------------------------------------- filters and range
+
+void WindowModel::toggleSeverity(SeverityLevel level)
+{
+    QSet<SeverityLevel> set = m_pipeline.activeFilters();
+    if (!set.remove(level))
+        set.insert(level);
+    m_pipeline.setActiveFilters(set);
+}
+
+void WindowModel::filterToPID(const LogEntry& entry)
+{
+    m_pipeline.setShown(OptionalColumn::pid, true);
+    m_pipeline.setFilterText(OptionalColumn::pid, QString::number(entry.processIdentifier));
+}
+
+void WindowModel::selectQuickRange(QuickTimeRange range)
+{
+    const FetchInterval i = m_pipeline.selectQuickRange(range, now());
+    m_fetcher->fetch(i.start, i.end);
+}
+
+void WindowModel::toggleCustomRange()
+{
+    m_pipeline.toggleCustomRange();
+}
+
+void WindowModel::setCustomRange(double start, double end)
+{
+    m_pipeline.setCustomRange(start, end);
+}
+
+void WindowModel::applyCustomRange()
+{
+    const FetchInterval i = m_pipeline.customInterval();
+    m_fetcher->fetch(i.start, i.end);
+}
+
+// ---------------------------------------------------------------- selection
+
+void WindowModel::setSelectedEntry(const std::optional<LogEntry>& entry)
+{
+    m_selectedEntry = entry;
+    emit selectionChanged();
+}
+
+void WindowModel::clickEntry(const LogEntry& entry)
+{
+    if (m_detailState && m_detailState->isOpen()) {
+        setSelectedEntry(entry);
+        m_detailState->setEntry(entry);
+        return;
+    }
+    if (m_selectedEntry && m_selectedEntry->id == entry.id)
+        setSelectedEntry(std::nullopt);
+    else
+        setSelectedEntry(entry);
+}
+
+bool WindowModel::clearSelection()
+{
+    if (!m_selectedEntry)
+        return false;
+    setSelectedEntry(std::nullopt);
+    return true;
+}
+
+std::optional<QString> WindowModel::selectedRowText() const
+{
+    if (!m_selectedEntry)
+        return std::nullopt;
+    return EntryText::rowText(*m_selectedEntry);
+}
+
+void WindowModel::setDetailPaneHeight(double height)
+{
+    const double h = qBound(100.0, height, 500.0);
+    if (h == m_detailPaneHeight)
+        return;
+    m_detailPaneHeight = h;
+    emit detailPaneHeightChanged();
+}
+
+void WindowModel::dragDetailPane(double dy)
+{
+    // Dragging the bar up makes the pane below it taller.
+    setDetailPaneHeight(m_detailPaneHeight - dy);
+}
+
+void WindowModel::selectFromAnalysis(const LogEntry& entry)
+{
+    setSelectedEntry(entry);
+    m_highlightedEntryID = entry.id;
+    emit highlightChanged();
+    const quint64 generation = ++m_highlightGeneration;
+    const QUuid id = entry.id;
+    QTimer::singleShot(m_highlightMs, this, [this, generation, id] {
+        if (generation == m_highlightGeneration && m_highlightedEntryID == id) {
+            m_highlightedEntryID.reset();
+            emit highlightChanged();
+        }
+    });
+}
+
+// ---------------------------------------------------------------- live tail
+
+void WindowModel::toggleLiveTail()
+{
+    if (m_fetcher->isLiveTailing()) {
+        m_fetcher->stopLiveTail();
+        return;
+    }
+    m_autoScrollEnabled = true;
+    emit followChanged();
+    m_fetcher->startLiveTail();
+}
+
+void WindowModel::userScrolled()
+{
+    if (!m_fetcher->isLiveTailing() || !m_autoScrollEnabled)
+        return;
+    m_autoScrollEnabled = false;
+    emit followChanged();
+}
+
+void WindowModel::jumpToBottom()
+{
+    m_autoScrollEnabled = true;
+    emit followChanged();
+    emit followEndRequested();
+}
+
+bool WindowModel::showsJumpToBottom() const
+{
+    return m_fetcher->isLiveTailing() && !m_autoScrollEnabled;
+}
+
+// ---------------------------------------------------------------- tabs, collection, settings
+
+void WindowModel::setShowCrashes(bool crashes)
+{
+    if (m_showCrashes == crashes)
+        return;
+    m_showCrashes = crashes;
+    emit toolbarChanged();
+}
+
+void WindowModel::setCollecting(bool collecting)
+{
+    if (m_isCollecting == collecting)
+        return;
+    m_isCollecting = collecting;
+    emit toolbarChanged();
+}
+
+void WindowModel::openCollectedArchive(const QString& path)
+{
+    if (m_recentArchives)
+        m_recentArchives->add(path);
+    setShowCrashes(false);
+    m_fetcher->openArchive(path);
+}
+
+void WindowModel::setShowSettings(bool show)
+{
+    if (m_showSettings == show)
+        return;
+    m_showSettings = show;
+    emit showSettingsChanged();
+}
+
+void WindowModel::takePendingArchive()
+{
+    if (!m_pending || !m_pending->url())
+        return;
+    const QString path = *m_pending->url();
+    setShowCrashes(false);
+    m_fetcher->openArchive(path);
+    m_pending->clear();
+}
+
+void WindowModel::windowShown()
+{
+    if (m_firstShown)
+        return;
+    m_firstShown = true;
+    // An archive waiting for this window is what it shows: no live query first.
+    takePendingArchive();
+    if (m_fetcher->lastFetchStart())
+        return;
+    const FetchInterval i = Pipeline::initialInterval(now());
+    m_fetcher->fetch(i.start, i.end);
+}
+
+// ---------------------------------------------------------------- pop-out
+
+void WindowModel::popOut()
+{
+    if (!m_selectedEntry || !m_detailState)
+        return;
+    m_detailState->setEntry(*m_selectedEntry);
+    m_detailState->setServices(m_processNames, m_aiSettings);
+    m_detailState->setOpen(true);
+    setSelectedEntry(std::nullopt);
+    emit floatingWindowRequested();
+}
+
+// ---------------------------------------------------------------- analysis
+
+void WindowModel::setShowAnalysis(bool show)
+{
+    if (m_showAnalysis == show)
+        return;
+    m_showAnalysis = show;
+    emit analysisChanged();
+}
+
+void WindowModel::startAnalysis()
+{
+    if (!m_aiSettings->hasAPIKey()) {
+        setShowSettings(true);
+        return;
+    }
+    if (!canAnalyze())
+        return;
+    m_analysisItems.clear();
+    m_analysisError.reset();
+    m_isAnalyzing = true;
+    m_showAnalysis = true;
+    emit analysisChanged();
+    emit toolbarChanged();
+    AIExplainer::analyze(m_filtered, *m_aiSettings, this, [this](const AIResult<AnalysisItemList>& r) {
+        if (r.ok())
+            m_analysisItems = r.value();
+        else
+            m_analysisError = r.error().description();
+        m_isAnalyzing = false;
+        emit analysisChanged();
+        emit toolbarChanged();
+    });
+}

@@ -1,0 +1,182 @@
+#pragma once
+
+#include "ai/AnalysisItem.h"
+#include "browser/DetailWindowState.h"
+#include "browser/FilterPipeline.h"
+#include "browser/PendingArchive.h"
+#include "logs/LogEntry.h"
+#include "logs/RecentArchives.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QUuid>
+
+#include <optional>
+
+class AISettings;
+class LogFetcher;
+class ProcessNameResolver;
+
+// The main window without its widgets: the window's own services, the filter
+// inputs, the browsing state, the derived lists and the analysis run. The
+// views read it, call its operations and redraw on its signals. Every change
+// of the fetched entries or of the filters makes one pipeline pass. Main
+// thread only.
+class WindowModel : public QObject {
+    Q_OBJECT
+public:
+    // The three shared objects may be null (a window on its own).
+    WindowModel(DetailWindowState* detailState, RecentArchives* recentArchives, PendingArchive* pending,
+                QObject* parent = nullptr);
+    ~WindowModel() override;
+
+    // Services, owned by the model.
+    LogFetcher* logFetcher() const { return m_fetcher; }
+    AISettings* aiSettings() const { return m_aiSettings; }
+    ProcessNameResolver* processNames() const { return m_processNames; }
+    FilterPipeline& pipeline() { return m_pipeline; }
+    const FilterPipeline& pipeline() const { return m_pipeline; }
+    DetailWindowState* detailWindowState() const { return m_detailState; }
+    RecentArchives* recentArchives() const { return m_recentArchives; }
+
+    // Derived by the last pipeline pass.
+    const LogEntryList& filteredEntries() const { return m_filtered; }
+    const QStringList& processOptions() const { return m_processOptions; }
+    const QStringList& subsystemOptions() const { return m_subsystemOptions; }
+    const QList<OptionalColumn>& visibleColumns() const { return m_columns; }
+    // "N of M entries".
+    QString statusText() const;
+
+    // What the content area shows: the fetch error (with no entries), "No
+    // log entries found" (none, not loading), or the list.
+    enum class Content { error, empty, list };
+    Content content() const;
+    // The error asks for Full Disk Access (its panel offers the settings).
+    bool needsFullDiskAccess() const;
+    // The last path component of the open archive.
+    std::optional<QString> archiveName() const;
+
+    // Filters.
+    void toggleSeverity(SeverityLevel level);
+    // Shows the PID column filtered to the entry's process identifier.
+    void filterToPID(const LogEntry& entry);
+
+    // Time range.
+    void selectQuickRange(QuickTimeRange range);
+    void toggleCustomRange();
+    void setCustomRange(double start, double end);
+    void applyCustomRange();
+
+    // Selection and the inline detail pane.
+    const std::optional<LogEntry>& selectedEntry() const { return m_selectedEntry; }
+    void setSelectedEntry(const std::optional<LogEntry>& entry);
+    // A row click: toggles the selection, or with the floating window open
+    // selects the entry and sends it there too.
+    void clickEntry(const LogEntry& entry);
+    // Escape: clears the selection; false when there was none (passed on).
+    bool clearSelection();
+    // The text Copy and "Copy Row" put on the clipboard; none without a selection.
+    std::optional<QString> selectedRowText() const;
+    double detailPaneHeight() const { return m_detailPaneHeight; }
+    void setDetailPaneHeight(double height);  // clamped to 100–500
+    void dragDetailPane(double dy);           // one drag update of the bar (up is negative)
+
+    // Analysis jump: selects the entry and highlights it for highlightDurationMs.
+    void selectFromAnalysis(const LogEntry& entry);
+    const std::optional<QUuid>& highlightedEntryID() const { return m_highlightedEntryID; }
+    static constexpr int highlightDurationMs = 3000;
+    void setHighlightDuration(int ms) { m_highlightMs = ms; }  // tests shorten it
+
+    // Live tail.
+    void toggleLiveTail();
+    bool autoScrollEnabled() const { return m_autoScrollEnabled; }
+    // Direct scrolling by the user: while tailing it stops following.
+    void userScrolled();
+    void jumpToBottom();
+    bool showsJumpToBottom() const;
+
+    // Tabs, collection, settings popover.
+    bool showCrashes() const { return m_showCrashes; }
+    void setShowCrashes(bool crashes);
+    bool isCollecting() const { return m_isCollecting; }
+    void setCollecting(bool collecting);
+    // A finished collection: recorded among the recent archives and opened.
+    void openCollectedArchive(const QString& path);
+    bool showSettings() const { return m_showSettings; }
+    void setShowSettings(bool show);
+
+    // Pop-out: hands the entry and the services to the floating window's
+    // state, clears the selection and asks for the floating window.
+    void popOut();
+
+    // Proactive analysis.
+    bool isAnalyzing() const { return m_isAnalyzing; }
+    bool canAnalyze() const { return !m_isAnalyzing && !m_filtered.isEmpty(); }
+    bool showAnalysis() const { return m_showAnalysis; }
+    void setShowAnalysis(bool show);
+    const QList<AnalysisItem>& analysisItems() const { return m_analysisItems; }
+    const std::optional<QString>& analysisError() const { return m_analysisError; }
+    // Without an API key it shows the settings instead.
+    void startAnalysis();
+
+    // The window was shown: the first time it opens the pending archive, or
+    // else, when nothing is loaded yet, fetches the last hour.
+    void windowShown();
+
+signals:
+    // The filtered list, the dropdown options, the columns, the sort or the status.
+    void listChanged();
+    void selectionChanged();
+    void highlightChanged();
+    void detailPaneHeightChanged();
+    // Live tail following, the jump button.
+    void followChanged();
+    // New rows while following: scroll to the last one.
+    void followEndRequested();
+    // Tabs, time range, collecting, analysis flags, the fetcher's loading,
+    // tail and archive state, the API key.
+    void toolbarChanged();
+    void contentChanged();
+    // Friendly process names were learned: rows and options redraw.
+    void displayNamesChanged();
+    void showSettingsChanged();
+    void analysisChanged();
+    void floatingWindowRequested();
+
+private:
+    void evaluate();
+    void takePendingArchive();
+    static double now();
+
+    QPointer<DetailWindowState> m_detailState;
+    QPointer<RecentArchives> m_recentArchives;
+    QPointer<PendingArchive> m_pending;
+
+    ProcessNameResolver* m_processNames;
+    AISettings* m_aiSettings;
+    LogFetcher* m_fetcher;
+    FilterPipeline m_pipeline;
+
+    LogEntryList m_filtered;
+    QStringList m_processOptions;
+    QStringList m_subsystemOptions;
+    QList<OptionalColumn> m_columns;
+
+    std::optional<LogEntry> m_selectedEntry;
+    std::optional<QUuid> m_highlightedEntryID;
+    quint64 m_highlightGeneration = 0;
+    int m_highlightMs = highlightDurationMs;
+    double m_detailPaneHeight = 220;
+    bool m_autoScrollEnabled = true;
+    bool m_showCrashes = false;
+    bool m_isCollecting = false;
+    bool m_showSettings = false;
+    bool m_firstShown = false;
+
+    bool m_isAnalyzing = false;
+    bool m_showAnalysis = false;
+    QList<AnalysisItem> m_analysisItems;
+    std::optional<QString> m_analysisError;
+};

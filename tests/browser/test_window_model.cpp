@@ -1,0 +1,362 @@
+#include "ai/AISettings.h"
+#include "browser/DetailWindowState.h"
+#include "browser/PendingArchive.h"
+#include "browser/WindowModel.h"
+#include "logs/LogFetcher.h"
+#include "logs/RecentArchives.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/MemoryLogStore.h"
+#include "tests/support/TestEnv.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+// The main window's state and rules, driven without widgets against a store
+// held in memory.
+class TestWindowModel : public QObject {
+    Q_OBJECT
+
+    MemoryStoreProvider provider;
+    std::unique_ptr<DetailWindowState> state;
+    std::unique_ptr<RecentArchives> recent;
+    std::unique_ptr<PendingArchive> pending;
+    std::unique_ptr<WindowModel> model;
+
+    static double now() { return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0; }
+
+    static RawEntry entry(double date, int level, const QString& process, const QString& message, qint32 pid,
+                          const QString& subsystem = {})
+    {
+        RawEntry r = MemoryLogStore::log(date, level, process, message, subsystem, QStringLiteral("libfoo.dylib"));
+        r.entry.processIdentifier = pid;
+        return r;
+    }
+
+    void fillStore()
+    {
+        const double t = now() - 1200;
+        auto& raw = provider.store->raw;
+        raw.clear();
+        raw.push_back(entry(t + 1, 5, "kernel", "panic: disk0 stalled", 0, "com.apple.iokit.power"));
+        raw.push_back(entry(t + 2, 4, "launchd", "Service exited with abnormal code: 78", 1, "com.apple.xpc.launchd"));
+        raw.push_back(entry(t + 3, 4, "WindowServer", "display failed to reconfigure", 163));
+        raw.push_back(entry(t + 4, 3, "bluetoothd", "Peripheral disconnected", 221, "com.apple.bluetooth"));
+        raw.push_back(entry(t + 5, 2, "cloudd", "Fetched 12 record changes", 733));
+        raw.push_back(entry(t + 6, 4, "backupd", "Backup DISK not found", 1502));
+        raw.push_back(entry(t + 7, 1, "mds_stores", "queue depth 14", 412));
+        raw.push_back(entry(t + 8, 0, "mystery", "undefined level", 12));
+        raw.push_back(entry(t + 9, 4, "Safari", "WebContent crashed", 120));
+        raw.push_back(entry(t + 10, 4, "Safari", "could not signal service", 312));
+    }
+
+    void makeModel()
+    {
+        model = std::make_unique<WindowModel>(state.get(), recent.get(), pending.get());
+        model->logFetcher()->setStoreProvider(&provider);
+    }
+
+    void showAndLoad()
+    {
+        model->windowShown();
+        QTRY_VERIFY(!model->logFetcher()->isLoading());
+    }
+
+    QStringList shownProcesses() const
+    {
+        QStringList l;
+        for (const LogEntry& e : model->filteredEntries())
+            l << e.process;
+        return l;
+    }
+
+    const LogEntry& row(int i) const { return model->filteredEntries().at(i); }
+
+private slots:
+    void initTestCase() { TestEnv::useTemporaryHome(); }
+
+    void init()
+    {
+        TestEnv::clearSettings();
+        fillStore();
+        provider.openError.reset();
+        state = std::make_unique<DetailWindowState>();
+        recent = std::make_unique<RecentArchives>();
+        pending = std::make_unique<PendingArchive>();
+        makeModel();
+    }
+
+    void cleanup() { model.reset(); }
+
+    void firstShowAndDerivedLists()
+    {
+        LogCapture log;
+        const double before = now();
+        showAndLoad();
+        model->windowShown();  // only the first show fetches
+        QVERIFY(qAbs(*model->logFetcher()->lastFetchEnd() - *model->logFetcher()->lastFetchStart() - 3600) < 1e-6);
+        QVERIFY(*model->logFetcher()->lastFetchEnd() >= before);
+        QCOMPARE(log.messages().filter(QStringLiteral("Fetching logs")).size(), 1);
+        QCOMPARE(model->pipeline().selectedQuickRange(), std::optional(QuickTimeRange::last1h));
+
+        QCOMPARE(shownProcesses(), (QStringList{"kernel", "launchd", "WindowServer", "backupd", "Safari", "Safari"}));
+        QCOMPARE(model->statusText(), QStringLiteral("6 of 10 entries"));
+        QCOMPARE(model->processOptions(), (QStringList{"Safari", "WindowServer", "backupd", "kernel", "launchd"}));
+        QCOMPARE(model->content(), WindowModel::Content::list);
+
+        // One pipeline pass per change.
+        QSignalSpy passes(model.get(), &WindowModel::listChanged);
+        model->toggleSeverity(SeverityLevel::notice);
+        QCOMPARE(passes.size(), 1);
+        QVERIFY(shownProcesses().contains("bluetoothd"));
+        QCOMPARE(model->statusText(), QStringLiteral("7 of 10 entries"));
+        // Every severity off: an empty list, still the list (not "No log entries found").
+        for (SeverityLevel s : {SeverityLevel::fault, SeverityLevel::error, SeverityLevel::notice})
+            model->toggleSeverity(s);
+        QVERIFY(model->filteredEntries().isEmpty());
+        QCOMPARE(model->content(), WindowModel::Content::list);
+        QVERIFY(!model->canAnalyze());
+        // Debug and Info on: the level-0 entry never shows.
+        model->toggleSeverity(SeverityLevel::debug);
+        model->toggleSeverity(SeverityLevel::info);
+        QCOMPARE(shownProcesses(), (QStringList{"cloudd", "mds_stores"}));
+    }
+
+    void filterToPID()
+    {
+        showAndLoad();
+        const LogEntry safari = row(4);
+        QCOMPARE(safari.processIdentifier, 120);
+        model->filterToPID(safari);
+        QCOMPARE(model->visibleColumns(), QList<OptionalColumn>{OptionalColumn::pid});
+        QCOMPARE(model->pipeline().filterText(OptionalColumn::pid), QStringLiteral("120"));
+        QCOMPARE(shownProcesses(), (QStringList{"Safari"}));
+        model->pipeline().setFilterText(OptionalColumn::pid, QStringLiteral("12"));
+        QCOMPARE(shownProcesses(), (QStringList{"Safari", "Safari"}));  // 120 and 312
+    }
+
+    void timeRanges()
+    {
+        showAndLoad();
+        LogFetcher* f = model->logFetcher();
+        QSignalSpy toolbar(model.get(), &WindowModel::toolbarChanged);
+        model->selectQuickRange(QuickTimeRange::last4h);
+        QVERIFY(qAbs(*f->lastFetchEnd() - *f->lastFetchStart() - 14400) < 1e-6);
+        QCOMPARE(model->pipeline().selectedQuickRange(), std::optional(QuickTimeRange::last4h));
+        QVERIFY(!toolbar.isEmpty());
+        model->toggleCustomRange();
+        QVERIFY(model->pipeline().showCustomRange());
+        QVERIFY(!model->pipeline().selectedQuickRange());
+        const double start = *f->lastFetchStart();
+        QTRY_VERIFY(!f->isLoading());
+        QCOMPARE(*f->lastFetchStart(), start);  // the toggle fetches nothing
+        // The custom range starts as the hour before the window was made.
+        QVERIFY(qAbs(model->pipeline().customEnd() - model->pipeline().customStart() - 3600) < 1e-6);
+        model->setCustomRange(1772359200, 1772366400);
+        model->applyCustomRange();
+        QCOMPARE(*f->lastFetchStart(), 1772359200.0);
+        QCOMPARE(*f->lastFetchEnd(), 1772366400.0);
+        QVERIFY(model->pipeline().showCustomRange());
+        model->selectQuickRange(QuickTimeRange::last1h);
+        QVERIFY(!model->pipeline().showCustomRange());
+    }
+
+    void contentStates_data()
+    {
+        QTest::addColumn<bool>("empty");
+        QTest::addColumn<QString>("openError");
+        QTest::addColumn<int>("content");
+        QTest::addColumn<bool>("fullDiskAccess");
+        QTest::newRow("entries") << false << QString() << int(WindowModel::Content::list) << false;
+        QTest::newRow("empty live store") << true << QString() << int(WindowModel::Content::error) << true;
+        QTest::newRow("failure") << false << "journal gone" << int(WindowModel::Content::error) << false;
+    }
+
+    void contentStates()
+    {
+        QFETCH(bool, empty);
+        QFETCH(QString, openError);
+        QFETCH(int, content);
+        QFETCH(bool, fullDiskAccess);
+        if (empty)
+            provider.store->raw.clear();
+        if (!openError.isEmpty())
+            provider.openError = StoreError{openError};
+        showAndLoad();
+        QCOMPARE(int(model->content()), content);
+        QCOMPARE(model->needsFullDiskAccess(), fullDiskAccess);
+    }
+
+    void selectionCopyAndPaneHeight()
+    {
+        showAndLoad();
+        QVERIFY(!model->selectedRowText());
+        QVERIFY(!model->clearSelection());  // Escape passes on
+        model->clickEntry(row(1));
+        QCOMPARE(model->selectedEntry()->id, row(1).id);
+        QVERIFY(model->selectedRowText()->endsWith(QStringLiteral("\tError\tlaunchd\tService exited with abnormal code: 78")));
+        model->clickEntry(row(0));
+        QCOMPARE(model->selectedEntry()->id, row(0).id);
+        model->clickEntry(row(0));  // the selected row again closes the pane
+        QVERIFY(!model->selectedEntry());
+        model->clickEntry(row(2));
+        QVERIFY(model->clearSelection());
+        QVERIFY(!model->selectedEntry());
+
+        QCOMPARE(model->detailPaneHeight(), 220.0);
+        model->dragDetailPane(-42);
+        QCOMPARE(model->detailPaneHeight(), 262.0);
+        model->dragDetailPane(-5000);
+        QCOMPARE(model->detailPaneHeight(), 500.0);
+        model->dragDetailPane(5000);
+        QCOMPARE(model->detailPaneHeight(), 100.0);
+    }
+
+    void floatingWindow()
+    {
+        showAndLoad();
+        QSignalSpy opened(model.get(), &WindowModel::floatingWindowRequested);
+        model->popOut();  // nothing selected: nothing to pop out
+        QCOMPARE(opened.size(), 0);
+        model->clickEntry(row(1));
+        model->popOut();
+        QCOMPARE(opened.size(), 1);
+        QVERIFY(state->isOpen());
+        QCOMPARE(state->entry()->id, row(1).id);
+        QCOMPARE(state->aiSettings(), model->aiSettings());
+        QVERIFY(!model->selectedEntry());
+        // Rows now go to the floating window and also select.
+        for (int i : {0, 3, 5}) {
+            model->clickEntry(row(i));
+            model->clickEntry(row(i));  // not a toggle while it is open
+            QCOMPARE(state->entry()->id, row(i).id);
+            QCOMPARE(model->selectedEntry()->id, row(i).id);
+        }
+        model->setSelectedEntry(std::nullopt);
+        state->setWantsPopBack(true);
+        QVERIFY(!state->wantsPopBack());
+        QCOMPARE(model->selectedEntry()->id, row(5).id);
+        // Closed by its close control: clicks toggle the inline selection only.
+        state->setOpen(false);
+        model->clickEntry(row(2));
+        model->clickEntry(row(2));
+        QVERIFY(!model->selectedEntry());
+        QCOMPARE(state->entry()->id, row(5).id);
+    }
+
+    void pendingArchive()
+    {
+        // Waiting when the window is made: opened at the first show, with no
+        // live query first.
+        model.reset();
+        pending->set(QStringLiteral("/tmp/Team.logarchive/"));
+        makeModel();
+        QVERIFY(pending->url());
+        LogCapture log;
+        showAndLoad();
+        QVERIFY(!pending->url());
+        QCOMPARE(log.messages().filter(QStringLiteral("Fetching logs")).size(), 1);
+        QCOMPARE(model->archiveName(), std::optional<QString>(QStringLiteral("Team.logarchive")));
+        QVERIFY(model->logFetcher()->isViewingArchive());
+
+        // Set later, from the Crashes tab: taken over at once, back on Logs.
+        model->logFetcher()->closeArchive();
+        QVERIFY(!model->archiveName());
+        model->setShowCrashes(true);
+        pending->set(QStringLiteral("/tmp/Other.logarchive"));
+        QVERIFY(!pending->url());
+        QVERIFY(!model->showCrashes());
+        QCOMPARE(model->archiveName(), std::optional<QString>(QStringLiteral("Other.logarchive")));
+
+        model->openCollectedArchive(QStringLiteral("/tmp/Collected.logarchive"));
+        QCOMPARE(recent->paths().value(0), QStringLiteral("/tmp/Collected.logarchive"));
+        QCOMPARE(model->archiveName(), std::optional<QString>(QStringLiteral("Collected.logarchive")));
+    }
+
+    void analysis()
+    {
+        LoopbackHttpServer server;
+        QVERIFY(server.start());
+        qputenv("VELLACORD_ANTHROPIC_URL", server.baseUrl().toUtf8());
+        showAndLoad();
+        // No key: the settings instead, nothing sent.
+        model->startAnalysis();
+        QVERIFY(model->showSettings());
+        QVERIFY(!model->showAnalysis());
+        QVERIFY(!model->isAnalyzing());
+        model->setShowSettings(false);
+
+        model->aiSettings()->setAPIKey(QStringLiteral("sk-test"));
+        const QString answer = QStringLiteral("ENTRY: 1\nTITLE: Launchd exit\nCONCERN: A service died.");
+        const QJsonObject part{{"type", "text"}, {"text", answer}};
+        server.enqueue(LoopbackHttpServer::Response::json(
+            200, QJsonDocument(QJsonObject{{"content", QJsonArray{part}}}).toJson(QJsonDocument::Compact)));
+        model->startAnalysis();
+        QVERIFY(model->isAnalyzing() && model->showAnalysis());
+        QVERIFY(!model->canAnalyze());
+        QTRY_VERIFY(!model->isAnalyzing());
+        QCOMPARE(model->analysisItems().size(), 1);
+        QCOMPARE(model->analysisItems().first().entry->id, row(1).id);
+        QVERIFY(!model->analysisError());
+
+        server.enqueue(LoopbackHttpServer::Response::json(500, R"({"error":"down"})"));
+        model->startAnalysis();
+        QVERIFY(model->analysisItems().isEmpty());
+        QTRY_VERIFY(!model->isAnalyzing());
+        QVERIFY(model->analysisError());
+        QVERIFY(model->analysisItems().isEmpty());
+        QCOMPARE(server.requestCount(), 2);
+        qunsetenv("VELLACORD_ANTHROPIC_URL");
+    }
+
+    void analysisJumpHighlights()
+    {
+        showAndLoad();
+        model->setHighlightDuration(50);
+        model->selectFromAnalysis(row(2));
+        QCOMPARE(model->selectedEntry()->id, row(2).id);
+        QCOMPARE(model->highlightedEntryID(), std::optional(row(2).id));
+        // A later jump owns the highlight: the first timer leaves it alone.
+        QTest::qWait(30);
+        model->selectFromAnalysis(row(3));
+        QTest::qWait(30);
+        QCOMPARE(model->highlightedEntryID(), std::optional(row(3).id));
+        QTRY_VERIFY(!model->highlightedEntryID());
+        QCOMPARE(model->selectedEntry()->id, row(3).id);
+    }
+
+    void liveTailFollow()
+    {
+        showAndLoad();
+        LogFetcher* f = model->logFetcher();
+        f->setLiveTailInterval(30);
+        QSignalSpy follow(model.get(), &WindowModel::followEndRequested);
+        model->userScrolled();  // not tailing: still following
+        QVERIFY(model->autoScrollEnabled());
+        model->toggleLiveTail();
+        QVERIFY(f->isLiveTailing());
+        provider.locked([&] { provider.store->raw.push_back(entry(now(), 4, "tailer", "first", 7)); });
+        QTRY_VERIFY(!follow.isEmpty());
+        model->userScrolled();
+        QVERIFY(!model->autoScrollEnabled());
+        QVERIFY(model->showsJumpToBottom());
+        follow.clear();
+        provider.locked([&] { provider.store->raw.push_back(entry(now(), 4, "tailer", "newest", 7)); });
+        QTRY_COMPARE(model->filteredEntries().last().message, QStringLiteral("newest"));
+        QCOMPARE(follow.size(), 0);
+        model->jumpToBottom();
+        QCOMPARE(follow.size(), 1);
+        QVERIFY(model->autoScrollEnabled() && !model->showsJumpToBottom());
+        model->toggleLiveTail();
+        QVERIFY(!f->isLiveTailing());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWindowModel)
+#include "test_window_model.moc"
