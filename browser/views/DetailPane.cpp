@@ -1,8 +1,7 @@
 #include "browser/views/DetailPane.h"
 
-#include "ai/AIExplainer.h"
 #include "ai/AISettings.h"
-#include "ai/ExplanationCache.h"
+#include "ai/ExplainController.h"
 #include "browser/EntryText.h"
 #include "browser/views/BrowserWidgets.h"
 #include "processnames/ProcessNameResolver.h"
@@ -33,11 +32,10 @@ std::function<bool(const QUrl&)>& urlOpener()
     return opener;
 }
 
-QLabel* selectable(const QString& text, const QFont& font)
+QLabel* selectable(const QFont& font)
 {
     auto* l = new QLabel;
     l->setTextFormat(Qt::PlainText);
-    l->setText(text);
     l->setFont(font);
     l->setWordWrap(true);
     l->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -53,12 +51,18 @@ void DetailPane::setUrlOpener(std::function<bool(const QUrl&)> opener)
 
 DetailPane::DetailPane(const LogEntry& entry, ProcessNameResolver* processNames, AISettings* aiSettings,
                        std::optional<double> height, std::function<void()> onPopOut, QWidget* parent)
-    : QWidget(parent), m_entry(entry), m_processNames(processNames), m_aiSettings(aiSettings),
-      m_onPopOut(std::move(onPopOut))
+    : QWidget(parent), m_entry(entry), m_processNames(processNames), m_onPopOut(std::move(onPopOut))
 {
     setObjectName(QStringLiteral("DetailPane"));
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Base);
+    if (aiSettings) {
+        m_explainer = new ExplainController(ExplainController::Subjects::logEntries, aiSettings, processNames, this);
+        m_explainer->setEntry(entry);
+        connect(m_explainer, &ExplainController::changed, this, &DetailPane::refreshAISection);
+    }
+    if (processNames)
+        connect(processNames, &ProcessNameResolver::learnedNamesChanged, this, &DetailPane::refresh);
     auto* lay = new QVBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 0);
     m_scroll = new QScrollArea;
@@ -66,19 +70,19 @@ DetailPane::DetailPane(const LogEntry& entry, ProcessNameResolver* processNames,
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setBackgroundRole(QPalette::Base);
     lay->addWidget(m_scroll);
+    m_scroll->setWidget(buildContent());
     setPaneHeight(height);
-    if (aiSettings) {
-        connect(aiSettings, &AISettings::apiKeyChanged, this, &DetailPane::rebuild);
-    }
-    if (processNames)
-        connect(processNames, &ProcessNameResolver::learnedNamesChanged, this, &DetailPane::rebuild);
-    rebuild();
+    refresh();
 }
+
+DetailPane::~DetailPane() = default;
 
 void DetailPane::setEntry(const LogEntry& entry)
 {
     m_entry = entry;
-    rebuild();
+    if (m_explainer)
+        m_explainer->setEntry(entry);  // refreshes the AI section
+    refresh();
 }
 
 void DetailPane::setPaneHeight(std::optional<double> height)
@@ -92,15 +96,26 @@ void DetailPane::setPaneHeight(std::optional<double> height)
     }
 }
 
+bool DetailPane::isExplaining() const
+{
+    return m_explainer && m_explainer->isExplaining();
+}
+
+bool DetailPane::wasCached() const
+{
+    return m_explainer && m_explainer->wasCached();
+}
+
 void DetailPane::changeEvent(QEvent* e)
 {
     QWidget::changeEvent(e);
-    // Colours depend on the theme: draw again when the palette changes.
-    if (e->type() == QEvent::PaletteChange && !m_rebuildQueued) {
-        m_rebuildQueued = true;
+    // Colours depend on the theme: once the new palette has reached every
+    // child, draw them again.
+    if (e->type() == QEvent::PaletteChange && !m_refreshQueued) {
+        m_refreshQueued = true;
         QTimer::singleShot(0, this, [this] {
-            m_rebuildQueued = false;
-            rebuild();
+            m_refreshQueued = false;
+            refresh();
         });
     }
 }
@@ -112,26 +127,10 @@ QString DetailPane::processText(const LogEntry& e, const ProcessNameResolver* na
     return e.process;
 }
 
-bool DetailPane::entryIsCached() const
-{
-    return ExplanationCache::shared().isCached(m_entry);
-}
-
-void DetailPane::rebuild()
-{
-    // The old content may be the sender of the click being handled: let it go
-    // once control is back in the event loop.
-    QWidget* old = m_scroll->takeWidget();
-    if (old) {
-        old->hide();
-        old->deleteLater();
-    }
-    m_scroll->setWidget(buildContent());
-}
+// ---------------------------------------------------------------- layout
 
 QWidget* DetailPane::buildContent()
 {
-    const bool dark = ViewStyle::isDark(this);
     auto* content = new QWidget;
     content->setObjectName(QStringLiteral("DetailContent"));
     content->setBackgroundRole(QPalette::Base);
@@ -141,30 +140,28 @@ QWidget* DetailPane::buildContent()
 
     // Header.
     auto* header = new QHBoxLayout;
-    auto* level = new QLabel(m_entry.levelLabel());
-    level->setObjectName(QStringLiteral("detailLevel"));
-    level->setFont(TextStyles::font(Style::headline, false, QFont::Bold));
-    TextStyles::setTextColor(level, dark ? m_entry.levelColor() : ViewStyle::grey(0.13));
-    header->addWidget(level);
-    auto* date = new QLabel(EntryText::detailTimeString(m_entry.date));
-    date->setObjectName(QStringLiteral("detailDate"));
-    date->setFont(TextStyles::font(Style::body, true));
-    date->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    header->addWidget(date);
+    m_level = new QLabel;
+    m_level->setTextFormat(Qt::PlainText);
+    m_level->setObjectName(QStringLiteral("detailLevel"));
+    m_level->setFont(TextStyles::font(Style::headline, false, QFont::Bold));
+    header->addWidget(m_level);
+    m_date = new QLabel;
+    m_date->setObjectName(QStringLiteral("detailDate"));
+    m_date->setFont(TextStyles::font(Style::body, true));
+    m_date->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    header->addWidget(m_date);
     header->addStretch(1);
     if (m_onPopOut) {
-        auto* pop = new QToolButton;
-        pop->setObjectName(QStringLiteral("popOutButton"));
-        pop->setAutoRaise(true);
-        pop->setIcon(
-            ViewStyle::icon(QStringLiteral("arrow.up.right.square"), palette().color(QPalette::WindowText), 16, 2.0));
-        pop->setToolTip(QStringLiteral("Open in separate window"));
-        pop->setCursor(Qt::PointingHandCursor);
-        connect(pop, &QToolButton::clicked, this, [this] {
+        m_popOut = new QToolButton;
+        m_popOut->setObjectName(QStringLiteral("popOutButton"));
+        m_popOut->setAutoRaise(true);
+        m_popOut->setToolTip(QStringLiteral("Open in separate window"));
+        m_popOut->setCursor(Qt::PointingHandCursor);
+        connect(m_popOut, &QToolButton::clicked, this, [this] {
             if (m_onPopOut)
                 m_onPopOut();
         });
-        header->addWidget(pop);
+        header->addWidget(m_popOut);
     }
     v->addLayout(header);
     v->addWidget(ViewStyle::divider());
@@ -173,9 +170,9 @@ QWidget* DetailPane::buildContent()
     auto* msgBox = new QGroupBox(QStringLiteral("Message"));
     msgBox->setObjectName(QStringLiteral("messageBox"));
     auto* mv = new QVBoxLayout(msgBox);
-    auto* msg = selectable(m_entry.message, TextStyles::font(Style::body, true));
-    msg->setObjectName(QStringLiteral("detailMessage"));
-    mv->addWidget(msg);
+    m_message = selectable(TextStyles::font(Style::body, true));
+    m_message->setObjectName(QStringLiteral("detailMessage"));
+    mv->addWidget(m_message);
     v->addWidget(msgBox);
 
     // Metadata.
@@ -187,31 +184,27 @@ QWidget* DetailPane::buildContent()
     grid->setHorizontalSpacing(10);
     grid->setVerticalSpacing(4);
     int row = 0;
-    auto addRow = [&](const QString& label, const QString& value) {
-        auto* l = new QLabel(label);
-        l->setFixedWidth(100);
-        l->setAlignment(Qt::AlignRight | Qt::AlignTop);
-        TextStyles::setSecondary(l);
-        auto* val = selectable(value, TextStyles::font(Style::body, true));
-        val->setObjectName(QStringLiteral("meta_") + label);
-        grid->addWidget(l, row, 0);
-        grid->addWidget(val, row, 1);
+    auto addRow = [&](MetaRow& r, const QString& label) {
+        r.label = new QLabel(label);
+        r.label->setFixedWidth(100);
+        r.label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+        TextStyles::setSecondary(r.label);
+        r.value = selectable(TextStyles::font(Style::body, true));
+        r.value->setObjectName(QStringLiteral("meta_") + label);
+        grid->addWidget(r.label, row, 0);
+        grid->addWidget(r.value, row, 1);
         ++row;
     };
-    const auto* names = static_cast<const ProcessNameResolver*>(m_processNames.data());
-    addRow(QStringLiteral("Process"), processText(m_entry, names));
-    addRow(QStringLiteral("PID"), QString::number(m_entry.processIdentifier));
-    addRow(QStringLiteral("Thread"), QString::number(m_entry.threadIdentifier));
-    addRow(QStringLiteral("Sender"), m_entry.sender);
-    if (!m_entry.subsystem.isEmpty())
-        addRow(QStringLiteral("Subsystem"), m_entry.subsystem);
-    if (!m_entry.category.isEmpty())
-        addRow(QStringLiteral("Category"), m_entry.category);
-    if (m_entry.activityIdentifier != 0)
-        addRow(QStringLiteral("Activity ID"), QString::number(m_entry.activityIdentifier));
+    addRow(m_process, QStringLiteral("Process"));
+    addRow(m_pid, QStringLiteral("PID"));
+    addRow(m_thread, QStringLiteral("Thread"));
+    addRow(m_sender, QStringLiteral("Sender"));
+    addRow(m_subsystem, QStringLiteral("Subsystem"));
+    addRow(m_category, QStringLiteral("Category"));
+    addRow(m_activity, QStringLiteral("Activity ID"));
     v->addWidget(metaBox);
 
-    if (m_aiSettings) {
+    if (m_explainer) {
         v->addWidget(ViewStyle::divider());
         v->addWidget(buildAISection());
     }
@@ -221,162 +214,166 @@ QWidget* DetailPane::buildContent()
 
 QWidget* DetailPane::buildAISection()
 {
-    auto* settings = static_cast<AISettings*>(m_aiSettings.data());
     auto* w = new QWidget;
+    w->setObjectName(QStringLiteral("aiSection"));
     auto* v = new QVBoxLayout(w);
     v->setContentsMargins(0, 0, 0, 0);
     v->setSpacing(8);
-    const bool mine = m_lastExplainedEntryID && *m_lastExplainedEntryID == m_entry.id;
 
-    if (m_explanation && mine) {
-        auto* box = new QGroupBox(QStringLiteral("AI Explanation"));
-        box->setObjectName(QStringLiteral("explanationBox"));
-        auto* bv = new QVBoxLayout(box);
-        if (m_wasCached) {
-            auto* mark = new QHBoxLayout;
-            auto* icon = new QLabel;
-            icon->setPixmap(ViewStyle::pixmap(QStringLiteral("archivebox"), ViewStyle::secondary(this), 12, 2.0));
-            auto* text = TextStyles::label(QStringLiteral("cached"), Style::caption, true);
-            text->setObjectName(QStringLiteral("cachedMark"));
-            mark->addWidget(icon);
-            mark->addWidget(text);
-            mark->addStretch(1);
-            bv->addLayout(mark);
-        }
-        auto* text = new QLabel;
-        text->setObjectName(QStringLiteral("explanationText"));
-        text->setTextFormat(Qt::RichText);
-        text->setText(InlineMarkdown::toHtml(*m_explanation));
-        text->setWordWrap(true);
-        text->setTextInteractionFlags(Qt::TextBrowserInteraction);
-        text->setOpenExternalLinks(true);
-        bv->addWidget(text);
-        auto* note = TextStyles::label(
-            QStringLiteral("AI explanations may be inaccurate. Always verify critical findings independently."),
-            Style::caption2, true, true);
-        bv->addWidget(note);
-        v->addWidget(box);
-    }
-    if (m_explainError && mine) {
-        auto* box = new QGroupBox(QStringLiteral("AI Explanation"));
-        box->setObjectName(QStringLiteral("explanationErrorBox"));
-        auto* bv = new QVBoxLayout(box);
-        auto* err = selectable(*m_explainError, font());
-        err->setObjectName(QStringLiteral("explanationError"));
-        TextStyles::setTextColor(err, QColor(255, 59, 48));
-        bv->addWidget(err);
-        v->addWidget(box);
-    }
+    m_explanationBox = new QGroupBox(QStringLiteral("AI Explanation"));
+    m_explanationBox->setObjectName(QStringLiteral("explanationBox"));
+    auto* bv = new QVBoxLayout(m_explanationBox);
+    m_cachedMark = new QWidget;
+    auto* mark = new QHBoxLayout(m_cachedMark);
+    mark->setContentsMargins(0, 0, 0, 0);
+    m_cachedIcon = new QLabel;
+    auto* cached = TextStyles::label(QStringLiteral("cached"), Style::caption, true);
+    cached->setObjectName(QStringLiteral("cachedMark"));
+    mark->addWidget(m_cachedIcon);
+    mark->addWidget(cached);
+    mark->addStretch(1);
+    bv->addWidget(m_cachedMark);
+    m_explanationText = new QLabel;
+    m_explanationText->setObjectName(QStringLiteral("explanationText"));
+    m_explanationText->setTextFormat(Qt::RichText);
+    m_explanationText->setWordWrap(true);
+    m_explanationText->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    m_explanationText->setOpenExternalLinks(true);
+    bv->addWidget(m_explanationText);
+    bv->addWidget(TextStyles::label(
+        QStringLiteral("AI explanations may be inaccurate. Always verify critical findings independently."),
+        Style::caption2, true, true));
+    v->addWidget(m_explanationBox);
+
+    m_errorBox = new QGroupBox(QStringLiteral("AI Explanation"));
+    m_errorBox->setObjectName(QStringLiteral("explanationErrorBox"));
+    auto* ev = new QVBoxLayout(m_errorBox);
+    m_errorText = selectable(font());
+    m_errorText->setObjectName(QStringLiteral("explanationError"));
+    TextStyles::setTextColor(m_errorText, QColor(255, 59, 48));
+    ev->addWidget(m_errorText);
+    v->addWidget(m_errorBox);
 
     // Action row.
-    const bool cached = entryIsCached();
-    const bool hasKey = settings && settings->hasAPIKey();
     auto* row = new QHBoxLayout;
-    auto* explainBtn = new QPushButton;
-    explainBtn->setObjectName(QStringLiteral("explainButton"));
-    explainBtn->setCursor(Qt::PointingHandCursor);
-    const QColor tint = cached ? ViewStyle::grey(0.55) : ViewStyle::accent(this);
-    auto* bl = new QHBoxLayout(explainBtn);
+    m_explainButton = new QPushButton;
+    m_explainButton->setObjectName(QStringLiteral("explainButton"));
+    m_explainButton->setCursor(Qt::PointingHandCursor);
+    auto* bl = new QHBoxLayout(m_explainButton);
     bl->setContentsMargins(10, 2, 10, 2);
     bl->setSpacing(5);
-    QString label;
-    if (m_isExplaining) {
-        auto* busy = new BusyIndicator(11);
-        bl->addWidget(busy);
-        label = QStringLiteral("Explaining…");
-    } else {
-        auto* icon = new QLabel;
-        icon->setPixmap(ViewStyle::pixmap(cached ? QStringLiteral("archivebox") : QStringLiteral("sparkles"),
-                                          Qt::white, 13, 2.0));
-        bl->addWidget(icon);
-        label = cached ? QStringLiteral("Investigated") : QStringLiteral("Explain this");
-    }
-    auto* bt = new QLabel(label);
-    bt->setObjectName(QStringLiteral("explainLabel"));
-    const bool enabled = !m_isExplaining && (hasKey || cached);
-    bt->setStyleSheet(enabled ? QStringLiteral("color: white;") : QStringLiteral("color: rgba(255, 255, 255, 150);"));
-    bl->addWidget(bt);
-    explainBtn->setAccessibleName(label);
-    explainBtn->setProperty("label", label);
-    const QFontMetrics fm(explainBtn->font());
-    explainBtn->setMinimumWidth(fm.horizontalAdvance(label) + 48);
-    explainBtn->setMinimumHeight(fm.height() + 10);
-    explainBtn->setStyleSheet(QStringLiteral("QPushButton { background: %1; border: none; border-radius: 5px; }"
-                                             "QPushButton:disabled { background: %2; }")
-                                  .arg(tint.name(), ViewStyle::withAlpha(tint, 0.45).name(QColor::HexArgb)));
-    explainBtn->setEnabled(enabled);
-    connect(explainBtn, &QPushButton::clicked, this, &DetailPane::explain);
-    row->addWidget(explainBtn);
+    m_explainBusy = new BusyIndicator(11);
+    bl->addWidget(m_explainBusy);
+    m_explainIcon = new QLabel;
+    bl->addWidget(m_explainIcon);
+    m_explainLabel = new QLabel;
+    m_explainLabel->setObjectName(QStringLiteral("explainLabel"));
+    bl->addWidget(m_explainLabel);
+    connect(m_explainButton, &QPushButton::clicked, this, &DetailPane::explain);
+    row->addWidget(m_explainButton);
 
-    const QColor fg = palette().color(QPalette::ButtonText);
-    auto* web = new QPushButton(ViewStyle::icon(QStringLiteral("magnifyingglass"), fg, 13, 2.0),
-                                QStringLiteral("Search Web"));
-    web->setObjectName(QStringLiteral("searchWebButton"));
-    connect(web, &QPushButton::clicked, this, &DetailPane::searchWeb);
-    row->addWidget(web);
-    auto* support = new QPushButton(ViewStyle::icon(QStringLiteral("apple.logo"), fg, 13, 2.0),
-                                    QStringLiteral("Mac Support"));
-    support->setObjectName(QStringLiteral("macSupportButton"));
-    connect(support, &QPushButton::clicked, this, &DetailPane::openMacSupport);
-    row->addWidget(support);
+    m_webButton = new QPushButton(QStringLiteral("Search Web"));
+    m_webButton->setObjectName(QStringLiteral("searchWebButton"));
+    connect(m_webButton, &QPushButton::clicked, this, &DetailPane::searchWeb);
+    row->addWidget(m_webButton);
+    m_supportButton = new QPushButton(QStringLiteral("Mac Support"));
+    m_supportButton->setObjectName(QStringLiteral("macSupportButton"));
+    connect(m_supportButton, &QPushButton::clicked, this, &DetailPane::openMacSupport);
+    row->addWidget(m_supportButton);
     row->addStretch(1);
     v->addLayout(row);
 
-    if (!hasKey) {
-        auto* hint = TextStyles::label(QStringLiteral("Configure API key in Settings"), Style::caption, true);
-        hint->setObjectName(QStringLiteral("configureHint"));
-        v->addWidget(hint);
-    }
+    m_configureHint = TextStyles::label(QStringLiteral("Configure API key in Settings"), Style::caption, true);
+    m_configureHint->setObjectName(QStringLiteral("configureHint"));
+    v->addWidget(m_configureHint);
     return w;
 }
 
+// ---------------------------------------------------------------- state
+
+void DetailPane::refresh()
+{
+    const bool dark = ViewStyle::isDark(this);
+    m_level->setText(m_entry.levelLabel());
+    TextStyles::setTextColor(m_level, dark ? m_entry.levelColor() : ViewStyle::grey(0.13));
+    m_date->setText(EntryText::detailTimeString(m_entry.date));
+    if (m_popOut)
+        m_popOut->setIcon(
+            ViewStyle::icon(QStringLiteral("arrow.up.right.square"), palette().color(QPalette::WindowText), 16, 2.0));
+    m_message->setText(m_entry.message);
+
+    const auto* names = static_cast<const ProcessNameResolver*>(m_processNames.data());
+    auto set = [](MetaRow& r, bool shown, const QString& value) {
+        r.label->setVisible(shown);
+        r.value->setVisible(shown);
+        r.value->setText(shown ? value : QString());
+    };
+    set(m_process, true, processText(m_entry, names));
+    set(m_pid, true, QString::number(m_entry.processIdentifier));
+    set(m_thread, true, QString::number(m_entry.threadIdentifier));
+    set(m_sender, true, m_entry.sender);
+    set(m_subsystem, !m_entry.subsystem.isEmpty(), m_entry.subsystem);
+    set(m_category, !m_entry.category.isEmpty(), m_entry.category);
+    set(m_activity, m_entry.activityIdentifier != 0, QString::number(m_entry.activityIdentifier));
+    refreshAISection();
+}
+
+void DetailPane::refreshAISection()
+{
+    if (!m_explainer)
+        return;
+    const ExplainController& c = *m_explainer;
+    m_explainButton->parentWidget()->setVisible(c.settings() != nullptr);
+
+    const std::optional<QString>& explanation = c.explanation();
+    m_explanationBox->setVisible(explanation.has_value());
+    m_cachedMark->setVisible(c.wasCached());
+    m_cachedIcon->setPixmap(ViewStyle::pixmap(QStringLiteral("archivebox"), ViewStyle::secondary(this), 12, 2.0));
+    m_explanationText->setText(explanation ? InlineMarkdown::toHtml(*explanation) : QString());
+    const std::optional<QString>& error = c.error();
+    m_errorBox->setVisible(error.has_value());
+    m_errorText->setText(error.value_or(QString()));
+
+    const bool cached = c.isCached();
+    const bool explaining = c.isExplaining();
+    const QColor tint = cached ? ViewStyle::grey(0.55) : ViewStyle::accent(this);
+    const QString label = explaining ? QStringLiteral("Explaining…")
+                                     : (cached ? QStringLiteral("Investigated") : QStringLiteral("Explain this"));
+    m_explainBusy->setVisible(explaining);
+    m_explainIcon->setVisible(!explaining);
+    m_explainIcon->setPixmap(
+        ViewStyle::pixmap(cached ? QStringLiteral("archivebox") : QStringLiteral("sparkles"), Qt::white, 13, 2.0));
+    m_explainLabel->setText(label);
+    const bool enabled = c.canExplain();
+    m_explainLabel->setStyleSheet(enabled ? QStringLiteral("color: white;")
+                                          : QStringLiteral("color: rgba(255, 255, 255, 150);"));
+    m_explainButton->setAccessibleName(label);
+    m_explainButton->setProperty("label", label);
+    const QFontMetrics fm(m_explainButton->font());
+    m_explainButton->setMinimumWidth(fm.horizontalAdvance(label) + 48);
+    m_explainButton->setMinimumHeight(fm.height() + 10);
+    m_explainButton->setStyleSheet(QStringLiteral("QPushButton { background: %1; border: none; border-radius: 5px; }"
+                                                  "QPushButton:disabled { background: %2; }")
+                                       .arg(tint.name(), ViewStyle::withAlpha(tint, 0.45).name(QColor::HexArgb)));
+    m_explainButton->setEnabled(enabled);
+
+    const QColor fg = palette().color(QPalette::ButtonText);
+    m_webButton->setIcon(ViewStyle::icon(QStringLiteral("magnifyingglass"), fg, 13, 2.0));
+    m_supportButton->setIcon(ViewStyle::icon(QStringLiteral("apple.logo"), fg, 13, 2.0));
+    m_configureHint->setVisible(!c.hasAPIKey());
+}
+
+// ---------------------------------------------------------------- actions
+
 void DetailPane::explain()
 {
-    auto* settings = static_cast<AISettings*>(m_aiSettings.data());
-    if (!settings || m_isExplaining)
-        return;
-    m_explanation.reset();
-    m_explainError.reset();
-    m_lastExplainedEntryID = m_entry.id;
-    m_wasCached = false;
-
-    ExplanationCache& cache = ExplanationCache::shared();
-    const QString key = cache.cacheKey(m_entry);
-    if (const std::optional<QString> hit = cache.explanationForKey(key)) {
-        m_explanation = *hit;
-        m_wasCached = true;
-        rebuild();
-        return;
-    }
-
-    m_isExplaining = true;
-    rebuild();
-    // The request outlives the pane if need be: the answer is cached and the
-    // names learned even when the pane has gone (the settings object, owned
-    // by the window, bounds it).
-    QPointer<DetailPane> self(this);
-    QPointer<QObject> names = m_processNames;
-    AIExplainer::explain(m_entry, *settings, settings, [self, names, key](const AIResult<QString>& r) {
-        if (r.ok()) {
-            const AIExplainer::ProcessNamesAnswer answer = AIExplainer::parseProcessNames(r.value());
-            ExplanationCache::shared().store(key, answer.text);
-            if (!answer.names.isEmpty() && names)
-                static_cast<ProcessNameResolver*>(names.data())->learn(answer.names);
-            if (self)
-                self->m_explanation = answer.text;
-        } else if (self) {
-            self->m_explainError = r.error().description();
-        }
-        if (self) {
-            self->m_isExplaining = false;
-            self->rebuild();
-        }
-    });
+    if (m_explainer)
+        m_explainer->explain();
 }
 
 void DetailPane::searchWeb()
 {
-    auto* settings = static_cast<AISettings*>(m_aiSettings.data());
+    const AISettings* settings = m_explainer ? m_explainer->settings() : nullptr;
     const QString engine = settings ? settings->searchEngineURL() : AISettings::defaultSearchEngineURL();
     const QUrl url = EntryText::searchWebURL(m_entry, engine);
     if (url.isValid())

@@ -10,32 +10,35 @@
 #include <optional>
 
 class AISettings;
+class BusyIndicator;
+class ExplainController;
 class ProcessNameResolver;
+class QGroupBox;
 class QLabel;
 class QPushButton;
 class QScrollArea;
-class QVBoxLayout;
+class QToolButton;
 
 // One entry in full: header, message, metadata and, with AI settings, the
 // explanation box and the actions (Explain, Search Web, Mac Support). Shown
 // below the list (fixed height, pop-out button) or alone in the floating
-// window (fills it, no pop-out).
+// window (fills it, no pop-out). Built once; a new entry, a new explain
+// state, learned names or a theme change update it in place.
 class DetailPane : public QWidget {
     Q_OBJECT
 public:
     DetailPane(const LogEntry& entry, ProcessNameResolver* processNames, AISettings* aiSettings,
                std::optional<double> height, std::function<void()> onPopOut, QWidget* parent = nullptr);
+    ~DetailPane() override;
 
     const LogEntry& entry() const { return m_entry; }
     void setEntry(const LogEntry& entry);
     void setPaneHeight(std::optional<double> height);
 
-    // Explanation state of this pane.
-    const std::optional<QString>& explanation() const { return m_explanation; }
-    bool isExplaining() const { return m_isExplaining; }
-    const std::optional<QString>& explainError() const { return m_explainError; }
-    const std::optional<QUuid>& lastExplainedEntryID() const { return m_lastExplainedEntryID; }
-    bool wasCached() const { return m_wasCached; }
+    // The pane's own explanation state (it outlives entry changes).
+    ExplainController* explainer() const { return m_explainer; }
+    bool isExplaining() const;
+    bool wasCached() const;
 
     // The actions, as their buttons run them.
     void explain();
@@ -52,22 +55,40 @@ protected:
     void changeEvent(QEvent* e) override;
 
 private:
-    void rebuild();
     QWidget* buildContent();
     QWidget* buildAISection();
-    bool entryIsCached() const;
+    void refresh();
+    void refreshAISection();
+    bool m_refreshQueued = false;
 
     LogEntry m_entry;
     QPointer<QObject> m_processNames;  // a ProcessNameResolver
-    QPointer<QObject> m_aiSettings;    // an AISettings
     std::function<void()> m_onPopOut;
-
-    std::optional<QString> m_explanation;
-    bool m_isExplaining = false;
-    std::optional<QString> m_explainError;
-    std::optional<QUuid> m_lastExplainedEntryID;
-    bool m_wasCached = false;
+    ExplainController* m_explainer = nullptr;  // only with AI settings
 
     QScrollArea* m_scroll = nullptr;
-    bool m_rebuildQueued = false;
+    QLabel* m_level = nullptr;
+    QLabel* m_date = nullptr;
+    QToolButton* m_popOut = nullptr;
+    QLabel* m_message = nullptr;
+    // Value labels of the metadata rows, with their label beside.
+    struct MetaRow {
+        QLabel* label;
+        QLabel* value;
+    };
+    MetaRow m_process{}, m_pid{}, m_thread{}, m_sender{}, m_subsystem{}, m_category{}, m_activity{};
+
+    QGroupBox* m_explanationBox = nullptr;
+    QWidget* m_cachedMark = nullptr;
+    QLabel* m_cachedIcon = nullptr;
+    QLabel* m_explanationText = nullptr;
+    QGroupBox* m_errorBox = nullptr;
+    QLabel* m_errorText = nullptr;
+    QPushButton* m_explainButton = nullptr;
+    BusyIndicator* m_explainBusy = nullptr;
+    QLabel* m_explainIcon = nullptr;
+    QLabel* m_explainLabel = nullptr;
+    QPushButton* m_webButton = nullptr;
+    QPushButton* m_supportButton = nullptr;
+    QLabel* m_configureHint = nullptr;
 };

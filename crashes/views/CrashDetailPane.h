@@ -2,22 +2,22 @@
 
 #include "crashes/CrashReport.h"
 
-#include <QPointer>
 #include <QScrollArea>
 
 #include <optional>
 
 class AISettings;
+class ExplainController;
 class QGroupBox;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
-class QVBoxLayout;
 class QWidget;
 
 // The selected crash report: title line with the badge, "Crash Info", the
 // faulting thread's stack trace, the AI explanation (through the crash
-// explanation cache) and, on request, the raw report text.
+// explanation cache) and, on request, the raw report text. Built once and
+// updated in place when the report or the explain state changes.
 class CrashDetailPane : public QScrollArea {
     Q_OBJECT
 public:
@@ -32,9 +32,9 @@ public:
     // Fixed height of the pane, in points.
     void setPaneHeight(double height);
 
-    const std::optional<QString>& explanation() const { return m_explanation; }
-    bool isExplaining() const { return m_isExplaining; }
-    const std::optional<QString>& explainError() const { return m_explainError; }
+    const std::optional<QString>& explanation() const;
+    bool isExplaining() const;
+    const std::optional<QString>& explainError() const;
     bool showRawContent() const { return m_showRawContent; }
 
 public slots:
@@ -43,23 +43,34 @@ public slots:
     void toggleRaw();
 
 private:
-    void rebuild();
-    void updateActions();
-    void finishRequest(const CrashReport& requested, const std::optional<QString>& answer,
-                       const QString& error);
+    void build();
+    void refresh();
+    void refreshExplanation();
+    void refreshRaw();
 
-    AISettings* m_aiSettings;
+    ExplainController* m_explainer;
     std::optional<CrashReport> m_crash;
-    std::optional<QString> m_explanation;
-    bool m_isExplaining = false;
-    std::optional<QString> m_explainError;
     bool m_showRawContent = false;
+    bool m_rawFilled = false;  // the raw box holds the shown report's text
 
     QWidget* m_content = nullptr;
-    QVBoxLayout* m_column = nullptr;
+    QLabel* m_appName = nullptr;
+    QLabel* m_appVersion = nullptr;
+    QLabel* m_badge = nullptr;
+    struct InfoRow {
+        QLabel* label;
+        QLabel* value;
+    };
+    InfoRow m_reason{}, m_exception{}, m_thread{}, m_os{}, m_device{};
+    QGroupBox* m_traceBox = nullptr;
+    QLabel* m_trace = nullptr;
     QGroupBox* m_aiBox = nullptr;
+    QWidget* m_explained = nullptr;  // the cached line, the text and the note
+    QLabel* m_explanationText = nullptr;
+    QLabel* m_errorText = nullptr;
     QPushButton* m_explainButton = nullptr;
     QWidget* m_explaining = nullptr;
     QPushButton* m_rawButton = nullptr;
     QGroupBox* m_rawBox = nullptr;
+    QPlainTextEdit* m_rawText = nullptr;
 };

@@ -58,6 +58,13 @@ class TestDetailPane : public QObject {
         return b ? b->property("label").toString() : QString();
     }
     static QPushButton* explainButton(DetailPane* pane) { return pane->findChild<QPushButton*>("explainButton"); }
+    // The named child as the user sees it: none while it is hidden.
+    template <typename T = QLabel>
+    static T* shown(QWidget* pane, const char* name)
+    {
+        T* w = pane->findChild<T*>(QLatin1String(name));
+        return w && w->isVisibleTo(pane) ? w : nullptr;
+    }
 
     ProcessNameResolver* resolver(QObject* parent)
     {
@@ -98,15 +105,15 @@ private slots:
         LogEntry e = entry("launchd", "Service exited");
         DetailPane pane(e, names, nullptr, 220.0, [] {});
         pane.show();
-        QCOMPARE(pane.findChild<QLabel*>("detailLevel")->text(), QStringLiteral("Error"));
-        QCOMPARE(pane.findChild<QLabel*>("detailDate")->text(), EntryText::detailTimeString(e.date));
-        QVERIFY(pane.findChild<QLabel*>("detailDate")->text().endsWith(QStringLiteral(".250")));
-        QCOMPARE(pane.findChild<QLabel*>("meta_Process")->text(), QStringLiteral("Launch Daemon (launchd)"));
-        QCOMPARE(pane.findChild<QLabel*>("meta_PID")->text(), QStringLiteral("1"));
-        QCOMPARE(pane.findChild<QLabel*>("meta_Thread")->text(), QStringLiteral("77"));
-        QCOMPARE(pane.findChild<QLabel*>("meta_Sender")->text(), QStringLiteral("libxpc.dylib"));
+        QCOMPARE(shown(&pane, "detailLevel")->text(), QStringLiteral("Error"));
+        QCOMPARE(shown(&pane, "detailDate")->text(), EntryText::detailTimeString(e.date));
+        QVERIFY(shown(&pane, "detailDate")->text().endsWith(QStringLiteral(".250")));
+        QCOMPARE(shown(&pane, "meta_Process")->text(), QStringLiteral("Launch Daemon (launchd)"));
+        QCOMPARE(shown(&pane, "meta_PID")->text(), QStringLiteral("1"));
+        QCOMPARE(shown(&pane, "meta_Thread")->text(), QStringLiteral("77"));
+        QCOMPARE(shown(&pane, "meta_Sender")->text(), QStringLiteral("libxpc.dylib"));
         for (const char* n : {"meta_Subsystem", "meta_Category", "meta_Activity ID"})
-            QVERIFY2(!pane.findChild<QLabel*>(n), n);
+            QVERIFY2(!shown(&pane, n), n);
         // No AI settings: no AI section at all.
         QVERIFY(!explainButton(&pane));
         QCOMPARE(pane.height(), 220);
@@ -115,11 +122,13 @@ private slots:
         e.subsystem = QStringLiteral("com.apple.cloudkit");
         e.category = QStringLiteral("Sync");
         e.activityIdentifier = 42;
+        QLabel* message = shown(&pane, "detailMessage");
         pane.setEntry(e);
-        QCOMPARE(pane.findChild<QLabel*>("meta_Process")->text(), QStringLiteral("cloudd"));
-        QCOMPARE(pane.findChild<QLabel*>("meta_Subsystem")->text(), QStringLiteral("com.apple.cloudkit"));
-        QCOMPARE(pane.findChild<QLabel*>("meta_Category")->text(), QStringLiteral("Sync"));
-        QCOMPARE(pane.findChild<QLabel*>("meta_Activity ID")->text(), QStringLiteral("42"));
+        QCOMPARE(shown(&pane, "detailMessage"), message);  // updated, not rebuilt
+        QCOMPARE(shown(&pane, "meta_Process")->text(), QStringLiteral("cloudd"));
+        QCOMPARE(shown(&pane, "meta_Subsystem")->text(), QStringLiteral("com.apple.cloudkit"));
+        QCOMPARE(shown(&pane, "meta_Category")->text(), QStringLiteral("Sync"));
+        QCOMPARE(shown(&pane, "meta_Activity ID")->text(), QStringLiteral("42"));
     }
 
     void noKeyAndCached()
@@ -128,11 +137,11 @@ private slots:
         const LogEntry e = entry("kernel", "AppleSMC: failed to read key");
         DetailPane pane(e, nullptr, &settings, std::nullopt, {});
         pane.show();
-        QVERIFY(!pane.findChild<QWidget*>("popOutButton"));
+        QVERIFY(!shown<QWidget>(&pane, "popOutButton"));
         QCOMPARE(explainLabel(&pane), QStringLiteral("Explain this"));
         QVERIFY(!explainButton(&pane)->isEnabled());
-        QVERIFY(pane.findChild<QLabel*>("configureHint"));
-        QCOMPARE(pane.findChild<QLabel*>("configureHint")->text(), QStringLiteral("Configure API key in Settings"));
+        QVERIFY(shown(&pane, "configureHint"));
+        QCOMPARE(shown(&pane, "configureHint")->text(), QStringLiteral("Configure API key in Settings"));
 
         // Cached: "Investigated", enabled without a key, answered from the cache.
         ExplanationCache::shared().store(ExplanationCache::cacheKey(e), QStringLiteral("The SMC is **fine**."));
@@ -142,8 +151,8 @@ private slots:
         QTest::mouseClick(explainButton(&pane), Qt::LeftButton);
         QCOMPARE(server->requestCount(), 0);
         QVERIFY(pane.wasCached());
-        QVERIFY(pane.findChild<QLabel*>("cachedMark"));
-        auto* text = pane.findChild<QLabel*>("explanationText");
+        QVERIFY(shown(&pane, "cachedMark"));
+        auto* text = shown(&pane, "explanationText");
         QVERIFY(text);
         QVERIFY(text->text().contains(QStringLiteral("<b>fine</b>")));
     }
@@ -159,7 +168,7 @@ private slots:
         const LogEntry other = entry("cloudd", "Request failed");
         DetailPane pane(first, names, &settings, std::nullopt, {});
         pane.show();
-        QVERIFY(!pane.findChild<QLabel*>("configureHint"));
+        QVERIFY(!shown(&pane, "configureHint"));
         QCOMPARE(explainLabel(&pane), QStringLiteral("Explain this"));
         server->enqueue(Response::json(
             200, anthropicAnswer("Bluetooth LE timed out; usually harmless.\n\nPROCESS_NAMES: "
@@ -173,19 +182,19 @@ private slots:
         QCOMPARE(explainLabel(&pane), QStringLiteral("Explaining…"));
         QTRY_VERIFY(!pane.isExplaining());
         // The answer belongs to the first entry: not shown for the other one.
-        QVERIFY(!pane.findChild<QLabel*>("explanationText"));
+        QVERIFY(!shown(&pane, "explanationText"));
         pane.setEntry(first);
-        auto* text = pane.findChild<QLabel*>("explanationText");
+        auto* text = shown(&pane, "explanationText");
         QVERIFY(text);
         QVERIFY(text->text().contains(QStringLiteral("usually harmless")));
         QVERIFY(!text->text().contains(QStringLiteral("PROCESS_NAMES")));
         QVERIFY(!pane.wasCached());
-        QVERIFY(!pane.findChild<QLabel*>("cachedMark"));
+        QVERIFY(!shown(&pane, "cachedMark"));
         // Cached under the entry's key (text only) and the names learned.
         QCOMPARE(ExplanationCache::shared().explanationForKey(ExplanationCache::cacheKey(first)),
                  std::optional<QString>(QStringLiteral("Bluetooth LE timed out; usually harmless.")));
         QCOMPARE(names->displayName(QStringLiteral("bluetoothd")), QStringLiteral("Bluetooth Daemon"));
-        QCOMPARE(pane.findChild<QLabel*>("meta_Process")->text(), QStringLiteral("Bluetooth Daemon (bluetoothd)"));
+        QCOMPARE(shown(&pane, "meta_Process")->text(), QStringLiteral("Bluetooth Daemon (bluetoothd)"));
         QCOMPARE(explainLabel(&pane), QStringLiteral("Investigated"));
         QCOMPARE(server->requestCount(), 1);
         QCOMPARE(server->requests().first().header("x-api-key"), QByteArray("sk-test"));
@@ -195,10 +204,10 @@ private slots:
         pane.setEntry(other);
         QTest::mouseClick(explainButton(&pane), Qt::LeftButton);
         QTRY_VERIFY(!pane.isExplaining());
-        auto* error = pane.findChild<QLabel*>("explanationError");
+        auto* error = shown(&pane, "explanationError");
         QVERIFY(error);
         QVERIFY(!error->text().isEmpty());
-        QVERIFY(!pane.findChild<QLabel*>("explanationText"));
+        QVERIFY(!shown(&pane, "explanationText"));
         QVERIFY(!ExplanationCache::shared().isCached(other));
     }
 

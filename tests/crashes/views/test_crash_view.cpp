@@ -106,6 +106,21 @@ class TestCrashView : public QObject {
     {
         return root->findChild<T*>(QString::fromLatin1(name));
     }
+    // As the user sees it: none while hidden.
+    template <class T>
+    static T* shown(QWidget* root, const char* name)
+    {
+        T* w = named<T>(root, name);
+        return w && w->isVisibleTo(root) ? w : nullptr;
+    }
+    static QStringList shownTexts(QWidget* root, const char* name)
+    {
+        QStringList texts;
+        for (auto* l : root->findChildren<QLabel*>(QString::fromLatin1(name)))
+            if (l->isVisibleTo(root))
+                texts << l->text();
+        return texts;
+    }
 
 private slots:
     void initTestCase()
@@ -267,11 +282,7 @@ private slots:
         QCOMPARE(named<QLabel>(pane, "crashAppName")->text(), QStringLiteral("Safari"));
         QCOMPARE(named<QLabel>(pane, "crashAppVersion")->text(), QStringLiteral("v17.2"));
         QCOMPARE(named<QLabel>(pane, "crashBadge")->text(), QStringLiteral("EXC_BAD_ACCESS"));
-        QStringList labels, values;
-        for (auto* l : pane->findChildren<QLabel*>("crashInfoLabel"))
-            labels << l->text();
-        for (auto* l : pane->findChildren<QLabel*>("crashInfoValue"))
-            values << l->text();
+        const QStringList labels = shownTexts(pane, "crashInfoLabel"), values = shownTexts(pane, "crashInfoValue");
         QCOMPARE(labels, (QStringList{"Reason", "Exception", "Faulting Thread", "OS Version", "Device"}));
         QCOMPARE(values.at(0), QString::fromUtf8("SIGSEGV — KERN_INVALID_ADDRESS at 0x0"));
         QCOMPARE(values.at(2), QStringLiteral("2"));
@@ -280,12 +291,12 @@ private slots:
         QVERIFY(trace);
         QVERIFY(trace->text().startsWith("Thread 2 (Faulting Thread):"));
         QVERIFY(trace->text().contains("WebCore::Node::ref() + 1234"));
-        QVERIFY(named<QGroupBox>(pane, "crashStackTrace"));
+        QVERIFY(shown<QGroupBox>(pane, "crashStackTrace"));
 
         // Show Raw / Hide Raw, and the raw text does not wrap.
         auto* raw = named<QPushButton>(pane, "crashRawButton");
         QCOMPARE(raw->text(), QStringLiteral("Show Raw"));
-        QVERIFY(!named<QGroupBox>(pane, "crashRawBox"));
+        QVERIFY(!shown<QGroupBox>(pane, "crashRawBox"));
         raw->click();
         raw = named<QPushButton>(pane, "crashRawButton");
         QCOMPARE(raw->text(), QStringLiteral("Hide Raw"));
@@ -297,7 +308,7 @@ private slots:
 
         // The text report: no version, no stack trace; the raw box stays open.
         clickRow(view, 1);
-        QVERIFY(!named<QGroupBox>(pane, "crashStackTrace"));
+        QVERIFY(!shown<QGroupBox>(pane, "crashStackTrace"));
         QCOMPARE(named<QPushButton>(pane, "crashRawButton")->text(), QStringLiteral("Hide Raw"));
         QCOMPARE(named<QLabel>(pane, "crashAppName")->text(), QStringLiteral("backupd"));
 
@@ -306,9 +317,9 @@ private slots:
         bare.id = QUuid::createUuid();
         bare.appName = "bare";
         pane->setCrash(bare);
-        QVERIFY(named<QGroupBox>(pane, "crashInfo"));
-        QVERIFY(pane->findChildren<QLabel*>("crashInfoLabel").isEmpty());
-        QVERIFY(!named<QLabel>(pane, "crashAppVersion"));
+        QVERIFY(shown<QGroupBox>(pane, "crashInfo"));
+        QVERIFY(shownTexts(pane, "crashInfoLabel").isEmpty());
+        QVERIFY(!shown<QLabel>(pane, "crashAppVersion"));
         QCOMPARE(named<QLabel>(pane, "crashBadge")->text(), QStringLiteral("Unknown"));
     }
 
@@ -360,14 +371,14 @@ private slots:
         QCOMPARE(named<QGroupBox>(&pane, "crashAIExplanation")->title(), QStringLiteral("AI Explanation"));
         QCOMPARE(named<QLabel>(&pane, "crashCachedLabel")->text(), QStringLiteral("cached"));
         QVERIFY(named<QLabel>(&pane, "crashExplanationText")->text().contains("<b>crashed</b>"));
-        QVERIFY(!named<QPushButton>(&pane, "crashExplainButton"));
+        QVERIFY(!shown<QPushButton>(&pane, "crashExplainButton"));
         QCOMPARE(CrashExplanationCache::shared().load(a).value_or(QString()), answer);
 
         // Reopened later: shown straight from the cache, no request.
         CrashDetailPane again(&settings);
         again.setCrash(a);
         QCOMPARE(again.explanation().value_or(QString()), answer);
-        QVERIFY(!named<QPushButton>(&again, "crashExplainButton"));
+        QVERIFY(!shown<QPushButton>(&again, "crashExplainButton"));
         QCOMPARE(m_server.requestCount(), 1);
 
         // Another report: back to idle with the Explain button.
@@ -376,7 +387,7 @@ private slots:
         b.fileName = "Other.ips";
         again.setCrash(b);
         QVERIFY(!again.explanation());
-        QVERIFY(named<QPushButton>(&again, "crashExplainButton"));
+        QVERIFY(shown<QPushButton>(&again, "crashExplainButton"));
     }
 
     void failedExplanationAndSwitchDuringRequest()
