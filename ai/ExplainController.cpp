@@ -110,6 +110,7 @@ void ExplainController::explain()
     // The application is the request's context: the answer is cached (and the
     // names learned) even when the pane that asked is gone by then.
     QPointer<ExplainController> self(this);
+    const quint64 session = m_session;
     QObject* context = QCoreApplication::instance();
     if (m_subjects == Subjects::logEntries) {
         ExplanationCache& cache = ExplanationCache::shared();
@@ -123,7 +124,7 @@ void ExplainController::explain()
         m_running = subject;
         emit changed();
         QPointer<QObject> names = m_names;
-        AIExplainer::explain(*m_entry, *settings(), context, [self, names, key, subject](const AIResult<QString>& r) {
+        AIExplainer::explain(*m_entry, *settings(), context, [self, session, names, key, subject](const AIResult<QString>& r) {
             std::optional<QString> text;
             if (r.ok()) {
                 const AIExplainer::ProcessNamesAnswer answer = AIExplainer::parseProcessNames(r.value());
@@ -133,7 +134,7 @@ void ExplainController::explain()
                 text = answer.text;
             }
             if (self)
-                self->finish(subject, text, r.ok() ? QString() : r.error().description());
+                self->finish(session, subject, text, r.ok() ? QString() : r.error().description());
         });
         return;
     }
@@ -141,18 +142,32 @@ void ExplainController::explain()
     emit changed();
     const CrashReport requested = *m_crash;
     AIExplainer::explainCrash(AIExplainer::crashMessage(requested), *settings(), context,
-                              [self, requested](const AIResult<QString>& r) {
+                              [self, session, requested](const AIResult<QString>& r) {
                                   if (r.ok())
                                       CrashExplanationCache::shared().store(requested, r.value());
                                   if (self)
-                                      self->finish(requested.id,
+                                      self->finish(session, requested.id,
                                                    r.ok() ? std::optional<QString>(r.value()) : std::nullopt,
                                                    r.ok() ? QString() : r.error().description());
                               });
 }
 
-void ExplainController::finish(const QUuid& subject, const std::optional<QString>& text, const QString& error)
+void ExplainController::reset()
 {
+    ++m_session;
+    m_shown.reset();
+    m_entry.reset();
+    m_crash.reset();
+    m_result = Result{};
+    m_running.reset();
+    emit changed();
+}
+
+void ExplainController::finish(quint64 session, const QUuid& subject, const std::optional<QString>& text,
+                               const QString& error)
+{
+    if (session != m_session)
+        return;
     if (m_running == subject)
         m_running.reset();
     // Entries: the result is the last explained entry's. Crash reports: it is

@@ -62,6 +62,9 @@ public:
     // Starts (or answers from the cache) an explanation of the shown subject;
     // does nothing when canExplain() is false.
     void explain();
+    // Back to the state of a new pane: nothing shown, no result, not
+    // explaining. A running request goes on detached (it still caches).
+    void reset();
 
 signals:
     // Any of the above may have changed.
@@ -75,7 +78,7 @@ private:
         bool wasCached = false;
     };
     bool resultIsShown() const { return m_result.subject && m_shown && *m_result.subject == *m_shown; }
-    void finish(const QUuid& subject, const std::optional<QString>& text, const QString& error);
+    void finish(quint64 session, const QUuid& subject, const std::optional<QString>& text, const QString& error);
 
     Subjects m_subjects;
     QPointer<QObject> m_settings;  // an AISettings
@@ -85,4 +88,5 @@ private:
     std::optional<CrashReport> m_crash;
     Result m_result;
     std::optional<QUuid> m_running;  // the request that reports "explaining"
+    quint64 m_session = 0;           // requests of an earlier session report nothing
 };

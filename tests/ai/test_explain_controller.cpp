@@ -151,6 +151,19 @@ private slots:
         gone->explain();
         delete gone;
         QTRY_VERIFY(ExplanationCache::shared().isCached(third));
+
+        // Reset (the pane closed) while a request runs: a new pane's state at
+        // once; the answer is cached but not shown.
+        const LogEntry fourth = entry("mds", "index full");
+        server.enqueue(answer("Spotlight is full."));
+        c.setEntry(fourth);
+        c.explain();
+        c.reset();
+        QCOMPARE(c.state(), State::idle);
+        QVERIFY(!c.canExplain());
+        c.setEntry(fourth);
+        QTRY_VERIFY(ExplanationCache::shared().isCached(fourth));
+        QCOMPARE(c.state(), State::idle);
     }
 
     void crashReports()
