@@ -4,6 +4,7 @@
 
 #include "browser/DetailWindowState.h"
 #include "browser/PendingArchive.h"
+#include "browser/WindowModel.h"
 #include "browser/views/ContentView.h"
 #include "browser/views/LogListModel.h"
 #include "logs/LogFetcher.h"
@@ -64,7 +65,7 @@ double median(std::vector<double> v)
 void BM_FetchToFirstPaintedRows(benchmark::State& state)
 {
     for (auto _ : state) {
-        LogFetcher* f = g_view->logFetcher();
+        LogFetcher* f = g_view->model()->logFetcher();
         QElapsedTimer t;
         t.start();
         f->reloadArchive();  // clears the list and queries the whole archive
@@ -150,7 +151,7 @@ int main(int argc, char** argv)
     g_view->show();
     QElapsedTimer t;
     t.start();
-    while ((g_view->logFetcher()->isLoading() || g_view->logFetcher()->entries().size() != kEntries) &&
+    while ((g_view->model()->logFetcher()->isLoading() || g_view->model()->logFetcher()->entries().size() != kEntries) &&
            t.elapsed() < 120000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     waitForPaint(0);

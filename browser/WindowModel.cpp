@@ -31,6 +31,7 @@ WindowModel::WindowModel(DetailWindowState* detailState, RecentArchives* recentA
         emit contentChanged();
     });
     connect(m_fetcher, &LogFetcher::errorMessageChanged, this, &WindowModel::contentChanged);
+    connect(m_fetcher, &LogFetcher::outcomeChanged, this, &WindowModel::contentChanged);
     connect(m_fetcher, &LogFetcher::archiveURLChanged, this, &WindowModel::toolbarChanged);
     connect(m_processNames, &ProcessNameResolver::learnedNamesChanged, this, &WindowModel::displayNamesChanged);
     connect(m_aiSettings, &AISettings::apiKeyChanged, this, &WindowModel::toolbarChanged);
@@ -93,8 +94,11 @@ WindowModel::Content WindowModel::content() const
 
 bool WindowModel::needsFullDiskAccess() const
 {
-    const auto& error = m_fetcher->errorMessage();
-    return error && error->contains(QLatin1String("Full Disk Access"));
+    // By the outcome, never by the text: an empty live store, or the live
+    // store refusing a fetch (a refused live-tail poll keeps the list).
+    const FetchOutcome& outcome = m_fetcher->outcome();
+    return outcome.kind == FetchOutcome::Kind::emptyLive ||
+           (!outcome.liveTail && outcome.failure == QueryFailure::liveStoreDenied);
 }
 
 std::optional<QString> WindowModel::archiveName() const
@@ -252,6 +256,7 @@ void WindowModel::setShowCrashes(bool crashes)
     if (m_showCrashes == crashes)
         return;
     m_showCrashes = crashes;
+    emit showCrashesChanged();
     emit toolbarChanged();
 }
 

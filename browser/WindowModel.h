@@ -139,6 +139,7 @@ signals:
     // tail and archive state, the API key.
     void toolbarChanged();
     void contentChanged();
+    void showCrashesChanged();
     // Friendly process names were learned: rows and options redraw.
     void displayNamesChanged();
     void showSettingsChanged();

@@ -1,6 +1,7 @@
 #include "app/views/LogCollectionUI.h"
 
 #include "app/views/CollectConfirmSheet.h"
+#include "browser/WindowModel.h"
 #include "browser/views/ContentView.h"
 #include "logs/LogCollector.h"
 
@@ -26,9 +27,9 @@ void finish(ContentView* window, bool succeeded, const QString& archivePath, con
 {
     if (!window)
         return;
-    window->setCollecting(false);
+    window->model()->setCollecting(false);
     if (succeeded)
-        window->openCollectedArchive(archivePath);
+        window->model()->openCollectedArchive(archivePath);
     else
         showFailure(window, failureText);
 }
@@ -43,7 +44,7 @@ LogCollector* collectorOf(ContentView* window)
     QPointer<ContentView> w(window);
     QObject::connect(c, &LogCollector::isCollectingChanged, window, [w, c] {
         if (w)
-            w->setCollecting(c->isCollecting());
+            w->model()->setCollecting(c->isCollecting());
     });
     QObject::connect(c, &LogCollector::finished, window,
                      [w](bool success, const QString& path, const QString& failureText) {
@@ -55,7 +56,7 @@ LogCollector* collectorOf(ContentView* window)
 
 void collect(ContentView* window)
 {
-    if (!window || window->isCollecting())
+    if (!window || window->model()->isCollecting())
         return;
     LogCollector* c = collectorOf(window);
     c->start();

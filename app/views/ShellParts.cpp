@@ -5,6 +5,7 @@
 #include "app/views/LogCollectionUI.h"
 #include "app/views/SettingsView.h"
 #include "app/views/UpdateBanner.h"
+#include "browser/WindowModel.h"
 #include "browser/views/ContentView.h"
 #include "crashes/views/CrashView.h"
 
@@ -25,7 +26,7 @@ public:
             m_view = new AnalysisView(m_window);
             m_view->setAttribute(Qt::WA_DeleteOnClose);
             ContentView* window = m_window;
-            m_view->setOnSelectEntry([window](const LogEntry& e) { window->selectFromAnalysis(e); });
+            m_view->setOnSelectEntry([window](const LogEntry& e) { window->model()->selectFromAnalysis(e); });
         }
         m_view->setItems({});
         m_view->setError(std::nullopt);
@@ -70,10 +71,10 @@ WindowParts make(std::function<void(const QString&)> openWindow)
 {
     WindowParts parts;
     parts.makeCrashesTab = [](ContentView* window) {
-        auto* view = new CrashView(window->aiSettings());
+        auto* view = new CrashView(window->model()->aiSettings());
         return WindowParts::CrashesTab{view, [view] { view->rescan(); }};
     };
-    parts.makeSettingsView = [](ContentView* window) -> QWidget* { return new SettingsView(window->aiSettings()); };
+    parts.makeSettingsView = [](ContentView* window) -> QWidget* { return new SettingsView(window->model()->aiSettings()); };
     parts.makeUpdateBanner = updateBanner;
     parts.collect = LogCollectionUI::confirmAndCollect;
     parts.makeAnalysisSheet = [](ContentView* window) -> std::unique_ptr<AnalysisSheet> {

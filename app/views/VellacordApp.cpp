@@ -5,6 +5,7 @@
 #include "app/views/ShellParts.h"
 #include "browser/DetailWindowState.h"
 #include "browser/PendingArchive.h"
+#include "browser/WindowModel.h"
 #include "browser/views/ContentView.h"
 #include "browser/views/FloatingDetailView.h"
 #include "browser/views/RowLayout.h"
@@ -231,7 +232,7 @@ void VellacordApp::resetLearnedProcessNames()
     if (views.isEmpty())
         ProcessNameResolver().resetLearned();
     for (ContentView* v : views)
-        v->processNames()->resetLearned();
+        v->model()->processNames()->resetLearned();
 }
 
 void VellacordApp::toggleColumn(const QString& label)
@@ -250,7 +251,7 @@ void VellacordApp::toggleColumn(const QString& label)
         }
         // Every main window shows the change at once (each also persists it).
         for (ContentView* v : views)
-            v->pipeline().setShown(c, on);
+            v->model()->pipeline().setShown(c, on);
     }
 }
 

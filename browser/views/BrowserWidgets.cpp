@@ -4,8 +4,22 @@
 #include "ui/TextStyles.h"
 #include "ui/ViewStyle.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+
+// ---- FieldEdit
+
+bool FieldEdit::event(QEvent* e)
+{
+    // A line edit claims Copy even with nothing selected.
+    if (e->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(e)->matches(QKeySequence::Copy) &&
+        !hasSelectedText()) {
+        e->ignore();
+        return true;
+    }
+    return QLineEdit::event(e);
+}
 
 // ---- SeverityChip
 

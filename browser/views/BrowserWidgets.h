@@ -4,7 +4,19 @@
 #include "logs/LogEntry.h"
 
 #include <QAbstractButton>
+#include <QLineEdit>
 #include <QWidget>
+
+// A text field of the filter rows. Without selected text it leaves the Copy
+// key to the window, which then copies the selected row.
+class FieldEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    bool event(QEvent* e) override;
+};
 
 // A severity toggle of the filter bar, drawn as a capsule: filled with the
 // severity's colour while active, outlined in the secondary colour otherwise.

@@ -96,6 +96,14 @@ void DetailPane::setPaneHeight(std::optional<double> height)
     }
 }
 
+void DetailPane::resetExplanation()
+{
+    if (m_explainer) {
+        m_explainer->reset();
+        m_explainer->setEntry(m_entry);
+    }
+}
+
 bool DetailPane::isExplaining() const
 {
     return m_explainer && m_explainer->isExplaining();

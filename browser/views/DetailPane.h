@@ -37,6 +37,8 @@ public:
 
     // The pane's own explanation state (it outlives entry changes).
     ExplainController* explainer() const { return m_explainer; }
+    // The pane closed: it opens again with the state of a new pane.
+    void resetExplanation();
     bool isExplaining() const;
     bool wasCached() const;
 

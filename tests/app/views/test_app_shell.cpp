@@ -2,6 +2,7 @@
 #include "browser/DetailWindowState.h"
 #include "browser/PendingArchive.h"
 #include "browser/views/BrowserWidgets.h"
+#include "browser/WindowModel.h"
 #include "browser/views/ContentView.h"
 #include "browser/views/FloatingDetailView.h"
 #include "logs/LogFetcher.h"
@@ -37,7 +38,7 @@ class TestAppShell : public QObject {
     QMainWindow* openWindow()
     {
         QMainWindow* w = app->newMainWindow();
-        content(w)->logFetcher()->setStoreProvider(&provider);
+        content(w)->model()->logFetcher()->setStoreProvider(&provider);
         w->show();
         windows << w;
         return w;
@@ -148,7 +149,7 @@ private slots:
         QVERIFY(Platform::settings().value("column_Thread").toBool());
 
         // A window's own change shows in the menu.
-        content(windows[0])->pipeline().setShown(OptionalColumn::sender, true);
+        content(windows[0])->model()->pipeline().setShown(OptionalColumn::sender, true);
         app->fillViewMenu(&view);
         columns = submenu(&view, "Columns");
         QVERIFY(find(columns, "Sender")->isChecked());
@@ -185,7 +186,7 @@ private slots:
         // A recent item opens without reordering the list.
         find(recent, "A.logarchive")->trigger();
         QVERIFY(!app->pendingArchive()->url());
-        QCOMPARE(content(windows[0])->logFetcher()->archiveURL(), std::optional<QString>(a));
+        QCOMPARE(content(windows[0])->model()->logFetcher()->archiveURL(), std::optional<QString>(a));
         QCOMPARE(app->recentArchives()->paths().first(), b);
 
         // Every stored archive gone: only the separator and "Clear Recent".
@@ -217,7 +218,7 @@ private slots:
                                                            "\"Stuff\" is not a valid log archive."));
         QCOMPARE(alerts[0].buttons, QStringList{"OK"});
         QVERIFY(app->recentArchives()->paths().isEmpty());
-        QVERIFY(!content(windows[0])->logFetcher()->isViewingArchive());
+        QVERIFY(!content(windows[0])->model()->logFetcher()->isViewingArchive());
 
         // An upper-case extension is accepted, recorded and opened.
         const QString upper = makeDir("Logs.LOGARCHIVE");
@@ -225,12 +226,12 @@ private slots:
         app->recentArchives()->add(upper);
         app->recentArchives()->add(other);
         panelAnswer = upper;
-        content(windows[0])->setShowCrashes(true);
+        content(windows[0])->model()->setShowCrashes(true);
         app->openArchiveCommand();
         QCOMPARE(app->recentArchives()->paths().first(), upper);
         QCOMPARE(app->recentArchives()->paths().size(), 2);
-        QVERIFY(!content(windows[0])->showCrashes());
-        QCOMPARE(content(windows[0])->logFetcher()->archiveURL(), std::optional<QString>(upper));
+        QVERIFY(!content(windows[0])->model()->showCrashes());
+        QCOMPARE(content(windows[0])->model()->logFetcher()->archiveURL(), std::optional<QString>(upper));
         QVERIFY(!app->pendingArchive()->url());
     }
 
@@ -242,7 +243,7 @@ private slots:
         f.write("{\"x\": \"y\"}");
         f.close();
         // Names a window learned in this session go too.
-        ProcessNameResolver* names = content(windows[1])->processNames();
+        ProcessNameResolver* names = content(windows[1])->model()->processNames();
         names->learn({{"com.example.reset", "Reset Probe"}});
         alertAnswer = QStringLiteral("Cancel");
         app->resetLearnedProcessNames();

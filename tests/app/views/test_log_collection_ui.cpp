@@ -3,6 +3,7 @@
 #include "app/views/ShellParts.h"
 #include "browser/DetailWindowState.h"
 #include "browser/PendingArchive.h"
+#include "browser/WindowModel.h"
 #include "browser/views/ContentView.h"
 #include "logs/LogFetcher.h"
 #include "logs/RecentArchives.h"
@@ -98,9 +99,9 @@ private slots:
         recent = std::make_unique<RecentArchives>();
         pending = std::make_unique<PendingArchive>();
         view = std::make_unique<ContentView>(state.get(), recent.get(), pending.get(), ShellParts::make());
-        view->logFetcher()->setStoreProvider(provider.get());
+        view->model()->logFetcher()->setStoreProvider(provider.get());
         view->show();
-        QTRY_VERIFY(!view->logFetcher()->isLoading());
+        QTRY_VERIFY(!view->model()->logFetcher()->isLoading());
     }
 
     void cleanup() { view.reset(); }
@@ -121,7 +122,7 @@ private slots:
 
     void failureShowsTheAlertAndOpensNothing()
     {
-        view->setCollecting(true);
+        view->model()->setCollecting(true);
         Alert alert;
         answerNextAlert(&alert);
         LogCollectionUI::finish(view.get(), false, m_home + "/Desktop/Vellacord-x.logarchive",
@@ -131,9 +132,9 @@ private slots:
         QCOMPARE(alert.informative, QStringLiteral("Exit code 64\nlog: unknown option"));
         QCOMPARE(alert.icon, QMessageBox::Warning);
         QCOMPARE(alert.buttons, QStringList{"OK"});
-        QVERIFY(!view->isCollecting());
+        QVERIFY(!view->model()->isCollecting());
         QVERIFY(recent->paths().isEmpty());
-        QVERIFY(!view->logFetcher()->isViewingArchive());
+        QVERIFY(!view->model()->logFetcher()->isViewingArchive());
     }
 
     void successRecordsAndOpensTheArchive()
@@ -141,11 +142,11 @@ private slots:
         const QString path = JournalFixture::makeArchive(
             m_home + "/Desktop", "Vellacord-2024-04-18-091502.logarchive",
             {JournalFixture::message(double(QDateTime::currentSecsSinceEpoch()) - 60, "kernel", "hello", 3)});
-        view->setCollecting(true);
+        view->model()->setCollecting(true);
         LogCollectionUI::finish(view.get(), true, path, QString());
-        QVERIFY(!view->isCollecting());
+        QVERIFY(!view->model()->isCollecting());
         QCOMPARE(recent->paths().value(0), path);
-        QCOMPARE(view->logFetcher()->archiveURL().value_or(QString()), path);
+        QCOMPARE(view->model()->logFetcher()->archiveURL().value_or(QString()), path);
         auto* banner = view->findChild<QLabel*>("archiveLabel");
         QVERIFY(banner);
         QTRY_VERIFY(banner->text().contains("Vellacord-2024-04-18-091502.logarchive"));
@@ -159,7 +160,7 @@ private slots:
         QCOMPARE(a.informative, QStringLiteral("Log collection was cancelled or requires administrator privileges."));
         QCOMPARE(a.icon, QMessageBox::Warning);
         QCOMPARE(a.buttons, QStringList{"OK"});
-        QTRY_VERIFY(!view->isCollecting());
+        QTRY_VERIFY(!view->model()->isCollecting());
 
         writeTool("echo 'log: unknown option --frobnicate' >&2; exit 64");
         a = collectExpectingAlert();
@@ -171,13 +172,13 @@ private slots:
 
         // Nothing was opened or recorded by the failures.
         QVERIFY(recent->paths().isEmpty());
-        QVERIFY(!view->logFetcher()->isViewingArchive());
+        QVERIFY(!view->model()->logFetcher()->isViewingArchive());
 
         qputenv("VELLACORD_LOG_TOOL", QByteArray(m_home.toUtf8() + "/no-such-tool"));
         a = collectExpectingAlert();
         QCOMPARE(a.title, QStringLiteral("Log Collection Failed"));
         QVERIFY(!a.informative.isEmpty());
-        QTRY_VERIFY(!view->isCollecting());
+        QTRY_VERIFY(!view->model()->isCollecting());
     }
 
     void successThroughTheCollectButton()
@@ -193,12 +194,12 @@ private slots:
                 sheet->findChild<QPushButton*>("collectConfirm")->click();
         });
         button->click();
-        QTRY_VERIFY(view->isCollecting());
+        QTRY_VERIFY(view->model()->isCollecting());
         QCOMPARE(button->text(), QStringLiteral("Collecting…"));
         QVERIFY(!button->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(!view->isCollecting(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!view->model()->isCollecting(), 10000);
         QVERIFY(button->isEnabled());
-        const QString path = view->logFetcher()->archiveURL().value_or(QString());
+        const QString path = view->model()->logFetcher()->archiveURL().value_or(QString());
         QVERIFY2(QFileInfo(path).fileName().startsWith("Vellacord-"), qPrintable(path));
         QVERIFY(path.endsWith(".logarchive"));
         QCOMPARE(QFileInfo(path).absolutePath(), QDir(m_home + "/Desktop").absolutePath());

@@ -6,6 +6,7 @@
 #include "app/views/ShellParts.h"
 #include "browser/DetailWindowState.h"
 #include "browser/PendingArchive.h"
+#include "browser/WindowModel.h"
 #include "browser/views/ContentView.h"
 #include "crashes/CrashLogFetcher.h"
 #include "crashes/views/CrashView.h"
@@ -74,12 +75,12 @@ class TestShellParts : public QObject {
     {
         view.reset();
         view = std::make_unique<ContentView>(state.get(), recent.get(), pending.get(), ShellParts::make());
-        view->logFetcher()->setStoreProvider(provider.get());
+        view->model()->logFetcher()->setStoreProvider(provider.get());
         view->resize(1100, 700);
         view->show();
         QVERIFY(QTest::qWaitForWindowExposed(view.get()));
-        QTRY_VERIFY(!view->logFetcher()->isLoading());
-        QCOMPARE(view->filteredEntries().size(), 3);
+        QTRY_VERIFY(!view->model()->logFetcher()->isLoading());
+        QCOMPARE(view->model()->filteredEntries().size(), 3);
     }
 
 private slots:
@@ -120,7 +121,7 @@ private slots:
     void crashesTabAndRescan()
     {
         find<QAbstractButton>("crashesTab")->click();
-        QVERIFY(view->showCrashes());
+        QVERIFY(view->model()->showCrashes());
         auto* crashes = view->findChild<CrashView*>();
         QVERIFY(crashes);
         QVERIFY(crashes->isVisible());
@@ -136,21 +137,21 @@ private slots:
     void gearOpensSettingsPopover()
     {
         find<QToolButton>("settingsButton")->click();
-        QVERIFY(view->showSettings());
+        QVERIFY(view->model()->showSettings());
         SettingsView* s = openSettings();
         QVERIFY(s);
         QCOMPARE(s->statusLabel()->text(), QStringLiteral("API key required"));
         QTest::keyClicks(s->apiKeyField(), "sk-1");
-        QCOMPARE(view->aiSettings()->apiKey(), QStringLiteral("sk-1"));
+        QCOMPARE(view->model()->aiSettings()->apiKey(), QStringLiteral("sk-1"));
         s->doneButton()->click();
-        QTRY_VERIFY(!view->showSettings());
+        QTRY_VERIFY(!view->model()->showSettings());
         QVERIFY(!openSettings());
     }
 
     void analyzeWithoutKeyOpensSettings()
     {
         find<QPushButton>("analyzeButton")->click();
-        QVERIFY(view->showSettings());
+        QVERIFY(view->model()->showSettings());
         QVERIFY(openSettings());
         QVERIFY(!sheet());
         QCOMPARE(server.requestCount(), 0);
@@ -159,7 +160,7 @@ private slots:
 
     void analyzeShowsFindingsAndJumps()
     {
-        view->aiSettings()->setAPIKey("sk-test");
+        view->model()->aiSettings()->setAPIKey("sk-test");
         server.enqueue(LoopbackHttpServer::Response::json(
             200, anthropicAnswer("ENTRY: 2\nTITLE: Display failures\nCONCERN: WindowServer cannot reconfigure.\n\n"
                                  "ENTRY: 40\nTITLE: Other\nCONCERN: Not in the batch.")));
@@ -182,12 +183,12 @@ private slots:
         const QUuid target = row->item().entry->id;
         row->jumpButton()->click();
         QTRY_VERIFY(!sheet());
-        QVERIFY(view->selectedEntry());
-        QCOMPARE(view->selectedEntry()->id, target);
-        QCOMPARE(view->highlightedEntryID().value_or(QUuid()), target);
+        QVERIFY(view->model()->selectedEntry());
+        QCOMPARE(view->model()->selectedEntry()->id, target);
+        QCOMPARE(view->model()->highlightedEntryID().value_or(QUuid()), target);
         // The highlight goes after 3 seconds.
-        QTRY_VERIFY_WITH_TIMEOUT(!view->highlightedEntryID(), 5000);
-        QCOMPARE(view->selectedEntry()->id, target);
+        QTRY_VERIFY_WITH_TIMEOUT(!view->model()->highlightedEntryID(), 5000);
+        QCOMPARE(view->model()->selectedEntry()->id, target);
     }
 
     void updateBannerFromTheManifest()
@@ -215,7 +216,7 @@ private slots:
 
     void analyzeFailureShowsError()
     {
-        view->aiSettings()->setAPIKey("sk-test");
+        view->model()->aiSettings()->setAPIKey("sk-test");
         server.enqueue(LoopbackHttpServer::Response::json(529, R"({"type":"error"})"));
         find<QPushButton>("analyzeButton")->click();
         AnalysisView* s = sheet();

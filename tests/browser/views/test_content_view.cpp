@@ -2,6 +2,7 @@
 #include "browser/EntryText.h"
 #include "browser/PendingArchive.h"
 #include "browser/views/BrowserWidgets.h"
+#include "browser/WindowModel.h"
 #include "browser/views/ContentView.h"
 #include "browser/views/DetailPane.h"
 #include "browser/views/FloatingDetailView.h"
@@ -16,6 +17,8 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDateTime>
+#include <QDateTimeEdit>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -69,11 +72,11 @@ class TestContentView : public QObject {
     {
         view.reset();
         view = std::make_unique<ContentView>(state.get(), recent.get(), pending.get());
-        view->logFetcher()->setStoreProvider(provider.get());
+        view->model()->logFetcher()->setStoreProvider(provider.get());
         view->resize(1100, 700);
         view->show();
         QVERIFY(QTest::qWaitForWindowExposed(view.get()));
-        QTRY_VERIFY(!view->logFetcher()->isLoading());
+        QTRY_VERIFY(!view->model()->logFetcher()->isLoading());
     }
 
     QStringList shownProcesses() const
@@ -215,8 +218,8 @@ private slots:
     {
         QVERIFY(!view->detailPane());
         clickRowAt(1);
-        QVERIFY(view->selectedEntry());
-        QCOMPARE(view->selectedEntry()->process, QStringLiteral("launchd"));
+        QVERIFY(view->model()->selectedEntry());
+        QCOMPARE(view->model()->selectedEntry()->process, QStringLiteral("launchd"));
         QVERIFY(view->detailPane());
         auto* msg = view->detailPane()->findChild<QLabel*>("detailMessage");
         QCOMPARE(msg->text(), QStringLiteral("Service exited with abnormal code: 78"));
@@ -226,22 +229,52 @@ private slots:
         // Copy with a selection copies the row text.
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
         QTest::keyClick(view->listView(), Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(QGuiApplication::clipboard()->text(), EntryText::rowText(*view->selectedEntry()));
+        QCOMPARE(QGuiApplication::clipboard()->text(), EntryText::rowText(*view->model()->selectedEntry()));
         QVERIFY(QGuiApplication::clipboard()->text().endsWith(QStringLiteral("\tError\tlaunchd\tService exited with "
                                                                              "abnormal code: 78")));
 
-        // Another row moves the pane; the same row again closes it.
+        // Text selected in a field is copied first; a field without any
+        // leaves Copy to the row.
+        auto* search = child<QLineEdit>("searchField");
+        search->setFocus();
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        QTest::keyClick(search, Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(QGuiApplication::clipboard()->text().endsWith(QStringLiteral("abnormal code: 78")));
+        QTest::keyClicks(search, QStringLiteral("abnormal"));
+        search->selectAll();
+        QTest::keyClick(search, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("abnormal"));
+        search->clear();
+
+        // Another row updates the pane; the same row again closes it.
+        DetailPane* pane = view->detailPane();
         clickRowAt(0);
-        QCOMPARE(view->selectedEntry()->process, QStringLiteral("kernel"));
+        QCOMPARE(view->model()->selectedEntry()->process, QStringLiteral("kernel"));
+        QCOMPARE(view->detailPane(), pane);
+        QCOMPARE(msg->text(), QStringLiteral("panic: disk0 stalled"));
         clickRowAt(0);
-        QVERIFY(!view->selectedEntry());
+        QVERIFY(!view->model()->selectedEntry());
         QTRY_VERIFY(!view->detailPane());
 
         // Escape clears a selection; without one it is passed on.
         clickRowAt(2);
-        QVERIFY(view->selectedEntry());
-        QTest::keyClick(child<QLineEdit>("searchField"), Qt::Key_Escape);
-        QVERIFY(!view->selectedEntry());
+        QVERIFY(view->model()->selectedEntry());
+        QCOMPARE(view->detailPane(), pane);
+        struct EscapeSpy : QObject {
+            int seen = 0;
+            bool eventFilter(QObject*, QEvent* e) override
+            {
+                seen += e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape;
+                return false;
+            }
+        } spy;
+        view->installEventFilter(&spy);
+        QTest::keyClick(search, Qt::Key_Escape);
+        QVERIFY(!view->model()->selectedEntry());
+        QCOMPARE(spy.seen, 0);
+        QTest::keyClick(search, Qt::Key_Escape);
+        QCOMPARE(spy.seen, 1);
+        view->removeEventFilter(&spy);
 
         // Copy without a selection copies nothing.
         QGuiApplication::clipboard()->setText(QStringLiteral("untouched"));
@@ -256,12 +289,12 @@ private slots:
         QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(10, 2));
         QTest::mouseMove(bar, QPoint(10, -40));
         QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(10, -40));
-        QCOMPARE(view->detailPaneHeight(), 262.0);
-        view->setDetailPaneHeight(PaneResizeBar::dragged(view->detailPaneHeight(), -5000));
-        QCOMPARE(view->detailPaneHeight(), 500.0);
+        QCOMPARE(view->model()->detailPaneHeight(), 262.0);
+        view->model()->setDetailPaneHeight(PaneResizeBar::dragged(view->model()->detailPaneHeight(), -5000));
+        QCOMPARE(view->model()->detailPaneHeight(), 500.0);
         QCOMPARE(view->detailPane()->height(), 500);
-        view->setDetailPaneHeight(PaneResizeBar::dragged(view->detailPaneHeight(), 5000));
-        QCOMPARE(view->detailPaneHeight(), 100.0);
+        view->model()->setDetailPaneHeight(PaneResizeBar::dragged(view->model()->detailPaneHeight(), 5000));
+        QCOMPARE(view->model()->detailPaneHeight(), 100.0);
     }
 
     void filterToPID()
@@ -269,10 +302,11 @@ private slots:
         const LogEntry safari = view->listModel()->entries().at(4);
         QCOMPARE(safari.processIdentifier, 120);
         QVERIFY(!view->header()->labels().contains("PID"));
-        view->filterToPID(safari);
-        QVERIFY(view->header()->labels().contains("PID"));
         auto* field = child<QLineEdit>("filter_PID");
-        QVERIFY(field);
+        QVERIFY(!field->isVisible());
+        view->model()->filterToPID(safari);
+        QVERIFY(view->header()->labels().contains("PID"));
+        QVERIFY(field->isVisible());
         QCOMPARE(field->text(), QStringLiteral("120"));
         // Only 120 contains the digits 120 among the error entries.
         QCOMPARE(shownProcesses(), (QStringList{"Safari"}));
@@ -283,8 +317,8 @@ private slots:
     void errorAndEmptyStates()
     {
         provider->locked([&] { provider->store->raw.clear(); });
-        view->logFetcher()->refresh();
-        QTRY_VERIFY(!view->logFetcher()->isLoading());
+        view->model()->logFetcher()->refresh();
+        QTRY_VERIFY(!view->model()->logFetcher()->isLoading());
         // An empty live store: the Full Disk Access panel with its button.
         QCOMPARE(view->contentArea()->objectName(), QStringLiteral("errorPanel"));
         QVERIFY(child<QLabel>("errorText")->text().contains(QStringLiteral("Full Disk Access")));
@@ -296,8 +330,8 @@ private slots:
         QVERIFY(text->heightForWidth(text->width()) > 2 * text->fontMetrics().height());
 
         provider->openError = StoreError{QStringLiteral("journal gone")};
-        view->logFetcher()->refresh();
-        QTRY_VERIFY(!view->logFetcher()->isLoading());
+        view->model()->logFetcher()->refresh();
+        QTRY_VERIFY(!view->model()->logFetcher()->isLoading());
         QCOMPARE(child<QLabel>("errorText")->text(), QStringLiteral("Failed to read logs: journal gone"));
         QVERIFY(!child<QPushButton>("fullDiskAccessButton")->isVisible());
         provider->openError.reset();
@@ -311,7 +345,7 @@ private slots:
         QVERIFY(!child<QWidget>("archiveBanner")->isVisible());
         pending->set(QStringLiteral("/tmp/Team.logarchive"));
         QVERIFY(!pending->url());  // taken over at once
-        QTRY_VERIFY(!view->logFetcher()->isLoading());
+        QTRY_VERIFY(!view->model()->logFetcher()->isLoading());
         QVERIFY(child<QWidget>("archiveBanner")->isVisible());
         QCOMPARE(child<QLabel>("archiveLabel")->text(), QStringLiteral("Viewing archive: Team.logarchive"));
         QVERIFY(!tail->isEnabled());
@@ -328,7 +362,7 @@ private slots:
         pending->set(QStringLiteral("/tmp/Start.logarchive"));
         const int opens = provider->opens, systemOpens = provider->systemOpens;
         makeView();
-        QCOMPARE(view->logFetcher()->archiveURL(), std::optional(QStringLiteral("/tmp/Start.logarchive")));
+        QCOMPARE(view->model()->logFetcher()->archiveURL(), std::optional(QStringLiteral("/tmp/Start.logarchive")));
         QCOMPARE(provider->opens, opens + 1);
         QCOMPARE(provider->systemOpens, systemOpens);
         QVERIFY(!pending->url());
@@ -342,30 +376,31 @@ private slots:
         QVERIFY(h1->selectedLook() && !h4->selectedLook() && !custom->selectedLook());
         QTest::mouseClick(h4, Qt::LeftButton);
         QVERIFY(!h1->selectedLook() && h4->selectedLook());
-        QVERIFY(qAbs(*view->logFetcher()->lastFetchEnd() - *view->logFetcher()->lastFetchStart() - 14400) < 1e-6);
+        QVERIFY(qAbs(*view->model()->logFetcher()->lastFetchEnd() - *view->model()->logFetcher()->lastFetchStart() - 14400) < 1e-6);
         QTest::mouseClick(custom, Qt::LeftButton);
         QVERIFY(custom->selectedLook() && !h4->selectedLook());
         QVERIFY(child<QWidget>("customRow")->isVisible());
-        const double before = *view->logFetcher()->lastFetchStart();
+        const double before = *view->model()->logFetcher()->lastFetchStart();
         const QDateTime s(QDate(2026, 3, 1), QTime(10, 0)), e(QDate(2026, 3, 1), QTime(12, 0));
-        view->setCustomRange(s, e);
+        child<QDateTimeEdit>("customStart")->setDateTime(s);
+        child<QDateTimeEdit>("customEnd")->setDateTime(e);
         QTest::mouseClick(child<QPushButton>("applyButton"), Qt::LeftButton);
-        QVERIFY(*view->logFetcher()->lastFetchStart() != before);
-        QCOMPARE(*view->logFetcher()->lastFetchStart(), s.toMSecsSinceEpoch() / 1000.0);
-        QCOMPARE(*view->logFetcher()->lastFetchEnd(), e.toMSecsSinceEpoch() / 1000.0);
+        QVERIFY(*view->model()->logFetcher()->lastFetchStart() != before);
+        QCOMPARE(*view->model()->logFetcher()->lastFetchStart(), s.toMSecsSinceEpoch() / 1000.0);
+        QCOMPARE(*view->model()->logFetcher()->lastFetchEnd(), e.toMSecsSinceEpoch() / 1000.0);
         QVERIFY(child<QWidget>("customRow")->isVisible());
     }
 
     void popOutAndBack()
     {
         clickRowAt(1);
-        const LogEntry chosen = *view->selectedEntry();
+        const LogEntry chosen = *view->model()->selectedEntry();
         auto* pop = view->detailPane()->findChild<QToolButton*>("popOutButton");
         QVERIFY(pop);
         QCOMPARE(pop->toolTip(), QStringLiteral("Open in separate window"));
         QTest::mouseClick(pop, Qt::LeftButton);
         QVERIFY(state->isOpen());
-        QVERIFY(!view->selectedEntry());
+        QVERIFY(!view->model()->selectedEntry());
         FloatingDetailView* floating = FloatingDetailView::instance();
         QVERIFY(floating && floating->isVisible());
         QCOMPARE(floating->windowTitle(), QStringLiteral("Log Entry Detail"));
@@ -378,10 +413,10 @@ private slots:
         for (int row : {0, 3, 5}) {
             clickRowAt(row);
             QCOMPARE(floating->pane()->entry().id, view->listModel()->entryAt(row).id);
-            QCOMPARE(view->selectedEntry()->id, view->listModel()->entryAt(row).id);
+            QCOMPARE(view->model()->selectedEntry()->id, view->listModel()->entryAt(row).id);
         }
         const QUuid last = view->listModel()->entryAt(5).id;
-        view->setSelectedEntry(std::nullopt);
+        view->model()->setSelectedEntry(std::nullopt);
 
         auto* back = floating->findChild<QToolButton*>("popBackButton");
         QCOMPARE(back->text(), QStringLiteral("Pop Back In"));
@@ -389,24 +424,24 @@ private slots:
         QTRY_VERIFY(!FloatingDetailView::instance());
         QVERIFY(!state->isOpen());
         QVERIFY(!state->wantsPopBack());
-        QVERIFY(view->selectedEntry());
-        QCOMPARE(view->selectedEntry()->id, last);
+        QVERIFY(view->model()->selectedEntry());
+        QCOMPARE(view->model()->selectedEntry()->id, last);
         QVERIFY(view->detailPane());
     }
 
     void closingFloatingKeepsSelectionEmpty()
     {
         clickRowAt(0);
-        view->popOut();
+        view->model()->popOut();
         FloatingDetailView* floating = FloatingDetailView::instance();
         QVERIFY(floating);
         floating->close();
         QTRY_VERIFY(!FloatingDetailView::instance());
         QVERIFY(!state->isOpen());
-        QVERIFY(!view->selectedEntry());
+        QVERIFY(!view->model()->selectedEntry());
         // Closed again: a click only toggles the inline selection.
         clickRowAt(2);
-        QVERIFY(view->selectedEntry());
+        QVERIFY(view->model()->selectedEntry());
         QCOMPARE(state->entry()->id, view->listModel()->entryAt(0).id);
     }
 
@@ -423,7 +458,7 @@ private slots:
 
     void liveTailJumpToBottom()
     {
-        LogFetcher* f = view->logFetcher();
+        LogFetcher* f = view->model()->logFetcher();
         f->setLiveTailInterval(30);
         // Enough rows to scroll.
         provider->locked([&] {
@@ -443,14 +478,14 @@ private slots:
         QTRY_COMPARE(bar->value(), bar->maximum());
         // Scrolling by hand stops following and offers the jump.
         bar->triggerAction(QAbstractSlider::SliderPageStepSub);
-        QVERIFY(!view->autoScrollEnabled());
+        QVERIFY(!view->model()->autoScrollEnabled());
         QVERIFY(jump->isVisible());
         QCOMPARE(jump->text(), QStringLiteral("Jump to Bottom"));
         provider->locked([&] { provider->store->raw.push_back(entry(now(), 4, "tailer", "newest", 7)); });
         QTRY_COMPARE(view->listModel()->entries().last().message, QStringLiteral("newest"));
         QVERIFY(bar->value() < bar->maximum());
         QTest::mouseClick(jump, Qt::LeftButton);
-        QVERIFY(view->autoScrollEnabled());
+        QVERIFY(view->model()->autoScrollEnabled());
         QVERIFY(!jump->isVisible());
         QTRY_COMPARE(bar->value(), bar->maximum());
         QTest::mouseClick(tail, Qt::LeftButton);

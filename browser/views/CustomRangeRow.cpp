@@ -1,0 +1,57 @@
+#include "browser/views/CustomRangeRow.h"
+
+#include "browser/WindowModel.h"
+
+#include <QDateTimeEdit>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+QDateTime toDateTime(double seconds)
+{
+    return QDateTime::fromMSecsSinceEpoch(qint64(seconds * 1000.0));
+}
+
+double toSeconds(const QDateTime& d)
+{
+    return double(d.toMSecsSinceEpoch()) / 1000.0;
+}
+
+QDateTimeEdit* field(const QString& name, double seconds)
+{
+    auto* edit = new QDateTimeEdit(toDateTime(seconds));
+    edit->setObjectName(name);
+    edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
+    edit->setCalendarPopup(true);
+    return edit;
+}
+}  // namespace
+
+CustomRangeRow::CustomRangeRow(WindowModel* model, QWidget* parent) : QWidget(parent), m_model(model)
+{
+    setObjectName(QStringLiteral("customRow"));
+    const FilterPipeline& pipeline = model->pipeline();
+    auto* h = new QHBoxLayout(this);
+    h->setContentsMargins(12, 6, 12, 0);
+    h->addWidget(new QLabel(QStringLiteral("From:")));
+    QDateTimeEdit* start = field(QStringLiteral("customStart"), pipeline.customStart());
+    h->addWidget(start);
+    h->addWidget(new QLabel(QStringLiteral("To:")));
+    QDateTimeEdit* end = field(QStringLiteral("customEnd"), pipeline.customEnd());
+    h->addWidget(end);
+    connect(start, &QDateTimeEdit::dateTimeChanged, this,
+            [this](const QDateTime& d) { m_model->setCustomRange(toSeconds(d), m_model->pipeline().customEnd()); });
+    connect(end, &QDateTimeEdit::dateTimeChanged, this,
+            [this](const QDateTime& d) { m_model->setCustomRange(m_model->pipeline().customStart(), toSeconds(d)); });
+    auto* apply = new QPushButton(QStringLiteral("Apply"));
+    apply->setObjectName(QStringLiteral("applyButton"));
+    apply->setDefault(true);
+    connect(apply, &QPushButton::clicked, model, &WindowModel::applyCustomRange);
+    h->addWidget(apply);
+    h->addStretch(1);
+
+    auto refresh = [this] { setVisible(m_model->pipeline().showCustomRange()); };
+    connect(model, &WindowModel::toolbarChanged, this, refresh);
+    refresh();
+}

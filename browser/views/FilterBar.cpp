@@ -1,0 +1,93 @@
+#include "browser/views/FilterBar.h"
+
+#include "browser/WindowModel.h"
+#include "browser/views/BrowserWidgets.h"
+#include "browser/views/RowLayout.h"
+#include "ui/TextStyles.h"
+#include "ui/ViewStyle.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QToolButton>
+
+using TextStyles::Style;
+
+FilterBar::FilterBar(WindowModel* model, QWidget* parent) : QWidget(parent), m_model(model)
+{
+    setObjectName(QStringLiteral("filterBar"));
+    auto* h = new QHBoxLayout(this);
+    h->setContentsMargins(12, 6, 12, 6);
+    h->setSpacing(6);
+    for (SeverityLevel s : Severity::allCases()) {
+        auto* chip = new SeverityChip(s);
+        connect(chip, &QAbstractButton::clicked, this, [this, s] { m_model->toggleSeverity(s); });
+        h->addWidget(chip);
+        m_chips << chip;
+    }
+    h->addSpacing(10);
+    auto* fields = new QHBoxLayout;
+    fields->setSpacing(6);
+    // One field per column, in column order, shown while its column is.
+    for (OptionalColumn c : Column::allCases()) {
+        ColumnFilter& f = m_columns[size_t(c)];
+        const QString label = RowLayout::columnLabel(c);
+        f.box = new QWidget;
+        f.box->setObjectName(QStringLiteral("columnFilter_") + label);
+        auto* bh = new QHBoxLayout(f.box);
+        bh->setContentsMargins(0, 0, 0, 0);
+        bh->setSpacing(3);
+        bh->addWidget(TextStyles::label(label + u':', Style::caption, true));
+        f.field = new FieldEdit;
+        f.field->setObjectName(QStringLiteral("filter_") + label);
+        f.field->setFixedWidth(100);
+        f.field->setFont(TextStyles::font(Style::caption));
+        bh->addWidget(f.field);
+        f.clear = new QToolButton;
+        f.clear->setAutoRaise(true);
+        f.clear->setCursor(Qt::PointingHandCursor);
+        f.clear->setIconSize(QSize(14, 14));
+        f.clear->setFocusPolicy(Qt::NoFocus);
+        bh->addWidget(f.clear);
+        connect(f.field, &QLineEdit::textChanged, this, [this, c](const QString& t) {
+            m_columns[size_t(c)].clear->setVisible(!t.isEmpty());
+            m_model->pipeline().setFilterText(c, t);
+        });
+        connect(f.clear, &QToolButton::clicked, f.field, &QLineEdit::clear);
+        fields->addWidget(f.box);
+    }
+    h->addLayout(fields);
+    h->addStretch(1);
+    connect(model, &WindowModel::listChanged, this, &FilterBar::refresh);
+    refreshIcons();
+}
+
+void FilterBar::refresh()
+{
+    const FilterPipeline& pipeline = m_model->pipeline();
+    for (SeverityChip* chip : m_chips)
+        chip->setChecked(pipeline.activeFilters().contains(chip->level()));
+    for (OptionalColumn c : Column::allCases()) {
+        ColumnFilter& f = m_columns[size_t(c)];
+        // The text may have been set elsewhere (Filter to PID, a column turned off).
+        if (f.field->text() != pipeline.filterText(c))
+            f.field->setText(pipeline.filterText(c));
+        f.clear->setVisible(!f.field->text().isEmpty());
+        f.box->setVisible(pipeline.isShown(c));
+    }
+}
+
+void FilterBar::changeEvent(QEvent* e)
+{
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::PaletteChange)
+        refreshIcons();
+}
+
+void FilterBar::refreshIcons()
+{
+    const QIcon clear = ViewStyle::icon(QStringLiteral("xmark.circle.fill"), ViewStyle::secondary(this), 14, 2.0);
+    for (ColumnFilter& f : m_columns)
+        f.clear->setIcon(clear);
+    refresh();
+}

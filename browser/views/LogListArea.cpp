@@ -1,0 +1,225 @@
+#include "browser/views/LogListArea.h"
+
+#include "browser/EntryText.h"
+#include "browser/WindowModel.h"
+#include "browser/views/BrowserWidgets.h"
+#include "browser/views/DetailPane.h"
+#include "browser/views/LogListModel.h"
+#include "processnames/ProcessNameResolver.h"
+#include "ui/TextStyles.h"
+#include "ui/ViewStyle.h"
+#include "ui/Widgets.h"
+
+#include <QClipboard>
+#include <QEvent>
+#include <QGraphicsDropShadowEffect>
+#include <QGuiApplication>
+#include <QListView>
+#include <QMenu>
+#include <QPropertyAnimation>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+LogListArea::LogListArea(WindowModel* model, QWidget* parent) : QWidget(parent), m_model(model)
+{
+    setObjectName(QStringLiteral("listArea"));
+    m_rows.displayName = [model](const QString& raw) { return model->processNames()->displayName(raw); };
+    auto* v = new QVBoxLayout(this);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->setSpacing(0);
+    m_header = new LogHeader;
+    m_header->setObjectName(QStringLiteral("columnHeader"));
+    connect(m_header, &LogHeader::labelClicked, this, [this](const QString& c) { m_model->pipeline().toggleSort(c); });
+    v->addWidget(m_header);
+
+    m_listModel = new LogListModel(this);
+    m_list = new QListView;
+    m_list->setObjectName(QStringLiteral("entryList"));
+    m_list->setModel(m_listModel);
+    m_list->setItemDelegate(new LogRowDelegate(m_listModel, &m_rows, m_list));
+    m_list->setUniformItemSizes(true);
+    m_list->setLayoutMode(QListView::SinglePass);
+    m_list->setSelectionMode(QAbstractItemView::NoSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setFrameShape(QFrame::NoFrame);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_list->setMouseTracking(true);
+    m_list->viewport()->setAutoFillBackground(false);
+    m_list->setAutoFillBackground(false);
+    m_list->viewport()->installEventFilter(this);
+    connect(m_list, &QListView::clicked, this, [this](const QModelIndex& i) {
+        if (i.isValid())
+            m_model->clickEntry(m_listModel->entryAt(i.row()));
+    });
+    connect(m_list, &QListView::customContextMenuRequested, this, &LogListArea::showRowMenu);
+    // Direct interaction (wheel, drag, keys) while tailing stops following.
+    connect(m_list->verticalScrollBar(), &QScrollBar::actionTriggered, m_model, &WindowModel::userScrolled);
+    v->addWidget(m_list, 1);
+
+    m_jumpButton = new QPushButton(QStringLiteral("Jump to Bottom"), m_list);
+    m_jumpButton->setObjectName(QStringLiteral("jumpToBottom"));
+    m_jumpButton->setFont(TextStyles::font(TextStyles::Style::caption, false, QFont::Medium));
+    m_jumpButton->setCursor(Qt::PointingHandCursor);
+    auto* shadow = new QGraphicsDropShadowEffect(m_jumpButton);
+    shadow->setColor(QColor(0, 0, 0, 84));
+    shadow->setBlurRadius(10);
+    shadow->setOffset(0, 2);
+    m_jumpButton->setGraphicsEffect(shadow);
+    connect(m_jumpButton, &QPushButton::clicked, m_model, &WindowModel::jumpToBottom);
+    m_jumpButton->hide();
+
+    m_resizeBar = new PaneResizeBar;
+    m_resizeBar->setObjectName(QStringLiteral("paneResizeBar"));
+    connect(m_resizeBar, &PaneResizeBar::dragMoved, m_model, &WindowModel::dragDetailPane);
+    v->addWidget(m_resizeBar);
+    m_resizeBar->hide();
+    m_paneSlot = new QVBoxLayout;
+    m_paneSlot->setContentsMargins(0, 0, 0, 0);
+    v->addLayout(m_paneSlot);
+
+    connect(model, &WindowModel::listChanged, this, &LogListArea::refreshList);
+    connect(model, &WindowModel::selectionChanged, this, &LogListArea::refreshSelection);
+    connect(model, &WindowModel::highlightChanged, this, &LogListArea::refreshHighlight);
+    connect(model, &WindowModel::followChanged, this, &LogListArea::refreshJumpButton);
+    connect(model, &WindowModel::followEndRequested, this, &LogListArea::scrollToLast);
+    connect(model, &WindowModel::displayNamesChanged, m_list->viewport(), qOverload<>(&QWidget::update));
+    connect(model, &WindowModel::detailPaneHeightChanged, this, [this] {
+        if (m_pane)
+            m_pane->setPaneHeight(m_model->detailPaneHeight());
+    });
+    refreshLook();
+    refreshList();
+}
+
+DetailPane* LogListArea::detailPane() const
+{
+    return m_pane && !m_pane->isHidden() ? m_pane : nullptr;
+}
+
+void LogListArea::refreshList()
+{
+    const FilterPipeline& pipeline = m_model->pipeline();
+    if (m_model->visibleColumns() != m_rows.visibleColumns) {
+        m_rows.visibleColumns = m_model->visibleColumns();
+        m_header->setColumns(m_rows.visibleColumns);
+    }
+    m_header->setSort(pipeline.sortColumn(), pipeline.sortAscending());
+    // Keep the scroll position across a re-evaluation; live tail follows the end.
+    const int scroll = m_list->verticalScrollBar()->value();
+    m_listModel->setEntries(m_model->filteredEntries());
+    m_list->verticalScrollBar()->setValue(scroll);
+    refreshJumpButton();
+}
+
+void LogListArea::refreshSelection()
+{
+    const std::optional<LogEntry>& entry = m_model->selectedEntry();
+    m_rows.selectedID = entry ? std::optional<QUuid>(entry->id) : std::nullopt;
+    m_list->viewport()->update();
+    if (!entry) {
+        if (m_pane && !m_pane->isHidden()) {
+            m_pane->hide();
+            m_pane->resetExplanation();  // opened again, it starts as a new pane
+        }
+        m_resizeBar->hide();
+        return;
+    }
+    if (m_pane) {
+        m_pane->setEntry(*entry);
+    } else {
+        m_pane = new DetailPane(*entry, m_model->processNames(), m_model->aiSettings(), m_model->detailPaneHeight(),
+                                [this] { m_model->popOut(); });
+        m_paneSlot->addWidget(m_pane);
+    }
+    m_pane->show();
+    m_resizeBar->show();
+}
+
+void LogListArea::refreshHighlight()
+{
+    m_rows.highlightedID = m_model->highlightedEntryID();
+    if (m_rows.highlightedID) {
+        const int row = m_listModel->rowOf(*m_rows.highlightedID);
+        if (row >= 0)
+            m_list->scrollTo(m_listModel->index(row), QAbstractItemView::PositionAtCenter);
+    }
+    m_list->viewport()->update();
+}
+
+void LogListArea::refreshJumpButton()
+{
+    const bool show = m_model->showsJumpToBottom();
+    m_jumpButton->setVisible(show);
+    if (show) {
+        placeJumpButton();
+        m_jumpButton->raise();
+    }
+}
+
+void LogListArea::placeJumpButton()
+{
+    m_jumpButton->adjustSize();
+    const QRect r = m_list->rect();
+    m_jumpButton->move(r.center().x() - m_jumpButton->width() / 2, r.bottom() - 8 - m_jumpButton->height());
+}
+
+void LogListArea::scrollToLast()
+{
+    QScrollBar* bar = m_list->verticalScrollBar();
+    // Layout first, so that the maximum includes the new rows.
+    m_list->doItemsLayout();
+    auto* anim = new QPropertyAnimation(bar, "value", bar);
+    anim->setDuration(180);
+    anim->setStartValue(bar->value());
+    anim->setEndValue(bar->maximum());
+    anim->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void LogListArea::showRowMenu(const QPoint& pos)
+{
+    const QModelIndex index = m_list->indexAt(pos);
+    if (!index.isValid())
+        return;
+    const LogEntry entry = m_listModel->entryAt(index.row());
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("Copy Message"), this,
+                   [entry] { QGuiApplication::clipboard()->setText(entry.message); });
+    menu.addAction(QStringLiteral("Copy Row"), this,
+                   [entry] { QGuiApplication::clipboard()->setText(EntryText::rowText(entry)); });
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("Filter to PID ") + QString::number(entry.processIdentifier), this,
+                   [this, entry] { m_model->filterToPID(entry); });
+    menu.exec(m_list->viewport()->mapToGlobal(pos));
+}
+
+void LogListArea::refreshLook()
+{
+    m_rows.dark = ViewStyle::isDark(this);
+    const QColor fg = palette().color(QPalette::ButtonText);
+    m_jumpButton->setIcon(ViewStyle::icon(QStringLiteral("arrow.down.to.line"), fg, 12, 2.0));
+    const QColor base = palette().color(QPalette::Window);
+    m_jumpButton->setStyleSheet(
+        QStringLiteral("QPushButton { background: %1; border: 1px solid %2; border-radius: 8px;"
+                       " padding: 6px 12px; color: %3; }")
+            .arg(ViewStyle::withAlpha(base, 0.85).name(QColor::HexArgb),
+                 ViewStyle::separator(this).name(QColor::HexArgb), fg.name()));
+    m_jumpButton->adjustSize();
+    m_list->viewport()->update();
+}
+
+void LogListArea::changeEvent(QEvent* e)
+{
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::PaletteChange)
+        refreshLook();
+}
+
+bool LogListArea::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_list->viewport() && event->type() == QEvent::Resize)
+        placeJumpButton();
+    return false;
+}

@@ -1,0 +1,183 @@
+#include "browser/views/Toolbar.h"
+
+#include "browser/WindowModel.h"
+#include "logs/LogFetcher.h"
+#include "ui/AppIdentity.h"
+#include "ui/TextStyles.h"
+#include "ui/ViewStyle.h"
+#include "ui/Widgets.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QToolButton>
+
+using TextStyles::Style;
+
+namespace {
+// The live-tail button's 7-point dot.
+QPixmap dot(const QColor& c)
+{
+    QPixmap pm(QSize(14, 14) * 2);
+    pm.setDevicePixelRatio(2);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(c);
+    p.drawEllipse(QRectF(3.5, 3.5, 7, 7));
+    return pm;
+}
+}  // namespace
+
+Toolbar::Toolbar(WindowModel* model, QWidget* parent) : QWidget(parent), m_model(model)
+{
+    setObjectName(QStringLiteral("toolbar"));
+    auto* h = new QHBoxLayout(this);
+    h->setContentsMargins(12, 8, 12, 8);
+    h->setSpacing(8);
+
+    auto* icon = new QLabel;
+    icon->setPixmap(AppIdentity::icon().pixmap(22, 22));
+    icon->setFixedSize(22, 22);
+    h->addWidget(icon);
+    h->addWidget(TextStyles::label(QStringLiteral("Vellacord"), Style::headline));
+    h->addSpacing(8);
+
+    m_logsTab = new PillButton(QStringLiteral("Logs"));
+    m_logsTab->setObjectName(QStringLiteral("logsTab"));
+    m_crashesTab = new PillButton(QStringLiteral("Crashes"), QStringLiteral("ladybug"));
+    m_crashesTab->setObjectName(QStringLiteral("crashesTab"));
+    connect(m_logsTab, &QAbstractButton::clicked, this, [this] { m_model->setShowCrashes(false); });
+    connect(m_crashesTab, &QAbstractButton::clicked, this, [this] { m_model->setShowCrashes(true); });
+    h->addWidget(m_logsTab);
+    h->addWidget(m_crashesTab);
+    h->addSpacing(8);
+
+    m_rangeButtons = new QWidget;
+    auto* rh = new QHBoxLayout(m_rangeButtons);
+    rh->setContentsMargins(0, 0, 0, 0);
+    rh->setSpacing(4);
+    for (QuickTimeRange r : QuickRange::allCases()) {
+        auto* b = new PillButton(QuickRange::rawValue(r));
+        b->setObjectName(QStringLiteral("range_") + QuickRange::rawValue(r));
+        connect(b, &QAbstractButton::clicked, this, [this, r] { m_model->selectQuickRange(r); });
+        rh->addWidget(b);
+        m_quickButtons << b;
+    }
+    m_customButton = new PillButton(QStringLiteral("Custom"));
+    m_customButton->setObjectName(QStringLiteral("customButton"));
+    connect(m_customButton, &QAbstractButton::clicked, m_model, &WindowModel::toggleCustomRange);
+    rh->addWidget(m_customButton);
+    h->addWidget(m_rangeButtons);
+    m_rescanButton = new QPushButton(QStringLiteral(" Rescan"));
+    m_rescanButton->setObjectName(QStringLiteral("rescanButton"));
+    m_rescanButton->setFlat(true);
+    connect(m_rescanButton, &QPushButton::clicked, this, &Toolbar::rescanRequested);
+    h->addWidget(m_rescanButton);
+    h->addSpacing(8);
+
+    m_collectButton = new QPushButton(QStringLiteral("Collect"));
+    m_collectButton->setObjectName(QStringLiteral("collectButton"));
+    m_collectButton->setToolTip(QStringLiteral("Collect system logs into a .logarchive on your Desktop"));
+    connect(m_collectButton, &QPushButton::clicked, this, &Toolbar::collectRequested);
+    m_collectBusy = new BusyIndicator(11);
+    m_collectBusy->hide();
+    h->addWidget(m_collectBusy);
+    h->addWidget(m_collectButton);
+
+    m_refreshButton = new QToolButton;
+    m_refreshButton->setObjectName(QStringLiteral("refreshButton"));
+    m_refreshButton->setToolTip(QStringLiteral("Refresh"));
+    m_refreshButton->setAutoRaise(true);
+    connect(m_refreshButton, &QToolButton::clicked, this, [this] { m_model->logFetcher()->refresh(); });
+    h->addWidget(m_refreshButton);
+
+    m_tailButton = new QPushButton(QStringLiteral("Tail"));
+    m_tailButton->setObjectName(QStringLiteral("tailButton"));
+    connect(m_tailButton, &QPushButton::clicked, m_model, &WindowModel::toggleLiveTail);
+    h->addWidget(m_tailButton);
+
+    m_loadingBusy = new BusyIndicator(11);
+    m_loadingBusy->hide();
+    h->addWidget(m_loadingBusy);
+    m_status = TextStyles::label(QString(), Style::caption, true);
+    m_status->setObjectName(QStringLiteral("statusLabel"));
+    h->addWidget(m_status);
+    h->addStretch(1);
+
+    m_analyzeButton = new QPushButton(QStringLiteral("Analyze"));
+    m_analyzeButton->setObjectName(QStringLiteral("analyzeButton"));
+    m_analyzeButton->setToolTip(QStringLiteral("Proactive log analysis — AI identifies top issues"));
+    connect(m_analyzeButton, &QPushButton::clicked, m_model, &WindowModel::startAnalysis);
+    h->addWidget(m_analyzeButton);
+
+    m_settingsButton = new QToolButton;
+    m_settingsButton->setObjectName(QStringLiteral("settingsButton"));
+    m_settingsButton->setToolTip(QStringLiteral("AI Explainer Settings"));
+    m_settingsButton->setAutoRaise(true);
+    connect(m_settingsButton, &QToolButton::clicked, this,
+            [this] { m_model->setShowSettings(!m_model->showSettings()); });
+    h->addWidget(m_settingsButton);
+
+    connect(model, &WindowModel::toolbarChanged, this, &Toolbar::refresh);
+    connect(model, &WindowModel::listChanged, this, &Toolbar::refresh);
+    refreshIcons();
+}
+
+QWidget* Toolbar::settingsButton() const
+{
+    return m_settingsButton;
+}
+
+void Toolbar::refresh()
+{
+    const bool crashes = m_model->showCrashes();
+    const FilterPipeline& pipeline = m_model->pipeline();
+    m_logsTab->setSelectedLook(!crashes);
+    m_crashesTab->setSelectedLook(crashes);
+    m_rangeButtons->setVisible(!crashes);
+    m_rescanButton->setVisible(crashes);
+    const QList<QuickTimeRange>& ranges = QuickRange::allCases();
+    for (int i = 0; i < m_quickButtons.size(); ++i)
+        m_quickButtons[i]->setSelectedLook(pipeline.selectedQuickRange() == ranges[i] && !pipeline.showCustomRange());
+    m_customButton->setSelectedLook(pipeline.showCustomRange());
+
+    const bool collecting = m_model->isCollecting();
+    m_collectButton->setText(collecting ? QStringLiteral("Collecting…") : QStringLiteral("Collect"));
+    m_collectButton->setEnabled(!collecting);
+    m_collectBusy->setVisible(collecting);
+
+    const LogFetcher* fetcher = m_model->logFetcher();
+    m_refreshButton->setEnabled(!fetcher->isLoading());
+    const bool tailing = fetcher->isLiveTailing();
+    m_tailButton->setText(tailing ? QStringLiteral("Tailing") : QStringLiteral("Tail"));
+    m_tailButton->setIcon(dot(tailing ? ViewStyle::green() : ViewStyle::withAlpha(ViewStyle::secondary(this), 0.4)));
+    m_tailButton->setEnabled(!fetcher->isViewingArchive());
+    m_tailButton->setToolTip(fetcher->isViewingArchive() ? QStringLiteral("Live tail not available for archives")
+                             : tailing                   ? QStringLiteral("Pause live tail")
+                                                         : QStringLiteral("Start live tail"));
+    m_loadingBusy->setVisible(fetcher->isLoading());
+    m_status->setText(m_model->statusText());
+    m_analyzeButton->setEnabled(m_model->canAnalyze());
+}
+
+void Toolbar::refreshIcons()
+{
+    const QColor fg = palette().color(QPalette::ButtonText);
+    m_collectButton->setIcon(ViewStyle::icon(QStringLiteral("tray.and.arrow.down"), fg, 16, 2.0));
+    m_refreshButton->setIcon(ViewStyle::icon(QStringLiteral("arrow.clockwise"), fg, 16, 2.0));
+    m_rescanButton->setIcon(ViewStyle::icon(QStringLiteral("arrow.clockwise"), fg, 16, 2.0));
+    m_analyzeButton->setIcon(ViewStyle::icon(QStringLiteral("wand.and.stars"), fg, 16, 2.0));
+    m_settingsButton->setIcon(ViewStyle::icon(QStringLiteral("gearshape"), fg, 16, 2.0));
+    refresh();
+}
+
+void Toolbar::changeEvent(QEvent* e)
+{
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::PaletteChange)
+        refreshIcons();
+}
