@@ -58,14 +58,18 @@ QColor secondaryColor()
 
 // Secondary text is derived from the application palette; when the theme
 // changes the palette, the derived colour is computed again so that dimmed
-// text never keeps the old scheme's foreground.
+// text never keeps the old scheme's foreground. A widget inside a window
+// hears of it as its own palette change (the application's goes only to
+// widgets without a palette of their own).
 class SecondaryKeeper : public QObject {
 public:
     bool eventFilter(QObject* o, QEvent* e) override
     {
-        if (e->type() == QEvent::ApplicationPaletteChange) {
-            if (auto* w = qobject_cast<QWidget*>(o))
-                setTextColor(w, secondaryColor());
+        if (e->type() == QEvent::ApplicationPaletteChange || e->type() == QEvent::PaletteChange) {
+            auto* w = qobject_cast<QWidget*>(o);
+            const QColor c = secondaryColor();
+            if (w && w->palette().color(QPalette::WindowText) != c)  // setting it comes back here
+                setTextColor(w, c);
         }
         return false;
     }

@@ -39,11 +39,21 @@ private slots:
 
         QPalette dark = light;
         dark.setColor(QPalette::WindowText, Qt::white);
+        dark.setColor(QPalette::Window, Qt::black);
         QApplication::setPalette(dark);
         QCoreApplication::processEvents();
         QCOMPARE(l->palette().color(QPalette::WindowText).rgb(), QColor(Qt::white).rgb());
         QVERIFY(l->palette().color(QPalette::WindowText).alphaF() < 0.7);
-        delete l;
+
+        // Inside a window that is given the new palette too, as the theme does.
+        QWidget window;
+        window.setPalette(dark);
+        l->setParent(&window);
+        QApplication::setPalette(light);
+        window.setPalette(light);
+        QCoreApplication::processEvents();
+        QCOMPARE(l->palette().color(QPalette::WindowText).rgb(), QColor(Qt::black).rgb());
+        QVERIFY(l->palette().color(QPalette::WindowText).alphaF() < 0.7);
     }
 
     void symbolsAreDrawn()
