@@ -237,6 +237,10 @@ private slots:
             R"({"eventType":"logEvent","timestamp":"2026-01-05 10:30:00+0100","eventMessage":"tab	raw"})",
             R"({"eventType":"logEvent","timestamp":"2026-01-05 10:30:00+0100","eventMessage":"\x41"})",
             R"({"eventType":"logEvent","timestamp":"2026-01-05 10:30:00+0100","eventMessage":"m",})",
+            // A nested value that does not parse spoils the line, whatever follows it.
+            R"({"x":{,"eventType":"logEvent","timestamp":"2026-01-05 10:30:00+0100","eventMessage":"m"})",
+            R"({"x":{"k","eventType":"logEvent","timestamp":"2026-01-05 10:30:00+0100","eventMessage":"m"})",
+            R"({"x":[,"eventType":"logEvent","timestamp":"2026-01-05 10:30:00+0100","eventMessage":"m"})",
             R"({"eventType":"logEvent","timestamp":"2026-01-05 10:30:00+0100","eventMessage":"m","deep":)"
                 + QByteArray(200, '[') + QByteArray(200, ']') + "}",
             tenMB,
