@@ -215,6 +215,11 @@ private slots:
             QVERIFY(!called);  // completions never run inside the call
             QTRY_VERIFY(called);
             QCOMPARE(result->error().description(), QStringLiteral("No API key configured. Open Settings to add one."));
+            std::optional<AIResult<AnalysisItemList>> analysis;
+            AIExplainer::analyze({}, settings, nullptr, [&](const AIResult<AnalysisItemList>& r) { analysis = r; });
+            QTRY_VERIFY(analysis);
+            QVERIFY(!analysis->ok());
+            QCOMPARE(analysis->error().description(), result->error().description());
         }
         QTest::qWait(50);
         QCOMPARE(m_server->requestCount(), 0);

@@ -274,7 +274,9 @@ private slots:
         QVERIFY(!model->showCrashes());
         QCOMPARE(model->archiveName(), std::optional<QString>(QStringLiteral("Other.logarchive")));
 
+        model->setShowCrashes(true);
         model->openCollectedArchive(QStringLiteral("/tmp/Collected.logarchive"));
+        QVERIFY(!model->showCrashes());  // the collected archive is shown on Logs
         QCOMPARE(recent->paths().value(0), QStringLiteral("/tmp/Collected.logarchive"));
         QCOMPARE(model->archiveName(), std::optional<QString>(QStringLiteral("Collected.logarchive")));
     }
