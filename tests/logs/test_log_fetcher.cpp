@@ -291,8 +291,8 @@ private slots:
         f.setStoreProvider(&p);
         LogCapture log;
         f.fetch(0, 1e6);
-        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-        qApp->exec();
+        QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+        QCoreApplication::exec();
         released = true;
         QVERIFY(QThreadPool::globalInstance()->waitForDone(60000));
         QVERIFY2(log.contains("Query cancelled after scanning 10000 entries"), qPrintable(log.messages().join('\n')));
