@@ -92,6 +92,11 @@ WindowModel::Content WindowModel::content() const
     return Content::list;
 }
 
+std::optional<QString> WindowModel::cutNotice() const
+{
+    return LogFetcher::cutText(m_fetcher->outcome(), m_fetcher->entries().size());
+}
+
 bool WindowModel::needsFullDiskAccess() const
 {
     // By the outcome, never by the text: an empty live store, or the live

@@ -7,6 +7,7 @@
 #include "browser/views/FilterBar.h"
 #include "browser/views/FloatingDetailView.h"
 #include "browser/views/LogListArea.h"
+#include "browser/views/QueryNoticeRow.h"
 #include "browser/views/SearchRow.h"
 #include "browser/views/Toolbar.h"
 #include "logs/LogFetcher.h"
@@ -93,6 +94,7 @@ QWidget* ContentView::buildLogView()
     auto* v = new QVBoxLayout(w);
     v->setContentsMargins(0, 0, 0, 0);
     v->setSpacing(0);
+    v->addWidget(new QueryNoticeRow(m_model, w));
     v->addWidget(new CustomRangeRow(m_model, w));
     v->addWidget(new FilterBar(m_model, w));
     v->addWidget(ViewStyle::divider());

@@ -337,6 +337,36 @@ private slots:
         provider->openError.reset();
     }
 
+    void cutListNotice()
+    {
+        // More records than the cap: the list keeps the oldest and says so on a
+        // line of its own, apart from the count.
+        auto* notice = child<QLabel>("queryNotice");
+        QVERIFY(!notice->isVisible());
+        const double t = now() - 7200;
+        provider->locked([&] {
+            auto& raw = provider->store->raw;
+            raw.clear();
+            for (int i = 0; i < 60000; ++i)
+                raw.push_back(entry(t + i * 0.1, 4, "cloudd", QString::number(i), 7));
+        });
+        pending->set(QStringLiteral("/tmp/Big.logarchive"));
+        QTRY_VERIFY(!view->model()->logFetcher()->isLoading());
+        QCOMPARE(view->model()->logFetcher()->entries().size(), kEntryCap);
+        QVERIFY(notice->isVisible());
+        QCOMPARE(notice->text(), *LogFetcher::cutText(view->model()->logFetcher()->outcome(), kEntryCap));
+        QCOMPARE(notice->textFormat(), Qt::PlainText);
+        auto* count = child<QLabel>("statusLabel");
+        QCOMPARE(count->text(), QStringLiteral("50000 of 50000 entries"));
+        QVERIFY(notice->height() >= notice->heightForWidth(notice->width()));
+
+        QTest::mouseClick(child<QPushButton>("closeArchiveButton"), Qt::LeftButton);
+        fillStore();
+        view->model()->logFetcher()->refresh();
+        QTRY_VERIFY(!view->model()->logFetcher()->isLoading());
+        QVERIFY(!notice->isVisible());
+    }
+
     void archiveMode()
     {
         auto* tail = child<QPushButton>("tailButton");
