@@ -15,6 +15,7 @@
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThreadPool>
 
 #include <memory>
 
@@ -92,7 +93,12 @@ private slots:
         makeModel();
     }
 
-    void cleanup() { model.reset(); }
+    void cleanup()
+    {
+        // A query still running on the pool reads the store the next test refills.
+        model.reset();
+        QThreadPool::globalInstance()->waitForDone();
+    }
 
     void firstShowAndDerivedLists()
     {

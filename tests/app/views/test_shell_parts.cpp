@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QThreadPool>
 #include <QTest>
 #include <QToolButton>
 
@@ -116,6 +117,8 @@ private slots:
         if (AnalysisView* s = sheet())
             s->close();
         view.reset();
+        // A query still running on the pool reads the store the next test refills.
+        QThreadPool::globalInstance()->waitForDone();
     }
 
     void crashesTabAndRescan()

@@ -26,6 +26,7 @@
 #include <QScrollBar>
 #include <QStackedWidget>
 #include <QTest>
+#include <QThreadPool>
 #include <QToolButton>
 
 #include <memory>
@@ -122,7 +123,9 @@ private slots:
 
     void cleanup()
     {
+        // A query still running on the pool reads the store the next test refills.
         view.reset();
+        QThreadPool::globalInstance()->waitForDone();
         if (auto* w = FloatingDetailView::instance())
             delete w;
     }
