@@ -25,8 +25,8 @@ void addLogsOptions(QCommandLineParser& parser)
     // The main window's filters, with the defaults of a new window. Nothing
     // persisted is read: only these flags decide.
     parser.addOption({QStringLiteral("level"),
-                      QStringLiteral("Severities shown, a comma list of fault, error, notice, info, debug "
-                                     "(default fault,error)."),
+                      QStringLiteral("Severities shown, a comma list of fault, error, notice, info, debug, "
+                                     "or all (default fault,error)."),
                       QStringLiteral("LIST"), QStringLiteral("fault,error")});
     parser.addOption({QStringLiteral("type"), QStringLiteral("Source type: all, system, user or hardware (default all)."),
                       QStringLiteral("TYPE"), QStringLiteral("all")});
@@ -56,6 +56,11 @@ std::optional<FilterState> filterStateFromOptions(const QCommandLineParser& pars
         const QString name = part.trimmed().toLower();
         if (name.isEmpty())
             continue;  // "--level ''" selects nothing, like switching every toggle off
+        if (name == QLatin1String("all")) {  // spelled as for --type
+            for (SeverityLevel l : Severity::allCases())
+                s.activeFilters.insert(l);
+            continue;
+        }
         bool found = false;
         for (SeverityLevel l : Severity::allCases()) {
             if (Severity::label(l).toLower() == name) {
@@ -64,7 +69,7 @@ std::optional<FilterState> filterStateFromOptions(const QCommandLineParser& pars
             }
         }
         if (!found) {
-            *usageError = QStringLiteral("--level takes a comma list of fault, error, notice, info, debug; got '") +
+            *usageError = QStringLiteral("--level takes a comma list of fault, error, notice, info, debug, or all; got '") +
                           part.trimmed() + QLatin1Char('\'');
             return std::nullopt;
         }

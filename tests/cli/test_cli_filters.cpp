@@ -62,6 +62,7 @@ private slots:
         QCOMPARE(messagesOf(r), QStringList{"notice here"});
         r = logs({"--level", "Debug, info"});
         QCOMPARE(messagesOf(r), QStringList({"thermal event", "debug chatter"}));
+        QCOMPARE(messagesOf(logs({"--level", "ALL"})).size(), 6);
         r = logs({"--level", ""});
         QCOMPARE(r.code, 0);
         QVERIFY(r.lines().isEmpty());
