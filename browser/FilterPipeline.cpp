@@ -615,3 +615,12 @@ void FilterPipeline::toggleCustomRange()
     Pipeline::toggleCustomRange(m_state);
     emit rangeChanged();
 }
+
+void FilterPipeline::restoreRange(const FilterState& earlier)
+{
+    m_state.selectedQuickRange = earlier.selectedQuickRange;
+    m_state.showCustomRange = earlier.showCustomRange;
+    m_state.customStart = earlier.customStart;
+    m_state.customEnd = earlier.customEnd;
+    emit rangeChanged();
+}

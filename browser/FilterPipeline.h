@@ -180,6 +180,9 @@ public:
     FetchInterval selectQuickRange(QuickTimeRange r, double now);  // what to fetch
     void toggleCustomRange();
     FetchInterval customInterval() const { return Pipeline::customInterval(m_state); }
+    // Puts back the range inputs of an earlier state: the quick range, the
+    // custom row's visibility and its two dates.
+    void restoreRange(const FilterState& earlier);
 
 signals:
     void changed();

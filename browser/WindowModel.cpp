@@ -12,6 +12,8 @@
 #include <QDateTime>
 #include <QTimer>
 
+#include <utility>
+
 WindowModel::WindowModel(DetailWindowState* detailState, RecentArchives* recentArchives, PendingArchive* pending,
                          QObject* parent)
     : QObject(parent), m_detailState(detailState), m_recentArchives(recentArchives), m_pending(pending)
@@ -32,7 +34,10 @@ WindowModel::WindowModel(DetailWindowState* detailState, RecentArchives* recentA
     });
     connect(m_fetcher, &LogFetcher::errorMessageChanged, this, &WindowModel::contentChanged);
     connect(m_fetcher, &LogFetcher::outcomeChanged, this, &WindowModel::contentChanged);
-    connect(m_fetcher, &LogFetcher::archiveURLChanged, this, &WindowModel::toolbarChanged);
+    connect(m_fetcher, &LogFetcher::archiveURLChanged, this, [this] {
+        m_rangeBeforeDrag.reset();  // it named a range of the other source
+        emit toolbarChanged();
+    });
     connect(m_processNames, &ProcessNameResolver::learnedNamesChanged, this, &WindowModel::displayNamesChanged);
     connect(m_aiSettings, &AISettings::apiKeyChanged, this, &WindowModel::toolbarChanged);
     connect(&m_pipeline, &FilterPipeline::changed, this, &WindowModel::evaluate);
@@ -70,6 +75,7 @@ void WindowModel::evaluate()
     m_processOptions = std::move(result.processes);
     m_subsystemOptions = std::move(result.subsystems);
     m_columns = m_pipeline.visibleColumns();
+    m_timeline = Timeline::buckets(m_filtered);
     emit listChanged();
     emit contentChanged();
     if (tailing && m_autoScrollEnabled && m_filtered.size() > before)
@@ -135,12 +141,14 @@ void WindowModel::filterToPID(const LogEntry& entry)
 
 void WindowModel::selectQuickRange(QuickTimeRange range)
 {
+    m_rangeBeforeDrag.reset();
     const FetchInterval i = m_pipeline.selectQuickRange(range, now());
     m_fetcher->fetch(i.start, i.end);
 }
 
 void WindowModel::toggleCustomRange()
 {
+    m_rangeBeforeDrag.reset();
     m_pipeline.toggleCustomRange();
 }
 
@@ -151,8 +159,48 @@ void WindowModel::setCustomRange(double start, double end)
 
 void WindowModel::applyCustomRange()
 {
+    m_rangeBeforeDrag.reset();
+    fetchCustomRange();
+}
+
+void WindowModel::fetchCustomRange()
+{
     const FetchInterval i = m_pipeline.customInterval();
     m_fetcher->fetch(i.start, i.end);
+}
+
+void WindowModel::applyTimelineSpan(double from, double to)
+{
+    if (to < from)
+        std::swap(from, to);
+    if (!(to > from) || !m_fetcher->lastFetchStart())
+        return;
+    if (!m_rangeBeforeDrag)
+        m_rangeBeforeDrag = RangeBeforeDrag{m_pipeline.state(),
+                                            {*m_fetcher->lastFetchStart(), m_fetcher->lastFetchEnd().value_or(now())},
+                                            m_fetcher->isViewingArchive()};
+    if (!m_pipeline.showCustomRange())
+        m_pipeline.toggleCustomRange();
+    m_pipeline.setCustomRange(from, to);
+    fetchCustomRange();
+}
+
+bool WindowModel::restoreRangeBeforeDrag()
+{
+    if (!m_rangeBeforeDrag)
+        return false;
+    const RangeBeforeDrag saved = *std::exchange(m_rangeBeforeDrag, std::nullopt);
+    m_pipeline.restoreRange(saved.inputs);
+    // A live quick range is relative to now; anything else (the whole
+    // archive, an applied custom range) is fetched as it was.
+    const std::optional<QuickTimeRange>& quick = saved.inputs.selectedQuickRange;
+    if (quick && !saved.inputs.showCustomRange && !saved.archive) {
+        const double t = now();
+        m_fetcher->fetch(t + QuickRange::offset(*quick), t);
+    } else {
+        m_fetcher->fetch(saved.fetched.start, saved.fetched.end);
+    }
+    return true;
 }
 
 // ---------------------------------------------------------------- selection

@@ -4,6 +4,7 @@
 #include "browser/DetailWindowState.h"
 #include "browser/FilterPipeline.h"
 #include "browser/PendingArchive.h"
+#include "browser/Timeline.h"
 #include "logs/LogEntry.h"
 #include "logs/RecentArchives.h"
 
@@ -46,6 +47,8 @@ public:
     const QStringList& processOptions() const { return m_processOptions; }
     const QStringList& subsystemOptions() const { return m_subsystemOptions; }
     const QList<OptionalColumn>& visibleColumns() const { return m_columns; }
+    // The listed entries over time; empty (and the strip hidden) when none is listed.
+    const QList<TimelineBucket>& timeline() const { return m_timeline; }
     // "N of M entries".
     QString statusText() const;
 
@@ -71,6 +74,12 @@ public:
     void toggleCustomRange();
     void setCustomRange(double start, double end);
     void applyCustomRange();
+    // A span dragged on the timeline becomes the custom range, applied. The
+    // range active before the first of such drags is kept until the user
+    // picks a range otherwise (or the archive changes), and restored by
+    // restoreRangeBeforeDrag; false when there is none.
+    void applyTimelineSpan(double from, double to);
+    bool restoreRangeBeforeDrag();
 
     // Selection and the inline detail pane.
     const std::optional<LogEntry>& selectedEntry() const { return m_selectedEntry; }
@@ -152,6 +161,7 @@ signals:
 private:
     void evaluate();
     void takePendingArchive();
+    void fetchCustomRange();
     static double now();
 
     QPointer<DetailWindowState> m_detailState;
@@ -167,6 +177,14 @@ private:
     QStringList m_processOptions;
     QStringList m_subsystemOptions;
     QList<OptionalColumn> m_columns;
+    QList<TimelineBucket> m_timeline;
+
+    struct RangeBeforeDrag {
+        FilterState inputs;
+        FetchInterval fetched;
+        bool archive = false;
+    };
+    std::optional<RangeBeforeDrag> m_rangeBeforeDrag;
 
     std::optional<LogEntry> m_selectedEntry;
     std::optional<QUuid> m_highlightedEntryID;

@@ -173,6 +173,71 @@ private slots:
         QVERIFY(!model->pipeline().showCustomRange());
     }
 
+    void timelineBuckets()
+    {
+        // Out of date order, with a level-0 entry that is never counted.
+        LogEntryList list;
+        for (auto [date, level] : {std::pair{10.0, 3}, {0.0, 5}, {1.0, 4}, {2.5, 4}, {2.5, 2}, {4.0, 1}, {10.0, 0}}) {
+            LogEntry e;
+            e.date = 1772359200 + date;
+            e.level = level;
+            list.append(e);
+        }
+        const QList<TimelineBucket> b = Timeline::buckets(list, 4);  // 2.5 s each
+        QCOMPARE(b.size(), 4);
+        const std::array<int, 5> hand[] = {{1, 1, 0, 0, 0}, {0, 1, 0, 1, 1}, {}, {0, 0, 1, 0, 0}};
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(b[i].counts, hand[i]);
+        QCOMPARE(b[3].end, 1772359210.0);
+        QVERIFY(Timeline::describe(b[1]).endsWith(QStringLiteral(":05\nError: 1\nInfo: 1\nDebug: 1")));
+        QVERIFY(Timeline::describe(b[2]).endsWith(QStringLiteral("\nNo entries")));
+        QCOMPARE(Timeline::buckets(list.mid(2, 1)).size(), 1);  // one instant: one bucket
+        QVERIFY(Timeline::buckets({}).isEmpty());
+    }
+
+    void timelineDragAndRestore()
+    {
+        showAndLoad();
+        LogFetcher* f = model->logFetcher();
+        QList<TimelineBucket> tl = model->timeline();
+        QCOMPARE(tl.size(), Timeline::bucketCount);
+        QCOMPARE(tl.first().count(SeverityLevel::fault), 1);
+        QCOMPARE(tl.last().count(SeverityLevel::error), 1);
+        QVERIFY(!model->restoreRangeBeforeDrag());
+        const double from = tl[10].start, to = tl[60].end;
+        model->applyTimelineSpan(to, from);  // dragged right to left
+        QVERIFY(model->pipeline().showCustomRange() && !model->pipeline().selectedQuickRange());
+        QCOMPARE(model->pipeline().customStart(), from);
+        QCOMPARE(model->pipeline().customEnd(), to);
+        QCOMPARE(*f->lastFetchStart(), from);
+        QCOMPARE(*f->lastFetchEnd(), to);
+        QTRY_VERIFY(!f->isLoading());
+        QCOMPARE(shownProcesses(), (QStringList{"launchd", "WindowServer", "backupd"}));
+        // A second drag narrows further; the double-click goes back past both.
+        model->applyTimelineSpan(from, from + 1.5);
+        QVERIFY(model->restoreRangeBeforeDrag());
+        QCOMPARE(model->pipeline().selectedQuickRange(), std::optional(QuickTimeRange::last1h));
+        QVERIFY(!model->pipeline().showCustomRange());
+        QVERIFY(qAbs(*f->lastFetchEnd() - *f->lastFetchStart() - 3600) < 1e-6);
+        QVERIFY(!model->restoreRangeBeforeDrag());
+        // A range picked by hand replaces the one saved.
+        model->applyTimelineSpan(from, to);
+        model->selectQuickRange(QuickTimeRange::last4h);
+        QVERIFY(!model->restoreRangeBeforeDrag());
+        // In an archive it goes back to the whole archive.
+        model->logFetcher()->openArchive(QStringLiteral("/tmp/Team.logarchive"));
+        const double whole = *f->lastFetchStart();
+        QTRY_VERIFY(!f->isLoading());
+        model->applyTimelineSpan(from, to);
+        QVERIFY(model->restoreRangeBeforeDrag());
+        QCOMPARE(*f->lastFetchStart(), whole);
+        QTRY_VERIFY(!f->isLoading());
+        // Filters hiding every entry leave no buckets.
+        model->toggleSeverity(SeverityLevel::fault);
+        model->toggleSeverity(SeverityLevel::error);
+        QVERIFY(model->timeline().isEmpty());
+    }
+
     void contentStates_data()
     {
         QTest::addColumn<bool>("empty");

@@ -1,0 +1,80 @@
+#include "browser/Timeline.h"
+
+#include <QDateTime>
+
+#include <algorithm>
+#include <cmath>
+
+int TimelineBucket::total() const
+{
+    int n = 0;
+    for (int c : counts)
+        n += c;
+    return n;
+}
+
+namespace Timeline {
+
+namespace {
+// Log level (1 debug … 5 fault) to the SeverityLevel index (fault first).
+int severityIndex(int level)
+{
+    return level >= 1 && level <= 5 ? 5 - level : -1;
+}
+}  // namespace
+
+QList<TimelineBucket> buckets(const LogEntryList& entries, int count)
+{
+    if (entries.isEmpty() || count < 1)
+        return {};
+    double first = entries.front().date;
+    double last = first;
+    for (const LogEntry& e : entries) {
+        first = std::min(first, e.date);
+        last = std::max(last, e.date);
+    }
+    const double span = last - first;
+    if (!(span > 0))
+        count = 1;
+    QList<TimelineBucket> out(count);
+    const double width = span / count;
+    for (int i = 0; i < count; ++i) {
+        out[i].start = first + width * i;
+        out[i].end = i + 1 == count ? last : first + width * (i + 1);
+    }
+    const double scale = span > 0 ? count / span : 0;
+    for (const LogEntry& e : entries) {
+        const int s = severityIndex(e.level);
+        if (s < 0)
+            continue;
+        const int i = std::clamp(int((e.date - first) * scale), 0, count - 1);
+        ++out[i].counts[size_t(s)];
+    }
+    return out;
+}
+
+QString describe(const TimelineBucket& bucket)
+{
+    const QDateTime from = QDateTime::fromMSecsSinceEpoch(qint64(std::floor(bucket.start * 1000)));
+    const QDateTime to = QDateTime::fromMSecsSinceEpoch(qint64(std::ceil(bucket.end * 1000)));
+    const QString day = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    QString text = from.toString(day) + QStringLiteral(" – ") +
+                   to.toString(from.date() == to.date() ? QStringLiteral("HH:mm:ss") : day);
+    for (SeverityLevel s : Severity::allCases())
+        if (const int n = bucket.count(s))
+            text += QLatin1Char('\n') + Severity::label(s) + QStringLiteral(": ") + QString::number(n);
+    if (!bucket.total())
+        text += QStringLiteral("\nNo entries");
+    return text;
+}
+
+double timeAt(const QList<TimelineBucket>& buckets, double fraction)
+{
+    if (buckets.isEmpty())
+        return 0;
+    const double first = buckets.front().start;
+    const double last = buckets.back().end;
+    return first + (last - first) * std::clamp(fraction, 0.0, 1.0);
+}
+
+}  // namespace Timeline

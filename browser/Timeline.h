@@ -1,0 +1,40 @@
+#pragma once
+
+// How the listed entries spread over time: equal spans from the earliest to
+// the latest listed entry, each with its count per severity. Derived from
+// the visible list on every pipeline pass, like the list itself.
+
+#include "logs/LogEntry.h"
+
+#include <QList>
+#include <QString>
+
+#include <array>
+
+struct TimelineBucket {
+    double start = 0;
+    double end = 0;
+    std::array<int, 5> counts{};  // indexed by SeverityLevel
+
+    int count(SeverityLevel s) const { return counts[size_t(s)]; }
+    int total() const;
+};
+
+namespace Timeline {
+
+constexpr int bucketCount = 100;
+
+// `count` buckets over [earliest, latest] of the entries' dates (order does
+// not matter); the latest entry falls in the last bucket. All entries at one
+// instant make a single bucket; no entries make none. Levels outside 1–5
+// are not counted (the pipeline never lists them).
+QList<TimelineBucket> buckets(const LogEntryList& entries, int count = bucketCount);
+
+// The hover text, plain: the span in local time, then one line per severity
+// present ("Error: 3"), or "No entries".
+QString describe(const TimelineBucket& bucket);
+
+// The time at a fraction (0–1, clamped) of the whole span of `buckets`.
+double timeAt(const QList<TimelineBucket>& buckets, double fraction);
+
+}  // namespace Timeline
