@@ -6,6 +6,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
+
+#include <utility>
 
 namespace {
 QDateTime toDateTime(double seconds)
@@ -51,7 +54,18 @@ CustomRangeRow::CustomRangeRow(WindowModel* model, QWidget* parent) : QWidget(pa
     h->addWidget(apply);
     h->addStretch(1);
 
-    auto refresh = [this] { setVisible(m_model->pipeline().showCustomRange()); };
+    auto refresh = [this, start, end] {
+        const FilterPipeline& pipeline = m_model->pipeline();
+        setVisible(pipeline.showCustomRange());
+        // Dates set by the model (a span dragged on the timeline, a restored
+        // range) show here without being sent back.
+        for (auto [edit, seconds] : {std::pair{start, pipeline.customStart()}, {end, pipeline.customEnd()}}) {
+            if (toSeconds(edit->dateTime()) != seconds) {
+                const QSignalBlocker quiet(edit);
+                edit->setDateTime(toDateTime(seconds));
+            }
+        }
+    };
     connect(model, &WindowModel::toolbarChanged, this, refresh);
     refresh();
 }

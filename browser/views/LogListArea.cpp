@@ -5,6 +5,7 @@
 #include "browser/views/BrowserWidgets.h"
 #include "browser/views/DetailPane.h"
 #include "browser/views/LogListModel.h"
+#include "browser/views/TimelineStrip.h"
 #include "processnames/ProcessNameResolver.h"
 #include "ui/TextStyles.h"
 #include "ui/ViewStyle.h"
@@ -28,6 +29,8 @@ LogListArea::LogListArea(WindowModel* model, QWidget* parent) : QWidget(parent),
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(0, 0, 0, 0);
     v->setSpacing(0);
+    m_timeline = new TimelineStrip(model);
+    v->addWidget(m_timeline);
     m_header = new LogHeader;
     m_header->setObjectName(QStringLiteral("columnHeader"));
     connect(m_header, &LogHeader::labelClicked, this, [this](const QString& c) { m_model->pipeline().toggleSort(c); });

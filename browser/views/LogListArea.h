@@ -12,9 +12,10 @@ class PaneResizeBar;
 class QListView;
 class QPushButton;
 class QVBoxLayout;
+class TimelineStrip;
 class WindowModel;
 
-// The column header, the entry list with its row menu and "Jump to Bottom",
+// The timeline strip, the column header, the entry list with its row menu and "Jump to Bottom",
 // and below it, while an entry is selected, the resize bar and the inline
 // detail pane (made at the first selection, then kept and updated).
 class LogListArea : public QWidget {
@@ -25,6 +26,7 @@ public:
     QListView* listView() const { return m_list; }
     LogListModel* listModel() const { return m_listModel; }
     LogHeader* header() const { return m_header; }
+    TimelineStrip* timeline() const { return m_timeline; }
     // The inline pane while it is open, else null.
     DetailPane* detailPane() const;
 
@@ -44,6 +46,7 @@ private:
 
     WindowModel* m_model;
     RowContext m_rows;
+    TimelineStrip* m_timeline = nullptr;
     LogHeader* m_header = nullptr;
     QListView* m_list = nullptr;
     LogListModel* m_listModel = nullptr;

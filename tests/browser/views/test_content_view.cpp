@@ -424,6 +424,29 @@ private slots:
         QVERIFY(child<QWidget>("customRow")->isVisible());
     }
 
+    void timelineDragAndDoubleClick()
+    {
+        auto* strip = child<QWidget>("timeline");
+        QVERIFY(strip->isVisible());
+        // A drag over the middle half of t+1…t+10 s keeps what lies in t+3.25…t+7.75 s.
+        const int left = 8, width = strip->width() - 16, y = 20;
+        QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(left + width / 4, y));
+        QTest::mouseMove(strip, QPoint(left + width / 2, y));
+        QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(left + width * 3 / 4, y));
+        QVERIFY(child<QWidget>("customRow")->isVisible());
+        const double from = view->model()->pipeline().customStart();
+        QCOMPARE(*view->model()->logFetcher()->lastFetchStart(), from);
+        QVERIFY(qAbs(child<QDateTimeEdit>("customStart")->dateTime().toMSecsSinceEpoch() / 1000.0 - from) < 1e-3);
+        QTRY_COMPARE(shownProcesses(), QStringList{"backupd"});
+        QTest::mouseDClick(strip, Qt::LeftButton, {}, QPoint(left, y));
+        QVERIFY(!child<QWidget>("customRow")->isVisible());
+        QVERIFY(child<PillButton>("range_1h")->selectedLook());
+        QTRY_COMPARE(shownProcesses().size(), 6);
+        view->model()->toggleSeverity(SeverityLevel::fault);
+        view->model()->toggleSeverity(SeverityLevel::error);
+        QVERIFY(!strip->isVisible());
+    }
+
     void popOutAndBack()
     {
         clickRowAt(1);

@@ -1,0 +1,230 @@
+#include "browser/views/TimelineStrip.h"
+
+#include "browser/WindowModel.h"
+#include "ui/PlainText.h"
+#include "ui/TextStyles.h"
+#include "ui/ViewStyle.h"
+
+#include <QDateTime>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolTip>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+constexpr double kSide = 8;       // inner margin left and right
+constexpr double kTop = 4;
+constexpr double kLabels = 14;    // band under the bars for the end times
+constexpr double kDragStart = 4;  // pixels before a press becomes a drag
+
+// The badge colours on light, the level text colours on dark, as the rows use them.
+QColor severityColor(SeverityLevel s, bool dark)
+{
+    if (dark)
+        return Severity::color(s);
+    LogEntry e;
+    e.level = Severity::logLevel(s);
+    return e.badgeBackground();
+}
+
+QString timeText(double seconds)
+{
+    return QDateTime::fromMSecsSinceEpoch(qint64(std::floor(seconds * 1000)))
+        .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+}  // namespace
+
+TimelineStrip::TimelineStrip(WindowModel* model, QWidget* parent) : QWidget(parent), m_model(model)
+{
+    setObjectName(QStringLiteral("timeline"));
+    setAccessibleName(QStringLiteral("Timeline"));
+    setFixedHeight(stripHeight);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setMouseTracking(true);
+    setCursor(Qt::CrossCursor);
+    setFont(TextStyles::font(TextStyles::Style::caption));
+    connect(model, &WindowModel::listChanged, this, &TimelineStrip::refresh);
+    refresh();
+}
+
+QSize TimelineStrip::sizeHint() const
+{
+    return QSize(400, stripHeight);
+}
+
+void TimelineStrip::refresh()
+{
+    const int n = int(m_model->timeline().size());
+    setVisible(n > 0);
+    if (m_hover >= n)
+        m_hover = -1;
+    update();
+}
+
+QRectF TimelineStrip::plotRect() const
+{
+    return QRectF(kSide, kTop, std::max(1.0, width() - 2 * kSide), std::max(1.0, height() - kTop - kLabels));
+}
+
+double TimelineStrip::fractionAt(double x) const
+{
+    const QRectF r = plotRect();
+    return std::clamp((x - r.left()) / r.width(), 0.0, 1.0);
+}
+
+int TimelineStrip::bucketAt(double x) const
+{
+    const int n = int(m_model->timeline().size());
+    const QRectF r = plotRect();
+    if (!n || x < r.left() || x >= r.right())
+        return -1;
+    return std::clamp(int((x - r.left()) / r.width() * n), 0, n - 1);
+}
+
+void TimelineStrip::paintEvent(QPaintEvent*)
+{
+    const QList<TimelineBucket>& buckets = m_model->timeline();
+    if (buckets.isEmpty())
+        return;
+    QPainter p(this);
+    const bool dark = ViewStyle::isDark(this);
+    const QRectF r = plotRect();
+    const int n = int(buckets.size());
+    int peak = 1;
+    for (const TimelineBucket& b : buckets)
+        peak = std::max(peak, b.total());
+    QColor colors[5];
+    for (SeverityLevel s : Severity::allCases())
+        colors[int(s)] = severityColor(s, dark);
+
+    const double slot = r.width() / n;
+    const double gap = slot >= 3 ? 1 : 0;
+    if (m_hover >= 0 && !m_dragging)
+        p.fillRect(QRectF(r.left() + slot * m_hover, r.top(), slot, r.height()),
+                   ViewStyle::withAlpha(ViewStyle::secondary(this), 0.15));
+    for (int i = 0; i < n; ++i) {
+        const TimelineBucket& b = buckets[i];
+        const int total = b.total();
+        if (!total)
+            continue;
+        const double x = r.left() + slot * i;
+        // At least a pixel for a bucket with entries, so that none looks empty.
+        const double h = std::max(1.0, r.height() * total / peak);
+        double y = r.bottom();
+        for (SeverityLevel s : Severity::allCases()) {  // the most severe at the bottom
+            if (const int c = b.count(s)) {
+                const double part = h * c / total;
+                p.fillRect(QRectF(x, y - part, slot - gap, part), colors[int(s)]);
+                y -= part;
+            }
+        }
+    }
+    p.setPen(ViewStyle::separator(this));
+    p.drawLine(QPointF(r.left(), r.bottom() + 0.5), QPointF(r.right(), r.bottom() + 0.5));
+
+    p.setPen(ViewStyle::secondary(this));
+    const QRectF labels(r.left(), r.bottom() + 1, r.width(), kLabels - 1);
+    p.drawText(labels, Qt::AlignLeft | Qt::AlignVCenter, timeText(buckets.front().start));
+    p.drawText(labels, Qt::AlignRight | Qt::AlignVCenter, timeText(buckets.back().end));
+
+    if (m_dragging) {
+        const QColor accent = ViewStyle::accent(this);
+        const double a = std::clamp(std::min(m_pressX, m_dragX), r.left(), r.right());
+        const double b = std::clamp(std::max(m_pressX, m_dragX), r.left(), r.right());
+        const QRectF sel(a, r.top(), b - a, r.height());
+        p.fillRect(sel, ViewStyle::withAlpha(accent, 0.25));
+        p.setPen(accent);
+        p.drawLine(sel.topLeft(), sel.bottomLeft());
+        p.drawLine(sel.topRight(), sel.bottomRight());
+    }
+}
+
+bool TimelineStrip::event(QEvent* e)
+{
+    if (e->type() == QEvent::ToolTip) {
+        showBucketTip(static_cast<QHelpEvent*>(e)->pos());
+        return true;
+    }
+    return QWidget::event(e);
+}
+
+void TimelineStrip::showBucketTip(const QPoint& pos)
+{
+    const int i = bucketAt(pos.x());
+    if (i < 0 || m_dragging) {
+        QToolTip::hideText();
+        return;
+    }
+    PlainText::showToolTip(mapToGlobal(pos), Timeline::describe(m_model->timeline().at(i)), this);
+}
+
+void TimelineStrip::mousePressEvent(QMouseEvent* e)
+{
+    if (e->button() != Qt::LeftButton)
+        return QWidget::mousePressEvent(e);
+    m_pressX = e->position().x();
+    m_dragging = false;
+}
+
+void TimelineStrip::mouseMoveEvent(QMouseEvent* e)
+{
+    const double x = e->position().x();
+    if (m_pressX >= 0 && (e->buttons() & Qt::LeftButton)) {
+        if (!m_dragging && std::abs(x - m_pressX) >= kDragStart) {
+            m_dragging = true;
+            QToolTip::hideText();
+        }
+        if (m_dragging) {
+            m_dragX = x;
+            update();
+            return;
+        }
+    }
+    const int hover = bucketAt(x);
+    if (hover != m_hover) {
+        m_hover = hover;
+        update();
+        if (QToolTip::isVisible())
+            showBucketTip(e->position().toPoint());
+    }
+}
+
+void TimelineStrip::mouseReleaseEvent(QMouseEvent* e)
+{
+    if (e->button() != Qt::LeftButton)
+        return QWidget::mouseReleaseEvent(e);
+    const bool dragged = m_dragging;
+    const double from = m_pressX;
+    const double to = e->position().x();
+    m_pressX = m_dragX = -1;
+    m_dragging = false;
+    update();
+    if (dragged) {
+        const QList<TimelineBucket>& buckets = m_model->timeline();
+        m_model->applyTimelineSpan(Timeline::timeAt(buckets, fractionAt(from)),
+                                   Timeline::timeAt(buckets, fractionAt(to)));
+    }
+}
+
+void TimelineStrip::mouseDoubleClickEvent(QMouseEvent* e)
+{
+    if (e->button() == Qt::LeftButton)
+        m_model->restoreRangeBeforeDrag();
+}
+
+void TimelineStrip::leaveEvent(QEvent* e)
+{
+    QWidget::leaveEvent(e);
+    m_hover = -1;
+    update();
+}
+
+void TimelineStrip::changeEvent(QEvent* e)
+{
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::PaletteChange)
+        update();
+}
