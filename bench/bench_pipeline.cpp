@@ -1,8 +1,10 @@
 // The filter and sort pipeline over 50,000 mixed entries: the re-evaluation
 // after a search keystroke, a sort by Process, and a plain std::sort by date
-// of the same list for scale. Prints the medians and their ratios at the end.
+// of the same list for scale; the timeline's buckets alone and with the
+// keystroke. Prints the medians and their ratios at the end.
 
 #include "browser/FilterPipeline.h"
+#include "browser/Timeline.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -137,6 +139,25 @@ void BM_SearchKeystrokeEvaluate(benchmark::State& state)
     });
 }
 
+// The timeline's buckets over every entry (the most it is ever fed).
+void BM_TimelineBuckets(benchmark::State& state)
+{
+    timed(state, "timeline buckets, 50,000 entries", [&] { benchmark::DoNotOptimize(Timeline::buckets(g_entries)); });
+}
+
+// The window's keystroke with the timeline shown: the one-pass evaluation,
+// then the buckets of the list it yields.
+void BM_SearchKeystrokeWithTimeline(benchmark::State& state)
+{
+    FilterState s = allLevels();
+    s.searchText = QStringLiteral("net");
+    timed(state, "keystroke + dropdowns + timeline", [&] {
+        Pipeline::Evaluation e = Pipeline::evaluate(s, g_entries, false);
+        benchmark::DoNotOptimize(Timeline::buckets(e.filtered));
+        benchmark::DoNotOptimize(e);
+    });
+}
+
 // A click on the Process header with every entry listed.
 void BM_SortByProcess(benchmark::State& state)
 {
@@ -176,6 +197,8 @@ BENCHMARK(BM_SearchKeystrokeDefaultLevels)->UseManualTime()->Unit(benchmark::kMi
 BENCHMARK(BM_SearchKeystrokeAllLevels)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_SearchKeystrokeWithDropdowns)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_SearchKeystrokeEvaluate)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_TimelineBuckets)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_SearchKeystrokeWithTimeline)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_SortByProcess)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_StdSortByDate)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
@@ -194,5 +217,9 @@ int main(int argc, char** argv)
         const double m = median(times);
         std::printf("  %-36s %8.3f ms   %6.2fx std::sort by date\n", name.c_str(), m * 1e3, base > 0 ? m / base : 0);
     }
+    const double plain = median(g_times["keystroke + dropdowns, one pass"]);
+    const double withTimeline = median(g_times["keystroke + dropdowns + timeline"]);
+    std::printf("timeline: buckets %.3f ms (goal <= 2 ms); keystroke with it %.2fx without (goal <= 1.2x)\n",
+                median(g_times["timeline buckets, 50,000 entries"]) * 1e3, plain > 0 ? withTimeline / plain : 0);
     return 0;
 }
