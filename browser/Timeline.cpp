@@ -25,14 +25,17 @@ int severityIndex(int level)
 
 QList<TimelineBucket> buckets(const LogEntryList& entries, int count)
 {
-    if (entries.isEmpty() || count < 1)
-        return {};
-    double first = entries.front().date;
-    double last = first;
+    // Dates that are not finite (a hostile archive) are left out: they have no place on the strip.
+    double first = INFINITY;
+    double last = -INFINITY;
     for (const LogEntry& e : entries) {
-        first = std::min(first, e.date);
-        last = std::max(last, e.date);
+        if (std::isfinite(e.date)) {
+            first = std::min(first, e.date);
+            last = std::max(last, e.date);
+        }
     }
+    if (!(first <= last) || count < 1)
+        return {};
     const double span = last - first;
     if (!(span > 0))
         count = 1;
@@ -45,7 +48,7 @@ QList<TimelineBucket> buckets(const LogEntryList& entries, int count)
     const double scale = span > 0 ? count / span : 0;
     for (const LogEntry& e : entries) {
         const int s = severityIndex(e.level);
-        if (s < 0)
+        if (s < 0 || !std::isfinite(e.date))
             continue;
         const int i = std::clamp(int((e.date - first) * scale), 0, count - 1);
         ++out[i].counts[size_t(s)];

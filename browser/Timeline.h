@@ -26,8 +26,9 @@ constexpr int bucketCount = 100;
 
 // `count` buckets over [earliest, latest] of the entries' dates (order does
 // not matter); the latest entry falls in the last bucket. All entries at one
-// instant make a single bucket; no entries make none. Levels outside 1–5
-// are not counted (the pipeline never lists them).
+// instant make a single bucket; no entries make none. Dates that are not
+// finite (a hostile archive) are left out, and so are levels outside 1–5
+// (the pipeline never lists them).
 QList<TimelineBucket> buckets(const LogEntryList& entries, int count = bucketCount);
 
 // The hover text, plain: the span in local time, then one line per severity
