@@ -363,8 +363,9 @@ private slots:
         QCOMPARE(count->text(), QStringLiteral("50000 of 50000 entries"));
         QVERIFY(notice->height() >= notice->heightForWidth(notice->width()));
 
+        // Closing starts a live query that reads the store while it is refilled.
         QTest::mouseClick(child<QPushButton>("closeArchiveButton"), Qt::LeftButton);
-        fillStore();
+        provider->locked([&] { fillStore(); });
         view->model()->logFetcher()->refresh();
         QTRY_VERIFY(!view->model()->logFetcher()->isLoading());
         QVERIFY(!notice->isVisible());
