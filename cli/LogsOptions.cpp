@@ -5,11 +5,6 @@
 #include "logs/LogFetcher.h"
 
 #include <QDateTime>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTimeZone>
-
-#include <cmath>
 
 void addLogsOptions(QCommandLineParser& parser)
 {
@@ -20,8 +15,15 @@ void addLogsOptions(QCommandLineParser& parser)
     parser.addOption({QStringLiteral("start"), QStringLiteral("Start of a custom range (ISO 8601)."),
                       QStringLiteral("DATE")});
     parser.addOption({QStringLiteral("end"), QStringLiteral("End of a custom range (ISO 8601)."), QStringLiteral("DATE")});
-    parser.addOption({QStringLiteral("format"), QStringLiteral("Output format: rows or json (default rows)."),
+    parser.addOption({QStringLiteral("format"), QStringLiteral("Output format: rows, csv or json (default rows)."),
                       QStringLiteral("FORMAT"), QStringLiteral("rows")});
+    QStringList columnNames;
+    for (OptionalColumn c : Column::allCases())
+        columnNames << Column::rawValue(c);
+    parser.addOption({QStringLiteral("columns"),
+                      QStringLiteral("Optional columns of rows and csv, a comma list of ") +
+                          columnNames.join(QStringLiteral(", ")) + QStringLiteral(" (columns of --filter are added)."),
+                      QStringLiteral("LIST")});
     // The main window's filters, with the defaults of a new window. Nothing
     // persisted is read: only these flags decide.
     parser.addOption({QStringLiteral("level"),
@@ -99,6 +101,18 @@ std::optional<FilterState> filterStateFromOptions(const QCommandLineParser& pars
         s.shown[size_t(*column)] = true;
         s.filterText[size_t(*column)] = f.mid(eq + 1);
     }
+    for (const QString& part : parser.value(QStringLiteral("columns")).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const std::optional<OptionalColumn> column = Column::fromRawValue(part.trimmed());
+        if (!column) {
+            QStringList names;
+            for (OptionalColumn c : Column::allCases())
+                names << Column::rawValue(c);
+            *usageError = QStringLiteral("--columns takes a comma list of ") + names.join(QStringLiteral(", ")) +
+                          QStringLiteral("; got '") + part.trimmed() + QLatin1Char('\'');
+            return std::nullopt;
+        }
+        s.shown[size_t(*column)] = true;
+    }
 
     static const QStringList sortColumns{QStringLiteral("Time"),  QStringLiteral("Severity"), QStringLiteral("Process"),
                                          QStringLiteral("Message"), QStringLiteral("PID"),    QStringLiteral("Thread"),
@@ -127,8 +141,8 @@ static std::optional<double> parseDate(const QString& text)
 std::optional<LogsRun> runLogsQuery(const QCommandLineParser& parser, QString* usageError)
 {
     const QString format = parser.value(QStringLiteral("format"));
-    if (format != QLatin1String("rows") && format != QLatin1String("json")) {
-        *usageError = QStringLiteral("--format must be rows or json");
+    if (format != QLatin1String("rows") && format != QLatin1String("csv") && format != QLatin1String("json")) {
+        *usageError = QStringLiteral("--format must be rows, csv or json");
         return std::nullopt;
     }
     const bool hasStart = parser.isSet(QStringLiteral("start"));
@@ -198,23 +212,4 @@ bool reportFailureOrCut(const LogsRun& run)
     if (const auto cut = LogFetcher::cutText(run.outcome, run.entries.size()))
         err() << *cut << "\n";
     return false;
-}
-
-QByteArray entryJson(const LogEntry& e)
-{
-    QJsonObject o;
-    o.insert(QStringLiteral("id"), e.id.toString(QUuid::WithoutBraces));
-    o.insert(QStringLiteral("date"), QDateTime::fromMSecsSinceEpoch(qint64(std::llround(e.date * 1000.0)), Qt::UTC)
-                                         .toString(Qt::ISODateWithMs));
-    o.insert(QStringLiteral("level"), e.level);
-    o.insert(QStringLiteral("levelLabel"), e.levelLabel());
-    o.insert(QStringLiteral("process"), e.process);
-    o.insert(QStringLiteral("message"), e.message);
-    o.insert(QStringLiteral("subsystem"), e.subsystem);
-    o.insert(QStringLiteral("category"), e.category);
-    o.insert(QStringLiteral("threadIdentifier"), qint64(e.threadIdentifier));
-    o.insert(QStringLiteral("processIdentifier"), e.processIdentifier);
-    o.insert(QStringLiteral("sender"), e.sender);
-    o.insert(QStringLiteral("activityIdentifier"), qint64(e.activityIdentifier));
-    return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }

@@ -35,6 +35,3 @@ bool reportFailureOrCut(const LogsRun& run);
 // The filter inputs given by the flags (defaults of a new window otherwise);
 // on a usage error writes it into `usageError` and returns nothing.
 std::optional<FilterState> filterStateFromOptions(const QCommandLineParser& parser, QString* usageError);
-
-// A record as one JSON object (compact, one line).
-QByteArray entryJson(const LogEntry& entry);

@@ -7,6 +7,7 @@
 #include "browser/PendingArchive.h"
 #include "browser/WindowModel.h"
 #include "browser/views/ContentView.h"
+#include "browser/views/ExportCommand.h"
 #include "browser/views/FloatingDetailView.h"
 #include "browser/views/RowLayout.h"
 #include "logs/Platform.h"
@@ -284,8 +285,9 @@ void VellacordApp::installMenus(QMainWindow* window)
     QMenuBar* bar = window->menuBar();
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("fileMenu"));
-    connect(file, &QMenu::aboutToShow, this, [this, file] { fillFileMenu(file); });
-    fillFileMenu(file);
+    QPointer<ContentView> content = qobject_cast<ContentView*>(window->centralWidget());
+    connect(file, &QMenu::aboutToShow, this, [this, file, content] { fillFileMenu(file, content); });
+    fillFileMenu(file, content);
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     view->setObjectName(QStringLiteral("viewMenu"));
     connect(view, &QMenu::aboutToShow, this, [this, view] { fillViewMenu(view); });
@@ -295,7 +297,7 @@ void VellacordApp::installMenus(QMainWindow* window)
     fillHelpMenu(help);
 }
 
-void VellacordApp::fillFileMenu(QMenu* menu)
+void VellacordApp::fillFileMenu(QMenu* menu, ContentView* content)
 {
     menu->clear();
     QAction* nw = menu->addAction(QStringLiteral("New Window"), this, [this] { newMainWindow()->show(); });
@@ -309,6 +311,11 @@ void VellacordApp::fillFileMenu(QMenu* menu)
             recent->addAction(ArchiveChoice::lastPathComponent(path), this, [this, path] { openRecent(path); });
         recent->addSeparator();
         recent->addAction(QStringLiteral("Clear Recent"), this, &VellacordApp::clearRecent);
+    }
+    if (content) {
+        // The window's own action: it keeps its state and its shortcut between menus.
+        menu->addSeparator();
+        menu->addAction(content->exportCommand()->action());
     }
     menu->addSeparator();
     QAction* quitAction = menu->addAction(QStringLiteral("Quit Vellacord"), this, &VellacordApp::quit);

@@ -71,7 +71,8 @@ public:
 
     // Builds the menu bar of a main window; menus refresh themselves when shown.
     void installMenus(QMainWindow* window);
-    void fillFileMenu(QMenu* menu);
+    // With the window's content, the menu carries its export command.
+    void fillFileMenu(QMenu* menu, ContentView* content = nullptr);
     void fillViewMenu(QMenu* menu);
     void fillHelpMenu(QMenu* menu);
 

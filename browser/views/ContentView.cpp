@@ -3,6 +3,7 @@
 #include "browser/WindowModel.h"
 #include "browser/views/ArchiveBanner.h"
 #include "browser/views/CustomRangeRow.h"
+#include "browser/views/ExportCommand.h"
 #include "browser/views/FetchErrorPanel.h"
 #include "browser/views/FilterBar.h"
 #include "browser/views/FloatingDetailView.h"
@@ -77,7 +78,8 @@ ContentView::ContentView(DetailWindowState* detailState, RecentArchives* recentA
     m_copy->setShortcut(QKeySequence::Copy);
     m_copy->setShortcutContext(Qt::WindowShortcut);
     connect(m_copy, &QAction::triggered, this, &ContentView::copy);
-    addActions({m_clearSelection, m_copy});
+    m_export = new ExportCommand(m_model, this);
+    addActions({m_clearSelection, m_copy, m_export->action()});
     refreshContent();
 }
 

@@ -10,6 +10,7 @@
 
 class DetailPane;
 class DetailWindowState;
+class ExportCommand;
 class FetchErrorPanel;
 class LogHeader;
 class LogListArea;
@@ -49,6 +50,8 @@ public:
     // label, else the selected row's text, else nothing.
     QAction* clearSelectionAction() const { return m_clearSelection; }
     QAction* copyAction() const { return m_copy; }
+    // File > "Export Visible Entries…" of this window.
+    ExportCommand* exportCommand() const { return m_export; }
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -81,4 +84,5 @@ private:
 
     QAction* m_clearSelection = nullptr;
     QAction* m_copy = nullptr;
+    ExportCommand* m_export = nullptr;
 };

@@ -10,12 +10,12 @@ namespace {
 using TestEnv::CliRun;
 CliRun cli(const QStringList& args) { return TestEnv::runCli(args); }
 
-// The message column of row lines (date, level, process, message).
+// The message column of row lines (the last one).
 QStringList messagesOf(const CliRun& r)
 {
     QStringList out;
     for (const QString& line : r.lines())
-        out.append(line.section('\t', 3));
+        out.append(line.section('\t', -1));
     return out;
 }
 

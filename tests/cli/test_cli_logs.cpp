@@ -60,6 +60,15 @@ private slots:
         for (const char* k : {"id", "message", "category", "threadIdentifier", "sender", "activityIdentifier"})
             QVERIFY2(o.contains(k), k);
 
+        // Optional columns, in the list's order, with those of --filter added.
+        r = cli({"logs", "--archive", m_archive, "--format", "csv", "--columns", "Subsystem,PID", "--filter", "Sender="});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out.section("\r\n", 0, 1), QStringLiteral("Time,Severity,Process,PID,Sender,Subsystem,Message\r\n"
+                                                             "2026-01-05T09:30:00.500Z,Error,backupd,77,,com.example.backup,backup failed"));
+        r = cli({"logs", "--archive", m_archive, "--columns", "PID"});
+        QCOMPARE(r.lines().value(0), local + "\tError\tbackupd\t77\tbackup failed");
+        QCOMPARE(cli({"logs", "--columns", "PID,Nonsense"}).code, 2);
+
         // A range narrowing an archive runs exactly one store query.
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_LOGGING_RULES", "com.corvistra.Vellacord.*=true");

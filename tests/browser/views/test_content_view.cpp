@@ -5,6 +5,7 @@
 #include "browser/WindowModel.h"
 #include "browser/views/ContentView.h"
 #include "browser/views/DetailPane.h"
+#include "browser/views/ExportCommand.h"
 #include "browser/views/FloatingDetailView.h"
 #include "browser/views/LogListModel.h"
 #include "logs/LogFetcher.h"
@@ -24,7 +25,9 @@
 #include <QListView>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QStackedWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
 #include <QToolButton>
@@ -315,6 +318,36 @@ private slots:
         QCOMPARE(shownProcesses(), (QStringList{"Safari"}));
         field->setText(QStringLiteral("12"));
         QCOMPARE(shownProcesses(), (QStringList{"Safari", "Safari"}));  // 120 and 312
+    }
+
+    void exportVisibleEntries()
+    {
+        ExportCommand* cmd = view->exportCommand();
+        QTemporaryDir dir;
+        QString typed = dir.filePath("rows");
+        std::optional<QString> alert;
+        cmd->setSavePanelRunner([&](const QString&) { return ExportCommand::SaveChoice{typed, EntryExport::Format::csv}; });
+        cmd->setAlertRunner([&](const QString& text) { alert = text; });
+        view->model()->pipeline().setShown(OptionalColumn::pid, true);
+        view->model()->pipeline().setSearchText("safari");
+        QSignalSpy done(cmd, &ExportCommand::finished);
+        QTest::keyClick(view.get(), Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(done.wait());
+        QVERIFY(!alert);
+        QFile out(typed + ".csv");
+        QVERIFY(out.open(QIODevice::ReadOnly));
+        QCOMPARE(out.readAll(), EntryExport::document(EntryExport::Format::csv, view->model()->filteredEntries(),
+                                                      {OptionalColumn::pid}));
+        QCOMPARE(view->model()->filteredEntries().size(), 2);
+
+        typed = dir.filePath("missing/rows.txt");
+        cmd->run();
+        QVERIFY(done.wait());
+        QCOMPARE(alert.value_or(QString()),
+                 ExportCommand::failureText(typed, done.last().first().value<std::optional<QString>>().value()));
+        // Nothing to export, nothing offered.
+        view->model()->pipeline().setSearchText("no such text");
+        QVERIFY(!cmd->action()->isEnabled());
     }
 
     void errorAndEmptyStates()

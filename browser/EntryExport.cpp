@@ -1,0 +1,185 @@
+#include "browser/EntryExport.h"
+
+#include "browser/EntryText.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include <cmath>
+
+namespace EntryExport {
+
+const QList<FileType>& fileTypes()
+{
+    static const QList<FileType> types{
+        {Format::text, QStringLiteral("Text rows (*.txt)"), QStringLiteral("txt")},
+        {Format::csv, QStringLiteral("CSV (*.csv)"), QStringLiteral("csv")},
+        {Format::jsonLines, QStringLiteral("JSON lines (*.jsonl)"), QStringLiteral("jsonl")},
+    };
+    return types;
+}
+
+const FileType& fileType(Format format)
+{
+    for (const FileType& t : fileTypes())
+        if (t.format == format)
+            return t;
+    return fileTypes().first();
+}
+
+std::optional<Format> formatOfName(const QString& path)
+{
+    const QString ext = QFileInfo(path).suffix().toLower();
+    if (ext == QLatin1String("txt") || ext == QLatin1String("log"))
+        return Format::text;
+    if (ext == QLatin1String("csv"))
+        return Format::csv;
+    if (ext == QLatin1String("jsonl") || ext == QLatin1String("ndjson") || ext == QLatin1String("json"))
+        return Format::jsonLines;
+    return std::nullopt;
+}
+
+Target target(const QString& path, Format chosen)
+{
+    if (const std::optional<Format> typed = formatOfName(path))
+        return {path, *typed};
+    if (QFileInfo(path).suffix().isEmpty())
+        return {path + u'.' + fileType(chosen).suffix, chosen};
+    return {path, chosen};
+}
+
+QString escapedControls(const QString& s)
+{
+    QString out;
+    out.reserve(s.size());
+    for (const QChar c : s) {
+        const char16_t u = c.unicode();
+        if (u >= 0x20 && u != 0x7f && (u < 0x80 || u > 0x9f)) {
+            out += c;
+            continue;
+        }
+        switch (u) {
+        case u'\n': out += QLatin1String("\\n"); break;
+        case u'\r': out += QLatin1String("\\r"); break;
+        case u'\t': out += QLatin1String("\\t"); break;
+        default:
+            // C1 controls too: some terminals act on them in UTF-8.
+            out += (u < 0x80 ? QStringLiteral("\\x%1") : QStringLiteral("\\u%1"))
+                       .arg(int(u), u < 0x80 ? 2 : 4, 16, QLatin1Char('0'));
+        }
+    }
+    return out;
+}
+
+QString isoTime(double date)
+{
+    return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(date * 1000.0)), Qt::UTC)
+        .toString(Qt::ISODateWithMs);
+}
+
+QString textRow(const LogEntry& entry, const QList<OptionalColumn>& columns)
+{
+    QString row = EntryText::timeString(entry.date) + u'\t' + entry.levelLabel() + u'\t' + escapedControls(entry.process);
+    for (OptionalColumn c : columns)
+        row += u'\t' + escapedControls(Column::filterValue(c, entry));
+    return row + u'\t' + escapedControls(entry.message);
+}
+
+QStringList columnTitles(const QList<OptionalColumn>& columns)
+{
+    QStringList titles{QStringLiteral("Time"), QStringLiteral("Severity"), QStringLiteral("Process")};
+    for (OptionalColumn c : columns)
+        titles << Column::rawValue(c);
+    titles << QStringLiteral("Message");
+    return titles;
+}
+
+QStringList csvCells(const LogEntry& entry, const QList<OptionalColumn>& columns)
+{
+    QStringList cells{isoTime(entry.date), entry.levelLabel(), entry.process};
+    for (OptionalColumn c : columns)
+        cells << Column::filterValue(c, entry);
+    cells << entry.message;
+    return cells;
+}
+
+QByteArray csvRecord(const QStringList& cells)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        if (i > 0)
+            out += ',';
+        QString cell = cells[i];
+        if (!cell.isEmpty() && (cell[0] == u'=' || cell[0] == u'+' || cell[0] == u'-' || cell[0] == u'@'))
+            cell.prepend(u'\'');
+        QByteArray bytes = cell.toUtf8();
+        if (bytes.contains('"') || bytes.contains(',') || bytes.contains('\n') || bytes.contains('\r')) {
+            bytes.replace("\"", "\"\"");
+            out += '"' + bytes + '"';
+        } else {
+            out += bytes;
+        }
+    }
+    return out + "\r\n";
+}
+
+QByteArray entryJson(const LogEntry& e)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("id"), e.id.toString(QUuid::WithoutBraces));
+    o.insert(QStringLiteral("date"), isoTime(e.date));
+    o.insert(QStringLiteral("level"), e.level);
+    o.insert(QStringLiteral("levelLabel"), e.levelLabel());
+    o.insert(QStringLiteral("process"), e.process);
+    o.insert(QStringLiteral("message"), e.message);
+    o.insert(QStringLiteral("subsystem"), e.subsystem);
+    o.insert(QStringLiteral("category"), e.category);
+    o.insert(QStringLiteral("threadIdentifier"), qint64(e.threadIdentifier));
+    o.insert(QStringLiteral("processIdentifier"), e.processIdentifier);
+    o.insert(QStringLiteral("sender"), e.sender);
+    o.insert(QStringLiteral("activityIdentifier"), qint64(e.activityIdentifier));
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+QByteArray document(Format format, const LogEntryList& entries, const QList<OptionalColumn>& columns)
+{
+    QByteArray out;
+    switch (format) {
+    case Format::text:
+        for (const LogEntry& e : entries)
+            out += textRow(e, columns).toUtf8() + '\n';
+        break;
+    case Format::csv:
+        out += csvRecord(columnTitles(columns));
+        for (const LogEntry& e : entries)
+            out += csvRecord(csvCells(e, columns));
+        break;
+    case Format::jsonLines:
+        for (const LogEntry& e : entries)
+            out += entryJson(e) + '\n';
+        break;
+    }
+    return out;
+}
+
+std::optional<QString> writeAtomically(const QString& path, const QByteArray& data)
+{
+    if (QFileInfo(path).isDir())
+        return QStringLiteral("it is a folder");
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    if (file.write(data) != data.size()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return why;
+    }
+    if (!file.commit())
+        return file.errorString();
+    return std::nullopt;
+}
+
+}  // namespace EntryExport

@@ -1,0 +1,68 @@
+#pragma once
+
+// Entries as files and as command-line output: text rows, CSV and JSON lines,
+// with the columns the list shows. Shared by File > Export and the CLI, so
+// that both write the same bytes for the same rows.
+
+#include "browser/FilterPipeline.h"
+#include "logs/LogEntry.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace EntryExport {
+
+enum class Format { text, csv, jsonLines };
+
+// The save panel's file types, in their order.
+struct FileType {
+    Format format;
+    QString nameFilter;  // "CSV (*.csv)"
+    QString suffix;      // "csv", appended when the name has no extension
+};
+const QList<FileType>& fileTypes();
+const FileType& fileType(Format format);
+// The format a file name asks for by its extension, if it names one.
+std::optional<Format> formatOfName(const QString& path);
+// Where and how a save panel's answer is written: a typed extension wins over
+// the chosen file type; a name without one gets the type's suffix.
+struct Target {
+    QString path;
+    Format format;
+};
+Target target(const QString& path, Format chosen);
+
+// Control characters as visible escapes ("\n", "\t", "\x1b", "\u009b"), so a
+// row stays one line with its tabs as the only separators. A backslash stays.
+QString escapedControls(const QString& s);
+// ISO 8601 in UTC with milliseconds: 2026-01-05T09:30:00.500Z.
+QString isoTime(double date);
+
+// The copy-row form with the given optional columns before the message:
+// local time, level, raw process, columns, message, tab-separated, with
+// control characters escaped.
+QString textRow(const LogEntry& entry, const QList<OptionalColumn>& columns);
+
+// "Time", "Severity", "Process", the columns' header labels, "Message".
+QStringList columnTitles(const QList<OptionalColumn>& columns);
+QStringList csvCells(const LogEntry& entry, const QList<OptionalColumn>& columns);
+// One RFC 4180 record with its CRLF. A cell that a spreadsheet would run as
+// a formula (starting with =, +, - or @) gets a leading apostrophe.
+QByteArray csvRecord(const QStringList& cells);
+
+// A record as one compact JSON object (no line feed).
+QByteArray entryJson(const LogEntry& entry);
+
+// The whole file: every row (CSV with its title row first).
+QByteArray document(Format format, const LogEntryList& entries, const QList<OptionalColumn>& columns);
+
+// Replaces `path` atomically: the data goes to a temporary file that is
+// renamed over it, so a failure leaves the old file whole. On failure the
+// reason, as a sentence fragment for the user.
+std::optional<QString> writeAtomically(const QString& path, const QByteArray& data);
+
+}  // namespace EntryExport

@@ -1,0 +1,123 @@
+#include "browser/views/ExportCommand.h"
+
+#include "browser/WindowModel.h"
+#include "logs/Background.h"
+#include "logs/Platform.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMessageBox>
+
+using EntryExport::Format;
+
+ExportCommand::ExportCommand(WindowModel* model, QWidget* window)
+    : QObject(window), m_model(model), m_window(window), m_action(new QAction(QStringLiteral("Export Visible Entries…"), this))
+{
+    m_action->setObjectName(QStringLiteral("exportAction"));
+    m_action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    m_action->setShortcutContext(Qt::WindowShortcut);
+    connect(m_action, &QAction::triggered, this, &ExportCommand::run);
+    connect(model, &WindowModel::listChanged, this, &ExportCommand::refresh);
+    connect(model, &WindowModel::contentChanged, this, &ExportCommand::refresh);
+    connect(model, &WindowModel::showCrashesChanged, this, &ExportCommand::refresh);
+    refresh();
+}
+
+void ExportCommand::refresh()
+{
+    m_action->setEnabled(!m_running && !m_model->showCrashes() && m_model->content() == WindowModel::Content::list &&
+                         !m_model->filteredEntries().isEmpty());
+}
+
+QString ExportCommand::failureText(const QString& path, const QString& reason)
+{
+    return QStringLiteral("The entries could not be written to \"%1\": %2.")
+        .arg(QDir::toNativeSeparators(path), reason);
+}
+
+void ExportCommand::run()
+{
+    refresh();
+    if (!m_action->isEnabled())
+        return;
+    // What the list shows when the command is given; a live tail goes on meanwhile.
+    const LogEntryList rows = m_model->filteredEntries();
+    const QList<OptionalColumn> columns = m_model->visibleColumns();
+    const QString suggested = QDir(Platform::desktopDir()).filePath(
+        QStringLiteral("Vellacord-Entries-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss")) +
+        QStringLiteral(".txt"));
+    const std::optional<SaveChoice> choice = runSavePanel(suggested);
+    if (!choice || choice->path.isEmpty())
+        return;
+    const EntryExport::Target target = EntryExport::target(choice->path, choice->format);
+    m_running = true;
+    refresh();
+    Background::run(
+        this,
+        [rows, columns, target] {
+            return EntryExport::writeAtomically(target.path, EntryExport::document(target.format, rows, columns));
+        },
+        [this, path = target.path](std::optional<QString> failure) {
+            m_running = false;
+            refresh();
+            if (failure)
+                showFailure(failureText(path, *failure));
+            emit finished(failure);
+        });
+}
+
+std::optional<ExportCommand::SaveChoice> ExportCommand::runSavePanel(const QString& suggested)
+{
+    if (m_panel)
+        return m_panel(suggested);
+    QFileDialog dialog(m_window, QStringLiteral("Export Visible Entries"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    QStringList filters;
+    for (const EntryExport::FileType& t : EntryExport::fileTypes())
+        filters << t.nameFilter;
+    dialog.setNameFilters(filters);
+    dialog.setDirectory(QFileInfo(suggested).absolutePath());
+    dialog.selectFile(QFileInfo(suggested).fileName());
+    dialog.setDefaultSuffix(EntryExport::fileTypes().first().suffix);
+    // Choosing another type renames the suggestion, so that its extension
+    // (which would win) follows the choice.
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        for (const EntryExport::FileType& t : EntryExport::fileTypes()) {
+            if (t.nameFilter != filter)
+                continue;
+            dialog.setDefaultSuffix(t.suffix);
+            auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            if (edit && EntryExport::formatOfName(edit->text()))
+                edit->setText(QFileInfo(edit->text()).completeBaseName() + u'.' + t.suffix);
+        }
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    SaveChoice choice{dialog.selectedFiles().first(), Format::text};
+    for (const EntryExport::FileType& t : EntryExport::fileTypes())
+        if (t.nameFilter == dialog.selectedNameFilter())
+            choice.format = t.format;
+    return choice;
+}
+
+void ExportCommand::showFailure(const QString& text)
+{
+    if (m_alert) {
+        m_alert(text);
+        return;
+    }
+    QMessageBox box(m_window);
+    box.setObjectName(QStringLiteral("exportAlert"));
+    box.setIcon(QMessageBox::Warning);
+    box.setWindowTitle(failureTitle());
+    // Paths and system messages are shown as typed, never as markup.
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}

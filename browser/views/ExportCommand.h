@@ -1,0 +1,58 @@
+#pragma once
+
+#include "browser/EntryExport.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QAction;
+class QWidget;
+class WindowModel;
+
+// File > "Export Visible Entries…" (Ctrl+E) of one main window: the rows the
+// list shows, in its order and with its columns, written in the format of the
+// save panel's file type or of a typed extension. Formatting and the atomic
+// write run on the thread pool; a failure says why in an alert.
+class ExportCommand : public QObject {
+    Q_OBJECT
+public:
+    ExportCommand(WindowModel* model, QWidget* window);
+
+    // Enabled while the Logs tab lists entries and no export runs.
+    QAction* action() const { return m_action; }
+    bool isRunning() const { return m_running; }
+
+    void run();
+
+    // What the save panel answered: the path as typed and the chosen type.
+    struct SaveChoice {
+        QString path;
+        EntryExport::Format format = EntryExport::Format::text;
+    };
+    // Test seams: the save panel (given the suggested path) and the alert.
+    void setSavePanelRunner(std::function<std::optional<SaveChoice>(const QString&)> run) { m_panel = std::move(run); }
+    void setAlertRunner(std::function<void(const QString&)> run) { m_alert = std::move(run); }
+
+    static QString failureTitle() { return QStringLiteral("Export Failed"); }
+    static QString failureText(const QString& path, const QString& reason);
+
+signals:
+    // The write ended: nothing, or the reason it failed.
+    void finished(const std::optional<QString>& failure);
+
+private:
+    std::optional<SaveChoice> runSavePanel(const QString& suggested);
+    void showFailure(const QString& text);
+    void refresh();
+
+    WindowModel* m_model;
+    QPointer<QWidget> m_window;
+    QAction* m_action;
+    bool m_running = false;
+    std::function<std::optional<SaveChoice>(const QString&)> m_panel;
+    std::function<void(const QString&)> m_alert;
+};
