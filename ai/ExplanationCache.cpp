@@ -210,6 +210,8 @@ QString CrashExplanationCache::crashFileURL(const CrashReport& report) const
 {
     QString name = report.fileName;
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    if (!report.contentDigest.isEmpty())
+        name += QLatin1Char('-') + report.contentDigest;
     return m_cacheDir + QLatin1Char('/') + name + QStringLiteral(".json");
 }
 

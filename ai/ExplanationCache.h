@@ -84,8 +84,9 @@ public:
     // Uses `folder`/CrashExplanations, created when missing.
     explicit CrashExplanationCache(const QString& folder);
 
-    // The report's file name with "/" replaced by "_", plus ".json" (the file
-    // holds the plain text despite the extension).
+    // The report's file name with "/" replaced by "_", then "-" and its
+    // contentDigest when it has one, plus ".json" (the file holds the plain
+    // text despite the extension).
     QString crashFileURL(const CrashReport& report) const;
     std::optional<QString> load(const CrashReport& report) const;
     // Replaces the report's file; a text over maxCachedExplanationBytes is not stored.

@@ -1,6 +1,8 @@
 #include "app/ArchiveChoice.h"
 #include "app/views/VellacordApp.h"
 #include "browser/PendingArchive.h"
+#include "browser/WindowModel.h"
+#include "browser/views/ContentView.h"
 #include "logs/Platform.h"
 #include "logs/RecentArchives.h"
 #include "ui/AppIdentity.h"
@@ -33,6 +35,8 @@ int main(int argc, char** argv)
     parser.addPositionalArgument(QStringLiteral("archive"),
                                  QStringLiteral("A .logarchive bundle, or a .ndjson/.jsonl export of log show, to open."),
                                  QStringLiteral("[archive]"));
+    parser.addOption({QStringLiteral("crashes"), QStringLiteral("Open on the Crashes tab with the crash reports in DIR."),
+                      QStringLiteral("DIR")});
     parser.process(app);
 
     VellacordApp shell;
@@ -47,6 +51,17 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "%s\n", qPrintable(ArchiveChoice::notAnArchiveText(path)));
         }
     }
-    shell.newMainWindow()->show();
+    QMainWindow* window = shell.newMainWindow();
+    if (parser.isSet(QStringLiteral("crashes"))) {
+        const QFileInfo dir(parser.value(QStringLiteral("crashes")));
+        if (dir.isDir()) {
+            const QList<ContentView*> views = shell.contentViews();
+            views.first()->model()->setCrashFolder(dir.absoluteFilePath());
+            views.first()->model()->setShowCrashes(true);
+        } else {
+            std::fprintf(stderr, "Not a folder: %s\n", qPrintable(dir.filePath()));
+        }
+    }
+    window->show();
     return app.exec();
 }

@@ -112,6 +112,10 @@ public:
     // Tabs, collection, settings popover.
     bool showCrashes() const { return m_showCrashes; }
     void setShowCrashes(bool crashes);
+    // The folder of crash reports the Crashes tab lists instead of the
+    // user's own; it outlives visits to the Logs tab.
+    const std::optional<QString>& crashFolder() const { return m_crashFolder; }
+    void setCrashFolder(const std::optional<QString>& folder) { m_crashFolder = folder; }
     bool isCollecting() const { return m_isCollecting; }
     void setCollecting(bool collecting);
     // A finished collection: recorded among the recent archives and opened.
@@ -193,6 +197,7 @@ private:
     double m_detailPaneHeight = 220;
     bool m_autoScrollEnabled = true;
     bool m_showCrashes = false;
+    std::optional<QString> m_crashFolder;
     bool m_isCollecting = false;
     bool m_showSettings = false;
     bool m_firstShown = false;

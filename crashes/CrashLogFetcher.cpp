@@ -4,6 +4,7 @@
 #include "logs/Background.h"
 #include "logs/Platform.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -39,6 +40,14 @@ QString CrashLogFetcher::emptyResultText()
     return QStringLiteral("No crash reports found in ~/Library/Logs/DiagnosticReports/");
 }
 
+QString CrashLogFetcher::emptyResultText(const QString& folder)
+{
+    QString shown = QDir::toNativeSeparators(QDir::cleanPath(folder));
+    if (!shown.endsWith(QDir::separator()))
+        shown += QDir::separator();
+    return QStringLiteral("No crash reports found in ") + shown;
+}
+
 void CrashLogFetcher::scan()
 {
     setLoading(true);
@@ -49,9 +58,18 @@ void CrashLogFetcher::scan()
     }
     // If the fetcher goes away first, the finished list is simply dropped. The
     // task itself shares nothing with this object.
+    // The user's own folder opened by its path is still theirs: its
+    // explanations keep their name keys.
+    const QString dir = m_openedFolder.value_or(m_reportsDirectory);
+    const bool foreign = m_openedFolder && QFileInfo(*m_openedFolder).canonicalFilePath() !=
+                                               QFileInfo(m_reportsDirectory).canonicalFilePath();
     Background::run(
-        this, [dir = m_reportsDirectory] { return collectReports(dir); },
-        [this](CrashReportList list) { publish(std::move(list)); });
+        this, [dir, foreign] { return collectReports(dir, foreign); },
+        [this, opened = m_openedFolder](CrashReportList list) {
+            // A scan of a folder since closed (or replaced) publishes nothing.
+            if (opened == m_openedFolder)
+                publish(std::move(list));
+        });
 }
 
 void CrashLogFetcher::publish(CrashReportList list)
@@ -61,7 +79,7 @@ void CrashLogFetcher::publish(CrashReportList list)
     setLoading(false);
     qCInfo(lcCrashFetcher, "Found %ld crash reports", long(m_reports.size()));
     if (m_reports.isEmpty())
-        setError(emptyResultText());
+        setError(m_openedFolder ? emptyResultText(*m_openedFolder) : emptyResultText());
 }
 
 void CrashLogFetcher::setLoading(bool v)
@@ -80,18 +98,18 @@ void CrashLogFetcher::setError(const std::optional<QString>& e)
     emit errorMessageChanged();
 }
 
-CrashReportList CrashLogFetcher::collectReports(const QString& directory)
+CrashReportList CrashLogFetcher::collectReports(const QString& directory, bool withDigest)
 {
-    CrashReportList list = scanDirectory(directory, false);
+    CrashReportList list = scanDirectory(directory, false, withDigest);
     const QString retired = QDir(directory).filePath(QStringLiteral("Retired"));
     if (QFileInfo(retired).exists() || QFileInfo(retired).isSymLink())
-        list += scanDirectory(retired, true);
+        list += scanDirectory(retired, true, withDigest);
     std::stable_sort(list.begin(), list.end(),
                      [](const CrashReport& a, const CrashReport& b) { return a.date > b.date; });
     return list;
 }
 
-CrashReportList CrashLogFetcher::scanDirectory(const QString& directory, bool isRetired)
+CrashReportList CrashLogFetcher::scanDirectory(const QString& directory, bool isRetired, bool withDigest)
 {
     const QDir dir(directory);
     // A missing or unreadable folder lists as empty.
@@ -105,13 +123,13 @@ CrashReportList CrashLogFetcher::scanDirectory(const QString& directory, bool is
         const QString ext = name.mid(dot + 1).toLower();
         if (ext != QLatin1String("ips") && ext != QLatin1String("crash"))
             continue;
-        if (auto report = parseReport(dir.filePath(name), isRetired))
+        if (auto report = parseReport(dir.filePath(name), isRetired, withDigest))
             list.append(std::move(*report));
     }
     return list;
 }
 
-std::optional<CrashReport> CrashLogFetcher::parseReport(const QString& path, bool isRetired)
+std::optional<CrashReport> CrashLogFetcher::parseReport(const QString& path, bool isRetired, bool withDigest)
 {
     const QFileInfo fi(path);
     // Only regular files (after following links): reading a FIFO, socket or
@@ -133,7 +151,11 @@ std::optional<CrashReport> CrashLogFetcher::parseReport(const QString& path, boo
 
     const QString fileName = fi.fileName();
     const QDateTime fallbackDate = modificationTime(fi);
-    if (auto report = CrashParser::parseStructuredReport(text, bytes, fileName, path, fallbackDate, isRetired))
-        return report;
-    return CrashParser::parsePlainReport(text, fileName, path, fallbackDate, isRetired);
+    std::optional<CrashReport> report =
+        CrashParser::parseStructuredReport(text, bytes, fileName, path, fallbackDate, isRetired);
+    if (!report)
+        report = CrashParser::parsePlainReport(text, fileName, path, fallbackDate, isRetired);
+    if (withDigest)
+        report->contentDigest = QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    return report;
 }

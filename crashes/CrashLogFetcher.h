@@ -28,9 +28,18 @@ public:
     QString reportsDirectory() const { return m_reportsDirectory; }
     void setReportsDirectory(const QString& dir) { m_reportsDirectory = dir; }
 
+    // A folder the user opened (a copied reports folder, a bundle's): scans
+    // read it, with its "Retired" subfolder, instead of the user's own until
+    // it is set back to none. Scan after setting it: a running scan of the
+    // folder before publishes nothing.
+    const std::optional<QString>& openedFolder() const { return m_openedFolder; }
+    void setOpenedFolder(const std::optional<QString>& dir) { m_openedFolder = dir; }
+
     // ~/Library/Logs/DiagnosticReports under the user's home; computed once.
     static QString defaultReportsDirectory();
     static QString emptyResultText();
+    // The empty-result text of an opened folder.
+    static QString emptyResultText(const QString& folder);
 
     // Starts a scan on the thread pool and returns at once; the result arrives
     // through the published state. Overlapping scans each publish their own
@@ -39,15 +48,16 @@ public:
 
     // The scan's work, synchronously: the folder, then its "Retired" subfolder
     // when present, sorted newest first (stable, so equal dates keep the
-    // collection order).
-    static CrashReportList collectReports(const QString& directory);
+    // collection order). With `withDigest`, every report carries its
+    // contentDigest.
+    static CrashReportList collectReports(const QString& directory, bool withDigest = false);
 
     // The .ips and .crash files directly inside `directory`, in name order.
-    static CrashReportList scanDirectory(const QString& directory, bool isRetired);
+    static CrashReportList scanDirectory(const QString& directory, bool isRetired, bool withDigest = false);
 
     // Reads one file and parses it, structured first, else as plain text.
     // Absent only when the file cannot be read or is not valid UTF-8.
-    static std::optional<CrashReport> parseReport(const QString& path, bool isRetired);
+    static std::optional<CrashReport> parseReport(const QString& path, bool isRetired, bool withDigest = false);
 
 signals:
     void reportsChanged();
@@ -63,4 +73,5 @@ private:
     bool m_isLoading = false;
     std::optional<QString> m_errorMessage;
     QString m_reportsDirectory;
+    std::optional<QString> m_openedFolder;
 };

@@ -24,6 +24,9 @@ struct CrashReport {
     QString stackTrace;  // faulting thread of a structured report; empty for text reports
     QString rawContent;  // the whole file as text
     bool isRetired = false;
+    // SHA-256 of the file (hex) for a report read from a folder other than the
+    // user's own: its file name alone may be another machine's report.
+    QString contentDigest;
 
     // Badge text: the exception type, else a label derived from the reason.
     QString crashTypeLabel() const;

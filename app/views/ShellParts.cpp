@@ -72,6 +72,9 @@ WindowParts make(std::function<void(const QString&)> openWindow)
     WindowParts parts;
     parts.makeCrashesTab = [](ContentView* window) {
         auto* view = new CrashView(window->model()->aiSettings());
+        WindowModel* model = window->model();
+        view->setFolder(model->crashFolder());
+        QObject::connect(view, &CrashView::folderChanged, model, [model, view] { model->setCrashFolder(view->folder()); });
         return WindowParts::CrashesTab{view, [view] { view->rescan(); }};
     };
     parts.makeSettingsView = [](ContentView* window) -> QWidget* { return new SettingsView(window->model()->aiSettings()); };

@@ -2,11 +2,14 @@
 
 #include "crashes/CrashLogFetcher.h"
 #include "crashes/views/CrashDetailPane.h"
+#include "crashes/views/CrashFolderBar.h"
 #include "crashes/views/CrashRow.h"
 #include "ui/TextStyles.h"
 #include "ui/ViewStyle.h"
 #include "ui/Widgets.h"
 
+#include <QDir>
+#include <QFileDialog>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -65,6 +68,11 @@ CrashView::CrashView(AISettings* aiSettings, QWidget* parent)
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
+    m_folderBar = new CrashFolderBar;
+    connect(m_folderBar, &CrashFolderBar::openRequested, this, &CrashView::chooseFolder);
+    connect(m_folderBar, &CrashFolderBar::closeRequested, this, [this] { setFolder(std::nullopt); });
+    outer->addWidget(m_folderBar);
+    outer->addWidget(divider());
     m_stack = new QStackedWidget;
     outer->addWidget(m_stack);
 
@@ -181,6 +189,42 @@ void CrashView::showEvent(QShowEvent* e)
     QWidget::showEvent(e);
     if (!e->spontaneous())
         rescan();
+}
+
+const std::optional<QString>& CrashView::folder() const
+{
+    return m_fetcher->openedFolder();
+}
+
+void CrashView::setFolder(const std::optional<QString>& folder)
+{
+    const std::optional<QString> clean = folder ? std::optional(QDir::cleanPath(*folder)) : std::nullopt;
+    if (clean == m_fetcher->openedFolder())
+        return;
+    m_fetcher->setOpenedFolder(clean);
+    m_folderBar->setFolder(clean);
+    // The pane showed a report of the other folder.
+    m_selected.reset();
+    applySelection();
+    if (isVisible())
+        rescan();
+    emit folderChanged();
+}
+
+void CrashView::chooseFolder()
+{
+    std::optional<QString> chosen;
+    if (m_folderPanel) {
+        chosen = m_folderPanel();
+    } else {
+        const QString dir = QFileDialog::getExistingDirectory(
+            this, QStringLiteral("Open Crash Report Folder"), folder().value_or(QDir::homePath()),
+            QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+        if (!dir.isEmpty())
+            chosen = dir;
+    }
+    if (chosen && !chosen->isEmpty())
+        setFolder(*chosen);
 }
 
 void CrashView::toggleSelection(const CrashReport& report)

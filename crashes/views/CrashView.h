@@ -4,10 +4,12 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 class AISettings;
 class CrashDetailPane;
+class CrashFolderBar;
 class CrashListModel;
 class CrashLogFetcher;
 class PaneResizeBar;
@@ -19,7 +21,7 @@ class QStackedWidget;
 // The crash browser shown in the main window's Crashes tab: the reports of
 // its own CrashLogFetcher in a four-column table, newest first, and the
 // selected report in a resizable detail pane below. Scans each time it is
-// shown.
+// shown: the user's own reports, or those of a folder they opened.
 class CrashView : public QWidget {
     Q_OBJECT
 public:
@@ -31,6 +33,16 @@ public:
     double detailHeight() const { return m_detailHeight; }
     CrashDetailPane* detailPane() const { return m_pane; }
     QListView* listView() const { return m_list; }
+    CrashFolderBar* folderBar() const { return m_folderBar; }
+
+    // The opened folder, none for the user's own reports.
+    const std::optional<QString>& folder() const;
+    // Lists that folder's reports (none: the user's own) and closes the pane.
+    void setFolder(const std::optional<QString>& folder);
+    // "Open Folder…": asks for a folder, then lists it.
+    void chooseFolder();
+    // Test seam: the folder panel (returns the chosen folder).
+    void setFolderPanelRunner(std::function<std::optional<QString>()> run) { m_folderPanel = std::move(run); }
 
     // Which presentation is up, decided like the redraw does.
     enum class Presentation { empty, scanning, table };
@@ -44,6 +56,9 @@ public slots:
     // Applies one drag update of the resize handle.
     void dragHandle(int dy);
 
+signals:
+    void folderChanged();
+
 protected:
     void showEvent(QShowEvent* e) override;
 
@@ -56,6 +71,8 @@ private:
     std::optional<CrashReport> m_selected;
     double m_detailHeight = 280;
 
+    std::function<std::optional<QString>()> m_folderPanel;
+    CrashFolderBar* m_folderBar;
     QStackedWidget* m_stack;
     QLabel* m_emptyText;
     QListView* m_list;

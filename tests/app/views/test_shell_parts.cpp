@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QThreadPool>
 #include <QTest>
 #include <QToolButton>
@@ -135,6 +136,18 @@ private slots:
         rescan->click();
         QVERIFY(crashes->crashFetcher()->isLoading());
         QTRY_VERIFY(!crashes->crashFetcher()->isLoading());
+
+        // An opened folder outlives a visit to the Logs tab (as --crashes DIR sets it).
+        QTemporaryDir folder;
+        crashes->setFolder(folder.path());
+        QCOMPARE(view->model()->crashFolder(), std::optional<QString>(folder.path()));
+        view->model()->setShowCrashes(false);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        view->model()->setShowCrashes(true);
+        crashes = view->findChild<CrashView*>();
+        QTRY_VERIFY(!crashes->crashFetcher()->isLoading());
+        QCOMPARE(crashes->folder(), std::optional<QString>(folder.path()));
+        QCOMPARE(crashes->crashFetcher()->errorMessage(), CrashLogFetcher::emptyResultText(folder.path()));
     }
 
     void gearOpensSettingsPopover()

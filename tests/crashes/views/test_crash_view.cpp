@@ -2,6 +2,7 @@
 #include "ai/ExplanationCache.h"
 #include "crashes/CrashLogFetcher.h"
 #include "crashes/views/CrashDetailPane.h"
+#include "crashes/views/CrashFolderBar.h"
 #include "crashes/views/CrashRow.h"
 #include "crashes/views/CrashView.h"
 #include "logs/Platform.h"
@@ -10,7 +11,9 @@
 #include "tests/support/TestEnv.h"
 #include "ui/Widgets.h"
 
+#include <QCryptographicHash>
 #include <QJsonArray>
+#include <QTemporaryDir>
 
 #include <QDir>
 #include <QTimeZone>
@@ -151,6 +154,59 @@ private slots:
         QVERIFY(text->isVisible());
         QCOMPARE(text->text(), QStringLiteral("No crash reports found in ~/Library/Logs/DiagnosticReports/"));
         QVERIFY(!view.listView()->isVisible());
+    }
+
+    void openedFolderAndItsCacheKeys()
+    {
+        writeSampleReports();
+        QTemporaryDir bundle;
+        // Another machine's report under the same name as one of the user's.
+        const QByteArray foreign = "{\"procName\":\"Mail\",\"timestamp\":\"2024-02-01T08:00:00.000Z\"}";
+        writeFile(bundle.filePath("Safari-2024-01-15-102345.ips"), foreign);
+        writeFile(bundle.filePath("Retired/old.crash"), kCrashText);
+        AISettings settings;
+        CrashView view(&settings);
+        showAndScan(view);
+        const CrashReport home = view.crashFetcher()->reports().at(0);
+        QVERIFY(home.contentDigest.isEmpty());
+        CrashExplanationCache::shared().store(home, "the user's own Safari crash");
+        QVERIFY(shown<QLabel>(&view, "crashHomeLabel"));
+        QVERIFY(!shown<QPushButton>(&view, "closeCrashFolderButton"));
+
+        view.setFolderPanelRunner([&] { return std::optional<QString>(bundle.path()); });
+        named<QPushButton>(&view, "openCrashFolderButton")->click();
+        QVERIFY(view.crashFetcher()->isLoading());
+        QTRY_VERIFY(!view.crashFetcher()->isLoading());
+        const CrashReportList reports = view.crashFetcher()->reports();
+        QCOMPARE(reports.size(), 2);  // the retired text report is dated now, so it comes first
+        QCOMPARE(reports[1].appName, QStringLiteral("Mail"));
+        QVERIFY(reports[0].isRetired);
+        QCOMPARE(view.folderBar()->bannerText(), "Viewing crash reports in: " + QDir::toNativeSeparators(bundle.path()));
+        QVERIFY(shown<QPushButton>(&view, "closeCrashFolderButton"));
+        // Same name, other content: its own cache file, so no wrong explanation.
+        const QString digest = QCryptographicHash::hash(foreign, QCryptographicHash::Sha256).toHex();
+        QCOMPARE(QFileInfo(CrashExplanationCache::shared().crashFileURL(reports[1])).fileName(),
+                 "Safari-2024-01-15-102345.ips-" + digest + ".json");
+        clickRow(view, 1);
+        QCOMPARE(view.selectedCrash()->appName, QStringLiteral("Mail"));
+        QVERIFY(!view.detailPane()->explanation());
+
+        named<QPushButton>(&view, "closeCrashFolderButton")->click();
+        QTRY_VERIFY(!view.crashFetcher()->isLoading());
+        QVERIFY(!view.folder());
+        QVERIFY(!view.selectedCrash());
+        QCOMPARE(view.crashFetcher()->reports().at(0).appName, QStringLiteral("Safari"));
+        QVERIFY(!shown<QPushButton>(&view, "closeCrashFolderButton"));
+
+        // The user's own folder opened by path keeps its name keys; an empty one says so.
+        view.setFolder(m_reports);
+        QTRY_VERIFY(!view.crashFetcher()->isLoading());
+        QVERIFY(view.crashFetcher()->reports().at(0).contentDigest.isEmpty());
+        QTemporaryDir empty;
+        view.setFolder(empty.path());
+        QTRY_VERIFY(!view.crashFetcher()->isLoading());
+        QCOMPARE(named<QLabel>(&view, "crashEmptyText")->text(),
+                 "No crash reports found in " + QDir::toNativeSeparators(empty.path()) + "/");
     }
 
     void tableRowsAndToggleSelection()
