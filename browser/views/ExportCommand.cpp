@@ -47,7 +47,8 @@ void ExportCommand::run()
     // What the list shows when the command is given; a live tail goes on meanwhile.
     const LogEntryList rows = m_model->filteredEntries();
     const QList<OptionalColumn> columns = m_model->visibleColumns();
-    const QString suggested = QDir(Platform::desktopDir()).filePath(
+    const QString desktop = Platform::desktopDir();
+    const QString suggested = QDir(QFileInfo(desktop).isDir() ? desktop : QDir::homePath()).filePath(
         QStringLiteral("Vellacord-Entries-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss")) +
         QStringLiteral(".txt"));
     const std::optional<SaveChoice> choice = runSavePanel(suggested);
