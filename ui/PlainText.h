@@ -5,6 +5,7 @@
 // it load a file).
 
 #include <QString>
+#include <QStringView>
 
 class QPoint;
 class QWidget;
@@ -16,5 +17,14 @@ QString toolTip(const QString& text);
 
 // Shows `text` as a plain-text tooltip at `globalPos` over `w`.
 void showToolTip(const QPoint& globalPos, const QString& text, QWidget* w);
+
+// Every label under `root` shows its text literally (a message box leaves
+// its informative text to Qt's rich-text guess).
+void makePlain(QWidget* root);
+
+// The size of `text` in UTF-8, and how many of its characters fit in
+// `bytes` of UTF-8 without splitting one.
+qsizetype utf8Size(QStringView text);
+qsizetype charsInUtf8(QStringView text, qsizetype bytes);
 
 }  // namespace PlainText

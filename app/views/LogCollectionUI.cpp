@@ -4,6 +4,7 @@
 #include "browser/WindowModel.h"
 #include "browser/views/ContentView.h"
 #include "logs/LogCollector.h"
+#include "ui/PlainText.h"
 
 #include <QMessageBox>
 #include <QPointer>
@@ -18,7 +19,7 @@ void showFailure(QWidget* parent, const QString& informativeText)
     box.setWindowTitle(QString::fromLatin1(failureTitle));
     box.setText(QString::fromLatin1(failureTitle));
     box.setInformativeText(informativeText);
-    box.setTextFormat(Qt::PlainText);
+    PlainText::makePlain(&box);  // the tool's own error text; setTextFormat leaves the informative text out
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
 }

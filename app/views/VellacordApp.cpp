@@ -14,6 +14,7 @@
 #include "logs/RecentArchives.h"
 #include "processnames/ProcessNameResolver.h"
 #include "ui/AppIdentity.h"
+#include "ui/PlainText.h"
 #include "ui/ViewStyle.h"
 
 #include <QAction>
@@ -160,6 +161,7 @@ std::optional<QString> VellacordApp::runOpenPanel(const OpenPanel& panel)
     dialog.setDirectory(Platform::desktopDir());
     if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
         auto* message = new QLabel(panel.message);
+        message->setTextFormat(Qt::PlainText);
         grid->addWidget(message, grid->rowCount(), 0, 1, grid->columnCount());
     }
     if (dialog.exec() != QDialog::Accepted)
@@ -178,7 +180,8 @@ QString VellacordApp::runAlert(const Alert& alert)
     box.setIcon(alert.warning ? QMessageBox::Warning : QMessageBox::Information);
     box.setWindowTitle(alert.title);
     box.setText(alert.title);
-    box.setInformativeText(alert.informativeText);
+    box.setInformativeText(alert.informativeText);  // may quote a path or an error
+    PlainText::makePlain(&box);
     box.setWindowModality(Qt::ApplicationModal);
     QList<QPushButton*> buttons;
     for (int i = 0; i < alert.buttons.size(); ++i) {

@@ -6,6 +6,8 @@
 #include "browser/views/BrowserWidgets.h"
 #include "processnames/ProcessNameResolver.h"
 #include "ui/InlineMarkdown.h"
+#include "ui/PlainText.h"
+#include "ui/PlainTextViewer.h"
 #include "ui/TextStyles.h"
 #include "ui/ViewStyle.h"
 #include "ui/Widgets.h"
@@ -154,6 +156,7 @@ QWidget* DetailPane::buildContent()
     m_level->setFont(TextStyles::font(Style::headline, false, QFont::Bold));
     header->addWidget(m_level);
     m_date = new QLabel;
+    m_date->setTextFormat(Qt::PlainText);
     m_date->setObjectName(QStringLiteral("detailDate"));
     m_date->setFont(TextStyles::font(Style::body, true));
     m_date->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -181,6 +184,10 @@ QWidget* DetailPane::buildContent()
     m_message = selectable(TextStyles::font(Style::body, true));
     m_message->setObjectName(QStringLiteral("detailMessage"));
     mv->addWidget(m_message);
+    m_showAll = new QPushButton;
+    m_showAll->setObjectName(QStringLiteral("showAllMessage"));
+    connect(m_showAll, &QPushButton::clicked, this, &DetailPane::showAllMessage);
+    mv->addWidget(m_showAll, 0, Qt::AlignLeft);
     v->addWidget(msgBox);
 
     // Metadata.
@@ -194,6 +201,7 @@ QWidget* DetailPane::buildContent()
     int row = 0;
     auto addRow = [&](MetaRow& r, const QString& label) {
         r.label = new QLabel(label);
+        r.label->setTextFormat(Qt::PlainText);
         r.label->setFixedWidth(100);
         r.label->setAlignment(Qt::AlignRight | Qt::AlignTop);
         TextStyles::setSecondary(r.label);
@@ -275,6 +283,7 @@ QWidget* DetailPane::buildAISection()
     m_explainIcon = new QLabel;
     bl->addWidget(m_explainIcon);
     m_explainLabel = new QLabel;
+    m_explainLabel->setTextFormat(Qt::PlainText);
     m_explainLabel->setObjectName(QStringLiteral("explainLabel"));
     bl->addWidget(m_explainLabel);
     connect(m_explainButton, &QPushButton::clicked, this, &DetailPane::explain);
@@ -308,7 +317,15 @@ void DetailPane::refresh()
     if (m_popOut)
         m_popOut->setIcon(
             ViewStyle::icon(QStringLiteral("arrow.up.right.square"), palette().color(QPalette::WindowText), 16, 2.0));
-    m_message->setText(m_entry.message);
+    // A label lays out its whole text at every size change: a huge message
+    // shows its start, and the whole in a view that lays out only what it shows.
+    const qsizetype bytes = PlainText::utf8Size(m_entry.message);
+    const bool huge = bytes > kShownMessageBytes;
+    m_message->setText(huge ? m_entry.message.left(PlainText::charsInUtf8(m_entry.message, kShownMessageBytes))
+                            : m_entry.message);
+    m_showAll->setVisible(huge);
+    if (huge)
+        m_showAll->setText(QStringLiteral("Show All (%1 KB)").arg((bytes + 1023) / 1024));
 
     const auto* names = static_cast<const ProcessNameResolver*>(m_processNames.data());
     auto set = [](MetaRow& r, bool shown, const QString& value) {
@@ -386,6 +403,20 @@ void DetailPane::searchWeb()
     const QUrl url = EntryText::searchWebURL(m_entry, engine);
     if (url.isValid())
         urlOpener()(url);
+}
+
+void DetailPane::showAllMessage()
+{
+    auto* viewer = new PlainTextViewer(this);
+    viewer->setWindowFlag(Qt::Window);
+    viewer->setAttribute(Qt::WA_DeleteOnClose);
+    viewer->setObjectName(QStringLiteral("wholeMessage"));
+    viewer->setWindowTitle(QStringLiteral("Message"));
+    viewer->setFont(m_message->font());
+    viewer->setWrapping(true);
+    viewer->setText(m_entry.message);
+    viewer->resize(760, 520);
+    viewer->show();
 }
 
 void DetailPane::openMacSupport()

@@ -50,6 +50,11 @@ public:
     // Where addresses are opened (the default browser); tests replace it.
     static void setUrlOpener(std::function<bool(const QUrl&)> opener);
 
+    // A message over this size (UTF-8) shows its start and "Show All (N KB)".
+    static constexpr qsizetype kShownMessageBytes = 64 * 1024;
+    // Opens the whole message in a window of its own.
+    void showAllMessage();
+
     // The "Process" metadata value: friendly name (raw) when translated.
     static QString processText(const LogEntry& entry, const ProcessNameResolver* names);
 
@@ -73,6 +78,7 @@ private:
     QLabel* m_date = nullptr;
     QToolButton* m_popOut = nullptr;
     QLabel* m_message = nullptr;
+    QPushButton* m_showAll = nullptr;
     // Value labels of the metadata rows, with their label beside.
     struct MetaRow {
         QLabel* label;

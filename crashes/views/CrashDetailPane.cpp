@@ -2,6 +2,7 @@
 
 #include "ai/ExplainController.h"
 #include "ui/InlineMarkdown.h"
+#include "ui/PlainTextViewer.h"
 #include "ui/TextStyles.h"
 #include "ui/ViewStyle.h"
 
@@ -10,10 +11,8 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QVBoxLayout>
 
 using TextStyles::Style;
@@ -220,17 +219,16 @@ void CrashDetailPane::build()
     actions->addWidget(m_rawButton);
     actions->addStretch(1);
     column->addLayout(actions);
+    m_configureHint = TextStyles::label(QStringLiteral("Configure API key in Settings"), Style::caption, true);
+    m_configureHint->setObjectName(QStringLiteral("crashConfigureHint"));
+    column->addWidget(m_configureHint);
 
     m_rawBox = new QGroupBox(QStringLiteral("Raw Crash Report"));
     m_rawBox->setObjectName(QStringLiteral("crashRawBox"));
     auto* rl = new QVBoxLayout(m_rawBox);
-    m_rawText = new QPlainTextEdit;
+    m_rawText = new PlainTextViewer;
     m_rawText->setObjectName(QStringLiteral("crashRawText"));
-    m_rawText->setReadOnly(true);
-    m_rawText->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_rawText->setFont(TextStyles::font(Style::caption2, true));
-    m_rawText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_rawText->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_rawText->setFrameShape(QFrame::NoFrame);
     rl->addWidget(m_rawText);
     column->addWidget(m_rawBox);
@@ -284,6 +282,7 @@ void CrashDetailPane::refreshExplanation()
     m_explainButton->setVisible(!explanation && !c.isExplaining());
     m_explainButton->setEnabled(c.hasAPIKey());
     m_explaining->setVisible(!explanation && c.isExplaining());
+    m_configureHint->setVisible(!explanation && !c.isExplaining() && !c.hasAPIKey());
 }
 
 void CrashDetailPane::refreshRaw()
@@ -293,14 +292,10 @@ void CrashDetailPane::refreshRaw()
     if (!m_showRawContent || m_rawFilled || !m_crash)
         return;
     m_rawFilled = true;
-    m_rawText->setPlainText(m_crash->rawContent);
-    // The pane scrolls vertically; the box only sideways, so it is as tall as
-    // its text.
-    const QFontMetrics fm(m_rawText->font());
-    const int lines = m_rawText->document()->blockCount();
-    const int h = lines * fm.lineSpacing() + 2 * int(m_rawText->document()->documentMargin())
-                  + m_rawText->horizontalScrollBar()->sizeHint().height() + 4;
-    m_rawText->setFixedHeight(qMin(h, 1 << 22));
+    m_rawText->setText(m_crash->rawContent);
+    // As tall as the report up to a bound, then it scrolls on its own (the
+    // viewer measures rows at the pitch it draws them).
+    m_rawText->setFixedHeight(qMin(m_rawText->contentHeight(), kRawBoxMaxHeight));
 }
 
 void CrashDetailPane::toggleRaw()

@@ -10,9 +10,9 @@ class AISettings;
 class ExplainController;
 class QGroupBox;
 class QLabel;
-class QPlainTextEdit;
 class QPushButton;
 class QWidget;
+class PlainTextViewer;
 
 // The selected crash report: title line with the badge, "Crash Info", the
 // faulting thread's stack trace, the AI explanation (through the crash
@@ -31,6 +31,8 @@ public:
 
     // Fixed height of the pane, in points.
     void setPaneHeight(double height);
+    // Tallest the raw report box grows before it scrolls on its own.
+    static constexpr int kRawBoxMaxHeight = 360;
 
     const std::optional<QString>& explanation() const;
     bool isExplaining() const;
@@ -72,5 +74,6 @@ private:
     QWidget* m_explaining = nullptr;
     QPushButton* m_rawButton = nullptr;
     QGroupBox* m_rawBox = nullptr;
-    QPlainTextEdit* m_rawText = nullptr;
+    PlainTextViewer* m_rawText = nullptr;
+    QLabel* m_configureHint = nullptr;
 };

@@ -37,6 +37,7 @@ QWidget* headerRow()
         {"Date", CrashRow::dateWidth}, {"App", CrashRow::appWidth}, {"Type", CrashRow::typeWidth}, {"File", 0}};
     for (const auto& [title, width] : cols) {
         auto* l = new QLabel(QString::fromLatin1(title));
+        l->setTextFormat(Qt::PlainText);
         l->setObjectName(QStringLiteral("crashHeaderTitle"));
         l->setFont(f);
         l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);

@@ -36,6 +36,7 @@ class TestLogCollectionUI : public QObject {
         QString title, text, informative;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QStringList buttons;
+        bool plain = true;  // every label of the box shows its text literally
     };
 
     // Reads the next modal alert and presses its only button.
@@ -51,6 +52,8 @@ class TestLogCollectionUI : public QObject {
             out->text = box->text();
             out->informative = box->informativeText();
             out->icon = box->icon();
+            for (QLabel* l : box->findChildren<QLabel*>())
+                out->plain = out->plain && l->textFormat() == Qt::PlainText;
             for (QAbstractButton* b : box->buttons())
                 out->buttons << b->text().remove('&');
             box->buttons().first()->click();
@@ -130,6 +133,7 @@ private slots:
         QCOMPARE(alert.title, QStringLiteral("Log Collection Failed"));
         QCOMPARE(alert.text, QStringLiteral("Log Collection Failed"));
         QCOMPARE(alert.informative, QStringLiteral("Exit code 64\nlog: unknown option"));
+        QVERIFY(alert.plain);
         QCOMPARE(alert.icon, QMessageBox::Warning);
         QCOMPARE(alert.buttons, QStringList{"OK"});
         QVERIFY(!view->model()->isCollecting());

@@ -6,7 +6,9 @@
 #include "browser/views/LogRowDelegate.h"
 #include "logs/Platform.h"
 #include "processnames/ProcessNameResolver.h"
+#include "ui/PlainTextViewer.h"
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/PlainTextCheck.h"
 #include "tests/support/TestEnv.h"
 
 #include <QFile>
@@ -209,6 +211,37 @@ private slots:
         QVERIFY(!error->text().isEmpty());
         QVERIFY(!shown(&pane, "explanationText"));
         QVERIFY(!ExplanationCache::shared().isCached(other));
+    }
+
+    // Log text is never read as markup; a huge message shows its first 64 KiB
+    // and opens whole in a viewer.
+    void hostileAndHugeMessages()
+    {
+        QObject owner;
+        AISettings settings;
+        const QString hostile = QStringLiteral("<img src=\"/dev/zero\"><b>X</b>");
+        LogEntry e = entry(hostile, hostile);
+        e.sender = e.subsystem = e.category = hostile;
+        DetailPane pane(e, resolver(&owner), &settings, 300.0, [] {});
+        pane.show();
+        QCOMPARE(PlainTextCheck::markupWidgets(&pane, hostile, {"explanationText"}), QStringList());
+        QVERIFY(!shown<QPushButton>(&pane, "showAllMessage"));
+
+        // 65,535 + 2 + 100,000 bytes: the two-byte character does not fit.
+        e.message = QString(65535, 'a') + QString::fromUtf8("é") + QString(100000, 'b');
+        pane.setEntry(e);
+        QCOMPARE(shown(&pane, "detailMessage")->text(), QString(65535, 'a'));
+        auto* all = shown<QPushButton>(&pane, "showAllMessage");
+        QVERIFY(all);
+        QCOMPARE(all->text(), QStringLiteral("Show All (162 KB)"));
+        all->click();
+        auto* whole = pane.findChild<PlainTextViewer*>("wholeMessage");
+        QVERIFY(whole && whole->isWindow() && whole->isVisible());
+        QCOMPARE(whole->text(), e.message);
+        e.message = QString(65536, 'c');
+        pane.setEntry(e);
+        QCOMPARE(shown(&pane, "detailMessage")->text(), e.message);
+        QVERIFY(!shown<QPushButton>(&pane, "showAllMessage"));
     }
 
     void webAndSupport()

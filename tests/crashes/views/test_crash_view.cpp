@@ -8,7 +8,9 @@
 #include "logs/Platform.h"
 #include "tests/crashes/views/PaintedText.h"
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/PlainTextCheck.h"
 #include "tests/support/TestEnv.h"
+#include "ui/PlainTextViewer.h"
 #include "ui/Widgets.h"
 
 #include <QCryptographicHash>
@@ -24,7 +26,6 @@
 #include <QLabel>
 #include <QListView>
 #include <QPainter>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
 
@@ -356,10 +357,10 @@ private slots:
         raw->click();
         raw = named<QPushButton>(pane, "crashRawButton");
         QCOMPARE(raw->text(), QStringLiteral("Hide Raw"));
-        auto* rawText = named<QPlainTextEdit>(pane, "crashRawText");
+        auto* rawText = named<PlainTextViewer>(pane, "crashRawText");
         QVERIFY(rawText);
-        QCOMPARE(rawText->lineWrapMode(), QPlainTextEdit::NoWrap);
-        QCOMPARE(rawText->toPlainText(), pane->crash()->rawContent);
+        QVERIFY(!rawText->wrapping());
+        QCOMPARE(rawText->text(), pane->crash()->rawContent);
         QCOMPARE(named<QGroupBox>(pane, "crashRawBox")->title(), QStringLiteral("Raw Crash Report"));
 
         // The text report: no version, no stack trace; the raw box stays open.
@@ -377,26 +378,46 @@ private slots:
         QVERIFY(shownTexts(pane, "crashInfoLabel").isEmpty());
         QVERIFY(!shown<QLabel>(pane, "crashAppVersion"));
         QCOMPARE(named<QLabel>(pane, "crashBadge")->text(), QStringLiteral("Unknown"));
+
+        // A long report scrolls in its own box, to its last line.
+        QStringList lines;
+        for (int i = 1; i <= 4000; ++i)
+            lines << QStringLiteral("line %1 of the report").arg(i);
+        bare.id = QUuid::createUuid();
+        bare.rawContent = lines.join('\n');
+        pane->setCrash(bare);
+        QVERIFY(rawText->height() <= CrashDetailPane::kRawBoxMaxHeight);
+        QCOMPARE(rawText->rowCount(), 4000);
+        rawText->setFocus();
+        QTest::keyClick(rawText, Qt::Key_End);
+        QCOMPARE(rawText->rowText(rawText->lastVisibleRow()), lines.last());
     }
 
     void explainButtonNeedsKey()
     {
         AISettings settings;
         CrashDetailPane pane(&settings);
+        // Report text is never read as markup.
+        const QString hostile = QStringLiteral("<img src=\"/dev/zero\"><b>X</b>");
         CrashReport r;
         r.id = QUuid::createUuid();
-        r.appName = "App";
+        r.appName = r.appVersion = r.exceptionType = r.crashReason = r.osVersion = r.deviceModel = hostile;
+        r.stackTrace = r.rawContent = hostile;
         r.fileName = "App.ips";
         pane.setCrash(r);
         pane.show();
+        pane.toggleRaw();
+        QCOMPARE(PlainTextCheck::markupWidgets(&pane, hostile, {"crashExplanationText"}), QStringList());
         auto* explain = named<QPushButton>(&pane, "crashExplainButton");
         QVERIFY(explain);
         QCOMPARE(explain->text(), QStringLiteral("Explain this crash"));
         QVERIFY(!explain->isEnabled());
         settings.setAPIKey("   ");
         QVERIFY(!explain->isEnabled());
+        QVERIFY(shown<QLabel>(&pane, "crashConfigureHint"));
         settings.setAPIKey("sk-test");
         QVERIFY(explain->isEnabled());
+        QVERIFY(!shown<QLabel>(&pane, "crashConfigureHint"));
     }
 
     void explainThroughCacheAndServer()
