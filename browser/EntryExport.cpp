@@ -141,6 +141,7 @@ QByteArray entryJson(const LogEntry& e)
     o.insert(QStringLiteral("processIdentifier"), e.processIdentifier);
     o.insert(QStringLiteral("sender"), e.sender);
     o.insert(QStringLiteral("activityIdentifier"), qint64(e.activityIdentifier));
+    o.insert(QStringLiteral("host"), e.host);
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 

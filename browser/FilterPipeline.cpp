@@ -22,7 +22,7 @@ namespace Column {
 const QList<OptionalColumn>& allCases()
 {
     static const QList<OptionalColumn> all{OptionalColumn::pid, OptionalColumn::thread, OptionalColumn::sender,
-                                           OptionalColumn::subsystem, OptionalColumn::category};
+                                           OptionalColumn::subsystem, OptionalColumn::category, OptionalColumn::host};
     return all;
 }
 
@@ -34,6 +34,7 @@ QString rawValue(OptionalColumn c)
     case OptionalColumn::sender: return QStringLiteral("Sender");
     case OptionalColumn::subsystem: return QStringLiteral("Subsystem");
     case OptionalColumn::category: return QStringLiteral("Category");
+    case OptionalColumn::host: return QStringLiteral("Host");
     }
     return {};
 }
@@ -57,6 +58,7 @@ QString filterValue(OptionalColumn c, const LogEntry& e)
     case OptionalColumn::sender: return e.sender;
     case OptionalColumn::subsystem: return e.subsystem;
     case OptionalColumn::category: return e.category;
+    case OptionalColumn::host: return e.host;
     }
     return {};
 }
@@ -167,6 +169,7 @@ struct Prepared {
         case OptionalColumn::sender: return m.matches(e.sender);
         case OptionalColumn::subsystem: return m.matches(e.subsystem);
         case OptionalColumn::category: return m.matches(e.category);
+        case OptionalColumn::host: return m.matches(e.host);
         }
         return true;
     }
@@ -252,7 +255,7 @@ SortKind sortKind(const QString& column)
         return SortKind::thread;
     if (column == QLatin1String("Process") || column == QLatin1String("Message") ||
         column == QLatin1String("Sender") || column == QLatin1String("Subsystem") ||
-        column == QLatin1String("Category"))
+        column == QLatin1String("Category") || column == QLatin1String("Host"))
         return SortKind::text;
     return SortKind::time;
 }
@@ -297,6 +300,8 @@ void sortByText(std::vector<const LogEntry*>& v, const QString& column, bool asc
         field = [](const LogEntry* e) { return &e->sender; };
     else if (column == QLatin1String("Subsystem"))
         field = [](const LogEntry* e) { return &e->subsystem; };
+    else if (column == QLatin1String("Host"))
+        field = [](const LogEntry* e) { return &e->host; };
     else
         field = [](const LogEntry* e) { return &e->category; };
 

@@ -20,7 +20,8 @@
 class QSettings;
 
 // The columns the user can add to the list, in the order used everywhere.
-enum class OptionalColumn { pid, thread, sender, subsystem, category };
+enum class OptionalColumn { pid, thread, sender, subsystem, category, host };
+inline constexpr size_t kOptionalColumnCount = 6;
 
 namespace Column {
 const QList<OptionalColumn>& allCases();
@@ -58,9 +59,9 @@ struct FilterState {
     std::optional<QString> selectedSubsystem;
     QString sortColumn = QStringLiteral("Time");
     bool sortAscending = true;
-    std::array<bool, 5> shown{};        // indexed by OptionalColumn
+    std::array<bool, kOptionalColumnCount> shown{};        // indexed by OptionalColumn
     QString sourceFilter = QStringLiteral("all");
-    std::array<QString, 5> filterText;  // indexed by OptionalColumn
+    std::array<QString, kOptionalColumnCount> filterText;  // indexed by OptionalColumn
 
     bool isShown(OptionalColumn c) const { return shown[size_t(c)]; }
     const QString& filter(OptionalColumn c) const { return filterText[size_t(c)]; }

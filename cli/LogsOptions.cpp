@@ -6,6 +6,26 @@
 
 #include <QDateTime>
 
+namespace {
+
+// The optional columns' labels, from the one list of them.
+QStringList optionalColumnNames()
+{
+    QStringList names;
+    for (OptionalColumn c : Column::allCases())
+        names << Column::rawValue(c);
+    return names;
+}
+
+QStringList sortColumnNames()
+{
+    return QStringList{QStringLiteral("Time"), QStringLiteral("Severity"), QStringLiteral("Process"),
+                       QStringLiteral("Message")} +
+           optionalColumnNames();
+}
+
+}  // namespace
+
 void addLogsOptions(QCommandLineParser& parser)
 {
     parser.addOption({QStringLiteral("archive"), QStringLiteral("Read the whole archive at PATH instead of the live log."),
@@ -40,12 +60,12 @@ void addLogsOptions(QCommandLineParser& parser)
                       QStringLiteral("Search text, matched in message, process and subsystem, any letter case."),
                       QStringLiteral("TEXT")});
     parser.addOption({QStringLiteral("filter"),
-                      QStringLiteral("Column filter COLUMN=TEXT (PID, Thread, Sender, Subsystem or Category); "
-                                     "shows the column. Repeatable."),
+                      QStringLiteral("Column filter COLUMN=TEXT (") + optionalColumnNames().join(QStringLiteral(", ")) +
+                          QStringLiteral("); shows the column. Repeatable."),
                       QStringLiteral("COLUMN=TEXT")});
     parser.addOption({QStringLiteral("sort"),
-                      QStringLiteral("Sort column: Time, Severity, Process, Message, PID, Thread, Sender, Subsystem "
-                                     "or Category (default Time)."),
+                      QStringLiteral("Sort column: ") + sortColumnNames().join(QStringLiteral(", ")) +
+                          QStringLiteral(" (default Time)."),
                       QStringLiteral("COLUMN"), QStringLiteral("Time")});
     parser.addOption({QStringLiteral("descending"), QStringLiteral("Sort in descending order.")});
 }
@@ -94,8 +114,9 @@ std::optional<FilterState> filterStateFromOptions(const QCommandLineParser& pars
         const std::optional<OptionalColumn> column =
             eq < 0 ? std::nullopt : Column::fromRawValue(f.left(eq));
         if (!column) {
-            *usageError = QStringLiteral("--filter takes COLUMN=TEXT with COLUMN one of PID, Thread, Sender, "
-                                         "Subsystem, Category; got '") + f + QLatin1Char('\'');
+            *usageError = QStringLiteral("--filter takes COLUMN=TEXT with COLUMN one of ") +
+                          optionalColumnNames().join(QStringLiteral(", ")) + QStringLiteral("; got '") + f +
+                          QLatin1Char('\'');
             return std::nullopt;
         }
         s.shown[size_t(*column)] = true;
@@ -114,10 +135,7 @@ std::optional<FilterState> filterStateFromOptions(const QCommandLineParser& pars
         s.shown[size_t(*column)] = true;
     }
 
-    static const QStringList sortColumns{QStringLiteral("Time"),  QStringLiteral("Severity"), QStringLiteral("Process"),
-                                         QStringLiteral("Message"), QStringLiteral("PID"),    QStringLiteral("Thread"),
-                                         QStringLiteral("Sender"), QStringLiteral("Subsystem"),
-                                         QStringLiteral("Category")};
+    const QStringList sortColumns = sortColumnNames();
     const QString sort = parser.value(QStringLiteral("sort"));
     if (!sortColumns.contains(sort)) {
         *usageError = QStringLiteral("--sort must be one of ") + sortColumns.join(QStringLiteral(", "));

@@ -140,6 +140,8 @@ private:
                     parseNumber(v, vlen, e.processIdentifier);
                 else if (key("_COMM"))
                     comm = text();
+                else if (key("_HOSTNAME"))
+                    e.host = text();
                 break;
             default:
                 break;

@@ -23,6 +23,7 @@ struct LogEntry {
     qint32 processIdentifier = 0;
     QString sender;
     quint64 activityIdentifier = 0;
+    QString host;             // the machine that logged it; empty when the source does not say
 
     QString levelLabel() const { return levelLabelFor(level); }
     QColor levelColor() const;       // dark appearance: level text

@@ -51,7 +51,7 @@ QList<HelpView::Section> HelpView::sections()
                          "result."),
           QStringLiteral("All filters are additive: an entry must pass every one of them.")}},
         {QStringLiteral("Optional Columns"),
-         {QStringLiteral("View > Columns toggles PID, Thread, Sender, Subsystem and Category."),
+         {QStringLiteral("View > Columns toggles PID, Thread, Sender, Subsystem, Category and Host."),
           QStringLiteral("Each shown column adds a filter field that matches part of the value, ignoring case."),
           QStringLiteral("Column visibility and filter values are remembered between launches.")}},
         {QStringLiteral("Filter to PID"),

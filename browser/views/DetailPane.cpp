@@ -217,6 +217,7 @@ QWidget* DetailPane::buildContent()
     addRow(m_sender, QStringLiteral("Sender"));
     addRow(m_subsystem, QStringLiteral("Subsystem"));
     addRow(m_category, QStringLiteral("Category"));
+    addRow(m_host, QStringLiteral("Host"));
     addRow(m_activity, QStringLiteral("Activity ID"));
     v->addWidget(metaBox);
 
@@ -339,6 +340,7 @@ void DetailPane::refresh()
     set(m_sender, true, m_entry.sender);
     set(m_subsystem, !m_entry.subsystem.isEmpty(), m_entry.subsystem);
     set(m_category, !m_entry.category.isEmpty(), m_entry.category);
+    set(m_host, !m_entry.host.isEmpty(), m_entry.host);
     set(m_activity, m_entry.activityIdentifier != 0, QString::number(m_entry.activityIdentifier));
     refreshAISection();
 }

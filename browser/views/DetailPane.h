@@ -84,7 +84,7 @@ private:
         QLabel* label;
         QLabel* value;
     };
-    MetaRow m_process{}, m_pid{}, m_thread{}, m_sender{}, m_subsystem{}, m_category{}, m_activity{};
+    MetaRow m_process{}, m_pid{}, m_thread{}, m_sender{}, m_subsystem{}, m_category{}, m_host{}, m_activity{};
 
     QGroupBox* m_explanationBox = nullptr;
     QWidget* m_cachedMark = nullptr;

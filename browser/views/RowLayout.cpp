@@ -10,6 +10,7 @@ int columnWidth(OptionalColumn c)
     case OptionalColumn::sender: return 120;
     case OptionalColumn::subsystem: return 150;
     case OptionalColumn::category: return 120;
+    case OptionalColumn::host: return 120;
     }
     return 100;
 }

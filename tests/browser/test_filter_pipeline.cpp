@@ -232,6 +232,13 @@ private slots:
         t.shown[size_t(OptionalColumn::subsystem)] = true;
         t.filterText[size_t(OptionalColumn::subsystem)] = "COM.B";
         QCOMPARE(messages(Pipeline::matchingEntries(t, more, false, false)), QStringList{"small"});
+        LogEntryList fleet = more;
+        fleet[0].host = "web-01";
+        fleet[1].host = "db-01";
+        t = FilterState();
+        t.shown[size_t(OptionalColumn::host)] = true;
+        t.filterText[size_t(OptionalColumn::host)] = "DB";
+        QCOMPARE(messages(Pipeline::matchingEntries(t, fleet, false, false)), QStringList{"small"});
     }
 
     void dropdownCascade()
@@ -333,6 +340,12 @@ private slots:
         QCOMPARE(order("Process", false), QStringList({"m5", "m4", "m1", "m2", "m3"}));
         QCOMPARE(order("PID", true), QStringList({"m2", "m4", "m1", "m5", "m3"}));
         QCOMPARE(order("Thread", true), QStringList({"m4", "m1", "m5", "m3", "m2"}));
+        LogEntryList byHost = entries;
+        const char* hosts[] = {"web-b", "Web-c", "web-a", "", "web-d"};
+        for (int i = 0; i < 5; ++i)
+            byHost[i].host = QString::fromLatin1(hosts[i]);
+        Pipeline::sortEntries(byHost, "Host", true);
+        QCOMPARE(messages(byHost), QStringList({"m4", "m3", "m1", "m2", "m5"}));
 
         // Values differing only in case are equal keys: they stay together.
         LogEntryList mixed{make(1, 4, "b", "1"), make(2, 4, "A", "2"), make(3, 4, "B", "3"), make(4, 4, "a", "4")};
@@ -439,11 +452,11 @@ private slots:
         QStringList raws;
         for (OptionalColumn c : Column::allCases())
             raws.append(Column::rawValue(c));
-        QCOMPARE(raws, QStringList({"PID", "Thread", "Sender", "Subsystem", "Category"}));
+        QCOMPARE(raws, QStringList({"PID", "Thread", "Sender", "Subsystem", "Category", "Host"}));
         QCOMPARE(Column::fromRawValue("Sender"), std::optional<OptionalColumn>(OptionalColumn::sender));
         QVERIFY(!Column::fromRawValue("pid"));
         QCOMPARE(Column::showKey(OptionalColumn::subsystem), QStringLiteral("column_Subsystem"));
-        QCOMPARE(Column::filterKey(OptionalColumn::category), QStringLiteral("filter_Category"));
+        QCOMPARE(Column::filterKey(OptionalColumn::host), QStringLiteral("filter_Host"));
 
         FilterState s;
         s.shown[size_t(OptionalColumn::category)] = true;

@@ -2,9 +2,13 @@
 #include "tests/support/TestEnv.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -57,7 +61,7 @@ private slots:
         QCOMPARE(o["process"].toString(), QStringLiteral("backupd"));
         QCOMPARE(o["processIdentifier"].toInt(), 77);
         QCOMPARE(o["subsystem"].toString(), QStringLiteral("com.example.backup"));
-        for (const char* k : {"id", "message", "category", "threadIdentifier", "sender", "activityIdentifier"})
+        for (const char* k : {"id", "message", "category", "threadIdentifier", "sender", "activityIdentifier", "host"})
             QVERIFY2(o.contains(k), k);
 
         // Optional columns, in the list's order, with those of --filter added.
@@ -126,6 +130,50 @@ private slots:
         QCOMPARE(cli({"logs", "--format", "xml"}).code, 2);
         QCOMPARE(cli({"logs", "--start", "yesterday", "--end", "today"}).code, 2);
         QCOMPARE(cli({"nonsense"}).code, 2);
+    }
+
+    // Two machines send their journals to a collector on loopback; the collector's
+    // folder is opened like any archive and each host is listed and filtered.
+    void fleetThroughJournalRemote()
+    {
+        const QString collected = m_dir.path() + "/Fleet.logarchive";
+        QDir().mkpath(collected);
+        QTcpServer probe;  // a free port, released for the collector
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const QString port = QString::number(probe.serverPort());
+        probe.close();
+        QProcess remote;
+        remote.start("/usr/lib/systemd/systemd-journal-remote", {"--listen-http=" + port, "--output=" + collected + "/"});
+        QVERIFY(remote.waitForStarted());
+        QTcpSocket s;
+        QTRY_VERIFY_WITH_TIMEOUT((s.abort(), s.connectToHost("127.0.0.1", port.toUShort()), s.waitForConnected(200)),
+                                 10000);
+        s.abort();
+        for (const char* host : {"web-01", "db-01"}) {
+            QList<JournalFixture::Record> records{
+                JournalFixture::message(1767605400 + qstrlen(host), "app", QByteArray("fault on ") + host, 3)};
+            records[0].set("_HOSTNAME", host);
+            const QString file = m_dir.path() + "/" + host + "/system.journal";
+            QCOMPARE(JournalFixture::writeJournal(m_dir.path() + "/" + host, records), QString());
+            QProcess upload;
+            upload.start("/usr/lib/systemd/systemd-journal-upload",
+                         {"--follow=no", "--url=http://127.0.0.1:" + port, "--file=" + file});
+            QVERIFY(upload.waitForFinished(30000));
+            QCOMPARE(upload.exitCode(), 0);
+        }
+        remote.terminate();  // the collector closes its files on SIGTERM
+        QVERIFY(remote.waitForFinished(10000));
+
+        CliRun r = cli({"logs", "--archive", collected, "--sort", "Host", "--format", "json"});
+        QCOMPARE(r.code, 0);
+        QStringList hosts;
+        for (const QString& line : r.lines())
+            hosts << QJsonDocument::fromJson(line.toUtf8()).object()["host"].toString();
+        QCOMPARE(hosts, QStringList({"db-01", "web-01"}));
+        r = cli({"logs", "--archive", collected, "--filter", "Host=WEB"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.lines().size(), 1);
+        QVERIFY2(r.lines()[0].endsWith("\tError\tapp\tfault on web-01"), qPrintable(r.out));
     }
 };
 

@@ -27,7 +27,8 @@ private slots:
             .set("SUBSYSTEM", "com.apple.iokit.storage")
             .set("CATEGORY", "space")
             .set("SENDER", "libstorage.dylib")
-            .set("ACTIVITY", "77");
+            .set("ACTIVITY", "77")
+            .set("_HOSTNAME", "web-01");
         Record commOnly;
         commOnly.realtimeUsec = 1767605401000000;
         commOnly.set("MESSAGE", "from comm").set("_COMM", "bash").set("PRIORITY", "banana");
@@ -61,12 +62,13 @@ private slots:
         QCOMPARE(e.category, QStringLiteral("space"));
         QCOMPARE(e.sender, QStringLiteral("libstorage.dylib"));
         QCOMPARE(e.activityIdentifier, quint64(77));
+        QCOMPARE(e.host, QStringLiteral("web-01"));
 
         const LogEntry& c = r.entries[1];
         QCOMPARE(c.process, QStringLiteral("bash"));
         QCOMPARE(c.level, 0);  // unreadable PRIORITY
         QCOMPARE(c.processIdentifier, 0);
-        QVERIFY(c.subsystem.isEmpty() && c.sender.isEmpty() && c.category.isEmpty());
+        QVERIFY(c.subsystem.isEmpty() && c.sender.isEmpty() && c.category.isEmpty() && c.host.isEmpty());
 
         for (int i = 0; i < priorities.size(); ++i)
             QCOMPARE(r.entries[2 + i].level, priorities[i].second);

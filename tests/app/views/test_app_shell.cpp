@@ -141,7 +141,7 @@ private slots:
         QMenu view;
         app->fillViewMenu(&view);
         QMenu* columns = submenu(&view, "Columns");
-        QCOMPARE(texts(columns), (QStringList{"PID", "Thread", "Sender", "Subsystem", "Category"}));
+        QCOMPARE(texts(columns), (QStringList{"PID", "Thread", "Sender", "Subsystem", "Category", "Host"}));
         QVERIFY(!find(columns, "Thread")->isChecked());
         find(columns, "Thread")->trigger();
         for (QMainWindow* w : windows)

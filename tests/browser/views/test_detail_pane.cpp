@@ -114,7 +114,7 @@ private slots:
         QCOMPARE(shown(&pane, "meta_PID")->text(), QStringLiteral("1"));
         QCOMPARE(shown(&pane, "meta_Thread")->text(), QStringLiteral("77"));
         QCOMPARE(shown(&pane, "meta_Sender")->text(), QStringLiteral("libxpc.dylib"));
-        for (const char* n : {"meta_Subsystem", "meta_Category", "meta_Activity ID"})
+        for (const char* n : {"meta_Subsystem", "meta_Category", "meta_Host", "meta_Activity ID"})
             QVERIFY2(!shown(&pane, n), n);
         // No AI settings: no AI section at all.
         QVERIFY(!explainButton(&pane));
@@ -123,6 +123,7 @@ private slots:
         e.process = QStringLiteral("cloudd");
         e.subsystem = QStringLiteral("com.apple.cloudkit");
         e.category = QStringLiteral("Sync");
+        e.host = QStringLiteral("web-01");
         e.activityIdentifier = 42;
         QLabel* message = shown(&pane, "detailMessage");
         pane.setEntry(e);
@@ -130,6 +131,7 @@ private slots:
         QCOMPARE(shown(&pane, "meta_Process")->text(), QStringLiteral("cloudd"));
         QCOMPARE(shown(&pane, "meta_Subsystem")->text(), QStringLiteral("com.apple.cloudkit"));
         QCOMPARE(shown(&pane, "meta_Category")->text(), QStringLiteral("Sync"));
+        QCOMPARE(shown(&pane, "meta_Host")->text(), QStringLiteral("web-01"));
         QCOMPARE(shown(&pane, "meta_Activity ID")->text(), QStringLiteral("42"));
     }
 
