@@ -3,6 +3,7 @@
 #include "logs/NdjsonEvent.h"
 #include "logs/NdjsonLineReader.h"
 #include "logs/NdjsonLogStore.h"
+#include "logs/NdjsonOrder.h"
 #include "logs/Platform.h"
 
 #include <algorithm>
@@ -28,6 +29,15 @@ struct Part {
     quint64 used = 0;                                            // when it was last read
     long malformed = 0;
     long tooLong = 0;
+
+    // Time order: what was known before this read, and what it finds out.
+    bool begun = false;
+    FileStamp stamp;
+    qint64 known = 0;        // events starting before this offset are in order
+    bool learning = true;    // every line from the start has been checked
+    double lastDate = -std::numeric_limits<double>::infinity();
+    qint64 brokenAt = -1;    // start of the first event dated before the one preceding it
+    qint64 checkedTo = 0;    // end of the last line checked
 };
 
 enum class Step { entry, end, pause, failed };
@@ -193,33 +203,104 @@ private:
         }
     }
 
+    // The earliest date the read wants; -infinity for all.
+    double target() const
+    {
+        double t = -std::numeric_limits<double>::infinity();
+        if (m_position > 0)
+            t = m_position;
+        if (m_predicate)
+            t = std::max(t, m_predicate->start);
+        return t;
+    }
+
+    // Before a part's first line is read for entries: where its order is
+    // known, the lines dated before the range are passed over by bisection.
+    void begin(Part& p)
+    {
+        p.begun = true;
+        p.stamp = stampOf(p.reader.path());
+        p.known = knownOrderedPrefix(p.stamp);
+        const qint64 from = p.reader.offset();
+        p.checkedTo = from;
+        const double t = target();
+        if (p.known <= from || t == -std::numeric_limits<double>::infinity())
+            return;
+        const auto found = bisect(p.reader.path(), from, p.known, t, m_parser, m_scratch);
+        if (!found || found->offset == from)
+            return;
+        qCInfo(lcLogFetcher, "Found the range start in %s at byte %lld by bisection", qUtf8Printable(p.reader.path()),
+               static_cast<long long>(found->offset));
+        close(p, found->offset);
+        p.checkedTo = found->offset;
+        p.lastDate = found->lastDate;
+        // The part has events (its first one); those passed over are not counted.
+        ++m_events;
+    }
+
     // The part's next entry in the position and predicate into its head.
     Step advance(Part& p)
     {
+        if (!p.begun)
+            begin(p);
         if (!open(p))
             return Step::failed;
         const char* data;
         std::size_t size;
         bool line;
         for (;;) {
+            const qint64 lineStart = p.reader.offset();
             const Step step = read(p, data, size, line);
+            if (step == Step::end) {
+                p.checkedTo = p.reader.offset();  // the lines not parsed were too long to be events
+                learn(p);
+            }
             if (step != Step::entry)
                 return step;
             if (!line)
                 continue;
-            switch (m_parser.parse(data, size, p.head)) {
+            const LineStatus status = m_parser.parse(data, size, p.head);
+            p.checkedTo = p.reader.offset();
+            switch (status) {
             case LineStatus::blank: continue;
             case LineStatus::malformed: ++p.malformed; continue;
             case LineStatus::event: break;
             }
             ++m_events;
             const double date = p.head.entry.date;
+            if (p.brokenAt < 0) {
+                if (date >= p.lastDate)
+                    p.lastDate = date;
+                else
+                    p.brokenAt = lineStart;
+            }
             if (m_position > 0 && date < m_position)
                 continue;
-            if (m_predicate && !m_predicate->contains(date))
+            if (m_predicate && !m_predicate->contains(date)) {
+                // Past the range inside the ordered prefix: the rest of the
+                // prefix is too, so reading resumes after it.
+                if (date > m_predicate->end && lineStart < p.known) {
+                    close(p, p.known);
+                    p.learning = false;
+                    if (!open(p))
+                        return Step::failed;
+                }
                 continue;
+            }
             return Step::entry;
         }
+    }
+
+    // Keeps what this read of the part found out about its order, if the
+    // file did not change meanwhile.
+    void learn(Part& p)
+    {
+        if (!p.begun || !p.learning)
+            return;
+        p.learning = false;
+        const qint64 upTo = p.brokenAt >= 0 ? p.brokenAt : p.checkedTo;
+        if (upTo > p.known && stampOf(p.reader.path()) == p.stamp)
+            rememberOrder(p.stamp, upTo);
     }
 
     void finish()
@@ -243,6 +324,8 @@ private:
         if (m_reported)
             return;
         m_reported = true;
+        for (const auto& p : m_parts)
+            learn(*p);
         for (const auto& p : m_parts) {
             if (p->malformed > 0)
                 qCInfo(lcLogFetcher, "Skipped %ld malformed lines in %s", p->malformed, qUtf8Printable(p->reader.path()));

@@ -1,6 +1,7 @@
 #include "logs/LogQuery.h"
 #include "logs/NdjsonEvent.h"
 #include "logs/NdjsonLogStore.h"
+#include "logs/NdjsonOrder.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/TestEnv.h"
 
@@ -12,9 +13,13 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTest>
 
+#include <algorithm>
+#include <numeric>
 #include <cmath>
+#include <random>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -393,6 +398,7 @@ private slots:
             int calls = 0;
             QueryContext slow;
             slow.now = [&calls] { return calls++ == 0 ? 0.0 : 31.0; };
+            Ndjson::forgetOrders();  // else the range is found by bisection, past every line
             r = queryEntries(kBase + 1000, kBase + 2000, capFile, slow);
             QCOMPARE(r.stop, QueryStop::timeOut);
             QVERIFY(r.ok() && r.entries.isEmpty());
@@ -431,6 +437,76 @@ private slots:
         QCOMPARE(out.size(), expected.size());
         for (qsizetype i = 0; i < out.size(); ++i)
             QCOMPARE(QJsonDocument::fromJson(out[i]).object()["message"].toString(), expected[i].second);
+    }
+
+    // Ranges read after the whole archive was loaded (which learns each file's
+    // order) give exactly what a scan without that knowledge gives.
+    void rangesMatchTheFullScan_data()
+    {
+        QTest::addColumn<QStringList>("layout");  // per file: ordered, shuffled, concatenated, late
+        QTest::addColumn<bool>("modifyAfterLoad");
+        QTest::addColumn<bool>("bisectsLastRange");
+        QTest::newRow("ordered") << QStringList{"ordered"} << false << true;
+        QTest::newRow("shuffled") << QStringList{"shuffled"} << false << false;
+        QTest::newRow("concatenated") << QStringList{"concatenated"} << false << true;  // its ordered first half
+        QTest::newRow("one late line at the end") << QStringList{"late"} << false << true;
+        QTest::newRow("folder of parts") << QStringList{"ordered", "ordered", "concatenated"} << false << true;
+        QTest::newRow("rewritten after the load") << QStringList{"ordered"} << true << false;
+    }
+
+    void rangesMatchTheFullScan()
+    {
+        QFETCH(QStringList, layout);
+        QFETCH(bool, modifyAfterLoad);
+        QFETCH(bool, bisectsLastRange);
+        const int n = 2400;  // about 1 MB a file: many bisection steps
+        const QString archive = path(QStringLiteral("Ranges-%1.logarchive").arg(QTest::currentDataTag()));
+        std::mt19937 rng(7);
+        for (int f = 0; f < layout.size(); ++f) {
+            QList<int> order(n);
+            std::iota(order.begin(), order.end(), 0);
+            if (layout[f] == "shuffled")
+                std::shuffle(order.begin(), order.end(), rng);
+            else if (layout[f] == "concatenated")  // two exports of the same span back to back
+                std::transform(order.begin(), order.end(), order.begin(), [](int i) { return i % (n / 2) * 2 + i / (n / 2); });
+            else if (layout[f] == "late")
+                order.last() = 5;
+            QList<QByteArray> lines;
+            for (int i = 0; i < n; ++i) {
+                lines << line(logEvent(qint64(order[i]) * 1000000 + f * 1000, QStringLiteral("%1-%2").arg(f).arg(i), "Error"));
+                if (i % 97 == 0)
+                    lines << "{not json" << "";
+            }
+            writeFile(archive + QStringLiteral("/%1.ndjson").arg(f), lines);
+        }
+        Ndjson::forgetOrders();
+        QVERIFY(readAll(archive).ok());
+        if (modifyAfterLoad) {  // same size, the last line dated inside the middle range
+            QThread::msleep(10);
+            QFile file(archive + "/0.ndjson");
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            file.seek(file.size() - line(logEvent(qint64(n - 1) * 1000000, "0-2399", "Error")).size() - 1);
+            file.write(line(logEvent(qint64(1000) * 1000000, "0-2399", "Error")));
+        }
+        auto dump = [](const QueryResult& r) {
+            QStringList out;
+            for (const LogEntry& e : r.entries)
+                out << QString::number(micros(e.date)) + ' ' + e.message;
+            return out;
+        };
+        const QList<QPair<double, double>> ranges{
+            {n * 0.9, n + 10.0}, {n * 0.4, n * 0.6}, {-100.0, -1.0}, {n + 1.0, n + 100.0}, {-1.0, n + 1.0}, {1200, 1200}};
+        for (const auto& [from, to] : ranges) {
+            LogCapture log;
+            const QueryResult got = queryEntries(kBase + from, kBase + to, archive);
+            const bool bisected = log.anyStartsWith("Found the range start in ");
+            Ndjson::forgetOrders();
+            const QueryResult scanned = queryEntries(kBase + from, kBase + to, archive);
+            QCOMPARE(dump(got), dump(scanned));
+            QCOMPARE(got.ok(), scanned.ok());
+            if (from == n * 0.9)
+                QCOMPARE(bisected, bisectsLastRange);
+        }
     }
 
     void sourceClassification()
