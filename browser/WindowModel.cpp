@@ -256,6 +256,9 @@ void WindowModel::dragDetailPane(double dy)
 
 void WindowModel::selectFromAnalysis(const LogEntry& entry)
 {
+    // The sheet may have been opened over the Crashes tab: the highlight
+    // must be seen, so the list comes first.
+    setShowCrashes(false);
     setSelectedEntry(entry);
     m_highlightedEntryID = entry.id;
     emit highlightChanged();

@@ -2,8 +2,28 @@
 
 #include "ui/ViewStyle.h"
 
+#include <QLabel>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
+
+void setProminent(QPushButton* button)
+{
+    button->setProperty("prominent", true);
+    button->setStyleSheet(QStringLiteral(
+        "QPushButton { background-color: palette(highlight); color: palette(highlighted-text); border: none;"
+        " border-radius: 5px; padding: 4px 14px; }"
+        "QPushButton:disabled { background-color: palette(mid); color: palette(base); }"));
+}
+
+void giveReadableWidth(QMessageBox* box)
+{
+    // The box sizes itself from its labels' minimum widths.
+    for (const char* name : {"qt_msgbox_label", "qt_msgbox_informativelabel"})
+        if (auto* label = box->findChild<QLabel*>(QLatin1String(name)))
+            label->setMinimumWidth(360);
+}
 
 // ---- PillButton
 

@@ -3,7 +3,18 @@
 #include <QAbstractButton>
 #include <QWidget>
 
+class QMessageBox;
+class QPushButton;
+
 // Small widgets the views share.
+
+// The prominent look of a window's main action: filled with the accent
+// colour, labelled in the highlighted-text colour.
+void setProminent(QPushButton* button);
+
+// Gives an alert a width its text reads well in: without it the message box
+// word-wraps a sentence into a column of five short lines.
+void giveReadableWidth(QMessageBox* box);
 
 // A toolbar button with a selected look (accent fill at 20 %, accent outline
 // at 50 %) and an unselected one (clear, secondary outline at 30 %).

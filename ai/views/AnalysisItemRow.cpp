@@ -1,5 +1,6 @@
 #include "ai/views/AnalysisItemRow.h"
 
+#include "ai/AIExplainer.h"
 #include "ui/PlainText.h"
 #include "ui/TextStyles.h"
 #include "ui/ViewStyle.h"
@@ -24,7 +25,13 @@ AnalysisItemRow::AnalysisItemRow(const AnalysisItem& item, std::function<void()>
     auto* top = new QHBoxLayout;
     top->setSpacing(6);
     auto* icon = new QLabel;
-    icon->setPixmap(ViewStyle::pixmap(QStringLiteral("exclamationmark.triangle.fill"), ViewStyle::orange(), 12));
+    icon->setObjectName(QStringLiteral("analysisItemSymbol"));
+    // The summary stands in for findings the answer did not give; it often
+    // says all is well, so it carries no warning.
+    const bool summary = !item.entry && item.title == AIExplainer::analysisSummaryTitle;
+    const QString symbol = summary ? QStringLiteral("info.circle") : QStringLiteral("exclamationmark.triangle.fill");
+    icon->setProperty("symbol", symbol);
+    icon->setPixmap(ViewStyle::pixmap(symbol, summary ? ViewStyle::secondary() : ViewStyle::orange(), 12));
     icon->setFixedSize(14, 16);
     top->addWidget(icon, 0, Qt::AlignTop);
     auto* title = TextStyles::label(item.title, Style::body, false, true);

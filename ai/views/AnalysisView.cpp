@@ -3,6 +3,7 @@
 #include "ai/views/AnalysisItemRow.h"
 #include "ui/TextStyles.h"
 #include "ui/ViewStyle.h"
+#include "ui/Widgets.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -119,6 +120,7 @@ AnalysisView::AnalysisView(QWidget* parent)
     auto* done = new QPushButton(QStringLiteral("Done"));
     done->setObjectName(QStringLiteral("analysisDone"));
     done->setDefault(true);
+    setProminent(done);
     connect(done, &QPushButton::clicked, this, &QDialog::accept);
     footer->addWidget(done);
     col->addLayout(footer);

@@ -2,6 +2,7 @@
 
 #include "ui/TextStyles.h"
 #include "ui/ViewStyle.h"
+#include "ui/Widgets.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -49,6 +50,7 @@ CollectConfirmSheet::CollectConfirmSheet(QWidget* parent)
     auto* collect = new QPushButton(QStringLiteral("Collect"));
     collect->setObjectName(QStringLiteral("collectConfirm"));
     collect->setDefault(true);
+    setProminent(collect);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(collect, &QPushButton::clicked, this, &QDialog::accept);
     row->addWidget(cancel);

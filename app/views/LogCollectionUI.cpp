@@ -5,6 +5,7 @@
 #include "browser/views/ContentView.h"
 #include "logs/LogCollector.h"
 #include "ui/PlainText.h"
+#include "ui/Widgets.h"
 
 #include <QMessageBox>
 #include <QPointer>
@@ -21,6 +22,7 @@ void showFailure(QWidget* parent, const QString& informativeText)
     box.setInformativeText(informativeText);
     PlainText::makePlain(&box);  // the tool's own error text; setTextFormat leaves the informative text out
     box.setStandardButtons(QMessageBox::Ok);
+    giveReadableWidth(&box);
     box.exec();
 }
 

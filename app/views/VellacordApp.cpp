@@ -16,6 +16,7 @@
 #include "ui/AppIdentity.h"
 #include "ui/PlainText.h"
 #include "ui/ViewStyle.h"
+#include "ui/Widgets.h"
 
 #include <QAction>
 #include <QApplication>
@@ -190,6 +191,7 @@ QString VellacordApp::runAlert(const Alert& alert)
     }
     if (!buttons.isEmpty())
         box.setDefaultButton(buttons.first());
+    giveReadableWidth(&box);
     box.exec();
     for (int i = 0; i < buttons.size(); ++i)
         if (box.clickedButton() == buttons[i])

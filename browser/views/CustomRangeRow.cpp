@@ -1,6 +1,7 @@
 #include "browser/views/CustomRangeRow.h"
 
 #include "browser/WindowModel.h"
+#include "ui/Widgets.h"
 
 #include <QDateTimeEdit>
 #include <QHBoxLayout>
@@ -50,6 +51,7 @@ CustomRangeRow::CustomRangeRow(WindowModel* model, QWidget* parent) : QWidget(pa
     auto* apply = new QPushButton(QStringLiteral("Apply"));
     apply->setObjectName(QStringLiteral("applyButton"));
     apply->setDefault(true);
+    setProminent(apply);
     connect(apply, &QPushButton::clicked, model, &WindowModel::applyCustomRange);
     h->addWidget(apply);
     h->addStretch(1);

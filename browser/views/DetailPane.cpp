@@ -132,7 +132,8 @@ void DetailPane::changeEvent(QEvent* e)
 
 QString DetailPane::processText(const LogEntry& e, const ProcessNameResolver* names)
 {
-    if (names && names->hasTranslation(e.process))
+    // "Safari (Safari)" tells nothing: the raw name only where it differs.
+    if (names && names->hasTranslation(e.process) && names->displayName(e.process) != e.process)
         return names->displayName(e.process) + QStringLiteral(" (") + e.process + u')';
     return e.process;
 }

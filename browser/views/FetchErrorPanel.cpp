@@ -1,6 +1,7 @@
 #include "browser/views/FetchErrorPanel.h"
 
 #include "ui/ViewStyle.h"
+#include "ui/Widgets.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -30,6 +31,7 @@ FetchErrorPanel::FetchErrorPanel(QWidget* parent) : QWidget(parent)
     m_settingsButton = new QPushButton(QStringLiteral("Open System Settings"));
     m_settingsButton->setObjectName(QStringLiteral("fullDiskAccessButton"));
     m_settingsButton->setDefault(true);
+    setProminent(m_settingsButton);
     connect(m_settingsButton, &QPushButton::clicked, this, &FetchErrorPanel::openFullDiskAccessHelp);
     v->addWidget(m_settingsButton, 0, Qt::AlignHCenter);
     v->addStretch(1);
@@ -70,5 +72,6 @@ void FetchErrorPanel::openFullDiskAccessHelp()
     box.setInformativeText(QStringLiteral("Add your account to it, then log out and back in:\n\n"
                                           "sudo usermod -aG systemd-journal $USER"));
     box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    giveReadableWidth(&box);
     box.exec();
 }

@@ -392,7 +392,9 @@ private slots:
     {
         showAndLoad();
         model->setHighlightDuration(50);
+        model->setShowCrashes(true);
         model->selectFromAnalysis(row(2));
+        QVERIFY(!model->showCrashes());  // the Logs tab, where the highlight shows
         QCOMPARE(model->selectedEntry()->id, row(2).id);
         QCOMPARE(model->highlightedEntryID(), std::optional(row(2).id));
         // A later jump owns the highlight: the first timer leaves it alone.

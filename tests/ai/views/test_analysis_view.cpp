@@ -75,7 +75,9 @@ private slots:
         view.findChild<QToolButton*>("analysisClose")->click();
         QVERIFY(!view.isVisible());
         view.open();
-        view.findChild<QPushButton*>("analysisDone")->click();
+        QPushButton* done = view.findChild<QPushButton*>("analysisDone");
+        QCOMPARE(done->grab().toImage().pixelColor(4, done->height() / 2), done->palette().color(QPalette::Highlight));
+        done->click();
         QVERIFY(!view.isVisible());
     }
 
@@ -91,7 +93,7 @@ private slots:
             picked = e;
             visibleWhenPicked = view.isVisible();
         });
-        view.setItems({item("Disk errors", "Repeated I/O failures.", disk), item("Summary", "All fine otherwise.")});
+        view.setItems({item("Disk errors", "Repeated I/O failures.", disk), item("Analysis Summary", "All fine otherwise.")});
         view.open();
 
         const auto rows = view.findChildren<AnalysisItemRow*>();
@@ -99,6 +101,10 @@ private slots:
         AnalysisItemRow* withEntry = rows[0]->item().title == "Disk errors" ? rows[0] : rows[1];
         AnalysisItemRow* without = withEntry == rows[0] ? rows[1] : rows[0];
         QVERIFY(!without->jumpButton());
+        // A finding warns; the summary is neutral.
+        QCOMPARE(without->findChild<QLabel*>("analysisItemSymbol")->property("symbol"), QStringLiteral("info.circle"));
+        QCOMPARE(withEntry->findChild<QLabel*>("analysisItemSymbol")->property("symbol"),
+                 QStringLiteral("exclamationmark.triangle.fill"));
         QVERIFY(!without->findChild<QLabel*>("analysisEntryLevel"));
         QCOMPARE(withEntry->findChild<QLabel*>("analysisItemTitle")->text(), QStringLiteral("Disk errors"));
         QCOMPARE(withEntry->findChild<QLabel*>("analysisItemConcern")->text(), QStringLiteral("Repeated I/O failures."));

@@ -37,6 +37,7 @@ class TestLogCollectionUI : public QObject {
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QStringList buttons;
         bool plain = true;  // every label of the box shows its text literally
+        int width = 0;
     };
 
     // Reads the next modal alert and presses its only button.
@@ -54,6 +55,7 @@ class TestLogCollectionUI : public QObject {
             out->icon = box->icon();
             for (QLabel* l : box->findChildren<QLabel*>())
                 out->plain = out->plain && l->textFormat() == Qt::PlainText;
+            out->width = box->width();
             for (QAbstractButton* b : box->buttons())
                 out->buttons << b->text().remove('&');
             box->buttons().first()->click();
@@ -119,7 +121,10 @@ private slots:
         QCOMPARE(sheet.width(), 380);
         QTimer::singleShot(0, &sheet, [&] { sheet.findChild<QPushButton*>("collectCancel")->click(); });
         QCOMPARE(sheet.exec(), int(QDialog::Rejected));
-        QTimer::singleShot(0, &sheet, [&] { sheet.findChild<QPushButton*>("collectConfirm")->click(); });
+        QPushButton* collect = sheet.findChild<QPushButton*>("collectConfirm");
+        QCOMPARE(collect->grab().toImage().pixelColor(4, collect->height() / 2),
+                 collect->palette().color(QPalette::Highlight));
+        QTimer::singleShot(0, &sheet, [&] { collect->click(); });
         QCOMPARE(sheet.exec(), int(QDialog::Accepted));
     }
 
@@ -136,6 +141,7 @@ private slots:
         QVERIFY(alert.plain);
         QCOMPARE(alert.icon, QMessageBox::Warning);
         QCOMPARE(alert.buttons, QStringList{"OK"});
+        QVERIFY2(alert.width >= 400, qPrintable(QString::number(alert.width)));  // not a column of short lines
         QVERIFY(!view->model()->isCollecting());
         QVERIFY(recent->paths().isEmpty());
         QVERIFY(!view->model()->logFetcher()->isViewingArchive());

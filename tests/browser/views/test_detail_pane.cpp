@@ -73,7 +73,7 @@ class TestDetailPane : public QObject {
         const QString res = namesDir.filePath("shipped.json");
         QFile f(res);
         f.open(QIODevice::WriteOnly);
-        f.write(R"({"launchd": "Launch Daemon"})");
+        f.write(R"({"launchd": "Launch Daemon", "Safari": "Safari"})");
         f.close();
         const QString folder = namesDir.filePath(QUuid::createUuid().toString(QUuid::WithoutBraces));
         return new ProcessNameResolver(folder, res, parent);
@@ -129,6 +129,9 @@ private slots:
         pane.setEntry(e);
         QCOMPARE(shown(&pane, "detailMessage"), message);  // updated, not rebuilt
         QCOMPARE(shown(&pane, "meta_Process")->text(), QStringLiteral("cloudd"));
+        e.process = QStringLiteral("Safari");  // translated to itself: no " (Safari)"
+        pane.setEntry(e);
+        QCOMPARE(shown(&pane, "meta_Process")->text(), QStringLiteral("Safari"));
         QCOMPARE(shown(&pane, "meta_Subsystem")->text(), QStringLiteral("com.apple.cloudkit"));
         QCOMPARE(shown(&pane, "meta_Category")->text(), QStringLiteral("Sync"));
         QCOMPARE(shown(&pane, "meta_Host")->text(), QStringLiteral("web-01"));
