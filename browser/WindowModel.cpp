@@ -213,15 +213,19 @@ void WindowModel::setSelectedEntry(const std::optional<LogEntry>& entry)
 
 void WindowModel::clickEntry(const LogEntry& entry)
 {
-    if (m_detailState && m_detailState->isOpen()) {
-        setSelectedEntry(entry);
-        m_detailState->setEntry(entry);
-        return;
-    }
-    if (m_selectedEntry && m_selectedEntry->id == entry.id)
+    if (m_detailState && m_detailState->isOpen())
+        selectEntry(entry);
+    else if (m_selectedEntry && m_selectedEntry->id == entry.id)
         setSelectedEntry(std::nullopt);
     else
         setSelectedEntry(entry);
+}
+
+void WindowModel::selectEntry(const LogEntry& entry)
+{
+    setSelectedEntry(entry);
+    if (m_detailState && m_detailState->isOpen())
+        m_detailState->setEntry(entry);
 }
 
 bool WindowModel::clearSelection()

@@ -87,6 +87,9 @@ public:
     // A row click: toggles the selection, or with the floating window open
     // selects the entry and sends it there too.
     void clickEntry(const LogEntry& entry);
+    // A row reached by the keyboard: selected (never toggled off), and sent
+    // to the floating window too while it is open.
+    void selectEntry(const LogEntry& entry);
     // Escape: clears the selection; false when there was none (passed on).
     bool clearSelection();
     // The text Copy and "Copy Row" put on the clipboard; none without a selection.

@@ -2,6 +2,8 @@
 
 #include "ui/ViewStyle.h"
 
+#include <QAbstractItemView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -161,4 +163,50 @@ void BusyIndicator::hideEvent(QHideEvent*)
     if (m_timer)
         killTimer(m_timer);
     m_timer = 0;
+}
+
+// ---- RowKeys
+
+RowKeys::RowKeys(QAbstractItemView* view, std::function<int()> currentRow, std::function<void(int)> select)
+    : QObject(view), m_view(view), m_current(std::move(currentRow)), m_select(std::move(select))
+{
+    view->installEventFilter(this);
+}
+
+int RowKeys::target(int key, int current, int count, int page)
+{
+    if (count <= 0)
+        return -1;
+    const int last = count - 1;
+    // With nothing selected, the keys that go down start at the top and
+    // those that go up at the bottom.
+    switch (key) {
+    case Qt::Key_Down: return current < 0 ? 0 : qMin(current + 1, last);
+    case Qt::Key_Up: return current < 0 ? last : qMax(current - 1, 0);
+    case Qt::Key_PageDown: return current < 0 ? 0 : qMin(current + qMax(page, 1), last);
+    case Qt::Key_PageUp: return current < 0 ? 0 : qMax(current - qMax(page, 1), 0);
+    case Qt::Key_Home: return 0;
+    case Qt::Key_End: return last;
+    default: return -1;
+    }
+}
+
+bool RowKeys::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != m_view || event->type() != QEvent::KeyPress)
+        return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers() & ~(Qt::KeypadModifier))
+        return false;
+    QAbstractItemModel* model = m_view->model();
+    if (!model)
+        return false;
+    const int rowHeight = qMax(1, m_view->sizeHintForRow(0));
+    const int page = m_view->viewport()->height() / rowHeight - 1;
+    const int row = target(key->key(), m_current(), model->rowCount(), page);
+    if (row < 0)
+        return false;
+    m_select(row);
+    m_view->scrollTo(model->index(row, 0));
+    return true;
 }

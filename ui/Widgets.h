@@ -3,6 +3,9 @@
 #include <QAbstractButton>
 #include <QWidget>
 
+#include <functional>
+
+class QAbstractItemView;
 class QMessageBox;
 class QPushButton;
 
@@ -74,4 +77,25 @@ private:
     int m_size;
     int m_angle = 0;
     int m_timer = 0;
+};
+
+// Up/Down, Page Up/Down and Home/End for a list whose selection is held by
+// the view's owner (the rows draw it; the item view's own selection is off).
+// The keys ask for a row through `select`; the view scrolls to it.
+class RowKeys : public QObject {
+    Q_OBJECT
+public:
+    RowKeys(QAbstractItemView* view, std::function<int()> currentRow, std::function<void(int)> select);
+
+    // The row a key leads to from `current` (-1: none selected) among `count`
+    // rows, `page` rows to a page; -1 when the key is not one of these.
+    static int target(int key, int current, int count, int page);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QAbstractItemView* m_view;
+    std::function<int()> m_current;
+    std::function<void(int)> m_select;
 };

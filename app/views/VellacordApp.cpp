@@ -295,8 +295,9 @@ void VellacordApp::installMenus(QMainWindow* window)
     fillFileMenu(file, content);
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     view->setObjectName(QStringLiteral("viewMenu"));
-    connect(view, &QMenu::aboutToShow, this, [this, view] { fillViewMenu(view); });
-    fillViewMenu(view);
+    QPointer<ContentView> content = qobject_cast<ContentView*>(window->centralWidget());
+    connect(view, &QMenu::aboutToShow, this, [this, view, content] { fillViewMenu(view, content); });
+    fillViewMenu(view, content);
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("helpMenu"));
     fillHelpMenu(help);
@@ -329,7 +330,7 @@ void VellacordApp::fillFileMenu(QMenu* menu, ContentView* content)
     quitAction->setShortcutContext(Qt::WidgetShortcut);
 }
 
-void VellacordApp::fillViewMenu(QMenu* menu)
+void VellacordApp::fillViewMenu(QMenu* menu, ContentView* window)
 {
     menu->clear();
     QMenu* theme = menu->addMenu(QStringLiteral("Theme"));
@@ -345,6 +346,12 @@ void VellacordApp::fillViewMenu(QMenu* menu)
         QAction* a = columns->addAction(label, this, [this, label] { toggleColumn(label); });
         a->setCheckable(true);
         a->setChecked(Platform::settings().value(Column::showKey(c), false).toBool());
+    }
+    if (window) {
+        // The window's own actions: it owns them, the menu only shows them.
+        menu->addSeparator();
+        menu->addAction(window->findAction());
+        menu->addAction(window->refreshAction());
     }
 }
 

@@ -71,9 +71,10 @@ public:
 
     // Builds the menu bar of a main window; menus refresh themselves when shown.
     void installMenus(QMainWindow* window);
-    // With the window's content, the menu carries its export command.
+    // With the window's content, the File menu carries its export command and
+    // the View menu its Find and Refresh commands (and their keys).
     void fillFileMenu(QMenu* menu, ContentView* content = nullptr);
-    void fillViewMenu(QMenu* menu);
+    void fillViewMenu(QMenu* menu, ContentView* window = nullptr);
     void fillHelpMenu(QMenu* menu);
 
 signals:

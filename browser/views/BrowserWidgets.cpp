@@ -12,13 +12,29 @@
 
 bool FieldEdit::event(QEvent* e)
 {
-    // A line edit claims Copy even with nothing selected.
-    if (e->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(e)->matches(QKeySequence::Copy) &&
-        !hasSelectedText()) {
-        e->ignore();
-        return true;
+    if (e->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(e);
+        // A line edit claims Copy even with nothing selected.
+        if (key->matches(QKeySequence::Copy) && !hasSelectedText()) {
+            e->ignore();
+            return true;
+        }
+        // Escape is the window's (it clears the selection) unless there is text to clear.
+        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier && !text().isEmpty()) {
+            e->accept();
+            return true;
+        }
     }
     return QLineEdit::event(e);
+}
+
+void FieldEdit::keyPressEvent(QKeyEvent* e)
+{
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier && !text().isEmpty()) {
+        clear();
+        return;
+    }
+    QLineEdit::keyPressEvent(e);
 }
 
 // ---- SeverityChip

@@ -8,7 +8,8 @@
 #include <QWidget>
 
 // A text field of the filter rows. Without selected text it leaves the Copy
-// key to the window, which then copies the selected row.
+// key to the window, which then copies the selected row. Escape empties it;
+// an empty field leaves Escape to the window.
 class FieldEdit : public QLineEdit {
     Q_OBJECT
 public:
@@ -16,6 +17,7 @@ public:
 
 protected:
     bool event(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 };
 
 // A severity toggle of the filter bar, drawn as a capsule: filled with the

@@ -56,11 +56,7 @@ ContentView::ContentView(DetailWindowState* detailState, RecentArchives* recentA
         if (m_parts.collect)
             m_parts.collect(this);
     });
-    connect(m_toolbar, &Toolbar::rescanRequested, this, [this] {
-        // The crash browser scans by itself; a view that offers a rescan gets it.
-        if (m_crashesView && m_crashesRescan)
-            m_crashesRescan();
-    });
+    connect(m_toolbar, &Toolbar::rescanRequested, this, &ContentView::refreshCurrentTab);
     connect(m_model, &WindowModel::contentChanged, this, &ContentView::refreshContent);
     connect(m_model, &WindowModel::showCrashesChanged, this, &ContentView::showCrashesTab);
     connect(m_model, &WindowModel::showSettingsChanged, this, &ContentView::showSettings);
@@ -79,7 +75,21 @@ ContentView::ContentView(DetailWindowState* detailState, RecentArchives* recentA
     m_copy->setShortcutContext(Qt::WindowShortcut);
     connect(m_copy, &QAction::triggered, this, &ContentView::copy);
     m_export = new ExportCommand(m_model, this);
-    addActions({m_clearSelection, m_copy, m_export->action()});
+    m_find = new QAction(QStringLiteral("Find"), this);
+    m_find->setObjectName(QStringLiteral("findAction"));
+    m_find->setShortcut(QKeySequence::Find);
+    m_find->setShortcutContext(Qt::WindowShortcut);
+    connect(m_find, &QAction::triggered, this, [this] {
+        m_model->setShowCrashes(false);
+        m_searchRow->searchField()->setFocus(Qt::ShortcutFocusReason);
+        m_searchRow->searchField()->selectAll();
+    });
+    m_refresh = new QAction(QStringLiteral("Refresh"), this);
+    m_refresh->setObjectName(QStringLiteral("refreshAction"));
+    m_refresh->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    m_refresh->setShortcutContext(Qt::WindowShortcut);
+    connect(m_refresh, &QAction::triggered, this, &ContentView::refreshCurrentTab);
+    addActions({m_clearSelection, m_copy, m_export->action(), m_find, m_refresh});
     refreshContent();
 }
 
@@ -100,7 +110,8 @@ QWidget* ContentView::buildLogView()
     v->addWidget(new CustomRangeRow(m_model, w));
     v->addWidget(new FilterBar(m_model, w));
     v->addWidget(ViewStyle::divider());
-    v->addWidget(new SearchRow(m_model, w));
+    m_searchRow = new SearchRow(m_model, w);
+    v->addWidget(m_searchRow);
     v->addWidget(ViewStyle::divider());
     m_content = new QStackedWidget;
     m_errorPanel = new FetchErrorPanel;
@@ -161,6 +172,19 @@ void ContentView::refreshContent()
         m_content->setCurrentWidget(m_listArea);
         break;
     }
+}
+
+void ContentView::refreshCurrentTab()
+{
+    if (!m_model->showCrashes()) {
+        // Like the toolbar's button, which is off while a query runs.
+        if (!m_model->logFetcher()->isLoading())
+            m_model->logFetcher()->refresh();
+        return;
+    }
+    // The crash browser scans by itself; a view that offers a rescan gets it.
+    if (m_crashesView && m_crashesRescan)
+        m_crashesRescan();
 }
 
 void ContentView::copy()

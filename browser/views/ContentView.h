@@ -21,6 +21,7 @@ class QLabel;
 class QListView;
 class QStackedWidget;
 class RecentArchives;
+class SearchRow;
 class Toolbar;
 class WindowModel;
 
@@ -52,6 +53,11 @@ public:
     QAction* copyAction() const { return m_copy; }
     // File > "Export Visible Entries…" of this window.
     ExportCommand* exportCommand() const { return m_export; }
+    // Find: the search field takes the focus (on the Logs tab). Refresh: the
+    // log query again on Logs, a rescan on Crashes. The View menu shows both.
+    QAction* findAction() const { return m_find; }
+    QAction* refreshAction() const { return m_refresh; }
+    void refreshCurrentTab();
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -85,4 +91,7 @@ private:
     QAction* m_clearSelection = nullptr;
     QAction* m_copy = nullptr;
     ExportCommand* m_export = nullptr;
+    QAction* m_find = nullptr;
+    QAction* m_refresh = nullptr;
+    SearchRow* m_searchRow = nullptr;
 };

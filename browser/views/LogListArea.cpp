@@ -57,6 +57,13 @@ LogListArea::LogListArea(WindowModel* model, QWidget* parent) : QWidget(parent),
         if (i.isValid())
             m_model->clickEntry(m_listModel->entryAt(i.row()));
     });
+    new RowKeys(
+        m_list,
+        [this] {
+            const std::optional<LogEntry>& e = m_model->selectedEntry();
+            return e ? m_listModel->rowOf(e->id) : -1;
+        },
+        [this](int row) { m_model->selectEntry(m_listModel->entryAt(row)); });
     connect(m_list, &QListView::customContextMenuRequested, this, &LogListArea::showRowMenu);
     // Direct interaction (wheel, drag, keys) while tailing stops following.
     connect(m_list->verticalScrollBar(), &QScrollBar::actionTriggered, m_model, &WindowModel::userScrolled);

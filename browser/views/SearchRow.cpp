@@ -104,6 +104,11 @@ SearchRow::SearchRow(WindowModel* model, QWidget* parent) : QWidget(parent), m_m
     refresh(true);
 }
 
+QLineEdit* SearchRow::searchField() const
+{
+    return m_search;
+}
+
 void SearchRow::refresh(bool namesChanged)
 {
     const FilterPipeline& pipeline = m_model->pipeline();

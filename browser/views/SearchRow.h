@@ -8,6 +8,7 @@
 class FieldEdit;
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QToolButton;
 class WindowModel;
 
@@ -18,6 +19,8 @@ class SearchRow : public QWidget {
     Q_OBJECT
 public:
     explicit SearchRow(WindowModel* model, QWidget* parent = nullptr);
+
+    QLineEdit* searchField() const;
 
 protected:
     void changeEvent(QEvent* e) override;

@@ -134,6 +134,18 @@ CrashView::CrashView(AISettings* aiSettings, QWidget* parent)
         if (const CrashReport* r = m_model->reportAt(idx.row()))
             toggleSelection(*r);
     });
+    new RowKeys(
+        m_list,
+        [this] {
+            for (int row = 0; m_selected && row < m_model->rowCount(); ++row)
+                if (m_model->reportAt(row)->id == m_selected->id)
+                    return row;
+            return -1;
+        },
+        [this](int row) {
+            m_selected = *m_model->reportAt(row);
+            applySelection();
+        });
     tcol->addWidget(m_list, 1);
     m_handle = new PaneResizeBar;
     m_handle->setObjectName(QStringLiteral("crashResizeHandle"));

@@ -121,6 +121,11 @@ private slots:
         QMenu* theme = submenu(&view, "Theme");
         QCOMPARE(texts(theme), (QStringList{"\u2713 System", "   Light", "   Dark"}));
         QCOMPARE(texts(&view), (QStringList{"Theme", "---", "Columns"}));
+        // A window's menu also shows its keyboard commands with their keys.
+        app->fillViewMenu(&view, content(windows[0]));
+        QCOMPARE(texts(&view), (QStringList{"Theme", "---", "Columns", "---", "Find", "Refresh"}));
+        QCOMPARE(find(&view, "Find")->shortcut(), QKeySequence(QKeySequence::Find));
+        QCOMPARE(find(&view, "Refresh")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
 
         find(theme, "   Dark")->trigger();
         QCOMPARE(Platform::settings().value("colorScheme").toString(), QStringLiteral("dark"));

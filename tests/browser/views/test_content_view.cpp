@@ -288,6 +288,40 @@ private slots:
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("untouched"));
     }
 
+    void keyboard()
+    {
+        // Fault and Error rows: kernel, launchd, WindowServer, backupd, Safari, Safari.
+        QListView* list = view->listView();
+        list->setFocus();
+        const struct { Qt::Key key; int row; } steps[] = {
+            {Qt::Key_Up, 5},   {Qt::Key_Home, 0},     {Qt::Key_Down, 1},    {Qt::Key_End, 5},   {Qt::Key_Down, 5},
+            {Qt::Key_Up, 4},   {Qt::Key_PageUp, 0},   {Qt::Key_Up, 0},      {Qt::Key_PageDown, 5}};
+        for (const auto& [key, row] : steps) {
+            QTest::keyClick(list, key);
+            QVERIFY(view->model()->selectedEntry());
+            QCOMPARE(view->model()->selectedEntry()->id, view->listModel()->entryAt(row).id);
+        }
+        QCOMPARE(view->detailPane()->findChild<QLabel*>("detailMessage")->text(),
+                 QStringLiteral("could not signal service"));  // the pane follows
+
+        // Find focuses the search field; Escape there clears text first, then the selection.
+        QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+        auto* search = child<QLineEdit>("searchField");
+        QVERIFY(search->hasFocus());
+        QTest::keyClicks(search, QStringLiteral("Safari"));
+        QCOMPARE(view->listModel()->rowCount(), 2);
+        QTest::keyClick(search, Qt::Key_Escape);
+        QCOMPARE(search->text(), QString());
+        QVERIFY(view->model()->selectedEntry());
+        QTest::keyClick(search, Qt::Key_Escape);
+        QVERIFY(!view->model()->selectedEntry());
+
+        // Refresh runs the query again.
+        const int opens = provider->opens;
+        QTest::keyClick(search, Qt::Key_R, Qt::ControlModifier);
+        QTRY_COMPARE(provider->opens.load(), opens + 1);
+    }
+
     void paneResize()
     {
         clickRowAt(0);

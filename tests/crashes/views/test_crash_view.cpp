@@ -241,6 +241,17 @@ private slots:
         QVERIFY(!view.selectedCrash());
         QVERIFY(!view.detailPane()->isVisible());
 
+        // The keys move the selection; the pane follows.
+        QTest::keyClick(view.listView(), Qt::Key_Down);
+        QVERIFY(view.selectedCrash());
+        QCOMPARE(view.detailPane()->crash()->appName, QStringLiteral("Safari"));
+        QTest::keyClick(view.listView(), Qt::Key_End);
+        QCOMPARE(view.selectedCrash()->appName, QStringLiteral("backupd"));
+        QTest::keyClick(view.listView(), Qt::Key_Up);
+        QCOMPARE(view.detailPane()->crash()->appName, QStringLiteral("Safari"));
+        clickRow(view, 0);
+        QVERIFY(!view.selectedCrash());
+
         // A rescan keeps the pane on its copy although ids are new.
         clickRow(view, 0);
         const QUuid before = view.selectedCrash()->id;
