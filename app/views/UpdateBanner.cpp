@@ -4,6 +4,7 @@
 #include "ui/ViewStyle.h"
 
 #include <QDesktopServices>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -49,7 +50,6 @@ UpdateBanner::UpdateBanner(QWidget* parent)
     m_close->setObjectName(QStringLiteral("updateDismiss"));
     m_close->setAutoRaise(true);
     m_close->setToolTip(QStringLiteral("Close"));
-    m_close->setIcon(ViewStyle::icon(QStringLiteral("xmark"), ViewStyle::secondary(), 10));
     connect(m_close, &QToolButton::clicked, this, &UpdateBanner::dismiss);
     row->addWidget(m_close);
 
@@ -59,7 +59,21 @@ UpdateBanner::UpdateBanner(QWidget* parent)
     p.setColor(QPalette::Window, tint);
     setPalette(p);
 
+    refreshIcons();
     refresh();
+}
+
+void UpdateBanner::changeEvent(QEvent* e)
+{
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::PaletteChange)
+        refreshIcons();
+}
+
+void UpdateBanner::refreshIcons()
+{
+    // Drawn in the current scheme's secondary colour, again after a theme switch.
+    m_close->setIcon(ViewStyle::icon(QStringLiteral("xmark"), ViewStyle::secondary(this), 10));
 }
 
 void UpdateBanner::setUpdate(bool updateAvailable, const QString& latestVersion, const QString& downloadURL)

@@ -44,8 +44,12 @@ public slots:
     void download();
     void dismiss();
 
+protected:
+    void changeEvent(QEvent* e) override;
+
 private:
     void refresh();
+    void refreshIcons();
 
     bool m_updateAvailable = false;
     QString m_latestVersion;

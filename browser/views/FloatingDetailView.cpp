@@ -98,8 +98,8 @@ void FloatingDetailView::showEntry()
         back->setAutoRaise(true);
         back->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         back->setText(QStringLiteral("Pop Back In"));
-        back->setIcon(
-            ViewStyle::icon(QStringLiteral("arrow.down.left.square"), palette().color(QPalette::WindowText), 16, 2.0));
+        m_back = back;
+        refreshIcon();
         back->setCursor(Qt::PointingHandCursor);
         connect(back, &QToolButton::clicked, this, &FloatingDetailView::popBackIn);
         top->addWidget(back);
@@ -117,6 +117,20 @@ void FloatingDetailView::showEntry()
         v->addWidget(empty, 1);
     }
     m_layout->addWidget(m_body);
+}
+
+void FloatingDetailView::refreshIcon()
+{
+    if (m_back)
+        m_back->setIcon(
+            ViewStyle::icon(QStringLiteral("arrow.down.left.square"), palette().color(QPalette::WindowText), 16, 2.0));
+}
+
+void FloatingDetailView::changeEvent(QEvent* e)
+{
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::PaletteChange)
+        refreshIcon();  // a theme switch
 }
 
 void FloatingDetailView::popBackIn()

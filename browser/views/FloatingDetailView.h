@@ -6,6 +6,7 @@
 class DetailPane;
 class DetailWindowState;
 class QLabel;
+class QToolButton;
 class QVBoxLayout;
 
 // The content of the floating "Log Entry Detail" window: "Pop Back In" and
@@ -29,12 +30,15 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void changeEvent(QEvent* e) override;
 
 private:
     void showEntry();
+    void refreshIcon();
 
     QPointer<DetailWindowState> m_state;
     QVBoxLayout* m_layout = nullptr;
     QWidget* m_body = nullptr;
     DetailPane* m_pane = nullptr;
+    QPointer<QToolButton> m_back;
 };

@@ -40,6 +40,7 @@ Toolbar::Toolbar(WindowModel* model, QWidget* parent) : QWidget(parent), m_model
     h->setSpacing(8);
 
     auto* icon = new QLabel;
+    icon->setObjectName(QStringLiteral("appIcon"));
     icon->setPixmap(AppIdentity::icon().pixmap(22, 22));
     icon->setFixedSize(22, 22);
     h->addWidget(icon);

@@ -1,3 +1,4 @@
+#include "app/views/UpdateBanner.h"
 #include "app/views/VellacordApp.h"
 #include "browser/DetailWindowState.h"
 #include "browser/PendingArchive.h"
@@ -13,8 +14,12 @@
 #include "tests/support/TestEnv.h"
 #include "ui/ViewStyle.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QDir>
 #include <QFile>
 #include <QMainWindow>
@@ -70,6 +75,55 @@ class TestAppShell : public QObject {
         QAction* a = find(m, title);
         return a ? a->menu() : nullptr;
     }
+    // Visible text and grey symbols under `root` that do not suit the scheme
+    // (light ink on dark, dark ink on light). Colours are sampled from the
+    // widgets' palettes and from their icons' pixels; coloured ink (badges,
+    // red errors) and widgets drawn by a style sheet of their own are left out.
+    static QStringList unsuited(QWidget* root, bool dark)
+    {
+        const auto wrongGrey = [dark](const QColor& c) {
+            const int spread = qMax(c.red(), qMax(c.green(), c.blue())) - qMin(c.red(), qMin(c.green(), c.blue()));
+            return c.alpha() > 60 && spread < 30 && (dark ? c.lightness() < 128 : c.lightness() > 128);
+        };
+        const auto inkOf = [](const QImage& image) {  // the pixels' mean, weighted by opacity
+            double r = 0, g = 0, b = 0, n = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    r += c.red() * c.alphaF(), g += c.green() * c.alphaF(), b += c.blue() * c.alphaF(), n += c.alphaF();
+                }
+            return n > 0 ? QColor(int(r / n), int(g / n), int(b / n)) : QColor(Qt::transparent);
+        };
+        QStringList out;
+        for (QWidget* w : root->findChildren<QWidget*>()) {
+            bool styled = false;
+            for (QWidget* p = w; p && p != root && !styled; p = p->parentWidget())
+                styled = !p->styleSheet().isEmpty();
+            if (!w->isVisibleTo(root) || styled || w->objectName() == QLatin1String("appIcon"))  // the brand's colours
+                continue;
+            QString text;
+            QImage symbol;
+            if (auto* l = qobject_cast<QLabel*>(w)) {
+                text = l->text();
+                symbol = l->pixmap().toImage();
+            } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+                text = b->text();
+                symbol = b->icon().pixmap(QSize(16, 16)).toImage();
+            } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
+                text = e->placeholderText() + e->text();
+            } else if (auto* c = qobject_cast<QComboBox*>(w)) {
+                text = c->currentText();
+            }
+            const QString id = w->parentWidget()->objectName() + u'/' + QLatin1String(w->metaObject()->className()) + u' ' +
+                               w->objectName() + u' ' + text;
+            if (!text.isEmpty() && wrongGrey(w->palette().color(w->foregroundRole())))
+                out << id + QStringLiteral(" (text)");
+            if (!symbol.isNull() && wrongGrey(inkOf(symbol)))
+                out << id + QStringLiteral(" (symbol)");
+        }
+        return out;
+    }
+
     QString makeDir(const QString& name)
     {
         const QString p = dir.filePath(name);
@@ -139,6 +193,46 @@ private slots:
         QCOMPARE(Platform::settings().value("colorScheme").toString(), QStringLiteral("light"));
         for (QMainWindow* w : windows)
             QVERIFY(!ViewStyle::isDark(content(w)));
+    }
+
+    void themeSwitchReachesEveryWidget_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::newRow("light to dark") << "light" << "dark";
+        QTest::newRow("dark to light") << "dark" << "light";
+    }
+
+    void themeSwitchReachesEveryWidget()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        app->setTheme(Theme::fromStored(from));
+        ContentView* view = content(windows[0]);
+        WindowModel* model = view->model();
+        QTRY_VERIFY(!model->filteredEntries().isEmpty());
+        const LogEntry entry = model->filteredEntries().first();
+        model->setSelectedEntry(entry);
+        model->popOut();
+        FloatingDetailView* floating = FloatingDetailView::instance();
+        QVERIFY(floating && floating->pane());
+        model->setSelectedEntry(entry);  // the inline pane too
+        // Every filter field shown, with text (and so its clear button).
+        for (OptionalColumn c : Column::allCases()) {
+            model->pipeline().setShown(c, true);
+            model->pipeline().setFilterText(c, QStringLiteral("1"));
+        }
+        model->pipeline().setSearchText(QStringLiteral("disk"));
+        view->findChild<UpdateBanner*>()->setUpdate(true, QStringLiteral("9.9"), QStringLiteral("https://example.com/"));
+        QCoreApplication::processEvents();
+        QCOMPARE(unsuited(windows[0], from == "dark"), QStringList());
+
+        app->setTheme(Theme::fromStored(to));
+        QCoreApplication::processEvents();
+        for (QWidget* root : {static_cast<QWidget*>(windows[0]), static_cast<QWidget*>(floating)}) {
+            const QStringList wrong = unsuited(root, to == "dark");
+            QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QStringLiteral("\n"))));
+        }
     }
 
     void columnsMenu()
