@@ -157,9 +157,12 @@ void LogHeader::paintEvent(QPaintEvent*)
     QPainter p(this);
     p.fillRect(rect(), ViewStyle::withAlpha(palette().color(QPalette::WindowText), 0.04));
     p.setPen(ViewStyle::secondary(this));
+    const QFontMetrics fm(font());
     for (const QString& l : labels()) {
+        // A label wider than its (narrowed) cell is elided, not drawn over the next one.
         const QRect r = labelRect(l);
-        p.drawText(r.adjusted(0, 0, 40, 0), Qt::AlignLeft | Qt::AlignVCenter, shownText(l));
+        p.drawText(r.adjusted(0, 0, 4, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                   fm.elidedText(shownText(l), Qt::ElideRight, r.width()));
     }
     p.setPen(ViewStyle::separator(this));
     p.drawLine(0, height() - 1, width(), height() - 1);

@@ -3,6 +3,7 @@
 #include "browser/WindowModel.h"
 #include "browser/views/BrowserWidgets.h"
 #include "browser/views/RowLayout.h"
+#include "ui/FlowLayout.h"
 #include "ui/TextStyles.h"
 #include "ui/ViewStyle.h"
 
@@ -16,8 +17,14 @@ using TextStyles::Style;
 FilterBar::FilterBar(WindowModel* model, QWidget* parent) : QWidget(parent), m_model(model)
 {
     setObjectName(QStringLiteral("filterBar"));
-    auto* h = new QHBoxLayout(this);
-    h->setContentsMargins(12, 6, 12, 6);
+    // The chips, then the column filters, wrapping onto more rows when the
+    // window is too narrow for all of them.
+    auto* flow = new FlowLayout(this, 10, 4);
+    flow->setContentsMargins(12, 6, 12, 6);
+    auto* chips = new QWidget;
+    chips->setObjectName(QStringLiteral("severityChips"));
+    auto* h = new QHBoxLayout(chips);
+    h->setContentsMargins(0, 0, 0, 0);
     h->setSpacing(6);
     for (SeverityLevel s : Severity::allCases()) {
         auto* chip = new SeverityChip(s);
@@ -25,9 +32,7 @@ FilterBar::FilterBar(WindowModel* model, QWidget* parent) : QWidget(parent), m_m
         h->addWidget(chip);
         m_chips << chip;
     }
-    h->addSpacing(10);
-    auto* fields = new QHBoxLayout;
-    fields->setSpacing(6);
+    flow->addWidget(chips);
     // One field per column, in column order, shown while its column is.
     for (OptionalColumn c : Column::allCases()) {
         ColumnFilter& f = m_columns[size_t(c)];
@@ -54,10 +59,8 @@ FilterBar::FilterBar(WindowModel* model, QWidget* parent) : QWidget(parent), m_m
             m_model->pipeline().setFilterText(c, t);
         });
         connect(f.clear, &QToolButton::clicked, f.field, &QLineEdit::clear);
-        fields->addWidget(f.box);
+        flow->addWidget(f.box);
     }
-    h->addLayout(fields);
-    h->addStretch(1);
     connect(model, &WindowModel::listChanged, this, &FilterBar::refresh);
     refreshIcons();
 }

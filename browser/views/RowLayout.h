@@ -16,6 +16,10 @@ inline constexpr int spacing = 8;
 inline constexpr int timeWidth = 160;
 inline constexpr int severityWidth = 70;
 inline constexpr int processWidth = 150;
+// In a narrow row the process and optional columns shrink, not below this,
+// so that the message keeps at least minimumMessageWidth.
+inline constexpr int minimumColumnWidth = 40;
+inline constexpr int minimumMessageWidth = 160;
 
 int columnWidth(OptionalColumn c);
 QString columnLabel(OptionalColumn c);

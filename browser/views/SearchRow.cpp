@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QAbstractItemView>
 #include <QLabel>
 #include <QToolButton>
 
@@ -20,7 +21,12 @@ QComboBox* dropdown(const QString& name, int minimumWidth)
     auto* combo = new QComboBox;
     combo->setObjectName(name);
     combo->setMinimumWidth(minimumWidth);
-    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // A width of its own, not the longest option's: the row does not move
+    // when the options change, and a narrow window takes from the dropdowns
+    // before the search field. The open list is as wide as its options.
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->setMinimumContentsLength(0);
+    combo->setMaximumWidth(260);
     combo->setMaxVisibleItems(25);
     return combo;
 }
@@ -37,15 +43,18 @@ void fill(QComboBox* combo, const QString& all, const QStringList& options, cons
 {
     const QSignalBlocker block(combo);
     combo->clear();
+    int widest = 0;
     combo->addItem(all);
     combo->insertSeparator(1);
     int current = 0;
     for (const QString& o : options) {
         combo->addItem(text(o), o);
+        widest = qMax(widest, combo->fontMetrics().horizontalAdvance(text(o)));
         if (selected == o)
             current = combo->count() - 1;
     }
     combo->setCurrentIndex(current);
+    combo->view()->setMinimumWidth(qMax(widest, combo->fontMetrics().horizontalAdvance(all)) + 40);
 }
 }  // namespace
 
@@ -61,7 +70,8 @@ SearchRow::SearchRow(WindowModel* model, QWidget* parent) : QWidget(parent), m_m
     m_search->setObjectName(QStringLiteral("searchField"));
     m_search->setPlaceholderText(QStringLiteral("Search messages and processes…"));
     m_search->setFrame(false);
-    h->addWidget(m_search, 1);
+    m_search->setMinimumWidth(200);
+    h->addWidget(m_search, 3);
     m_clear = new QToolButton;
     m_clear->setObjectName(QStringLiteral("searchClear"));
     m_clear->setAutoRaise(true);
@@ -81,10 +91,11 @@ SearchRow::SearchRow(WindowModel* model, QWidget* parent) : QWidget(parent), m_m
     line->setFixedWidth(1);
     h->addWidget(line);
 
+    // Wider than their minimum while there is room, up to a cap.
     m_process = dropdown(QStringLiteral("processCombo"), 140);
-    h->addWidget(m_process);
+    h->addWidget(m_process, 1);
     m_subsystem = dropdown(QStringLiteral("subsystemCombo"), 150);
-    h->addWidget(m_subsystem);
+    h->addWidget(m_subsystem, 1);
     m_type = new QComboBox;
     m_type->setObjectName(QStringLiteral("typeCombo"));
     m_type->setMinimumWidth(100);

@@ -3,6 +3,7 @@
 #include "browser/WindowModel.h"
 #include "logs/LogFetcher.h"
 #include "ui/AppIdentity.h"
+#include "ui/FlowLayout.h"
 #include "ui/TextStyles.h"
 #include "ui/ViewStyle.h"
 #include "ui/Widgets.h"
@@ -35,9 +36,20 @@ QPixmap dot(const QColor& c)
 Toolbar::Toolbar(WindowModel* model, QWidget* parent) : QWidget(parent), m_model(model)
 {
     setObjectName(QStringLiteral("toolbar"));
-    auto* h = new QHBoxLayout(this);
-    h->setContentsMargins(12, 8, 12, 8);
-    h->setSpacing(8);
+    // Three groups that wrap onto a second row in a narrow window rather
+    // than squeeze their labels: the name, tabs and ranges; the fetch
+    // controls and the count; Analyze and the gear at the right edge.
+    auto* flow = new FlowLayout(this, 16, 6);
+    flow->setContentsMargins(12, 8, 12, 8);
+    auto group = [](const char* name) {
+        auto* w = new QWidget;
+        w->setObjectName(QLatin1String(name));
+        auto* row = new QHBoxLayout(w);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(8);
+        return row;
+    };
+    QHBoxLayout* h = group("toolbarNavigation");
 
     auto* icon = new QLabel;
     icon->setObjectName(QStringLiteral("appIcon"));
@@ -78,7 +90,8 @@ Toolbar::Toolbar(WindowModel* model, QWidget* parent) : QWidget(parent), m_model
     m_rescanButton->setFlat(true);
     connect(m_rescanButton, &QPushButton::clicked, this, &Toolbar::rescanRequested);
     h->addWidget(m_rescanButton);
-    h->addSpacing(8);
+    flow->addWidget(h->parentWidget());
+    h = group("toolbarFetch");
 
     m_collectButton = new QPushButton(QStringLiteral("Collect"));
     m_collectButton->setObjectName(QStringLiteral("collectButton"));
@@ -107,7 +120,8 @@ Toolbar::Toolbar(WindowModel* model, QWidget* parent) : QWidget(parent), m_model
     m_status = TextStyles::label(QString(), Style::caption, true);
     m_status->setObjectName(QStringLiteral("statusLabel"));
     h->addWidget(m_status);
-    h->addStretch(1);
+    flow->addWidget(h->parentWidget());
+    h = group("toolbarActions");
 
     m_analyzeButton = new QPushButton(QStringLiteral("Analyze"));
     m_analyzeButton->setObjectName(QStringLiteral("analyzeButton"));
@@ -122,6 +136,7 @@ Toolbar::Toolbar(WindowModel* model, QWidget* parent) : QWidget(parent), m_model
     connect(m_settingsButton, &QToolButton::clicked, this,
             [this] { m_model->setShowSettings(!m_model->showSettings()); });
     h->addWidget(m_settingsButton);
+    flow->addWidget(h->parentWidget(), true);
 
     connect(model, &WindowModel::toolbarChanged, this, &Toolbar::refresh);
     connect(model, &WindowModel::listChanged, this, &Toolbar::refresh);

@@ -322,6 +322,41 @@ private slots:
         QTRY_COMPARE(provider->opens.load(), opens + 1);
     }
 
+    void narrowWindow()
+    {
+        for (OptionalColumn c : Column::allCases())
+            view->model()->pipeline().setShown(c, true);
+        view->resize(700, 400);
+        QTRY_COMPARE(view->width(), 700);
+        QCoreApplication::processEvents();
+        // Nothing of the toolbar is cut: each control at its full size, inside the row.
+        auto* toolbar = child<QWidget>("toolbar");
+        for (QWidget* w : toolbar->findChildren<QWidget*>()) {
+            if (!w->isVisibleTo(toolbar) || !(qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w)))
+                continue;
+            const QRect r(w->mapTo(toolbar, QPoint(0, 0)), w->size());
+            QVERIFY2(toolbar->rect().contains(r) && w->width() >= w->sizeHint().width(), qPrintable(w->objectName()));
+        }
+        QVERIFY(child<QLineEdit>("searchField")->width() >= 200);
+        auto* subsystem = child<QLineEdit>("filter_Subsystem");
+        QVERIFY(subsystem->isVisible());
+        QVERIFY(view->rect().contains(QRect(subsystem->mapTo(view.get(), QPoint(0, 0)), subsystem->size())));
+        const QRect message = view->header()->labelRect("Message");
+        QVERIFY(message.width() > 0 && message.right() < view->header()->width());
+
+        // New dropdown options move nothing.
+        auto* combo = child<QComboBox>("subsystemCombo");
+        const int options = combo->count();
+        const QRect search = child<QWidget>("searchRow")->geometry(), filters = child<QWidget>("filterBar")->geometry();
+        const int searchWidth = child<QLineEdit>("searchField")->width();
+        QTest::mouseClick(child<SeverityChip>("chip_Notice"), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        QVERIFY(combo->count() != options);
+        QCOMPARE(child<QWidget>("searchRow")->geometry(), search);
+        QCOMPARE(child<QWidget>("filterBar")->geometry(), filters);
+        QCOMPARE(child<QLineEdit>("searchField")->width(), searchWidth);
+    }
+
     void paneResize()
     {
         clickRowAt(0);
