@@ -295,7 +295,6 @@ void VellacordApp::installMenus(QMainWindow* window)
     fillFileMenu(file, content);
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     view->setObjectName(QStringLiteral("viewMenu"));
-    QPointer<ContentView> content = qobject_cast<ContentView*>(window->centralWidget());
     connect(view, &QMenu::aboutToShow, this, [this, view, content] { fillViewMenu(view, content); });
     fillViewMenu(view, content);
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
