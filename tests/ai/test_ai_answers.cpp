@@ -1,5 +1,6 @@
 // Prompts, user messages and the parsers of the two answer conventions.
 
+#include "tests/support/Entries.h"
 #include "ai/AIExplainer.h"
 #include "crashes/CrashReport.h"
 
@@ -11,18 +12,7 @@ namespace {
 LogEntry entry(int level, const QString& process, const QString& subsystem, const QString& message,
                const QString& category = {}, const QString& sender = {})
 {
-    LogEntry e;
-    e.id = QUuid::createUuid();
-    e.date = 1767605400;
-    e.level = level;
-    e.process = process;
-    e.subsystem = subsystem;
-    e.message = message;
-    e.category = category;
-    e.sender = sender;
-    e.processIdentifier = 42;
-    e.threadIdentifier = 7;
-    return e;
+    return makeEntry(1767605400, level, process, message, subsystem, sender, category, 42, 7);
 }
 
 LogEntryList numbered(int n)
@@ -182,7 +172,7 @@ private slots:
 
         // Index forms: brackets, joined digits, overflow, non-ASCII digits.
         const auto indexOf = [&](const QString& entryLine) -> qsizetype {
-            const auto found = parseAnalysis(entryLine + "\nTITLE: t\nCONCERN: c", numbered(40));
+            const auto found = parseAnalysis(entryLine + "\nTITLE: t\nCONCERN: c", numbered(200));
             if (found.size() != 1 || !found[0].entry)
                 return -1;
             return found[0].entry->process.mid(1).toInt();
@@ -198,6 +188,7 @@ private slots:
         QCOMPARE(indexOf("ENTRY: 9223372036854775807"), -1);  // fits, but outside the batch
         QCOMPARE(indexOf(QString::fromUtf8("ENTRY: \xd9\xa3")), -1);             // Arabic-Indic three
         QCOMPARE(indexOf(QString::fromUtf8("ENTRY: 1\xc2\xbd")), -1);            // one and a half
+        QCOMPARE(indexOf(QString::fromUtf8("ENTRY: \xc2\xb2")), -1);             // superscript two
         QCOMPARE(indexOf(QString::fromUtf8("ENTRY: \xf0\x9d\x9f\x8f")), -1);     // mathematical bold seven
         QCOMPARE(indexOf(QString::fromUtf8("ENTRY: \xe4\xb8\x89 1")), -1);       // a Han numeral is numeric too
         QCOMPARE(indexOf("ENTRY: 4\nENTRY: 6"), 6);

@@ -15,18 +15,6 @@ private slots:
     void initTestCase() { TestEnv::useTemporaryHome(); }
     void init() { TestEnv::clearSettings(); }
 
-    void providerRawValues()
-    {
-        QCOMPARE(AIProviders::allCases(), (QList<AIProvider>{AIProvider::anthropic, AIProvider::openai}));
-        QCOMPARE(AIProviders::rawValue(AIProvider::anthropic), QStringLiteral("Anthropic"));
-        QCOMPARE(AIProviders::rawValue(AIProvider::openai), QStringLiteral("OpenAI"));
-        QCOMPARE(AIProviders::fromRawValue("OpenAI"), std::optional(AIProvider::openai));
-        QCOMPARE(AIProviders::fromRawValue("Anthropic"), std::optional(AIProvider::anthropic));
-        QVERIFY(!AIProviders::fromRawValue("openai"));
-        QVERIFY(!AIProviders::fromRawValue("anthropic"));
-        QVERIFY(!AIProviders::fromRawValue(""));
-    }
-
     void firstLaunchAndStoredValues()
     {
         {

@@ -1,3 +1,4 @@
+#include "tests/support/Entries.h"
 #include "ai/AISettings.h"
 #include "ai/ExplainController.h"
 #include "ai/ExplanationCache.h"
@@ -25,15 +26,7 @@ class TestExplainController : public QObject {
     LoopbackHttpServer server;
     QTemporaryDir namesDir;
 
-    static LogEntry entry(const QString& process, const QString& message)
-    {
-        LogEntry e;
-        e.id = makeEntryId();
-        e.level = 4;
-        e.process = process;
-        e.message = message;
-        return e;
-    }
+    static LogEntry entry(const QString& process, const QString& message) { return makeEntry(0, 4, process, message); }
 
     static CrashReport crash(const QString& app)
     {

@@ -1,3 +1,4 @@
+#include "tests/support/Entries.h"
 #include "ai/ExplanationCache.h"
 #include "crashes/CrashReport.h"
 #include "logs/Platform.h"
@@ -19,12 +20,7 @@ namespace {
 
 LogEntry entry(const QString& process, const QString& subsystem, const QString& message)
 {
-    LogEntry e;
-    e.id = QUuid::createUuid();
-    e.process = process;
-    e.subsystem = subsystem;
-    e.message = message;
-    return e;
+    return makeEntry(0, 0, process, message, subsystem);
 }
 
 QByteArray readFile(const QString& path)

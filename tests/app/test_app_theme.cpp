@@ -39,11 +39,12 @@ private slots:
 
     void archiveChoice()
     {
-        QVERIFY(ArchiveChoice::isLogArchive(QStringLiteral("/tmp/Logs.LOGARCHIVE")));
-        QVERIFY(ArchiveChoice::isLogArchive(QStringLiteral("/tmp/a.b.logarchive/")));
-        QVERIFY(!ArchiveChoice::isLogArchive(QStringLiteral("/tmp/Logs")));
-        QVERIFY(!ArchiveChoice::isLogArchive(QStringLiteral("/tmp/logarchive")));
-        QVERIFY(!ArchiveChoice::isLogArchive(QStringLiteral("/tmp/x.logarchive.zip")));
+        for (const char* ok : {"/tmp/Logs.LOGARCHIVE", "/tmp/a.b.logarchive/", "/home/u/Desktop/mac.ndjson",
+                               "/tmp/Mac Export.JSONL", "/tmp/x.NdJson"})
+            QVERIFY2(ArchiveChoice::isLogArchive(QString::fromUtf8(ok)), ok);
+        for (const char* bad : {"/tmp/Logs", "/tmp/logarchive", "/tmp/x.logarchive.zip", "/tmp/.ndjson", "/tmp/x.json",
+                                "/tmp/x.ndjson.gz", "/tmp/ndjson", "/tmp/x.jsonlines"})
+            QVERIFY2(!ArchiveChoice::isLogArchive(QString::fromUtf8(bad)), bad);
         QCOMPARE(ArchiveChoice::notAnArchiveText(QStringLiteral("/home/u/Desktop/Stuff/")),
                  QStringLiteral("Please select a .logarchive bundle. The selected item \"Stuff\" is not a valid log "
                                 "archive."));

@@ -1,3 +1,4 @@
+#include "tests/support/Entries.h"
 #include "ai/AISettings.h"
 #include "browser/DetailWindowState.h"
 #include "browser/EntryText.h"
@@ -11,13 +12,7 @@ class TestEntryText : public QObject {
 
     static LogEntry entry(const QString& process, const QString& subsystem, const QString& sender)
     {
-        LogEntry e;
-        e.id = makeEntryId();
-        e.process = process;
-        e.subsystem = subsystem;
-        e.sender = sender;
-        e.message = QStringLiteral("hello");
-        return e;
+        return makeEntry(0, 0, process, QStringLiteral("hello"), subsystem, sender);
     }
 
 private slots:

@@ -1,3 +1,4 @@
+#include "tests/support/Entries.h"
 #include "browser/FilterPipeline.h"
 #include "logs/Platform.h"
 #include "tests/support/TestEnv.h"
@@ -6,24 +7,6 @@
 #include <QTest>
 
 namespace {
-
-LogEntry make(double date, int level, const QString& process, const QString& message,
-              const QString& subsystem = QString(), const QString& sender = QString(),
-              const QString& category = QString(), qint32 pid = 1, quint64 thread = 1)
-{
-    LogEntry e;
-    e.id = makeEntryId();
-    e.date = date;
-    e.level = level;
-    e.process = process;
-    e.message = message;
-    e.subsystem = subsystem;
-    e.sender = sender;
-    e.category = category;
-    e.processIdentifier = pid;
-    e.threadIdentifier = thread;
-    return e;
-}
 
 QStringList messages(const LogEntryList& list)
 {
@@ -54,7 +37,7 @@ private slots:
     {
         LogEntryList entries;
         for (int level = 0; level <= 7; ++level)
-            entries.append(make(level, level, "p", QString::number(level), "com.x." + QString::number(level)));
+            entries.append(makeEntry(level, level, "p", QString::number(level), "com.x." + QString::number(level)));
 
         FilterState s = allLevels();
         QCOMPARE(messages(Pipeline::matchingEntries(s, entries, false, false)),
@@ -84,11 +67,11 @@ private slots:
     void sourceTest()
     {
         const LogEntryList entries{
-            make(1, 4, "kernel_task", "hw", "com.apple.iokit.power"),
-            make(2, 4, "WindowServer", "sys", "com.apple.windowserver"),
-            make(3, 4, "MyApp", "usr", "com.example.app", "MyApp"),
-            make(4, 4, "helper", "sender-sys", "", "com.apple.security"),
-            make(5, 4, "Other", "caps", "COM.APPLE.FOO", "libfoo.dylib"),
+            makeEntry(1, 4, "kernel_task", "hw", "com.apple.iokit.power"),
+            makeEntry(2, 4, "WindowServer", "sys", "com.apple.windowserver"),
+            makeEntry(3, 4, "MyApp", "usr", "com.example.app", "MyApp"),
+            makeEntry(4, 4, "helper", "sender-sys", "", "com.apple.security"),
+            makeEntry(5, 4, "Other", "caps", "COM.APPLE.FOO", "libfoo.dylib"),
         };
         FilterState s;
         s.sourceFilter = "hardware";
@@ -108,11 +91,11 @@ private slots:
     void searchTest()
     {
         const LogEntryList entries{
-            make(1, 4, "a", "Kernel panic soon"),
-            make(2, 4, "kernelmanagerd", "loaded"),
-            make(3, 4, "b", "nothing", "com.example.KERNEL"),
-            make(4, 4, "c", "no", "com.example", "KernelSender", "KernelCategory"),
-            make(5, 4, "d", "other"),
+            makeEntry(1, 4, "a", "Kernel panic soon"),
+            makeEntry(2, 4, "kernelmanagerd", "loaded"),
+            makeEntry(3, 4, "b", "nothing", "com.example.KERNEL"),
+            makeEntry(4, 4, "c", "no", "com.example", "KernelSender", "KernelCategory"),
+            makeEntry(5, 4, "d", "other"),
         };
         FilterState s;
         s.searchText = "  KERNEL\t ";
@@ -126,10 +109,10 @@ private slots:
 
         // Non-ASCII text and terms are lowered the same way on both sides.
         const LogEntryList intl{
-            make(1, 4, "a", "\u00c4RGER im B\u00fcro"),
-            make(2, 4, "a", "\u0130stanbul"),   // lowers to i + combining dot
-            make(3, 4, "a", "300 \u212a"),       // Kelvin sign lowers to k
-            make(4, 4, "a", "plain"),
+            makeEntry(1, 4, "a", "\u00c4RGER im B\u00fcro"),
+            makeEntry(2, 4, "a", "\u0130stanbul"),   // lowers to i + combining dot
+            makeEntry(3, 4, "a", "300 \u212a"),       // Kelvin sign lowers to k
+            makeEntry(4, 4, "a", "plain"),
         };
         s.searchText = QStringLiteral("\u00e4rger");
         QCOMPARE(messages(Pipeline::matchingEntries(s, intl, false, false)), QStringList{"\u00c4RGER im B\u00fcro"});
@@ -163,7 +146,7 @@ private slots:
         };
         LogEntryList entries;
         for (int i = 0; i < 1500; ++i)
-            entries.append(make(i, 4, QStringLiteral("#"), randomText(i % 3 ? 40 : 9), QStringLiteral("#")));
+            entries.append(makeEntry(i, 4, QStringLiteral("#"), randomText(i % 3 ? 40 : 9), QStringLiteral("#")));
         int checkedTerms = 0;
         for (int k = 0; k < 300; ++k) {
             FilterState s;
@@ -184,11 +167,11 @@ private slots:
     void columnFilters()
     {
         const LogEntryList entries{
-            make(1, 4, "p", "12", "", "", "", 12),
-            make(2, 4, "p", "120", "", "", "", 120),
-            make(3, 4, "p", "312", "", "", "", 312),
-            make(4, 4, "p", "21", "", "", "", 21),
-            make(5, 4, "p", "-12", "", "", "", -12),
+            makeEntry(1, 4, "p", "12", "", "", "", 12),
+            makeEntry(2, 4, "p", "120", "", "", "", 120),
+            makeEntry(3, 4, "p", "312", "", "", "", 312),
+            makeEntry(4, 4, "p", "21", "", "", "", 21),
+            makeEntry(5, 4, "p", "-12", "", "", "", -12),
         };
         FilterState s;
         s.filterText[size_t(OptionalColumn::pid)] = "12";
@@ -213,8 +196,8 @@ private slots:
 
         // Thread numbers are unsigned; text columns match case-insensitively.
         const LogEntryList more{
-            make(1, 4, "p", "big", "com.a", "libFoo.dylib", "Net", 1, 18446744073709551615ull),
-            make(2, 4, "p", "small", "com.b", "libbar.dylib", "disk", 1, 7),
+            makeEntry(1, 4, "p", "big", "com.a", "libFoo.dylib", "Net", 1, 18446744073709551615ull),
+            makeEntry(2, 4, "p", "small", "com.b", "libbar.dylib", "disk", 1, 7),
         };
         FilterState t;
         t.shown[size_t(OptionalColumn::thread)] = true;
@@ -244,12 +227,12 @@ private slots:
     void dropdownCascade()
     {
         const LogEntryList entries{
-            make(1, 4, "zeta", "1", "com.a"),
-            make(2, 4, "Alpha", "2", "com.b"),
-            make(3, 4, "beta", "3", "com.a"),
-            make(4, 4, "", "4", ""),
-            make(5, 3, "notice-only", "5", "com.n"),
-            make(6, 4, "beta", "6", "com.c"),
+            makeEntry(1, 4, "zeta", "1", "com.a"),
+            makeEntry(2, 4, "Alpha", "2", "com.b"),
+            makeEntry(3, 4, "beta", "3", "com.a"),
+            makeEntry(4, 4, "", "4", ""),
+            makeEntry(5, 3, "notice-only", "5", "com.n"),
+            makeEntry(6, 4, "beta", "6", "com.c"),
         };
         FilterState s;
         QCOMPARE(Pipeline::availableProcesses(s, entries), QStringList({"", "Alpha", "beta", "zeta"}));
@@ -286,9 +269,9 @@ private slots:
     void evaluationEqualsSeparateResults()
     {
         const LogEntryList entries{
-            make(5, 4, "zeta", "disk full", "com.a"),       make(1, 4, "Alpha", "net down", "com.b"),
-            make(3, 4, "beta", "net up", "com.a"),          make(4, 4, "", "quiet", ""),
-            make(2, 3, "beta", "notice net", "com.c"),      make(6, 5, "zeta", "fault net", "com.b"),
+            makeEntry(5, 4, "zeta", "disk full", "com.a"),       makeEntry(1, 4, "Alpha", "net down", "com.b"),
+            makeEntry(3, 4, "beta", "net up", "com.a"),          makeEntry(4, 4, "", "quiet", ""),
+            makeEntry(2, 3, "beta", "notice net", "com.c"),      makeEntry(6, 5, "zeta", "fault net", "com.b"),
         };
         const QList<std::optional<QString>> processes{std::nullopt, QStringLiteral("beta"), QStringLiteral("ghost")};
         const QList<std::optional<QString>> subsystems{std::nullopt, QStringLiteral("com.a"), QStringLiteral("com.b")};
@@ -312,11 +295,11 @@ private slots:
     void sorting()
     {
         const LogEntryList entries{
-            make(30, 5, "cherry", "m1", "s", "", "", 3, 2),
-            make(10, 1, "Banana", "m2", "s", "", "", -5, 18446744073709551615ull),
-            make(20, 4, "apple", "m3", "s", "", "", 40, 9),
-            make(40, 7, "Delta", "m4", "s", "", "", 0, 1),
-            make(50, 3, "echo", "m5", "s", "", "", 7, 3),
+            makeEntry(30, 5, "cherry", "m1", "s", "", "", 3, 2),
+            makeEntry(10, 1, "Banana", "m2", "s", "", "", -5, 18446744073709551615ull),
+            makeEntry(20, 4, "apple", "m3", "s", "", "", 40, 9),
+            makeEntry(40, 7, "Delta", "m4", "s", "", "", 0, 1),
+            makeEntry(50, 3, "echo", "m5", "s", "", "", 7, 3),
         };
         FilterState s = allLevels();
         s.activeFilters.insert(SeverityLevel::debug);
@@ -348,7 +331,7 @@ private slots:
         QCOMPARE(messages(byHost), QStringList({"m4", "m3", "m1", "m2", "m5"}));
 
         // Values differing only in case are equal keys: they stay together.
-        LogEntryList mixed{make(1, 4, "b", "1"), make(2, 4, "A", "2"), make(3, 4, "B", "3"), make(4, 4, "a", "4")};
+        LogEntryList mixed{makeEntry(1, 4, "b", "1"), makeEntry(2, 4, "A", "2"), makeEntry(3, 4, "B", "3"), makeEntry(4, 4, "a", "4")};
         // Equal keys keep time order in the sort's direction, whatever order they came in.
         std::reverse(mixed.begin(), mixed.end());
         Pipeline::sortEntries(mixed, "Process", true);
@@ -357,7 +340,7 @@ private slots:
         QCOMPARE(messages(mixed), QStringList({"3", "1", "4", "2"}));
         LogEntryList levels;
         for (int i = 0; i < 40; ++i)  // enough rows for std::sort to leave ties scrambled
-            levels.append(make(i, i % 2 ? 4 : 3, "p", QString::number(i)));
+            levels.append(makeEntry(i, i % 2 ? 4 : 3, "p", QString::number(i)));
         Pipeline::sortEntries(levels, "Severity", false);
         for (int i = 1; i < 20; ++i)
             QVERIFY(levels[i - 1].date > levels[i].date && levels[i].level == 4);
@@ -365,7 +348,7 @@ private slots:
         for (int i = 1; i < 20; ++i)
             QVERIFY(levels[i - 1].date < levels[i].date && levels[i].level == 3);
         // Accented letters sort with their base letter, not after z.
-        LogEntryList accents{make(1, 4, "p", "zebra"), make(2, 4, "p", "\u00c9clair"), make(3, 4, "p", "apple")};
+        LogEntryList accents{makeEntry(1, 4, "p", "zebra"), makeEntry(2, 4, "p", "\u00c9clair"), makeEntry(3, 4, "p", "apple")};
         Pipeline::sortEntries(accents, "Message", true);
         QCOMPARE(messages(accents), QStringList({"apple", "\u00c9clair", "zebra"}));
 
@@ -445,49 +428,6 @@ private slots:
         QVERIFY(d.sortAscending());
         QCOMPARE(d.sourceFilter(), QStringLiteral("all"));
         QVERIFY(d.visibleColumns().isEmpty());
-    }
-
-    void columnsAndRanges()
-    {
-        QStringList raws;
-        for (OptionalColumn c : Column::allCases())
-            raws.append(Column::rawValue(c));
-        QCOMPARE(raws, QStringList({"PID", "Thread", "Sender", "Subsystem", "Category", "Host"}));
-        QCOMPARE(Column::fromRawValue("Sender"), std::optional<OptionalColumn>(OptionalColumn::sender));
-        QVERIFY(!Column::fromRawValue("pid"));
-        QCOMPARE(Column::showKey(OptionalColumn::subsystem), QStringLiteral("column_Subsystem"));
-        QCOMPARE(Column::filterKey(OptionalColumn::host), QStringLiteral("filter_Host"));
-
-        FilterState s;
-        s.shown[size_t(OptionalColumn::category)] = true;
-        s.shown[size_t(OptionalColumn::pid)] = true;
-        QCOMPARE(Pipeline::visibleColumns(s), QList<OptionalColumn>({OptionalColumn::pid, OptionalColumn::category}));
-
-        QStringList ranges;
-        for (QuickTimeRange r : QuickRange::allCases())
-            ranges.append(QuickRange::rawValue(r));
-        QCOMPARE(ranges, QStringList({"1h", "4h", "24h"}));
-        QCOMPARE(QuickRange::offset(QuickTimeRange::last4h), -14400.0);
-
-        const double now = 1'700'000'000;
-        FilterState t = Pipeline::initialState(now);
-        QCOMPARE(t.customStart, now - 3600);
-        QCOMPARE(t.customEnd, now);
-        QCOMPARE(t.selectedQuickRange, std::optional<QuickTimeRange>(QuickTimeRange::last1h));
-        QCOMPARE(Pipeline::initialInterval(now).start, now - 3600);
-
-        Pipeline::toggleCustomRange(t);
-        QVERIFY(t.showCustomRange);
-        QVERIFY(!t.selectedQuickRange);
-        t.customStart = now + 10;  // not compared with the end
-        QCOMPARE(Pipeline::customInterval(t).start, now + 10);
-        QCOMPARE(Pipeline::customInterval(t).end, now);
-
-        const FetchInterval i = Pipeline::selectQuickRange(t, QuickTimeRange::last24h, now);
-        QCOMPARE(i.start, now - 86400);
-        QCOMPARE(i.end, now);
-        QVERIFY(!t.showCustomRange);
-        QCOMPARE(t.selectedQuickRange, std::optional<QuickTimeRange>(QuickTimeRange::last24h));
     }
 };
 

@@ -80,6 +80,7 @@ private slots:
         r = cli({"crashes", "--dir", m_dir.path(), "--format", "xml"});
         QCOMPARE(r.code, 2);
         QVERIFY(r.out.isEmpty());
+        QVERIFY(r.err.startsWith("vellacord-cli crashes: --format must be rows or json\n"));
     }
 
     void emptyFolder()
@@ -112,11 +113,15 @@ private slots:
 
         // Unreadable input fails with a reason and prints nothing on stdout.
         writeFile(m_dir.filePath("bad.ips"), "Process: \xff\n", QDateTime::currentDateTimeUtc());
-        for (const QString& path : {m_dir.filePath("bad.ips"), m_dir.filePath("none.ips"), m_dir.filePath("Retired")}) {
+        const QList<QPair<QString, QString>> bad{{m_dir.filePath("bad.ips"), "the file is not valid UTF-8 text"},
+                                                 {m_dir.filePath("none.ips"), "no such file"},
+                                                 {m_dir.filePath("Retired"), "it is a folder"},
+                                                 {"/dev/null", "not a regular file"}};
+        for (const auto& [path, reason] : bad) {
             r = cli({"crash", path});
             QCOMPARE(r.code, 1);
             QVERIFY(r.out.isEmpty());
-            QVERIFY2(r.err.contains("cannot read crash report"), qPrintable(r.err));
+            QCOMPARE(r.err, "vellacord-cli crash: cannot read crash report '" + path + "': " + reason + "\n");
         }
         QFile::remove(m_dir.filePath("bad.ips"));
     }

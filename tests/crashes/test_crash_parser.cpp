@@ -324,6 +324,7 @@ private slots:
         QCOMPARE(dateOf({{"timestamp", "2024-01-15 02:23:45.123 -0800"}, {"captureTime", "2020-01-01T00:00:00.0Z"}}),
                  t);
         QCOMPARE(dateOf({{"timestamp", "bad"}, {"captureTime", "2024-01-15 02:23:45.1234 -0800"}}), t);
+        QCOMPARE(dateOf({{"timestamp", "2024-01-15 04:24:45.123 -0559"}}), t);  // the largest offset minutes
         QCOMPARE(dateOf({{"timestamp", "bad"}, {"captureTime", "bad"}}), kFallback);
         QCOMPARE(dateOf({}), kFallback);
         // The header line's timestamp comes last, before the file's time.

@@ -1,3 +1,4 @@
+#include "tests/support/Entries.h"
 #include "logs/LogFetcher.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/MemoryLogStore.h"
@@ -14,12 +15,7 @@ class TestLogFetcher : public QObject {
 
     static LogEntry entry(double date, const QString& process, const QString& message)
     {
-        LogEntry e;
-        e.id = makeEntryId();
-        e.date = date;
-        e.process = process;
-        e.message = message;
-        return e;
+        return makeEntry(date, 0, process, message, {}, {}, {}, 0, 0);
     }
 
     static void waitLoaded(LogFetcher& f) { QTRY_VERIFY_WITH_TIMEOUT(!f.isLoading(), 10000); }

@@ -298,23 +298,25 @@ private slots:
             const QueryResult re = readAll(writeFile(path("empty.ndjson"), empty));
             QVERIFY(re.ok() && re.entries.isEmpty());
         }
-        // A 10 MB event is kept; a line over 64 MiB is skipped, its size said, and the next one read.
-        const QString longFile = path("long.ndjson");
+        // A 10 MB event is kept; a line over 64 MiB is skipped, its size said, and the next one read,
+        // also when it opens a part of a folder whose parts are merged.
+        const QString longFile = path("Long.logarchive/long.ndjson");
+        writeFile(path("Long.logarchive/other.ndjson"), {line(logEvent(2000000, "other part"))});
         {
             QFile lf(longFile);
             QVERIFY(lf.open(QIODevice::WriteOnly));
-            lf.write(hugeEvent + '\n');
             const QByteArray mib(1 << 20, 'x');
             for (std::size_t i = 0; i < (Ndjson::kMaxLineBytes >> 20); ++i)
                 lf.write(mib);
-            lf.write("x\n" + line(logEvent(1, "after")));
+            lf.write("x\n" + hugeEvent + '\n' + line(logEvent(1, "after")));
         }
         {
             LogCapture l;
-            const QueryResult rl = readAll(longFile);
-            QCOMPARE(rl.entries.size(), 2);
+            const QueryResult rl = readAll(path("Long.logarchive"));
+            QCOMPARE(rl.entries.size(), 3);
             QCOMPARE(rl.entries[0].message.size(), tenMB.size());
             QCOMPARE(rl.entries[1].message, QStringLiteral("after"));
+            QCOMPARE(rl.entries[2].message, QStringLiteral("other part"));
             QVERIFY2(l.contains(QStringLiteral("Skipped a line of %1 bytes in %2 (longer than 64 MiB)")
                                     .arg(Ndjson::kMaxLineBytes + 1)
                                     .arg(longFile)),
@@ -508,57 +510,6 @@ private slots:
                 QCOMPARE(bisected, bisectsLastRange);
         }
     }
-
-    void sourceClassification()
-    {
-        struct Case {
-            const char* process;
-            const char* subsystem;
-            const char* sender;
-            bool system, user, hardware;
-        };
-        const QList<Case> cases{
-            {"/sbin/launchd", "com.apple.xpc", "/usr/lib/system/libxpc.dylib", true, false, false},
-            {"/System/Library/CoreServices/launchservicesd", "com.apple.launchservices",
-             "/System/Library/Frameworks/CoreServices.framework/Versions/A/CoreServices", true, false, false},
-            {"/Applications/Example.app/Contents/MacOS/Example", "com.example.app",
-             "/Applications/Example.app/Contents/MacOS/Example", false, true, false},
-            // An app logging through an Apple framework without a subsystem of its own.
-            {"/Applications/Example.app/Contents/MacOS/Example", "",
-             "/System/Library/Frameworks/AppKit.framework/Versions/C/AppKit", false, true, false},
-            // A WebKit XPC service: no subsystem, but the sender is an Apple bundle binary.
-            {"/System/Library/Frameworks/WebKit.framework/Versions/A/XPCServices/com.apple.WebKit.Networking.xpc/"
-             "Contents/MacOS/com.apple.WebKit.Networking",
-             "",
-             "/System/Library/Frameworks/WebKit.framework/Versions/A/XPCServices/com.apple.WebKit.Networking.xpc/"
-             "Contents/MacOS/com.apple.WebKit.Networking",
-             true, false, false},
-            {"/kernel", "", "/System/Library/Extensions/AppleSMC.kext/Contents/MacOS/AppleSMC", false, false, true},
-            {"/kernel", "com.apple.driver.AppleSMC", "/System/Library/Extensions/AppleSMC.kext/Contents/MacOS/AppleSMC",
-             true, false, true},
-            {"/usr/libexec/powerd", "com.apple.iokit.power", "/usr/libexec/powerd", true, false, true},
-            {"/usr/local/bin/thirdpartyd", "com.vendor.usbdriver", "/usr/local/bin/thirdpartyd", false, false, true},
-            {"/Applications/Example.app/Contents/MacOS/Example", "COM.APPLE.FOO",
-             "/Applications/Example.app/Contents/Frameworks/libfoo.dylib", false, true, false},
-        };
-        QList<QByteArray> lines;
-        for (int i = 0; i < cases.size(); ++i)
-            lines << line(logEvent(i, QString::number(i), "Default", cases[i].process, cases[i].subsystem,
-                                   cases[i].sender));
-        const QueryResult r = readAll(writeFile(path("sources.ndjson"), lines));
-        QCOMPARE(r.entries.size(), cases.size());
-        QCOMPARE(r.entries[0].sender, QStringLiteral("libxpc.dylib"));
-        QCOMPARE(r.entries[5].process, QStringLiteral("kernel"));
-        for (int i = 0; i < cases.size(); ++i) {
-            const LogEntry& e = r.entries[i];
-            const QByteArray what = QByteArray::number(i) + ": " + cases[i].process;
-            QVERIFY2(Source::matches(SourceType::all, e), what);
-            QVERIFY2(Source::matches(SourceType::system, e) == cases[i].system, what);
-            QVERIFY2(Source::matches(SourceType::user, e) == cases[i].user, what);
-            QVERIFY2(Source::matches(SourceType::hardware, e) == cases[i].hardware, what);
-        }
-    }
-
     void archiveFolders()
     {
         // A .logarchive folder holding exported files, read as one log in time order.
@@ -579,6 +530,21 @@ private slots:
         QVERIFY(log.contains(QStringLiteral("Skipped 1 malformed lines in %1/part1.ndjson").arg(archive)));
         r = queryEntries(kBase + 1, kBase + 3, archive);
         QCOMPARE(r.entries.size(), 3);
+        // Equal dates in several parts: in the order of the parts' first events, not of their names.
+        const QString ties = path("Ties.logarchive");
+        QStringList expected;
+        for (int i = 0; i < 6; ++i) {
+            writeFile(ties + QStringLiteral("/%1.ndjson").arg(9 - i),
+                      {line(logEvent(i * 1000, QStringLiteral("first %1").arg(i))),
+                       line(logEvent(10000000, QStringLiteral("tie %1").arg(i)))});
+            expected << QStringLiteral("first %1").arg(i);
+        }
+        for (int i = 0; i < 6; ++i)
+            expected << QStringLiteral("tie %1").arg(i);
+        messages.clear();
+        for (const LogEntry& e : readAll(ties).entries)
+            messages << e.message;
+        QCOMPARE(messages, expected);
 
         // Journal files make a folder a journal archive; other files make it no ndjson source.
         const QString journal = path("Journal.logarchive");

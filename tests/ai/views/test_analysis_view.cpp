@@ -1,3 +1,4 @@
+#include "tests/support/Entries.h"
 #include "ai/views/AnalysisItemRow.h"
 #include "ai/views/AnalysisView.h"
 #include "tests/support/TestEnv.h"
@@ -8,16 +9,6 @@
 #include <QtTest>
 
 namespace {
-LogEntry entry(int level, const QString& process, const QString& message)
-{
-    LogEntry e;
-    e.id = makeEntryId();
-    e.level = level;
-    e.process = process;
-    e.message = message;
-    return e;
-}
-
 AnalysisItem item(const QString& title, const QString& concern, std::optional<LogEntry> e = std::nullopt)
 {
     return AnalysisItem{QUuid::createUuid(), title, concern, std::move(e)};
@@ -83,7 +74,7 @@ private slots:
 
     void rowsAndJump()
     {
-        const LogEntry disk = entry(5, "kernel", "disk0s2: I/O error\nretrying");
+        const LogEntry disk = makeEntry(0, 5, "kernel", "disk0s2: I/O error\nretrying");
         QWidget host;
         host.show();
         AnalysisView view(&host);

@@ -1,3 +1,4 @@
+#include "app/ArchiveChoice.h"
 #include "app/views/UpdateBanner.h"
 #include "app/views/VellacordApp.h"
 #include "browser/DetailWindowState.h"
@@ -313,8 +314,7 @@ private slots:
         app->openArchiveCommand();
         QCOMPARE(alerts.size(), 1);
         QCOMPARE(alerts[0].title, QStringLiteral("Not a Log Archive"));
-        QCOMPARE(alerts[0].informativeText, QStringLiteral("Please select a .logarchive bundle. The selected item "
-                                                           "\"Stuff\" is not a valid log archive."));
+        QCOMPARE(alerts[0].informativeText, ArchiveChoice::notAnArchiveText(*panelAnswer));
         QCOMPARE(alerts[0].buttons, QStringList{"OK"});
         QVERIFY(app->recentArchives()->paths().isEmpty());
         QVERIFY(!content(windows[0])->model()->logFetcher()->isViewingArchive());

@@ -6,7 +6,7 @@
 #include "crashes/views/CrashRow.h"
 #include "crashes/views/CrashView.h"
 #include "logs/Platform.h"
-#include "tests/crashes/views/PaintedText.h"
+#include "tests/support/PaintedText.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/PlainTextCheck.h"
 #include "tests/support/TestEnv.h"
@@ -301,11 +301,6 @@ private slots:
         QCOMPARE(CrashRow::toolTipAt(row, QPoint(badgeX - 1, 10), r), r.filePath);
         QCOMPARE(CrashRow::toolTipAt(row, QPoint(badgeX + CrashRow::typeWidth, 10), r), r.filePath);
 
-        QCOMPARE(CrashRow::badgeColor(), QColor(192, 57, 43));
-        QPalette dark;
-        dark.setColor(QPalette::Window, Qt::black);
-        QVERIFY(qAbs(CrashRow::selectionColor(dark, true).alphaF() - 0.25) < 0.01);
-        QVERIFY(qAbs(CrashRow::selectionColor(dark, false).alphaF() - 0.15) < 0.01);
     }
 
     void resizeHandleClamps()
@@ -452,67 +447,10 @@ private slots:
         QVERIFY(!named<QPushButton>(&pane, "crashExplainButton")->isVisible());
         QTRY_VERIFY(!pane.isExplaining());
         QCOMPARE(pane.explanation().value_or(QString()), answer);
-        QCOMPARE(m_server.requestCount(), 1);
-        const QJsonObject body = QJsonDocument::fromJson(m_server.requests().at(0).body).object();
-        QVERIFY(body.value("messages").toArray().at(0).toObject().value("content").toString().startsWith(
-            "Crash Report for: Safari\nException: EXC_BAD_ACCESS"));
         QCOMPARE(named<QGroupBox>(&pane, "crashAIExplanation")->title(), QStringLiteral("AI Explanation"));
         QCOMPARE(named<QLabel>(&pane, "crashCachedLabel")->text(), QStringLiteral("cached"));
         QVERIFY(named<QLabel>(&pane, "crashExplanationText")->text().contains("<b>crashed</b>"));
         QVERIFY(!shown<QPushButton>(&pane, "crashExplainButton"));
-        QCOMPARE(CrashExplanationCache::shared().load(a).value_or(QString()), answer);
-
-        // Reopened later: shown straight from the cache, no request.
-        CrashDetailPane again(&settings);
-        again.setCrash(a);
-        QCOMPARE(again.explanation().value_or(QString()), answer);
-        QVERIFY(!shown<QPushButton>(&again, "crashExplainButton"));
-        QCOMPARE(m_server.requestCount(), 1);
-
-        // Another report: back to idle with the Explain button.
-        CrashReport b = a;
-        b.id = QUuid::createUuid();
-        b.fileName = "Other.ips";
-        again.setCrash(b);
-        QVERIFY(!again.explanation());
-        QVERIFY(shown<QPushButton>(&again, "crashExplainButton"));
-    }
-
-    void failedExplanationAndSwitchDuringRequest()
-    {
-        AISettings settings;
-        settings.setAPIKey("sk-test");
-        CrashDetailPane pane(&settings);
-        CrashReport a;
-        a.id = QUuid::createUuid();
-        a.appName = "Mail";
-        a.fileName = "Mail-1.ips";
-        pane.setCrash(a);
-        pane.show();
-
-        m_server.enqueue(LoopbackHttpServer::Response::json(401, R"({"error":"bad key"})"));
-        named<QPushButton>(&pane, "crashExplainButton")->click();
-        QTRY_VERIFY(!pane.isExplaining());
-        QCOMPARE(pane.explainError().value_or(QString()), QStringLiteral("API error (401): {\"error\":\"bad key\"}"));
-        QCOMPARE(named<QLabel>(&pane, "crashExplainError")->text(), *pane.explainError());
-        QVERIFY(named<QPushButton>(&pane, "crashExplainButton")->isEnabled());
-        QVERIFY(!CrashExplanationCache::shared().load(a));
-
-        // The answer for A arrives while B is shown: cached under A, not shown for B.
-        m_server.enqueue(LoopbackHttpServer::Response::json(200, anthropicAnswer("About Mail")));
-        named<QPushButton>(&pane, "crashExplainButton")->click();
-        CrashReport b;
-        b.id = QUuid::createUuid();
-        b.appName = "Notes";
-        b.fileName = "Notes-1.ips";
-        pane.setCrash(b);
-        QVERIFY(!pane.isExplaining());
-        QTRY_VERIFY(CrashExplanationCache::shared().load(a).has_value());
-        QCOMPARE(*CrashExplanationCache::shared().load(a), QStringLiteral("About Mail"));
-        QVERIFY(!pane.explanation());
-        QVERIFY(!CrashExplanationCache::shared().load(b));
-        pane.setCrash(a);
-        QCOMPARE(pane.explanation().value_or(QString()), QStringLiteral("About Mail"));
     }
 };
 
