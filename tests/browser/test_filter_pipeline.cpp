@@ -347,6 +347,13 @@ private slots:
         Pipeline::sortEntries(levels, "Severity", true);
         for (int i = 1; i < 20; ++i)
             QVERIFY(levels[i - 1].date < levels[i].date && levels[i].level == 3);
+        // Sender and subsystem are text columns too.
+        LogEntryList named{makeEntry(1, 4, "p", "1", "s.b", "b"), makeEntry(2, 4, "p", "2", "s.c", "a"),
+                           makeEntry(3, 4, "p", "3", "s.a", "c")};
+        Pipeline::sortEntries(named, "Sender", true);
+        QCOMPARE(messages(named), QStringList({"2", "1", "3"}));
+        Pipeline::sortEntries(named, "Subsystem", true);
+        QCOMPARE(messages(named), QStringList({"3", "1", "2"}));
         // Accented letters sort with their base letter, not after z.
         LogEntryList accents{makeEntry(1, 4, "p", "zebra"), makeEntry(2, 4, "p", "\u00c9clair"), makeEntry(3, 4, "p", "apple")};
         Pipeline::sortEntries(accents, "Message", true);

@@ -137,7 +137,7 @@ private slots:
         lines << line(bare);
         // null stands for an absent optional member.
         lines << R"({"eventType":"logEvent","timestamp":"2026-01-05 10:30:03+0100","eventMessage":"n","subsystem":null,)"
-                 R"("processID":null,"messageType":null,"processImagePath":null})";
+                 R"("processID":null,"messageType":null,"processImagePath":null,"unread":[null,true,false]})";
         const QString file = writeFile(path("fields.ndjson"), lines);
 
         const QueryResult r = readAll(file);
@@ -164,16 +164,16 @@ private slots:
         QCOMPARE(r.entries.last().message, QStringLiteral("n"));
         QCOMPARE(r.entries.last().processIdentifier, 0);
 
-        // Large identifiers keep every bit; a negative PID is a PID.
+        // Large identifiers keep every bit; a negative PID is a PID, down to the smallest.
         const QString big = writeFile(path("big.ndjson"),
                                       {R"({"eventType":"logEvent","timestamp":"2026-01-05 09:30:00+0000",)"
                                        R"("eventMessage":"m","threadID":18446744073709551615,)"
-                                       R"("activityIdentifier":9007199254740993,"processID":-1})"});
+                                       R"("activityIdentifier":9007199254740993,"processID":-2147483648})"});
         const QueryResult rb = readAll(big);
         QCOMPARE(rb.entries.size(), 1);
         QCOMPARE(rb.entries[0].threadIdentifier, ~quint64(0));
         QCOMPARE(rb.entries[0].activityIdentifier, quint64(9007199254740993ULL));
-        QCOMPARE(rb.entries[0].processIdentifier, -1);
+        QCOMPARE(rb.entries[0].processIdentifier, std::numeric_limits<qint32>::min());
         // Reading twice gives fresh ids.
         QVERIFY(readAll(big).entries[0].id != rb.entries[0].id);
     }
