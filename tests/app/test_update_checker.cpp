@@ -141,6 +141,7 @@ private slots:
         QVERIFY(!VersionPayload::decode(manifest("1.4.2", "true")));
         QVERIFY(!VersionPayload::decode(manifest("1.4.2", "null")));
         QVERIFY(!VersionPayload::decode(manifest("1.4.2", "1e30")));
+        QVERIFY(!VersionPayload::decode(manifest("1.4.2", "9223372036854775808")));  // 2^63
         QVERIFY(!VersionPayload::decode(R"({"currentVersion": 1.4, "currentBuild": 1, "downloadURL": "u", "releaseNotes": ""})"));
         QVERIFY(!VersionPayload::decode(R"({"currentVersion": "1.4", "currentBuild": 1, "releaseNotes": ""})"));
         QVERIFY(!VersionPayload::decode(R"({"currentVersion": "1.4", "currentBuild": 1, "downloadURL": "u"})"));

@@ -166,6 +166,7 @@ private slots:
         QCOMPARE(JournalLogStore::levelForPriority(""), 0);
         QCOMPARE(JournalLogStore::levelForPriority("3 "), 0);
         QCOMPARE(JournalLogStore::levelForPriority("07"), 1);
+        QCOMPARE(JournalLogStore::levelForPriority("-"), 0);  // not priority 0, which is a fault
     }
 };
 

@@ -299,7 +299,7 @@ private slots:
             QVERIFY(re.ok() && re.entries.isEmpty());
         }
         // A 10 MB event is kept; a line over 64 MiB is skipped, its size said, and the next one read,
-        // also when it opens a part of a folder whose parts are merged.
+        // also where it opens a part of a folder whose parts are merged.
         const QString longFile = path("Long.logarchive/long.ndjson");
         writeFile(path("Long.logarchive/other.ndjson"), {line(logEvent(2000000, "other part"))});
         {
@@ -308,7 +308,10 @@ private slots:
             const QByteArray mib(1 << 20, 'x');
             for (std::size_t i = 0; i < (Ndjson::kMaxLineBytes >> 20); ++i)
                 lf.write(mib);
-            lf.write("x\n" + hugeEvent + '\n' + line(logEvent(1, "after")));
+            lf.write("x\n" + hugeEvent + '\n');
+            for (std::size_t i = 0; i < (Ndjson::kMaxLineBytes >> 20); ++i)  // and one between events
+                lf.write(mib);
+            lf.write("x\n" + line(logEvent(1, "after")));
         }
         {
             LogCapture l;
