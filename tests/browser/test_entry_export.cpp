@@ -1,3 +1,4 @@
+#include "tests/support/Entries.h"
 #include "browser/EntryExport.h"
 #include "browser/EntryText.h"
 
@@ -17,15 +18,7 @@ namespace {
 
 LogEntry entry(double date, const QString& process, const QString& message, int pid)
 {
-    LogEntry e;
-    e.id = makeEntryId();
-    e.date = date;
-    e.level = 4;
-    e.process = process;
-    e.message = message;
-    e.processIdentifier = pid;
-    e.subsystem = QStringLiteral("com.example, \"quoted\"");
-    return e;
+    return makeEntry(date, 4, process, message, QStringLiteral("com.example, \"quoted\""), {}, {}, pid);
 }
 
 QByteArray readAll(const QString& path)
