@@ -18,30 +18,22 @@ class TestEntryText : public QObject {
 private slots:
     void initTestCase() { TestEnv::useTemporaryHome(); }
 
-    void searchTerms()
+    void searchWeb()
     {
-        using ET = QStringList;
-        QCOMPARE(EntryText::searchTerms(entry("launchd", "com.apple.xpc.launchd", "libxpc")),
-                 (ET{"macos", "launchd", "xpc.launchd"}));
-        // The subsystem without its prefix equals the process: dropped.
-        QCOMPARE(EntryText::searchTerms(entry("launchd", "com.apple.launchd", "x")), (ET{"macos", "launchd"}));
-        // Every occurrence of the prefix goes, not just a leading one.
-        QCOMPARE(EntryText::searchTerms(entry("p", "com.apple.a.com.apple.b", "")), (ET{"macos", "p", "a.b"}));
-        // No subsystem: the sender, when it differs from the process.
-        QCOMPARE(EntryText::searchTerms(entry("bluetoothd", "", "bluetoothd")), (ET{"macos", "bluetoothd"}));
-        QCOMPARE(EntryText::searchTerms(entry("bluetoothd", "", "CoreBluetooth")),
-                 (ET{"macos", "bluetoothd", "CoreBluetooth"}));
-    }
-
-    void searchAddress()
-    {
+        // The subsystem loses every "com.apple." and goes when it equals the process; without one, the
+        // sender when it differs from the process.
+        const LogEntry cases[] = {entry("launchd", "com.apple.xpc.launchd", "libxpc"), entry("launchd", "com.apple.launchd", "x"),
+                                  entry("p", "com.apple.a.com.apple.b", ""), entry("bluetoothd", "", "bluetoothd"),
+                                  entry("bluetoothd", "", "CoreBluetooth")};
+        QStringList terms;
+        for (const LogEntry& e : cases)
+            terms << EntryText::searchTerms(e).join(' ');
+        QCOMPARE(terms, QStringList({"macos launchd xpc.launchd", "macos launchd", "macos p a.b", "macos bluetoothd",
+                                     "macos bluetoothd CoreBluetooth"}));
+        // Space and "#" are encoded; query characters such as & / ? stay; the engine address is trimmed.
         const LogEntry e = entry("Safari Web", "", "WebKit&Co/x?y#z");
-        const QString q = EntryText::encodedQuery(e);
-        // Space and "#" are encoded; query characters such as & / ? stay.
-        QCOMPARE(q, QStringLiteral("macos%20Safari%20Web%20WebKit&Co/x?y%23z"));
-        const QUrl url = EntryText::searchWebURL(e, QStringLiteral(" \thttps://www.google.com/search?q= \t"));
-        QVERIFY(url.isValid());
-        QCOMPARE(url.toString(QUrl::FullyEncoded),
+        QCOMPARE(EntryText::encodedQuery(e), QStringLiteral("macos%20Safari%20Web%20WebKit&Co/x?y%23z"));
+        QCOMPARE(EntryText::searchWebURL(e, QStringLiteral(" \thttps://www.google.com/search?q= \t")).toString(QUrl::FullyEncoded),
                  QStringLiteral("https://www.google.com/search?q=macos%20Safari%20Web%20WebKit&Co/x?y%23z"));
         // Not an address at all: nothing to open.
         QVERIFY(!EntryText::searchWebURL(e, QStringLiteral("not a url ")).isValid());
@@ -67,25 +59,19 @@ private slots:
         QSignalSpy openSpy(&s, &DetailWindowState::isOpenChanged);
         QVERIFY(!s.entry() && !s.isOpen() && !s.wantsPopBack());
         const LogEntry a = entry("a", "", "");
-        s.setEntry(a);
-        s.setEntry(a);  // same identity: no change
-        QCOMPARE(entrySpy.count(), 1);
         LogEntry copy = a;
         copy.id = makeEntryId();  // same content, another record
-        s.setEntry(copy);
-        QCOMPARE(entrySpy.count(), 2);
+        for (const LogEntry& e : {a, a, copy})  // the same identity twice: one change
+            s.setEntry(e);
         s.setOpen(true);
         s.setOpen(true);
-        QCOMPARE(openSpy.count(), 1);
-        {
-            auto* owner = new QObject;
-            auto* settings = new AISettings(owner);
-            s.setServices(nullptr, settings);
-            QCOMPARE(s.aiSettings(), settings);
-            delete owner;
-        }
-        // Services of a window that has gone read as absent.
-        QCOMPARE(s.aiSettings(), nullptr);
+        QVERIFY(entrySpy.count() == 2 && openSpy.count() == 1);
+        auto* owner = new QObject;
+        auto* settings = new AISettings(owner);
+        s.setServices(nullptr, settings);
+        QCOMPARE(s.aiSettings(), settings);
+        delete owner;
+        QCOMPARE(s.aiSettings(), nullptr);  // services of a window that has gone read as absent
     }
 };
 

@@ -91,12 +91,8 @@ private slots:
         QCOMPARE(passes.size(), 1);
         QVERIFY(shownProcesses().contains("bluetoothd"));
         QCOMPARE(model->statusText(), QStringLiteral("7 of 10 entries"));
-    }
 
-    void filterToPID()
-    {
-        showAndLoad();
-        const LogEntry safari = row(4);
+        const LogEntry safari = row(5);
         QCOMPARE(safari.processIdentifier, 120);
         model->filterToPID(safari);
         QCOMPARE(model->visibleColumns(), QList<OptionalColumn>{OptionalColumn::pid});
@@ -190,7 +186,7 @@ private slots:
         QVERIFY(model->timeline().isEmpty());
     }
 
-    void selectionCopyAndPaneHeight()
+    void selectionPaneAndFloatingWindow()
     {
         showAndLoad();  // clicks and Escape are the view's tests
         QVERIFY(!model->selectedRowText());
@@ -202,11 +198,7 @@ private slots:
             heights << model->detailPaneHeight();
         }
         QCOMPARE(heights, (QList<double>{220, 262, 500, 100}));
-    }
-
-    void floatingWindow()
-    {
-        showAndLoad();
+        model->clickEntry(row(1));
         QSignalSpy opened(model.get(), &WindowModel::floatingWindowRequested);
         model->popOut();  // nothing selected: nothing to pop out
         QCOMPARE(opened.size(), 0);
