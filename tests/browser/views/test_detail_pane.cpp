@@ -13,12 +13,10 @@
 #include "tests/support/TestEnv.h"
 
 #include <QFile>
-#include <QGroupBox>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
-#include <QListView>
 #include <QPainter>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -197,23 +195,17 @@ private slots:
         pane.setEntry(e);
         QCOMPARE(shown(&pane, "detailMessage")->text(), e.message);
         QVERIFY(!shown<QPushButton>(&pane, "showAllMessage"));
-    }
 
-    void webAndSupport()
-    {
-        AISettings settings;
-        LogEntry e = entry("launchd", "x");
+        e.process = QStringLiteral("launchd");
         e.subsystem = QStringLiteral("com.apple.xpc.launchd");
-        DetailPane pane(e, nullptr, &settings, std::nullopt, {});
+        pane.setEntry(e);
         QTest::mouseClick(pane.findChild<QPushButton*>("searchWebButton"), Qt::LeftButton);
-        QCOMPARE(opened.size(), 1);
-        QCOMPARE(opened.first().toString(QUrl::FullyEncoded),
+        QCOMPARE(opened.value(0).toString(QUrl::FullyEncoded),
                  AISettings::defaultSearchEngineURL() + QStringLiteral("macos%20launchd%20xpc.launchd"));
         settings.setSearchEngineURL(QStringLiteral("::not valid::"));
         QTest::mouseClick(pane.findChild<QPushButton*>("searchWebButton"), Qt::LeftButton);
-        QCOMPARE(opened.size(), 1);
         QTest::mouseClick(pane.findChild<QPushButton*>("macSupportButton"), Qt::LeftButton);
-        QCOMPARE(opened.last(), EntryText::macSupportURL());
+        QCOMPARE(opened, (QList<QUrl>{opened.value(0), EntryText::macSupportURL()}));
     }
 
     // Badges show their whole label at any font size and pixel ratio; tooltips show the raw process.
@@ -223,29 +215,25 @@ private slots:
         LogEntry e = entry("kernel", "m");
         RowContext ctx;
         LogRowDelegate delegate(&model, &ctx);
-        const int h = LogRowDelegate::rowHeight();
         QStyleOptionViewItem opt;
-        opt.rect = QRect(0, 0, 900, h);
-        const RowLayout::Cells cells = RowLayout::cells(opt.rect, {});
+        opt.rect = QRect(0, 0, 900, LogRowDelegate::rowHeight());
         const QFont appFont = QApplication::font();
-        for (qreal dpr : {1.0, 1.25}) {
-            for (int points : {9, 11, 15}) {
-                QFont f = appFont;
-                f.setPointSize(points);
-                QApplication::setFont(f);
-                for (int level = 1; level <= 5; ++level) {
-                    e.level = level;
+        for (qreal dpr : {1.0, 1.25})
+            for (int points : {9, 11, 15})
+                for (e.level = 1; e.level <= 5; ++e.level) {
+                    QFont f = appFont;
+                    f.setPointSize(points);
+                    QApplication::setFont(f);
                     model.setEntries({e});
-                    PaintedText device(QSize(900, h), dpr);
+                    PaintedText device(opt.rect.size(), dpr);
                     QPainter p(&device);
                     delegate.paint(&p, opt, model.index(0));
                     p.end();
                     QVERIFY2(device.texts().contains(e.levelLabel()),
                              qPrintable(QString("%1 pt at %2: %3").arg(points).arg(dpr).arg(device.texts().join('|'))));
                 }
-            }
-        }
         QApplication::setFont(appFont);
+        const RowLayout::Cells cells = RowLayout::cells(opt.rect, {});
         QCOMPARE(delegate.tooltipAt(opt.rect, cells.process.center(), e), QStringLiteral("kernel"));
         QCOMPARE(delegate.tooltipAt(opt.rect, cells.message.center(), e), QString());
     }
