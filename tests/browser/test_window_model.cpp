@@ -102,7 +102,7 @@ private slots:
         QCOMPARE(shownProcesses(), (QStringList{"Safari", "Safari"}));  // 120 and 312
     }
 
-    void timeRanges()
+    void timeRangesAndTimelineDrag()
     {
         showAndLoad();
         LogFetcher* f = model->logFetcher();
@@ -123,34 +123,7 @@ private slots:
         QVERIFY(model->pipeline().showCustomRange());
         model->selectQuickRange(QuickTimeRange::last1h);
         QVERIFY(!model->pipeline().showCustomRange());
-    }
-
-    void timelineBuckets()
-    {
-        // Out of date order, with a level-0 entry that is never counted.
-        LogEntryList list;
-        for (auto [date, level] : {std::pair{10.0, 3}, {0.0, 5}, {1.0, 4}, {2.5, 4}, {2.5, 2}, {4.0, 1}, {10.0, 0}, {qQNaN(), 4}}) {
-            LogEntry e;
-            e.date = 1772359200 + date;
-            e.level = level;
-            list.append(e);
-        }
-        const QList<TimelineBucket> b = Timeline::buckets(list, 4);  // 2.5 s each
-        QCOMPARE(b.size(), 4);
-        const std::array<int, 5> hand[] = {{1, 1, 0, 0, 0}, {0, 1, 0, 1, 1}, {}, {0, 0, 1, 0, 0}};
-        for (int i = 0; i < 4; ++i)
-            QCOMPARE(b[i].counts, hand[i]);
-        QCOMPARE(b[3].end, 1772359210.0);
-        QVERIFY(Timeline::describe(b[1]).endsWith(QStringLiteral(":05\nError: 1\nInfo: 1\nDebug: 1")));
-        QVERIFY(Timeline::describe(b[2]).endsWith(QStringLiteral("\nNo entries")));
-        QCOMPARE(Timeline::buckets(list.mid(2, 1)).size(), 1);  // one instant: one bucket
-        QVERIFY(Timeline::buckets({}).isEmpty());
-    }
-
-    void timelineDragAndRestore()
-    {
-        showAndLoad();
-        LogFetcher* f = model->logFetcher();
+        QTRY_VERIFY(!f->isLoading());
         QList<TimelineBucket> tl = model->timeline();
         QCOMPARE(tl.size(), Timeline::bucketCount);
         QVERIFY(tl.first().count(SeverityLevel::fault) == 1 && tl.last().count(SeverityLevel::error) == 1);
@@ -184,6 +157,28 @@ private slots:
         model->toggleSeverity(SeverityLevel::fault);
         model->toggleSeverity(SeverityLevel::error);
         QVERIFY(model->timeline().isEmpty());
+    }
+
+    void timelineBuckets()
+    {
+        // Out of date order, with a level-0 entry that is never counted.
+        LogEntryList list;
+        for (auto [date, level] : {std::pair{10.0, 3}, {0.0, 5}, {1.0, 4}, {2.5, 4}, {2.5, 2}, {4.0, 1}, {10.0, 0}, {qQNaN(), 4}}) {
+            LogEntry e;
+            e.date = 1772359200 + date;
+            e.level = level;
+            list.append(e);
+        }
+        const QList<TimelineBucket> b = Timeline::buckets(list, 4);  // 2.5 s each
+        QCOMPARE(b.size(), 4);
+        const std::array<int, 5> hand[] = {{1, 1, 0, 0, 0}, {0, 1, 0, 1, 1}, {}, {0, 0, 1, 0, 0}};
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(b[i].counts, hand[i]);
+        QCOMPARE(b[3].end, 1772359210.0);
+        QVERIFY(Timeline::describe(b[1]).endsWith(QStringLiteral(":05\nError: 1\nInfo: 1\nDebug: 1")));
+        QVERIFY(Timeline::describe(b[2]).endsWith(QStringLiteral("\nNo entries")));
+        QCOMPARE(Timeline::buckets(list.mid(2, 1)).size(), 1);  // one instant: one bucket
+        QVERIFY(Timeline::buckets({}).isEmpty());
     }
 
     void selectionPaneAndFloatingWindow()
