@@ -110,8 +110,7 @@ private slots:
         };
         auto randomText = [&](int maxLen) {
             QString t;
-            const int len = int(next(quint32(maxLen + 1)));
-            for (int i = 0; i < len; ++i)
+            for (int len = int(next(quint32(maxLen + 1))); t.size() < len;)
                 t += alphabet.at(int(next(quint32(alphabet.size()))));
             return t;
         };
@@ -164,18 +163,17 @@ private slots:
             s.shown[size_t(c.column)] = true;
             QVERIFY2(messages(Pipeline::matchingEntries(s, entries, false, false)) == c.shown, c.filter);
         }
-        // Shown filters all apply.
+        // Shown filters all apply. Turning a column off empties its filter; turning it on keeps it.
         FilterState s;
         for (auto [column, text] : {std::pair{OptionalColumn::sender, "lib"}, {OptionalColumn::category, "NET"}}) {
-            s.shown[size_t(column)] = true;
+            Pipeline::setShown(s, column, true);
             s.filterText[size_t(column)] = text;
         }
         QCOMPARE(messages(Pipeline::matchingEntries(s, entries, false, false)), QStringList{"12"});
-        // Turning a column off empties its filter; turning it on keeps it.
         Pipeline::setShown(s, OptionalColumn::sender, true);
-        QCOMPARE(s.filter(OptionalColumn::sender), QStringLiteral("lib"));
+        const QString kept = s.filter(OptionalColumn::sender);
         Pipeline::setShown(s, OptionalColumn::sender, false);
-        QCOMPARE(s.filter(OptionalColumn::sender), QString());
+        QCOMPARE(kept + '|' + s.filter(OptionalColumn::sender), QStringLiteral("lib|"));
     }
 
     void dropdownCascade()
