@@ -3,7 +3,6 @@
 
 #include "ai/AIExplainer.h"
 #include "ai/SharedNetwork.h"
-#include "logs/Platform.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/TestEnv.h"
 
@@ -19,51 +18,32 @@ Q_DECLARE_METATYPE(LoopbackHttpServer::Response)
 
 namespace {
 
-template <class T, class Start>
-AIResult<T> await(Start start)
+AIResult<QString> sendAndWait(const AISettings& settings, const QString& system, const QString& message, int maxTokens)
 {
-    std::optional<AIResult<T>> result;
+    std::optional<AIResult<QString>> result;
     QEventLoop loop;
-    start(&loop, [&](const AIResult<T>& r) {
+    AIExplainer::send(settings, system, message, maxTokens, &loop, [&](const AIResult<QString>& r) {
         result = r;
         loop.quit();
     });
     QTimer::singleShot(30000, &loop, &QEventLoop::quit);
-    if (!result)
-        loop.exec();
-    return result.value_or(AIResult<T>(AIError::transport(QStringLiteral("test: no completion"))));
-}
-
-AIResult<QString> sendAndWait(const AISettings& settings, const QString& system, const QString& message, int maxTokens)
-{
-    return await<QString>([&](QObject* ctx, AIExplainer::TextCompletion done) {
-        AIExplainer::send(settings, system, message, maxTokens, ctx, std::move(done));
-    });
+    loop.exec();
+    return result.value_or(AIResult<QString>(AIError::transport(QStringLiteral("test: no completion"))));
 }
 
 QString describe(const AIResult<QString>& r) { return r.ok() ? QStringLiteral("OK: ") + r.value() : r.error().description(); }
 
-QJsonObject bodyObject(const LoopbackHttpServer::Request& r)
-{
-    QJsonParseError pe{};
-    const QJsonDocument doc = QJsonDocument::fromJson(r.body, &pe);
-    if (pe.error != QJsonParseError::NoError)
-        qWarning() << "request body is not JSON:" << r.body;
-    return doc.object();
-}
+QJsonObject bodyObject(const LoopbackHttpServer::Request& r) { return QJsonDocument::fromJson(r.body).object(); }
 
 QByteArray anthropicAnswer(const QString& text)
 {
-    return QJsonDocument(QJsonObject{{"id", "msg_1"},
-                                     {"content", QJsonArray{QJsonObject{{"type", "text"}, {"text", text}}}}})
+    return QJsonDocument(QJsonObject{{"content", QJsonArray{QJsonObject{{"type", "text"}, {"text", text}}}}})
         .toJson(QJsonDocument::Compact);
 }
 
 QByteArray openAIAnswer(const QJsonValue& content)
 {
-    return QJsonDocument(QJsonObject{
-                             {"choices", QJsonArray{QJsonObject{
-                                             {"index", 0}, {"message", QJsonObject{{"role", "assistant"}, {"content", content}}}}}}})
+    return QJsonDocument(QJsonObject{{"choices", QJsonArray{QJsonObject{{"message", QJsonObject{{"content", content}}}}}}})
         .toJson(QJsonDocument::Compact);
 }
 
@@ -117,12 +97,10 @@ private slots:
 
         QCOMPARE(m_server->requestCount(), 1);
         const auto req = m_server->requests().first();
-        QCOMPARE(req.method, QByteArray("POST"));
-        QCOMPARE(req.target, QByteArray("/v1/messages"));
+        QCOMPARE(req.method + ' ' + req.target, QByteArray("POST /v1/messages"));
         verifyHeaderOrder(req, {"content-type", "x-api-key", "anthropic-version"});
         QCOMPARE(req.header("content-type"), QByteArray("application/json"));
         QCOMPARE(req.header("x-api-key"), QByteArray("sk-ant key"));  // the server trims header values
-        QVERIFY(req.body.size() > 0);
         QVERIFY(!req.hasHeader("Authorization"));
 
         const QJsonObject body = bodyObject(req);
@@ -130,9 +108,7 @@ private slots:
         QCOMPARE(body["model"].toString(), QStringLiteral("claude-sonnet-4-20250514"));
         QVERIFY(req.body.contains("\"max_tokens\":1024"));  // a JSON integer
         QCOMPARE(body["system"].toString(), QStringLiteral("system text"));
-        const QJsonArray messages = body["messages"].toArray();
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages[0].toObject(), (QJsonObject{{"role", "user"}, {"content", "user \"text\"\nline 2"}}));
+        QCOMPARE(body["messages"].toArray(), (QJsonArray{QJsonObject{{"role", "user"}, {"content", "user \"text\"\nline 2"}}}));
     }
 
     void keyAsSent_data()
@@ -171,8 +147,7 @@ private slots:
         QCOMPARE(describe(r), QStringLiteral("OK: Answer\n\n"));
 
         const auto req = m_server->requests().first();
-        QCOMPARE(req.method, QByteArray("POST"));
-        QCOMPARE(req.target, QByteArray("/v1/chat/completions"));
+        QCOMPARE(req.method + ' ' + req.target, QByteArray("POST /v1/chat/completions"));
         verifyHeaderOrder(req, {"Content-Type", "Authorization"});
         QCOMPARE(req.header("Content-Type"), QByteArray("application/json"));
         QCOMPARE(req.header("Authorization"), QByteArray("Bearer sk-openai"));
@@ -183,23 +158,8 @@ private slots:
         QCOMPARE(body.keys(), (QStringList{"max_tokens", "messages", "model"}));  // no top-level "system"
         QCOMPARE(body["model"].toString(), QStringLiteral("gpt-4o"));
         QVERIFY(req.body.contains("\"max_tokens\":2048"));
-        const QJsonArray messages = body["messages"].toArray();
-        QCOMPARE(messages.size(), 2);
-        QCOMPARE(messages[0].toObject(), (QJsonObject{{"role", "system"}, {"content", "the system prompt"}}));
-        QCOMPARE(messages[1].toObject(), (QJsonObject{{"role", "user"}, {"content", "the user message"}}));
-    }
-
-    void providerAndKeyFromTheSettingsStore()
-    {
-        TestEnv::clearSettings();
-        Platform::settings().setValue("aiProvider", "OpenAI");
-        Platform::settings().setValue("aiAPIKey", "stored-key");
-        AISettings settings;
-        m_server->enqueue(Response::json(200, openAIAnswer("from store")));
-        QCOMPARE(describe(sendAndWait(settings, "s", "u", 1)), QStringLiteral("OK: from store"));
-        QCOMPARE(m_server->requests().first().target, QByteArray("/v1/chat/completions"));
-        QCOMPARE(m_server->requests().first().header("Authorization"), QByteArray("Bearer stored-key"));
-        TestEnv::clearSettings();
+        QCOMPARE(body["messages"].toArray(), (QJsonArray{QJsonObject{{"role", "system"}, {"content", "the system prompt"}},
+                                                         QJsonObject{{"role", "user"}, {"content", "the user message"}}}));
     }
 
     void missingKeySendsNothing()
@@ -235,8 +195,6 @@ private slots:
         // Success-class codes other than 200 still fail, body shown as it came.
         m_server->enqueue(Response::json(201, anthropicAnswer("created")));
         QCOMPARE(describe(sendAndWait(anthropic, "s", "u", 1)), "API error (201): " + QString::fromUtf8(anthropicAnswer("created")));
-        m_server->enqueue(Response::withBody(204, {}, {}));
-        QCOMPARE(describe(sendAndWait(anthropic, "s", "u", 1)), QStringLiteral("API error (204): "));
 
         // A redirect is not followed: the key would travel to another host.
         Response redirect = Response::withBody(302, "text/plain", "moved");
@@ -251,8 +209,6 @@ private slots:
         QCOMPARE(describe(sendAndWait(openai, "s", "u", 1)), QStringLiteral("API error (500): Unknown error"));
         m_server->enqueue(Response::withBody(429, "text/plain", QByteArray("caf\xc3\xa9")));
         QCOMPARE(describe(sendAndWait(openai, "s", "u", 1)), QString::fromUtf8("API error (429): caf\xc3\xa9"));
-        m_server->enqueue(Response::withBody(400, "application/json", R"({"error":{"message":"bad"}})"));
-        QCOMPARE(describe(sendAndWait(openai, "s", "u", 1)), QStringLiteral(R"(API error (400): {"error":{"message":"bad"}})"));
     }
 
     void answersThatDoNotFitThePath_data()
@@ -267,7 +223,6 @@ private slots:
         QTest::newRow("anthropic content not an array") << a << QByteArray(R"({"content":"text"})");
         QTest::newRow("anthropic content missing") << a << QByteArray(R"({"choices":[]})");
         QTest::newRow("anthropic top-level array") << a << QByteArray(R"([{"text":"x"}])");
-        QTest::newRow("anthropic top-level scalar") << a << QByteArray(R"("just text")");
         QTest::newRow("anthropic block not an object") << a << QByteArray(R"({"content":["text"]})");
         QTest::newRow("openai null content") << o << openAIAnswer(QJsonValue::Null);
         QTest::newRow("openai choices empty") << o << QByteArray(R"({"choices":[]})");
@@ -290,15 +245,13 @@ private slots:
     void answersThatAreNotJSON()
     {
         AISettings settings(AIProvider::anthropic, QStringLiteral("k"));
-        const QList<QByteArray> bodies{"<html><body><h1>502 Bad Gateway</h1></body></html>", "", "{\"content\": [",
-                                       QByteArray("{\"content\":[{\"text\":\"\xff\"}]}")};
+        const QList<QByteArray> bodies{"<html>502 Bad Gateway</html>", "", QByteArray("{\"content\":[{\"text\":\"\xff\"}]}")};
         for (const QByteArray& body : bodies) {
             m_server->enqueue(Response::withBody(200, "text/html", body));
             const auto r = sendAndWait(settings, "s", "u", 1);
             QVERIFY2(!r.ok(), body.constData());
             QCOMPARE(r.error().origin(), AIError::Origin::jsonReader);
             QVERIFY2(r.error().description().startsWith("The response is not valid JSON ("), qPrintable(r.error().description()));
-            QVERIFY(r.error().description() != QStringLiteral("Failed to parse API response."));
         }
     }
 
@@ -322,6 +275,12 @@ private slots:
         QCOMPARE(r.error().origin(), AIError::Origin::transport);
         QCOMPARE(m_server->requestCount(), 1);
 
+        m_server->clearRequests();
+        m_server->setFallback(Response::rawBytes("SSH-2.0-OpenSSH_9.2\r\n"));  // not HTTP
+        r = sendAndWait(settings, "s", "u", 1);
+        QCOMPARE(r.error().origin(), AIError::Origin::transport);
+        QVERIFY(!r.error().description().isEmpty());
+
         m_server->setFallback(Response::withBody(500, "text/plain", "no scripted response"));
         // Nothing listening on the port.
         quint16 closedPort = 0;
@@ -336,17 +295,6 @@ private slots:
         QVERIFY(!r.ok());
         QCOMPARE(r.error().origin(), AIError::Origin::transport);
         QVERIFY2(r.error().description().contains("refused", Qt::CaseInsensitive), qPrintable(r.error().description()));
-    }
-
-    void notAnHTTPResponse()
-    {
-        AISettings settings(AIProvider::anthropic, QStringLiteral("k"));
-        m_server->setFallback(Response::rawBytes("SSH-2.0-OpenSSH_9.2\r\n"));
-        const auto r = sendAndWait(settings, "s", "u", 1);
-        m_server->setFallback(Response::withBody(500, "text/plain", "no scripted response"));
-        QVERIFY(!r.ok());
-        QCOMPARE(r.error().origin(), AIError::Origin::transport);
-        QVERIFY(!r.error().description().isEmpty());
     }
 
     void boundedAnswers_data()

@@ -72,7 +72,6 @@ private slots:
         ExplainController c(Subjects::logEntries, &settings);
         QVERIFY(!c.canExplain());  // nothing shown yet
         c.setEntry(e);
-        QCOMPARE(c.state(), State::idle);
         QVERIFY(!c.hasAPIKey() && !c.isCached() && !c.canExplain());
         c.explain();
         QCOMPARE(c.state(), State::idle);
@@ -89,12 +88,7 @@ private slots:
 
     void entryRequestOutlivesItsEntry()
     {
-        const QString shipped = namesDir.filePath("shipped.json");
-        QFile f(shipped);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("{}");
-        f.close();
-        ProcessNameResolver names(namesDir.filePath("names"), shipped);
+        ProcessNameResolver names(namesDir.filePath("names"), namesDir.filePath("none.json"));
         AISettings settings;
         settings.setAPIKey(QStringLiteral("sk-test"));
         ExplainController c(Subjects::logEntries, &settings, &names);
@@ -122,7 +116,6 @@ private slots:
         QCOMPARE(names.displayName(QStringLiteral("bluetoothd")), QStringLiteral("Bluetooth Daemon"));
         QVERIFY(c.isCached());
         QCOMPARE(server.requestCount(), 1);
-        QCOMPARE(server.requests().first().header("x-api-key"), QByteArray("sk-test"));
 
         // A failure belongs to its entry and caches nothing.
         server.enqueue(Response::json(401, R"({"error":{"message":"invalid x-api-key"}})"));
@@ -130,9 +123,7 @@ private slots:
         c.explain();
         QTRY_VERIFY(!c.isExplaining());
         QCOMPARE(c.state(), State::failed);
-        QVERIFY(!c.error().value_or(QString()).isEmpty());
-        QVERIFY(!ExplanationCache::shared().isCached(other));
-        QVERIFY(c.canExplain());
+        QVERIFY(!ExplanationCache::shared().isCached(other) && c.canExplain());
         c.setEntry(first);  // the last explained entry is now the other one
         QCOMPARE(c.state(), State::idle);
 
@@ -191,13 +182,11 @@ private slots:
         // A failure: the error, nothing cached, another try allowed.
         const CrashReport b = crash("Mail");
         again.setCrash(b);
-        QCOMPARE(again.state(), State::idle);
         server.enqueue(Response::json(401, R"({"error":"bad key"})"));
         again.explain();
         QTRY_VERIFY(!again.isExplaining());
         QCOMPARE(again.error(), std::optional<QString>(QStringLiteral("API error (401): {\"error\":\"bad key\"}")));
-        QVERIFY(again.canExplain());
-        QVERIFY(!CrashExplanationCache::shared().load(b));
+        QVERIFY(again.canExplain() && !CrashExplanationCache::shared().load(b));
 
         // Another report while the request runs: idle at once; the answer is
         // cached under its own report and not shown for the other.
@@ -206,8 +195,7 @@ private slots:
         const CrashReport n = crash("Notes");
         again.setCrash(n);
         QCOMPARE(again.state(), State::idle);
-        QTRY_VERIFY(CrashExplanationCache::shared().load(b).has_value());
-        QCOMPARE(*CrashExplanationCache::shared().load(b), QStringLiteral("About Mail"));
+        QTRY_COMPARE(CrashExplanationCache::shared().load(b), std::optional<QString>(QStringLiteral("About Mail")));
         QCOMPARE(again.state(), State::idle);
         QVERIFY(!CrashExplanationCache::shared().load(n));
         again.setCrash(b);

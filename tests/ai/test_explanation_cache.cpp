@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -52,24 +51,15 @@ private slots:
 
     void keys()
     {
+        const auto sha = [](const QByteArray& text) {
+            return QString::fromLatin1(QCryptographicHash::hash(text, QCryptographicHash::Sha256).toHex());
+        };
         LogEntry a = entry("a", "", "b");
-        QCOMPARE(ExplanationCache::cacheKey(a),
-                 QString::fromLatin1(QCryptographicHash::hash("a\n\nb", QCryptographicHash::Sha256).toHex()));
-        QVERIFY(QRegularExpression("^[0-9a-f]{64}$").match(ExplanationCache::cacheKey(a)).hasMatch());
-
+        QCOMPARE(ExplanationCache::cacheKey(a), sha("a\n\nb"));
+        QCOMPARE(ExplanationCache::cacheKey(entry("\u00e9", "s", "")), sha("\xc3\xa9\ns\n"));
         // Only process, subsystem and message count.
-        LogEntry b = a;
-        b.id = QUuid::createUuid();
-        b.date = 12345;
-        b.level = 5;
-        b.category = "c";
-        b.sender = "s";
-        b.processIdentifier = 9;
+        LogEntry b = makeEntry(12345, 5, "a", "b", "", "sender", "category", 9, 3);
         QCOMPARE(ExplanationCache::cacheKey(b), ExplanationCache::cacheKey(a));
-        // The separators keep fields apart.
-        QVERIFY(ExplanationCache::cacheKey(entry("ab", "", "")) != ExplanationCache::cacheKey(entry("a", "b", "")));
-        QCOMPARE(ExplanationCache::cacheKey(entry("é", "", "")),
-                 QString::fromLatin1(QCryptographicHash::hash("\xc3\xa9\n\n", QCryptographicHash::Sha256).toHex()));
     }
 
     void storeLookupAndFile()
@@ -97,9 +87,8 @@ private slots:
         const QJsonObject record = top[key].toObject();
         QCOMPARE(record.keys(), (QStringList{"explanation", "timestamp"}));
         const QString stamp = record["timestamp"].toString();
-        QVERIFY2(QRegularExpression(R"(^\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}Z$)").match(stamp).hasMatch(), qPrintable(stamp));
-        const QDateTime when = QDateTime::fromString(stamp, Qt::ISODate);
-        QVERIFY(qAbs(when.secsTo(QDateTime::currentDateTimeUtc())) < 60);
+        QCOMPARE(stamp.size(), 20);  // whole seconds, UTC
+        QVERIFY(qAbs(QDateTime::fromString(stamp, Qt::ISODate).secsTo(QDateTime::currentDateTimeUtc())) < 60);
 
         // A new instance (the next launch) reads it back.
         ExplanationCache again(folder());
@@ -149,7 +138,6 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         const QByteArray good = R"({"k": {"explanation": "x", "timestamp": "2026-01-05T09:30:00Z"}})";
         QTest::newRow("truncated") << good.left(good.size() / 2);
-        QTest::newRow("not json") << QByteArray("\x00\xff garbage", 10);
         QTest::newRow("array") << QByteArray("[]");
         QTest::newRow("record not an object") << QByteArray(R"({"k": "x"})");
         QTest::newRow("missing timestamp") << QByteArray(R"({"k": {"explanation": "x"}})");
@@ -172,9 +160,7 @@ private slots:
         QCOMPARE(cache.count(), 0);
         QCOMPARE(readFile(path), content);  // left alone until the next store
         cache.store("only", "one");
-        const QJsonObject file = fileObject(path);
-        QCOMPARE(file.keys(), QStringList{"only"});
-        QCOMPARE(ExplanationCache(folder()).count(), 1);
+        QCOMPARE(fileObject(path).keys(), QStringList{"only"});
     }
 
     void acceptsOtherISOOffsetsAndExtraMembers()
@@ -215,9 +201,7 @@ private slots:
     void sharedInstanceFollowsTheApplicationSupportFolder()
     {
         ExplanationCache::resetShared();
-        ExplanationCache& shared = ExplanationCache::shared();
-        QCOMPARE(&ExplanationCache::shared(), &shared);
-        QCOMPARE(shared.fileURL(), Platform::appSupportDir() + "/explanations.json");
+        QCOMPARE(ExplanationCache::shared().fileURL(), Platform::appSupportDir() + "/explanations.json");
         CrashExplanationCache::resetShared();
         QCOMPARE(CrashExplanationCache::shared().cacheDir(), Platform::appSupportDir() + "/CrashExplanations");
         QVERIFY(QDir(CrashExplanationCache::shared().cacheDir()).exists());
@@ -244,6 +228,11 @@ private slots:
         retired.filePath = "/Users/x/Library/Logs/DiagnosticReports/Retired/" + report.fileName;
         retired.isRetired = true;
         QCOMPARE(cache.load(retired), std::optional(text));
+
+        CrashReport digested = report;  // from an opened folder: keyed by content too
+        digested.contentDigest = "d1";
+        QCOMPARE(cache.crashFileURL(digested), folder() + "/CrashExplanations/Finder-2026-01-05-101010.ips-d1.json");
+        QVERIFY(!cache.load(digested));
 
         CrashReport slashed;
         slashed.fileName = "a/../b";

@@ -66,9 +66,7 @@ private slots:
         const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 2);
         const QJsonObject finder = QJsonDocument::fromJson(lines[0].toUtf8()).object();
-        QCOMPARE(finder["appName"].toString(), QString("Finder"));
-        QCOMPARE(finder["isRetired"].toBool(), true);
-        QVERIFY(finder["faultingThread"].isNull());
+        QVERIFY(finder["isRetired"].toBool() && finder["faultingThread"].isNull());
         QCOMPARE(finder["crashReason"].toString(), QString("Namespace SIGNAL, Code 11 SEGV"));
         const QJsonObject safari = QJsonDocument::fromJson(lines[1].toUtf8()).object();
         QCOMPARE(safari["date"].toString(), QString("2024-01-15T10:23:45.123Z"));
@@ -98,18 +96,14 @@ private slots:
     {
         CliRun r = cli({"crash", m_dir.filePath("Safari-2024.ips")});
         QCOMPARE(r.code, 0);
-        QJsonParseError error;
-        const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8(), &error).object();
-        QCOMPARE(error.error, QJsonParseError::NoError);
+        const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
         QVERIFY(r.out.startsWith("{\n    \""));  // pretty, not one line
         QCOMPARE(o["stackTrace"].toString(),
                  QString("Thread 0 (Faulting Thread):\n   0  WebKit                          crash + 42"));
         QCOMPARE(o["crashTypeLabel"].toString(), QString("EXC_BAD_ACCESS"));
         QCOMPARE(o["isRetired"].toBool(), false);
-
-        r = cli({"crash", m_dir.filePath("Retired/Finder.crash")});
-        QCOMPARE(r.code, 0);
-        QCOMPARE(QJsonDocument::fromJson(r.out.toUtf8()).object()["isRetired"].toBool(), true);
+        QCOMPARE(QJsonDocument::fromJson(cli({"crash", m_dir.filePath("Retired/Finder.crash")}).out.toUtf8())
+                     .object()["isRetired"].toBool(), true);
 
         // Unreadable input fails with a reason and prints nothing on stdout.
         writeFile(m_dir.filePath("bad.ips"), "Process: \xff\n", QDateTime::currentDateTimeUtc());
@@ -124,6 +118,11 @@ private slots:
             QCOMPARE(r.err, "vellacord-cli crash: cannot read crash report '" + path + "': " + reason + "\n");
         }
         QFile::remove(m_dir.filePath("bad.ips"));
+        for (const QStringList& args : {QStringList{"crash"}, QStringList{"crash", "a.ips", "b.ips"}}) {
+            r = cli(args);
+            QCOMPARE(r.code, 2);
+            QVERIFY(r.out.isEmpty() && r.err.startsWith("vellacord-cli crash: expected exactly one FILE\n"));
+        }
     }
 };
 

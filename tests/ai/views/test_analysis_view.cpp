@@ -66,9 +66,7 @@ private slots:
         view.findChild<QToolButton*>("analysisClose")->click();
         QVERIFY(!view.isVisible());
         view.open();
-        QPushButton* done = view.findChild<QPushButton*>("analysisDone");
-        QCOMPARE(done->grab().toImage().pixelColor(4, done->height() / 2), done->palette().color(QPalette::Highlight));
-        done->click();
+        view.findChild<QPushButton*>("analysisDone")->click();
         QVERIFY(!view.isVisible());
     }
 
@@ -91,24 +89,19 @@ private slots:
         QCOMPARE(rows.size(), 2);
         AnalysisItemRow* withEntry = rows[0]->item().title == "Disk errors" ? rows[0] : rows[1];
         AnalysisItemRow* without = withEntry == rows[0] ? rows[1] : rows[0];
-        QVERIFY(!without->jumpButton());
+        QVERIFY(!without->jumpButton() && !without->findChild<QLabel*>("analysisEntryLevel"));
         // A finding warns; the summary is neutral.
         QCOMPARE(without->findChild<QLabel*>("analysisItemSymbol")->property("symbol"), QStringLiteral("info.circle"));
         QCOMPARE(withEntry->findChild<QLabel*>("analysisItemSymbol")->property("symbol"),
                  QStringLiteral("exclamationmark.triangle.fill"));
-        QVERIFY(!without->findChild<QLabel*>("analysisEntryLevel"));
         QCOMPARE(withEntry->findChild<QLabel*>("analysisItemTitle")->text(), QStringLiteral("Disk errors"));
         QCOMPARE(withEntry->findChild<QLabel*>("analysisItemConcern")->text(), QStringLiteral("Repeated I/O failures."));
         QCOMPARE(withEntry->findChild<QLabel*>("analysisEntryLevel")->text(), QStringLiteral("Fault"));
         QCOMPARE(withEntry->findChild<QLabel*>("analysisEntryProcess")->text(), QStringLiteral("kernel"));
         QVERIFY(!withEntry->findChild<QLabel*>("analysisEntryMessage")->text().contains('\n'));
-        QPushButton* jump = withEntry->jumpButton();
-        QVERIFY(jump);
-        QCOMPARE(jump->text(), QStringLiteral("Jump to entry"));
-
-        jump->click();
-        QVERIFY(picked);
-        QCOMPARE(picked->id, disk.id);
+        QCOMPARE(withEntry->jumpButton()->text(), QStringLiteral("Jump to entry"));
+        withEntry->jumpButton()->click();
+        QCOMPARE(picked.value_or(LogEntry()).id, disk.id);
         QVERIFY(visibleWhenPicked);  // the action runs before the sheet closes
         QVERIFY(!view.isVisible());
     }
