@@ -30,10 +30,13 @@ QByteArray readFile(const QString& path)
 
 void writeFile(const QString& path, const QByteArray& data)
 {
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(data);
 }
+
+std::optional<QString> some(const char* text) { return QString::fromUtf8(text); }
 
 QJsonObject fileObject(const QString& path) { return QJsonDocument::fromJson(readFile(path)).object(); }
 
@@ -44,6 +47,7 @@ class TestExplanationCache : public QObject {
     std::unique_ptr<QTemporaryDir> m_dir;
 
     QString folder() const { return m_dir->path() + "/Vellacord"; }
+    QString file() const { return folder() + "/explanations.json"; }
 
 private slots:
     void initTestCase() { TestEnv::useTemporaryHome(); }
@@ -67,16 +71,14 @@ private slots:
         ExplanationCache cache(folder());
         QVERIFY(QDir(folder()).exists());  // created with its parents
         const LogEntry e = entry("backupd", "com.example", "failed");
-        QVERIFY(!cache.isCached(e));
-        QVERIFY(!cache.explanationForKey(ExplanationCache::cacheKey(e)));
-
         const QString key = ExplanationCache::cacheKey(e);
+        QVERIFY(!cache.isCached(e) && !cache.explanationForKey(key));
         cache.store(key, "First");
         cache.store("zzz", "Other");
         cache.store(key, QString::fromUtf8("Second \xe2\x80\x94 text\nline"));
         QCOMPARE(cache.count(), 2);
         QVERIFY(cache.isCached(entry("backupd", "com.example", "failed")));
-        QCOMPARE(cache.explanationForKey(key), std::optional(QString::fromUtf8("Second \xe2\x80\x94 text\nline")));
+        QCOMPARE(cache.explanationForKey(key), some("Second \xe2\x80\x94 text\nline"));
 
         const QByteArray text = readFile(cache.fileURL());
         QVERIFY(text.contains("\n    \""));  // pretty-printed
@@ -93,7 +95,7 @@ private slots:
         // A new instance (the next launch) reads it back.
         ExplanationCache again(folder());
         QCOMPARE(again.count(), 2);
-        QCOMPARE(again.explanationForKey("zzz"), std::optional(QStringLiteral("Other")));
+        QCOMPARE(again.explanationForKey("zzz"), some("Other"));
     }
 
     void evictsTheOldestBeyondAThousand_data()
@@ -111,67 +113,56 @@ private slots:
         QFETCH(QString, oldStamp);
         QFETCH(QString, evicted);
         QFETCH(QString, kept);
-        QDir().mkpath(folder());
         QJsonObject top;
         for (int i = 0; i < 1000; ++i)
             top.insert(QStringLiteral("k%1").arg(i, 4, 10, QLatin1Char('0')),
                        QJsonObject{{"explanation", "x"}, {"timestamp", i == 500 ? oldStamp : "2025-06-01T12:00:00Z"}});
-        writeFile(folder() + "/explanations.json", QJsonDocument(top).toJson());
+        writeFile(file(), QJsonDocument(top).toJson());
         ExplanationCache cache(folder());
-        QCOMPARE(cache.count(), 1000);
         cache.store("k0000", "replaced");  // replacing does not change the count
         QCOMPARE(cache.count(), 1000);
         cache.store("new", "newest");
         QCOMPARE(cache.count(), 1000);
-        QVERIFY(!cache.explanationForKey(evicted));
-        QVERIFY(cache.explanationForKey(kept));
-        QCOMPARE(cache.explanationForKey("k0000"), std::optional(QStringLiteral("replaced")));
-        QCOMPARE(cache.explanationForKey("new"), std::optional(QStringLiteral("newest")));
-        const QJsonObject file = fileObject(cache.fileURL());
-        QCOMPARE(file.size(), 1000);
-        QVERIFY(!file.contains(evicted));
-        QVERIFY(file.contains("new"));
+        QVERIFY(!cache.explanationForKey(evicted) && cache.explanationForKey(kept));
+        QCOMPARE(cache.explanationForKey("k0000"), some("replaced"));
+        QCOMPARE(cache.explanationForKey("new"), some("newest"));
+        const QJsonObject saved = fileObject(file());
+        QVERIFY(saved.size() == 1000 && !saved.contains(evicted) && saved.contains("new"));
     }
 
     void corruptFilesReadAsEmptyAndAreRewritten_data()
     {
         QTest::addColumn<QByteArray>("content");
-        const QByteArray good = R"({"k": {"explanation": "x", "timestamp": "2026-01-05T09:30:00Z"}})";
-        QTest::newRow("truncated") << good.left(good.size() / 2);
-        QTest::newRow("array") << QByteArray("[]");
-        QTest::newRow("record not an object") << QByteArray(R"({"k": "x"})");
-        QTest::newRow("missing timestamp") << QByteArray(R"({"k": {"explanation": "x"}})");
-        QTest::newRow("explanation not a string") << QByteArray(R"({"k": {"explanation": 1, "timestamp": "2026-01-05T09:30:00Z"}})");
-        QTest::newRow("date in another form") << QByteArray(R"({"k": {"explanation": "x", "timestamp": "2026-01-05 09:30:00"}})");
-        QTest::newRow("fractional seconds") << QByteArray(R"({"k": {"explanation": "x", "timestamp": "2026-01-05T09:30:00.5Z"}})");
-        QTest::newRow("epoch number") << QByteArray(R"({"k": {"explanation": "x", "timestamp": 1767605400}})");
-        QTest::newRow("one bad among good")
-            << QByteArray(R"({"a": {"explanation": "x", "timestamp": "2026-01-05T09:30:00Z"}, "b": {"explanation": "y", "timestamp": "yesterday"}})");
-        QTest::newRow("empty") << QByteArray();
+        const auto rec = [](const char* explanation, const char* stamp) {
+            return "{\"explanation\": " + QByteArray(explanation) + ", \"timestamp\": " + stamp + "}";
+        };
+        const QByteArray good = "{\"k\": " + rec("\"x\"", "\"2026-01-05T09:30:00Z\"") + "}";
+        for (const QByteArray& content :
+             {good.left(good.size() / 2), QByteArray("[]"), QByteArray(R"({"k": "x"})"), QByteArray(R"({"k": {"explanation": "x"}})"),
+              "{\"k\": " + rec("1", "\"2026-01-05T09:30:00Z\"") + "}", "{\"k\": " + rec("\"x\"", "\"2026-01-05 09:30:00\"") + "}",
+              "{\"k\": " + rec("\"x\"", "\"2026-01-05T09:30:00.5Z\"") + "}", "{\"k\": " + rec("\"x\"", "1767605400") + "}",
+              "{\"a\": " + rec("\"x\"", "\"2026-01-05T09:30:00Z\"") + ", \"b\": " + rec("\"y\"", "\"yesterday\"") + "}", QByteArray()})
+            QTest::newRow(content.constData()) << content;
     }
 
     void corruptFilesReadAsEmptyAndAreRewritten()
     {
         QFETCH(QByteArray, content);
-        QDir().mkpath(folder());
-        const QString path = folder() + "/explanations.json";
-        writeFile(path, content);
+        writeFile(file(), content);
         ExplanationCache cache(folder());
         QCOMPARE(cache.count(), 0);
-        QCOMPARE(readFile(path), content);  // left alone until the next store
+        QCOMPARE(readFile(file()), content);  // left alone until the next store
         cache.store("only", "one");
-        QCOMPARE(fileObject(path).keys(), QStringList{"only"});
+        QCOMPARE(fileObject(file()).keys(), QStringList{"only"});
     }
 
     void acceptsOtherISOOffsetsAndExtraMembers()
     {
-        QDir().mkpath(folder());
-        writeFile(folder() + "/explanations.json",
-                  R"({"k": {"explanation": "x", "timestamp": "2026-01-05T10:30:00+01:00", "extra": true}})");
+        writeFile(file(), R"({"k": {"explanation": "x", "timestamp": "2026-01-05T10:30:00+01:00", "extra": true}})");
         ExplanationCache cache(folder());
-        QCOMPARE(cache.explanationForKey("k"), std::optional(QStringLiteral("x")));
+        QCOMPARE(cache.explanationForKey("k"), some("x"));
         cache.store("n", "y");
-        QCOMPARE(fileObject(cache.fileURL())["k"].toObject()["timestamp"].toString(), QStringLiteral("2026-01-05T09:30:00Z"));
+        QCOMPARE(fileObject(file())["k"].toObject()["timestamp"].toString(), QStringLiteral("2026-01-05T09:30:00Z"));
     }
 
     void longExplanationsAreNotStored_data()
@@ -179,8 +170,8 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("stored");
         QTest::newRow("256 KiB") << QString(256 * 1024, 'x') << true;
-        QTest::newRow("one byte more") << QString(256 * 1024 + 1, 'x') << false;
-        QTest::newRow("300 KB in 150,000 characters") << QString(150000, QChar(0xe9)) << false;
+        QTest::newRow("1 byte more") << QString(256 * 1024 + 1, 'x') << false;
+        QTest::newRow("300 KB in 150 k chars") << QString(150000, QChar(0xe9)) << false;
     }
 
     void longExplanationsAreNotStored()
@@ -206,7 +197,7 @@ private slots:
         QCOMPARE(CrashExplanationCache::shared().cacheDir(), Platform::appSupportDir() + "/CrashExplanations");
         QVERIFY(QDir(CrashExplanationCache::shared().cacheDir()).exists());
         ExplanationCache::resetShared();
-        CrashExplanationCache::resetShared();
+        CrashExplanationCache::resetShared();  // the next test's folder
     }
 
     void crashCache()
@@ -238,12 +229,12 @@ private slots:
         slashed.fileName = "a/../b";
         QCOMPARE(cache.crashFileURL(slashed), folder() + "/CrashExplanations/a_.._b.json");
         cache.store(slashed, "s");
-        QCOMPARE(cache.load(slashed), std::optional(QStringLiteral("s")));
+        QCOMPARE(cache.load(slashed), some("s"));
 
         writeFile(cache.crashFileURL(report), "bad \xff\xfe utf8");
         QVERIFY(!cache.load(report));
         cache.store(report, "again");  // replaces the bad file
-        QCOMPARE(cache.load(report), std::optional(QStringLiteral("again")));
+        QCOMPARE(cache.load(report), some("again"));
 
         // What would block or never end reads as no explanation; the alarm
         // ends the test if a read does either.
