@@ -4,7 +4,7 @@
 #include "ai/AIExplainer.h"
 #include "crashes/CrashReport.h"
 
-#include <QTest>
+#include <QtTest>
 
 namespace {
 

@@ -6,12 +6,7 @@
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/TestEnv.h"
 
-#include <QEventLoop>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTest>
-#include <QTimer>
+#include <QtTest>
 
 using Response = LoopbackHttpServer::Response;
 Q_DECLARE_METATYPE(LoopbackHttpServer::Response)

@@ -2,9 +2,7 @@
 #include "logs/Platform.h"
 #include "tests/support/TestEnv.h"
 
-#include <QFile>
-#include <QSignalSpy>
-#include <QTest>
+#include <QtTest>
 
 #include <sys/stat.h>
 

@@ -7,10 +7,7 @@
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/TestEnv.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 
 using Response = LoopbackHttpServer::Response;
 using State = ExplainController::State;

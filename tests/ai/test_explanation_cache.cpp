@@ -4,13 +4,7 @@
 #include "logs/Platform.h"
 #include "tests/support/TestEnv.h"
 
-#include <QCryptographicHash>
-#include <QDir>
-#include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 
 #include <sys/stat.h>
 #include <unistd.h>

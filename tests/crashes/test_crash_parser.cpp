@@ -3,10 +3,7 @@
 
 #include "crashes/CrashParser.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTest>
+#include <QtTest>
 
 namespace {
 

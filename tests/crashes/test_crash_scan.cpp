@@ -6,13 +6,7 @@
 #include "tests/support/LogCapture.h"
 #include "tests/support/TestEnv.h"
 
-#include <QCryptographicHash>
-#include <QDir>
-#include <QFile>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QThreadPool>
+#include <QtTest>
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -3,9 +3,7 @@
 #include "ai/views/AnalysisView.h"
 #include "tests/support/TestEnv.h"
 
-#include <QLabel>
-#include <QPushButton>
-#include <QToolButton>
+#include <QtWidgets>
 #include <QtTest>
 
 namespace {

@@ -16,14 +16,7 @@
 #include "ui/PlainTextViewer.h"
 #include "ui/Widgets.h"
 
-#include <QDir>
-#include <QFile>
-#include <QGroupBox>
-#include <QLabel>
-#include <QListView>
-#include <QPainter>
-#include <QPushButton>
-#include <QTemporaryDir>
+#include <QtWidgets>
 #include <QtTest>
 
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"  // reports name only the members a check needs
