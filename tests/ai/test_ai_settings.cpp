@@ -15,12 +15,8 @@ private slots:
 
     void firstLaunchAndStoredValues()
     {
-        {
-            AISettings s;
-            QCOMPARE(s.provider(), AIProvider::anthropic);
-            QVERIFY(s.apiKey().isEmpty());
-            QCOMPARE(s.searchEngineURL(), QStringLiteral("https://www.google.com/search?q="));
-        }
+        QVERIFY(AISettings().provider() == AIProvider::anthropic && AISettings().apiKey().isEmpty());
+        QCOMPARE(AISettings().searchEngineURL(), QStringLiteral("https://www.google.com/search?q="));
         QVERIFY(Platform::settings().allKeys().isEmpty());  // construction writes nothing
 
         for (const char* stored : {"openai", "Gemini", ""}) {
@@ -31,10 +27,8 @@ private slots:
         Platform::settings().setValue("aiProvider", "OpenAI");
         Platform::settings().setValue("aiAPIKey", " key ");
         Platform::settings().setValue("searchEngineURL", "");
-        AISettings s;
-        QCOMPARE(s.provider(), AIProvider::openai);
-        QCOMPARE(s.apiKey(), QStringLiteral(" key "));
-        QCOMPARE(s.searchEngineURL(), QString());  // emptied stays empty
+        AISettings s;  // an emptied URL stays empty
+        QVERIFY(s.provider() == AIProvider::openai && s.apiKey() == " key " && s.searchEngineURL() == "");
     }
 
     void assignmentsPersistAndNotifyOnChange()
@@ -55,9 +49,7 @@ private slots:
         QCOMPARE((QList<qsizetype>{provider.count(), key.count(), url.count()}), (QList<qsizetype>{1, 1, 1}));
 
         AISettings again;  // the next launch
-        QCOMPARE(again.provider(), AIProvider::openai);
-        QCOMPARE(again.apiKey(), QStringLiteral("sk-1"));
-        QCOMPARE(again.searchEngineURL(), QString());
+        QVERIFY(again.provider() == AIProvider::openai && again.apiKey() == "sk-1" && again.searchEngineURL() == "");
 
         // Re-assigning the held value rewrites the store (the user may have changed it elsewhere).
         Platform::settings().setValue("aiAPIKey", "edited");
@@ -70,8 +62,7 @@ private slots:
         QVERIFY(d.hasAPIKey());
         d.setAPIKey(QStringLiteral("other"));
         d.setProvider(AIProvider::anthropic);
-        QCOMPARE(d.apiKey(), QStringLiteral("other"));
-        QVERIFY(Platform::settings().allKeys().isEmpty());
+        QVERIFY(d.apiKey() == "other" && Platform::settings().allKeys().isEmpty());
     }
 
     void hasAPIKey()
@@ -82,12 +73,10 @@ private slots:
             QVERIFY2(!s.hasAPIKey(), blank);
             QCOMPARE(Platform::settings().value("aiAPIKey").toString(), QString::fromLatin1(blank));  // as typed
         }
-        for (const char* key : {"k", "  k\t", "\r\nk\n"}) {
-            s.setAPIKey(QString::fromLatin1(key));
-            QVERIFY2(s.hasAPIKey(), key);
+        for (const QString& key : {QStringLiteral("k"), QStringLiteral("  k\t"), QStringLiteral("\r\nk\n"), QString(1, QChar(0))}) {
+            s.setAPIKey(key);
+            QVERIFY2(s.hasAPIKey() == (key.size() > 1 || key == "k"), qPrintable(key));
         }
-        s.setAPIKey(QString(1, QChar(0)));
-        QVERIFY(!s.hasAPIKey());
     }
 
     void keyFileOwnerOnly()
