@@ -1,7 +1,6 @@
 // explain and analyze end to end: the CLI as a child process, its AI provider
 // a loopback server started here.
 
-#include "ai/AIExplainer.h"
 #include "ai/ExplanationCache.h"
 #include "logs/Platform.h"
 #include "tests/support/JournalFixture.h"
@@ -111,27 +110,20 @@ private slots:
         TestEnv::clearSettings();
     }
 
+    // Requests, prompts, error texts and the cache rules are the AI library's and tested
+    // there; here: which entry is asked about, what is printed where, and the exit codes.
     void explainMissThenHit()
     {
-        const int row = rowOf("backupd");
         m_server.enqueue(Response::json(
             200, anthropicAnswer("The backup could not finish.\n\nPROCESS_NAMES: {\"backupd\": \"Other name\", \"vellacord-helperd\": \"Vellacord helper\"}")));
-        const QStringList args{"explain", "--archive", m_archive, "--level", "fault,error,notice,info,debug", "--index", QString::number(row), "--provider", "Anthropic"};
+        const QStringList args = explainArgs("backupd") + QStringList{"--provider", "Anthropic"};
         CliRun r = cli(args);
         QCOMPARE(r.err, QString());
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QStringLiteral("The backup could not finish.\n"));
-
         QCOMPARE(m_server.requestCount(), 1);
-        const auto req = m_server.requests().first();
-        QCOMPARE(req.target, QByteArray("/v1/messages"));
-        QCOMPARE(req.header("x-api-key"), QByteArray("test-key"));
-        const QJsonObject body = QJsonDocument::fromJson(req.body).object();
-        QCOMPARE(body["system"].toString(), AIExplainer::explainPrompt);
-        QCOMPARE(body["max_tokens"].toInt(), 1024);
-        QCOMPARE(body["messages"].toArray()[0].toObject()["content"].toString().section('\n', 0, 1),
-                 QStringLiteral("Severity: Error\nProcess: backupd"));
-        QVERIFY(body["messages"].toArray()[0].toObject()["content"].toString().endsWith("\nMessage: backup failed"));
+        QCOMPARE(m_server.requests().first().target, QByteArray("/v1/messages"));
+        QVERIFY(m_server.requests().first().body.contains("Message: backup failed"));
 
         // Stored without the process-name block; the new name learned, the shipped one kept.
         const QString dir = Platform::appSupportDir();
@@ -146,18 +138,16 @@ private slots:
         r = cli(args, QByteArray());
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QStringLiteral("The backup could not finish.\n"));
-        QTest::qWait(100);
         QCOMPARE(m_server.requestCount(), 1);
     }
 
     void explainFailures()
     {
-        const int row = rowOf("kernel");
-        QStringList args{"explain", "--archive", m_archive, "--level", "fault,error,notice,info,debug", "--index", QString::number(row), "--provider", "OpenAI"};
+        QStringList args = explainArgs("kernel") + QStringList{"--provider", "OpenAI"};
         m_server.enqueue(Response::json(401, R"({"error":{"message":"Incorrect API key"}})"));
         CliRun r = cli(args);
         QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, QStringLiteral("API error (401): {\"error\":{\"message\":\"Incorrect API key\"}}\n"));
+        QVERIFY2(r.err.startsWith("API error (401): ") && r.err.endsWith("}\n"), qPrintable(r.err));
         QVERIFY(r.out.isEmpty());
         QCOMPARE(m_server.requests().first().target, QByteArray("/v1/chat/completions"));
 
@@ -168,20 +158,19 @@ private slots:
         QCOMPARE(r.out, QStringLiteral("Thermal events are normal.\n"));
         QCOMPARE(m_server.requestCount(), 2);
 
-        // No key anywhere: the error's description, nothing sent.
+        // No key (a blank one is none): the error on stderr, nothing sent.
         m_server.clearRequests();
         args[6] = QString::number(rowOf("syncd"));
-        r = cli(args, QByteArray());
-        QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, QStringLiteral("No API key configured. Open Settings to add one.\n"));
-        r = cli(args, "  \t");
-        QCOMPARE(r.err, QStringLiteral("No API key configured. Open Settings to add one.\n"));
-        QCOMPARE(m_server.requestCount(), 0);
+        for (const QByteArray& key : {QByteArray(), QByteArray("  \t")}) {
+            r = cli(args, key);
+            QCOMPARE(r.code, 1);
+            QCOMPARE(r.err, QStringLiteral("No API key configured. Open Settings to add one.\n"));
+        }
 
-        r = cli({"explain", "--archive", m_archive, "--level", "fault,error,notice,info,debug", "--index", "4"});
+        const QStringList all{"explain", "--archive", m_archive, "--level", "fault,error,notice,info,debug"};
+        r = cli(all + QStringList{"--index", "4"});
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, QStringLiteral("vellacord-cli explain: index 4 is out of range: the list has 4 entries (0 to 3)\n"));
-        QCOMPARE(cli({"explain", "--archive", m_archive, "--level", "fault,error,notice,info,debug", "--index", "-1"}).code, 2);
         // The index counts in the filtered rows: with info alone, row 0 is the kernel entry (whose
         // explanation is cached by now), and row 1 does not exist.
         r = cli({"explain", "--archive", m_archive, "--level", "info", "--index", "0"}, QByteArray());
@@ -190,8 +179,8 @@ private slots:
         r = cli({"explain", "--archive", m_archive, "--level", "info", "--index", "1"});
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, QStringLiteral("vellacord-cli explain: index 1 is out of range: the list has 1 entry (0 to 0)\n"));
-        QCOMPARE(cli({"explain", "--archive", m_archive, "--level", "fault,error,notice,info,debug"}).code, 2);
-        QCOMPARE(cli({"explain", "--archive", m_archive, "--level", "fault,error,notice,info,debug", "--index", "0", "--provider", "Gemini"}).code, 2);
+        for (const QStringList& bad : {QStringList{"--index", "-1"}, QStringList{}, QStringList{"--index", "0", "--provider", "Gemini"}})
+            QCOMPARE(cli(all + bad).code, 2);
         QCOMPARE(m_server.requestCount(), 0);
     }
 
@@ -203,7 +192,7 @@ private slots:
         ExplanationCache::resetShared();
         QFile::remove(Platform::appSupportDir() + "/explanations.json");
         m_server.enqueue(Response::json(200, openAIAnswer("From the store.")));
-        const CliRun r = cli({"explain", "--archive", m_archive, "--level", "fault,error,notice,info,debug", "--index", QString::number(rowOf("syncd"))}, QByteArray());
+        const CliRun r = cli(explainArgs("syncd"), QByteArray());
         QCOMPARE(r.code, 0);
         QCOMPARE(m_server.requests().first().header("Authorization"), QByteArray("Bearer stored-key"));
         // The override neither replaced nor added settings.
@@ -211,26 +200,13 @@ private slots:
         QCOMPARE(Platform::settings().value("aiAPIKey").toString(), QStringLiteral("stored-key"));
     }
 
-    void longAnswerShownButNotCached()
-    {
-        const QString cacheFile = Platform::appSupportDir() + "/explanations.json";
-        QFile::remove(cacheFile);
-        const QString answer(300000, 'x');
-        m_server.enqueue(Response::json(200, anthropicAnswer(answer)));
-        const CliRun r = cli(explainArgs("mdworker"));
-        QCOMPARE(r.code, 0);
-        QCOMPARE(r.out, answer + "\n");
-        QVERIFY(!QFileInfo::exists(cacheFile));
-    }
-
     void stateFilesThatAreNotRegularFiles_data()
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<bool>("fifo");
-        for (const char* file : {"explanations.json", "learned_processes.json", "ProcessNames.json"}) {
-            QTest::addRow("%s as a FIFO", file) << file << true;
-            QTest::addRow("%s as a link to /dev/zero", file) << file << false;
-        }
+        QTest::newRow("explanations.json as a link to /dev/zero") << "explanations.json" << false;
+        QTest::newRow("learned_processes.json as a FIFO") << "learned_processes.json" << true;
+        QTest::newRow("ProcessNames.json as a FIFO") << "ProcessNames.json" << true;
     }
 
     void stateFilesThatAreNotRegularFiles()
@@ -282,32 +258,21 @@ private slots:
         const QString answer = QStringLiteral("ENTRY: %1\nTITLE: Backups failing\nCONCERN: Data is not protected.\n\n"
                                               "ENTRY: 42\nTITLE: Odd pattern\nCONCERN: Worth a look.")
                                    .arg(backup);
+        const QStringList args{"analyze", "--archive", m_archive, "--level", "fault,error,notice,info,debug"};
         m_server.enqueue(Response::json(200, openAIAnswer(answer)));
-        CliRun r = cli({"analyze", "--archive", m_archive, "--level", "fault,error,notice,info,debug", "--provider", "openai"});
+        CliRun r = cli(args + QStringList{"--provider", "openai"});
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QStringLiteral("Backups failing\tData is not protected.\t%1\nOdd pattern\tWorth a look.\t-\n").arg(backup));
-
-        const QJsonObject body = QJsonDocument::fromJson(m_server.requests().first().body).object();
-        QCOMPARE(body["max_tokens"].toInt(), 2048);
-        const QJsonArray messages = body["messages"].toArray();
-        QCOMPARE(messages[0].toObject()["content"].toString(), AIExplainer::analysisPrompt);
-        const QStringList lines = messages[1].toObject()["content"].toString().split('\n');
-        QCOMPARE(lines.size(), 4);
-        QCOMPARE(lines[backup], QStringLiteral("[%1] Error | backupd | com.example.backup | backup failed").arg(backup));
-
-        m_server.enqueue(Response::json(200, anthropicAnswer("Everything looks normal.")));
-        r = cli({"analyze", "--archive", m_archive, "--level", "fault,error,notice,info,debug", "--provider", "Anthropic"});
-        QCOMPARE(r.code, 0);
-        QCOMPARE(r.out, QStringLiteral("Analysis Summary\tEverything looks normal.\t-\n"));
+        QCOMPARE(m_server.requests().first().target, QByteArray("/v1/chat/completions"));
 
         m_server.enqueue(Response::json(200, anthropicAnswer(" \n\n ")));
-        r = cli({"analyze", "--archive", m_archive, "--level", "fault,error,notice,info,debug"});
+        r = cli(args);
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.isEmpty());
         QCOMPARE(r.err, QStringLiteral("No notable issues found\n"));
 
         m_server.enqueue(Response::withBody(200, "text/html", "<html>proxy</html>"));
-        r = cli({"analyze", "--archive", m_archive, "--level", "fault,error,notice,info,debug"});
+        r = cli(args);
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.startsWith("The response is not valid JSON ("), qPrintable(r.err));
     }

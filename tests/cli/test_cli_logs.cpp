@@ -36,8 +36,6 @@ private slots:
     void rowsAndJson()
     {
         CliRun r = cli({"logs", "--archive", m_archive, "--level", "fault,error,notice,info,debug"});
-        if (r.code == 2)  // without filter flags every entry prints
-            r = cli({"logs", "--archive", m_archive});
         QCOMPARE(r.code, 0);
         const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 2);
@@ -49,20 +47,13 @@ private slots:
                  qPrintable(lines[1]));
 
         r = cli({"logs", "--archive", m_archive, "--format", "json", "--level", "fault,error,notice,info,debug"});
-        if (r.code == 2)
-            r = cli({"logs", "--archive", m_archive, "--format", "json"});
         QCOMPARE(r.code, 0);
         const QStringList json = r.out.split('\n', Qt::SkipEmptyParts);
         QCOMPARE(json.size(), 2);
+        // The record's fields are EntryExport's; here: one JSON line per listed entry.
         const QJsonObject o = QJsonDocument::fromJson(json[0].toUtf8()).object();
-        QCOMPARE(o["date"].toString(), QStringLiteral("2026-01-05T09:30:00.500Z"));
-        QCOMPARE(o["level"].toInt(), 4);
-        QCOMPARE(o["levelLabel"].toString(), QStringLiteral("Error"));
-        QCOMPARE(o["process"].toString(), QStringLiteral("backupd"));
         QCOMPARE(o["processIdentifier"].toInt(), 77);
         QCOMPARE(o["subsystem"].toString(), QStringLiteral("com.example.backup"));
-        for (const char* k : {"id", "message", "category", "threadIdentifier", "sender", "activityIdentifier", "host"})
-            QVERIFY2(o.contains(k), k);
 
         // Optional columns, in the list's order, with those of --filter added.
         r = cli({"logs", "--archive", m_archive, "--format", "csv", "--columns", "Subsystem,PID", "--filter", "Sender="});
@@ -104,10 +95,14 @@ private slots:
         QCOMPARE(r.code, 0);
         QCOMPARE(r.err.trimmed(), QStringLiteral("No log entries found in this archive."));
 
-        // A range outside the archive is an empty result too.
-        r = cli({"logs", "--archive", m_archive, "--start", "2020-01-01T00:00:00Z", "--end", "2020-01-02T00:00:00Z"});
-        QCOMPARE(r.code, 0);
-        QVERIFY(r.out.isEmpty());
+        // A range outside the archive is an empty result too; --last narrows an archive to the
+        // hours before now, long after these records.
+        for (const QStringList& range : {QStringList{"--start", "2020-01-01T00:00:00Z", "--end", "2020-01-02T00:00:00Z"},
+                                         QStringList{"--last", "24h"}}) {
+            r = cli(QStringList{"logs", "--archive", m_archive} + range);
+            QCOMPARE(r.code, 0);
+            QVERIFY(r.out.isEmpty());
+        }
 
         // More records than the cap: the oldest 50,000, said on stderr, and still a success.
         QFile big(m_dir.path() + "/big.ndjson");
@@ -126,10 +121,10 @@ private slots:
         QVERIFY2(r.err.contains("Showing the first 50,000 entries. Narrow the time range to see later ones.\n"),
                  qPrintable(r.err.right(300)));
 
-        QCOMPARE(cli({"logs", "--last", "2h"}).code, 2);
-        QCOMPARE(cli({"logs", "--format", "xml"}).code, 2);
-        QCOMPARE(cli({"logs", "--start", "yesterday", "--end", "today"}).code, 2);
-        QCOMPARE(cli({"nonsense"}).code, 2);
+        for (const QStringList& bad : {QStringList{"logs", "--last", "2h"}, QStringList{"logs", "--format", "xml"},
+                                       QStringList{"logs", "--start", "yesterday", "--end", "today"},
+                                       QStringList{"nonsense"}})
+            QCOMPARE(cli(bad).code, 2);
     }
 
     // Two machines send their journals to a collector on loopback; the collector's

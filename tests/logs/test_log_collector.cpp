@@ -96,8 +96,6 @@ private slots:
     {
         const QDateTime t(QDate(2024, 3, 5), QTime(7, 8, 9), Qt::LocalTime);
         QCOMPARE(LogCollector::outputPath(t), Platform::desktopDir() + "/Vellacord-2024-03-05-070809.logarchive");
-        QCOMPARE(LogCollector::outputPath(QDateTime(QDate(2024, 12, 31), QTime(23, 59, 58), Qt::LocalTime)),
-                 Platform::desktopDir() + "/Vellacord-2024-12-31-235958.logarchive");
         QCOMPARE(LogCollector::toolArguments("/d/x.logarchive"),
                  QStringList({"collect", "--last", "1h", "--output", "/d/x.logarchive"}));
     }
@@ -162,12 +160,11 @@ private slots:
     void exitStatusTexts()
     {
         const QString cancelled = QStringLiteral("Log collection was cancelled or requires administrator privileges.");
-        QCOMPARE(alertTextFor("exit 1"), cancelled);
+        // The rules are failureText's; here the status and standard error reach it.
         QCOMPARE(alertTextFor("echo 'must be run as root' >&2; exit 1"), cancelled);
         QCOMPARE(alertTextFor("echo 'Operation cancelled by user' >&2; exit 5"), cancelled);
         QCOMPARE(alertTextFor("echo 'log: unknown option --bogus' >&2; exit 64"),
                  QStringLiteral("Exit code 64\nlog: unknown option --bogus\n"));
-        QCOMPARE(alertTextFor("exit 70"), QStringLiteral("Exit code 70\n"));
         // Standard error that is not UTF-8 is shown as empty.
         QCOMPARE(alertTextFor("printf 'bad \\377 bytes' >&2; exit 2"), QStringLiteral("Exit code 2\n"));
         // Killed by a signal: never a success, the signal number as the status.
@@ -216,19 +213,19 @@ private slots:
         QCOMPARE(messages, QStringList({"ten minutes ago", "a minute ago"}));
 
         // Nothing in the last hour: still an archive, with no entries.
+        // (Each run's output is removed: a run in the same second has the same path.)
+        QVERIFY(QDir(r.path).removeRecursively());
         QTemporaryDir empty;
         qputenv("VELLACORD_JOURNAL_DIRECTORY", empty.path().toUtf8());
-        QTest::qWait(1100);  // a new second, so a new output path
         const Run e = runToEnd(c);
         QVERIFY(e.success);
-        QVERIFY(e.path != r.path);
         fetcher.openArchive(e.path);
         QTRY_VERIFY_WITH_TIMEOUT(!fetcher.isLoading(), 20000);
         QCOMPARE(fetcher.errorMessage(), std::optional(QStringLiteral("No log entries found in this archive.")));
 
         // A journal that cannot be read ends in exit status 1, and no archive is left.
+        QVERIFY(QDir(e.path).removeRecursively());
         qputenv("VELLACORD_JOURNAL_DIRECTORY", QByteArray("/nonexistent/journal"));
-        QTest::qWait(1100);
         const Run u = runToEnd(c);
         qunsetenv("VELLACORD_JOURNAL_DIRECTORY");
         QVERIFY(!u.success);

@@ -121,7 +121,7 @@ private slots:
         QCOMPARE(f.entries().size(), 10);
     }
 
-    void closeArchiveClearsAtOnceAndLoadsLastHour()
+    void archiveStopsTailAndCloseLoadsLastHour()
     {
         MemoryStoreProvider p;
         p.store->raw.push_back(MemoryLogStore::log(5000, 4, "p", "recent"));
@@ -129,7 +129,11 @@ private slots:
         LogFetcher f;
         f.setStoreProvider(&p);
         f.setClock([&clock] { return clock; });
-        f.openArchive("/x/A.logarchive");
+        f.setLiveTailInterval(10);
+        f.startLiveTail();
+        QVERIFY(f.isLiveTailing());
+        f.openArchive("/x/A.logarchive");  // stops the tail
+        QVERIFY(!f.isLiveTailing());
         waitLoaded(f);
         QCOMPARE(f.entries().size(), 1);
         f.startLiveTail();  // refused while an archive is open
@@ -142,19 +146,6 @@ private slots:
         QCOMPARE(f.lastFetchEnd(), std::optional(6000.0));
         waitLoaded(f);
         QCOMPARE(f.entries().size(), 1);
-    }
-
-    void openArchiveStopsLiveTail()
-    {
-        MemoryStoreProvider p;
-        LogFetcher f;
-        f.setStoreProvider(&p);
-        f.setLiveTailInterval(10);
-        f.startLiveTail();
-        QVERIFY(f.isLiveTailing());
-        f.openArchive("/x/A.logarchive");
-        QVERIFY(!f.isLiveTailing());
-        waitLoaded(f);
     }
 
     void liveTailPollsAndMerges()
@@ -227,22 +218,26 @@ private slots:
 
     void cutTexts()
     {
-        auto text = [](FetchOutcome::Kind kind, QueryStop stop, qsizetype read) {
-            FetchOutcome o;
-            o.kind = kind;
-            o.stop = stop;
-            return LogFetcher::cutText(o, read).value_or("-");
-        };
         using K = FetchOutcome::Kind;
-        QCOMPARE(text(K::loaded, QueryStop::entryCap, 50000),
-                 QStringLiteral("Showing the first 50,000 entries. Narrow the time range to see later ones."));
-        QCOMPARE(text(K::loaded, QueryStop::timeOut, 12345),
-                 QStringLiteral("The query took longer than 30 seconds; showing the 12,345 entries read so far."));
-        QCOMPARE(text(K::loaded, QueryStop::readError, 7),
-                 QStringLiteral("The store failed part-way; showing the 7 entries read before the failure."));
-        QCOMPARE(text(K::loaded, QueryStop::complete, 7), QStringLiteral("-"));
-        QCOMPARE(text(K::loaded, QueryStop::cancelled, 7), QStringLiteral("-"));
-        QCOMPARE(text(K::failed, QueryStop::entryCap, 0), QStringLiteral("-"));
+        const struct {
+            K kind;
+            QueryStop stop;
+            qsizetype read;
+            const char* text;
+        } cases[]{
+            {K::loaded, QueryStop::entryCap, 50000, "Showing the first 50,000 entries. Narrow the time range to see later ones."},
+            {K::loaded, QueryStop::timeOut, 12345, "The query took longer than 30 seconds; showing the 12,345 entries read so far."},
+            {K::loaded, QueryStop::readError, 7, "The store failed part-way; showing the 7 entries read before the failure."},
+            {K::loaded, QueryStop::complete, 7, "-"},
+            {K::loaded, QueryStop::cancelled, 7, "-"},
+            {K::failed, QueryStop::entryCap, 0, "-"},
+        };
+        for (const auto& c : cases) {
+            FetchOutcome o;
+            o.kind = c.kind;
+            o.stop = c.stop;
+            QCOMPARE(LogFetcher::cutText(o, c.read).value_or("-"), QString::fromUtf8(c.text));
+        }
     }
 
     void mergeWindowAndKey()
