@@ -169,7 +169,8 @@ private slots:
         QCOMPARE(alertTextFor("printf 'bad \\377 bytes' >&2; exit 2"), QStringLiteral("Exit code 2\n"));
         // Killed by a signal: never a success, the signal number as the status.
         QCOMPARE(alertTextFor("kill -9 $$"), QStringLiteral("Exit code 9\n"));
-        // A lot on standard output cannot stall the tool.
+        // Standard input is empty, not a pipe left open; a lot on standard output cannot stall the tool.
+        QCOMPARE(alertTextFor("cat; exit 4"), QStringLiteral("Exit code 4\n"));
         QCOMPARE(alertTextFor("head -c 20000000 /dev/zero; echo done >&2; exit 3"), QStringLiteral("Exit code 3\ndone\n"));
     }
 

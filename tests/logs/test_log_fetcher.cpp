@@ -266,6 +266,27 @@ private slots:
         QCOMPARE(LogFetcher::tailKey(entry(0.1, "a", "")), QStringLiteral("0.1-a-"));
     }
 
+    void supersededQueryIsCancelled()
+    {
+        MemoryStoreProvider p;
+        for (int i = 0; i < 30000; ++i)
+            p.store->raw.push_back(MemoryLogStore::nonLog(i));
+        std::atomic_bool released = false;
+        p.store->onYield = [&released](qsizetype n) {
+            while (n == 5 && !released)
+                QThread::yieldCurrentThread();
+        };
+        LogFetcher f;
+        f.setStoreProvider(&p);
+        LogCapture log;
+        f.fetch(0, 1e6);
+        f.fetch(0, 1e6);
+        released = true;
+        waitLoaded(f);
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(60000));
+        QVERIFY2(log.contains("Query cancelled after scanning 10000 entries"), qPrintable(log.messages().join('\n')));
+    }
+
     // Last: it ends the application's event loop. The application waits for
     // the thread pool when it ends, so quitting must stop a running query.
     void quittingCancelsTheRunningQuery()
