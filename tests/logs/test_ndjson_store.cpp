@@ -154,7 +154,6 @@ private slots:
         QCOMPARE(e.processIdentifier, 4242);
         QCOMPARE(e.threadIdentifier, quint64(1) << 52);
         QCOMPARE(e.activityIdentifier, quint64(777));
-        QVERIFY(!e.id.isNull());
         for (int i = 0; i < types.size(); ++i)
             QCOMPARE(r.entries[1 + i].level, types[i].second);
         const LogEntry& b = r.entries[1 + types.size()];
@@ -174,8 +173,6 @@ private slots:
         QCOMPARE(rb.entries[0].threadIdentifier, ~quint64(0));
         QCOMPARE(rb.entries[0].activityIdentifier, quint64(9007199254740993ULL));
         QCOMPARE(rb.entries[0].processIdentifier, std::numeric_limits<qint32>::min());
-        // Reading twice gives fresh ids.
-        QVERIFY(readAll(big).entries[0].id != rb.entries[0].id);
     }
 
     void eventKinds()
