@@ -99,18 +99,6 @@ private slots:
                  QStringList({"collect", "--last", "1h", "--output", "/d/x.logarchive"}));
     }
 
-    void failureTexts()
-    {
-        const QString cancelled = QStringLiteral("Log collection was cancelled or requires administrator privileges.");
-        QCOMPARE(LogCollector::failureText(1, QString()), cancelled);
-        QCOMPARE(LogCollector::failureText(1, "anything"), cancelled);
-        QCOMPARE(LogCollector::failureText(2, "User cancelled the request"), cancelled);
-        QCOMPARE(LogCollector::failureText(64, "log: unknown option\n"), QStringLiteral("Exit code 64\nlog: unknown option\n"));
-        QCOMPARE(LogCollector::failureText(2, "Cancelled"), QStringLiteral("Exit code 2\nCancelled"));  // case-sensitive
-        QCOMPARE(LogCollector::decodeToolErrors("caf\xc3\xa9"), QString::fromUtf8("café"));
-        QCOMPARE(LogCollector::decodeToolErrors("bad \xff\xfe bytes"), QString());
-    }
-
     void oneRunAtATime()
     {
         fakeTool(QStringLiteral("slow.sh"), "sleep 1; exit 3");
@@ -143,18 +131,19 @@ private slots:
     void exitStatusTexts()
     {
         const QString cancelled = QStringLiteral("Log collection was cancelled or requires administrator privileges.");
-        // The rules are failureText's; here the status and standard error reach it.
-        QCOMPARE(alertTextFor("echo 'must be run as root' >&2; exit 1"), cancelled);
-        QCOMPARE(alertTextFor("echo 'Operation cancelled by user' >&2; exit 5"), cancelled);
-        QCOMPARE(alertTextFor("echo 'log: unknown option --bogus' >&2; exit 64"),
-                 QStringLiteral("Exit code 64\nlog: unknown option --bogus\n"));
-        // Standard error that is not UTF-8 is shown as empty.
-        QCOMPARE(alertTextFor("printf 'bad \\377 bytes' >&2; exit 2"), QStringLiteral("Exit code 2\n"));
-        // Killed by a signal: never a success, the signal number as the status.
-        QCOMPARE(alertTextFor("kill -9 $$"), QStringLiteral("Exit code 9\n"));
-        // Standard input is empty, not a pipe left open; a lot on standard output cannot stall the tool.
-        QCOMPARE(alertTextFor("cat; exit 4"), QStringLiteral("Exit code 4\n"));
-        QCOMPARE(alertTextFor("head -c 20000000 /dev/zero; echo done >&2; exit 3"), QStringLiteral("Exit code 3\ndone\n"));
+        const QList<QPair<QByteArray, QString>> cases{
+            {"exit 1", cancelled},
+            {"echo 'must be run as root' >&2; exit 1", cancelled},
+            {"echo 'Operation cancelled by user' >&2; exit 5", cancelled},
+            {"echo 'Cancelled' >&2; exit 2", "Exit code 2\nCancelled\n"},  // case-sensitive
+            {"printf 'log: caf\\303\\251 --bogus\\n' >&2; exit 64", QString::fromUtf8("Exit code 64\nlog: caf\u00e9 --bogus\n")},
+            {"printf 'bad \\377 bytes' >&2; exit 2", "Exit code 2\n"},  // standard error that is not UTF-8 is shown as empty
+            {"kill -9 $$", "Exit code 9\n"},  // never a success, the signal number as the status
+            // Standard input is empty, not a pipe left open; a lot on standard output cannot stall the tool.
+            {"cat; exit 4", "Exit code 4\n"},
+            {"head -c 20000000 /dev/zero; echo done >&2; exit 3", "Exit code 3\ndone\n"}};
+        for (const auto& [body, text] : cases)
+            QCOMPARE(alertTextFor(body), text);
     }
 
     void toolThatCannotStart()
