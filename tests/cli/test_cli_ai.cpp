@@ -7,14 +7,12 @@
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/TestEnv.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcessEnvironment>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -27,25 +25,18 @@ namespace {
 
 using TestEnv::CliRun;
 
-QByteArray anthropicAnswer(const QString& text)
-{
-    return QJsonDocument(QJsonObject{{"content", QJsonArray{QJsonObject{{"type", "text"}, {"text", text}}}}})
-        .toJson(QJsonDocument::Compact);
-}
-
-QByteArray openAIAnswer(const QString& text)
-{
-    return QJsonDocument(QJsonObject{{"choices", QJsonArray{QJsonObject{{"message", QJsonObject{{"content", text}}}}}}})
-        .toJson(QJsonDocument::Compact);
-}
+Response okAnswer(const QJsonObject& o) { return Response::json(200, QJsonDocument(o).toJson(QJsonDocument::Compact)); }
+Response anthropicAnswer(const QString& text) { return okAnswer({{"content", QJsonArray{QJsonObject{{"type", "text"}, {"text", text}}}}}); }
+Response openAIAnswer(const QString& text) { return okAnswer({{"choices", QJsonArray{QJsonObject{{"message", QJsonObject{{"content", text}}}}}}}); }
 
 QJsonObject readJsonFile(const QString& path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(f.readAll()).object();
+    return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object() : QJsonObject();
 }
+
+// Exit status, standard output and standard error in one text, to compare a run whole.
+QString outcome(const CliRun& r) { return QString::number(r.code) + '|' + r.out + '|' + r.err; }
 
 }  // namespace
 
@@ -60,9 +51,8 @@ class TestCliAI : public QObject {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("VELLACORD_ANTHROPIC_URL", m_server.baseUrl());
         env.insert("VELLACORD_OPENAI_URL", m_server.baseUrl());
-        if (apiKey.isNull())
-            env.remove("VELLACORD_API_KEY");
-        else
+        env.remove("VELLACORD_API_KEY");
+        if (!apiKey.isNull())
             env.insert("VELLACORD_API_KEY", QString::fromUtf8(apiKey));
         return env;
     }
@@ -82,13 +72,10 @@ private slots:
     {
         TestEnv::useTemporaryHome();
         QVERIFY(m_server.start());
-        QList<JournalFixture::Record> records{
-            JournalFixture::message(1767605400.5, "backupd", "backup failed", 3),
-            JournalFixture::message(1767605401.25, "kernel", "thermal event", 6),
-            JournalFixture::message(1767605402.0, "syncd", "sync stalled", 4),
-            JournalFixture::message(1767605403.0, "mdworker", "index rebuilt", 7),
-        };
-        m_archive = JournalFixture::makeArchive(m_dir.path(), "AI.logarchive", records);
+        using JournalFixture::message;
+        m_archive = JournalFixture::makeArchive(m_dir.path(), "AI.logarchive",
+                                                {message(1767605400.5, "backupd", "backup failed", 3), message(1767605401.25, "kernel", "thermal event", 6),
+                                                 message(1767605402.0, "syncd", "sync stalled", 4), message(1767605403.0, "mdworker", "index rebuilt", 7)});
     }
 
     void init()
@@ -101,13 +88,10 @@ private slots:
     // there; here: which entry is asked about, what is printed where, and the exit codes.
     void explainMissThenHit()
     {
-        m_server.enqueue(Response::json(
-            200, anthropicAnswer("The backup could not finish.\n\nPROCESS_NAMES: {\"backupd\": \"Other name\", \"vellacord-helperd\": \"Vellacord helper\"}")));
+        m_server.enqueue(anthropicAnswer(
+            "The backup could not finish.\n\nPROCESS_NAMES: {\"backupd\": \"Other name\", \"vellacord-helperd\": \"Vellacord helper\"}"));
         const QStringList args = explainArgs("backupd") + QStringList{"--provider", "Anthropic"};
-        CliRun r = cli(args);
-        QCOMPARE(r.err, QString());
-        QCOMPARE(r.code, 0);
-        QCOMPARE(r.out, QStringLiteral("The backup could not finish.\n"));
+        QCOMPARE(outcome(cli(args)), QStringLiteral("0|The backup could not finish.\n|"));
         QCOMPARE(m_server.requestCount(), 1);
         QCOMPARE(m_server.requests().first().target, QByteArray("/v1/messages"));
         QVERIFY(m_server.requests().first().body.contains("Message: backup failed"));
@@ -117,14 +101,10 @@ private slots:
         const QJsonObject cache = readJsonFile(dir + "/explanations.json");
         QCOMPARE(cache.size(), 1);
         QCOMPARE(cache.begin().value().toObject()["explanation"].toString(), QStringLiteral("The backup could not finish."));
-        const QJsonObject learned = readJsonFile(dir + "/learned_processes.json");
-        QCOMPARE(learned["vellacord-helperd"].toString(), QStringLiteral("Vellacord helper"));
-        QVERIFY(!learned.contains("backupd"));
+        QCOMPARE(readJsonFile(dir + "/learned_processes.json"), (QJsonObject{{"vellacord-helperd", "Vellacord helper"}}));
 
         // The second run is answered from the cache: no request, even without a key.
-        r = cli(args, QByteArray());
-        QCOMPARE(r.code, 0);
-        QCOMPARE(r.out, QStringLiteral("The backup could not finish.\n"));
+        QCOMPARE(outcome(cli(args, QByteArray())), QStringLiteral("0|The backup could not finish.\n|"));
         QCOMPARE(m_server.requestCount(), 1);
     }
 
@@ -133,39 +113,29 @@ private slots:
         QStringList args = explainArgs("kernel") + QStringList{"--provider", "OpenAI"};
         m_server.enqueue(Response::json(401, R"({"error":{"message":"Incorrect API key"}})"));
         CliRun r = cli(args);
-        QCOMPARE(r.code, 1);
-        QVERIFY2(r.err.startsWith("API error (401): ") && r.err.endsWith("}\n"), qPrintable(r.err));
-        QVERIFY(r.out.isEmpty());
+        QVERIFY2(outcome(r).startsWith("1||API error (401): ") && r.err.endsWith("}\n"), qPrintable(r.err));
         QCOMPARE(m_server.requests().first().target, QByteArray("/v1/chat/completions"));
 
         // Nothing was cached: the next run asks again.
-        m_server.enqueue(Response::json(200, openAIAnswer("  Thermal events are normal.  ")));
-        r = cli(args);
-        QCOMPARE(r.code, 0);
-        QCOMPARE(r.out, QStringLiteral("Thermal events are normal.\n"));
+        m_server.enqueue(openAIAnswer("  Thermal events are normal.  "));
+        QCOMPARE(outcome(cli(args)), QStringLiteral("0|Thermal events are normal.\n|"));
         QCOMPARE(m_server.requestCount(), 2);
 
         // No key (a blank one is none): the error on stderr, nothing sent.
         m_server.clearRequests();
         args[6] = QString::number(rowOf("syncd"));
-        for (const QByteArray& key : {QByteArray(), QByteArray("  \t")}) {
-            r = cli(args, key);
-            QCOMPARE(r.code, 1);
-            QCOMPARE(r.err, QStringLiteral("No API key configured. Open Settings to add one.\n"));
-        }
+        for (const QByteArray& key : {QByteArray(), QByteArray("  \t")})
+            QCOMPARE(outcome(cli(args, key)), QStringLiteral("1||No API key configured. Open Settings to add one.\n"));
 
         const QStringList all{"explain", "--archive", m_archive, "--level", "fault,error,notice,info,debug"};
-        r = cli(all + QStringList{"--index", "4"});
-        QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, QStringLiteral("vellacord-cli explain: index 4 is out of range: the list has 4 entries (0 to 3)\n"));
+        QCOMPARE(outcome(cli(all + QStringList{"--index", "4"})),
+                 QStringLiteral("1||vellacord-cli explain: index 4 is out of range: the list has 4 entries (0 to 3)\n"));
         // The index counts in the filtered rows: with info alone, row 0 is the kernel entry (whose
         // explanation is cached by now), and row 1 does not exist.
-        r = cli({"explain", "--archive", m_archive, "--level", "info", "--index", "0"}, QByteArray());
-        QCOMPARE(r.code, 0);
-        QCOMPARE(r.out, QStringLiteral("Thermal events are normal.\n"));
-        r = cli({"explain", "--archive", m_archive, "--level", "info", "--index", "1"});
-        QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, QStringLiteral("vellacord-cli explain: index 1 is out of range: the list has 1 entry (0 to 0)\n"));
+        QCOMPARE(outcome(cli({"explain", "--archive", m_archive, "--level", "info", "--index", "0"}, QByteArray())),
+                 QStringLiteral("0|Thermal events are normal.\n|"));
+        QCOMPARE(outcome(cli({"explain", "--archive", m_archive, "--level", "info", "--index", "1"})),
+                 QStringLiteral("1||vellacord-cli explain: index 1 is out of range: the list has 1 entry (0 to 0)\n"));
         for (const QStringList& bad : {QStringList{"--index", "-1"}, QStringList{}, QStringList{"--index", "0", "--provider", "Gemini"}})
             QCOMPARE(cli(all + bad).code, 2);
         QCOMPARE(m_server.requestCount(), 0);
@@ -178,7 +148,7 @@ private slots:
         Platform::settings().sync();
         ExplanationCache::resetShared();
         QFile::remove(Platform::appSupportDir() + "/explanations.json");
-        m_server.enqueue(Response::json(200, openAIAnswer("From the store.")));
+        m_server.enqueue(openAIAnswer("From the store."));
         const CliRun r = cli(explainArgs("syncd"), QByteArray());
         QCOMPARE(r.code, 0);
         QCOMPARE(m_server.requests().first().header("Authorization"), QByteArray("Bearer stored-key"));
@@ -205,7 +175,7 @@ private slots:
         const QString path = dir + "/" + file;
         QFile::remove(path);
         QVERIFY(fifo ? mkfifo(QFile::encodeName(path).constData(), 0600) == 0 : QFile::link("/dev/zero", path));
-        m_server.enqueue(Response::json(200, anthropicAnswer("Indexing.\nPROCESS_NAMES: {\"mdworker\": \"Spotlight indexer\"}")));
+        m_server.enqueue(anthropicAnswer("Indexing.\nPROCESS_NAMES: {\"mdworker\": \"Spotlight indexer\"}"));
         QProcessEnvironment env = cliEnv();
         env.insert("QT_LOGGING_RULES", "com.corvistra.Vellacord.*=true");
         // A read that blocks or runs away is cut short here rather than by ctest.
@@ -225,7 +195,7 @@ private slots:
         // No answer until all four have read the cache and asked.
         m_server.holdAnswersUntil(4);
         for (int i = 0; i < 4; ++i)
-            m_server.enqueue(Response::json(200, anthropicAnswer(QStringLiteral("Answer %1.").arg(i))));
+            m_server.enqueue(anthropicAnswer(QStringLiteral("Answer %1.").arg(i)));
         std::vector<std::unique_ptr<QProcess>> runs;
         for (const char* process : {"backupd", "kernel", "syncd", "mdworker"}) {
             runs.push_back(std::make_unique<QProcess>());
@@ -246,22 +216,15 @@ private slots:
                                               "ENTRY: 42\nTITLE: Odd pattern\nCONCERN: Worth a look.")
                                    .arg(backup);
         const QStringList args{"analyze", "--archive", m_archive, "--level", "fault,error,notice,info,debug"};
-        m_server.enqueue(Response::json(200, openAIAnswer(answer)));
-        CliRun r = cli(args + QStringList{"--provider", "openai"});
-        QCOMPARE(r.code, 0);
-        QCOMPARE(r.out, QStringLiteral("Backups failing\tData is not protected.\t%1\nOdd pattern\tWorth a look.\t-\n").arg(backup));
+        m_server.enqueue(openAIAnswer(answer));
+        QCOMPARE(outcome(cli(args + QStringList{"--provider", "openai"})),
+                 QStringLiteral("0|Backups failing\tData is not protected.\t%1\nOdd pattern\tWorth a look.\t-\n|").arg(backup));
         QCOMPARE(m_server.requests().first().target, QByteArray("/v1/chat/completions"));
-
-        m_server.enqueue(Response::json(200, anthropicAnswer(" \n\n ")));
-        r = cli(args);
-        QCOMPARE(r.code, 0);
-        QVERIFY(r.out.isEmpty());
-        QCOMPARE(r.err, QStringLiteral("No notable issues found\n"));
-
+        m_server.enqueue(anthropicAnswer(" \n\n "));
+        QCOMPARE(outcome(cli(args)), QStringLiteral("0||No notable issues found\n"));
         m_server.enqueue(Response::withBody(200, "text/html", "<html>proxy</html>"));
-        r = cli(args);
-        QCOMPARE(r.code, 1);
-        QVERIFY2(r.err.startsWith("The response is not valid JSON ("), qPrintable(r.err));
+        const CliRun r = cli(args);
+        QVERIFY2(outcome(r).startsWith("1||The response is not valid JSON ("), qPrintable(r.err));
     }
 };
 
