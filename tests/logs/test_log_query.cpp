@@ -94,62 +94,45 @@ private slots:
 
     void archiveErrors()
     {
+        using F = QueryFailure;
+        const StoreError corrupt{"The archive is corrupt"}, incomplete{"file is incomplete"}, other{"Corrupt or Incomplete"},
+            unavailable{"no journal", StoreError::Cause::unavailable};
+        const QString cwd = QDir::currentPath();
+        // Text checks are case-sensitive; a trailing slash keeps the real name; a relative path is made absolute;
+        // the live store's own errors pass unchanged; nothing at the path gives the platform's reason, no chmod.
+        const struct { bool readable; std::optional<StoreError> open, enumerate; QString path, text; F kind; } cases[]{
+            {false, {}, {}, "/var/tmp/Admin Logs.logarchive", "Cannot read archive \"Admin Logs.logarchive\". If it was created with sudo, run:\nsudo chmod -R a+r '/var/tmp/Admin Logs.logarchive'", F::archiveNotReadable},
+            {true, corrupt, {}, "/a/b.logarchive", "Unable to read archive \"b.logarchive\". The archive may have permission issues.\n\nTry: sudo chmod -R a+r /a/b.logarchive\n\nUnderlying error: The archive is corrupt", F::archiveOpenFailed},
+            {true, corrupt, {}, "/a/b.logarchive/", "Unable to read archive \"b.logarchive\". The archive may have permission issues.\n\nTry: sudo chmod -R a+r /a/b.logarchive\n\nUnderlying error: The archive is corrupt", F::archiveOpenFailed},
+            {true, corrupt, {}, "rel/x.logarchive", "Unable to read archive \"x.logarchive\". The archive may have permission issues.\n\nTry: sudo chmod -R a+r " + cwd + "/rel/x.logarchive\n\nUnderlying error: The archive is corrupt", F::archiveOpenFailed},
+            {true, incomplete, {}, "/a/b.logarchive", "Unable to read archive \"b.logarchive\". The archive may have permission issues.\n\nTry: sudo chmod -R a+r /a/b.logarchive\n\nUnderlying error: file is incomplete", F::archiveOpenFailed},
+            {true, other, {}, "/a/b.logarchive", "Failed to open archive \"b.logarchive\": Corrupt or Incomplete", F::archiveOpenFailed},
+            {true, other, {}, {}, "Corrupt or Incomplete", F::storeError},
+            {true, unavailable, {}, {}, "no journal", F::liveStoreUnavailable},
+            {true, {}, StoreError{"enumeration refused"}, {}, "enumeration refused", F::storeError},
+        };
         MemoryStoreProvider p;
         QueryContext ctx;
         ctx.provider = &p;
         LogCapture log;
-        p.readable = false;
-        QueryResult r = queryEntries(kDistantPast, 0, QStringLiteral("/var/tmp/Admin Logs.logarchive"), ctx);
-        QVERIFY(!r.ok());
-        QCOMPARE(describe(*r.error),
-                 QStringLiteral("Cannot read archive \"Admin Logs.logarchive\". If it was created with sudo, run:\n"
-                                "sudo chmod -R a+r '/var/tmp/Admin Logs.logarchive'"));
+        for (const auto& c : cases) {
+            p.readable = c.readable;
+            p.openError = c.open;
+            p.store->enumerateError = c.enumerate;
+            const QueryResult r = queryEntries(c.path.isEmpty() ? 0 : kDistantPast, 1, c.path, ctx);
+            QVERIFY(!r.ok());
+            QCOMPARE(describe(*r.error), c.text);
+            QCOMPARE(failureKind(*r.error), c.kind);
+            QCOMPARE(p.opens == 0, !c.readable);  // an unreadable archive is not opened at all
+        }
         QVERIFY(log.contains("Archive not readable: /var/tmp/Admin Logs.logarchive"));
-        QCOMPARE(failureKind(*r.error), QueryFailure::archiveNotReadable);
-        QCOMPARE(p.opens, 0);
-
-        p.readable = true;
-        p.openError = StoreError{"The archive is corrupt"};
-        r = queryEntries(kDistantPast, 0, QStringLiteral("/a/b.logarchive"), ctx);
-        QCOMPARE(describe(*r.error),
-                 QStringLiteral("Unable to read archive \"b.logarchive\". The archive may have permission issues.\n\n"
-                                "Try: sudo chmod -R a+r /a/b.logarchive\n\nUnderlying error: The archive is corrupt"));
         QVERIFY(log.contains("OSLogStore(url:) failed: The archive is corrupt — path: /a/b.logarchive"));
-        QCOMPARE(failureKind(*r.error), QueryFailure::archiveOpenFailed);
-        // A trailing slash keeps the real name; a relative path is made absolute.
-        r = queryEntries(kDistantPast, 0, QStringLiteral("/a/b.logarchive/"), ctx);
-        QVERIFY(describe(*r.error).startsWith("Unable to read archive \"b.logarchive\"."));
-        QVERIFY(describe(*r.error).contains("a+r /a/b.logarchive\n"));
-        r = queryEntries(kDistantPast, 0, QStringLiteral("rel/x.logarchive"), ctx);
-        QVERIFY(describe(*r.error).contains("a+r " + QDir::currentPath() + "/rel/x.logarchive\n"));
-        p.openError = StoreError{"file is incomplete"};
-        r = queryEntries(kDistantPast, 0, QStringLiteral("/a/b.logarchive"), ctx);
-        QVERIFY(describe(*r.error).startsWith("Unable to read archive"));
-        // The tests are case-sensitive.
-        p.openError = StoreError{"Corrupt or Incomplete"};
-        r = queryEntries(kDistantPast, 0, QStringLiteral("/a/b.logarchive"), ctx);
-        QCOMPARE(describe(*r.error), QStringLiteral("Failed to open archive \"b.logarchive\": Corrupt or Incomplete"));
-
-        // The live store's own errors pass unchanged.
-        r = queryEntries(0, 1, QString(), ctx);
-        QCOMPARE(describe(*r.error), QStringLiteral("Corrupt or Incomplete"));
-        QCOMPARE(failureKind(*r.error), QueryFailure::storeError);
-        p.openError = StoreError{"no journal", StoreError::Cause::unavailable};
-        r = queryEntries(0, 1, QString(), ctx);
-        QCOMPARE(failureKind(*r.error), QueryFailure::liveStoreUnavailable);
-        p.openError.reset();
-        p.store->enumerateError = StoreError{"enumeration refused"};
-        r = queryEntries(0, 1, QString(), ctx);
-        QCOMPARE(describe(*r.error), QStringLiteral("enumeration refused"));
-
-        // Nothing at the path: the platform's reason, not a chmod for a file that is not there.
         p.store->enumerateError.reset();
         p.readable = false;
         p.absent = QStringLiteral("No such file or directory");
-        r = queryEntries(kDistantPast, 0, QStringLiteral("/gone/x.logarchive"), ctx);
-        QCOMPARE(describe(*r.error),
-                 QStringLiteral("Failed to open archive \"x.logarchive\": No such file or directory"));
-        QCOMPARE(failureKind(*r.error), QueryFailure::archiveOpenFailed);
+        const QueryResult r = queryEntries(kDistantPast, 0, QStringLiteral("/gone/x.logarchive"), ctx);
+        QCOMPARE(describe(*r.error), QStringLiteral("Failed to open archive \"x.logarchive\": No such file or directory"));
+        QCOMPARE(failureKind(*r.error), F::archiveOpenFailed);
         QVERIFY(platformLogStoreProvider().absentReason("/nonexistent-dir/x.logarchive"));
         QVERIFY(!platformLogStoreProvider().absentReason(QDir::tempPath()));
     }
