@@ -111,8 +111,7 @@ private slots:
         bool ticked = false;
         QTimer::singleShot(100, this, [&] { ticked = c.isCollecting(); });
         QVERIFY(finished.wait(20000));
-        QVERIFY(ticked);
-        QVERIFY(!c.isCollecting());
+        QVERIFY(ticked && !c.isCollecting());
         QCOMPARE(finished.size(), 1);
     }
 
@@ -121,8 +120,7 @@ private slots:
         const QString tool = fakeTool(QStringLiteral("ok.sh"), "mkdir \"$5\" && echo 'progress noise' >&2");
         LogCollector c;
         const Run r = runToEnd(c);
-        QVERIFY(r.success);
-        QVERIFY(r.failure.isEmpty());
+        QVERIFY(r.success && r.failure.isEmpty());
         QVERIFY2(r.path.startsWith(Platform::desktopDir() + "/Vellacord-"), qPrintable(r.path));  // outputPath's form
         QCOMPARE(recordedArguments(tool), LogCollector::toolArguments(r.path));
         QVERIFY(QFileInfo(r.path).isDir());
@@ -154,10 +152,8 @@ private slots:
             qputenv("VELLACORD_LOG_TOOL", tool.toUtf8());
             LogCollector c;
             const Run r = runToEnd(c);
-            QVERIFY(!r.success);
-            QVERIFY(!c.isCollecting());
-            QVERIFY2(!r.failure.isEmpty(), qPrintable(tool));
-            QVERIFY(!r.failure.startsWith(QLatin1String("Exit code")));
+            QVERIFY(!r.success && !c.isCollecting());
+            QVERIFY2(!r.failure.isEmpty() && !r.failure.startsWith(QLatin1String("Exit code")), qPrintable(tool));
         }
     }
 
@@ -166,10 +162,10 @@ private slots:
         // The shipped script, found from the build tree, reading a fixture journal instead of the machine's.
         QTemporaryDir journal;
         const double now = QDateTime::currentSecsSinceEpoch();
-        QCOMPARE(JournalFixture::writeJournal(
-                     journal.path(), {JournalFixture::message(now - 7200, "sshd", "two hours ago", 6),
-                                      JournalFixture::message(now - 600, "kernel", "ten minutes ago", 3),
-                                      JournalFixture::message(now - 60, "cron", "a minute ago", 5)}),
+        using JournalFixture::message;
+        QCOMPARE(JournalFixture::writeJournal(journal.path(), {message(now - 7200, "sshd", "two hours ago", 6),
+                                                               message(now - 600, "kernel", "ten minutes ago", 3),
+                                                               message(now - 60, "cron", "a minute ago", 5)}),
                  QString());
         qputenv("VELLACORD_JOURNAL_DIRECTORY", journal.path().toUtf8());
         LogFetcher fetcher;  // the platform's journal store reads the archive
@@ -180,10 +176,8 @@ private slots:
         fetcher.openArchive(r.path);
         QTRY_VERIFY_WITH_TIMEOUT(!fetcher.isLoading(), 20000);
         QVERIFY2(!fetcher.errorMessage(), qPrintable(fetcher.errorMessage().value_or(QString())));
-        QStringList messages;
-        for (const LogEntry& e : fetcher.entries())
-            messages << e.message;
-        QCOMPARE(messages, QStringList({"ten minutes ago", "a minute ago"}));
+        QCOMPARE(fetcher.entries().size(), 2);
+        QCOMPARE(fetcher.entries()[0].message + '|' + fetcher.entries()[1].message, QStringLiteral("ten minutes ago|a minute ago"));
 
         // Nothing in the last hour: still an archive, with no entries.
         // (Each run's output is removed: a run in the same second has the same path.)
@@ -202,8 +196,7 @@ private slots:
         const Run u = runToEnd(c);
         qunsetenv("VELLACORD_JOURNAL_DIRECTORY");
         QVERIFY(!u.success);
-        QCOMPARE(u.failure,
-                 QStringLiteral("Log collection was cancelled or requires administrator privileges."));
+        QCOMPARE(u.failure, LogCollector::failureText(1, {}));
         QVERIFY(!QFileInfo::exists(u.path));
     }
 
