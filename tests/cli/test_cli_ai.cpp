@@ -99,8 +99,7 @@ private slots:
         // Stored without the process-name block; the new name learned, the shipped one kept.
         const QString dir = Platform::appSupportDir();
         const QJsonObject cache = readJsonFile(dir + "/explanations.json");
-        QCOMPARE(cache.size(), 1);
-        QCOMPARE(cache.begin().value().toObject()["explanation"].toString(), QStringLiteral("The backup could not finish."));
+        QCOMPARE(cache.size() == 1 ? cache.begin().value().toObject()["explanation"].toString() : QString(), QStringLiteral("The backup could not finish."));
         QCOMPARE(readJsonFile(dir + "/learned_processes.json"), (QJsonObject{{"vellacord-helperd", "Vellacord helper"}}));
 
         // The second run is answered from the cache: no request, even without a key.
@@ -149,8 +148,7 @@ private slots:
         ExplanationCache::resetShared();
         QFile::remove(Platform::appSupportDir() + "/explanations.json");
         m_server.enqueue(openAIAnswer("From the store."));
-        const CliRun r = cli(explainArgs("syncd"), QByteArray());
-        QCOMPARE(r.code, 0);
+        QCOMPARE(cli(explainArgs("syncd"), QByteArray()).code, 0);
         QCOMPARE(m_server.requests().first().header("Authorization"), QByteArray("Bearer stored-key"));
         // The override neither replaced nor added settings.
         Platform::settings().sync();
@@ -182,9 +180,7 @@ private slots:
         const CliRun r = TestEnv::runCli(explainArgs("mdworker"), env, 10000);
         QFile::remove(path);
         QFile::remove(dir + "/learned_processes.json");
-        QCOMPARE(r.out, QStringLiteral("Indexing.\n"));
-        QCOMPARE(r.code, 0);
-        QVERIFY2(r.err.contains("Ignored " + path + ": not a regular file"), qPrintable(r.err));
+        QVERIFY2(outcome(r).startsWith("0|Indexing.\n|") && r.err.contains("Ignored " + path + ": not a regular file"), qPrintable(r.err));
         QVERIFY(!QFileInfo("/dev/zero").isFile());  // the write replaced the link, not what it points to
     }
 
