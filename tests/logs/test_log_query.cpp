@@ -97,15 +97,18 @@ private slots:
         using F = QueryFailure;
         const StoreError corrupt{"The archive is corrupt"}, incomplete{"file is incomplete"}, other{"Corrupt or Incomplete"},
             unavailable{"no journal", StoreError::Cause::unavailable};
-        const QString cwd = QDir::currentPath();
+        const QString unable = "Unable to read archive \"%1\". The archive may have permission issues.\n\n"
+                               "Try: sudo chmod -R a+r %2\n\nUnderlying error: %3";
+        const QString rel = QDir::currentPath() + "/rel/x.logarchive", corrupted = corrupt.description;
         // Text checks are case-sensitive; a trailing slash keeps the real name; a relative path is made absolute;
         // the live store's own errors pass unchanged; nothing at the path gives the platform's reason, no chmod.
         const struct { bool readable; std::optional<StoreError> open, enumerate; QString path, text; F kind; } cases[]{
-            {false, {}, {}, "/var/tmp/Admin Logs.logarchive", "Cannot read archive \"Admin Logs.logarchive\". If it was created with sudo, run:\nsudo chmod -R a+r '/var/tmp/Admin Logs.logarchive'", F::archiveNotReadable},
-            {true, corrupt, {}, "/a/b.logarchive", "Unable to read archive \"b.logarchive\". The archive may have permission issues.\n\nTry: sudo chmod -R a+r /a/b.logarchive\n\nUnderlying error: The archive is corrupt", F::archiveOpenFailed},
-            {true, corrupt, {}, "/a/b.logarchive/", "Unable to read archive \"b.logarchive\". The archive may have permission issues.\n\nTry: sudo chmod -R a+r /a/b.logarchive\n\nUnderlying error: The archive is corrupt", F::archiveOpenFailed},
-            {true, corrupt, {}, "rel/x.logarchive", "Unable to read archive \"x.logarchive\". The archive may have permission issues.\n\nTry: sudo chmod -R a+r " + cwd + "/rel/x.logarchive\n\nUnderlying error: The archive is corrupt", F::archiveOpenFailed},
-            {true, incomplete, {}, "/a/b.logarchive", "Unable to read archive \"b.logarchive\". The archive may have permission issues.\n\nTry: sudo chmod -R a+r /a/b.logarchive\n\nUnderlying error: file is incomplete", F::archiveOpenFailed},
+            {false, {}, {}, "/var/tmp/Admin Logs.logarchive", "Cannot read archive \"Admin Logs.logarchive\". If it was created "
+             "with sudo, run:\nsudo chmod -R a+r '/var/tmp/Admin Logs.logarchive'", F::archiveNotReadable},
+            {true, corrupt, {}, "/a/b.logarchive", unable.arg("b.logarchive", "/a/b.logarchive", corrupted), F::archiveOpenFailed},
+            {true, corrupt, {}, "/a/b.logarchive/", unable.arg("b.logarchive", "/a/b.logarchive", corrupted), F::archiveOpenFailed},
+            {true, corrupt, {}, "rel/x.logarchive", unable.arg("x.logarchive", rel, corrupted), F::archiveOpenFailed},
+            {true, incomplete, {}, "/a/b.logarchive", unable.arg("b.logarchive", "/a/b.logarchive", "file is incomplete"), F::archiveOpenFailed},
             {true, other, {}, "/a/b.logarchive", "Failed to open archive \"b.logarchive\": Corrupt or Incomplete", F::archiveOpenFailed},
             {true, other, {}, {}, "Corrupt or Incomplete", F::storeError},
             {true, unavailable, {}, {}, "no journal", F::liveStoreUnavailable},
