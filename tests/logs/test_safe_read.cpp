@@ -49,21 +49,13 @@ private slots:
         const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()).replace('/', '_'));
         const QString target = m_dir.filePath("target.json");
         QVERIFY(Platform::writeFileAtomically(target, "{\"a\": 1}"));
-        if (kind == "file")
-            QVERIFY(QFile::copy(target, path));
-        else if (kind == "link to file")
-            QVERIFY(QFile::link(target, path));
-        else if (kind == "dangling link")
-            QVERIFY(QFile::link(m_dir.filePath("nowhere"), path));
-        else if (kind == "fifo")
-            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-        else if (kind == "link to /dev/zero")
-            QVERIFY(QFile::link("/dev/zero", path));
-        else if (kind == "folder")
-            QVERIFY(QDir().mkpath(path));
-        else if (kind == "huge")
-            QVERIFY(QFile::copy(target, path) && QFile::resize(path, SafeRead::maxStateFileBytes + 1));
-
+        QVERIFY(kind == "missing" || (kind == "file" || kind == "huge" ? QFile::copy(target, path)
+                                      : kind == "link to file"         ? QFile::link(target, path)
+                                      : kind == "dangling link"        ? QFile::link(m_dir.filePath("nowhere"), path)
+                                      : kind == "fifo"                 ? mkfifo(QFile::encodeName(path).constData(), 0600) == 0
+                                      : kind == "link to /dev/zero"    ? QFile::link("/dev/zero", path)
+                                                                       : QDir().mkpath(path)));
+        QVERIFY(kind != "huge" || QFile::resize(path, SafeRead::maxStateFileBytes + 1));
         const SafeRead::Result r = SafeRead::readRegularFile(path);
         QCOMPARE(int(r.outcome), outcome);
         QCOMPARE(r.reason, reason);
