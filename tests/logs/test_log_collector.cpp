@@ -175,8 +175,7 @@ private slots:
         QVERIFY(QFileInfo::exists(r.path + "/system.journal"));
         fetcher.openArchive(r.path);
         QTRY_VERIFY_WITH_TIMEOUT(!fetcher.isLoading(), 20000);
-        QVERIFY2(!fetcher.errorMessage(), qPrintable(fetcher.errorMessage().value_or(QString())));
-        QCOMPARE(fetcher.entries().size(), 2);
+        QVERIFY2(!fetcher.errorMessage() && fetcher.entries().size() == 2, qPrintable(fetcher.errorMessage().value_or(QString())));
         QCOMPARE(fetcher.entries()[0].message + '|' + fetcher.entries()[1].message, QStringLiteral("ten minutes ago|a minute ago"));
 
         // Nothing in the last hour: still an archive, with no entries.
@@ -185,7 +184,6 @@ private slots:
         QTemporaryDir empty;
         qputenv("VELLACORD_JOURNAL_DIRECTORY", empty.path().toUtf8());
         const Run e = runToEnd(c);
-        QVERIFY(e.success);
         fetcher.openArchive(e.path);
         QTRY_VERIFY_WITH_TIMEOUT(!fetcher.isLoading(), 20000);
         QCOMPARE(fetcher.errorMessage(), std::optional(QStringLiteral("No log entries found in this archive.")));
@@ -195,8 +193,7 @@ private slots:
         qputenv("VELLACORD_JOURNAL_DIRECTORY", QByteArray("/nonexistent/journal"));
         const Run u = runToEnd(c);
         qunsetenv("VELLACORD_JOURNAL_DIRECTORY");
-        QVERIFY(!u.success);
-        QCOMPARE(u.failure, LogCollector::failureText(1, {}));
+        QCOMPARE(u.success ? QString() : u.failure, LogCollector::failureText(1, {}));
         QVERIFY(!QFileInfo::exists(u.path));
     }
 
@@ -206,12 +203,9 @@ private slots:
         QTemporaryDir dir;
         QProcess p;
         p.start(tool, LogCollector::toolArguments(dir.path()));
-        QVERIFY(p.waitForFinished(20000));
-        QCOMPARE(p.exitCode(), 73);
-        QVERIFY(p.readAllStandardError().contains("already exists"));
+        QVERIFY(p.waitForFinished(20000) && p.exitCode() == 73 && p.readAllStandardError().contains("already exists"));
         p.start(tool, {"collect", "--last", "1h"});
-        QVERIFY(p.waitForFinished(20000));
-        QCOMPARE(p.exitCode(), 64);
+        QVERIFY(p.waitForFinished(20000) && p.exitCode() == 64);
     }
 };
 
