@@ -152,6 +152,7 @@ private slots:
         QCOMPARE(m_server.requests().first().header("Authorization"), QByteArray("Bearer stored-key"));
         // The override neither replaced nor added settings.
         Platform::settings().sync();
+        QCOMPARE(Platform::settings().allKeys(), (QStringList{"aiAPIKey", "aiProvider"}));
         QCOMPARE(Platform::settings().value("aiAPIKey").toString(), QStringLiteral("stored-key"));
     }
 
@@ -198,10 +199,8 @@ private slots:
             runs.back()->setProcessEnvironment(cliEnv());
             runs.back()->start(TestEnv::cliPath(), explainArgs(process));
         }
-        for (const auto& run : runs) {
-            QVERIFY(run->waitForFinished(20000));
-            QCOMPARE(run->exitCode(), 0);
-        }
+        for (const auto& run : runs)
+            QVERIFY(run->waitForFinished(20000) && run->exitCode() == 0);
         QCOMPARE(readJsonFile(cacheFile).size(), 4);
     }
 
