@@ -95,10 +95,9 @@ private slots:
     void ignoresPersistedSettings()
     {
         QSettings& store = Platform::settings();
-        store.setValue("sortColumn", "Process");
-        store.setValue("sortAscending", false);
-        store.setValue("sourceFilter", "hardware");
-        store.setValue("filter_PID", "999");
+        for (const auto& [key, value] : {std::pair("sortColumn", QVariant("Process")), {"sortAscending", false},
+                                         {"sourceFilter", "hardware"}, {"filter_PID", "999"}})
+            store.setValue(key, value);
         store.sync();
         QCOMPARE(column(logs({}), -1), QStringList({"backup failed", "page load error", "push NETWORK down"}));
         TestEnv::clearSettings();
