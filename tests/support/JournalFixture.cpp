@@ -27,7 +27,8 @@ static bool isPlain(const QByteArray& v)
     return true;
 }
 
-QByteArray exportText(const QList<Record>& records)
+// Values that are not plain text go in the binary form, so any bytes survive.
+static QByteArray exportText(const QList<Record>& records)
 {
     QByteArray out;
     qint64 mono = 1000;

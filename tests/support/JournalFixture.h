@@ -23,10 +23,6 @@ struct Record {
 // A log line with the usual fields; `priority` < 0 leaves PRIORITY out.
 Record message(double date, const QByteArray& identifier, const QByteArray& text, int priority = 6);
 
-// Journal export text; values that are not plain text are written in the
-// binary form, so any bytes survive.
-QByteArray exportText(const QList<Record>& records);
-
 // Writes `dir`/`fileName` (must end in .journal) from the records. Returns
 // an empty string on success, else what went wrong.
 QString writeJournal(const QString& dir, const QList<Record>& records,

@@ -5,24 +5,16 @@
 namespace {
 QMutex g_mutex;
 QStringList g_messages;
-LogCapture* g_active = nullptr;
 }
 
 LogCapture::LogCapture()
 {
     QLoggingCategory::setFilterRules(QStringLiteral("com.corvistra.Vellacord.*=true"));
-    QMutexLocker lock(&g_mutex);
-    g_messages.clear();
-    g_active = this;
+    clear();
     m_previous = qInstallMessageHandler(&LogCapture::handler);
 }
 
-LogCapture::~LogCapture()
-{
-    qInstallMessageHandler(m_previous);
-    QMutexLocker lock(&g_mutex);
-    g_active = nullptr;
-}
+LogCapture::~LogCapture() { qInstallMessageHandler(m_previous); }
 
 void LogCapture::handler(QtMsgType, const QMessageLogContext& ctx, const QString& msg)
 {
@@ -40,10 +32,8 @@ QStringList LogCapture::messages() const
 
 bool LogCapture::anyStartsWith(const QString& prefix) const
 {
-    for (const QString& m : messages())
-        if (m.startsWith(prefix))
-            return true;
-    return false;
+    const QStringList all = messages();
+    return std::any_of(all.begin(), all.end(), [&](const QString& m) { return m.startsWith(prefix); });
 }
 
 void LogCapture::clear()

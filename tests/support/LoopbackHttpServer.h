@@ -28,9 +28,8 @@ public:
     struct Request {
         QByteArray method;
         QByteArray target;   // path and query as sent
-        QByteArray version;  // e.g. "HTTP/1.1"
         Headers headers;     // names as sent, in order
-        QByteArray body;     // de-chunked when sent chunked
+        QByteArray body;
 
         // First value of a header, compared without letter case; empty when absent.
         QByteArray header(const QByteArray& name) const;
@@ -50,7 +49,6 @@ public:
         };
         Action action = Action::answer;
         int status = 200;
-        QByteArray reason;  // default: the usual phrase of `status`
         Headers headers;    // Content-Length and Connection are added unless given
         QByteArray body;
         qint64 declaredLength = 0;

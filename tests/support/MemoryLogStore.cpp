@@ -38,6 +38,17 @@ private:
     std::optional<StoreError> m_error;
 };
 
+std::variant<std::unique_ptr<LogEnumerator>, StoreError>
+enumerate(std::shared_ptr<const MemoryLogStore> keep, const MemoryLogStore* s, double position,
+          const std::optional<DateRange>& predicate)
+{
+    if (s->enumerateError)
+        return *s->enumerateError;
+    const auto it = std::lower_bound(s->raw.begin(), s->raw.end(), position,
+                                     [](const RawEntry& r, double d) { return r.entry.date < d; });
+    return std::make_unique<MemoryEnumerator>(std::move(keep), s, qsizetype(it - s->raw.begin()), predicate);
+}
+
 // A store handed out by the provider: shares the provider's entries.
 class SharedStore final : public LogStore {
 public:
@@ -45,12 +56,7 @@ public:
     std::variant<std::unique_ptr<LogEnumerator>, StoreError>
     entries(double position, const std::optional<DateRange>& predicate) override
     {
-        if (m_s->enumerateError)
-            return *m_s->enumerateError;
-        const auto it = std::lower_bound(m_s->raw.begin(), m_s->raw.end(), position,
-                                         [](const RawEntry& r, double d) { return r.entry.date < d; });
-        return std::unique_ptr<LogEnumerator>(
-            new MemoryEnumerator(m_s, m_s.get(), qsizetype(it - m_s->raw.begin()), predicate));
+        return enumerate(m_s, m_s.get(), position, predicate);
     }
 
 private:
@@ -61,19 +67,13 @@ private:
 std::variant<std::unique_ptr<LogEnumerator>, StoreError>
 MemoryLogStore::entries(double position, const std::optional<DateRange>& predicate)
 {
-    if (enumerateError)
-        return *enumerateError;
-    const auto it = std::lower_bound(raw.begin(), raw.end(), position,
-                                     [](const RawEntry& r, double d) { return r.entry.date < d; });
-    return std::unique_ptr<LogEnumerator>(new MemoryEnumerator(nullptr, this, qsizetype(it - raw.begin()), predicate));
+    return enumerate(nullptr, this, position, predicate);
 }
 
 RawEntry MemoryLogStore::log(double date, int level, const QString& process, const QString& message,
                              const QString& subsystem, const QString& sender)
 {
-    RawEntry r;
-    r.kind = RawEntryKind::logMessage;
-    r.entry.date = date;
+    RawEntry r = nonLog(date, RawEntryKind::logMessage);
     r.entry.level = level;
     r.entry.process = process;
     r.entry.message = message;

@@ -19,16 +19,21 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
-#include <QDir>
-#include <QFile>
-#include <QMainWindow>
 #include <QListView>
+#include <QMainWindow>
 #include <QMenu>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+
+#include <functional>
 
 class TestAppShell : public QObject {
     Q_OBJECT
@@ -132,6 +137,35 @@ class TestAppShell : public QObject {
         return p;
     }
 
+    // Runs the open command against the real panel; `act` works the panel once it is shown.
+    void runPanel(const std::function<void(QFileDialog*)>& act)
+    {
+        app->setOpenPanelRunner({});
+        bool acted = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog || acted)
+                return;
+            acted = true;
+            act(dialog);
+            if (dialog->isVisible())  // a failed check inside `act` must not leave the panel waiting
+                dialog->reject();
+        });
+        poll.start(20);
+        app->openArchiveCommand();
+        QVERIFY(acted);
+    }
+    static void choose(QFileDialog* dialog, const QString& name)
+    {
+        dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(name);
+        QPushButton* open = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open);
+        if (open->isEnabled())
+            open->click();
+        else
+            dialog->reject();
+    }
+
 private slots:
     void initTestCase()
     {
@@ -146,10 +180,7 @@ private slots:
     {
         TestEnv::clearSettings();
         app = std::make_unique<VellacordApp>();
-        app->setOpenPanelRunner([this](const VellacordApp::OpenPanel& p) {
-            Q_UNUSED(p);
-            return panelAnswer;
-        });
+        app->setOpenPanelRunner([this](const VellacordApp::OpenPanel&) { return panelAnswer; });
         app->setAlertRunner([this](const VellacordApp::Alert& a) {
             alerts << a;
             return alertAnswer;
@@ -174,7 +205,13 @@ private slots:
         QMenu view;
         app->fillViewMenu(&view);
         QMenu* theme = submenu(&view, "Theme");
-        QCOMPARE(texts(theme), (QStringList{"\u2713 System", "   Light", "   Dark"}));
+        const auto labels = [](AppTheme current) {
+            QStringList l;
+            for (AppTheme t : Theme::allCases())
+                l << Theme::menuItemLabel(t, current);
+            return l;
+        };
+        QCOMPARE(texts(theme), labels(AppTheme::system));
         QCOMPARE(texts(&view), (QStringList{"Theme", "---", "Columns"}));
         // A window's menu also shows its keyboard commands with their keys.
         app->fillViewMenu(&view, content(windows[0]));
@@ -182,15 +219,15 @@ private slots:
         QCOMPARE(find(&view, "Find")->shortcut(), QKeySequence(QKeySequence::Find));
         QCOMPARE(find(&view, "Refresh")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
 
-        find(theme, "   Dark")->trigger();
+        find(theme, Theme::menuItemLabel(AppTheme::dark, AppTheme::system))->trigger();
         QCOMPARE(Platform::settings().value("colorScheme").toString(), QStringLiteral("dark"));
         // Every open window follows at once.
         for (QMainWindow* w : windows)
             QVERIFY(ViewStyle::isDark(content(w)));
         app->fillViewMenu(&view);
         theme = submenu(&view, "Theme");
-        QCOMPARE(texts(theme), (QStringList{"   System", "   Light", "\u2713 Dark"}));
-        find(theme, "   Light")->trigger();
+        QCOMPARE(texts(theme), labels(AppTheme::dark));
+        find(theme, Theme::menuItemLabel(AppTheme::light, AppTheme::dark))->trigger();
         QCOMPARE(Platform::settings().value("colorScheme").toString(), QStringLiteral("light"));
         for (QMainWindow* w : windows)
             QVERIFY(!ViewStyle::isDark(content(w)));
@@ -303,12 +340,6 @@ private slots:
 
     void openArchiveCommand()
     {
-        // Cancelled: nothing.
-        panelAnswer.reset();
-        app->openArchiveCommand();
-        QVERIFY(alerts.isEmpty());
-        QVERIFY(app->recentArchives()->paths().isEmpty());
-
         // Not an archive: the alert, nothing recorded or opened.
         panelAnswer = makeDir("Stuff");
         app->openArchiveCommand();
@@ -383,6 +414,48 @@ private slots:
         QCOMPARE(quit.count(), 2);
         std::unique_ptr<QMenu> file(fileMenu());
         QCOMPARE(find(file.get(), "Quit Vellacord")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    }
+
+    void panelChoosesExportsAndArchives()
+    {
+        const QString desktop = Platform::desktopDir();
+        QDir().mkpath(desktop + "/Old.logarchive");
+        for (const char* name : {"mac.ndjson", "mac.jsonl", "notes.txt"}) {
+            QFile f(desktop + "/" + name);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("{\"eventType\":\"logEvent\",\"timestamp\":\"2026-01-05 09:30:00+0000\",\"eventMessage\":\"m\"}\n");
+        }
+        // The panel lists the exports and archives, not other files.
+        runPanel([&](QFileDialog* d) {
+            QCOMPARE(d->windowTitle(), QStringLiteral("Open Log Archive"));
+            QCOMPARE(d->labelText(QFileDialog::Accept), QStringLiteral("Open Archive"));
+            auto* model = d->findChild<QFileSystemModel*>();
+            QTRY_VERIFY(model->index(desktop + "/mac.ndjson").isValid());
+            QVERIFY(model->nameFilters().contains(QStringLiteral("*.ndjson")));
+            QVERIFY(model->nameFilters().contains(QStringLiteral("*.jsonl")));
+            QVERIFY(model->filter() & QDir::Files);
+            QVERIFY(!model->nameFilterDisables());
+            choose(d, QStringLiteral("mac.ndjson"));
+        });
+        QCOMPARE(content(windows[0])->model()->logFetcher()->archiveURL(), std::optional<QString>(desktop + "/mac.ndjson"));
+        runPanel([&](QFileDialog* d) { choose(d, QStringLiteral("mac.jsonl")); });
+        // A folder is still chosen as a folder.
+        runPanel([&](QFileDialog* d) { choose(d, QStringLiteral("Old.logarchive")); });
+        QCOMPARE(app->recentArchives()->paths(),
+                 (QStringList{desktop + "/Old.logarchive", desktop + "/mac.jsonl", desktop + "/mac.ndjson"}));
+        QVERIFY(alerts.isEmpty());
+
+        // Any other file: the alert, nothing recorded.
+        runPanel([&](QFileDialog* d) { choose(d, QStringLiteral("notes.txt")); });
+        QCOMPARE(alerts.size(), 1);
+        QCOMPARE(alerts[0].informativeText, ArchiveChoice::notAnArchiveText(desktop + "/notes.txt"));
+        QCOMPARE(app->recentArchives()->paths().size(), 3);
+
+        // Cancelled: nothing.
+        runPanel([](QFileDialog* d) { d->reject(); });
+        QCOMPARE(alerts.size(), 1);
+        QCOMPARE(app->recentArchives()->paths().size(), 3);
+        QCOMPARE(content(windows[0])->model()->logFetcher()->archiveURL(), std::optional<QString>(desktop + "/Old.logarchive"));
     }
 };
 

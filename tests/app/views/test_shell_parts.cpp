@@ -2,6 +2,8 @@
 #include "ai/AISettings.h"
 #include "ai/views/AnalysisItemRow.h"
 #include "ai/views/AnalysisView.h"
+#include "app/views/CollectConfirmSheet.h"
+#include "app/views/LogCollectionUI.h"
 #include "app/views/SettingsView.h"
 #include "app/views/UpdateBanner.h"
 #include "app/views/ShellParts.h"
@@ -13,27 +15,34 @@
 #include "crashes/views/CrashView.h"
 #include "logs/LogFetcher.h"
 #include "logs/RecentArchives.h"
+#include "tests/support/JournalFixture.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/MemoryLogStore.h"
 #include "tests/support/TestEnv.h"
 
 #include <QAbstractButton>
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QThreadPool>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <memory>
 
 // The views of this folder plugged into a real main window: the Crashes tab,
-// the gear's popover and the Analyze flow against a loopback provider.
+// the gear's popover, the Analyze flow against a loopback provider, the
+// update banner and log collection through a stand-in log tool.
 class TestShellParts : public QObject {
     Q_OBJECT
 
@@ -44,6 +53,7 @@ class TestShellParts : public QObject {
     std::unique_ptr<ContentView> view;
     LoopbackHttpServer server;
     LoopbackHttpServer updates;  // the release manifest, apart from the provider's queue
+    QString home, fixture;
 
     static QByteArray anthropicAnswer(const QString& text)
     {
@@ -74,6 +84,30 @@ class TestShellParts : public QObject {
         return nullptr;
     }
 
+    struct Alert {
+        QString title, text, informative;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QStringList buttons;
+        bool plain = true;  // every label of the box shows its text literally
+        int width = 0;
+    };
+
+    // Reads the next modal alert and presses its first button.
+    static void answerNextAlert(Alert* out)
+    {
+        QTimer::singleShot(50, [out] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return answerNextAlert(out);
+            *out = {box->windowTitle(), box->text(), box->informativeText(), box->icon(), {}, true, box->width()};
+            for (QLabel* l : box->findChildren<QLabel*>())
+                out->plain = out->plain && l->textFormat() == Qt::PlainText;
+            for (QAbstractButton* b : box->buttons())
+                out->buttons << b->text().remove('&');
+            box->buttons().first()->click();
+        });
+    }
+
     void makeView()
     {
         view.reset();
@@ -89,7 +123,10 @@ class TestShellParts : public QObject {
 private slots:
     void initTestCase()
     {
-        TestEnv::useTemporaryHome();
+        home = TestEnv::useTemporaryHome();
+        fixture = JournalFixture::makeArchive(
+            home, "fixture.logarchive",
+            {JournalFixture::message(double(QDateTime::currentSecsSinceEpoch()) - 60, "kernel", "collected", 3)});
         provider = std::make_unique<MemoryStoreProvider>();
         QVERIFY(server.start());
         qputenv("VELLACORD_ANTHROPIC_URL", server.baseUrl().toUtf8());
@@ -157,7 +194,6 @@ private slots:
         QVERIFY(view->model()->showSettings());
         SettingsView* s = openSettings();
         QVERIFY(s);
-        QCOMPARE(s->statusLabel()->text(), QStringLiteral("API key required"));
         QTest::keyClicks(s->apiKeyField(), "sk-1");
         QCOMPARE(view->model()->aiSettings()->apiKey(), QStringLiteral("sk-1"));
         s->doneButton()->click();
@@ -229,6 +265,67 @@ private slots:
         QCOMPARE(banner->textLabel()->text(), UpdateChecker::bannerText("99.1"));
         banner->closeButton()->click();
         QVERIFY(!banner->isVisible());
+    }
+
+    void collectConfirmation()
+    {
+        CollectConfirmSheet sheet(view.get());
+        QCOMPARE(sheet.findChild<QLabel*>("collectTitle")->text(), QStringLiteral("Collect System Logs"));
+        QCOMPARE(sheet.findChild<QLabel*>("collectMessage")->text(),
+                 QStringLiteral("This will collect system logs from the past hour into a .logarchive file on your "
+                                "Desktop.\n\nYou will be prompted for your administrator password."));
+        QTimer::singleShot(0, &sheet, [&] { sheet.findChild<QPushButton*>("collectCancel")->click(); });
+        QCOMPARE(sheet.exec(), int(QDialog::Rejected));
+        QTimer::singleShot(0, &sheet, [&] { sheet.findChild<QPushButton*>("collectConfirm")->click(); });
+        QCOMPARE(sheet.exec(), int(QDialog::Accepted));
+    }
+
+    void collectFailureShowsTheAlertAndOpensNothing()
+    {
+        view->model()->setCollecting(true);
+        Alert alert;
+        answerNextAlert(&alert);
+        LogCollectionUI::finish(view.get(), false, home + "/Desktop/Vellacord-x.logarchive",
+                                "Exit code 64\nlog: unknown option");
+        QCOMPARE(alert.title, QStringLiteral("Log Collection Failed"));
+        QCOMPARE(alert.text, QStringLiteral("Log Collection Failed"));
+        QCOMPARE(alert.informative, QStringLiteral("Exit code 64\nlog: unknown option"));
+        QVERIFY(alert.plain);
+        QCOMPARE(alert.icon, QMessageBox::Warning);
+        QCOMPARE(alert.buttons, QStringList{"OK"});
+        QVERIFY2(alert.width >= 400, qPrintable(QString::number(alert.width)));  // not a column of short lines
+        QVERIFY(!view->model()->isCollecting());
+        QVERIFY(recent->paths().isEmpty());
+        QVERIFY(!view->model()->logFetcher()->isViewingArchive());
+    }
+
+    void collectThroughTheButton()
+    {
+        // A stand-in for the log tool that insists on: collect --last 1h --output PATH.
+        const QString tool = home + "/fake-log-tool.sh";
+        QFile f(tool);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("#!/bin/sh\n[ \"$1 $2 $3 $4\" = \"collect --last 1h --output\" ] || exit 9\nsleep 0.3\ncp -r '"
+                + fixture.toUtf8() + "' \"$5\"\n");
+        f.close();
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("VELLACORD_LOG_TOOL", tool.toUtf8());
+        auto* button = find<QPushButton>("collectButton");
+        QTimer::singleShot(100, [] {
+            if (auto* sheet = qobject_cast<CollectConfirmSheet*>(QApplication::activeModalWidget()))
+                sheet->findChild<QPushButton*>("collectConfirm")->click();
+        });
+        button->click();
+        QTRY_VERIFY(view->model()->isCollecting());
+        QCOMPARE(button->text(), QStringLiteral("Collecting…"));
+        QVERIFY(!button->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!view->model()->isCollecting(), 10000);
+        QVERIFY(button->isEnabled());
+        const QString path = view->model()->logFetcher()->archiveURL().value_or(QString());
+        QVERIFY2(QFileInfo(path).fileName().startsWith("Vellacord-") && path.endsWith(".logarchive"), qPrintable(path));
+        QCOMPARE(QFileInfo(path).absolutePath(), QDir(home + "/Desktop").absolutePath());
+        QCOMPARE(recent->paths().value(0), path);
+        QTRY_VERIFY(find<QLabel>("archiveLabel")->text().contains(QFileInfo(path).fileName()));
     }
 };
 

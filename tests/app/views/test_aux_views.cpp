@@ -1,0 +1,206 @@
+#include "ai/AISettings.h"
+#include "app/UpdateChecker.h"
+#include "app/views/AboutView.h"
+#include "app/views/AuxWindows.h"
+#include "app/views/HelpView.h"
+#include "app/views/SettingsView.h"
+#include "app/views/UpdateBanner.h"
+#include "logs/Platform.h"
+#include "tests/support/TestEnv.h"
+
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+
+// The help, about and API key windows, the settings popover and the update banner.
+class TestAuxViews : public QObject {
+    Q_OBJECT
+    QList<QUrl> m_opened;  // what the banner asked the desktop to open
+
+    static QStringList labels(QWidget* root, const char* name)
+    {
+        QStringList l;
+        for (auto* label : root->findChildren<QLabel*>(QString::fromLatin1(name)))
+            l << label->text();
+        return l;
+    }
+
+public slots:
+    void open(const QUrl& url) { m_opened << url; }
+
+private slots:
+    void initTestCase()
+    {
+        TestEnv::useTemporaryHome();
+        for (const char* scheme : {"http", "https", "file", "javascript", "ftp", "vellacord"})
+            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "open");
+    }
+    void init()
+    {
+        TestEnv::clearSettings();
+        m_opened.clear();
+    }
+
+    void helpSectionsInOrder()
+    {
+        HelpView view;
+        QCOMPARE(labels(&view, "helpSection"),
+                 (QStringList{"What Vellacord Does", "Severity Levels", "Severity Filters", "Time Range",
+                              "Search and Cascading Filters", "Optional Columns", "Filter to PID", "PID Tooltip",
+                              "Subsystem Filter", "Column Sorting", "Entry Detail Pane", "AI Log Explainer",
+                              "Proactive Log Analysis", "Live Tail", "Search Web and Mac Support", "Crash Log Viewer",
+                              ".logarchive Support", "Collect System Logs", "Theming", "Process Name Translation",
+                              "System-Wide Log Access"}));
+        QCOMPARE(labels(&view, "helpTitle"), QStringList{"Vellacord Help"});
+        for (const auto& s : HelpView::sections())
+            QVERIFY2(!s.items.isEmpty(), qPrintable(s.title));
+        // The five levels each get a line, Fault first.
+        const auto levels = HelpView::sections().at(1).items;
+        QCOMPARE(levels.size(), 5);
+        QVERIFY(levels.at(0).startsWith("Fault") && levels.at(4).startsWith("Debug"));
+    }
+
+    void aboutTexts()
+    {
+        QCOMPARE(AboutView::versionLine("1.4.2", "77"), QStringLiteral("Version 1.4.2 (77)"));
+        QCOMPARE(AboutView::versionLine("", ""), QStringLiteral("Version 1.0 (1)"));
+        QVERIFY(AboutView::versionLine().endsWith(QStringLiteral(" (" VELLACORD_BUILD ")")));  // the checker's build
+        QCoreApplication::setApplicationVersion("2.3");
+        AboutView view;
+        QVERIFY(labels(&view, "aboutVersion").value(0).startsWith(QStringLiteral("Version 2.3 (")));
+        QCOMPARE(labels(&view, "aboutTagline"),
+                 QStringList{"When something breaks on your Mac, Vellacord gets you to the answer fast. A native log "
+                             "viewer and crash analyzer for system administrators."});
+        QVERIFY(!view.findChild<QLabel*>(QStringLiteral("aboutIcon"))->pixmap().isNull());
+    }
+
+    void windowsOnePerIdentifier()
+    {
+        QWidget* help = AuxWindows::open(AuxWindows::helpID);
+        QWidget* about = AuxWindows::open(AuxWindows::aboutID);
+        QWidget* key = AuxWindows::open(AuxWindows::apiKeyHelpID);
+        QVERIFY(help && about && key && help != about);
+        QCOMPARE(help->windowTitle(), QStringLiteral("Vellacord Help"));
+        QCOMPARE(about->windowTitle(), QStringLiteral("About Vellacord"));
+        QCOMPARE(key->windowTitle(), QStringLiteral("Setting Up Your AI API Key"));
+        QCOMPARE(AuxWindows::find(AuxWindows::aboutID), about);
+        QVERIFY(!AuxWindows::open("no-such-window"));
+        QCOMPARE(about->minimumSize(), about->maximumSize());  // not resizable beyond its content
+
+        QCOMPARE(labels(key, "apiKeyBlockTitle"), (QStringList{"Anthropic (Claude)", "OpenAI (ChatGPT)", "Privacy and Security"}));
+        const QStringList steps = labels(key, "apiKeyStep");
+        QCOMPARE(steps.count("Navigate to API Keys and create a new key."), 2);
+        QVERIFY(steps.contains("Your API key is stored locally on your Mac in app storage only."));
+        QVERIFY(steps.contains("You can revoke your key at any time from the provider's dashboard."));
+        key->findChild<QPushButton*>(QStringLiteral("apiKeyDone"))->click();
+        QVERIFY(!key->isVisible());
+        // A closed window comes back as the same instance.
+        QCOMPARE(AuxWindows::open(AuxWindows::apiKeyHelpID), key);
+        QVERIFY(key->isVisible());
+        for (QWidget* w : {help, about, key})
+            w->close();
+    }
+
+    void settingsEditsApplyAtOnce()
+    {
+        AISettings settings;
+        SettingsView view(&settings);
+        QWidget anchor;
+        anchor.setGeometry(100, 80, 30, 24);
+        anchor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&anchor));
+        view.popup(&anchor);
+        const QPoint anchorBottom = anchor.mapToGlobal(QPoint(0, anchor.height()));
+        QVERIFY(view.geometry().top() >= anchorBottom.y() && view.geometry().top() <= anchorBottom.y() + 8);
+        QCOMPARE(labels(&view, "settingsTitle"), QStringList{"AI Log Explainer Settings"});
+        QCOMPARE(view.apiKeyField()->echoMode(), QLineEdit::Password);
+        QCOMPARE(view.apiKeyField()->placeholderText(), QStringLiteral("Paste your Anthropic API key"));
+        QCOMPARE(view.segment(0)->text() + view.segment(1)->text(), QStringLiteral("AnthropicOpenAI"));
+        QVERIFY(view.segment(0)->isChecked());
+        QCOMPARE(view.searchURLField()->text(), AISettings::defaultSearchEngineURL());
+        QCOMPARE(labels(&view, "searchURLNote"), QStringList{"Query terms are appended to this URL"});
+
+        // Spaces only: still required; each keystroke is stored.
+        QTest::keyClicks(view.apiKeyField(), "  ");
+        QCOMPARE(Platform::settings().value("aiAPIKey").toString(), QStringLiteral("  "));
+        QCOMPARE(view.statusLabel()->text(), QStringLiteral("API key required"));
+        QTest::keyClicks(view.apiKeyField(), "sk");
+        QCOMPARE(settings.apiKey(), QStringLiteral("  sk"));
+        QCOMPARE(view.statusLabel()->text(), QStringLiteral("API key set"));
+
+        // Switching the provider keeps the key and changes the placeholder.
+        QTest::mouseClick(view.segment(1), Qt::LeftButton);
+        QCOMPARE(Platform::settings().value("aiProvider").toString(), QStringLiteral("OpenAI"));
+        QCOMPARE(view.apiKeyField()->placeholderText(), QStringLiteral("Paste your OpenAI API key"));
+        QCOMPARE(settings.apiKey(), QStringLiteral("  sk"));
+
+        // Emptying the search URL stores the empty string; the default is not applied.
+        view.searchURLField()->selectAll();
+        QTest::keyClick(view.searchURLField(), Qt::Key_Backspace);
+        QVERIFY(Platform::settings().contains("searchEngineURL"));
+        QCOMPARE(Platform::settings().value("searchEngineURL").toString(), QString());
+
+        view.doneButton()->click();
+        QVERIFY(!view.isVisible());
+        // A change made elsewhere shows when the popover opens again; toggling closes it.
+        settings.setAPIKey("other");
+        view.popup(&anchor);
+        QCOMPARE(view.apiKeyField()->text(), QStringLiteral("other"));
+        view.toggle(&anchor);
+        QVERIFY(!view.isVisible());
+
+        // After a restart (a new settings object and view) the values come back.
+        AISettings reread;
+        SettingsView again(&reread);
+        again.popup(&anchor);
+        QCOMPARE(again.apiKeyField()->text(), QStringLiteral("other"));
+        QCOMPARE(again.searchURLField()->text(), QString());
+        QVERIFY(again.segment(1)->isChecked());
+        again.close();
+    }
+
+    void bannerShowsOnlyWhileAnUpdateIsAvailable()
+    {
+        QWidget host;
+        auto* banner = new UpdateBanner(&host);
+        host.show();
+        banner->setUpdate(false, "1.0.0", "https://example.org/d");
+        QVERIFY(!banner->isVisible());
+        banner->setUpdate(true, "1.4.2", "https://example.org/d");
+        QVERIFY(banner->isVisible());
+        QCOMPARE(banner->textLabel()->text(), UpdateChecker::bannerText("1.4.2"));
+        QCOMPARE(banner->downloadButton()->text(), UpdateChecker::downloadButtonText());
+        banner->closeButton()->click();
+        QVERIFY(!banner->isVisible());
+        // Closed stays closed for the window's life.
+        banner->setUpdate(true, "1.4.3", "https://example.org/d");
+        QVERIFY(!banner->isVisible());
+    }
+
+    void bannerDownloadOpensOnlyWebAddresses()
+    {
+        UpdateBanner banner;
+        banner.setUpdate(true, "2.0", "https://example.org/Vellacord-2.0.tar.gz");
+        banner.downloadButton()->click();
+        QCOMPARE(m_opened, QList<QUrl>{QUrl("https://example.org/Vellacord-2.0.tar.gz")});
+        // Which addresses are web addresses is the checker's rule, tested there.
+        for (const QString& bad : {QStringLiteral("file:///etc/passwd"), QStringLiteral("")}) {
+            banner.setUpdate(true, "2.0", bad);
+            QVERIFY2(banner.downloadButton()->isHidden(), qPrintable(bad));  // shown without a dead button
+            banner.download();
+        }
+        // The window's own check must agree as well.
+        banner.setUpdate(true, "2.0", "https://example.org/ok");
+        QVERIFY(!banner.downloadButton()->isHidden());
+        banner.setURLCheck([](const QString&) { return false; });
+        QVERIFY(banner.downloadButton()->isHidden());
+        banner.download();
+        QCOMPARE(m_opened.size(), 1);
+    }
+};
+
+QTEST_MAIN(TestAuxViews)
+#include "test_aux_views.moc"
