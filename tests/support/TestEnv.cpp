@@ -11,18 +11,17 @@ namespace TestEnv {
 QString useTemporaryHome()
 {
     static QTemporaryDir dir;
-    static bool done = false;
-    if (!done) {
-        done = true;
+    static const bool done = [] {
         const QString home = dir.path();
-        for (const char* sub : {"config", "data", "cache", "Desktop"})
-            QDir(home).mkpath(QString::fromLatin1(sub));
         qputenv("HOME", home.toUtf8());
-        qputenv("XDG_CONFIG_HOME", (home + QStringLiteral("/config")).toUtf8());
-        qputenv("XDG_DATA_HOME", (home + QStringLiteral("/data")).toUtf8());
-        qputenv("XDG_CACHE_HOME", (home + QStringLiteral("/cache")).toUtf8());
-        qputenv("XDG_DESKTOP_DIR", (home + QStringLiteral("/Desktop")).toUtf8());
-    }
+        for (const auto& [variable, sub] : {std::pair{"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
+                                            {"XDG_CACHE_HOME", "cache"}, {"XDG_DESKTOP_DIR", "Desktop"}}) {
+            QDir(home).mkpath(QString::fromLatin1(sub));
+            qputenv(variable, (home + QLatin1Char('/') + QLatin1String(sub)).toUtf8());
+        }
+        return true;
+    }();
+    Q_UNUSED(done);
     return dir.path();
 }
 
