@@ -225,12 +225,7 @@ private slots:
         for (QMainWindow* w : windows)
             QVERIFY(ViewStyle::isDark(content(w)));
         app->fillViewMenu(&view);
-        theme = submenu(&view, "Theme");
-        QCOMPARE(texts(theme), labels(AppTheme::dark));
-        find(theme, Theme::menuItemLabel(AppTheme::light, AppTheme::dark))->trigger();
-        QCOMPARE(Platform::settings().value("colorScheme").toString(), QStringLiteral("light"));
-        for (QMainWindow* w : windows)
-            QVERIFY(!ViewStyle::isDark(content(w)));
+        QCOMPARE(texts(submenu(&view, "Theme")), labels(AppTheme::dark));
     }
 
     void themeSwitchReachesEveryWidget_data()
