@@ -312,11 +312,22 @@ private slots:
             if (auto* sheet = qobject_cast<CollectConfirmSheet*>(QApplication::activeModalWidget()))
                 sheet->findChild<QPushButton*>("collectConfirm")->click();
         });
+        // A failure's alert is answered, so that it fails the test rather than blocking it.
+        QString failure;
+        QTimer alerts;
+        connect(&alerts, &QTimer::timeout, this, [&failure] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                failure = box->informativeText();
+                box->buttons().first()->click();
+            }
+        });
+        alerts.start(50);
         button->click();
         QTRY_VERIFY(view->model()->isCollecting());
         QCOMPARE(button->text(), QStringLiteral("Collecting…"));
         QVERIFY(!button->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(!view->model()->isCollecting(), 10000);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
         QVERIFY(button->isEnabled());
         const QString path = view->model()->logFetcher()->archiveURL().value_or(QString());
         QVERIFY2(QFileInfo(path).fileName().startsWith("Vellacord-") && path.endsWith(".logarchive"), qPrintable(path));
