@@ -3,42 +3,29 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QHostAddress>
-#include <QMutexLocker>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
 
-#include <memory>
 #include <utility>
 
-struct LoopbackHttpServer::Connection {
-    QTcpSocket* socket = nullptr;
-    QByteArray buffer;
-    bool done = false;  // one request per connection: every answer closes it
-};
+using Response = LoopbackHttpServer::Response;
 
-namespace {
-
-bool hasHeaderIn(const LoopbackHttpServer::Headers& headers, const QByteArray& name)
+static const QPair<QByteArray, QByteArray>* find(const LoopbackHttpServer::Headers& headers, const QByteArray& name)
 {
     for (const auto& h : headers)
         if (h.first.compare(name, Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
+            return &h;
+    return nullptr;
 }
-
-}  // namespace
 
 QByteArray LoopbackHttpServer::Request::header(const QByteArray& name) const
 {
-    for (const auto& h : headers)
-        if (h.first.compare(name, Qt::CaseInsensitive) == 0)
-            return h.second;
-    return {};
+    const auto* h = find(headers, name);
+    return h ? h->second : QByteArray();
 }
 
-bool LoopbackHttpServer::Request::hasHeader(const QByteArray& name) const { return hasHeaderIn(headers, name); }
+bool LoopbackHttpServer::Request::hasHeader(const QByteArray& name) const { return find(headers, name); }
 
 QList<QByteArray> LoopbackHttpServer::Request::headerNames() const
 {
@@ -48,21 +35,12 @@ QList<QByteArray> LoopbackHttpServer::Request::headerNames() const
     return names;
 }
 
-using Response = LoopbackHttpServer::Response;
-
 Response Response::json(int status, const QByteArray& body) { return withBody(status, "application/json", body); }
 
 Response Response::withBody(int status, const QByteArray& contentType, const QByteArray& body)
 {
-    Response r{.status = status, .body = body};
-    if (!contentType.isEmpty())
-        r.headers.append({"Content-Type", contentType});
-    return r;
+    return {.status = status, .headers = {{"Content-Type", contentType}}, .body = body};
 }
-
-Response Response::rawBytes(const QByteArray& bytes) { return {.action = Action::raw, .body = bytes}; }
-Response Response::dropConnection() { return {.action = Action::drop}; }
-Response Response::noAnswer() { return {.action = Action::hang}; }
 
 Response Response::truncatedBody(int status, const QByteArray& partialBody, qint64 declaredLength)
 {
@@ -86,11 +64,8 @@ Response Response::trickle(int status, const QByteArray& body, int intervalMs)
 }
 
 LoopbackHttpServer::LoopbackHttpServer()
+    : m_thread(new QThread), m_context(new QObject), m_fallback(Response::withBody(500, "text/plain", "no scripted response"))
 {
-    m_fallback = Response::withBody(500, "text/plain", "no scripted response");
-    m_thread = new QThread;
-    m_thread->setObjectName(QStringLiteral("LoopbackHttpServer"));
-    m_context = new QObject;
     m_context->moveToThread(m_thread);
     // The documented way to free objects of a thread: deferred deletion at finish.
     QObject::connect(m_thread, &QThread::finished, m_context, &QObject::deleteLater);
@@ -107,55 +82,28 @@ LoopbackHttpServer::~LoopbackHttpServer()
 bool LoopbackHttpServer::start()
 {
     bool ok = false;
-    QMetaObject::invokeMethod(
-        m_context,
-        [this, &ok] {
-            m_server = new QTcpServer(m_context);
-            QObject::connect(m_server, &QTcpServer::newConnection, m_context, [this] { onNewConnection(); });
-            ok = m_server->listen(QHostAddress::LocalHost, 0);
-            m_port = ok ? m_server->serverPort() : 0;
-        },
-        Qt::BlockingQueuedConnection);
+    auto listen = [this, &ok] {
+        m_server = new QTcpServer(m_context);
+        QObject::connect(m_server, &QTcpServer::newConnection, m_context, [this] {
+            while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+                socket->setParent(m_context);
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { onReadable(socket); });
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+        ok = m_server->listen(QHostAddress::LocalHost, 0);
+        m_port = ok ? m_server->serverPort() : 0;
+    };
+    QMetaObject::invokeMethod(m_context, listen, Qt::BlockingQueuedConnection);
     return ok;
 }
 
-QString LoopbackHttpServer::baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
-
-void LoopbackHttpServer::enqueue(const Response& response)
-{
-    QMutexLocker lock(&m_mutex);
-    m_queue.append(response);
-}
-
-void LoopbackHttpServer::setFallback(const Response& response)
-{
-    QMutexLocker lock(&m_mutex);
-    m_fallback = response;
-}
-
-void LoopbackHttpServer::holdAnswersUntil(int count)
-{
-    QMutexLocker lock(&m_mutex);
-    m_holdUntil = count;
-}
-
-QList<LoopbackHttpServer::Request> LoopbackHttpServer::requests() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_requests;
-}
-
-int LoopbackHttpServer::requestCount() const
-{
-    QMutexLocker lock(&m_mutex);
-    return int(m_requests.size());
-}
-
-void LoopbackHttpServer::clearRequests()
-{
-    QMutexLocker lock(&m_mutex);
-    m_requests.clear();
-}
+void LoopbackHttpServer::enqueue(const Response& response) { QMutexLocker lock(&m_mutex); m_queue.append(response); }
+void LoopbackHttpServer::setFallback(const Response& response) { QMutexLocker lock(&m_mutex); m_fallback = response; }
+void LoopbackHttpServer::holdAnswersUntil(int count) { QMutexLocker lock(&m_mutex); m_holdUntil = count; }
+QList<LoopbackHttpServer::Request> LoopbackHttpServer::requests() const { QMutexLocker lock(&m_mutex); return m_requests; }
+int LoopbackHttpServer::requestCount() const { QMutexLocker lock(&m_mutex); return int(m_requests.size()); }
+void LoopbackHttpServer::clearRequests() { QMutexLocker lock(&m_mutex); m_requests.clear(); }
 
 bool LoopbackHttpServer::waitForRequests(int count, int timeoutMs) const
 {
@@ -169,97 +117,65 @@ bool LoopbackHttpServer::waitForRequests(int count, int timeoutMs) const
     return true;
 }
 
-LoopbackHttpServer::Response LoopbackHttpServer::nextResponse()
+// One request per connection (every answer closes it); the clients under test send well-formed
+// requests with a Content-Length body, never chunked.
+void LoopbackHttpServer::onReadable(QTcpSocket* socket)
 {
-    QMutexLocker lock(&m_mutex);
-    return m_queue.isEmpty() ? m_fallback : m_queue.takeFirst();
-}
-
-void LoopbackHttpServer::onNewConnection()
-{
-    while (QTcpSocket* socket = m_server->nextPendingConnection()) {
-        socket->setParent(m_context);
-        auto* c = new Connection{socket, {}, false};
-        QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, c] { onReadable(c); });
-        QObject::connect(socket, &QTcpSocket::disconnected, socket, [socket] { socket->deleteLater(); });
-        QObject::connect(socket, &QObject::destroyed, [c] { delete c; });
-    }
-}
-
-void LoopbackHttpServer::onReadable(Connection* c)
-{
-    c->buffer.append(c->socket->readAll());
-    if (c->done)
+    QByteArray buffer = socket->property("buffer").toByteArray() + socket->readAll();
+    if (socket->property("done").toBool())
         return;
-    const qsizetype headerEnd = c->buffer.indexOf("\r\n\r\n");
+    socket->setProperty("buffer", buffer);
+    const qsizetype headerEnd = buffer.indexOf("\r\n\r\n");
     if (headerEnd < 0)
         return;
     Request request;
-    const QList<QByteArray> lines = c->buffer.left(headerEnd).split('\n');
+    const QList<QByteArray> lines = buffer.left(headerEnd).split('\n');
     const QList<QByteArray> requestLine = lines.first().trimmed().split(' ');
     request.method = requestLine.value(0);
     request.target = requestLine.value(1);
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QByteArray line = lines[i].endsWith('\r') ? lines[i].chopped(1) : lines[i];
-        const qsizetype colon = line.indexOf(':');
-        if (colon > 0)
+    for (const QByteArray& line : lines.mid(1))
+        if (const qsizetype colon = line.indexOf(':'); colon > 0)
             request.headers.append({line.left(colon), line.mid(colon + 1).trimmed()});
-    }
-    const QByteArray rest = c->buffer.mid(headerEnd + 4);
-    // The clients under test send bodies with a length, never chunked.
     const qint64 length = request.header("Content-Length").toLongLong();
-    if (rest.size() < length)
+    if (buffer.size() - headerEnd - 4 < length)
         return;
-    request.body = rest.left(length);
-    c->done = true;
-    bool hold = false;
+    request.body = buffer.mid(headerEnd + 4, length);
+    socket->setProperty("done", true);
     {
         QMutexLocker lock(&m_mutex);
         m_requests.append(request);
-        hold = m_requests.size() < m_holdUntil;
-        if (!hold)
-            m_holdUntil = 0;
+        m_held.append(socket);
+        if (m_requests.size() < m_holdUntil)
+            return;
+        m_holdUntil = 0;
     }
-    m_held.append({c->socket, c});
-    if (hold)
-        return;
-    for (const auto& [socket, held] : std::exchange(m_held, {}))
-        if (socket)
-            respond(held, request);
+    for (const QPointer<QTcpSocket>& held : std::exchange(m_held, {}))
+        if (held)
+            respond(held);
 }
 
-void LoopbackHttpServer::respond(Connection* c, const Request&)
+void LoopbackHttpServer::respond(QTcpSocket* socket)
 {
-    const Response r = nextResponse();
-    QTcpSocket* socket = c->socket;
-    auto headBytes = [&r](qint64 contentLength) {
-        QByteArray head = "HTTP/1.1 " + QByteArray::number(r.status) + " Status\r\n";
-        for (const auto& h : r.headers)
-            head += h.first + ": " + h.second + "\r\n";
-        if (!hasHeaderIn(r.headers, "Content-Length") && !hasHeaderIn(r.headers, "Transfer-Encoding"))
-            head += "Content-Length: " + QByteArray::number(contentLength) + "\r\n";
-        if (!hasHeaderIn(r.headers, "Connection"))
-            head += "Connection: close\r\n";
-        return head + "\r\n";
-    };
-    switch (r.action) {
-    case Response::Action::hang:
+    Response r;
+    {
+        QMutexLocker lock(&m_mutex);
+        r = m_queue.isEmpty() ? m_fallback : m_queue.takeFirst();
+    }
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(r.status) + " Status\r\n";
+    for (const auto& h : r.headers)
+        head += h.first + ": " + h.second + "\r\n";
+    if (!find(r.headers, "Content-Length") && !find(r.headers, "Transfer-Encoding"))
+        head += "Content-Length: " + QByteArray::number(r.action == Response::Action::truncated ? r.declaredLength : r.body.size()) + "\r\n";
+    if (!find(r.headers, "Connection"))
+        head += "Connection: close\r\n";
+    head += "\r\n";
+    using A = Response::Action;
+    if (r.action == A::hang)
         return;
-    case Response::Action::drop:
-        socket->abort();
-        socket->deleteLater();
-        return;
-    case Response::Action::raw:
-        socket->write(r.body);
-        break;
-    case Response::Action::truncated:
-        socket->write(headBytes(r.declaredLength) + r.body);
-        break;
-    case Response::Action::answer:
-        socket->write(headBytes(r.body.size()) + r.body);
-        break;
-    case Response::Action::endless: {
-        socket->write(headBytes(0));
+    if (r.action == A::drop)
+        return socket->abort(), socket->deleteLater();
+    if (r.action == A::endless) {
+        socket->write(head);
         m_streamed = 0;
         auto feed = [socket, sent = &m_streamed, limit = r.declaredLength] {
             static const QByteArray chunk = "10000\r\n" + QByteArray(0x10000, 'a') + "\r\n";
@@ -271,25 +187,20 @@ void LoopbackHttpServer::respond(Connection* c, const Request&)
                 socket->disconnectFromHost();
         };
         QObject::connect(socket, &QTcpSocket::bytesWritten, socket, feed);
-        feed();
-        return;
+        return feed();
     }
-    case Response::Action::trickle: {
-        socket->write(headBytes(r.body.size()));
+    if (r.action == A::trickle) {
+        socket->write(head);
         auto* timer = new QTimer(socket);
-        auto next = std::make_shared<qsizetype>(0);
-        QObject::connect(timer, &QTimer::timeout, socket, [socket, timer, next, body = r.body] {
-            if (*next >= body.size()) {
-                timer->stop();
-                socket->disconnectFromHost();
-                return;
-            }
-            socket->write(body.mid((*next)++, 1));
+        QObject::connect(timer, &QTimer::timeout, socket, [socket, timer, next = qsizetype(0), body = r.body]() mutable {
+            if (next < body.size())
+                return void(socket->write(body.mid(next++, 1)));
+            timer->stop();
+            socket->disconnectFromHost();
         });
-        timer->start(r.intervalMs);
-        return;
+        return timer->start(r.intervalMs);
     }
-    }
+    socket->write(r.action == A::raw ? r.body : head + r.body);
     socket->flush();
     socket->disconnectFromHost();
 }

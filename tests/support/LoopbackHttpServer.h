@@ -1,23 +1,19 @@
 #pragma once
 
-// A small HTTP/1.1 server on 127.0.0.1 for tests. It runs in its own thread,
-// so it answers even while the test blocks (e.g. waiting for a child process).
-// It records every request exactly as received and answers each from a queue
-// of scripted responses (then from a fallback): a status, headers and a body,
-// raw bytes, a dropped connection, or no answer at all.
+// A small HTTP/1.1 server on 127.0.0.1 for tests. It runs in its own thread, so it answers even while
+// the test blocks (e.g. on a child process). It records every request and answers each from a queue of
+// scripted responses, then from a fallback (default: 500 with a short text body).
 
 #include <QByteArray>
 #include <QList>
 #include <QMutex>
 #include <QPair>
 #include <QPointer>
-#include <QTcpSocket>
 #include <QString>
+#include <QTcpSocket>
 
 #include <atomic>
-#include <memory>
 
-class QObject;
 class QThread;
 class QTcpServer;
 
@@ -26,11 +22,9 @@ public:
     using Headers = QList<QPair<QByteArray, QByteArray>>;
 
     struct Request {
-        QByteArray method;
-        QByteArray target;   // path and query as sent
-        Headers headers;     // names as sent, in order
-        QByteArray body;
-
+        QByteArray method, target;  // target: path and query as sent
+        Headers headers;            // names as sent, in order
+        QByteArray body{};
         // First value of a header, compared without letter case; empty when absent.
         QByteArray header(const QByteArray& name) const;
         bool hasHeader(const QByteArray& name) const;
@@ -49,17 +43,17 @@ public:
         };
         Action action = Action::answer;
         int status = 200;
-        Headers headers;    // Content-Length and Connection are added unless given
-        QByteArray body;
+        Headers headers{};  // Content-Length and Connection are added unless given
+        QByteArray body{};
         qint64 declaredLength = 0;
         int intervalMs = 0;
 
         static Response json(int status, const QByteArray& body);
         static Response withBody(int status, const QByteArray& contentType, const QByteArray& body);
-        static Response rawBytes(const QByteArray& bytes);
-        static Response dropConnection();
+        static Response rawBytes(const QByteArray& bytes) { return {.action = Action::raw, .body = bytes}; }
+        static Response dropConnection() { return {.action = Action::drop}; }
         static Response truncatedBody(int status, const QByteArray& partialBody, qint64 declaredLength);
-        static Response noAnswer();
+        static Response noAnswer() { return {.action = Action::hang}; }
         // Far more than any client should take; `limit` only keeps a broken client's test finite.
         static Response endlessChunked(qint64 limit);
         static Response trickle(int status, const QByteArray& body, int intervalMs);
@@ -70,14 +64,11 @@ public:
     LoopbackHttpServer(const LoopbackHttpServer&) = delete;
     LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
-    // Listens on 127.0.0.1 at a free port. False when that fails.
-    bool start();
+    bool start();  // listens on 127.0.0.1 at a free port
     quint16 port() const { return m_port; }
-    // "http://127.0.0.1:PORT"
-    QString baseUrl() const;
+    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
 
     void enqueue(const Response& response);
-    // Answer once the queue is empty (default: 500 with a short text body).
     void setFallback(const Response& response);
     // Answers nothing until `count` requests have arrived, then all at once.
     void holdAnswersUntil(int count);
@@ -91,11 +82,8 @@ public:
     bool waitForRequests(int count, int timeoutMs = 10000) const;
 
 private:
-    struct Connection;
-    void onNewConnection();
-    void onReadable(Connection* c);
-    void respond(Connection* c, const Request& request);
-    Response nextResponse();
+    void onReadable(QTcpSocket* socket);
+    void respond(QTcpSocket* socket);
 
     QThread* m_thread = nullptr;
     QObject* m_context = nullptr;  // lives in m_thread; parent of the server and the sockets
@@ -108,5 +96,5 @@ private:
     Response m_fallback;
     int m_holdUntil = 0;
     std::atomic<qint64> m_streamed = 0;
-    QList<QPair<QPointer<QTcpSocket>, Connection*>> m_held;  // server thread only
+    QList<QPointer<QTcpSocket>> m_held;  // server thread only
 };
