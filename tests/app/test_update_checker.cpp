@@ -21,6 +21,7 @@ struct Outcome {
     bool updateAvailable = false;
     QString latestVersion, downloadURL, releaseNotes;
     int notifications = 0;  // change signals of the four properties together
+    QStringList values() const { return {latestVersion, downloadURL, releaseNotes}; }
     bool unchanged() const
     {
         return !updateAvailable && latestVersion.isEmpty() && downloadURL.isEmpty() && releaseNotes.isEmpty()
@@ -66,38 +67,20 @@ private slots:
         QVERIFY(m_server.start());
     }
 
-    void isNewerComparesNumbersThenBuilds_data()
-    {
-        QTest::addColumn<QString>("manifest");
-        QTest::addColumn<qint64>("manifestBuild");
-        QTest::addColumn<QString>("local");
-        QTest::addColumn<qint64>("localBuild");
-        QTest::addColumn<bool>("newer");
-        QTest::newRow("missing piece is 0, build decides") << "1.2" << 16LL << "1.2.0" << 15LL << true;
-        QTest::newRow("equal versions, equal builds") << "1.2" << 15LL << "1.2.0" << 15LL << false;
-        QTest::newRow("equal versions, older build") << "1.2" << 14LL << "1.2" << 15LL << false;
-        QTest::newRow("numeric, not text") << "1.9" << 99LL << "1.10" << 1LL << false;
-        QTest::newRow("numeric the other way") << "1.10" << 1LL << "1.9" << 99LL << true;
-        QTest::newRow("version beats higher build") << "1.99.9" << 500LL << "2.0" << 1LL << false;
-        QTest::newRow("version decides before build") << "1.3" << 5LL << "1.2" << 20LL << true;
-        QTest::newRow("3b dropped: 1.3b.0 is 1.0") << "1.3b.0" << 0LL << "1.0" << 0LL << false;
-        QTest::newRow("3b dropped, so 1.0.1 wins") << "1.3b.0.1" << 0LL << "1.0" << 0LL << true;
-        QTest::newRow("missing local version") << "1.0" << 0LL << "" << 0LL << true;
-        QTest::newRow("both empty: builds") << "" << 2LL << "" << 1LL << true;
-        QTest::newRow("both empty, equal builds") << "" << 2LL << "" << 2LL << false;
-        QTest::newRow("empty pieces skipped") << "1..2" << 0LL << "1.2" << 0LL << false;
-        QTest::newRow("signed pieces") << "1.+2" << 0LL << "1.-1" << 0LL << true;
-        QTest::newRow("piece with space dropped") << "1. 5" << 0LL << "1" << 0LL << false;
-        QTest::newRow("piece beyond 64 bits dropped") << "1.99999999999999999999" << 0LL << "1.1" << 0LL << false;
-    }
     void isNewerComparesNumbersThenBuilds()
     {
-        QFETCH(QString, manifest);
-        QFETCH(qint64, manifestBuild);
-        QFETCH(QString, local);
-        QFETCH(qint64, localBuild);
-        QFETCH(bool, newer);
-        QCOMPARE(isNewer(manifest, manifestBuild, local, localBuild), newer);
+        // Missing pieces are 0 and pieces compare as numbers, the version before the build; pieces that are not
+        // decimals (3b, " 5", beyond 64 bits) are dropped, empty ones skipped; an empty version is all zeros.
+        const struct { const char* manifest; qint64 build; const char* local; qint64 localBuild; bool newer; } cases[] = {
+            {"1.2", 16, "1.2.0", 15, true}, {"1.2", 15, "1.2.0", 15, false}, {"1.2", 14, "1.2", 15, false},
+            {"1.9", 99, "1.10", 1, false}, {"1.10", 1, "1.9", 99, true}, {"1.99.9", 500, "2.0", 1, false},
+            {"1.3", 5, "1.2", 20, true}, {"1.3b.0", 0, "1.0", 0, false}, {"1.3b.0.1", 0, "1.0", 0, true},
+            {"1.0", 0, "", 0, true}, {"", 2, "", 1, true}, {"", 2, "", 2, false}, {"1..2", 0, "1.2", 0, false},
+            {"1.+2", 0, "1.-1", 0, true}, {"1. 5", 0, "1", 0, false}, {"1.99999999999999999999", 0, "1.1", 0, false},
+        };
+        for (const auto& c : cases)
+            QVERIFY2(isNewer(QString::fromLatin1(c.manifest), c.build, QString::fromLatin1(c.local), c.localBuild) == c.newer,
+                     qPrintable(QStringLiteral("%1 (%2) vs %3 (%4)").arg(c.manifest).arg(c.build).arg(c.local).arg(c.localBuild)));
     }
 
     void decimalsAndBuildNumbers()
@@ -108,19 +91,16 @@ private slots:
             QCOMPARE(parseDecimal(QString::fromLatin1(text)), std::optional<qint64>(value));
         for (const char* bad : {"", "+", "-", " 1", "1 ", "1e3", "0x10", "١٢", "9223372036854775808", "--1"})
             QVERIFY2(!parseDecimal(QString::fromUtf8(bad)), bad);
-        QCOMPARE(UpdateChecker::localBuildNumber(QStringLiteral("128")), 128);
-        QCOMPARE(UpdateChecker::localBuildNumber(QStringLiteral("12a")), 0);
-        QCOMPARE(UpdateChecker::localBuildNumber(QString()), 0);
+        QCOMPARE((QList<qint64>{UpdateChecker::localBuildNumber("128"), UpdateChecker::localBuildNumber("12a"),
+                             UpdateChecker::localBuildNumber(QString())}), (QList<qint64>{128, 0, 0}));
     }
 
     void manifestDecoding()
     {
         const auto ok = VersionPayload::decode(manifest("1.4.2", "42", ", \"minimumOS\": 13"));
-        QVERIFY(ok);
-        QCOMPARE(ok->currentVersion, QStringLiteral("1.4.2"));
-        QCOMPARE(ok->currentBuild, 42);
-        QCOMPARE(ok->downloadURL, QStringLiteral("https://example.test/Vellacord-1.4.2.dmg"));
-        QCOMPARE(ok->releaseNotes, QStringLiteral("Faster search."));
+        QVERIFY(ok && ok->currentBuild == 42);
+        QCOMPARE((QStringList{ok->currentVersion, ok->downloadURL, ok->releaseNotes}),
+                 (QStringList{"1.4.2", "https://example.test/Vellacord-1.4.2.dmg", "Faster search."}));
         QCOMPARE(VersionPayload::decode(manifest("1", "42.0"))->currentBuild, 42);
         // A build that is not an integral number below 2^63; fields missing or of the wrong type; not an object.
         for (const QByteArray& bad : {manifest("1", "\"42\""), manifest("1", "42.5"), manifest("1", "true"),
@@ -135,14 +115,10 @@ private slots:
     void newerReleasePublishesEverything()
     {
         const Outcome o = check(Response::json(200, manifest("1.4.2", "7")));
-        QVERIFY(o.updateAvailable);
-        QCOMPARE(o.latestVersion, QStringLiteral("1.4.2"));
-        QCOMPARE(o.downloadURL, QStringLiteral("https://example.test/Vellacord-1.4.2.dmg"));
-        QCOMPARE(o.releaseNotes, QStringLiteral("Faster search."));
-        QCOMPARE(o.notifications, 4);
+        QVERIFY(o.updateAvailable && o.notifications == 4);
+        QCOMPARE(o.values(), (QStringList{"1.4.2", "https://example.test/Vellacord-1.4.2.dmg", "Faster search."}));
         QCOMPARE(m_server.requestCount(), 1);
-        QCOMPARE(m_server.requests().first().method, QByteArray("GET"));
-        QCOMPARE(m_server.requests().first().target, QByteArray("/Vellacord/version.json"));
+        QCOMPARE(m_server.requests().first().method + ' ' + m_server.requests().first().target, "GET /Vellacord/version.json");
         // The status code is not examined: a manifest served with 500 still counts.
         QVERIFY(check(Response::json(500, manifest("2.0", "1"))).updateAvailable);
     }
@@ -152,9 +128,7 @@ private slots:
         // 1.0 build 3 against the running 1.0.0 build 3.
         const Outcome o = check(Response::json(200, manifest("1.0", "3")));
         QVERIFY(!o.updateAvailable);
-        QCOMPARE(o.latestVersion, QStringLiteral("1.0"));
-        QCOMPARE(o.downloadURL, QStringLiteral("https://example.test/Vellacord-1.0.dmg"));
-        QCOMPARE(o.releaseNotes, QStringLiteral("Faster search."));
+        QCOMPARE(o.values(), (QStringList{"1.0", "https://example.test/Vellacord-1.0.dmg", "Faster search."}));
         // Only the local build decides between equal versions.
         QVERIFY(check(Response::json(200, manifest("1.0", "4"))).updateAvailable);
         QVERIFY(check(Response::json(200, manifest("1.0", "4")), QStringLiteral("x")).updateAvailable);
