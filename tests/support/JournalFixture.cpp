@@ -19,32 +19,18 @@ Record message(double date, const QByteArray& identifier, const QByteArray& text
     return r;
 }
 
-static bool isPlain(const QByteArray& v)
-{
-    for (char c : v)
-        if (c == '\n' || (uchar(c) < 0x20 && c != '\t'))
-            return false;
-    return true;
-}
-
-// Values that are not plain text go in the binary form, so any bytes survive.
+// Every value in the binary form of the export format, so any bytes survive.
 static QByteArray exportText(const QList<Record>& records)
 {
     QByteArray out;
     qint64 mono = 1000;
     for (const Record& r : records) {
-        out += "__REALTIME_TIMESTAMP=" + QByteArray::number(r.realtimeUsec) + '\n';
-        out += "__MONOTONIC_TIMESTAMP=" + QByteArray::number(mono++) + '\n';
-        out += "_BOOT_ID=0123456789abcdef0123456789abcdef\n";
+        out += "__REALTIME_TIMESTAMP=" + QByteArray::number(r.realtimeUsec) + "\n__MONOTONIC_TIMESTAMP="
+               + QByteArray::number(mono++) + "\n_BOOT_ID=0123456789abcdef0123456789abcdef\n";
         for (const auto& [k, v] : r.fields) {
-            if (isPlain(v)) {
-                out += k + '=' + v + '\n';
-            } else {
-                out += k + '\n';
-                char len[8];
-                qToLittleEndian<quint64>(quint64(v.size()), len);
-                out += QByteArray(len, 8) + v + '\n';
-            }
+            char len[8];
+            qToLittleEndian<quint64>(quint64(v.size()), len);
+            out += k + '\n' + QByteArray(len, 8) + v + '\n';
         }
         out += '\n';
     }
