@@ -81,10 +81,8 @@ class TestAppShell : public QObject {
         QAction* a = find(m, title);
         return a ? a->menu() : nullptr;
     }
-    // Visible text and grey symbols under `root` that do not suit the scheme
-    // (light ink on dark, dark ink on light). Colours are sampled from the
-    // widgets' palettes and from their icons' pixels; coloured ink (badges,
-    // red errors) and widgets drawn by a style sheet of their own are left out.
+    // Visible grey text and symbols under `root` that do not suit the scheme (light ink on dark, dark on light),
+    // from the palettes and the icons' pixels; coloured ink and widgets with a style sheet of their own left out.
     static QStringList unsuited(QWidget* root, bool dark)
     {
         const auto wrongGrey = [dark](const QColor& c) {
@@ -216,8 +214,8 @@ private slots:
         // A window's menu also shows its keyboard commands with their keys.
         app->fillViewMenu(&view, content(windows[0]));
         QCOMPARE(texts(&view), (QStringList{"Theme", "---", "Columns", "---", "Find", "Refresh"}));
-        QCOMPARE(find(&view, "Find")->shortcut(), QKeySequence(QKeySequence::Find));
-        QCOMPARE(find(&view, "Refresh")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
+        QCOMPARE((QList<QKeySequence>{find(&view, "Find")->shortcut(), find(&view, "Refresh")->shortcut()}),
+                 (QList<QKeySequence>{QKeySequence::Find, Qt::CTRL | Qt::Key_R}));
 
         find(theme, Theme::menuItemLabel(AppTheme::dark, AppTheme::system))->trigger();
         QCOMPARE(Platform::settings().value("colorScheme").toString(), QStringLiteral("dark"));
@@ -284,14 +282,12 @@ private slots:
         content(windows[0])->model()->pipeline().setShown(OptionalColumn::sender, true);
         app->fillViewMenu(&view);
         columns = submenu(&view, "Columns");
-        QVERIFY(find(columns, "Sender")->isChecked());
-        QVERIFY(find(columns, "Thread")->isChecked());
+        QVERIFY(find(columns, "Sender")->isChecked() && find(columns, "Thread")->isChecked());
         find(columns, "Thread")->trigger();
         for (QMainWindow* w : windows)
             QVERIFY(!content(w)->header()->labels().contains("Thread"));
 
-        // With no window open the menu still turns a column off, and its
-        // filter text goes with it.
+        // With no window open the menu still turns a column off, and its filter text goes with it.
         qDeleteAll(windows);
         windows.clear();
         Platform::settings().setValue("filter_Sender", "xpc");
@@ -313,8 +309,7 @@ private slots:
         app->recentArchives()->add(b);
         file.reset(fileMenu());
         QMenu* recent = submenu(file.get(), "Open Recent");
-        QVERIFY(recent);
-        QCOMPARE(texts(recent), (QStringList{"B.logarchive", "A.logarchive", "---", "Clear Recent"}));
+        QCOMPARE(recent ? texts(recent) : QStringList(), (QStringList{"B.logarchive", "A.logarchive", "---", "Clear Recent"}));
         // A recent item opens without reordering the list.
         find(recent, "A.logarchive")->trigger();
         QVERIFY(!app->pendingArchive()->url());
@@ -327,8 +322,7 @@ private slots:
         file.reset(fileMenu());
         QCOMPARE(texts(submenu(file.get(), "Open Recent")), (QStringList{"---", "Clear Recent"}));
         find(submenu(file.get(), "Open Recent"), "Clear Recent")->trigger();
-        QVERIFY(app->recentArchives()->paths().isEmpty());
-        QVERIFY(!Platform::settings().contains("recentArchives"));
+        QVERIFY(app->recentArchives()->paths().isEmpty() && !Platform::settings().contains("recentArchives"));
         file.reset(fileMenu());
         QVERIFY(!submenu(file.get(), "Open Recent"));
     }
@@ -336,15 +330,13 @@ private slots:
     void openArchiveCommand()
     {
         // An upper-case extension is accepted, recorded and opened.
-        const QString upper = makeDir("Logs.LOGARCHIVE");
-        const QString other = makeDir("Other.logarchive");
+        const QString upper = makeDir("Logs.LOGARCHIVE"), other = makeDir("Other.logarchive");
         app->recentArchives()->add(upper);
         app->recentArchives()->add(other);
         panelAnswer = upper;
         content(windows[0])->model()->setShowCrashes(true);
         app->openArchiveCommand();
-        QCOMPARE(app->recentArchives()->paths().first(), upper);
-        QCOMPARE(app->recentArchives()->paths().size(), 2);
+        QCOMPARE(app->recentArchives()->paths(), (QStringList{upper, other}));
         QVERIFY(!content(windows[0])->model()->showCrashes());
         QCOMPARE(content(windows[0])->model()->logFetcher()->archiveURL(), std::optional<QString>(upper));
         QVERIFY(!app->pendingArchive()->url());
@@ -363,16 +355,13 @@ private slots:
         alertAnswer = QStringLiteral("Cancel");
         app->resetLearnedProcessNames();
         QCOMPARE(alerts.size(), 1);
-        QCOMPARE(alerts[0].title, QStringLiteral("Reset Learned Process Names?"));
-        QCOMPARE(alerts[0].informativeText,
-                 QStringLiteral("This will permanently delete all process names Vellacord has learned. This cannot be "
-                                "undone."));
-        QCOMPARE(alerts[0].buttons, (QStringList{"Reset", "Cancel"}));
+        QCOMPARE((QStringList{alerts[0].title, alerts[0].informativeText} + alerts[0].buttons),
+                 (QStringList{"Reset Learned Process Names?", "This will permanently delete all process names Vellacord "
+                              "has learned. This cannot be undone.", "Reset", "Cancel"}));
         QVERIFY(QFile::exists(file));
         alertAnswer = QStringLiteral("Reset");
         app->resetLearnedProcessNames();
-        QVERIFY(!QFile::exists(file));
-        QVERIFY(names->learnedNames().isEmpty());
+        QVERIFY(!QFile::exists(file) && names->learnedNames().isEmpty());
         QCOMPARE(names->displayName("com.example.reset"), QStringLiteral("com.example.reset"));
         app->resetLearnedProcessNames();  // no file: nothing to report
         QCOMPARE(alerts.size(), 3);
@@ -416,10 +405,8 @@ private slots:
             QCOMPARE(d->labelText(QFileDialog::Accept), QStringLiteral("Open Archive"));
             auto* model = d->findChild<QFileSystemModel*>();
             QTRY_VERIFY(model->index(desktop + "/mac.ndjson").isValid());
-            QVERIFY(model->nameFilters().contains(QStringLiteral("*.ndjson")));
-            QVERIFY(model->nameFilters().contains(QStringLiteral("*.jsonl")));
-            QVERIFY(model->filter() & QDir::Files);
-            QVERIFY(!model->nameFilterDisables());
+            QVERIFY(model->nameFilters().contains("*.ndjson") && model->nameFilters().contains("*.jsonl"));
+            QVERIFY((model->filter() & QDir::Files) && !model->nameFilterDisables());
             choose(d, QStringLiteral("mac.ndjson"));
         });
         QCOMPARE(content(windows[0])->model()->logFetcher()->archiveURL(), std::optional<QString>(desktop + "/mac.ndjson"));
@@ -433,9 +420,8 @@ private slots:
         // Any other file: the alert, nothing recorded.
         runPanel([&](QFileDialog* d) { choose(d, QStringLiteral("notes.txt")); });
         QCOMPARE(alerts.size(), 1);
-        QCOMPARE(alerts[0].title, QStringLiteral("Not a Log Archive"));
-        QCOMPARE(alerts[0].informativeText, ArchiveChoice::notAnArchiveText(desktop + "/notes.txt"));
-        QCOMPARE(alerts[0].buttons, QStringList{"OK"});
+        QCOMPARE((QStringList{alerts[0].title, alerts[0].informativeText} + alerts[0].buttons),
+                 (QStringList{"Not a Log Archive", ArchiveChoice::notAnArchiveText(desktop + "/notes.txt"), "OK"}));
         QCOMPARE(app->recentArchives()->paths().size(), 3);
 
         // Cancelled: nothing.
