@@ -40,9 +40,8 @@
 
 #include <memory>
 
-// The views of this folder plugged into a real main window: the Crashes tab,
-// the gear's popover, the Analyze flow against a loopback provider, the
-// update banner and log collection through a stand-in log tool.
+// This folder's views plugged into a real main window: the Crashes tab, the gear's popover, Analyze against a
+// loopback provider, the update banner and log collection through a stand-in log tool.
 class TestShellParts : public QObject {
     Q_OBJECT
 
@@ -198,11 +197,9 @@ private slots:
         QTest::keyClicks(s->apiKeyField(), "sk-1");
         QCOMPARE(view->model()->aiSettings()->apiKey(), QStringLiteral("sk-1"));
         s->doneButton()->click();
-        QTRY_VERIFY(!view->model()->showSettings());
-        QVERIFY(!openSettings());
+        QTRY_VERIFY(!view->model()->showSettings() && !openSettings());
         find<QToolButton>("settingsButton")->click();
-        QVERIFY(view->model()->showSettings());
-        QVERIFY(openSettings());
+        QVERIFY(view->model()->showSettings() && openSettings());
         openSettings()->doneButton()->click();
     }
 
@@ -218,8 +215,7 @@ private slots:
         QVERIFY(s && s->body() == AnalysisView::Body::loading);
         QVERIFY(!analyze->isEnabled());
         QTRY_COMPARE(s->body(), AnalysisView::Body::items);
-        QVERIFY(analyze->isEnabled());
-        QCOMPARE(s->items().size(), 2);
+        QVERIFY(analyze->isEnabled() && s->items().size() == 2);
         QVERIFY(server.requests().at(0).body.contains("[2] Error | WindowServer |  | display failed to reconfigure"));
 
         AnalysisItemRow* row = nullptr;
@@ -253,9 +249,7 @@ private slots:
         QCOMPARE(updates.requests().value(0).target, QByteArray("/Vellacord/version.json"));
         banner = view->findChild<UpdateBanner*>();
         QTRY_VERIFY(banner->isVisible());
-        QCOMPARE(banner->textLabel()->text(), UpdateChecker::bannerText("99.1"));
-        banner->closeButton()->click();
-        QVERIFY(!banner->isVisible());
+        QCOMPARE(banner->textLabel()->text(), UpdateChecker::bannerText("99.1"));  // closing it: the banner's test
     }
 
     void collectConfirmation()
@@ -282,9 +276,7 @@ private slots:
                  (QStringList{"Log Collection Failed", "Log Collection Failed", "Exit code 64\nlog: unknown option", "OK"}));
         QVERIFY(alert.plain && alert.icon == QMessageBox::Warning);
         QVERIFY2(alert.width >= 400, qPrintable(QString::number(alert.width)));  // not a column of short lines
-        QVERIFY(!view->model()->isCollecting());
-        QVERIFY(recent->paths().isEmpty());
-        QVERIFY(!view->model()->logFetcher()->isViewingArchive());
+        QVERIFY(!view->model()->isCollecting() && recent->paths().isEmpty() && !view->model()->logFetcher()->isViewingArchive());
     }
 
     void collectThroughTheButton()
@@ -318,8 +310,7 @@ private slots:
         QCOMPARE(button->text(), QStringLiteral("Collecting…"));
         QVERIFY(!button->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(!view->model()->isCollecting(), 10000);
-        QVERIFY2(failure.isEmpty(), qPrintable(failure));
-        QVERIFY(button->isEnabled());
+        QVERIFY2(failure.isEmpty() && button->isEnabled(), qPrintable(failure));
         const QString path = view->model()->logFetcher()->archiveURL().value_or(QString());
         QVERIFY2(QFileInfo(path).fileName().startsWith("Vellacord-") && path.endsWith(".logarchive"), qPrintable(path));
         QCOMPARE(QFileInfo(path).absolutePath(), QDir(home + "/Desktop").absolutePath());
