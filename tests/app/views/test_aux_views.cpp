@@ -159,7 +159,7 @@ private slots:
         again.close();
     }
 
-    void bannerShowsOnlyWhileAnUpdateIsAvailable()
+    void bannerShowsWhileAnUpdateIsAvailableAndOpensOnlyWebAddresses()
     {
         QWidget host;
         auto* banner = new UpdateBanner(&host);
@@ -175,26 +175,22 @@ private slots:
         // Closed stays closed for the window's life.
         banner->setUpdate(true, "1.4.3", "https://example.org/d");
         QVERIFY(!banner->isVisible());
-    }
 
-    void bannerDownloadOpensOnlyWebAddresses()
-    {
-        UpdateBanner banner;
-        banner.setUpdate(true, "2.0", "https://example.org/Vellacord-2.0.tar.gz");
-        banner.downloadButton()->click();
+        // Download opens only web addresses (which those are is the checker's rule, tested there).
+        banner->setUpdate(true, "2.0", "https://example.org/Vellacord-2.0.tar.gz");
+        banner->downloadButton()->click();
         QCOMPARE(m_opened, QList<QUrl>{QUrl("https://example.org/Vellacord-2.0.tar.gz")});
-        // Which addresses are web addresses is the checker's rule, tested there.
         for (const QString& bad : {QStringLiteral("file:///etc/passwd"), QStringLiteral("")}) {
-            banner.setUpdate(true, "2.0", bad);
-            QVERIFY2(banner.downloadButton()->isHidden(), qPrintable(bad));  // shown without a dead button
-            banner.download();
+            banner->setUpdate(true, "2.0", bad);
+            QVERIFY2(banner->downloadButton()->isHidden(), qPrintable(bad));  // shown without a dead button
+            banner->download();
         }
         // The window's own check must agree as well.
-        banner.setUpdate(true, "2.0", "https://example.org/ok");
-        QVERIFY(!banner.downloadButton()->isHidden());
-        banner.setURLCheck([](const QString&) { return false; });
-        QVERIFY(banner.downloadButton()->isHidden());
-        banner.download();
+        banner->setUpdate(true, "2.0", "https://example.org/ok");
+        QVERIFY(!banner->downloadButton()->isHidden());
+        banner->setURLCheck([](const QString&) { return false; });
+        QVERIFY(banner->downloadButton()->isHidden());
+        banner->download();
         QCOMPARE(m_opened.size(), 1);
     }
 };
