@@ -1,17 +1,10 @@
 #include "browser/EntryText.h"
 
-#include <QDateTime>
-
-#include <cmath>
+#include "browser/LocalTime.h"
 
 namespace EntryText {
 
 namespace {
-QDateTime localDate(double date)
-{
-    return QDateTime::fromMSecsSinceEpoch(qint64(std::floor(date * 1000.0)));
-}
-
 // Spaces and tabs only: line breaks stay, as the search address is used as typed.
 QString trimBlanks(const QString& s)
 {
@@ -26,12 +19,12 @@ QString trimBlanks(const QString& s)
 
 QString timeString(double date)
 {
-    return localDate(date).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return LocalTime::format(date, false);
 }
 
 QString detailTimeString(double date)
 {
-    return localDate(date).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    return LocalTime::format(date, true);
 }
 
 QString rowText(const LogEntry& entry)

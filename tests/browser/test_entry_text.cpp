@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <thread>
+
 class TestEntryText : public QObject {
     Q_OBJECT
 
@@ -50,6 +52,62 @@ private slots:
         QCOMPARE(EntryText::detailTimeString(e.date), QStringLiteral("2026-01-05 09:30:07.250"));
         e.level = 9;
         QVERIFY(EntryText::rowText(e).contains(QStringLiteral("\tUnknown\t")));
+    }
+
+    // Local times in a zone set through TZ: across both DST changes, odd
+    // fractions (truncated, as the double holds them), and dates the fast
+    // path leaves to QDateTime. Each row runs on a fresh thread, which takes
+    // the zone anew.
+    void localTimes_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<QString>("utc");
+        QTest::addColumn<double>("fraction");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char* name, const char* zone, const char* utc, double fraction, const char* expected) {
+            QTest::newRow(name) << QByteArray(zone) << QString::fromLatin1(utc) << fraction << QString::fromLatin1(expected);
+        };
+        row("before spring gap", "Europe/Berlin", "2026-03-29T00:59:59", 0.9999, "2026-03-29 01:59:59.999");
+        row("after spring gap", "Europe/Berlin", "2026-03-29T01:00:00", 0, "2026-03-29 03:00:00.000");
+        row("before fall back", "Europe/Berlin", "2026-10-25T00:59:59", 0.5, "2026-10-25 02:59:59.500");
+        row("after fall back", "Europe/Berlin", "2026-10-25T01:00:00", 0, "2026-10-25 02:00:00.000");
+        row("leap day rolls over", "Europe/Berlin", "2024-02-29T23:30:00", 0.25, "2024-03-01 00:30:00.250");
+        row("new year", "Europe/Berlin", "2026-12-31T23:00:00", 0, "2027-01-01 00:00:00.000");
+        row("under a millisecond", "Europe/Berlin", "2026-01-05T08:00:00", 0.0009, "2026-01-05 09:00:00.000");
+        row("before the epoch", "Europe/Berlin", "1970-01-01T00:00:00", -0.0005, "1970-01-01 00:59:59.999");
+        row("year 9999", "Europe/Berlin", "9999-06-01T00:00:00", 0, "9999-06-01 02:00:00.000");
+        row("half hour behind", "America/St_Johns", "2026-01-05T12:00:00", 0, "2026-01-05 08:30:00.000");
+        row("45 minutes ahead", "Asia/Kathmandu", "2026-01-05T12:00:00", 0, "2026-01-05 17:45:00.000");
+        row("UTC", "UTC", "2026-01-05T12:00:00", 0.123, "2026-01-05 12:00:00.123");
+    }
+
+    void localTimes()
+    {
+        QFETCH(QByteArray, zone);
+        QFETCH(QString, utc);
+        QFETCH(double, fraction);
+        QFETCH(QString, expected);
+        const QByteArray oldZone = qgetenv("TZ");
+        qputenv("TZ", zone);
+        const double date = QDateTime::fromString(utc + u'Z', Qt::ISODate).toSecsSinceEpoch() + fraction;
+        QString detail, row, swept;
+        std::thread([&] {
+            detail = EntryText::detailTimeString(date);
+            row = EntryText::timeString(date);
+            // Every ~7 h for two years back, then forward, as QDateTime writes them.
+            for (const int dir : {-1, 1}) {
+                for (int k = 1; k < 2500 && swept.isEmpty(); ++k) {
+                    const double d = date + dir * k * 26017.123;
+                    const QDateTime local = QDateTime::fromMSecsSinceEpoch(qint64(std::floor(d * 1000)));
+                    if (EntryText::detailTimeString(d) != local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")))
+                        swept = local.toString(Qt::ISODateWithMs);
+                }
+            }
+        }).join();
+        oldZone.isNull() ? qunsetenv("TZ") : qputenv("TZ", oldZone);
+        QCOMPARE(detail, expected);
+        QCOMPARE(row, expected.left(19));
+        QCOMPARE(swept, QString());
     }
 
     void detailWindowState()
