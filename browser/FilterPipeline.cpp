@@ -202,17 +202,22 @@ void forEachPassing(const Prepared& p, const LogEntryList& entries, Fn fn)
 // Entries passing every test but the two selections, with the outcome of each
 // selection test; entries failing both selections are skipped untested.
 template <typename Fn>
+void passSelection(const Prepared& p, const FilterState& s, const LogEntry& e, Fn& fn)
+{
+    const bool processOK = !s.selectedProcess || e.process == *s.selectedProcess;
+    const bool subsystemOK = !s.selectedSubsystem || e.subsystem == *s.selectedSubsystem;
+    if ((processOK || subsystemOK) && p.passes(e))
+        fn(e, processOK, subsystemOK);
+}
+
+template <typename Fn>
 void forEachPassingSelection(const Prepared& p, const FilterState& s, const LogEntryList& entries, Fn fn)
 {
     const qsizetype n = entries.size();
     const LogEntry* data = entries.constData();
     for (qsizetype i = 0; i < n; ++i) {
         prefetchMessage(p, data, i, n);
-        const LogEntry& e = data[i];
-        const bool processOK = !s.selectedProcess || e.process == *s.selectedProcess;
-        const bool subsystemOK = !s.selectedSubsystem || e.subsystem == *s.selectedSubsystem;
-        if ((processOK || subsystemOK) && p.passes(e))
-            fn(e, processOK, subsystemOK);
+        passSelection(p, s, data[i], fn);
     }
 }
 
@@ -434,25 +439,58 @@ QStringList availableSubsystems(const FilterState& s, const LogEntryList& entrie
     return sortedDistinct(values, s.selectedSubsystem);
 }
 
-Evaluation evaluate(const FilterState& s, const LogEntryList& entries, bool liveTailing)
+Evaluation evaluate(const FilterState& s, const LogEntryList& entries, bool liveTailing, SortedOrder* kept)
 {
+    const bool presorted = kept && !liveTailing;
+    if (presorted && (kept->source.constData() != entries.constData() || kept->source.size() != entries.size() ||
+                      kept->column != s.sortColumn || kept->ascending != s.sortAscending)) {
+        kept->source = entries;
+        kept->column = s.sortColumn;
+        kept->ascending = s.sortAscending;
+        kept->order.clear();
+        kept->order.reserve(size_t(entries.size()));
+        for (const LogEntry& e : entries)
+            kept->order.push_back(&e);
+        sortPointers(kept->order, s.sortColumn, s.sortAscending);
+    }
     // One pass for the three results: the shared tests run once per entry,
     // the two selections decide which results the entry belongs to.
     const Prepared p(s, true, true);
     std::vector<const LogEntry*> rows;
     rows.reserve(size_t(entries.size()));
+    // With a kept order the pass marks the rows, in storage order (the
+    // entries stream through the cache), and the order then picks them.
+    std::vector<bool> listed(presorted ? size_t(entries.size()) : 0);
+    const LogEntry* base = entries.constData();
     QSet<QString> processes, subsystems;
-    forEachPassingSelection(p, s, entries, [&](const LogEntry& e, bool processOK, bool subsystemOK) {
-        if (processOK && subsystemOK)
-            rows.push_back(&e);
-        if (subsystemOK)
+    // Runs of one value (entries of one process come in bursts) skip the set.
+    const QString* lastProcess = nullptr;
+    const QString* lastSubsystem = nullptr;
+    const auto take = [&](const LogEntry& e, bool processOK, bool subsystemOK) {
+        if (processOK && subsystemOK) {
+            if (presorted)
+                listed[size_t(&e - base)] = true;
+            else
+                rows.push_back(&e);
+        }
+        if (subsystemOK && !(lastProcess && *lastProcess == e.process)) {
             processes.insert(e.process);
-        if (processOK && !e.subsystem.isEmpty())
+            lastProcess = &e.process;
+        }
+        if (processOK && !e.subsystem.isEmpty() && !(lastSubsystem && *lastSubsystem == e.subsystem)) {
             subsystems.insert(e.subsystem);
-    });
-    if (!liveTailing)
+            lastSubsystem = &e.subsystem;
+        }
+    };
+    forEachPassingSelection(p, s, entries, take);
+    if (presorted) {
+        for (const LogEntry* e : kept->order)
+            if (listed[size_t(e - base)])
+                rows.push_back(e);
+    } else if (!liveTailing) {
         sortPointers(rows, s.sortColumn, s.sortAscending);
-    return {toList(rows), sortedDistinct(processes, s.selectedProcess),
+    }
+    return {EntryRows(entries, std::move(rows)), sortedDistinct(processes, s.selectedProcess),
             sortedDistinct(subsystems, s.selectedSubsystem)};
 }
 

@@ -2,9 +2,11 @@
 
 // The main window's filter and sort pipeline: from the fetcher's entries and
 // the filter inputs to the visible rows, the dropdown options and the visible
-// optional columns. Everything is derived from scratch on every evaluation;
-// nothing is cached between evaluations. Main thread only.
+// optional columns. Everything is derived on every evaluation; only the sort
+// order of the whole entry list is kept between evaluations (typing in the
+// search field changes which rows show, not their order). Main thread only.
 
+#include "browser/EntryRows.h"
 #include "logs/LogEntry.h"
 
 #include <QList>
@@ -90,11 +92,21 @@ QStringList availableSubsystems(const FilterState& s, const LogEntryList& entrie
 // The three derived lists of one redraw, from a single pass: equal to
 // filteredEntries, availableProcesses and availableSubsystems.
 struct Evaluation {
-    LogEntryList filtered;
+    EntryRows filtered;
     QStringList processes;
     QStringList subsystems;
 };
-Evaluation evaluate(const FilterState& s, const LogEntryList& entries, bool liveTailing);
+// Every entry of one list in one sort order, kept for the next evaluation
+// of the same list and order. The list is held, so its identity is its data.
+struct SortedOrder {
+    LogEntryList source;
+    QString column;
+    bool ascending = true;
+    std::vector<const LogEntry*> order;
+};
+// With an order to keep, the entries are sorted once per list and order and
+// then only filtered: the rows are the same as sorting the filtered rows.
+Evaluation evaluate(const FilterState& s, const LogEntryList& entries, bool liveTailing, SortedOrder* kept = nullptr);
 
 // Sorts in place by a header label (unknown labels sort by time).
 void sortEntries(LogEntryList& entries, const QString& sortColumn, bool ascending);
@@ -169,7 +181,7 @@ public:
 
     Pipeline::Evaluation evaluate(const LogEntryList& entries, bool liveTailing) const
     {
-        return Pipeline::evaluate(m_state, entries, liveTailing);
+        return Pipeline::evaluate(m_state, entries, liveTailing, &m_order);
     }
 
     // Time range to fetch interval.
@@ -191,4 +203,5 @@ signals:
 
 private:
     FilterState m_state;
+    mutable Pipeline::SortedOrder m_order;
 };

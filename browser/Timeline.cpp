@@ -21,9 +21,9 @@ int severityIndex(int level)
 {
     return level >= 1 && level <= 5 ? 5 - level : -1;
 }
-}  // namespace
 
-QList<TimelineBucket> buckets(const LogEntryList& entries, int count)
+template <typename Entries>
+QList<TimelineBucket> bucketsOf(const Entries& entries, int count)
 {
     // Dates that are not finite (a hostile archive) are left out: they have no place on the strip.
     double first = INFINITY;
@@ -55,6 +55,10 @@ QList<TimelineBucket> buckets(const LogEntryList& entries, int count)
     }
     return out;
 }
+}  // namespace
+
+QList<TimelineBucket> buckets(const LogEntryList& entries, int count) { return bucketsOf(entries, count); }
+QList<TimelineBucket> buckets(const EntryRows& entries, int count) { return bucketsOf(entries, count); }
 
 QString describe(const TimelineBucket& bucket)
 {

@@ -4,6 +4,7 @@
 // the latest listed entry, each with its count per severity. Derived from
 // the visible list on every pipeline pass, like the list itself.
 
+#include "browser/EntryRows.h"
 #include "logs/LogEntry.h"
 
 #include <QList>
@@ -30,6 +31,7 @@ constexpr int bucketCount = 100;
 // finite (a hostile archive) are left out, and so are levels outside 1–5
 // (the pipeline never lists them).
 QList<TimelineBucket> buckets(const LogEntryList& entries, int count = bucketCount);
+QList<TimelineBucket> buckets(const EntryRows& entries, int count = bucketCount);
 
 // The hover text, plain: the span in local time, then one line per severity
 // present ("Error: 3"), or "No entries".

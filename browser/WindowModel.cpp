@@ -404,7 +404,11 @@ void WindowModel::startAnalysis()
     m_showAnalysis = true;
     emit analysisChanged();
     emit toolbarChanged();
-    AIExplainer::analyze(m_filtered, *m_aiSettings, this, [this](const AIResult<AnalysisItemList>& r) {
+    // The analysis reads the last batch only: copy no more than that.
+    LogEntryList recent;
+    for (qsizetype i = std::max<qsizetype>(0, m_filtered.size() - AIExplainer::analysisBatchSize); i < m_filtered.size(); ++i)
+        recent.append(m_filtered.at(i));
+    AIExplainer::analyze(recent, *m_aiSettings, this, [this](const AIResult<AnalysisItemList>& r) {
         if (r.ok())
             m_analysisItems = r.value();
         else

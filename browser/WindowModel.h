@@ -43,7 +43,7 @@ public:
     RecentArchives* recentArchives() const { return m_recentArchives; }
 
     // Derived by the last pipeline pass.
-    const LogEntryList& filteredEntries() const { return m_filtered; }
+    const EntryRows& filteredEntries() const { return m_filtered; }
     const QStringList& processOptions() const { return m_processOptions; }
     const QStringList& subsystemOptions() const { return m_subsystemOptions; }
     const QList<OptionalColumn>& visibleColumns() const { return m_columns; }
@@ -180,7 +180,7 @@ private:
     LogFetcher* m_fetcher;
     FilterPipeline m_pipeline;
 
-    LogEntryList m_filtered;
+    EntryRows m_filtered;
     QStringList m_processOptions;
     QStringList m_subsystemOptions;
     QList<OptionalColumn> m_columns;

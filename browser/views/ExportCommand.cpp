@@ -45,7 +45,7 @@ void ExportCommand::run()
     if (!m_action->isEnabled())
         return;
     // What the list shows when the command is given; a live tail goes on meanwhile.
-    const LogEntryList rows = m_model->filteredEntries();
+    const LogEntryList rows = m_model->filteredEntries().toList();
     const QList<OptionalColumn> columns = m_model->visibleColumns();
     const QString desktop = Platform::desktopDir();
     const QString suggested = QDir(QFileInfo(desktop).isDir() ? desktop : QDir::homePath()).filePath(

@@ -4,7 +4,7 @@
 
 LogListModel::LogListModel(QObject* parent) : QAbstractListModel(parent) {}
 
-void LogListModel::setEntries(const LogEntryList& entries)
+void LogListModel::setEntries(const EntryRows& entries)
 {
     beginResetModel();
     m_entries = entries;

@@ -1,13 +1,12 @@
 #pragma once
 
-#include "logs/LogEntry.h"
+#include "browser/EntryRows.h"
 
 #include <QAbstractListModel>
 
 // The rows of the main list: the pipeline's filtered entries, replaced as a
 // whole on every re-evaluation (a model reset, no per-row bookkeeping). The
-// list is implicitly shared with the pipeline's result, so a reset copies
-// nothing.
+// rows are shared with the pipeline's result, so a reset copies nothing.
 class LogListModel : public QAbstractListModel {
     Q_OBJECT
 public:
@@ -15,8 +14,8 @@ public:
 
     explicit LogListModel(QObject* parent = nullptr);
 
-    void setEntries(const LogEntryList& entries);
-    const LogEntryList& entries() const { return m_entries; }
+    void setEntries(const EntryRows& entries);
+    const EntryRows& entries() const { return m_entries; }
     const LogEntry& entryAt(int row) const { return m_entries.at(row); }
     // Row of the entry with that id, or -1.
     int rowOf(const QUuid& id) const;
@@ -25,5 +24,5 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
 
 private:
-    LogEntryList m_entries;
+    EntryRows m_entries;
 };

@@ -38,7 +38,8 @@ inline void fill(MemoryStoreProvider& provider)
     });
 }
 
-inline QStringList processes(const LogEntryList& list)
+template <typename Rows>  // a LogEntryList or the window's EntryRows
+QStringList processes(const Rows& list)
 {
     QStringList l;
     for (const LogEntry& e : list)

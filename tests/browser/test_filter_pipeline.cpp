@@ -8,7 +8,8 @@
 
 namespace {
 
-QStringList messages(const LogEntryList& list)
+template <typename Rows>
+QStringList messages(const Rows& list)
 {
     QStringList out;
     for (const LogEntry& e : list)
@@ -102,7 +103,7 @@ private slots:
     // random texts around block boundaries, mixed case, non-ASCII letters.
     void searchMatchesLoweredContains()
     {
-        const QString alphabet = QStringLiteral("aAbBnNeEtT kK\u0130\u212a\u00e4\u00c4i\n-");
+        const QString alphabet = QStringLiteral("aAbBnNeEtT kK\u0130\u212a\u00e4\u00c4i\n\r-");  // \r and - differ in bit 5 only
         quint32 seed = 12345;
         auto next = [&seed](quint32 bound) {
             seed = seed * 1664525u + 1013904223u;
@@ -208,28 +209,41 @@ private slots:
         QVERIFY(Pipeline::availableSubsystems(n, entries).isEmpty());
     }
 
-    // The one-pass evaluation gives exactly the three separate results.
+    // The one-pass evaluation gives exactly the three separate results, also
+    // through a kept sort order (reused while only the filters change,
+    // rebuilt for another list or order).
     void evaluationEqualsSeparateResults()
     {
-        const LogEntryList entries{
+        LogEntryList entries{
             makeEntry(5, 4, "zeta", "disk full", "com.a"),       makeEntry(1, 4, "Alpha", "net down", "com.b"),
             makeEntry(3, 4, "beta", "net up", "com.a"),          makeEntry(4, 4, "", "quiet", ""),
             makeEntry(2, 3, "beta", "notice net", "com.c"),      makeEntry(6, 5, "zeta", "fault net", "com.b"),
         };
         const QList<std::optional<QString>> processes{std::nullopt, QStringLiteral("beta"), QStringLiteral("ghost")};
         const QList<std::optional<QString>> subsystems{std::nullopt, QStringLiteral("com.a"), QStringLiteral("com.b")};
+        Pipeline::SortedOrder kept;
+        QList<FilterState> states;
         for (const auto& process : processes)
             for (const auto& subsystem : subsystems)
-                for (const QString& search : {QString(), QStringLiteral("NET")})
+                for (const QString& search : {QString(), QStringLiteral("NET")}) {
+                    FilterState s = allLevels();
+                    s.activeFilters.remove(SeverityLevel::notice);
+                    s.selectedProcess = process;
+                    s.selectedSubsystem = subsystem;
+                    s.searchText = search;
+                    states << s;
+                }
+        for (int list = 0; list < 2; ++list, entries[1].message += u'!')  // another list: the order is rebuilt
+            for (const auto& [column, ascending] : {std::pair("Process", true), std::pair("Process", false),
+                                                    std::pair("Time", false), std::pair("Time", true)})
+                for (FilterState s : std::as_const(states))
                     for (bool tailing : {false, true}) {
-                        FilterState s = allLevels();
-                        s.activeFilters.remove(SeverityLevel::notice);
-                        s.selectedProcess = process;
-                        s.selectedSubsystem = subsystem;
-                        s.searchText = search;
-                        s.sortColumn = "Process";
+                        s.sortColumn = QString::fromLatin1(column);
+                        s.sortAscending = ascending;
+                        const QStringList rows = messages(Pipeline::filteredEntries(s, entries, tailing));
                         const Pipeline::Evaluation ev = Pipeline::evaluate(s, entries, tailing);
-                        QCOMPARE(messages(ev.filtered), messages(Pipeline::filteredEntries(s, entries, tailing)));
+                        QCOMPARE(messages(ev.filtered), rows);
+                        QCOMPARE(messages(Pipeline::evaluate(s, entries, tailing, &kept).filtered), rows);
                         QCOMPARE(ev.processes, Pipeline::availableProcesses(s, entries));
                         QCOMPARE(ev.subsystems, Pipeline::availableSubsystems(s, entries));
                     }

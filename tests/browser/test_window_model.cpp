@@ -177,7 +177,7 @@ private slots:
         QVERIFY(Timeline::describe(b[1]).endsWith(QStringLiteral(":05\nError: 1\nInfo: 1\nDebug: 1")));
         QVERIFY(Timeline::describe(b[2]).endsWith(QStringLiteral("\nNo entries")));
         QCOMPARE(Timeline::buckets(list.mid(2, 1)).size(), 1);  // one instant: one bucket
-        QVERIFY(Timeline::buckets({}).isEmpty());
+        QVERIFY(Timeline::buckets(LogEntryList{}).isEmpty());
     }
 
     void selectionPaneAndFloatingWindow()

@@ -253,7 +253,7 @@ private slots:
         QFile out(typed + ".csv");
         QVERIFY(out.open(QIODevice::ReadOnly));
         QCOMPARE(view->model()->filteredEntries().size(), 2);
-        QCOMPARE(out.readAll(), EntryExport::document(EntryExport::Format::csv, view->model()->filteredEntries(),
+        QCOMPARE(out.readAll(), EntryExport::document(EntryExport::Format::csv, view->model()->filteredEntries().toList(),
                                                       {OptionalColumn::pid}));
         typed = dir.filePath("missing/rows.txt");
         cmd->run();

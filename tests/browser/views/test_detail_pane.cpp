@@ -217,7 +217,7 @@ private slots:
                     QFont f = appFont;
                     f.setPointSize(points);
                     QApplication::setFont(f);
-                    model.setEntries({e});
+                    model.setEntries(LogEntryList{e});
                     PaintedText device(opt.rect.size(), dpr);
                     QPainter p(&device);
                     delegate.paint(&p, opt, model.index(0));
