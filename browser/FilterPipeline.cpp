@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -372,14 +373,79 @@ LogEntryList toList(const std::vector<const LogEntry*>& v)
     return out;
 }
 
-QStringList sortedDistinct(QSet<QString>& values, const std::optional<QString>& selection)
-{
-    if (selection)
-        values.insert(*selection);
-    QStringList list(values.cbegin(), values.cend());
-    std::sort(list.begin(), list.end());  // code-point order, case-sensitive
-    return list;
-}
+// The distinct texts of one pass, by reference into the entries. Nearly
+// every entry repeats a value already seen, so a lookup must cost less than
+// a QSet insert: open addressing over Qt's seeded hash (seeded against
+// archives made to collide), no nodes.
+class DistinctTexts {
+public:
+    void add(const QString& text)
+    {
+        if (m_last && same(*m_last, text))  // runs of one value
+            return;
+        if (2 * (m_count + 1) > m_slots.size())
+            grow();
+        const size_t h = qHash(QStringView(text), m_seed);
+        for (size_t i = h & (m_slots.size() - 1);; i = (i + 1) & (m_slots.size() - 1)) {
+            Slot& slot = m_slots[i];
+            if (!slot.text) {
+                slot = {h, &text};
+                ++m_count;
+                break;
+            }
+            if (slot.hash == h && same(*slot.text, text))
+                break;
+        }
+        m_last = &text;
+    }
+
+    // Code-point order, case-sensitive; the selection is kept listed.
+    QStringList sorted(const std::optional<QString>& selection) const
+    {
+        QStringList list;
+        list.reserve(qsizetype(m_count) + 1);
+        for (const Slot& slot : m_slots)
+            if (slot.text)
+                list.append(*slot.text);
+        if (selection && !list.contains(*selection))
+            list.append(*selection);
+        std::sort(list.begin(), list.end());
+        return list;
+    }
+
+private:
+    // Equality as bytes (QString's == goes through its ordering compare).
+    static bool same(const QString& a, const QString& b)
+    {
+        return a.size() == b.size() &&
+               (a.constData() == b.constData() ||
+                std::memcmp(a.constData(), b.constData(), size_t(a.size()) * sizeof(QChar)) == 0);
+    }
+
+    struct Slot {
+        size_t hash = 0;
+        const QString* text = nullptr;
+    };
+
+    void grow()
+    {
+        std::vector<Slot> old(std::max<size_t>(64, m_slots.size() * 2));
+        old.swap(m_slots);
+        for (const Slot& slot : old) {
+            if (!slot.text)
+                continue;
+            size_t i = slot.hash & (m_slots.size() - 1);
+            while (m_slots[i].text)
+                i = (i + 1) & (m_slots.size() - 1);
+            m_slots[i] = slot;
+        }
+    }
+
+    std::vector<Slot> m_slots;
+    size_t m_count = 0;
+    const QString* m_last = nullptr;
+    size_t m_seed = QHashSeed::globalSeed();
+};
 
 }  // namespace
 
@@ -424,19 +490,19 @@ LogEntryList filteredEntries(const FilterState& s, const LogEntryList& entries, 
 
 QStringList availableProcesses(const FilterState& s, const LogEntryList& entries)
 {
-    QSet<QString> values;
+    DistinctTexts values;
     for (const LogEntry* e : matchingPointers(s, entries, true, false))
-        values.insert(e->process);
-    return sortedDistinct(values, s.selectedProcess);
+        values.add(e->process);
+    return values.sorted(s.selectedProcess);
 }
 
 QStringList availableSubsystems(const FilterState& s, const LogEntryList& entries)
 {
-    QSet<QString> values;
+    DistinctTexts values;
     for (const LogEntry* e : matchingPointers(s, entries, false, true))
         if (!e->subsystem.isEmpty())
-            values.insert(e->subsystem);
-    return sortedDistinct(values, s.selectedSubsystem);
+            values.add(e->subsystem);
+    return values.sorted(s.selectedSubsystem);
 }
 
 Evaluation evaluate(const FilterState& s, const LogEntryList& entries, bool liveTailing, SortedOrder* kept)
@@ -462,10 +528,7 @@ Evaluation evaluate(const FilterState& s, const LogEntryList& entries, bool live
     // entries stream through the cache), and the order then picks them.
     std::vector<bool> listed(presorted ? size_t(entries.size()) : 0);
     const LogEntry* base = entries.constData();
-    QSet<QString> processes, subsystems;
-    // Runs of one value (entries of one process come in bursts) skip the set.
-    const QString* lastProcess = nullptr;
-    const QString* lastSubsystem = nullptr;
+    DistinctTexts processes, subsystems;
     const auto take = [&](const LogEntry& e, bool processOK, bool subsystemOK) {
         if (processOK && subsystemOK) {
             if (presorted)
@@ -473,14 +536,10 @@ Evaluation evaluate(const FilterState& s, const LogEntryList& entries, bool live
             else
                 rows.push_back(&e);
         }
-        if (subsystemOK && !(lastProcess && *lastProcess == e.process)) {
-            processes.insert(e.process);
-            lastProcess = &e.process;
-        }
-        if (processOK && !e.subsystem.isEmpty() && !(lastSubsystem && *lastSubsystem == e.subsystem)) {
-            subsystems.insert(e.subsystem);
-            lastSubsystem = &e.subsystem;
-        }
+        if (subsystemOK)
+            processes.add(e.process);
+        if (processOK && !e.subsystem.isEmpty())
+            subsystems.add(e.subsystem);
     };
     forEachPassingSelection(p, s, entries, take);
     if (presorted) {
@@ -490,8 +549,8 @@ Evaluation evaluate(const FilterState& s, const LogEntryList& entries, bool live
     } else if (!liveTailing) {
         sortPointers(rows, s.sortColumn, s.sortAscending);
     }
-    return {EntryRows(entries, std::move(rows)), sortedDistinct(processes, s.selectedProcess),
-            sortedDistinct(subsystems, s.selectedSubsystem)};
+    return {EntryRows(entries, std::move(rows)), processes.sorted(s.selectedProcess),
+            subsystems.sorted(s.selectedSubsystem)};
 }
 
 void sortEntries(LogEntryList& entries, const QString& sortColumn, bool ascending)
