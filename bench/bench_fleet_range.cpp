@@ -2,19 +2,14 @@
 // spread over a day. A one-hour range through queryEntries against
 // `journalctl --directory=… --since … --until … -o export` over the same hour.
 
+#include "bench/support/JournalBench.h"
 #include "logs/LogQuery.h"
-#include "tests/support/JournalFixture.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QTemporaryDir>
 
-#include <benchmark/benchmark.h>
-
-#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -27,41 +22,21 @@ QString g_dir;
 qsizetype g_inRange = 0;
 std::vector<double> g_ours, g_journalctl;
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
 void BM_RangeQuery(benchmark::State& state)
 {
-    for (auto _ : state) {
-        QElapsedTimer t;
-        t.start();
+    JournalBench::timeCall(state, g_ours, [&] {
         const QueryResult r = queryEntries(kFrom, kTo, g_dir);
-        const double s = t.nsecsElapsed() / 1e9;
         if (!r.ok() || r.stop != QueryStop::complete)
             state.SkipWithError("query failed or was cut");
         g_inRange = r.entries.size();
-        g_ours.push_back(s);
-        state.SetIterationTime(s);
-    }
+    });
 }
 
 void BM_JournalctlRange(benchmark::State& state)
 {
-    const QByteArray cmd = "journalctl --directory='" + g_dir.toUtf8() + "' --since @" +
-                           QByteArray::number(qint64(kFrom)) + " --until @" + QByteArray::number(qint64(kTo)) +
-                           " -o export > /dev/null";
-    for (auto _ : state) {
-        QElapsedTimer t;
-        t.start();
-        if (std::system(cmd.constData()) != 0)
-            state.SkipWithError("journalctl failed");
-        const double s = t.nsecsElapsed() / 1e9;
-        g_journalctl.push_back(s);
-        state.SetIterationTime(s);
-    }
+    const QByteArray args = "--since @" + QByteArray::number(qint64(kFrom)) + " --until @" +
+                            QByteArray::number(qint64(kTo)) + " -o export";
+    JournalBench::timeCommand(state, JournalBench::journalctl(g_dir, args), g_journalctl);
 }
 }  // namespace
 
@@ -87,17 +62,13 @@ int main(int argc, char** argv)
             r.set("_PID", QByteArray::number(100 + i % 50)).set("_HOSTNAME", host);
             records.append(r);
         }
-        const QString error =
-            JournalFixture::writeJournal(g_dir, records, QStringLiteral("remote-%1.journal").arg(QString::fromLatin1(host)));
-        if (!error.isEmpty()) {
-            std::fprintf(stderr, "%s\n", qPrintable(error));
+        if (!JournalBench::write(g_dir, records, QStringLiteral("remote-%1.journal").arg(QString::fromLatin1(host))))
             return 1;
-        }
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    const double ours = median(g_ours), theirs = median(g_journalctl);
+    const double ours = JournalBench::median(g_ours), theirs = JournalBench::median(g_journalctl);
     std::printf("one hour of %d machines (%lld entries): queryEntries median %.1f ms, journalctl --since/--until "
                 "-o export median %.1f ms, ratio %.2fx\n",
                 kMachines, static_cast<long long>(g_inRange), ours * 1e3, theirs * 1e3, theirs > 0 ? ours / theirs : 0.0);

@@ -1,59 +1,34 @@
 // Reads 50,000 entries of a journal archive through queryEntries, and the same
 // archive through `journalctl --directory=… -o export`, and prints the ratio.
 
+#include "bench/support/JournalBench.h"
 #include "logs/LogQuery.h"
-#include "tests/support/JournalFixture.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QTemporaryDir>
 
-#include <benchmark/benchmark.h>
-
-#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 namespace {
 QString g_archive;
 std::vector<double> g_ours, g_journalctl;
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
 void BM_QueryEntries(benchmark::State& state)
 {
-    for (auto _ : state) {
-        QElapsedTimer t;
-        t.start();
+    JournalBench::timeCall(state, g_ours, [&] {
         const QueryResult r = queryEntries(kDistantPast, wallClockNow(), g_archive);
-        const double s = t.nsecsElapsed() / 1e9;
         if (r.entries.size() != 50000)
             state.SkipWithError("wrong entry count");
-        g_ours.push_back(s);
-        state.SetIterationTime(s);
-    }
+    });
 }
 
 void BM_JournalctlExport(benchmark::State& state)
 {
-    const QByteArray cmd = "journalctl --directory='" + g_archive.toUtf8() + "' -o export > /dev/null";
-    for (auto _ : state) {
-        QElapsedTimer t;
-        t.start();
-        if (std::system(cmd.constData()) != 0)
-            state.SkipWithError("journalctl failed");
-        const double s = t.nsecsElapsed() / 1e9;
-        g_journalctl.push_back(s);
-        state.SetIterationTime(s);
-    }
+    JournalBench::timeCommand(state, JournalBench::journalctl(g_archive, "-o export"), g_journalctl);
 }
-}
+}  // namespace
 
 BENCHMARK(BM_QueryEntries)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(7);
 BENCHMARK(BM_JournalctlExport)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(7);
@@ -76,15 +51,12 @@ int main(int argc, char** argv)
         records.append(r);
     }
     g_archive = dir.path() + "/Bench.logarchive";
-    const QString error = JournalFixture::writeJournal(g_archive, records);
-    if (!error.isEmpty()) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
+    if (!JournalBench::write(g_archive, records))
         return 1;
-    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    const double ours = median(g_ours), theirs = median(g_journalctl);
+    const double ours = JournalBench::median(g_ours), theirs = JournalBench::median(g_journalctl);
     std::printf("queryEntries median %.1f ms, journalctl -o export median %.1f ms, ratio %.2fx (goal <= 1.0x)\n",
                 ours * 1e3, theirs * 1e3, theirs > 0 ? ours / theirs : 0.0);
     return 0;

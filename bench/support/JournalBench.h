@@ -1,0 +1,47 @@
+#pragma once
+
+// What the benches against journalctl share: journal folders written from
+// made-up records, whole processes timed per iteration, medians.
+
+#include "tests/support/JournalFixture.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QList>
+#include <QString>
+
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+namespace JournalBench {
+
+// 0 for no times.
+double median(std::vector<double> times);
+
+// Writes the records as one journal file in dir; on failure prints why and
+// returns false.
+bool write(const QString& dir, const QList<JournalFixture::Record>& records,
+           const QString& fileName = QStringLiteral("system.journal"));
+
+// `journalctl --directory=DIR ARGS > /dev/null` as a shell command.
+QByteArray journalctl(const QString& dir, const QByteArray& args);
+
+// Runs the shell command once per iteration, as the iteration's time.
+void timeCommand(benchmark::State& state, const QByteArray& command, std::vector<double>& times);
+
+// Runs body once per iteration, as the iteration's time.
+template <typename F>
+void timeCall(benchmark::State& state, std::vector<double>& times, F body)
+{
+    for (auto _ : state) {
+        QElapsedTimer t;
+        t.start();
+        body();
+        const double s = double(t.nsecsElapsed()) / 1e9;
+        times.push_back(s);
+        state.SetIterationTime(s);
+    }
+}
+
+}  // namespace JournalBench
