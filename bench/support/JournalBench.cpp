@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <sys/resource.h>
+
 namespace JournalBench {
 
 double median(std::vector<double> times)
@@ -25,11 +27,24 @@ QByteArray journalctl(const QString& dir, const QByteArray& args)
     return "journalctl --directory='" + dir.toUtf8() + "' " + args + " > /dev/null";
 }
 
-void timeCommand(benchmark::State& state, const QByteArray& command, std::vector<double>& times)
+namespace {
+double childrenCpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_CHILDREN, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+}  // namespace
+
+void timeCommand(benchmark::State& state, const QByteArray& command, std::vector<double>& times,
+                 std::vector<double>* cpu)
 {
     timeCall(state, times, [&] {
+        const double before = childrenCpuSeconds();
         if (std::system(command.constData()) != 0)
             state.SkipWithError("command failed");
+        if (cpu)
+            cpu->push_back(childrenCpuSeconds() - before);
     });
 }
 

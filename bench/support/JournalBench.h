@@ -27,8 +27,11 @@ bool write(const QString& dir, const QList<JournalFixture::Record>& records,
 // `journalctl --directory=DIR ARGS > /dev/null` as a shell command.
 QByteArray journalctl(const QString& dir, const QByteArray& args);
 
-// Runs the shell command once per iteration, as the iteration's time.
-void timeCommand(benchmark::State& state, const QByteArray& command, std::vector<double>& times);
+// Runs the shell command once per iteration, as the iteration's time; with
+// cpu, also records the CPU time (user and system) of the processes it ran,
+// which a busy machine does not inflate.
+void timeCommand(benchmark::State& state, const QByteArray& command, std::vector<double>& times,
+                 std::vector<double>* cpu = nullptr);
 
 // Runs body once per iteration, as the iteration's time.
 template <typename F>
