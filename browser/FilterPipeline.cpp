@@ -383,6 +383,12 @@ public:
     {
         if (m_last && same(*m_last, text))  // runs of one value
             return;
+        // Readers share one string per distinct name: a repeat is known by
+        // its data without reading the text (a cache miss per entry).
+        Seen& seen = m_seen[(quintptr(text.constData()) >> 4) % m_seen.size()];
+        if (seen.data == text.constData() && seen.size == text.size())
+            return;
+        seen = {text.constData(), text.size()};
         if (2 * (m_count + 1) > m_slots.size())
             grow();
         const size_t h = qHash(QStringView(text), m_seed);
@@ -441,6 +447,12 @@ private:
         }
     }
 
+    struct Seen {
+        const QChar* data = nullptr;
+        qsizetype size = -1;
+    };
+
+    std::array<Seen, 64> m_seen{};
     std::vector<Slot> m_slots;
     size_t m_count = 0;
     const QString* m_last = nullptr;

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QHash>
 
 #include <systemd/sd-journal.h>
 
@@ -46,6 +47,28 @@ bool parseNumber(const char* p, size_t n, T& out)
     return true;
 }
 
+// Names repeat across entries (a few hundred processes, subsystems, hosts in
+// 50,000 entries): one shared string per distinct value saves an allocation
+// per field, and lets the pipeline's option lists tell repeats by identity.
+// Bounded: a journal of all-different values must not grow it without end.
+class NameTable {
+public:
+    QString get(const char* v, size_t n)
+    {
+        const auto it = m_map.constFind(QByteArray::fromRawData(v, qsizetype(n)));
+        if (it != m_map.constEnd())
+            return *it;
+        if (m_map.size() >= 4096)
+            m_map.clear();
+        QString text = QString::fromUtf8(v, qsizetype(n));
+        m_map.insert(QByteArray(v, qsizetype(n)), text);
+        return text;
+    }
+
+private:
+    QHash<QByteArray, QString> m_map;
+};
+
 class JournalEnumerator final : public LogEnumerator {
 public:
     JournalEnumerator(std::shared_ptr<JournalHandle> h, std::optional<DateRange> predicate)
@@ -81,7 +104,7 @@ public:
     std::optional<StoreError> error() const override { return m_error; }
 
 private:
-    static void fill(sd_journal* j, double date, RawEntry& out)
+    void fill(sd_journal* j, double date, RawEntry& out)
     {
         LogEntry& e = out.entry;
         e = LogEntry{};
@@ -102,6 +125,7 @@ private:
             const size_t vlen = len - klen - 1;
             auto key = [&](const char* k) { return klen == std::strlen(k) && std::memcmp(d, k, klen) == 0; };
             auto text = [&] { return QString::fromUtf8(v, qsizetype(vlen)); };
+            auto name = [&] { return m_names.get(v, vlen); };
             switch (d[0]) {
             case 'M':
                 if (key("MESSAGE")) {
@@ -115,17 +139,17 @@ private:
                 break;
             case 'S':
                 if (key("SYSLOG_IDENTIFIER")) {
-                    e.process = text();
+                    e.process = name();
                     haveIdentifier = true;
                 } else if (key("SUBSYSTEM")) {
-                    e.subsystem = text();
+                    e.subsystem = name();
                 } else if (key("SENDER")) {
-                    e.sender = text();
+                    e.sender = name();
                 }
                 break;
             case 'C':
                 if (key("CATEGORY"))
-                    e.category = text();
+                    e.category = name();
                 break;
             case 'T':
                 if (key("TID"))
@@ -139,9 +163,9 @@ private:
                 if (key("_PID"))
                     parseNumber(v, vlen, e.processIdentifier);
                 else if (key("_COMM"))
-                    comm = text();
+                    comm = name();
                 else if (key("_HOSTNAME"))
-                    e.host = text();
+                    e.host = name();
                 break;
             default:
                 break;
@@ -155,6 +179,7 @@ private:
     }
 
     std::shared_ptr<JournalHandle> m_h;
+    NameTable m_names;
     std::optional<DateRange> m_predicate;
     std::optional<StoreError> m_error;
 };
