@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 int TimelineBucket::total() const
 {
@@ -25,13 +26,22 @@ int severityIndex(int level)
 template <typename Entries>
 QList<TimelineBucket> bucketsOf(const Entries& entries, int count)
 {
-    // Dates that are not finite (a hostile archive) are left out: they have no place on the strip.
+    // One pass over the entries (rows may point all over the heap) into a
+    // compact copy of what the buckets need. Dates that are not finite (a
+    // hostile archive) are left out: they have no place on the strip.
+    struct Point {
+        double date;
+        int severity;
+    };
+    std::vector<Point> points;
+    points.reserve(size_t(entries.size()));
     double first = INFINITY;
     double last = -INFINITY;
     for (const LogEntry& e : entries) {
         if (std::isfinite(e.date)) {
             first = std::min(first, e.date);
             last = std::max(last, e.date);
+            points.push_back({e.date, severityIndex(e.level)});
         }
     }
     if (!(first <= last) || count < 1)
@@ -46,12 +56,11 @@ QList<TimelineBucket> bucketsOf(const Entries& entries, int count)
         out[i].end = i + 1 == count ? last : first + width * (i + 1);
     }
     const double scale = span > 0 ? count / span : 0;
-    for (const LogEntry& e : entries) {
-        const int s = severityIndex(e.level);
-        if (s < 0 || !std::isfinite(e.date))
+    for (const Point& p : points) {
+        if (p.severity < 0)
             continue;
-        const int i = std::clamp(int((e.date - first) * scale), 0, count - 1);
-        ++out[i].counts[size_t(s)];
+        const int i = std::clamp(int((p.date - first) * scale), 0, count - 1);
+        ++out[i].counts[size_t(p.severity)];
     }
     return out;
 }
