@@ -1,5 +1,6 @@
 #include "browser/FilterPipeline.h"
 
+#include "browser/DistinctTexts.h"
 #include "browser/LoweredMatcher.h"
 #include "logs/Platform.h"
 #include "logs/TextTrim.h"
@@ -12,7 +13,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -372,92 +372,6 @@ LogEntryList toList(const std::vector<const LogEntry*>& v)
         out.append(*e);
     return out;
 }
-
-// The distinct texts of one pass, by reference into the entries. Nearly
-// every entry repeats a value already seen, so a lookup must cost less than
-// a QSet insert: open addressing over Qt's seeded hash (seeded against
-// archives made to collide), no nodes.
-class DistinctTexts {
-public:
-    void add(const QString& text)
-    {
-        if (m_last && same(*m_last, text))  // runs of one value
-            return;
-        // Readers share one string per distinct name: a repeat is known by
-        // its data without reading the text (a cache miss per entry).
-        Seen& seen = m_seen[(quintptr(text.constData()) >> 4) % m_seen.size()];
-        if (seen.data == text.constData() && seen.size == text.size())
-            return;
-        seen = {text.constData(), text.size()};
-        if (2 * (m_count + 1) > m_slots.size())
-            grow();
-        const size_t h = qHash(QStringView(text), m_seed);
-        for (size_t i = h & (m_slots.size() - 1);; i = (i + 1) & (m_slots.size() - 1)) {
-            Slot& slot = m_slots[i];
-            if (!slot.text) {
-                slot = {h, &text};
-                ++m_count;
-                break;
-            }
-            if (slot.hash == h && same(*slot.text, text))
-                break;
-        }
-        m_last = &text;
-    }
-
-    // Code-point order, case-sensitive; the selection is kept listed.
-    QStringList sorted(const std::optional<QString>& selection) const
-    {
-        QStringList list;
-        list.reserve(qsizetype(m_count) + 1);
-        for (const Slot& slot : m_slots)
-            if (slot.text)
-                list.append(*slot.text);
-        if (selection && !list.contains(*selection))
-            list.append(*selection);
-        std::sort(list.begin(), list.end());
-        return list;
-    }
-
-private:
-    // Equality as bytes (QString's == goes through its ordering compare).
-    static bool same(const QString& a, const QString& b)
-    {
-        return a.size() == b.size() &&
-               (a.constData() == b.constData() ||
-                std::memcmp(a.constData(), b.constData(), size_t(a.size()) * sizeof(QChar)) == 0);
-    }
-
-    struct Slot {
-        size_t hash = 0;
-        const QString* text = nullptr;
-    };
-
-    void grow()
-    {
-        std::vector<Slot> old(std::max<size_t>(64, m_slots.size() * 2));
-        old.swap(m_slots);
-        for (const Slot& slot : old) {
-            if (!slot.text)
-                continue;
-            size_t i = slot.hash & (m_slots.size() - 1);
-            while (m_slots[i].text)
-                i = (i + 1) & (m_slots.size() - 1);
-            m_slots[i] = slot;
-        }
-    }
-
-    struct Seen {
-        const QChar* data = nullptr;
-        qsizetype size = -1;
-    };
-
-    std::array<Seen, 64> m_seen{};
-    std::vector<Slot> m_slots;
-    size_t m_count = 0;
-    const QString* m_last = nullptr;
-    size_t m_seed = QHashSeed::globalSeed();
-};
 
 }  // namespace
 
