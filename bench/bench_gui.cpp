@@ -18,9 +18,9 @@
 #include "tests/support/JournalFixture.h"
 #include "tests/support/TestEnv.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QLoggingCategory>
@@ -205,7 +205,7 @@ void BM_HugeMessageToFirstPaint(benchmark::State& state)
     QCoreApplication::processEvents();
     LogEntry huge = e;
     huge.message = bulkText(10 * 1024 * 1024, false);  // one line of 10 MB
-    auto* message = pane.findChild<QLabel*>(QStringLiteral("detailMessage"));
+    auto* message = pane.findChild<QAbstractScrollArea*>(QStringLiteral("detailMessage"))->viewport();
     for (auto _ : state) {
         huge.id = makeEntryId();
         const double s = toFirstPaint(message, [&] { pane.setEntry(huge); });

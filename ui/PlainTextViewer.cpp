@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr int kMargin = 4;
 constexpr int kTab = 4;
 
 // Display width of one character at display column `col`.
@@ -36,6 +35,41 @@ QChar shown(QChar c)
     return c;
 }
 
+// Start offsets of the display rows into `rows`, in one pass: a row ends at a
+// line break or after `cols` characters, with wrapping after its last space
+// when it has one, and never inside a surrogate pair. Returns the longest row.
+qsizetype breakRows(const QString& text, qsizetype cols, bool wrap, std::vector<qsizetype>* rows)
+{
+    rows->clear();
+    rows->push_back(0);
+    qsizetype longest = 0;
+    const QChar* s = text.constData();
+    const qsizetype n = text.size();
+    qsizetype start = 0, lastSpace = -1;
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = s[i];
+        if (c == QLatin1Char('\n')) {
+            longest = std::max(longest, i - start);
+            start = i + 1;
+            lastSpace = -1;
+            rows->push_back(start);
+            continue;
+        }
+        if (i - start == cols) {
+            qsizetype b = (wrap && lastSpace > start) ? lastSpace + 1 : i;
+            if (s[b].isLowSurrogate() && b - 1 > start)
+                --b;
+            longest = std::max(longest, b - start);
+            start = b;
+            lastSpace = -1;
+            rows->push_back(start);
+        }
+        if (c == QLatin1Char(' '))
+            lastSpace = i;
+    }
+    return std::max(longest, n - start);
+}
+
 }  // namespace
 
 PlainTextViewer::PlainTextViewer(QWidget* parent) : QAbstractScrollArea(parent)
@@ -51,7 +85,10 @@ void PlainTextViewer::setText(const QString& text)
 {
     m_text = text;
     m_anchor = m_cursor = 0;
+    m_hfwWidth = -1;
     relayout();
+    if (m_fit)
+        updateGeometry();
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
 }
@@ -77,56 +114,75 @@ int PlainTextViewer::rowHeight() const
 
 int PlainTextViewer::visibleRows() const
 {
-    return std::max(1, (viewport()->height() - 2 * kMargin) / rowHeight());
+    return std::max(1, (viewport()->height() - 2 * m_margin) / rowHeight());
 }
 
 int PlainTextViewer::contentHeight() const
 {
-    int h = rowCount() * rowHeight() + 2 * kMargin + 2 * frameWidth();
-    if (!m_wrap && m_longestRow * charWidth() + 2 * kMargin > viewport()->width())
+    int h = rowCount() * rowHeight() + 2 * m_margin + 2 * frameWidth();
+    if (!m_wrap && m_longestRow * charWidth() + 2 * m_margin > viewport()->width())
         h += horizontalScrollBar()->sizeHint().height();
     return h;
 }
 
-// One pass over the text; with wrapping, each row breaks after its last
-// space when it has one. Rows never split a surrogate pair.
+qsizetype PlainTextViewer::columnsFor(int viewportWidth) const
+{
+    return m_wrap ? std::max<qsizetype>(8, qsizetype((viewportWidth - 2 * m_margin) / charWidth())) : kMaxRow;
+}
+
 void PlainTextViewer::relayout()
 {
     const qsizetype topOffset = m_rows.empty() ? 0 : rowStart(std::min(verticalScrollBar()->value(), rowCount() - 1));
-    const qsizetype cols =
-        m_wrap ? std::max<qsizetype>(8, qsizetype((viewport()->width() - 2 * kMargin) / charWidth())) : kMaxRow;
-    m_wrapColumns = int(cols);
-    m_rows.clear();
-    m_rows.push_back(0);
-    m_longestRow = 0;
-    const QChar* s = m_text.constData();
-    const qsizetype n = m_text.size();
-    qsizetype start = 0, lastSpace = -1;
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = s[i];
-        if (c == QLatin1Char('\n')) {
-            m_longestRow = std::max(m_longestRow, i - start);
-            start = i + 1;
-            lastSpace = -1;
-            m_rows.push_back(start);
-            continue;
-        }
-        if (i - start == cols) {
-            qsizetype b = (m_wrap && lastSpace > start) ? lastSpace + 1 : i;
-            if (s[b].isLowSurrogate() && b - 1 > start)
-                --b;
-            m_longestRow = std::max(m_longestRow, b - start);
-            start = b;
-            lastSpace = -1;
-            m_rows.push_back(start);
-        }
-        if (c == QLatin1Char(' '))
-            lastSpace = i;
-    }
-    m_longestRow = std::max(m_longestRow, n - start);
+    const int before = rowCount();
+    m_wrapColumns = int(columnsFor(viewport()->width()));
+    m_longestRow = breakRows(m_text, m_wrapColumns, m_wrap, &m_rows);
     updateScrollBars();
     verticalScrollBar()->setValue(rowAt(topOffset));
     viewport()->update();
+    if (m_fit && rowCount() != before)
+        updateGeometry();
+}
+
+int PlainTextViewer::heightForWidth(int width) const
+{
+    if (!m_fit)
+        return QAbstractScrollArea::heightForWidth(width);
+    if (width != m_hfwWidth) {
+        std::vector<qsizetype> rows;
+        breakRows(m_text, columnsFor(width - 2 * frameWidth()), m_wrap, &rows);
+        m_hfwWidth = width;
+        m_hfwHeight = int(rows.size()) * rowHeight() + 2 * m_margin + 2 * frameWidth();
+    }
+    return m_hfwHeight;
+}
+
+QSize PlainTextViewer::sizeHint() const
+{
+    if (!m_fit)
+        return QAbstractScrollArea::sizeHint();
+    const int w = std::max(width(), 100);
+    return {w, heightForWidth(w)};
+}
+
+QSize PlainTextViewer::minimumSizeHint() const
+{
+    return m_fit ? QSize(50, rowHeight() + 2 * m_margin) : QAbstractScrollArea::minimumSizeHint();
+}
+
+void PlainTextViewer::setFittedToContent(bool fit)
+{
+    m_fit = fit;
+    m_margin = fit ? 0 : 4;
+    setFrameShape(fit ? QFrame::NoFrame : QFrame::StyledPanel);
+    setVerticalScrollBarPolicy(fit ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+    const auto policy = fit ? QSizePolicy::Preferred : QSizePolicy::Expanding;
+    setSizePolicy(policy, policy);
+    m_hfwWidth = -1;
+    if (fit && !m_wrap)
+        setWrapping(true);
+    else
+        relayout();
+    updateGeometry();
 }
 
 void PlainTextViewer::updateScrollBars()
@@ -136,7 +192,7 @@ void PlainTextViewer::updateScrollBars()
     v->setPageStep(visibleRows());
     v->setSingleStep(1);
     QScrollBar* h = horizontalScrollBar();
-    const int width = int(std::ceil(m_longestRow * charWidth())) + 2 * kMargin;
+    const int width = int(std::ceil(m_longestRow * charWidth())) + 2 * m_margin;
     h->setRange(0, m_wrap ? 0 : std::max(0, width - viewport()->width()));
     h->setPageStep(viewport()->width());
     h->setSingleStep(int(charWidth() * 4));
@@ -228,8 +284,8 @@ void PlainTextViewer::copy() const
 
 qsizetype PlainTextViewer::offsetAt(const QPoint& pos) const
 {
-    const int row = std::clamp(firstVisibleRow() + (pos.y() - kMargin) / rowHeight(), 0, rowCount() - 1);
-    const double x = pos.x() + horizontalScrollBar()->value() - kMargin;
+    const int row = std::clamp(firstVisibleRow() + (pos.y() - m_margin) / rowHeight(), 0, rowCount() - 1);
+    const double x = pos.x() + horizontalScrollBar()->value() - m_margin;
     const qsizetype start = rowStart(row), end = rowEnd(row);
     int col = 0;
     for (qsizetype i = start; i < end; ++i) {
@@ -256,7 +312,7 @@ bool PlainTextViewer::event(QEvent* e)
     return QAbstractScrollArea::event(e);
 }
 
-void PlainTextViewer::paintEvent(QPaintEvent*)
+void PlainTextViewer::paintEvent(QPaintEvent* e)
 {
     QPainter p(viewport());
     p.setFont(font());
@@ -268,25 +324,27 @@ void PlainTextViewer::paintEvent(QPaintEvent*)
     const int ascent = QFontMetrics(font()).ascent();
     const int hx = horizontalScrollBar()->value();
     const qsizetype selA = std::min(m_anchor, m_cursor), selB = std::max(m_anchor, m_cursor);
-    const int first = firstVisibleRow();
-    const int last = std::min(rowCount() - 1, first + visibleRows());  // a partly shown row too
+    // Only the rows in the exposed part: fitted, the whole text is "in view".
+    const int top = firstVisibleRow();
+    const int first = top + std::max(0, (e->rect().top() - m_margin) / rh);
+    const int last = std::min({rowCount() - 1, top + visibleRows(), top + (e->rect().bottom() - m_margin) / rh});
     for (int row = first; row <= last; ++row) {
-        const int y = kMargin + (row - first) * rh;
+        const int y = m_margin + (row - top) * rh;
         const qsizetype start = rowStart(row), end = rowEnd(row);
         if (selA < end && selB > start) {
             const double from = columnOf(row, std::max(selA, start));
             const double to = columnOf(row, std::min(selB, end)) + (selB > end ? 0.5 : 0);
-            p.fillRect(QRectF(kMargin - hx + from * cw, y, (to - from) * cw, rh), pal.color(QPalette::Highlight));
+            p.fillRect(QRectF(m_margin - hx + from * cw, y, (to - from) * cw, rh), pal.color(QPalette::Highlight));
         }
         p.setPen(pal.color(QPalette::Text));
-        p.drawText(QPointF(kMargin - hx, y + ascent), shownRow(row));
+        p.drawText(QPointF(m_margin - hx, y + ascent), shownRow(row));
     }
 }
 
 void PlainTextViewer::resizeEvent(QResizeEvent* e)
 {
     QAbstractScrollArea::resizeEvent(e);
-    if (m_wrap && m_wrapColumns != std::max(8, int((viewport()->width() - 2 * kMargin) / charWidth())))
+    if (m_wrap && m_wrapColumns != std::max(8, int((viewport()->width() - 2 * m_margin) / charWidth())))
         relayout();
     else
         updateScrollBars();
@@ -295,8 +353,12 @@ void PlainTextViewer::resizeEvent(QResizeEvent* e)
 void PlainTextViewer::changeEvent(QEvent* e)
 {
     QAbstractScrollArea::changeEvent(e);
-    if (e->type() == QEvent::FontChange)
+    if (e->type() == QEvent::FontChange) {
+        m_hfwWidth = -1;
         relayout();
+        if (m_fit)
+            updateGeometry();
+    }
 }
 
 void PlainTextViewer::keyPressEvent(QKeyEvent* e)
@@ -305,6 +367,9 @@ void PlainTextViewer::keyPressEvent(QKeyEvent* e)
         copy();
     } else if (e->matches(QKeySequence::SelectAll)) {
         selectAll();
+    } else if (m_fit) {
+        e->ignore();  // the scrolling parent moves
+        return;
     } else if (e->key() == Qt::Key_Home || e->matches(QKeySequence::MoveToStartOfDocument)) {
         verticalScrollBar()->setValue(0);
     } else if (e->key() == Qt::Key_End || e->matches(QKeySequence::MoveToEndOfDocument)) {
@@ -314,6 +379,14 @@ void PlainTextViewer::keyPressEvent(QKeyEvent* e)
         return;
     }
     e->accept();
+}
+
+void PlainTextViewer::wheelEvent(QWheelEvent* e)
+{
+    if (m_fit)
+        e->ignore();
+    else
+        QAbstractScrollArea::wheelEvent(e);
 }
 
 void PlainTextViewer::mousePressEvent(QMouseEvent* e)

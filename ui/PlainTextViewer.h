@@ -11,7 +11,8 @@
 // are drawn literally: control characters show as their visible symbols.
 // The mouse selects, Ctrl+C copies the selection as it is in the text (the
 // display breaks are not copied); the keyboard and both scroll bars scroll,
-// the last row included.
+// the last row included. Fitted to its content, it has no scroll bars of its
+// own: its height follows the text at its width, for a scrolling parent.
 class PlainTextViewer : public QAbstractScrollArea {
     Q_OBJECT
 public:
@@ -26,6 +27,13 @@ public:
     // Wrapping at the viewport width (at a space when the row has one).
     void setWrapping(bool wrap);
     bool wrapping() const { return m_wrap; }
+    // No frame, margin or scroll bars; wraps; the height shows every row at
+    // the given width; scrolling keys and the wheel go to the parent.
+    void setFittedToContent(bool fit);
+    bool hasHeightForWidth() const override { return m_fit; }
+    int heightForWidth(int width) const override;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
     int rowCount() const { return int(m_rows.size()); }
     QString rowText(int row) const;
@@ -49,12 +57,14 @@ protected:
     void resizeEvent(QResizeEvent*) override;
     void changeEvent(QEvent*) override;
     void keyPressEvent(QKeyEvent*) override;
+    void wheelEvent(QWheelEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
     void mouseMoveEvent(QMouseEvent*) override;
     void contextMenuEvent(QContextMenuEvent*) override;
 
 private:
     void relayout();
+    qsizetype columnsFor(int viewportWidth) const;
     void updateScrollBars();
     qsizetype rowStart(int row) const { return m_rows[size_t(row)]; }
     qsizetype rowEnd(int row) const;
@@ -68,6 +78,9 @@ private:
     std::vector<qsizetype> m_rows{0};  // start offset of each display row
     qsizetype m_longestRow = 0;
     bool m_wrap = false;
+    bool m_fit = false;
+    int m_margin = 4;
+    mutable int m_hfwWidth = -1, m_hfwHeight = 0;  // the last height asked for
     int m_wrapColumns = 0;
     qsizetype m_anchor = 0, m_cursor = 0;  // the selection, as text offsets
 };

@@ -182,7 +182,11 @@ QWidget* DetailPane::buildContent()
     auto* msgBox = new QGroupBox(QStringLiteral("Message"));
     msgBox->setObjectName(QStringLiteral("messageBox"));
     auto* mv = new QVBoxLayout(msgBox);
-    m_message = selectable(TextStyles::font(Style::body, true));
+    // Wrapped, selectable and as tall as its text, like a label, but laid out
+    // in one pass and drawn only where it shows.
+    m_message = new PlainTextViewer;
+    m_message->setFittedToContent(true);
+    m_message->setFont(TextStyles::font(Style::body, true));
     m_message->setObjectName(QStringLiteral("detailMessage"));
     mv->addWidget(m_message);
     m_showAll = new QPushButton;
@@ -319,12 +323,14 @@ void DetailPane::refresh()
     if (m_popOut)
         m_popOut->setIcon(
             ViewStyle::icon(QStringLiteral("arrow.up.right.square"), palette().color(QPalette::WindowText), 16, 2.0));
-    // A label lays out its whole text at every size change: a huge message
-    // shows its start, and the whole in a view that lays out only what it shows.
+    // A huge message shows its start (its whole height is laid out), and the
+    // whole in a view that scrolls.
     const qsizetype bytes = PlainText::utf8Size(m_entry.message);
     const bool huge = bytes > kShownMessageBytes;
-    m_message->setText(huge ? m_entry.message.left(PlainText::charsInUtf8(m_entry.message, kShownMessageBytes))
-                            : m_entry.message);
+    const QString shownMessage =
+        huge ? m_entry.message.left(PlainText::charsInUtf8(m_entry.message, kShownMessageBytes)) : m_entry.message;
+    if (shownMessage != m_message->text())  // a theme change keeps the selection
+        m_message->setText(shownMessage);
     m_showAll->setVisible(huge);
     if (huge)
         m_showAll->setText(QStringLiteral("Show All (%1 KB)").arg((bytes + 1023) / 1024));

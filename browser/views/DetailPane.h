@@ -12,6 +12,7 @@
 class AISettings;
 class BusyIndicator;
 class ExplainController;
+class PlainTextViewer;
 class ProcessNameResolver;
 class QGroupBox;
 class QLabel;
@@ -77,7 +78,7 @@ private:
     QLabel* m_level = nullptr;
     QLabel* m_date = nullptr;
     QToolButton* m_popOut = nullptr;
-    QLabel* m_message = nullptr;
+    PlainTextViewer* m_message = nullptr;
     QPushButton* m_showAll = nullptr;
     // Value labels of the metadata rows, with their label beside.
     struct MetaRow {

@@ -12,6 +12,7 @@
 #include "logs/RecentArchives.h"
 #include "tests/browser/SampleLogs.h"
 #include "tests/support/TestEnv.h"
+#include "ui/PlainTextViewer.h"
 #include "ui/Widgets.h"
 
 #include <QApplication>
@@ -62,7 +63,7 @@ class TestContentView : public QObject {
             qWarning("no child %s", name);
         return w;
     }
-    QString paneMessage() const { return view->detailPane()->findChild<QLabel*>("detailMessage")->text(); }
+    QString paneMessage() const { return view->detailPane()->findChild<PlainTextViewer*>("detailMessage")->text(); }
     bool loaded() const { return !view->model()->logFetcher()->isLoading(); }
 
 private slots:
