@@ -331,13 +331,20 @@ void PlainTextViewer::paintEvent(QPaintEvent* e)
     for (int row = first; row <= last; ++row) {
         const int y = m_margin + (row - top) * rh;
         const qsizetype start = rowStart(row), end = rowEnd(row);
+        const QString line = shownRow(row);
+        p.setPen(pal.color(QPalette::Text));
+        p.drawText(QPointF(m_margin - hx, y + ascent), line);
         if (selA < end && selB > start) {
             const double from = columnOf(row, std::max(selA, start));
             const double to = columnOf(row, std::min(selB, end)) + (selB > end ? 0.5 : 0);
-            p.fillRect(QRectF(m_margin - hx + from * cw, y, (to - from) * cw, rh), pal.color(QPalette::Highlight));
+            const QRectF sel(m_margin - hx + from * cw, y, (to - from) * cw, rh);
+            p.fillRect(sel, pal.color(QPalette::Highlight));
+            p.save();
+            p.setClipRect(sel);
+            p.setPen(pal.color(QPalette::HighlightedText));
+            p.drawText(QPointF(m_margin - hx, y + ascent), line);
+            p.restore();
         }
-        p.setPen(pal.color(QPalette::Text));
-        p.drawText(QPointF(m_margin - hx, y + ascent), shownRow(row));
     }
 }
 
