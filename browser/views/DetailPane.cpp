@@ -89,13 +89,25 @@ void DetailPane::setEntry(const LogEntry& entry)
 
 void DetailPane::setPaneHeight(std::optional<double> height)
 {
-    if (height) {
-        setFixedHeight(int(*height));
+    m_height = height ? std::optional<int>(int(*height)) : std::nullopt;
+    if (m_height) {
+        setMinimumHeight(std::min(*m_height, 80));
+        setMaximumHeight(*m_height);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     } else {
         setMinimumHeight(0);
         setMaximumHeight(QWIDGETSIZE_MAX);
         setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
     }
+    updateGeometry();
+}
+
+QSize DetailPane::sizeHint() const
+{
+    QSize s = QWidget::sizeHint();
+    if (m_height)
+        s.setHeight(*m_height);
+    return s;
 }
 
 void DetailPane::resetExplanation()

@@ -34,7 +34,10 @@ public:
 
     const LogEntry& entry() const { return m_entry; }
     void setEntry(const LogEntry& entry);
+    // Below the list: as tall as `height` where the window has room, shorter
+    // where it has not (never cut off by the window's edge). None: fills.
     void setPaneHeight(std::optional<double> height);
+    QSize sizeHint() const override;
 
     // The pane's own explanation state (it outlives entry changes).
     ExplainController* explainer() const { return m_explainer; }
@@ -68,6 +71,7 @@ private:
     void refresh();
     void refreshAISection();
     bool m_refreshQueued = false;
+    std::optional<int> m_height;
 
     LogEntry m_entry;
     QPointer<QObject> m_processNames;  // a ProcessNameResolver

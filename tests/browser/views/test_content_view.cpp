@@ -236,6 +236,16 @@ private slots:
         QCoreApplication::processEvents();
         QVERIFY(combo->count() != options);
         QCOMPARE(std::pair(child("searchRow")->geometry(), child("filterBar")->geometry()), std::pair(search, filters));
+
+        // A pane taller than the room left is shorter but whole, under a visible list; with room it has its height.
+        view->model()->setDetailPaneHeight(500);
+        clickRowAt(0);
+        DetailPane* pane = view->detailPane();
+        QTRY_VERIFY(pane->height() < 500 && pane->mapTo(view.get(), QPoint(0, pane->height())).y() <= view->height());
+        QVERIFY(view->listView()->height() > 40);
+        view->resize(1100, 900);
+        QTRY_COMPARE(pane->height(), 500);
+        view->model()->setDetailPaneHeight(220);
     }
 
     void exportVisibleEntries()
