@@ -78,8 +78,9 @@ AnalysisItemRow::AnalysisItemRow(const AnalysisItem& item, std::function<void()>
         process->setObjectName(QStringLiteral("analysisEntryProcess"));
         line->addWidget(process);
         // The message on one line: line breaks are flattened and the rest is
-        // elided by the label's width.
-        QString msg = e.message;
+        // elided by the label's width (of a huge message, only a start that
+        // fills it is measured).
+        QString msg = e.message.left(1000);
         msg.replace(QLatin1Char('\n'), QLatin1Char(' '));
         auto* message = new QLabel;
         message->setObjectName(QStringLiteral("analysisEntryMessage"));
