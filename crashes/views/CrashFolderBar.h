@@ -1,7 +1,8 @@
 #pragma once
 
+#include "ui/TintedBar.h"
+
 #include <QString>
-#include <QWidget>
 
 #include <optional>
 
@@ -11,7 +12,7 @@ class QPushButton;
 // The strip above the crash browser: "Open Folder…" always, and while a
 // folder is open a banner naming it with "Close Folder". Only shows; the
 // browser acts on its signals.
-class CrashFolderBar : public QWidget {
+class CrashFolderBar : public TintedBar {
     Q_OBJECT
 public:
     explicit CrashFolderBar(QWidget* parent = nullptr);
@@ -25,18 +26,14 @@ signals:
     void closeRequested();
 
 protected:
-    void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void changeEvent(QEvent* e) override;
 
 private:
     void elide();
-    void paintIcon();
 
     std::optional<QString> m_folder;
     QString m_text;
-    QLabel* m_icon;
-    QLabel* m_label;
     QLabel* m_home;
     QPushButton* m_close;
 };
