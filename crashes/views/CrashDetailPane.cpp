@@ -64,7 +64,16 @@ CrashDetailPane::~CrashDetailPane() = default;
 
 void CrashDetailPane::setPaneHeight(double height)
 {
-    setFixedHeight(qRound(height));
+    m_height = qRound(height);
+    setMinimumHeight(std::min(m_height, 80));
+    setMaximumHeight(m_height);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    updateGeometry();
+}
+
+QSize CrashDetailPane::sizeHint() const
+{
+    return {QScrollArea::sizeHint().width(), m_height};
 }
 
 const std::optional<QString>& CrashDetailPane::explanation() const

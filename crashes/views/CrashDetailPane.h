@@ -29,8 +29,10 @@ public:
     void setCrash(const CrashReport& crash);
     const std::optional<CrashReport>& crash() const { return m_crash; }
 
-    // Fixed height of the pane, in points.
+    // Height of the pane, in points, where the window has room; shorter
+    // (never cut off by the window's edge) where it has not.
     void setPaneHeight(double height);
+    QSize sizeHint() const override;
     // Tallest the raw report box grows before it scrolls on its own.
     static constexpr int kRawBoxMaxHeight = 360;
 
@@ -54,6 +56,7 @@ private:
     std::optional<CrashReport> m_crash;
     bool m_showRawContent = false;
     bool m_rawFilled = false;  // the raw box holds the shown report's text
+    int m_height = 0;
 
     QWidget* m_content = nullptr;
     QLabel* m_appName = nullptr;
