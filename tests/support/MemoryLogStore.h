@@ -39,10 +39,13 @@ public:
     mutable std::atomic_int systemOpens = 0;  // of which the live store
     mutable std::mutex mutex;
 
+    // Changes a fresh copy: a query may still be reading the old store (huge
+    // stores are shared with the queries, not copied).
     template <typename F>
     void locked(F change)
     {
         std::lock_guard guard(mutex);
+        store = std::make_shared<MemoryLogStore>(*store);
         change();
     }
 

@@ -317,8 +317,7 @@ private slots:
         QCOMPARE(notice->text(), *LogFetcher::cutText(view->model()->logFetcher()->outcome(), kEntryCap));
         QCOMPARE(child<QLabel>("statusLabel")->text(), view->model()->statusText());
         QVERIFY(notice->height() >= notice->heightForWidth(notice->width()));
-        // A store this big is shared, not copied, by the queries: refill it before the next one
-        // starts (closing starts a live query), never while it runs.
+        // Closing starts a live query, on the refilled store.
         SampleLogs::fill(provider);
         QTest::mouseClick(child<QPushButton>("closeArchiveButton"), Qt::LeftButton);
         QTRY_VERIFY(loaded());
