@@ -218,9 +218,10 @@ QString PlainTextViewer::rowText(int row) const
 
 QString PlainTextViewer::shownRow(int row) const
 {
+    const QString text = rowText(row);  // a view of the temporary would dangle in the loop
     QString line;
     int col = 0;
-    for (QChar c : QStringView(rowText(row))) {
+    for (QChar c : text) {
         const int w = widthAt(c, col);
         if (c == QLatin1Char('\t'))
             line.append(QString(w, QLatin1Char(' ')));
