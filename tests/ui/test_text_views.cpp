@@ -66,6 +66,7 @@ private slots:
         v->setText(QString::fromUtf8("a\0b\x1b[31m\tc\u202e", 13));
         QCOMPARE(v->shownRow(0), QString::fromUtf8("a\u2400b\u241b[31m    c\u202e"));
         window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));  // else no window shortcut could fire
         v->setFocus();
         QApplication::clipboard()->clear();
         QTest::keyClick(v, Qt::Key_A, Qt::ControlModifier);
