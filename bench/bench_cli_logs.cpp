@@ -44,16 +44,9 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
-    QList<JournalFixture::Record> records;
-    records.reserve(50000);
-    for (int i = 0; i < 50000; ++i) {
-        auto r = JournalFixture::message(1767600000 + i * 0.05, i % 7 ? "backupd" : "kernel",
-                                         "Backup step " + QByteArray::number(i) + " finished with status " +
-                                             QByteArray::number(i % 13) + " after copying files to the target volume",
-                                         i % 8);
-        r.set("_PID", QByteArray::number(100 + i % 50)).set("_HOSTNAME", "web-01");
-        records.append(r);
-    }
+    QList<JournalFixture::Record> records = JournalBench::backupRecords(50000);
+    for (auto& r : records)
+        r.set("_HOSTNAME", "web-01");
     g_archive = dir.path() + "/Bench.logarchive";
     if (!JournalBench::write(g_archive, records))
         return 1;

@@ -38,17 +38,10 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("com.corvistra.Vellacord.*=false"));
     QTemporaryDir dir;
-    QList<JournalFixture::Record> records;
-    records.reserve(50000);
-    const double base = 1767600000;
-    for (int i = 0; i < 50000; ++i) {
-        auto r = JournalFixture::message(base + i * 0.05, i % 7 ? "backupd" : "kernel",
-                                         "Backup step " + QByteArray::number(i) + " finished with status "
-                                             + QByteArray::number(i % 13) + " after copying files to the target volume",
-                                         i % 8);
-        r.set("_PID", QByteArray::number(100 + i % 50)).set("_COMM", "backupd").set("TID", QByteArray::number(i % 300));
-        r.set("SUBSYSTEM", "com.example.backup").set("CATEGORY", "engine");
-        records.append(r);
+    QList<JournalFixture::Record> records = JournalBench::backupRecords(50000);
+    for (int i = 0; i < records.size(); ++i) {
+        records[i].set("_COMM", "backupd").set("TID", QByteArray::number(i % 300));
+        records[i].set("SUBSYSTEM", "com.example.backup").set("CATEGORY", "engine");
     }
     g_archive = dir.path() + "/Bench.logarchive";
     if (!JournalBench::write(g_archive, records))

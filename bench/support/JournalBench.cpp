@@ -22,6 +22,20 @@ bool write(const QString& dir, const QList<JournalFixture::Record>& records, con
     return error.isEmpty();
 }
 
+QList<JournalFixture::Record> backupRecords(int count)
+{
+    QList<JournalFixture::Record> records;
+    records.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        auto r = JournalFixture::message(1767600000 + i * 0.05, i % 7 ? "backupd" : "kernel",
+                                         "Backup step " + QByteArray::number(i) + " finished with status " +
+                                             QByteArray::number(i % 13) + " after copying files to the target volume",
+                                         i % 8);
+        records.append(r.set("_PID", QByteArray::number(100 + i % 50)));
+    }
+    return records;
+}
+
 QByteArray journalctl(const QString& dir, const QByteArray& args)
 {
     return "journalctl --directory='" + dir.toUtf8() + "' " + args + " > /dev/null";

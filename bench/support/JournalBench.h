@@ -24,6 +24,9 @@ double median(std::vector<double> times);
 bool write(const QString& dir, const QList<JournalFixture::Record>& records,
            const QString& fileName = QStringLiteral("system.journal"));
 
+// count made-up backup entries, 0.05 s apart, every priority, a few PIDs.
+QList<JournalFixture::Record> backupRecords(int count);
+
 // `journalctl --directory=DIR ARGS > /dev/null` as a shell command.
 QByteArray journalctl(const QString& dir, const QByteArray& args);
 
