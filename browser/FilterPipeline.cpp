@@ -455,8 +455,11 @@ Evaluation evaluate(const FilterState& s, const LogEntryList& entries, bool live
     std::vector<bool> listed(presorted ? size_t(entries.size()) : 0);
     const LogEntry* base = entries.constData();
     DistinctTexts processes, subsystems;
+    Timeline::Collector timeline;
+    timeline.reserve(entries.size());
     const auto take = [&](const LogEntry& e, bool processOK, bool subsystemOK) {
         if (processOK && subsystemOK) {
+            timeline.add(e);
             if (presorted)
                 listed[size_t(&e - base)] = true;
             else
@@ -476,7 +479,7 @@ Evaluation evaluate(const FilterState& s, const LogEntryList& entries, bool live
         sortPointers(rows, s.sortColumn, s.sortAscending);
     }
     return {EntryRows(entries, std::move(rows)), processes.sorted(s.selectedProcess),
-            subsystems.sorted(s.selectedSubsystem)};
+            subsystems.sorted(s.selectedSubsystem), timeline.buckets()};
 }
 
 void sortEntries(LogEntryList& entries, const QString& sortColumn, bool ascending)

@@ -7,6 +7,7 @@
 // search field changes which rows show, not their order). Main thread only.
 
 #include "browser/EntryRows.h"
+#include "browser/Timeline.h"
 #include "logs/LogEntry.h"
 
 #include <QList>
@@ -95,6 +96,7 @@ struct Evaluation {
     EntryRows filtered;
     QStringList processes;
     QStringList subsystems;
+    QList<TimelineBucket> timeline;  // of `filtered`
 };
 // Every entry of one list in one sort order, kept for the next evaluation
 // of the same list and order. The list is held, so its identity is its data.

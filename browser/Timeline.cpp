@@ -17,33 +17,24 @@ int TimelineBucket::total() const
 namespace Timeline {
 
 namespace {
-// Log level (1 debug … 5 fault) to the SeverityLevel index (fault first).
-int severityIndex(int level)
-{
-    return level >= 1 && level <= 5 ? 5 - level : -1;
-}
-
+// One pass over the entries (rows may point all over the heap) into a
+// compact copy of what the buckets need.
 template <typename Entries>
 QList<TimelineBucket> bucketsOf(const Entries& entries, int count)
 {
-    // One pass over the entries (rows may point all over the heap) into a
-    // compact copy of what the buckets need. Dates that are not finite (a
-    // hostile archive) are left out: they have no place on the strip.
-    struct Point {
-        double date;
-        int severity;
-    };
-    std::vector<Point> points;
-    points.reserve(size_t(entries.size()));
-    double first = INFINITY;
-    double last = -INFINITY;
-    for (const LogEntry& e : entries) {
-        if (std::isfinite(e.date)) {
-            first = std::min(first, e.date);
-            last = std::max(last, e.date);
-            points.push_back({e.date, severityIndex(e.level)});
-        }
-    }
+    Collector c;
+    c.reserve(entries.size());
+    for (const LogEntry& e : entries)
+        c.add(e);
+    return c.buckets(count);
+}
+}  // namespace
+
+// Dates that are not finite (a hostile archive) were left out: they have no
+// place on the strip.
+QList<TimelineBucket> Collector::buckets(int count) const
+{
+    const double first = m_first, last = m_last;
     if (!(first <= last) || count < 1)
         return {};
     const double span = last - first;
@@ -56,7 +47,7 @@ QList<TimelineBucket> bucketsOf(const Entries& entries, int count)
         out[i].end = i + 1 == count ? last : first + width * (i + 1);
     }
     const double scale = span > 0 ? count / span : 0;
-    for (const Point& p : points) {
+    for (const Point& p : m_points) {
         if (p.severity < 0)
             continue;
         const int i = std::clamp(int((p.date - first) * scale), 0, count - 1);
@@ -64,7 +55,6 @@ QList<TimelineBucket> bucketsOf(const Entries& entries, int count)
     }
     return out;
 }
-}  // namespace
 
 QList<TimelineBucket> buckets(const LogEntryList& entries, int count) { return bucketsOf(entries, count); }
 QList<TimelineBucket> buckets(const EntryRows& entries, int count) { return bucketsOf(entries, count); }

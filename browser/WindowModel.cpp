@@ -69,13 +69,13 @@ void WindowModel::evaluate()
 {
     const bool tailing = m_fetcher->isLiveTailing();
     const qsizetype before = m_filtered.size();
-    // One pass yields the list and both dropdowns' options.
+    // One pass yields the list, both dropdowns' options and the timeline.
     Pipeline::Evaluation result = m_pipeline.evaluate(m_fetcher->entries(), tailing);
     m_filtered = std::move(result.filtered);
     m_processOptions = std::move(result.processes);
     m_subsystemOptions = std::move(result.subsystems);
     m_columns = m_pipeline.visibleColumns();
-    m_timeline = Timeline::buckets(m_filtered);
+    m_timeline = std::move(result.timeline);
     emit listChanged();
     emit contentChanged();
     if (tailing && m_autoScrollEnabled && m_filtered.size() > before)
