@@ -22,7 +22,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QListView>
+#include <QAbstractItemView>
 #include <QLoggingCategory>
 #include <QTemporaryDir>
 #include <QTest>

@@ -126,7 +126,7 @@ QWidget* ContentView::buildLogView()
     return w;
 }
 
-QListView* ContentView::listView() const
+QAbstractItemView* ContentView::listView() const
 {
     return m_listArea->listView();
 }

@@ -18,7 +18,7 @@ class LogListModel;
 class PendingArchive;
 class QAction;
 class QLabel;
-class QListView;
+class QAbstractItemView;
 class QStackedWidget;
 class RecentArchives;
 class SearchRow;
@@ -41,7 +41,7 @@ public:
     WindowModel* model() const { return m_model; }
 
     // Children, for the application and for tests.
-    QListView* listView() const;
+    QAbstractItemView* listView() const;
     LogListModel* listModel() const;
     LogHeader* header() const;
     DetailPane* detailPane() const;  // the inline pane while open

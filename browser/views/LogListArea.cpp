@@ -15,11 +15,12 @@
 #include <QEvent>
 #include <QGraphicsDropShadowEffect>
 #include <QGuiApplication>
-#include <QListView>
+#include <QHeaderView>
 #include <QMenu>
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTableView>
 #include <QVBoxLayout>
 
 LogListArea::LogListArea(WindowModel* model, QWidget* parent) : QWidget(parent), m_model(model)
@@ -37,12 +38,23 @@ LogListArea::LogListArea(WindowModel* model, QWidget* parent) : QWidget(parent),
     v->addWidget(m_header);
 
     m_listModel = new LogListModel(this);
-    m_list = new QListView;
+    // A one-column table: its fixed-height rows need no layout pass over
+    // every entry after each re-evaluation (a list view walks them all).
+    auto* table = new QTableView;
+    table->horizontalHeader()->hide();
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->verticalHeader()->hide();
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setMinimumSectionSize(1);
+    table->verticalHeader()->setDefaultSectionSize(LogRowDelegate::rowHeight());
+    table->setShowGrid(false);
+    table->setWordWrap(false);
+    table->setCornerButtonEnabled(false);
+    table->setTabKeyNavigation(false);
+    m_list = table;
     m_list->setObjectName(QStringLiteral("entryList"));
     m_list->setModel(m_listModel);
     m_list->setItemDelegate(new LogRowDelegate(m_listModel, &m_rows, m_list));
-    m_list->setUniformItemSizes(true);
-    m_list->setLayoutMode(QListView::SinglePass);
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setFrameShape(QFrame::NoFrame);
@@ -53,7 +65,7 @@ LogListArea::LogListArea(WindowModel* model, QWidget* parent) : QWidget(parent),
     m_list->viewport()->setAutoFillBackground(false);
     m_list->setAutoFillBackground(false);
     m_list->viewport()->installEventFilter(this);
-    connect(m_list, &QListView::clicked, this, [this](const QModelIndex& i) {
+    connect(m_list, &QAbstractItemView::clicked, this, [this](const QModelIndex& i) {
         if (i.isValid())
             m_model->clickEntry(m_listModel->entryAt(i.row()));
     });
@@ -64,7 +76,7 @@ LogListArea::LogListArea(WindowModel* model, QWidget* parent) : QWidget(parent),
             return e ? m_listModel->rowOf(e->id) : -1;
         },
         [this](int row) { m_model->selectEntry(m_listModel->entryAt(row)); });
-    connect(m_list, &QListView::customContextMenuRequested, this, &LogListArea::showRowMenu);
+    connect(m_list, &QWidget::customContextMenuRequested, this, &LogListArea::showRowMenu);
     // Direct interaction (wheel, drag, keys) while tailing stops following.
     connect(m_list->verticalScrollBar(), &QScrollBar::actionTriggered, m_model, &WindowModel::userScrolled);
     v->addWidget(m_list, 1);

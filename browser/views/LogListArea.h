@@ -9,7 +9,7 @@ class DetailPane;
 class LogHeader;
 class LogListModel;
 class PaneResizeBar;
-class QListView;
+class QAbstractItemView;
 class QPushButton;
 class QVBoxLayout;
 class TimelineStrip;
@@ -23,7 +23,7 @@ class LogListArea : public QWidget {
 public:
     explicit LogListArea(WindowModel* model, QWidget* parent = nullptr);
 
-    QListView* listView() const { return m_list; }
+    QAbstractItemView* listView() const { return m_list; }
     LogListModel* listModel() const { return m_listModel; }
     LogHeader* header() const { return m_header; }
     TimelineStrip* timeline() const { return m_timeline; }
@@ -48,7 +48,7 @@ private:
     RowContext m_rows;
     TimelineStrip* m_timeline = nullptr;
     LogHeader* m_header = nullptr;
-    QListView* m_list = nullptr;
+    QAbstractItemView* m_list = nullptr;
     LogListModel* m_listModel = nullptr;
     QPushButton* m_jumpButton = nullptr;
     PaneResizeBar* m_resizeBar = nullptr;

@@ -51,7 +51,7 @@ class TestContentView : public QObject {
 
     void clickRowAt(int row)
     {
-        QListView* list = view->listView();
+        QAbstractItemView* list = view->listView();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(view->listModel()->index(row)).center());
     }
 
@@ -170,7 +170,7 @@ private slots:
         QTest::keyClick(view->listView(), Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(clipboard->text(), QStringLiteral("untouched"));
 
-        QListView* list = view->listView();
+        QAbstractItemView* list = view->listView();
         list->setFocus();
         const struct { Qt::Key key; int row; } steps[] = {
             {Qt::Key_Up, 5}, {Qt::Key_Home, 0}, {Qt::Key_Down, 1},   {Qt::Key_End, 5},
