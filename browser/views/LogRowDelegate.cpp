@@ -9,6 +9,7 @@
 #include <QAbstractItemView>
 #include <QHelpEvent>
 #include <QPainter>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -62,9 +63,24 @@ QString oneLine(const QString& s)
     return t;
 }
 
+// Shaped once: most cells fit, and measuring before drawing would shape
+// each text twice on every repaint of the list.
 void drawCell(QPainter* p, const QRect& r, const QString& text, const QFontMetrics& fm)
 {
-    p->drawText(r, Qt::AlignLeft | Qt::AlignVCenter, fm.elidedText(text, Qt::ElideRight, r.width()));
+    QTextLayout layout(text, p->font(), p->device());
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    layout.endLayout();
+    if (!line.isValid())
+        return;
+    if (line.naturalTextWidth() > r.width()) {
+        p->drawText(r, Qt::AlignLeft | Qt::AlignVCenter, fm.elidedText(text, Qt::ElideRight, r.width()));
+        return;
+    }
+    line.draw(p, QPointF(r.left(), r.top() + (r.height() - line.height()) / 2));
 }
 }  // namespace
 
