@@ -84,6 +84,40 @@ void drawCell(QPainter* p, const QRect& r, const QString& text, const QFontMetri
 }
 }  // namespace
 
+const QStaticText& LogRowDelegate::ShapedTexts::get(const QString& text, const QFont& f)
+{
+    // Bounded: a column of unique values (thread IDs) only cycles the cache.
+    if (f != font || texts.size() >= 1024) {
+        texts.clear();
+        font = f;
+    }
+    auto it = texts.find(text);
+    if (it == texts.end()) {
+        QString line = text.left(600);
+        for (QChar& c : line)
+            if (c == u'\n' || c == u'\r' || c == u'\t' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+                c = u' ';
+        QStaticText shaped(line);
+        shaped.setTextFormat(Qt::PlainText);  // never guessed as rich text
+        shaped.setTextOption(QTextOption(Qt::AlignLeft | Qt::AlignVCenter));
+        shaped.prepare(QTransform(), font);
+        it = texts.insert(text, shaped);
+    }
+    return *it;
+}
+
+void LogRowDelegate::drawRepeated(QPainter* p, const QRect& r, const QString& text, const QFontMetrics& fm,
+                                  ShapedTexts& cache) const
+{
+    const QStaticText& shaped = cache.get(text, p->font());
+    const QSizeF size = shaped.size();
+    if (size.width() > r.width()) {
+        drawCell(p, r, text, fm);
+        return;
+    }
+    p->drawStaticText(QPointF(r.left(), r.top() + (r.height() - size.height()) / 2), shaped);
+}
+
 void LogRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     if (!index.isValid() || index.row() >= m_model->rowCount())
@@ -122,7 +156,7 @@ void LogRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, cons
     const QString label = e.levelLabel();
     if (dark) {
         p->setPen(e.levelColor());
-        drawCell(p, cells.severity, label, bfm);
+        drawRepeated(p, cells.severity, label, bfm, m_badgeTexts);
     } else {
         // Sized from the fractional advance: a whole-pixel width would elide the label it was measured from.
         const qreal room = cells.severity.width() - 12;
@@ -142,9 +176,9 @@ void LogRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, cons
     const QColor secondaryText = dark ? grey(0.6) : ViewStyle::charcoal();
     p->setPen(secondaryText);
     const QString shown = m_ctx->displayName ? m_ctx->displayName(e.process) : e.process;
-    drawCell(p, cells.process, shown, fm);
+    drawRepeated(p, cells.process, shown, fm, m_rowTexts);
     for (int i = 0; i < cells.columns.size(); ++i)
-        drawCell(p, cells.columns[i], RowLayout::columnText(m_ctx->visibleColumns[i], e), fm);
+        drawRepeated(p, cells.columns[i], RowLayout::columnText(m_ctx->visibleColumns[i], e), fm, m_rowTexts);
 
     p->setPen(dark ? e.messageColor() : grey(0.13));
     drawCell(p, cells.message, oneLine(e.message), fm);

@@ -2,6 +2,8 @@
 
 #include "browser/views/RowLayout.h"
 
+#include <QHash>
+#include <QStaticText>
 #include <QStyledItemDelegate>
 #include <QUuid>
 
@@ -44,6 +46,18 @@ public:
     static QColor rowBackground(const LogEntry& e, bool dark, bool selected, bool highlighted, const QColor& accent);
 
 private:
+    // Cell texts that repeat from row to row (process names, severity
+    // labels, optional columns), shaped once and drawn from the cache.
+    struct ShapedTexts {
+        QFont font;
+        QHash<QString, QStaticText> texts;
+        const QStaticText& get(const QString& text, const QFont& f);
+    };
+    void drawRepeated(QPainter* p, const QRect& r, const QString& text, const QFontMetrics& fm,
+                      ShapedTexts& cache) const;
+
     const LogListModel* m_model;
     const RowContext* m_ctx;
+    mutable ShapedTexts m_rowTexts;
+    mutable ShapedTexts m_badgeTexts;
 };
