@@ -18,11 +18,11 @@
 #include "tests/support/JournalFixture.h"
 #include "tests/support/TestEnv.h"
 
+#include <QAbstractItemView>
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QAbstractItemView>
 #include <QLoggingCategory>
 #include <QTemporaryDir>
 #include <QTest>
