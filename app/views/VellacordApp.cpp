@@ -154,8 +154,6 @@ void VellacordApp::applyTheme()
 
 std::optional<QString> VellacordApp::runOpenPanel(const OpenPanel& panel)
 {
-    if (m_panel)
-        return m_panel(panel);
     ArchiveOpenDialog dialog(panel.title);
     dialog.setLabelText(QFileDialog::Accept, panel.prompt);
     dialog.setWindowModality(Qt::ApplicationModal);

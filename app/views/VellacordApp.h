@@ -64,9 +64,7 @@ public:
     void toggleColumn(const QString& label);
     void quit();
 
-    // Test seams: the open panel (returns the chosen location) and alerts
-    // (return the chosen button's text).
-    void setOpenPanelRunner(std::function<std::optional<QString>(const OpenPanel&)> run) { m_panel = std::move(run); }
+    // Test seam: alerts (return the chosen button's text).
     void setAlertRunner(std::function<QString(const Alert&)> run) { m_alert = std::move(run); }
 
     // Builds the menu bar of a main window; menus refresh themselves when shown.
@@ -93,6 +91,5 @@ private:
     PendingArchive* m_pending;
     QList<QPointer<QMainWindow>> m_mainWindows;
     QPalette m_systemPalette;
-    std::function<std::optional<QString>(const OpenPanel&)> m_panel;
     std::function<QString(const Alert&)> m_alert;
 };
