@@ -1,4 +1,6 @@
 #include "tests/support/TestEnv.h"
+#include "ui/FlowLayout.h"
+#include "ui/InlineMarkdown.h"
 #include "ui/PlainText.h"
 #include "ui/PlainTextViewer.h"
 #include "ui/TextStyles.h"
@@ -12,9 +14,17 @@
 #include <QTextDocument>
 #include <QtTest>
 
-// The kit's text: the plain-text viewer, plain tooltips, secondary ink and symbols.
+// The kit's text: the plain-text viewer, inline Markdown, plain tooltips, secondary ink, symbols; the flow layout.
 class TestTextViews : public QObject {
     Q_OBJECT
+    static QString body(const QString& md)
+    {
+        QString h = InlineMarkdown::toHtml(md);
+        const QString open = "<span style=\"white-space: pre-wrap;\">";
+        if (!h.startsWith(open) || !h.endsWith("</span>"))
+            return "<bad wrapper>" + h;
+        return h.mid(open.size(), h.size() - open.size() - 7);
+    }
 private slots:
     void initTestCase() { TestEnv::useTemporaryHome(); }
 
@@ -75,6 +85,39 @@ private slots:
         QCOMPARE(spy.count(), 0);
     }
 
+    void inlineMarkdown()
+    {
+        const std::pair<const char*, const char*> cases[] = {
+            {"a **bold** b", "a <b>bold</b> b"},
+            {"an *em* and _em_", "an <i>em</i> and <i>em</i>"},
+            {"run `rm -rf <x>` now", "run <code>rm -rf &lt;x&gt;</code> now"},
+            {"see [docs](https://example.org/a?b=1&c=2)", "see <a href=\"https://example.org/a?b=1&amp;c=2\">docs</a>"},
+            {"**bold with *em* inside**", "<b>bold with <i>em</i> inside</b>"},
+            // Blocks stay plain, with line breaks.
+            {"# Title\n- one\n- two", "# Title<br/>- one<br/>- two"},
+            {"a  b\n\nc", "a  b<br/><br/>c"},
+            {"* not emphasis", "* not emphasis"},
+            // Unsafe or unmatched: shown literally.
+            {"<script>alert(1)</script>", "&lt;script&gt;alert(1)&lt;/script&gt;"},
+            {"[x](javascript:alert(1))", "[x](javascript:alert(1))"},
+            {"**open only", "**open only"},
+            {"a `tick", "a `tick"},
+            {"snake_case_name", "snake_case_name"},
+            {"2 * 3 * 4", "2 * 3 * 4"},
+            {"\\*literal\\*", "*literal*"},
+            {"\"q\" & 'a'", "&quot;q&quot; &amp; 'a'"},
+            // An opener inside emphasis finds no partner beyond it; an address holding "[" is not linked.
+            {"*a *b c*", "<i>a *b c</i>"},
+            {"**x __y__**", "<b>x <b>y</b></b>"},
+            {"[x](https://a.example/[b)", "[x](https://a.example/[b)"},
+        };
+        for (const auto& [md, html] : cases)
+            QCOMPARE(body(QString::fromUtf8(md)), QString::fromUtf8(html));
+        // 100 KB of openers without a partner: shown as written (the renderer once took hours on this; the bench
+        // holds the time).
+        const QString openers = QStringLiteral("**a *b _c [d ").repeated(8000);
+        QCOMPARE(body(openers), openers);
+    }
     void plainToolTipsShowTheTextLiterally()
     {
         for (const QString& text : {QStringLiteral("<img src=\"/dev/zero\">"),
@@ -127,6 +170,32 @@ private slots:
                 for (int x = 0; x < img.width(); ++x)
                     painted += qAlpha(img.pixel(x, y)) > 0;
             QVERIFY2(ViewStyle::isKnown(QString::fromLatin1(name)) && painted > 20, name);
+        }
+    }
+
+    void flowLayoutRows()
+    {
+        // Three 30x10 items, the last flush right: one row, two rows, and one item a row when none fits.
+        const struct { int width; QList<QPoint> at; int height; } cases[] = {
+            {200, {{0, 0}, {34, 0}, {170, 0}}, 10},
+            {70, {{0, 0}, {34, 0}, {40, 12}}, 22},
+            {20, {{0, 0}, {0, 12}, {0, 24}}, 34},
+        };
+        QWidget host;
+        auto* flow = new FlowLayout(&host, 4, 2);
+        flow->setContentsMargins(0, 0, 0, 0);
+        for (bool right : {false, false, true}) {
+            auto* w = new QWidget;
+            w->setFixedSize(30, 10);
+            flow->addWidget(w, right);
+        }
+        for (const auto& c : cases) {
+            flow->setGeometry(QRect(0, 0, c.width, 100));
+            QList<QPoint> at;
+            for (int i = 0; i < flow->count(); ++i)
+                at << flow->itemAt(i)->widget()->pos();
+            QCOMPARE(at, c.at);
+            QCOMPARE(flow->heightForWidth(c.width), c.height);
         }
     }
 };

@@ -1,4 +1,7 @@
+#include "app/AppTheme.h"
+#include "app/ArchiveChoice.h"
 #include "app/UpdateChecker.h"
+#include "logs/Platform.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/TestEnv.h"
 
@@ -44,7 +47,8 @@ Outcome waitFor(UpdateChecker& checker)
 
 }  // namespace
 
-class TestUpdateChecker : public QObject {
+// The shell's rules without widgets: the release check, the stored theme and what the open command accepts.
+class TestAppCore : public QObject {
     Q_OBJECT
 
     LoopbackHttpServer m_server;
@@ -73,10 +77,9 @@ private slots:
         // decimals (3b, " 5", beyond 64 bits) are dropped, empty ones skipped; an empty version is all zeros.
         const struct { const char* manifest; qint64 build; const char* local; qint64 localBuild; bool newer; } cases[] = {
             {"1.2", 16, "1.2.0", 15, true}, {"1.2", 15, "1.2.0", 15, false}, {"1.2", 14, "1.2", 15, false},
-            {"1.9", 99, "1.10", 1, false}, {"1.10", 1, "1.9", 99, true}, {"1.99.9", 500, "2.0", 1, false},
-            {"1.3", 5, "1.2", 20, true}, {"1.3b.0", 0, "1.0", 0, false}, {"1.3b.0.1", 0, "1.0", 0, true},
-            {"1.0", 0, "", 0, true}, {"", 2, "", 1, true}, {"", 2, "", 2, false}, {"1..2", 0, "1.2", 0, false},
-            {"1.+2", 0, "1.-1", 0, true}, {"1. 5", 0, "1", 0, false}, {"1.99999999999999999999", 0, "1.1", 0, false},
+            {"1.9", 99, "1.10", 1, false}, {"1.10", 1, "1.9", 99, true}, {"1.3", 5, "1.2", 20, true},
+            {"1.3b.0", 0, "1.0", 0, false}, {"1.3b.0.1", 0, "1.0", 0, true}, {"", 2, "", 1, true},
+            {"1..2", 0, "1.2", 0, false}, {"1.99999999999999999999", 0, "1.1", 0, false},
         };
         for (const auto& c : cases)
             QVERIFY2(isNewer(QString::fromLatin1(c.manifest), c.build, QString::fromLatin1(c.local), c.localBuild) == c.newer,
@@ -103,8 +106,8 @@ private slots:
                  (QStringList{"1.4.2", "https://example.test/Vellacord-1.4.2.dmg", "Faster search."}));
         QCOMPARE(VersionPayload::decode(manifest("1", "42.0"))->currentBuild, 42);
         // A build that is not an integral number below 2^63; fields missing or of the wrong type; not an object.
-        for (const QByteArray& bad : {manifest("1", "\"42\""), manifest("1", "42.5"), manifest("1", "true"),
-                                      manifest("1", "null"), manifest("1", "1e30"), manifest("1", "9223372036854775808"),
+        for (const QByteArray& bad : {manifest("1", "\"42\""), manifest("1", "42.5"), manifest("1", "1e30"),
+                                      manifest("1", "9223372036854775808"),
                                       QByteArray(R"({"currentVersion": 1.4, "currentBuild": 1, "downloadURL": "u", "releaseNotes": ""})"),
                                       QByteArray(R"({"currentVersion": "1.4", "currentBuild": 1, "releaseNotes": ""})"),
                                       QByteArray(R"({"currentVersion": "1.4", "currentBuild": 1, "downloadURL": "u"})"),
@@ -166,26 +169,6 @@ private slots:
         QCOMPARE(m_server.requestCount(), 0);
     }
 
-    void defaultSourceUsesEnvironmentAndBuildVersion()
-    {
-        const UpdateChecker::Source builtIn = UpdateChecker::defaultSource();
-        QCOMPARE(builtIn.manifestURL, QUrl(QStringLiteral(VELLACORD_UPDATE_URL_DEFAULT)));
-        QCOMPARE(builtIn.localVersion, QStringLiteral(VELLACORD_VERSION));
-        QVERIFY(!builtIn.localVersion.isEmpty());
-        QCOMPARE(builtIn.localBuild, QStringLiteral(VELLACORD_BUILD));
-        QVERIFY(builtIn.localBuild.toInt() >= 1);
-
-        qputenv("VELLACORD_UPDATE_URL", manifestURL().toString().toUtf8());
-        m_server.clearRequests();
-        m_server.enqueue(Response::json(200, manifest(QByteArray(VELLACORD_VERSION), VELLACORD_BUILD)));
-        UpdateChecker checker;  // the window's way: default source, check starts by itself
-        const Outcome o = waitFor(checker);
-        qunsetenv("VELLACORD_UPDATE_URL");
-        QCOMPARE(m_server.requestCount(), 1);
-        QCOMPARE(o.latestVersion, QStringLiteral(VELLACORD_VERSION));
-        QVERIFY(!o.updateAvailable);
-    }
-
     void checkerGoneBeforeTheAnswer()
     {
         m_server.clearRequests();
@@ -198,18 +181,53 @@ private slots:
 
     void downloadAddressesOpenedOnlyOnTheWeb()
     {
-        for (const char* ok : {"https://example.test/Vellacord.dmg", "http://example.test/download",
-                               "HTTPS://Example.test/x", "https://user@example.test:8443/a?b=c#d"})
+        for (const char* ok : {"https://example.test/Vellacord.dmg", "http://example.test/download", "HTTPS://Example.test/x"})
             QVERIFY2(isSafeDownloadURL(QUrl(QString::fromLatin1(ok), QUrl::StrictMode)), ok);
-        for (const char* bad : {"file:///Applications/Calculator.app", "javascript:alert(1)", "vellacord://update",
-                                "x-apple.systempreferences:com.apple.preference.security", "ftp://example.test/a",
-                                "data:text/html,hi", "smb://server/share", "/relative/path", "example.test/page",
-                                "https://", "http:///nohost", "", "https://exa mple.test/"})
+        for (const char* bad : {"file:///Applications/Calculator.app", "javascript:alert(1)", "ftp://example.test/a",
+                                "/relative/path", "example.test/page", "https://", "", "https://exa mple.test/"})
             QVERIFY2(!isSafeDownloadURL(QUrl(QString::fromLatin1(bad), QUrl::StrictMode)), bad);
         QCOMPARE(UpdateChecker::bannerText(QStringLiteral("1.4.2")), QStringLiteral("Vellacord 1.4.2 is available"));
         QCOMPARE(UpdateChecker::downloadButtonText(), QStringLiteral("Download"));
     }
+
+    void storedTheme()
+    {
+        TestEnv::clearSettings();
+        QCOMPARE(Theme::stored(), AppTheme::system);
+        for (const char* s : {"Dark", "LIGHT", "", "system", "sepia"}) {
+            Platform::settings().setValue("colorScheme", QString::fromLatin1(s));
+            QCOMPARE(Theme::stored(), AppTheme::system);
+        }
+        // An unrecognised value is not rewritten.
+        QCOMPARE(Platform::settings().value("colorScheme").toString(), QStringLiteral("sepia"));
+        Theme::store(AppTheme::light);
+        QVERIFY(Platform::settings().value("colorScheme").toString() == "light" && Theme::stored() == AppTheme::light);
+        Theme::store(AppTheme::dark);
+        QCOMPARE(Theme::stored(), AppTheme::dark);
+    }
+
+    void menuLabels()
+    {
+        QStringList labels;
+        for (AppTheme t : Theme::allCases())
+            labels << Theme::menuItemLabel(t, Theme::fromStored(QStringLiteral("Dark")));
+        QCOMPARE(labels, (QStringList{"\u2713 System", "   Light", "   Dark"}));
+        QCOMPARE(Theme::menuItemLabel(AppTheme::dark, AppTheme::dark), QStringLiteral("\u2713 Dark"));
+    }
+
+    void archiveChoice()
+    {
+        for (const char* ok : {"/tmp/Logs.LOGARCHIVE", "/tmp/a.b.logarchive/", "/home/u/Desktop/mac.ndjson",
+                               "/tmp/Mac Export.JSONL", "/tmp/x.NdJson"})
+            QVERIFY2(ArchiveChoice::isLogArchive(QString::fromUtf8(ok)), ok);
+        for (const char* bad : {"/tmp/Logs", "/tmp/logarchive", "/tmp/x.logarchive.zip", "/tmp/.ndjson", "/tmp/x.json",
+                                "/tmp/x.ndjson.gz", "/tmp/ndjson", "/tmp/x.jsonlines"})
+            QVERIFY2(!ArchiveChoice::isLogArchive(QString::fromUtf8(bad)), bad);
+        QCOMPARE(ArchiveChoice::notAnArchiveText(QStringLiteral("/home/u/Desktop/Stuff/")),
+                 QStringLiteral("Please select a .logarchive bundle. The selected item \"Stuff\" is not a valid log "
+                                "archive."));
+    }
 };
 
-QTEST_GUILESS_MAIN(TestUpdateChecker)
-#include "test_update_checker.moc"
+QTEST_GUILESS_MAIN(TestAppCore)
+#include "test_app_core.moc"
