@@ -5,13 +5,10 @@
 #include "ui/ViewStyle.h"
 
 #include <QButtonGroup>
-#include <QCursor>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 using TextStyles::Style;
@@ -186,57 +183,4 @@ void SettingsView::updateStatus()
                                : ViewStyle::pixmap(QStringLiteral("exclamationmark.triangle.fill"),
                                                      ViewStyle::orange(), 14));
     m_status->setText(ok ? QStringLiteral("API key set") : QStringLiteral("API key required"));
-}
-
-void SettingsView::popup(QWidget* anchor)
-{
-    m_anchor = anchor;
-    reload();
-    adjustSize();
-    QPoint pos;
-    if (anchor) {
-        const QPoint bottomLeft = anchor->mapToGlobal(QPoint(0, anchor->height() + 4));
-        const QPoint bottomRight = anchor->mapToGlobal(QPoint(anchor->width(), anchor->height() + 4));
-        pos = bottomLeft;
-        const QScreen* screen = anchor->screen();
-        const QRect avail = screen ? screen->availableGeometry() : QRect();
-        if (avail.isValid() && pos.x() + width() > avail.right())
-            pos.setX(bottomRight.x() - width());
-        if (avail.isValid())
-            pos.setX(qMax(avail.left(), pos.x()));
-    } else {
-        pos = QCursor::pos();
-    }
-    move(pos);
-    show();
-    raise();
-    activateWindow();
-    m_key->setFocus();
-}
-
-void SettingsView::toggle(QWidget* anchor)
-{
-    if (isVisible()) {
-        close();
-        return;
-    }
-    // The press that closed the popover by clicking its own gear arrives
-    // here as a click right after: keep it closed.
-    if (m_sinceHidden.isValid() && m_sinceHidden.elapsed() < 300 && anchor
-        && anchor->rect().contains(anchor->mapFromGlobal(QCursor::pos())))
-        return;
-    popup(anchor);
-}
-
-void SettingsView::showEvent(QShowEvent* e)
-{
-    QFrame::showEvent(e);
-    emit shownChanged(true);
-}
-
-void SettingsView::hideEvent(QHideEvent* e)
-{
-    QFrame::hideEvent(e);
-    m_sinceHidden.start();
-    emit shownChanged(false);
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QFrame>
 #include <QPointer>
 
@@ -20,13 +19,6 @@ class SettingsView : public QFrame {
 public:
     explicit SettingsView(AISettings* aiSettings, QWidget* parent = nullptr);
 
-    // Shows the popover anchored under `anchor` (its right edges aligned
-    // when there is no room to the right).
-    void popup(QWidget* anchor);
-    // The gear's click: opens it, or closes it when open. A click on the
-    // anchor that itself just closed the popover does not reopen it.
-    void toggle(QWidget* anchor);
-
     static QString placeholderFor(const QString& providerRawValue);
 
     // For tests and the window's state.
@@ -35,13 +27,6 @@ public:
     QLabel* statusLabel() const { return m_status; }
     QPushButton* segment(int i) const;
     QPushButton* doneButton() const { return m_done; }
-
-signals:
-    void shownChanged(bool shown);
-
-protected:
-    void showEvent(QShowEvent* e) override;
-    void hideEvent(QHideEvent* e) override;
 
 private:
     void reload();
@@ -55,6 +40,4 @@ private:
     QLabel* m_statusIcon;
     QLabel* m_status;
     QPushButton* m_done;
-    QElapsedTimer m_sinceHidden;
-    QPointer<QWidget> m_anchor;
 };

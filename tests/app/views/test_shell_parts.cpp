@@ -2,7 +2,10 @@
 #include "ai/AISettings.h"
 #include "ai/views/AnalysisItemRow.h"
 #include "ai/views/AnalysisView.h"
+#include "app/views/AboutView.h"
+#include "app/views/AuxWindows.h"
 #include "app/views/CollectConfirmSheet.h"
+#include "app/views/HelpView.h"
 #include "app/views/LogCollectionUI.h"
 #include "app/views/SettingsView.h"
 #include "app/views/UpdateBanner.h"
@@ -22,6 +25,7 @@
 
 #include <QAbstractButton>
 #include <QDateTime>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -41,7 +45,8 @@
 #include <memory>
 
 // This folder's views plugged into a real main window: the Crashes tab, the gear's popover, Analyze against a
-// loopback provider, the update banner and log collection through a stand-in log tool.
+// loopback provider, the update banner and log collection through a stand-in log tool; the help, about and API
+// key windows.
 class TestShellParts : public QObject {
     Q_OBJECT
 
@@ -53,6 +58,17 @@ class TestShellParts : public QObject {
     LoopbackHttpServer server;
     LoopbackHttpServer updates;  // the release manifest, apart from the provider's queue
     QString home, fixture;
+    QList<QUrl> opened;  // what the banner asked the desktop to open
+
+    struct Alert {
+        QString title, text, informative;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QStringList buttons;
+        bool plain = true;  // every label of the box shows its text literally
+        int width = 0;
+    };
+    QList<Alert> alerts;  // every modal alert is read and answered with its first button, so none blocks a test
+    QTimer alertPoll;
 
     static QByteArray anthropicAnswer(const QString& text)
     {
@@ -83,28 +99,26 @@ class TestShellParts : public QObject {
         return nullptr;
     }
 
-    struct Alert {
-        QString title, text, informative;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        QStringList buttons;
-        bool plain = true;  // every label of the box shows its text literally
-        int width = 0;
-    };
-
-    // Reads the next modal alert and presses its first button.
-    static void answerNextAlert(Alert* out)
+    void answerAlert()
     {
-        QTimer::singleShot(50, [out] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box)
-                return answerNextAlert(out);
-            *out = {box->windowTitle(), box->text(), box->informativeText(), box->icon(), {}, true, box->width()};
-            for (QLabel* l : box->findChildren<QLabel*>())
-                out->plain = out->plain && l->textFormat() == Qt::PlainText;
-            for (QAbstractButton* b : box->buttons())
-                out->buttons << b->text().remove('&');
-            box->buttons().first()->click();
-        });
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        Alert a{box->windowTitle(), box->text(), box->informativeText(), box->icon(), {}, true, box->width()};
+        for (QLabel* l : box->findChildren<QLabel*>())
+            a.plain = a.plain && l->textFormat() == Qt::PlainText;
+        for (QAbstractButton* b : box->buttons())
+            a.buttons << b->text().remove('&');
+        alerts << a;
+        box->buttons().first()->click();
+    }
+
+    static QStringList labels(QWidget* root, const char* name)
+    {
+        QStringList l;
+        for (auto* label : root->findChildren<QLabel*>(QString::fromLatin1(name)))
+            l << label->text();
+        return l;
     }
 
     void makeView()
@@ -119,10 +133,17 @@ class TestShellParts : public QObject {
         QCOMPARE(view->model()->filteredEntries().size(), 3);
     }
 
+public slots:
+    void open(const QUrl& url) { opened << url; }
+
 private slots:
     void initTestCase()
     {
         home = TestEnv::useTemporaryHome();
+        for (const char* scheme : {"http", "https", "file", "javascript", "ftp", "vellacord"})
+            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "open");
+        connect(&alertPoll, &QTimer::timeout, this, &TestShellParts::answerAlert);
+        alertPoll.start(50);
         fixture = JournalFixture::makeArchive(
             home, "fixture.logarchive",
             {JournalFixture::message(double(QDateTime::currentSecsSinceEpoch()) - 60, "kernel", "collected", 3)});
@@ -148,6 +169,8 @@ private slots:
         pending = std::make_unique<PendingArchive>();
         makeView();
         server.clearRequests();
+        alerts.clear();
+        opened.clear();
     }
 
     void cleanup()
@@ -190,11 +213,37 @@ private slots:
         SettingsView* s = openSettings();
         QVERIFY(s && !sheet());
         QCOMPARE(server.requestCount(), 0);
+        QCOMPARE(labels(s, "settingsTitle") + labels(s, "searchURLNote"),
+                 (QStringList{"AI Log Explainer Settings", "Query terms are appended to this URL"}));
+        QCOMPARE(s->apiKeyField()->echoMode(), QLineEdit::Password);
+        QCOMPARE(s->apiKeyField()->placeholderText() + '|' + s->segment(0)->text() + '|' + s->segment(1)->text(),
+                 QStringLiteral("Paste your Anthropic API key|Anthropic|OpenAI"));
+        QVERIFY(s->segment(0)->isChecked());
+        QCOMPARE(s->searchURLField()->text(), AISettings::defaultSearchEngineURL());
+
+        // Each edit applies at once. Spaces only: still required.
+        AISettings* settings = view->model()->aiSettings();
+        QTest::keyClicks(s->apiKeyField(), "  ");
+        QCOMPARE(s->statusLabel()->text(), QStringLiteral("API key required"));
+        QTest::keyClicks(s->apiKeyField(), "sk");
+        QCOMPARE(s->statusLabel()->text(), QStringLiteral("API key set"));
+        // Switching the provider keeps the key and changes the placeholder.
+        QTest::mouseClick(s->segment(1), Qt::LeftButton);
+        QVERIFY(settings->provider() == AIProvider::openai && settings->apiKey() == "  sk");
+        QCOMPARE(s->apiKeyField()->placeholderText(), QStringLiteral("Paste your OpenAI API key"));
+        // An emptied search URL is stored empty; the default is not applied.
+        s->searchURLField()->selectAll();
+        QTest::keyClick(s->searchURLField(), Qt::Key_Backspace);
+        QCOMPARE(settings->searchEngineURL(), QString());
         s->doneButton()->click();
         QTRY_VERIFY(!view->model()->showSettings() && !openSettings());
+
+        // The gear opens it again with the stored values.
         find<QToolButton>("settingsButton")->click();
-        QVERIFY(view->model()->showSettings() && openSettings());
-        openSettings()->doneButton()->click();
+        QVERIFY(view->model()->showSettings() && (s = openSettings()));
+        QCOMPARE(s->apiKeyField()->text() + '|' + s->searchURLField()->text(), QStringLiteral("  sk|"));
+        QVERIFY(s->segment(1)->isChecked());
+        s->doneButton()->click();
     }
 
     void analyzeShowsFindingsAndJumps()
@@ -231,7 +280,37 @@ private slots:
         QCOMPARE(updates.requests().value(0).target, QByteArray("/Vellacord/version.json"));
         auto* banner = view->findChild<UpdateBanner*>();
         QTRY_VERIFY(banner->isVisible());
-        QCOMPARE(banner->textLabel()->text(), UpdateChecker::bannerText("99.1"));  // closing it: the banner's test
+        QCOMPARE(banner->textLabel()->text() + banner->downloadButton()->text(),
+                 UpdateChecker::bannerText("99.1") + UpdateChecker::downloadButtonText());
+        banner->downloadButton()->click();
+        QCOMPARE(opened, QList<QUrl>{QUrl("https://example.org/dl")});
+        banner->closeButton()->click();
+        QVERIFY(!banner->isVisible());
+        // Closed stays closed for the window's life.
+        banner->setUpdate(true, "99.2", "https://example.org/dl");
+        QVERIFY(!banner->isVisible());
+    }
+
+    void bannerOpensOnlyWebAddresses()
+    {
+        // Which addresses those are is the checker's rule, tested there; the banner hides its button for others.
+        QWidget host;
+        auto* banner = new UpdateBanner(&host);
+        host.show();
+        banner->setUpdate(false, "1.0.0", "https://example.org/d");
+        QVERIFY(!banner->isVisible());
+        for (const QString& bad : {QStringLiteral("file:///etc/passwd"), QStringLiteral("")}) {
+            banner->setUpdate(true, "2.0", bad);
+            QVERIFY2(banner->isVisible() && banner->downloadButton()->isHidden(), qPrintable(bad));
+            banner->download();
+        }
+        // The window's own check must agree as well.
+        banner->setUpdate(true, "2.0", "https://example.org/ok");
+        QVERIFY(!banner->downloadButton()->isHidden());
+        banner->setURLCheck([](const QString&) { return false; });
+        QVERIFY(banner->downloadButton()->isHidden());
+        banner->download();
+        QVERIFY(opened.isEmpty());
     }
 
     void collectConfirmation()
@@ -250,10 +329,10 @@ private slots:
     void collectFailureShowsTheAlertAndOpensNothing()
     {
         view->model()->setCollecting(true);
-        Alert alert;
-        answerNextAlert(&alert);
         LogCollectionUI::finish(view.get(), false, home + "/Desktop/Vellacord-x.logarchive",
                                 "Exit code 64\nlog: unknown option");
+        QCOMPARE(alerts.size(), 1);
+        const Alert alert = alerts.first();
         QCOMPARE((QStringList{alert.title, alert.text, alert.informative, alert.buttons.join('|')}),
                  (QStringList{"Log Collection Failed", "Log Collection Failed", "Exit code 64\nlog: unknown option", "OK"}));
         QVERIFY(alert.plain && alert.icon == QMessageBox::Warning);
@@ -277,27 +356,67 @@ private slots:
             if (auto* sheet = qobject_cast<CollectConfirmSheet*>(QApplication::activeModalWidget()))
                 sheet->findChild<QPushButton*>("collectConfirm")->click();
         });
-        // A failure's alert is answered, so that it fails the test rather than blocking it.
-        QString failure;
-        QTimer alerts;
-        connect(&alerts, &QTimer::timeout, this, [&failure] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                failure = box->informativeText();
-                box->buttons().first()->click();
-            }
-        });
-        alerts.start(50);
         button->click();
         QTRY_VERIFY(view->model()->isCollecting());
         QCOMPARE(button->text(), QStringLiteral("Collecting…"));
         QVERIFY(!button->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(!view->model()->isCollecting(), 10000);
-        QVERIFY2(failure.isEmpty() && button->isEnabled(), qPrintable(failure));
+        QVERIFY2(alerts.isEmpty() && button->isEnabled(), qPrintable(alerts.value(0).informative));
         const QString path = view->model()->logFetcher()->archiveURL().value_or(QString());
         QVERIFY2(QFileInfo(path).fileName().startsWith("Vellacord-") && path.endsWith(".logarchive"), qPrintable(path));
         QCOMPARE(QFileInfo(path).absolutePath(), QDir(home + "/Desktop").absolutePath());
         QCOMPARE(recent->paths().value(0), path);
         QTRY_VERIFY(find<QLabel>("archiveLabel")->text().contains(QFileInfo(path).fileName()));
+    }
+
+    void helpSectionsInOrder()
+    {
+        HelpView view;
+        QCOMPARE(labels(&view, "helpSection"),
+                 (QStringList{"What Vellacord Does", "Severity Levels", "Severity Filters", "Time Range",
+                              "Search and Cascading Filters", "Optional Columns", "Filter to PID", "PID Tooltip",
+                              "Subsystem Filter", "Column Sorting", "Entry Detail Pane", "AI Log Explainer",
+                              "Proactive Log Analysis", "Live Tail", "Search Web and Mac Support", "Crash Log Viewer",
+                              ".logarchive Support", "Collect System Logs", "Theming", "Process Name Translation",
+                              "System-Wide Log Access"}));
+        QCOMPARE(labels(&view, "helpTitle"), QStringList{"Vellacord Help"});
+    }
+
+    void aboutTexts()
+    {
+        QCOMPARE(AboutView::versionLine("1.4.2", "77"), QStringLiteral("Version 1.4.2 (77)"));
+        QCOMPARE(AboutView::versionLine("", ""), QStringLiteral("Version 1.0 (1)"));
+        QVERIFY(AboutView::versionLine().endsWith(QStringLiteral(" (" VELLACORD_BUILD ")")));  // the checker's build
+        QCoreApplication::setApplicationVersion("2.3");
+        AboutView view;
+        QVERIFY(labels(&view, "aboutVersion").value(0).startsWith(QStringLiteral("Version 2.3 (")));
+        QCOMPARE(labels(&view, "aboutTagline"),
+                 QStringList{"When something breaks on your Mac, Vellacord gets you to the answer fast. A native log "
+                             "viewer and crash analyzer for system administrators."});
+        QVERIFY(!view.findChild<QLabel*>(QStringLiteral("aboutIcon"))->pixmap().isNull());
+    }
+
+    void windowsOnePerIdentifier()
+    {
+        QWidget* help = AuxWindows::open(AuxWindows::helpID);
+        QWidget* about = AuxWindows::open(AuxWindows::aboutID);
+        QWidget* key = AuxWindows::open(AuxWindows::apiKeyHelpID);
+        QVERIFY(help && about && key && help != about);
+        QCOMPARE((QStringList{help->windowTitle(), about->windowTitle(), key->windowTitle()}),
+                 (QStringList{"Vellacord Help", "About Vellacord", "Setting Up Your AI API Key"}));
+        QCOMPARE(AuxWindows::find(AuxWindows::aboutID), about);
+        QVERIFY(!AuxWindows::open("no-such-window"));
+        QCOMPARE(about->minimumSize(), about->maximumSize());  // not resizable beyond its content
+
+        QCOMPARE(labels(key, "apiKeyBlockTitle"), (QStringList{"Anthropic (Claude)", "OpenAI (ChatGPT)", "Privacy and Security"}));
+        QCOMPARE(labels(key, "apiKeyStep").count("Navigate to API Keys and create a new key."), 2);
+        key->findChild<QPushButton*>(QStringLiteral("apiKeyDone"))->click();
+        QVERIFY(!key->isVisible());
+        // A closed window comes back as the same instance.
+        QCOMPARE(AuxWindows::open(AuxWindows::apiKeyHelpID), key);
+        QVERIFY(key->isVisible());
+        for (QWidget* w : {help, about, key})
+            w->close();
     }
 };
 
