@@ -11,7 +11,6 @@
 class PaintedText : public QPaintDevice {
 public:
     explicit PaintedText(QSize size = {1200, 40}, qreal dpr = 1) : m_size(size), m_dpr(dpr), m_engine(this) {}
-    ~PaintedText() override = default;
 
     QPaintEngine* paintEngine() const override { return const_cast<Engine*>(&m_engine); }
     const QStringList& texts() const { return m_texts; }
