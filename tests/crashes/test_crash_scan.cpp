@@ -1,28 +1,17 @@
 // Scanning report folders: reading files, the fallback between the two
-// parsers, the "Retired" subfolder, the order, bad files, and the fetcher's
-// published state.
+// parsers, the "Retired" subfolder, the order, bad files, the fetcher's
+// published state; and the command-line `crashes` and `crash FILE` over them.
 
 #include "crashes/CrashLogFetcher.h"
+#include "tests/crashes/ReportFile.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/TestEnv.h"
 
 #include <QtTest>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& data, const QDateTime& mtime = {})
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(data), data.size());
-    QVERIFY(f.flush());  // a later flush would move the modification time again
-    if (mtime.isValid())
-        QVERIFY(f.setFileTime(mtime, QFileDevice::FileModificationTime));
-}
 
 QByteArray ipsFile(const QString& app, const QString& captureTime = {})
 {
@@ -39,6 +28,14 @@ QStringList names(const CrashReportList& list)
 
 const QDateTime kDay(QDate(2024, 3, 1), QTime(12, 0), Qt::UTC);
 
+using TestEnv::CliRun;
+CliRun cli(const QStringList& args) { return TestEnv::runCli(args); }
+
+const QByteArray kIps = R"({"bug_type":"309","app_name":"Safari"}
+{"procName":"Safari","CFBundleShortVersionString":"17.2","timestamp":"2024-01-15T10:23:45.123Z",)"
+                        R"("exception":{"type":"EXC_BAD_ACCESS","signal":"SIGSEGV"},)"
+                        R"("threads":[{"frames":[{"imageName":"WebKit","symbol":"crash","imageOffset":42}]}]})";
+
 }  // namespace
 
 class TestCrashScan : public QObject {
@@ -49,23 +46,19 @@ private slots:
     void parserChoiceIgnoresTheExtension()
     {
         QTemporaryDir dir;
-        writeFile(dir.filePath("json.crash"), R"({"procName":"Notes"})", kDay);
+        writeReportFile(dir.filePath("json.crash"), R"({"procName":"Notes"})", kDay);
         auto r = CrashLogFetcher::parseReport(dir.filePath("json.crash"), false);
         // The modification time stands in for the missing timestamp.
         QVERIFY(r->appName == "Notes" && r->date == kDay && r->contentDigest.isEmpty());
 
-        writeFile(dir.filePath("text.ips"), "Exception Type: EXC_CRASH\n", kDay.addSecs(60));
+        writeReportFile(dir.filePath("text.ips"), "Exception Type: EXC_CRASH\n", kDay.addSecs(60));
         r = CrashLogFetcher::parseReport(dir.filePath("text.ips"), true, true);
         QVERIFY(r->exceptionType == "EXC_CRASH" && r->stackTrace.isEmpty() && r->isRetired && r->date == kDay.addSecs(60));
         QCOMPARE(r->filePath + '|' + r->contentDigest,
                  dir.filePath("text.ips") + '|' + QCryptographicHash::hash("Exception Type: EXC_CRASH\n", QCryptographicHash::Sha256).toHex());
 
-        // A header line without "bug_type" and a body: two JSON values, so text.
-        writeFile(dir.filePath("two.ips"), "{\"type\":\"309\"}\n{\"procName\":\"Mail\"}\nProcess: Mail [4]\n");
-        QCOMPARE(CrashLogFetcher::parseReport(dir.filePath("two.ips"), false)->stackTrace, QString());
-
         // A UTF-8 byte-order mark neither hides the JSON nor reaches the raw text.
-        writeFile(dir.filePath("bom.ips"), "\xEF\xBB\xBF{\"procName\":\"Bom\"}");
+        writeReportFile(dir.filePath("bom.ips"), "\xEF\xBB\xBF{\"procName\":\"Bom\"}");
         r = CrashLogFetcher::parseReport(dir.filePath("bom.ips"), false);
         QCOMPARE(r->appName + '|' + r->rawContent, QString("Bom|{\"procName\":\"Bom\"}"));
     }
@@ -74,14 +67,14 @@ private slots:
     {
         QTemporaryDir dir;
         const QString d = dir.path();
-        writeFile(d + "/b.ips", ipsFile("Bravo", "2024-03-02T10:00:00.000Z"));
-        writeFile(d + "/UPPER.IPS", ipsFile("Upper", "2024-03-01T10:00:00.000Z"));
-        writeFile(d + "/c.Crash", "Process: Charlie [1]\n", kDay);  // equal dates below
-        writeFile(d + "/a.crash", "Process: Alpha [1]\n", kDay);
+        writeReportFile(d + "/b.ips", ipsFile("Bravo", "2024-03-02T10:00:00.000Z"));
+        writeReportFile(d + "/UPPER.IPS", ipsFile("Upper", "2024-03-01T10:00:00.000Z"));
+        writeReportFile(d + "/c.Crash", "Process: Charlie [1]\n", kDay);  // equal dates below
+        writeReportFile(d + "/a.crash", "Process: Alpha [1]\n", kDay);
         for (const char* ignored : {"/notes.txt", "/ips", "/.crash", "/x.ips.bak", "/sub/deep.ips", "/Retired/Retired/nested.ips"})
-            writeFile(d + ignored, "Process: Ignored\n");
-        writeFile(d + "/Retired/r.ips", ipsFile("Old", "2024-03-03T10:00:00.000Z"));
-        writeFile(d + "/Retired/same.crash", "Process: Same [1]\n", kDay);
+            writeReportFile(d + ignored, "Process: Ignored\n");
+        writeReportFile(d + "/Retired/r.ips", ipsFile("Old", "2024-03-03T10:00:00.000Z"));
+        writeReportFile(d + "/Retired/same.crash", "Process: Same [1]\n", kDay);
 
         QCOMPARE(names(CrashLogFetcher::scanDirectory(d, false)),
                  QStringList({"UPPER.IPS", "a.crash", "b.ips", "c.Crash"}));
@@ -91,8 +84,8 @@ private slots:
         // Missing folders list as empty; a file named Retired adds nothing.
         QVERIFY(CrashLogFetcher::collectReports(d + "/missing").isEmpty());
         QTemporaryDir other;
-        writeFile(other.filePath("Retired"), "Process: x\n");
-        writeFile(other.filePath("one.crash"), "Process: One\n");
+        writeReportFile(other.filePath("Retired"), "Process: x\n");
+        writeReportFile(other.filePath("one.crash"), "Process: One\n");
         QCOMPARE(names(CrashLogFetcher::collectReports(other.path())), QStringList({"one.crash"}));
     }
 
@@ -100,22 +93,22 @@ private slots:
     {
         QTemporaryDir dir;
         const QString d = dir.path();
-        writeFile(d + "/good.ips", ipsFile("Good"));
+        writeReportFile(d + "/good.ips", ipsFile("Good"));
         // Invalid UTF-8: a stray byte, an overlong form, an encoded surrogate, a cut sequence.
-        writeFile(d + "/bad1.ips", "{\"procName\":\"\xff\"}");
-        writeFile(d + "/bad2.crash", "Process: \xC0\xAF\n");
-        writeFile(d + "/bad3.crash", "Process: \xED\xA0\x80\n");
-        writeFile(d + "/bad4.crash", "Process: Cut \xE2\x82");
-        writeFile(d + "/empty.ips", "");
+        writeReportFile(d + "/bad1.ips", "{\"procName\":\"\xff\"}");
+        writeReportFile(d + "/bad2.crash", "Process: \xC0\xAF\n");
+        writeReportFile(d + "/bad3.crash", "Process: \xED\xA0\x80\n");
+        writeReportFile(d + "/bad4.crash", "Process: Cut \xE2\x82");
+        writeReportFile(d + "/empty.ips", "");
         QDir().mkpath(d + "/folder.ips");
         QVERIFY(QFile::link(d + "/nowhere", d + "/dangling.ips"));
         QVERIFY(::mkfifo(QFile::encodeName(d + "/pipe.crash").constData(), 0600) == 0);  // must not block
         QVERIFY(QFile::link("/dev/zero", d + "/zero.crash"));                           // must not read forever
         // Nesting far past the JSON parser's limit, at the top and inside an object.
-        writeFile(d + "/deep1.ips", QByteArray(200000, '['));
-        writeFile(d + "/deep2.ips", "{\"procName\":\"Deep\",\"threads\":" + QByteArray(200000, '[') + QByteArray(200000, ']') + "}");
+        writeReportFile(d + "/deep1.ips", QByteArray(200000, '['));
+        writeReportFile(d + "/deep2.ips", "{\"procName\":\"Deep\",\"threads\":" + QByteArray(200000, '[') + QByteArray(200000, ']') + "}");
         // Moderate nesting inside members that expect other types.
-        writeFile(d + "/nested.ips", "{\"procName\":{\"a\":" + QByteArray(200, '[') + QByteArray(200, ']')
+        writeReportFile(d + "/nested.ips", "{\"procName\":{\"a\":" + QByteArray(200, '[') + QByteArray(200, ']')
                                          + "},\"faultingThread\":[[0]],\"threads\":[{\"frames\":[[{}]]}]}");
 
         CrashReportList all = CrashLogFetcher::collectReports(d);
@@ -134,29 +127,19 @@ private slots:
         // 50 MB of text after a Process line: read whole, only the first lines examined.
         QByteArray big = "Process: Big [1]\nException Type: EXC_RESOURCE\n";
         big += QByteArray(99, 'x').append('\n').repeated(500000) + "Process: Late\n";
-        writeFile(dir.filePath("big.crash"), big);
-        writeFile(dir.filePath("big.ips"), "{\"bug_type\":\"309\"}\n{\"threads\":[{\"frames\":[{\"symbol\":\""
+        writeReportFile(dir.filePath("big.crash"), big);
+        writeReportFile(dir.filePath("big.ips"), "{\"bug_type\":\"309\"}\n{\"threads\":[{\"frames\":[{\"symbol\":\""
                                                  + QByteArray(50 << 20, 's') + "\"}]}]}");
         const CrashReportList all = CrashLogFetcher::scanDirectory(dir.path(), false);
         QVERIFY(all[0].appName == "Big" && all[0].rawContent.size() == big.size() && all[1].stackTrace.endsWith("sss + 0"));
-    }
-
-    void unreadableFile()
-    {
-        if (::geteuid() == 0)
-            QSKIP("root reads a chmod 000 file; the dangling link and the folder cover the read failure");
-        QTemporaryDir dir;
-        writeFile(dir.filePath("locked.ips"), ipsFile("Locked"));
-        QVERIFY(QFile::setPermissions(dir.filePath("locked.ips"), QFileDevice::Permissions()));
-        QVERIFY(CrashLogFetcher::scanDirectory(dir.path(), false).isEmpty());
     }
 
     void fetcherPublishesScans()
     {
         QCOMPARE(CrashLogFetcher::defaultReportsDirectory(), QDir::homePath() + "/Library/Logs/DiagnosticReports");
         QTemporaryDir dir;
-        writeFile(dir.filePath("a.ips"), ipsFile("Alpha", "2024-03-01T10:00:00.000Z"));
-        writeFile(dir.filePath("Retired/b.crash"), "Process: Beta\n", kDay.addDays(1));
+        writeReportFile(dir.filePath("a.ips"), ipsFile("Alpha", "2024-03-01T10:00:00.000Z"));
+        writeReportFile(dir.filePath("Retired/b.crash"), "Process: Beta\n", kDay.addDays(1));
 
         CrashLogFetcher fetcher;
         fetcher.setReportsDirectory(dir.path());
@@ -182,7 +165,7 @@ private slots:
 
         // Another folder: its reports carry digests; the user's own opened by path does not.
         QTemporaryDir bundle;
-        writeFile(bundle.filePath("a.ips"), ipsFile("Foreign"));
+        writeReportFile(bundle.filePath("a.ips"), ipsFile("Foreign"));
         const auto scanOf = [&](const std::optional<QString>& folder) {
             fetcher.setOpenedFolder(folder);
             fetcher.scan();
@@ -208,7 +191,7 @@ private slots:
         QCOMPARE(fetcher.errorMessage(),
                  std::optional<QString>("No crash reports found in " + QDir::toNativeSeparators(empty.path()) + "/"));
         QVERIFY(log.contains("Found 0 crash reports"));
-        writeFile(empty.filePath("c.crash"), "Process: Gamma\n");
+        writeReportFile(empty.filePath("c.crash"), "Process: Gamma\n");
         fetcher.scan();
         QVERIFY(!fetcher.errorMessage());
         QTRY_VERIFY(!fetcher.isLoading());
@@ -221,7 +204,7 @@ private slots:
     {
         QTemporaryDir dir;
         for (int i = 0; i < 100; ++i)
-            writeFile(dir.filePath(QString("r%1.ips").arg(i)), ipsFile("App"));
+            writeReportFile(dir.filePath(QString("r%1.ips").arg(i)), ipsFile("App"));
         {
             CrashLogFetcher fetcher;
             fetcher.setReportsDirectory(dir.path());
@@ -230,6 +213,61 @@ private slots:
         // The orphaned task finishes with nothing to publish to.
         QThreadPool::globalInstance()->waitForDone();
         QCoreApplication::processEvents();
+    }
+
+    // The command-line tool over a folder and its "Retired" subfolder, and over one file.
+    void cliCommands()
+    {
+        QTemporaryDir dir;
+        const QDateTime finderTime(QDate(2024, 2, 1), QTime(9, 30), Qt::UTC);
+        writeReportFile(dir.filePath("Safari-2024.ips"), kIps, kDay);
+        writeReportFile(dir.filePath("Retired/Finder.crash"), "Process:  Finder [512]\nTermination Reason: Namespace SIGNAL, Code 11 SEGV\n",
+                  finderTime);
+        writeReportFile(dir.filePath("notes.txt"), "Process: Notes\n", kDay);
+        CliRun r = cli({"crashes", "--dir", dir.path()});
+        const auto local = [](const QDateTime& d) { return d.toLocalTime().toString("yyyy-MM-dd HH:mm:ss"); };
+        // Newest first; the archived report is marked; the .txt file is not a report.
+        QCOMPARE(QString::number(r.code) + '\n' + r.out,
+                 "0\n" + local(finderTime) + "\tFinder (archived)\tSegfault\tFinder.crash\n"
+                     + local(QDateTime(QDate(2024, 1, 15), QTime(10, 23, 45, 123), Qt::UTC)) + "\tSafari\tEXC_BAD_ACCESS\tSafari-2024.ips\n");
+
+        r = cli({"crashes", "--dir", dir.path(), "--format", "json"});
+        const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+        QVERIFY(r.code == 0 && lines.size() == 2);
+        const QJsonObject finder = QJsonDocument::fromJson(lines[0].toUtf8()).object();
+        QVERIFY(finder["isRetired"].toBool() && finder["faultingThread"].isNull());
+        const QJsonObject safari = QJsonDocument::fromJson(lines[1].toUtf8()).object();
+        QCOMPARE(QStringList({safari["date"].toString(), safari["appVersion"].toString(), safari["filePath"].toString(),
+                              safari["rawContent"].toString()}),
+                 QStringList({"2024-01-15T10:23:45.123Z", "17.2", QDir(dir.path()).absoluteFilePath("Safari-2024.ips"), QString::fromUtf8(kIps)}));
+        r = cli({"crashes", "--dir", dir.path(), "--format", "xml"});
+        QVERIFY(r.code == 2 && r.out.isEmpty() && r.err.startsWith("vellacord-cli crashes: --format must be rows or json\n"));
+        r = cli({"crashes", "--dir", dir.filePath("missing")});
+        QVERIFY(r.code == 0 && r.out.isEmpty() && r.err == CrashLogFetcher::emptyResultText() + "\n");
+
+        r = cli({"crash", dir.filePath("Safari-2024.ips")});
+        QVERIFY(r.code == 0 && r.out.startsWith("{\n    \""));  // pretty, not one line
+        const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
+        QCOMPARE(o["stackTrace"].toString() + '|' + o["crashTypeLabel"].toString(),
+                 QString("Thread 0 (Faulting Thread):\n   0  WebKit                          crash + 42|EXC_BAD_ACCESS"));
+        QCOMPARE(o["isRetired"], QJsonValue(false));
+        QCOMPARE(QJsonDocument::fromJson(cli({"crash", dir.filePath("Retired/Finder.crash")}).out.toUtf8()).object()["isRetired"].toBool(),
+                 true);
+
+        // Unreadable input fails with a reason and prints nothing on stdout.
+        writeReportFile(dir.filePath("bad.ips"), "Process: \xff\n");
+        const QList<QPair<QString, QString>> bad{{dir.filePath("bad.ips"), "the file is not valid UTF-8 text"},
+                                                 {dir.filePath("none.ips"), "no such file"},
+                                                 {dir.filePath("Retired"), "it is a folder"},
+                                                 {"/dev/null", "not a regular file"}};
+        for (const auto& [path, reason] : bad) {
+            r = cli({"crash", path});
+            QCOMPARE(QString::number(r.code) + r.out + r.err, "1vellacord-cli crash: cannot read crash report '" + path + "': " + reason + "\n");
+        }
+        for (const QStringList& args : {QStringList{"crash"}, QStringList{"crash", "a.ips", "b.ips"}}) {
+            r = cli(args);
+            QVERIFY(r.code == 2 && r.out.isEmpty() && r.err.startsWith("vellacord-cli crash: expected exactly one FILE\n"));
+        }
     }
 };
 
