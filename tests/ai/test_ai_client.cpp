@@ -44,9 +44,9 @@ QByteArray openAIAnswer(const QJsonValue& content)
 QList<QByteArray> sentOf(const LoopbackHttpServer::Request& r, const QList<QByteArray>& names)
 {
     QList<QByteArray> out;
-    for (const QByteArray& n : r.headerNames())
-        if (names.contains(n))
-            out << n;
+    for (const auto& h : r.headers)
+        if (names.contains(h.first))
+            out << h.first;
     return out;
 }
 
@@ -104,7 +104,6 @@ private slots:
     {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QByteArray>("sent");
-        QTest::newRow("line break") << QStringLiteral("sk-1\n") << QByteArray("sk-1");
         QTest::newRow("CR LF, header") << QStringLiteral("sk-1\r\nX-Evil: 1") << QByteArray("sk-1X-Evil: 1");
         QTest::newRow("NUL, tab, DEL") << QString::fromUtf8("s\0k\t-\x7f" "1", 8) << QByteArray("sk-1");
         QTest::newRow("spaces") << QStringLiteral("  key with spaces ") << QByteArray("key with spaces");
@@ -123,7 +122,7 @@ private slots:
         QCOMPARE(openai + describe(sendAndWait(AISettings(AIProvider::anthropic, stored), "s", "u", 5)), QStringLiteral("OK: okOK: ok"));
         const auto requests = m_server->requests();
         QCOMPARE(requests[0].header("Authorization") + '|' + requests[1].header("x-api-key"), "Bearer " + sent + '|' + sent);
-        QVERIFY(!requests[0].hasHeader("X-Evil") && !requests[1].hasHeader("X-Evil"));
+        QVERIFY(requests[0].header("X-Evil").isEmpty() && requests[1].header("X-Evil").isEmpty());
     }
 
     void openAIRequestAndAnswer()
@@ -139,7 +138,6 @@ private slots:
                  (QList<QByteArray>{"Content-Type", "Authorization"}));
         QCOMPARE(req.header("Content-Type") + '|' + req.header("Authorization"), QByteArray("application/json|Bearer sk-openai"));
 
-        QVERIFY(req.body.contains("\"max_tokens\":2048"));
         QCOMPARE(bodyObject(req), (QJsonObject{{"max_tokens", 2048}, {"model", "gpt-4o"},
                                               {"messages", QJsonArray{QJsonObject{{"role", "system"}, {"content", "the system prompt"}},
                                                                       QJsonObject{{"role", "user"}, {"content", "the user message"}}}}}));
@@ -243,19 +241,6 @@ private slots:
         if (!error.isEmpty())
             QCOMPARE(r.error().description(), error);
         QVERIFY(m_server->requestCount() <= 2);
-    }
-
-    void nothingListening()
-    {
-        auto gone = std::make_unique<LoopbackHttpServer>();
-        QVERIFY(gone->start());
-        const quint16 closedPort = gone->port();
-        gone.reset();
-        qputenv("VELLACORD_ANTHROPIC_URL", QByteArray("http://127.0.0.1:") + QByteArray::number(closedPort));
-        const auto r = send();
-        qputenv("VELLACORD_ANTHROPIC_URL", m_server->baseUrl().toUtf8());
-        QCOMPARE(r.error().origin(), AIError::Origin::transport);
-        QVERIFY2(r.error().description().contains("refused", Qt::CaseInsensitive), qPrintable(r.error().description()));
     }
 
     void boundedAnswers_data()

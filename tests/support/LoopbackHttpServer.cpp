@@ -25,16 +25,6 @@ QByteArray LoopbackHttpServer::Request::header(const QByteArray& name) const
     return h ? h->second : QByteArray();
 }
 
-bool LoopbackHttpServer::Request::hasHeader(const QByteArray& name) const { return find(headers, name); }
-
-QList<QByteArray> LoopbackHttpServer::Request::headerNames() const
-{
-    QList<QByteArray> names;
-    for (const auto& h : headers)
-        names << h.first;
-    return names;
-}
-
 Response Response::json(int status, const QByteArray& body) { return withBody(status, "application/json", body); }
 
 Response Response::withBody(int status, const QByteArray& contentType, const QByteArray& body)

@@ -27,8 +27,6 @@ public:
         QByteArray body{};
         // First value of a header, compared without letter case; empty when absent.
         QByteArray header(const QByteArray& name) const;
-        bool hasHeader(const QByteArray& name) const;
-        QList<QByteArray> headerNames() const;
     };
 
     struct Response {
@@ -65,7 +63,6 @@ public:
     LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
     bool start();  // listens on 127.0.0.1 at a free port
-    quint16 port() const { return m_port; }
     QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
 
     void enqueue(const Response& response);
