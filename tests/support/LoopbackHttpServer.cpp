@@ -9,8 +9,6 @@
 
 #include <utility>
 
-using Response = LoopbackHttpServer::Response;
-
 static const QPair<QByteArray, QByteArray>* find(const LoopbackHttpServer::Headers& headers, const QByteArray& name)
 {
     for (const auto& h : headers)
@@ -23,34 +21,6 @@ QByteArray LoopbackHttpServer::Request::header(const QByteArray& name) const
 {
     const auto* h = find(headers, name);
     return h ? h->second : QByteArray();
-}
-
-Response Response::json(int status, const QByteArray& body) { return withBody(status, "application/json", body); }
-
-Response Response::withBody(int status, const QByteArray& contentType, const QByteArray& body)
-{
-    return {.status = status, .headers = {{"Content-Type", contentType}}, .body = body};
-}
-
-Response Response::truncatedBody(int status, const QByteArray& partialBody, qint64 declaredLength)
-{
-    Response r = json(status, partialBody);
-    r.action = Action::truncated;
-    r.declaredLength = declaredLength;
-    return r;
-}
-
-Response Response::endlessChunked(qint64 limit)
-{
-    return {.action = Action::endless, .headers = {{"Transfer-Encoding", "chunked"}}, .declaredLength = limit};
-}
-
-Response Response::trickle(int status, const QByteArray& body, int intervalMs)
-{
-    Response r = json(status, body);
-    r.action = Action::trickle;
-    r.intervalMs = intervalMs;
-    return r;
 }
 
 LoopbackHttpServer::LoopbackHttpServer()

@@ -46,15 +46,33 @@ public:
         qint64 declaredLength = 0;
         int intervalMs = 0;
 
-        static Response json(int status, const QByteArray& body);
-        static Response withBody(int status, const QByteArray& contentType, const QByteArray& body);
+        static Response withBody(int status, const QByteArray& contentType, const QByteArray& body)
+        {
+            return {.status = status, .headers = {{"Content-Type", contentType}}, .body = body};
+        }
+        static Response json(int status, const QByteArray& body) { return withBody(status, "application/json", body); }
         static Response rawBytes(const QByteArray& bytes) { return {.action = Action::raw, .body = bytes}; }
         static Response dropConnection() { return {.action = Action::drop}; }
-        static Response truncatedBody(int status, const QByteArray& partialBody, qint64 declaredLength);
+        static Response truncatedBody(int status, const QByteArray& partialBody, qint64 declaredLength)
+        {
+            Response r = json(status, partialBody);
+            r.action = Action::truncated;
+            r.declaredLength = declaredLength;
+            return r;
+        }
         static Response noAnswer() { return {.action = Action::hang}; }
         // Far more than any client should take; `limit` only keeps a broken client's test finite.
-        static Response endlessChunked(qint64 limit);
-        static Response trickle(int status, const QByteArray& body, int intervalMs);
+        static Response endlessChunked(qint64 limit)
+        {
+            return {.action = Action::endless, .headers = {{"Transfer-Encoding", "chunked"}}, .declaredLength = limit};
+        }
+        static Response trickle(int status, const QByteArray& body, int intervalMs)
+        {
+            Response r = json(status, body);
+            r.action = Action::trickle;
+            r.intervalMs = intervalMs;
+            return r;
+        }
     };
 
     LoopbackHttpServer();

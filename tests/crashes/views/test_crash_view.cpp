@@ -69,14 +69,6 @@ class TestCrashView : public QObject {
     QString m_reports;
     LoopbackHttpServer m_server;
 
-    void writeSampleReports()
-    {
-        QDir(m_reports).removeRecursively();
-        writeReportFile(m_reports + "/Safari.ips", kIps);
-        writeReportFile(m_reports + "/Retired/backupd.crash", "Process: backupd [411]\nException Type: EXC_CRASH\n",
-                  QDateTime(QDate(2023, 12, 1), QTime(8, 0), Qt::UTC));
-    }
-
 private slots:
     void initTestCase()
     {
@@ -118,9 +110,11 @@ private slots:
                 && view.presentation() == CrashView::Presentation::empty);
     }
 
-    void tableSelectionAndResize()
+    void tableSelectionPaneAndResize()
     {
-        writeSampleReports();
+        writeReportFile(m_reports + "/Safari.ips", kIps);
+        writeReportFile(m_reports + "/Retired/backupd.crash", "Process: backupd [411]\nException Type: EXC_CRASH\n",
+                        QDateTime(QDate(2023, 12, 1), QTime(8, 0), Qt::UTC));
         AISettings settings;
         CrashView view(&settings);
         showAndScan(view);
@@ -133,7 +127,22 @@ private slots:
         QVERIFY(!view.selectedCrash() && !view.detailPane()->isVisible() && !shown<PaneResizeBar>(&view, "crashResizeHandle"));
 
         QTest::keyClick(view.listView(), Qt::Key_Down);
-        QCOMPARE(view.detailPane()->crash()->appName, QStringLiteral("Safari"));
+        CrashDetailPane* pane = view.detailPane();
+        QCOMPARE(pane->crash()->appName, QStringLiteral("Safari"));
+        QCOMPARE(labelText(pane, "crashAppVersion") + '|' + labelText(pane, "crashBadge"), QStringLiteral("v17.2|EXC_BAD_ACCESS"));
+        QCOMPARE(shownTexts(pane, "crashInfoLabel"),
+                 (QStringList{"Reason", "Exception", "Faulting Thread", "OS Version", "Device"}));
+        QCOMPARE(shownTexts(pane, "crashInfoValue").at(2), QStringLiteral("1"));
+        QCOMPARE(labelText(pane, "crashStackTraceText"), pane->crash()->stackTrace);
+        auto* raw = named<QPushButton>(pane, "crashRawButton");
+        QVERIFY(raw->text() == QStringLiteral("Show Raw") && !shown<QGroupBox>(pane, "crashRawBox"));
+        raw->click();
+        QCOMPARE(raw->text() + '|' + shown<QGroupBox>(pane, "crashRawBox")->title(), QStringLiteral("Hide Raw|Raw Crash Report"));
+        auto* rawText = named<PlainTextViewer>(pane, "crashRawText");
+        QVERIFY(!rawText->wrapping() && rawText->text() == pane->crash()->rawContent);
+        // The text report: no version, no stack trace; the raw box stays open.
+        QTest::keyClick(view.listView(), Qt::Key_Down);
+        QVERIFY(!shown<QGroupBox>(pane, "crashStackTrace") && !shown<QLabel>(pane, "crashAppVersion") && shown<QGroupBox>(pane, "crashRawBox"));
 
         // A rescan gives new ids; the pane keeps its copy.
         const QUuid before = view.selectedCrash()->id;
@@ -154,11 +163,15 @@ private slots:
         QTRY_COMPARE(view.detailPane()->height(), 500);
         // A window without room for it shows the pane shorter but whole.
         view.resize(700, 400);
-        QWidget* pane = view.detailPane();
         QTRY_VERIFY(pane->height() < 500 && pane->mapTo(&view, QPoint(0, pane->height())).y() <= view.height());
         view.resize(1000, 700);
         view.dragHandle(1000);
         QTRY_COMPARE(view.detailPane()->height(), 100);
+
+        // A bare, long report: an empty Crash Info box and a bounded raw box.
+        pane->setCrash(CrashReport{.id = QUuid::createUuid(), .rawContent = QString("line\n").repeated(4000)});
+        QVERIFY(shown<QGroupBox>(pane, "crashInfo") && shownTexts(pane, "crashInfoLabel").isEmpty());
+        QVERIFY(rawText->height() <= CrashDetailPane::kRawBoxMaxHeight);
     }
 
     void rowPaintsItsCells()
@@ -180,37 +193,6 @@ private slots:
         for (int x : {badgeX - 1, badgeX, badgeX + CrashRow::typeWidth - 1, badgeX + CrashRow::typeWidth})
             tips << CrashRow::toolTipAt(row, QPoint(x, 10), r);
         QCOMPARE(tips, (QStringList{r.filePath, r.exceptionType, r.exceptionType, r.filePath}));
-    }
-
-    void paneSummaryAndRaw()
-    {
-        writeSampleReports();
-        AISettings settings;
-        CrashView view(&settings);
-        showAndScan(view);
-        clickRow(view, 0);
-        CrashDetailPane* pane = view.detailPane();
-        QCOMPARE(labelText(pane, "crashAppVersion") + '|' + labelText(pane, "crashBadge"), QStringLiteral("v17.2|EXC_BAD_ACCESS"));
-        QCOMPARE(shownTexts(pane, "crashInfoLabel"),
-                 (QStringList{"Reason", "Exception", "Faulting Thread", "OS Version", "Device"}));
-        QCOMPARE(shownTexts(pane, "crashInfoValue").at(2), QStringLiteral("1"));
-        QCOMPARE(labelText(pane, "crashStackTraceText"), pane->crash()->stackTrace);
-
-        auto* raw = named<QPushButton>(pane, "crashRawButton");
-        QVERIFY(raw->text() == QStringLiteral("Show Raw") && !shown<QGroupBox>(pane, "crashRawBox"));
-        raw->click();
-        QCOMPARE(raw->text() + '|' + shown<QGroupBox>(pane, "crashRawBox")->title(), QStringLiteral("Hide Raw|Raw Crash Report"));
-        auto* rawText = named<PlainTextViewer>(pane, "crashRawText");
-        QVERIFY(!rawText->wrapping() && rawText->text() == pane->crash()->rawContent);
-
-        // The text report: no version, no stack trace; the raw box stays open.
-        clickRow(view, 1);
-        QVERIFY(!shown<QGroupBox>(pane, "crashStackTrace") && !shown<QLabel>(pane, "crashAppVersion") && shown<QGroupBox>(pane, "crashRawBox"));
-
-        // A bare, long report: an empty Crash Info box and a bounded raw box.
-        pane->setCrash(CrashReport{.id = QUuid::createUuid(), .rawContent = QString("line\n").repeated(4000)});
-        QVERIFY(shown<QGroupBox>(pane, "crashInfo") && shownTexts(pane, "crashInfoLabel").isEmpty());
-        QVERIFY(rawText->height() <= CrashDetailPane::kRawBoxMaxHeight);
     }
 
     void explainPlainTextAndKey()
