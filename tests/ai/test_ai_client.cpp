@@ -1,14 +1,24 @@
 // The provider client against a real HTTP server on loopback: the exact
-// request of each provider and what the user sees for each kind of answer.
+// request of each provider and what the user sees for each kind of answer;
+// then the explain state machine of the detail panes on top of it.
 
+#include "tests/support/Entries.h"
 #include "ai/AIExplainer.h"
+#include "ai/AISettings.h"
+#include "ai/ExplainController.h"
+#include "ai/ExplainerError.h"
+#include "ai/ExplanationCache.h"
 #include "ai/SharedNetwork.h"
+#include "logs/Platform.h"
+#include "processnames/ProcessNameResolver.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/TestEnv.h"
 
 #include <QtTest>
 
 using Response = LoopbackHttpServer::Response;
+using State = ExplainController::State;
+using Subjects = ExplainController::Subjects;
 Q_DECLARE_METATYPE(LoopbackHttpServer::Response)
 
 namespace {
@@ -50,11 +60,33 @@ QList<QByteArray> sentOf(const LoopbackHttpServer::Request& r, const QList<QByte
     return out;
 }
 
+LogEntry entry(const QString& process, const QString& message) { return makeEntry(0, 4, process, message); }
+
+CrashReport crash(const QString& app)
+{
+    CrashReport r;
+    r.id = QUuid::createUuid();
+    r.appName = app;
+    r.fileName = app + "-" + r.id.toString(QUuid::WithoutBraces) + ".ips";
+    return r;
+}
+
+Response answer(const QString& text) { return Response::json(200, anthropicAnswer(text)); }
+
+// State, whether a click would explain, and the text or error shown ("cached" when from the cache).
+QString seen(const ExplainController& c)
+{
+    static const char* names[] = {"idle", "explaining", "explained", "failed"};
+    return QString("%1%2 %3%4").arg(names[int(c.state())], c.canExplain() ? "+" : "",
+                                    c.explanation().value_or(c.error().value_or("-")), c.wasCached() ? " cached" : "");
+}
+
 }  // namespace
 
 class TestAIClient : public QObject {
     Q_OBJECT
     std::unique_ptr<LoopbackHttpServer> m_server;
+    QTemporaryDir namesDir;
     const AISettings anthropicKey{AIProvider::anthropic, QStringLiteral("k")};
     AIResult<QString> send() { return sendAndWait(anthropicKey, "s", "u", 1); }
 
@@ -68,7 +100,15 @@ private slots:
         qputenv("VELLACORD_OPENAI_URL", m_server->baseUrl().toUtf8() + "/ignored/path");
     }
 
-    void init() { m_server->clearRequests(); }
+    void init()
+    {
+        TestEnv::clearSettings();
+        ExplanationCache::resetShared();
+        CrashExplanationCache::resetShared();
+        QFile::remove(Platform::appSupportDir() + "/explanations.json");
+        QDir(Platform::appSupportDir() + "/CrashExplanations").removeRecursively();
+        m_server->clearRequests();
+    }
 
     void endpoints()
     {
@@ -284,6 +324,128 @@ private slots:
         QTest::qWait(100);
         // Its context is gone: no call into a dead caller.
         QVERIFY(!orphanCalled && answers.first().startsWith("OK: "));
+    }
+
+    void entryKeyAndCache()
+    {
+        const LogEntry e = entry("kernel", "AppleSMC: failed to read key");
+        ExplainController noSettings(Subjects::logEntries, nullptr);
+        noSettings.setEntry(e);
+        QVERIFY(!noSettings.canExplain());
+
+        AISettings settings;
+        ExplainController c(Subjects::logEntries, &settings);
+        QVERIFY(!c.canExplain());  // nothing shown yet
+        c.setEntry(e);
+        QVERIFY(!c.hasAPIKey() && !c.isCached());
+        c.explain();
+        QCOMPARE(seen(c), QStringLiteral("idle -"));
+
+        // Cached: explainable without a key, answered at once from the cache.
+        ExplanationCache::shared().store(ExplanationCache::cacheKey(e), QStringLiteral("The SMC is fine."));
+        QVERIFY(c.isCached() && c.canExplain());
+        c.explain();
+        QCOMPARE(seen(c), QStringLiteral("explained+ The SMC is fine. cached"));
+        QCOMPARE(m_server->requestCount(), 0);
+    }
+
+    void entryRequestOutlivesItsEntry()
+    {
+        ProcessNameResolver names(namesDir.filePath("names"), namesDir.filePath("none.json"));
+        AISettings settings;
+        settings.setAPIKey(QStringLiteral("sk-test"));
+        ExplainController c(Subjects::logEntries, &settings, &names);
+        const LogEntry first = entry("bluetoothd", "LE connection failed with status 0x3e");
+        const LogEntry other = entry("cloudd", "Request failed");
+        c.setEntry(first);
+        m_server->enqueue(answer("Bluetooth LE timed out.\n\nPROCESS_NAMES: {\"bluetoothd\": \"Bluetooth Daemon\"}"));
+        c.explain();
+        QCOMPARE(seen(c), QStringLiteral("explaining -"));
+        // Another entry while the request runs: still explaining, no second request.
+        c.setEntry(other);
+        QCOMPARE(seen(c), QStringLiteral("explaining -"));
+        QTRY_VERIFY(!c.isExplaining());
+        // The answer belongs to the first entry: not reported for the other one.
+        QCOMPARE(seen(c), QStringLiteral("idle+ -"));
+        c.setEntry(first);
+        QCOMPARE(seen(c), QStringLiteral("explained+ Bluetooth LE timed out."));
+        // Cached under the entry's key (the text only) and the names learned.
+        QCOMPARE(ExplanationCache::shared().explanationForKey(ExplanationCache::cacheKey(first)), c.explanation());
+        QCOMPARE(names.displayName(QStringLiteral("bluetoothd")), QStringLiteral("Bluetooth Daemon"));
+        QVERIFY(c.isCached());
+        QCOMPARE(m_server->requestCount(), 1);
+
+        // A failure belongs to its entry and caches nothing.
+        m_server->enqueue(Response::json(401, "refused"));
+        c.setEntry(other);
+        c.explain();
+        QTRY_VERIFY(!c.isExplaining());
+        QCOMPARE(seen(c), "failed+ " + ExplainerError::apiError(401, "refused").description());
+        QVERIFY(!ExplanationCache::shared().isCached(other));
+        c.setEntry(first);  // the last explained entry is now the other one
+        QCOMPARE(c.state(), State::idle);
+
+        // The controller may go before its answer: the answer is still cached.
+        const LogEntry third = entry("mds", "index busy");
+        m_server->enqueue(answer("Spotlight is indexing."));
+        auto* gone = new ExplainController(Subjects::logEntries, &settings, &names);
+        gone->setEntry(third);
+        gone->explain();
+        delete gone;
+        QTRY_VERIFY(ExplanationCache::shared().isCached(third));
+
+        // Reset (the pane closed) while a request runs: a new pane's state at
+        // once; the answer is cached but not shown.
+        const LogEntry fourth = entry("mds", "index full");
+        m_server->enqueue(answer("Spotlight is full."));
+        c.setEntry(fourth);
+        c.explain();
+        c.reset();
+        QCOMPARE(seen(c), QStringLiteral("idle -"));
+        c.setEntry(fourth);
+        QTRY_VERIFY(ExplanationCache::shared().isCached(fourth));
+        QCOMPARE(c.state(), State::idle);
+    }
+
+    void crashReports()
+    {
+        AISettings settings;
+        ExplainController c(Subjects::crashReports, &settings);
+        const CrashReport a = crash("Safari");
+        c.setCrash(a);
+        QCOMPARE(seen(c), QStringLiteral("idle -"));
+        settings.setAPIKey(QStringLiteral("sk-test"));
+        QVERIFY(c.canExplain());
+
+        const QString text = QStringLiteral("It crashed reading 0x0.\n\n");  // shown and cached as it came
+        m_server->enqueue(answer(text));
+        c.explain();
+        QCOMPARE(seen(c), QStringLiteral("explaining -"));
+        QTRY_VERIFY(!c.isExplaining());
+        QCOMPARE(seen(c), "explained+ " + text);
+        QCOMPARE(CrashExplanationCache::shared().load(a), std::optional<QString>(text));
+        QVERIFY(m_server->requests().first().body.contains("Crash Report for: Safari"));
+
+        // Shown again, or by another pane: from the cache, no request.
+        ExplainController again(Subjects::crashReports, &settings);
+        again.setCrash(a);
+        QCOMPARE(seen(again), "explained+ " + text + " cached");
+        QCOMPARE(m_server->requestCount(), 1);
+
+        // Another report while the request runs: idle at once; the answer is
+        // cached under its own report and not shown for the other.
+        const CrashReport b = crash("Mail");
+        again.setCrash(b);
+        m_server->enqueue(answer("About Mail"));
+        again.explain();
+        const CrashReport n = crash("Notes");
+        again.setCrash(n);
+        QCOMPARE(again.state(), State::idle);
+        QTRY_COMPARE(CrashExplanationCache::shared().load(b), std::optional<QString>(QStringLiteral("About Mail")));
+        QCOMPARE(again.state(), State::idle);
+        QVERIFY(!CrashExplanationCache::shared().load(n));
+        again.setCrash(b);
+        QCOMPARE(again.explanation(), std::optional<QString>(QStringLiteral("About Mail")));
     }
 };
 
