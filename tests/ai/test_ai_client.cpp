@@ -424,7 +424,7 @@ private slots:
         QTRY_VERIFY(!c.isExplaining());
         QCOMPARE(seen(c), "explained+ " + text);
         QCOMPARE(CrashExplanationCache::shared().load(a), std::optional<QString>(text));
-        QVERIFY(m_server->requests().first().body.contains("Crash Report for: Safari"));
+        QVERIFY(m_server->requests().first().body.contains(AIExplainer::crashMessage(a).toUtf8()));
 
         // Shown again, or by another pane: from the cache, no request.
         ExplainController again(Subjects::crashReports, &settings);
