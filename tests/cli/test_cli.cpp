@@ -18,6 +18,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -244,15 +246,35 @@ private slots:
         QCOMPARE(cli({"processes", "--archive", m_archive, "--type", "nope"}).code, 2);
     }
 
-    // A collector's folder, one journal file per machine, is opened like any
-    // archive; each host is listed and filtered.
-    void severalJournalFiles()
+    // Two machines send their journals to a collector on loopback; the collector's
+    // folder is opened like any archive and each host is listed and filtered.
+    void fleetThroughJournalRemote()
     {
         const QString collected = m_dir.path() + "/Fleet.logarchive";
+        QDir().mkpath(collected);
+        QTcpServer probe;  // a free port, released for the collector
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const QString port = QString::number(probe.serverPort());
+        probe.close();
+        QProcess remote;
+        remote.start("/usr/lib/systemd/systemd-journal-remote", {"--listen-http=" + port, "--output=" + collected + "/"});
+        QVERIFY(remote.waitForStarted());
+        QTcpSocket s;
+        QTRY_VERIFY_WITH_TIMEOUT((s.abort(), s.connectToHost("127.0.0.1", port.toUShort()), s.waitForConnected(200)), 10000);
+        s.abort();
         for (const char* host : {"web-01", "db-01"}) {
             JournalFixture::Record rec = JournalFixture::message(1767605400 + qstrlen(host), "app", QByteArray("fault on ") + host, 3);
-            QCOMPARE(JournalFixture::writeJournal(collected, {rec.set("_HOSTNAME", host)}, QString("remote-%1.journal").arg(host)), QString());
+            const QString file = m_dir.path() + "/" + host + "/system.journal";
+            QCOMPARE(JournalFixture::writeJournal(m_dir.path() + "/" + host, {rec.set("_HOSTNAME", host)}), QString());
+            QProcess upload;
+            upload.start("/usr/lib/systemd/systemd-journal-upload",
+                         {"--follow=no", "--url=http://127.0.0.1:" + port, "--file=" + file});
+            QVERIFY(upload.waitForFinished(30000));
+            QCOMPARE(upload.exitCode(), 0);
         }
+        remote.terminate();  // the collector closes its files on SIGTERM
+        QVERIFY(remote.waitForFinished(10000));
+
         CliRun r = cli({"logs", "--archive", collected, "--sort", "Host", "--format", "json"});
         QStringList hosts;
         for (const QString& line : r.lines())
