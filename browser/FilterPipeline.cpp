@@ -482,16 +482,6 @@ Evaluation evaluate(const FilterState& s, const LogEntryList& entries, bool live
             subsystems.sorted(s.selectedSubsystem), timeline.buckets()};
 }
 
-void sortEntries(LogEntryList& entries, const QString& sortColumn, bool ascending)
-{
-    std::vector<const LogEntry*> v;
-    v.reserve(size_t(entries.size()));
-    for (const LogEntry& e : std::as_const(entries))
-        v.push_back(&e);
-    sortPointers(v, sortColumn, ascending);
-    entries = toList(v);
-}
-
 void toggleSort(FilterState& s, const QString& columnName)
 {
     if (columnName != s.sortColumn) {

@@ -110,9 +110,6 @@ struct SortedOrder {
 // then only filtered: the rows are the same as sorting the filtered rows.
 Evaluation evaluate(const FilterState& s, const LogEntryList& entries, bool liveTailing, SortedOrder* kept = nullptr);
 
-// Sorts in place by a header label (unknown labels sort by time).
-void sortEntries(LogEntryList& entries, const QString& sortColumn, bool ascending);
-
 // The search term: horizontal white space trimmed at both ends, lowercased.
 QString searchTerm(const QString& searchText);
 
@@ -164,23 +161,6 @@ public:
     void setFilterText(OptionalColumn c, const QString& text);
 
     QList<OptionalColumn> visibleColumns() const { return Pipeline::visibleColumns(m_state); }
-    LogEntryList matchingEntries(const LogEntryList& entries, bool skipProcess, bool skipSubsystem) const
-    {
-        return Pipeline::matchingEntries(m_state, entries, skipProcess, skipSubsystem);
-    }
-    LogEntryList filteredEntries(const LogEntryList& entries, bool liveTailing) const
-    {
-        return Pipeline::filteredEntries(m_state, entries, liveTailing);
-    }
-    QStringList availableProcesses(const LogEntryList& entries) const
-    {
-        return Pipeline::availableProcesses(m_state, entries);
-    }
-    QStringList availableSubsystems(const LogEntryList& entries) const
-    {
-        return Pipeline::availableSubsystems(m_state, entries);
-    }
-
     Pipeline::Evaluation evaluate(const LogEntryList& entries, bool liveTailing) const
     {
         return Pipeline::evaluate(m_state, entries, liveTailing, &m_order);

@@ -1,3 +1,4 @@
+#include "ai/AISettings.h"
 #include "browser/DetailWindowState.h"
 #include "browser/EntryText.h"
 #include "browser/PendingArchive.h"
@@ -11,6 +12,8 @@
 #include "logs/LogFetcher.h"
 #include "logs/RecentArchives.h"
 #include "tests/browser/SampleLogs.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/TestEnv.h"
 #include "ui/PlainTextViewer.h"
 #include "ui/Widgets.h"
@@ -18,8 +21,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QDateTimeEdit>
-#include <QKeyEvent>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -36,8 +40,9 @@
 using SampleLogs::entry;
 using SampleLogs::now;
 
-// The wiring of the main window's controls to its model; the rules themselves
-// are the model's and the pipeline's tests.
+// The main window against a store held in memory: first its model's state and
+// rules, then the wiring of its controls to the model (the filter rules are
+// the pipeline's tests).
 class TestContentView : public QObject {
     Q_OBJECT
 
@@ -47,7 +52,10 @@ class TestContentView : public QObject {
     std::unique_ptr<PendingArchive> pending;
     std::unique_ptr<ContentView> view;
 
+    WindowModel* model() const { return view->model(); }
+    QStringList filtered() const { return SampleLogs::processes(model()->filteredEntries()); }
     QStringList shownProcesses() const { return SampleLogs::processes(view->listModel()->entries()); }
+    const LogEntry& row(int i) const { return model()->filteredEntries().at(i); }
 
     void clickRowAt(int row)
     {
@@ -66,16 +74,8 @@ class TestContentView : public QObject {
     QString paneMessage() const { return view->detailPane()->findChild<PlainTextViewer*>("detailMessage")->text(); }
     bool loaded() const { return !view->model()->logFetcher()->isLoading(); }
 
-private slots:
-    void initTestCase() { TestEnv::useTemporaryHome(); }
-
-    void init()
+    void makeView()
     {
-        TestEnv::clearSettings();
-        SampleLogs::fill(provider);
-        state = std::make_unique<DetailWindowState>();
-        recent = std::make_unique<RecentArchives>();
-        pending = std::make_unique<PendingArchive>();
         view = std::make_unique<ContentView>(state.get(), recent.get(), pending.get());
         view->model()->logFetcher()->setStoreProvider(&provider);
         view->resize(1100, 700);
@@ -84,12 +84,231 @@ private slots:
         QTRY_VERIFY(loaded());
     }
 
+private slots:
+    void initTestCase() { TestEnv::useTemporaryHome(); }
+
+    void init()
+    {
+        TestEnv::clearSettings();
+        SampleLogs::fill(provider);
+        provider.locked([&] { provider.openError.reset(); });
+        state = std::make_unique<DetailWindowState>();
+        recent = std::make_unique<RecentArchives>();
+        pending = std::make_unique<PendingArchive>();
+        makeView();
+    }
+
     void cleanup()
     {
         // A query still running on the pool reads the store the next test refills.
         view.reset();
         QThreadPool::globalInstance()->waitForDone();
         delete FloatingDetailView::instance();
+    }
+
+    void firstShowAndDerivedLists()
+    {
+        view.reset();
+        LogCapture log;
+        const double before = now();
+        makeView();
+        model()->windowShown();  // only the first show fetches
+        const LogFetcher* f = model()->logFetcher();
+        QVERIFY(qAbs(*f->lastFetchEnd() - *f->lastFetchStart() - 3600) < 1e-6 && *f->lastFetchEnd() >= before);
+        QCOMPARE(log.messages().filter(QStringLiteral("Fetching logs")).size(), 1);
+        QCOMPARE(model()->pipeline().selectedQuickRange(), std::optional(QuickTimeRange::last1h));
+
+        QCOMPARE(filtered(), (QStringList{"kernel", "launchd", "WindowServer", "backupd", "Safari", "Safari"}));
+        QCOMPARE(model()->processOptions(), (QStringList{"Safari", "WindowServer", "backupd", "kernel", "launchd"}));
+        QCOMPARE(model()->content(), WindowModel::Content::list);
+
+        // A chip toggles its level in one pipeline pass; the status line counts.
+        QSignalSpy passes(model(), &WindowModel::listChanged);
+        auto* notice = child<SeverityChip>("chip_Notice");
+        QTest::mouseClick(notice, Qt::LeftButton);
+        QVERIFY(passes.size() == 1 && notice->isChecked() && shownProcesses().contains("bluetoothd"));
+        QCOMPARE(child<QLabel>("statusLabel")->text(), QStringLiteral("7 of 10 entries"));
+
+        model()->filterToPID(LogEntry(row(5)));  // a copy: the filter replaces the rows; PID 120, not 312
+        QCOMPARE(model()->visibleColumns(), QList<OptionalColumn>{OptionalColumn::pid});
+        QCOMPARE(filtered(), (QStringList{"Safari"}));
+    }
+
+    void timeRangesAndTimelineDrag()
+    {
+        LogFetcher* f = model()->logFetcher();
+        QSignalSpy toolbar(model(), &WindowModel::toolbarChanged);
+        model()->selectQuickRange(QuickTimeRange::last4h);
+        QVERIFY(qAbs(*f->lastFetchEnd() - *f->lastFetchStart() - 14400) < 1e-6);
+        QVERIFY(model()->pipeline().selectedQuickRange() == QuickTimeRange::last4h && !toolbar.isEmpty());
+        model()->toggleCustomRange();
+        QVERIFY(model()->pipeline().showCustomRange() && !model()->pipeline().selectedQuickRange());
+        const double start = *f->lastFetchStart();
+        QTRY_VERIFY(!f->isLoading());
+        QCOMPARE(*f->lastFetchStart(), start);  // the toggle fetches nothing
+        // The custom range starts as the hour before the window was made.
+        QVERIFY(qAbs(model()->pipeline().customEnd() - model()->pipeline().customStart() - 3600) < 1e-6);
+        model()->setCustomRange(1772359200, 1772366400);
+        model()->applyCustomRange();
+        QCOMPARE(std::pair(*f->lastFetchStart(), *f->lastFetchEnd()), std::pair(1772359200.0, 1772366400.0));
+        QVERIFY(model()->pipeline().showCustomRange());
+        model()->setCustomRange(1772355600, model()->pipeline().customEnd());  // the From field alone
+        QCOMPARE(model()->pipeline().customStart(), 1772355600.0);
+        model()->selectQuickRange(QuickTimeRange::last1h);
+        QVERIFY(!model()->pipeline().showCustomRange());
+        QTRY_VERIFY(!f->isLoading());
+        QList<TimelineBucket> tl = model()->timeline();
+        QCOMPARE(tl.size(), Timeline::bucketCount);
+        QVERIFY(tl.first().count(SeverityLevel::fault) == 1 && tl.last().count(SeverityLevel::error) == 1);
+        QVERIFY(!model()->restoreRangeBeforeDrag());
+        const double from = tl[10].start, to = tl[60].end;
+        model()->applyTimelineSpan(to, from);  // dragged right to left
+        QVERIFY(model()->pipeline().showCustomRange() && !model()->pipeline().selectedQuickRange());
+        QCOMPARE(std::pair(model()->pipeline().customStart(), model()->pipeline().customEnd()), std::pair(from, to));
+        QCOMPARE(std::pair(*f->lastFetchStart(), *f->lastFetchEnd()), std::pair(from, to));
+        QTRY_VERIFY(!f->isLoading());
+        QCOMPARE(filtered(), (QStringList{"launchd", "WindowServer", "backupd"}));
+        // A second drag narrows further; the double-click goes back past both.
+        model()->applyTimelineSpan(from, from + 1.5);
+        QVERIFY(model()->restoreRangeBeforeDrag());
+        QVERIFY(model()->pipeline().selectedQuickRange() == QuickTimeRange::last1h && !model()->pipeline().showCustomRange());
+        QVERIFY(qAbs(*f->lastFetchEnd() - *f->lastFetchStart() - 3600) < 1e-6);
+        QVERIFY(!model()->restoreRangeBeforeDrag());
+        // A range picked by hand replaces the one saved.
+        model()->applyTimelineSpan(from, to);
+        model()->selectQuickRange(QuickTimeRange::last4h);
+        QVERIFY(!model()->restoreRangeBeforeDrag());
+        // In an archive it goes back to the whole archive.
+        model()->logFetcher()->openArchive(QStringLiteral("/tmp/Team.logarchive"));
+        const double whole = *f->lastFetchStart();
+        QTRY_VERIFY(!f->isLoading());
+        model()->applyTimelineSpan(from, to);
+        QVERIFY(model()->restoreRangeBeforeDrag());
+        QCOMPARE(*f->lastFetchStart(), whole);
+        QTRY_VERIFY(!f->isLoading());
+        // Filters hiding every entry leave no buckets and nothing to analyze, but the list (not "No log entries found").
+        model()->toggleSeverity(SeverityLevel::fault);
+        model()->toggleSeverity(SeverityLevel::error);
+        QVERIFY(model()->timeline().isEmpty() && !model()->canAnalyze() && model()->content() == WindowModel::Content::list);
+    }
+
+    void timelineBuckets()
+    {
+        // Out of date order, with a level-0 entry that is never counted.
+        LogEntryList list;
+        for (auto [date, level] : {std::pair{10.0, 3}, {0.0, 5}, {1.0, 4}, {2.5, 4}, {2.5, 2}, {4.0, 1}, {10.0, 0}, {qQNaN(), 4}}) {
+            LogEntry e;
+            e.date = 1772359200 + date;
+            e.level = level;
+            list.append(e);
+        }
+        const QList<TimelineBucket> b = Timeline::buckets(list, 4);  // 2.5 s each
+        QCOMPARE(b.size(), 4);
+        const std::array<int, 5> hand[] = {{1, 1, 0, 0, 0}, {0, 1, 0, 1, 1}, {}, {0, 0, 1, 0, 0}};
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(b[i].counts, hand[i]);
+        QCOMPARE(b[3].end, 1772359210.0);
+        QVERIFY(Timeline::describe(b[1]).endsWith(QStringLiteral(":05\nError: 1\nInfo: 1\nDebug: 1")));
+        QVERIFY(Timeline::describe(b[2]).endsWith(QStringLiteral("\nNo entries")));
+        QCOMPARE(Timeline::buckets(list.mid(2, 1)).size(), 1);  // one instant: one bucket
+        QVERIFY(Timeline::buckets(LogEntryList{}).isEmpty());
+    }
+
+    void selectionPaneAndFloatingWindow()
+    {
+        QVERIFY(!model()->selectedRowText());
+        model()->clickEntry(row(1));
+        QCOMPARE(model()->selectedRowText(), std::optional(EntryText::rowText(row(1))));
+        QList<double> heights{model()->detailPaneHeight()};
+        for (int drag : {-42, -5000, 5000}) {  // dragged up grows it, within 100…500
+            model()->dragDetailPane(drag);
+            heights << model()->detailPaneHeight();
+        }
+        QCOMPARE(heights, (QList<double>{220, 262, 500, 100}));
+        model()->clickEntry(row(1));
+        QSignalSpy opened(model(), &WindowModel::floatingWindowRequested);
+        model()->popOut();  // nothing selected: nothing to pop out
+        QCOMPARE(opened.size(), 0);
+        model()->clickEntry(row(1));
+        model()->popOut();
+        QVERIFY(opened.size() == 1 && state->isOpen() && !model()->selectedEntry());
+        QCOMPARE(state->entry()->id, row(1).id);
+        QCOMPARE(state->aiSettings(), model()->aiSettings());
+        // Rows now go to the floating window and also select; a second click is no toggle.
+        for (int i : {0, 5}) {
+            model()->clickEntry(row(i));
+            model()->clickEntry(row(i));
+            QVERIFY(state->entry()->id == row(i).id && model()->selectedEntry()->id == row(i).id);
+        }
+        model()->setSelectedEntry(std::nullopt);
+        state->setWantsPopBack(true);
+        QVERIFY(!state->wantsPopBack());
+        QCOMPARE(model()->selectedEntry()->id, row(5).id);
+        // Closed by its close control: clicks toggle the inline selection only.
+        state->setOpen(false);
+        model()->clickEntry(row(2));
+        model()->clickEntry(row(2));
+        QVERIFY(!model()->selectedEntry() && state->entry()->id == row(5).id);
+    }
+
+    void pendingArchive()
+    {
+        // Waiting when the window is made: opened at the first show, with no live query first.
+        view.reset();
+        pending->set(QStringLiteral("/tmp/Team.logarchive/"));
+        LogCapture log;
+        makeView();
+        QVERIFY(!pending->url() && model()->logFetcher()->isViewingArchive());
+        QCOMPARE(log.messages().filter(QStringLiteral("Fetching logs")).size(), 1);
+        QCOMPARE(model()->archiveName(), std::optional<QString>(QStringLiteral("Team.logarchive")));
+
+        // Set later, from the Crashes tab: taken over at once, back on Logs.
+        model()->logFetcher()->closeArchive();
+        QVERIFY(!model()->archiveName());
+        model()->setShowCrashes(true);
+        pending->set(QStringLiteral("/tmp/Other.logarchive"));
+        QVERIFY(!pending->url() && !model()->showCrashes());
+        QCOMPARE(model()->archiveName(), std::optional<QString>(QStringLiteral("Other.logarchive")));
+
+        model()->setShowCrashes(true);
+        model()->openCollectedArchive(QStringLiteral("/tmp/Collected.logarchive"));
+        QVERIFY(!model()->showCrashes());  // the collected archive is shown on Logs
+        QCOMPARE(recent->paths().value(0), QStringLiteral("/tmp/Collected.logarchive"));
+        QCOMPARE(model()->archiveName(), std::optional<QString>(QStringLiteral("Collected.logarchive")));
+    }
+
+    // Asking without a key, the findings and the jump are the shell's tests (test_shell_parts).
+    void analysisFailureAndLaterJump()
+    {
+        LoopbackHttpServer server;
+        QVERIFY(server.start());
+        qputenv("VELLACORD_ANTHROPIC_URL", server.baseUrl().toUtf8());
+        model()->aiSettings()->setAPIKey(QStringLiteral("sk-test"));
+        const QJsonObject part{{"type", "text"}, {"text", "ENTRY: 1\nTITLE: Launchd exit\nCONCERN: A service died."}};
+        server.enqueue(LoopbackHttpServer::Response::json(
+            200, QJsonDocument(QJsonObject{{"content", QJsonArray{part}}}).toJson(QJsonDocument::Compact)));
+        model()->startAnalysis();
+        QVERIFY(model()->isAnalyzing() && model()->showAnalysis() && !model()->canAnalyze());
+        QTRY_VERIFY(!model()->isAnalyzing());
+        QCOMPARE(model()->analysisItems().value(0).entry.value_or(LogEntry()).id, row(1).id);
+        // A failed second run leaves no stale findings.
+        server.enqueue(LoopbackHttpServer::Response::json(500, R"({"error":"down"})"));
+        model()->startAnalysis();
+        QVERIFY(model()->analysisItems().isEmpty());
+        QTRY_VERIFY(!model()->isAnalyzing());
+        QVERIFY(model()->analysisError() && model()->analysisItems().isEmpty());
+        qunsetenv("VELLACORD_ANTHROPIC_URL");
+
+        // A jump shows the Logs tab; a later jump owns the highlight: the first timer leaves it alone.
+        model()->setHighlightDuration(50);
+        model()->setShowCrashes(true);
+        model()->selectFromAnalysis(row(2));
+        QVERIFY(!model()->showCrashes());
+        QTest::qWait(30);
+        model()->selectFromAnalysis(row(3));
+        QTest::qWait(30);
+        QCOMPARE(model()->highlightedEntryID(), std::optional(row(3).id));
+        QTRY_VERIFY(!model()->highlightedEntryID());
     }
 
     void filterControls()
@@ -109,11 +328,6 @@ private slots:
         emit combo->activated(combo->findData(QStringLiteral("Safari")));
         QVERIFY(shownProcesses() == QStringList({"Safari", "Safari"}) && combo->currentText() == QStringLiteral("Safari"));
         emit combo->activated(0);
-        auto* type = child<QComboBox>("typeCombo");
-        QCOMPARE(type->itemText(3), QStringLiteral("Hardware"));
-        emit type->activated(3);
-        QCOMPARE(shownProcesses(), (QStringList{"kernel"}));
-        emit type->activated(0);
 
         // A click on a label sorts by it, a second reverses; beside the label is no click on it.
         LogHeader* header = view->header();
@@ -125,16 +339,6 @@ private slots:
         }
         QCOMPARE(sorts, (QStringList{"Time \u2191", "Process \u2191|Time|backupd", "Process \u2193|Time|WindowServer",
                                      "Process \u2193|Time|WindowServer"}));
-
-        auto* notice = child<SeverityChip>("chip_Notice");
-        QTest::mouseClick(notice, Qt::LeftButton);
-        QVERIFY(notice->isChecked() && shownProcesses().contains("bluetoothd"));
-        QCOMPARE(child<QLabel>("statusLabel")->text(), view->model()->statusText());
-        for (const char* n : {"chip_Fault", "chip_Error", "chip_Notice"})
-            QTest::mouseClick(child<SeverityChip>(n), Qt::LeftButton);
-        // An empty list is still the list, not "No log entries found".
-        QVERIFY(view->listModel()->rowCount() == 0 && !child<QPushButton>("analyzeButton")->isEnabled());
-        QCOMPARE(view->contentArea()->objectName(), QStringLiteral("listArea"));
     }
 
     void selectionKeyboardAndCopy()
@@ -181,71 +385,14 @@ private slots:
         }
         QCOMPARE(paneMessage(), QStringLiteral("could not signal service"));
 
-        // Find focuses the search; Escape clears its text, then the selection, then is passed on.
+        // Find focuses the search; Escape clears its text, then the selection.
         QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
         QVERIFY(search->hasFocus());
         QTest::keyClicks(search, QStringLiteral("Safari"));
-        struct EscapeSpy : QObject {
-            int seen = 0;
-            bool eventFilter(QObject*, QEvent* e) override
-            {
-                seen += e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape;
-                return false;
-            }
-        } spy;
-        view->installEventFilter(&spy);
         QTest::keyClick(search, Qt::Key_Escape);
         QVERIFY(search->text().isEmpty() && view->model()->selectedEntry());
         QTest::keyClick(search, Qt::Key_Escape);
-        QVERIFY(!view->model()->selectedEntry() && spy.seen == 0);
-        QTest::keyClick(search, Qt::Key_Escape);
-        QCOMPARE(spy.seen, 1);
-        view->removeEventFilter(&spy);
-
-        const int opens = provider.opens;
-        QTest::keyClick(search, Qt::Key_R, Qt::ControlModifier);
-        QTRY_COMPARE(provider.opens.load(), opens + 1);
-    }
-
-    void narrowWindow()
-    {
-        for (OptionalColumn c : Column::allCases())
-            view->model()->pipeline().setShown(c, true);
-        view->resize(700, 400);
-        QTRY_COMPARE(view->width(), 700);
-        QCoreApplication::processEvents();
-        // Nothing of the toolbar is cut: each control at its full size, inside the row.
-        auto* toolbar = child("toolbar");
-        for (QWidget* w : toolbar->findChildren<QWidget*>()) {
-            if (!w->isVisibleTo(toolbar) || !(qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w)))
-                continue;
-            const QRect r(w->mapTo(toolbar, QPoint(0, 0)), w->size());
-            QVERIFY2(toolbar->rect().contains(r) && w->width() >= w->sizeHint().width(), qPrintable(w->objectName()));
-        }
-        auto* subsystem = child<QLineEdit>("filter_Subsystem");
-        QVERIFY(view->rect().contains(QRect(subsystem->mapTo(view.get(), QPoint(0, 0)), subsystem->size())));
-        const QRect message = view->header()->labelRect("Message");
-        QVERIFY(message.width() > 0 && message.right() < view->header()->width());
-        QVERIFY(child("searchField")->width() >= 200);
-
-        // New dropdown options move nothing.
-        auto* combo = child<QComboBox>("subsystemCombo");
-        const int options = combo->count();
-        const QRect search = child("searchRow")->geometry(), filters = child("filterBar")->geometry();
-        QTest::mouseClick(child<SeverityChip>("chip_Notice"), Qt::LeftButton);
-        QCoreApplication::processEvents();
-        QVERIFY(combo->count() != options);
-        QCOMPARE(std::pair(child("searchRow")->geometry(), child("filterBar")->geometry()), std::pair(search, filters));
-
-        // A pane taller than the room left is shorter but whole, under a visible list; with room it has its height.
-        view->model()->setDetailPaneHeight(500);
-        clickRowAt(0);
-        DetailPane* pane = view->detailPane();
-        QTRY_VERIFY(pane->height() < 500 && pane->mapTo(view.get(), QPoint(0, pane->height())).y() <= view->height());
-        QVERIFY(view->listView()->height() > 40);
-        view->resize(1100, 900);
-        QTRY_COMPARE(pane->height(), 500);
-        view->model()->setDetailPaneHeight(220);
+        QVERIFY(!view->model()->selectedEntry());
     }
 
     void exportVisibleEntries()
@@ -263,7 +410,6 @@ private slots:
         QVERIFY(done.wait() && !alert);
         QFile out(typed + ".csv");
         QVERIFY(out.open(QIODevice::ReadOnly));
-        QCOMPARE(view->model()->filteredEntries().size(), 2);
         QCOMPARE(out.readAll(), EntryExport::document(EntryExport::Format::csv, view->model()->filteredEntries().toList(),
                                                       {OptionalColumn::pid}));
         typed = dir.filePath("missing/rows.txt");
@@ -286,8 +432,6 @@ private slots:
         QVERIFY(text->text().contains(QStringLiteral("Full Disk Access")));
         auto* button = child<QPushButton>("fullDiskAccessButton");
         QVERIFY(button->isVisible() && button->text() == QStringLiteral("Open System Settings"));
-        QTRY_VERIFY(text->height() >= text->heightForWidth(text->width()));
-        QVERIFY(text->heightForWidth(text->width()) > 2 * text->fontMetrics().height());
         provider.locked([&] { provider.openError = StoreError{QStringLiteral("journal gone")}; });
         view->model()->logFetcher()->refresh();
         QTRY_VERIFY(loaded());
@@ -312,11 +456,8 @@ private slots:
         QCOMPARE(child<QLabel>("archiveLabel")->text(), QStringLiteral("Viewing archive: Big.logarchive"));
         QVERIFY(child("archiveBanner")->isVisible() && !tail->isEnabled());
         QCOMPARE(tail->toolTip(), QStringLiteral("Live tail not available for archives"));
-        QCOMPARE(view->model()->logFetcher()->entries().size(), kEntryCap);
         QVERIFY(notice->isVisible() && notice->textFormat() == Qt::PlainText);
-        QCOMPARE(notice->text(), *LogFetcher::cutText(view->model()->logFetcher()->outcome(), kEntryCap));
-        QCOMPARE(child<QLabel>("statusLabel")->text(), view->model()->statusText());
-        QVERIFY(notice->height() >= notice->heightForWidth(notice->width()));
+        QCOMPARE(notice->text(), view->model()->cutNotice().value_or(QString()));
         // Closing starts a live query, on the refilled store.
         SampleLogs::fill(provider);
         QTest::mouseClick(child<QPushButton>("closeArchiveButton"), Qt::LeftButton);
@@ -333,8 +474,6 @@ private slots:
         QTest::mouseMove(strip, QPoint(left + width / 2, y));
         QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(left + width * 3 / 4, y));
         QVERIFY(child("customRow")->isVisible());
-        const double from = view->model()->pipeline().customStart();
-        QVERIFY(qAbs(child<QDateTimeEdit>("customStart")->dateTime().toMSecsSinceEpoch() / 1000.0 - from) < 1e-3);
         QTRY_COMPARE(shownProcesses(), QStringList{"backupd"});
         QTest::mouseDClick(strip, Qt::LeftButton, {}, QPoint(left, y));
         QVERIFY(!child("customRow")->isVisible() && child<PillButton>("range_1h")->selectedLook());
@@ -356,16 +495,11 @@ private slots:
         QCOMPARE(floating->windowTitle(), QStringLiteral("Log Entry Detail"));
         QCOMPARE(floating->pane()->entry().id, chosen);
         QVERIFY(!floating->pane()->findChild<QToolButton*>("popOutButton"));
-        clickRowAt(5);
-        const QUuid last = view->listModel()->entryAt(5).id;
-        QCOMPARE(floating->pane()->entry().id, last);
-        view->model()->setSelectedEntry(std::nullopt);
         auto* back = floating->findChild<QToolButton*>("popBackButton");
         QCOMPARE(back->text(), QStringLiteral("Pop Back In"));
         QTest::mouseClick(back, Qt::LeftButton);
         QTRY_VERIFY(!FloatingDetailView::instance());
         QVERIFY(!state->isOpen() && view->detailPane());
-        QCOMPARE(view->model()->selectedEntry().value_or(LogEntry()).id, last);
         DetailWindowState empty;
         std::unique_ptr<FloatingDetailView> w(FloatingDetailView::open(&empty));
         QVERIFY(!w->pane() && w->findChild<QLabel*>("noEntryLabel")->text() == QStringLiteral("No entry selected"));
@@ -391,9 +525,6 @@ private slots:
         // Scrolling by hand stops following and offers the jump.
         bar->triggerAction(QAbstractSlider::SliderPageStepSub);
         QVERIFY(jump->isVisible() && !view->model()->autoScrollEnabled() && jump->text() == QStringLiteral("Jump to Bottom"));
-        provider.locked([&] { provider.store->raw.push_back(entry(now(), 4, "tailer", "newest", 7)); });
-        QTRY_COMPARE(view->listModel()->entries().last().message, QStringLiteral("newest"));
-        QVERIFY(bar->value() < bar->maximum());
         QTest::mouseClick(jump, Qt::LeftButton);
         QVERIFY(!jump->isVisible() && view->model()->autoScrollEnabled());
         QTRY_COMPARE(bar->value(), bar->maximum());
