@@ -90,9 +90,6 @@ private slots:
         e.message = QStringLiteral("disk full\nsecond line");
         e.date = QDateTime(QDate(2026, 1, 5), QTime(9, 30, 7, 250)).toMSecsSinceEpoch() / 1000.0;
         QCOMPARE(EntryText::rowText(e), QStringLiteral("2026-01-05 09:30:07\tError\tkernel\tdisk full\nsecond line"));
-        QCOMPARE(EntryText::detailTimeString(e.date), QStringLiteral("2026-01-05 09:30:07.250"));
-        e.level = 9;
-        QVERIFY(EntryText::rowText(e).contains(QStringLiteral("\tUnknown\t")));
     }
 
     // Local times in a zone set through TZ: across both DST changes, odd
@@ -150,16 +147,12 @@ private slots:
     {
         DetailWindowState s;
         QSignalSpy entrySpy(&s, &DetailWindowState::entryChanged);
-        QSignalSpy openSpy(&s, &DetailWindowState::isOpenChanged);
-        QVERIFY(!s.entry() && !s.isOpen() && !s.wantsPopBack());
         const LogEntry a = entry("a", "", "");
         LogEntry copy = a;
         copy.id = makeEntryId();  // same content, another record
         for (const LogEntry& e : {a, a, copy})  // the same identity twice: one change
             s.setEntry(e);
-        s.setOpen(true);
-        s.setOpen(true);
-        QVERIFY(entrySpy.count() == 2 && openSpy.count() == 1);
+        QCOMPARE(entrySpy.count(), 2);
         auto* owner = new QObject;
         auto* settings = new AISettings(owner);
         s.setServices(nullptr, settings);

@@ -116,11 +116,9 @@ private slots:
         const LogFetcher* f = model()->logFetcher();
         QVERIFY(qAbs(*f->lastFetchEnd() - *f->lastFetchStart() - 3600) < 1e-6 && *f->lastFetchEnd() >= before);
         QCOMPARE(log.messages().filter(QStringLiteral("Fetching logs")).size(), 1);
-        QCOMPARE(model()->pipeline().selectedQuickRange(), std::optional(QuickTimeRange::last1h));
 
         QCOMPARE(filtered(), (QStringList{"kernel", "launchd", "WindowServer", "backupd", "Safari", "Safari"}));
         QCOMPARE(model()->processOptions(), (QStringList{"Safari", "WindowServer", "backupd", "kernel", "launchd"}));
-        QCOMPARE(model()->content(), WindowModel::Content::list);
 
         // A chip toggles its level in one pipeline pass; the status line counts.
         QSignalSpy passes(model(), &WindowModel::listChanged);
@@ -151,7 +149,6 @@ private slots:
         model()->setCustomRange(1772359200, 1772366400);
         model()->applyCustomRange();
         QCOMPARE(std::pair(*f->lastFetchStart(), *f->lastFetchEnd()), std::pair(1772359200.0, 1772366400.0));
-        QVERIFY(model()->pipeline().showCustomRange());
         model()->setCustomRange(1772355600, model()->pipeline().customEnd());  // the From field alone
         QCOMPARE(model()->pipeline().customStart(), 1772355600.0);
         model()->selectQuickRange(QuickTimeRange::last1h);
@@ -168,10 +165,18 @@ private slots:
         QCOMPARE(std::pair(*f->lastFetchStart(), *f->lastFetchEnd()), std::pair(from, to));
         QTRY_VERIFY(!f->isLoading());
         QCOMPARE(filtered(), (QStringList{"launchd", "WindowServer", "backupd"}));
-        // A second drag narrows further; the double-click goes back past both.
-        model()->applyTimelineSpan(from, from + 1.5);
-        QVERIFY(model()->restoreRangeBeforeDrag());
-        QVERIFY(model()->pipeline().selectedQuickRange() == QuickTimeRange::last1h && !model()->pipeline().showCustomRange());
+        // A second drag, on the strip of t+2…t+6 s, narrows further: its second eighth to its fourth keeps t+3.
+        auto* strip = child("timeline");
+        const int left = 8, width = strip->width() - 16, y = 20;
+        QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(left + width / 8, y));
+        QTest::mouseMove(strip, QPoint(left + width / 4, y));
+        QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(left + width * 3 / 8, y));
+        QVERIFY(child("customRow")->isVisible());
+        QTRY_COMPARE(shownProcesses(), QStringList{"WindowServer"});
+        // The double-click goes back past both.
+        QTest::mouseDClick(strip, Qt::LeftButton, {}, QPoint(left, y));
+        QVERIFY(model()->pipeline().selectedQuickRange() == QuickTimeRange::last1h && !child("customRow")->isVisible());
+        QVERIFY(child<PillButton>("range_1h")->selectedLook());
         QVERIFY(qAbs(*f->lastFetchEnd() - *f->lastFetchStart() - 3600) < 1e-6);
         QVERIFY(!model()->restoreRangeBeforeDrag());
         // A range picked by hand replaces the one saved.
@@ -186,10 +191,11 @@ private slots:
         QVERIFY(model()->restoreRangeBeforeDrag());
         QCOMPARE(*f->lastFetchStart(), whole);
         QTRY_VERIFY(!f->isLoading());
-        // Filters hiding every entry leave no buckets and nothing to analyze, but the list (not "No log entries found").
+        // Filters hiding every entry leave no buckets (no strip) and nothing to analyze, but the list (not "No log entries found").
         model()->toggleSeverity(SeverityLevel::fault);
         model()->toggleSeverity(SeverityLevel::error);
-        QVERIFY(model()->timeline().isEmpty() && !model()->canAnalyze() && model()->content() == WindowModel::Content::list);
+        QVERIFY(model()->timeline().isEmpty() && !child("timeline")->isVisible() && !model()->canAnalyze());
+        QCOMPARE(model()->content(), WindowModel::Content::list);
     }
 
     void timelineBuckets()
@@ -216,9 +222,7 @@ private slots:
 
     void selectionPaneAndFloatingWindow()
     {
-        QVERIFY(!model()->selectedRowText());
         model()->clickEntry(row(1));
-        QCOMPARE(model()->selectedRowText(), std::optional(EntryText::rowText(row(1))));
         QList<double> heights{model()->detailPaneHeight()};
         for (int drag : {-42, -5000, 5000}) {  // dragged up grows it, within 100…500
             model()->dragDetailPane(drag);
@@ -230,10 +234,16 @@ private slots:
         model()->popOut();  // nothing selected: nothing to pop out
         QCOMPARE(opened.size(), 0);
         model()->clickEntry(row(1));
-        model()->popOut();
+        auto* pop = view->detailPane()->findChild<QToolButton*>("popOutButton");
+        QCOMPARE(pop->toolTip(), QStringLiteral("Open in separate window"));
+        QTest::mouseClick(pop, Qt::LeftButton);
         QVERIFY(opened.size() == 1 && state->isOpen() && !model()->selectedEntry());
         QCOMPARE(state->entry()->id, row(1).id);
         QCOMPARE(state->aiSettings(), model()->aiSettings());
+        FloatingDetailView* floating = FloatingDetailView::instance();
+        QVERIFY(floating && floating->isVisible() && floating->pane() && !floating->pane()->findChild<QToolButton*>("popOutButton"));
+        QCOMPARE(floating->windowTitle(), QStringLiteral("Log Entry Detail"));
+        QCOMPARE(floating->pane()->entry().id, row(1).id);
         // Rows now go to the floating window and also select; a second click is no toggle.
         for (int i : {0, 5}) {
             model()->clickEntry(row(i));
@@ -241,14 +251,19 @@ private slots:
             QVERIFY(state->entry()->id == row(i).id && model()->selectedEntry()->id == row(i).id);
         }
         model()->setSelectedEntry(std::nullopt);
-        state->setWantsPopBack(true);
-        QVERIFY(!state->wantsPopBack());
+        auto* back = floating->findChild<QToolButton*>("popBackButton");
+        QCOMPARE(back->text(), QStringLiteral("Pop Back In"));
+        QTest::mouseClick(back, Qt::LeftButton);
+        QTRY_VERIFY(!FloatingDetailView::instance());
+        QVERIFY(!state->wantsPopBack() && !state->isOpen() && view->detailPane());
         QCOMPARE(model()->selectedEntry()->id, row(5).id);
-        // Closed by its close control: clicks toggle the inline selection only.
-        state->setOpen(false);
+        // Closed: clicks toggle the inline selection only.
         model()->clickEntry(row(2));
         model()->clickEntry(row(2));
         QVERIFY(!model()->selectedEntry() && state->entry()->id == row(5).id);
+        DetailWindowState empty;
+        std::unique_ptr<FloatingDetailView> w(FloatingDetailView::open(&empty));
+        QVERIFY(!w->pane() && w->findChild<QLabel*>("noEntryLabel")->text() == QStringLiteral("No entry selected"));
     }
 
     void pendingArchive()
@@ -269,12 +284,6 @@ private slots:
         pending->set(QStringLiteral("/tmp/Other.logarchive"));
         QVERIFY(!pending->url() && !model()->showCrashes());
         QCOMPARE(model()->archiveName(), std::optional<QString>(QStringLiteral("Other.logarchive")));
-
-        model()->setShowCrashes(true);
-        model()->openCollectedArchive(QStringLiteral("/tmp/Collected.logarchive"));
-        QVERIFY(!model()->showCrashes());  // the collected archive is shown on Logs
-        QCOMPARE(recent->paths().value(0), QStringLiteral("/tmp/Collected.logarchive"));
-        QCOMPARE(model()->archiveName(), std::optional<QString>(QStringLiteral("Collected.logarchive")));
     }
 
     // Asking without a key, the findings and the jump are the shell's tests (test_shell_parts).
@@ -426,7 +435,7 @@ private slots:
         provider.locked([&] { provider.store->raw.clear(); });
         view->model()->logFetcher()->refresh();
         QTRY_VERIFY(loaded());
-        // An empty live store: the Full Disk Access panel, its wrapped text given all its lines.
+        // An empty live store: the Full Disk Access panel; another failure: its message, without the button.
         QCOMPARE(view->contentArea()->objectName(), QStringLiteral("errorPanel"));
         auto* text = child<QLabel>("errorText");
         QVERIFY(text->text().contains(QStringLiteral("Full Disk Access")));
@@ -463,46 +472,6 @@ private slots:
         QTest::mouseClick(child<QPushButton>("closeArchiveButton"), Qt::LeftButton);
         QTRY_VERIFY(loaded());
         QVERIFY(!notice->isVisible() && !child("archiveBanner")->isVisible() && tail->isEnabled());
-    }
-
-    void timelineDragAndDoubleClick()
-    {
-        auto* strip = child("timeline");
-        // A drag over the middle half of t+1…t+10 s keeps what lies in t+3.25…t+7.75 s.
-        const int left = 8, width = strip->width() - 16, y = 20;
-        QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(left + width / 4, y));
-        QTest::mouseMove(strip, QPoint(left + width / 2, y));
-        QTest::mouseRelease(strip, Qt::LeftButton, {}, QPoint(left + width * 3 / 4, y));
-        QVERIFY(child("customRow")->isVisible());
-        QTRY_COMPARE(shownProcesses(), QStringList{"backupd"});
-        QTest::mouseDClick(strip, Qt::LeftButton, {}, QPoint(left, y));
-        QVERIFY(!child("customRow")->isVisible() && child<PillButton>("range_1h")->selectedLook());
-        QTRY_COMPARE(shownProcesses().size(), 6);
-        view->model()->toggleSeverity(SeverityLevel::fault);
-        view->model()->toggleSeverity(SeverityLevel::error);
-        QVERIFY(!strip->isVisible());
-    }
-
-    void popOutAndBack()
-    {
-        clickRowAt(1);
-        const QUuid chosen = view->model()->selectedEntry()->id;
-        auto* pop = view->detailPane()->findChild<QToolButton*>("popOutButton");
-        QCOMPARE(pop->toolTip(), QStringLiteral("Open in separate window"));
-        QTest::mouseClick(pop, Qt::LeftButton);
-        FloatingDetailView* floating = FloatingDetailView::instance();
-        QVERIFY(floating && floating->isVisible() && floating->pane());
-        QCOMPARE(floating->windowTitle(), QStringLiteral("Log Entry Detail"));
-        QCOMPARE(floating->pane()->entry().id, chosen);
-        QVERIFY(!floating->pane()->findChild<QToolButton*>("popOutButton"));
-        auto* back = floating->findChild<QToolButton*>("popBackButton");
-        QCOMPARE(back->text(), QStringLiteral("Pop Back In"));
-        QTest::mouseClick(back, Qt::LeftButton);
-        QTRY_VERIFY(!FloatingDetailView::instance());
-        QVERIFY(!state->isOpen() && view->detailPane());
-        DetailWindowState empty;
-        std::unique_ptr<FloatingDetailView> w(FloatingDetailView::open(&empty));
-        QVERIFY(!w->pane() && w->findChild<QLabel*>("noEntryLabel")->text() == QStringLiteral("No entry selected"));
     }
 
     void liveTailJumpToBottom()

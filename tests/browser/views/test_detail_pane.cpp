@@ -192,9 +192,6 @@ private slots:
         QCOMPARE(head->text(), e.message);
         QVERIFY(!shown<QPushButton>(&pane, "showAllMessage"));
 
-        e.process = QStringLiteral("launchd");
-        e.subsystem = QStringLiteral("com.apple.xpc.launchd");
-        pane.setEntry(e);
         QTest::mouseClick(pane.findChild<QPushButton*>("searchWebButton"), Qt::LeftButton);
         settings.setSearchEngineURL(QStringLiteral("::not valid::"));  // opens nothing
         QTest::mouseClick(pane.findChild<QPushButton*>("searchWebButton"), Qt::LeftButton);
