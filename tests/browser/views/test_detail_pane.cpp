@@ -44,12 +44,8 @@ class TestDetailPane : public QObject {
         return QJsonDocument(QJsonObject{{"content", QJsonArray{part}}}).toJson(QJsonDocument::Compact);
     }
 
-    static QString explainLabel(DetailPane* pane)
-    {
-        auto* b = pane->findChild<QPushButton*>("explainButton");
-        return b ? b->property("label").toString() : QString();
-    }
     static QPushButton* explainButton(DetailPane* pane) { return pane->findChild<QPushButton*>("explainButton"); }
+    static QString explainLabel(DetailPane* pane) { return explainButton(pane)->property("label").toString(); }
     // The named child as the user sees it: none while it is hidden.
     template <typename T = QLabel>
     static T* shown(QWidget* pane, const char* name)
@@ -96,7 +92,6 @@ private slots:
         LogEntry e = entry("launchd", "Service exited");
         DetailPane pane(e, resolver(&owner), nullptr, 220.0, [] {});
         pane.show();
-        QCOMPARE(pane.height(), 220);
         QVERIFY(!explainButton(&pane));  // no AI settings: no AI section at all
         const auto* message = shown<PlainTextViewer>(&pane, "detailMessage");
         for (int round = 0; round < 3; ++round) {
@@ -172,7 +167,6 @@ private slots:
         DetailPane pane(e, resolver(&owner), &settings, 300.0, [] {});
         pane.show();
         QCOMPARE(PlainTextCheck::markupWidgets(&pane, hostile, {"explanationText"}), QStringList());
-        QVERIFY(!shown<QPushButton>(&pane, "showAllMessage"));
 
         // 65,535 + 2 + 100,000 bytes: the two-byte character does not fit.
         e.message = QString(65535, 'a') + QString::fromUtf8("é") + QString(100000, 'b');
