@@ -38,8 +38,6 @@ public:
 
     const QMap<QString, QString>& bundledNames() const { return m_bundledNames; }
     const QMap<QString, QString>& learnedNames() const { return m_learnedNames; }
-    QString bundledFileURL() const { return m_bundledFile; }
-    QString learnedFileURL() const { return m_learnedFile; }
 
     // Path of the shipped resource inside the application.
     static QString shippedResourcePath();

@@ -1,14 +1,25 @@
-#include "tests/support/Entries.h"
+// The fetcher, then the collection tool whose archive it opens.
+
+#include "logs/LogCollector.h"
 #include "logs/LogFetcher.h"
+#include "logs/LogQuery.h"
+#include "logs/Platform.h"
+#include "tests/support/Entries.h"
+#include "tests/support/JournalFixture.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/MemoryLogStore.h"
+#include "tests/support/TestEnv.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <QThreadPool>
 #include <QTimer>
-
-#include <QSignalSpy>
-#include <QTest>
 
 class TestLogFetcher : public QObject {
     Q_OBJECT
@@ -31,7 +42,75 @@ class TestLogFetcher : public QObject {
         };
     }
 
+    QTemporaryDir m_tools;
+
+    // A fake collection tool: a shell script whose body follows the line that
+    // records its arguments; selected through VELLACORD_LOG_TOOL.
+    QString fakeTool(const QString& name, const QByteArray& body)
+    {
+        const QString path = m_tools.filePath(name);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly))
+            return {};
+        f.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\n" + body + "\n");
+        f.close();
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("VELLACORD_LOG_TOOL", path.toUtf8());
+        return path;
+    }
+
+    static QStringList recordedArguments(const QString& tool)
+    {
+        QFile f(tool + QStringLiteral(".args"));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                                           : QStringList();
+    }
+
+    struct Run {
+        bool success = false;
+        QString path;
+        QString failure;
+    };
+
+    static Run runToEnd(LogCollector& c)
+    {
+        QSignalSpy finished(&c, &LogCollector::finished);
+        if (!c.start() || (finished.isEmpty() && !finished.wait(20000)))
+            return {};
+        const QList<QVariant> args = finished.first();
+        return Run{args.at(0).toBool(), args.at(1).toString(), args.at(2).toString()};
+    }
+
+    // Runs a fake tool to its end and returns the alert text (empty when none).
+    QString alertTextFor(const QByteArray& body)
+    {
+        fakeTool(QStringLiteral("tool.sh"), body);
+        LogCollector c;
+        const Run r = runToEnd(c);
+        return r.success || c.isCollecting() ? QString() : r.failure;
+    }
+
 private slots:
+    void initTestCase()
+    {
+        TestEnv::useTemporaryHome();
+        QVERIFY(m_tools.isValid());
+    }
+
+    void init()
+    {
+        TestEnv::clearSettings();
+        // Runs within one second share an output path; start each test afresh.
+        QDir desktop(Platform::desktopDir());
+        for (const QString& name : desktop.entryList({"Vellacord-*"}, QDir::Dirs | QDir::Files))
+            QDir(desktop.filePath(name)).removeRecursively();
+    }
+    void cleanup()
+    {
+        qunsetenv("VELLACORD_LOG_TOOL");
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(60000));
+    }
+
     void fetchPublishesAndSupersedes()
     {
         MemoryStoreProvider p;
@@ -141,8 +220,12 @@ private slots:
     void liveTailPollsAndMerges()
     {
         MemoryStoreProvider p;
-        for (const auto& [date, message] : {std::pair(938.5, "too old"), {939.0, "first"}, {1000.0, "second"}})
+        for (const auto& [date, message] : {std::pair(938.5, "too old"), {939.0, "first"}})
             p.store->raw.push_back(MemoryLogStore::log(date, 4, "p", message));
+        // More records in the re-read second than the last-records window.
+        for (int i = 0; i < 600; ++i)
+            p.store->raw.push_back(MemoryLogStore::log(999 + i / 1000.0, 4, "p", QString::number(i)));
+        p.store->raw.push_back(MemoryLogStore::log(1000, 4, "p", "last"));
         double clock = 1000;
         LogFetcher f;
         f.setStoreProvider(&p);
@@ -151,25 +234,25 @@ private slots:
         QSignalSpy changed(&f, &LogFetcher::entriesChanged);
         f.startLiveTail();
         // Empty list: the poll reads from now − 61 s to now.
-        QTRY_COMPARE(f.entries().size(), 2);
+        QTRY_COMPARE(f.entries().size(), 602);
         QCOMPARE(f.entries()[0].message, QStringLiteral("first"));
-        // Later polls re-read the last record (1 s overlap) but do not add it again.
+        // Later polls re-read the last second (1 s overlap) but add none of it again.
         QTest::qWait(100);
-        QCOMPARE(f.entries().size(), 2);
-        const int changes = changed.size();
+        QCOMPARE(f.entries().size(), 602);
+        QCOMPARE(changed.size(), 1);
         p.locked([&] {
             p.store->raw.push_back(MemoryLogStore::log(1001, 4, "p", "third"));
             p.store->raw.push_back(MemoryLogStore::log(1001, 4, "p", "third"));  // equal records in one poll: both kept
         });
         clock = 1002;
-        QTRY_COMPARE(f.entries().size(), 4);
-        QCOMPARE(changed.size(), changes + 1);  // one change for the whole poll
+        QTRY_COMPARE(f.entries().size(), 604);
+        QCOMPARE(changed.size(), 2);  // one change for the whole poll
         f.stopLiveTail();
         QVERIFY(!f.isLiveTailing());
         QTest::qWait(60);  // let a poll that was running when tail stopped land
         p.locked([&] { p.store->raw.push_back(MemoryLogStore::log(1002, 4, "p", "after stop")); });
         QTest::qWait(100);
-        QCOMPARE(f.entries().size(), 4);
+        QCOMPARE(f.entries().size(), 604);
 
         // A failing poll sets the error; the loop goes on.
         p.locked([&] { p.openError = StoreError{"journal went away"}; });
@@ -177,29 +260,9 @@ private slots:
         QTRY_COMPARE(f.errorMessage().value_or(QString()), QStringLiteral("Live tail error: journal went away"));
         QVERIFY(f.outcome().liveTail && f.outcome().failure == QueryFailure::storeError);
         p.locked([&] { p.openError.reset(); });
-        QTRY_COMPARE(f.entries().size(), 5);
+        QTRY_COMPARE(f.entries().size(), 605);
         QVERIFY(!f.errorMessage() && f.outcome() == FetchOutcome{});  // cleared, as before the tail failed: no fetch has run
         f.stopLiveTail();
-    }
-
-    void liveTailBusySecond()
-    {
-        // More records in the re-read second than the last-records window: none doubles.
-        MemoryStoreProvider p;
-        for (int i = 0; i < 600; ++i)
-            p.store->raw.push_back(MemoryLogStore::log(1000 + i / 1000.0, 4, "p", QString::number(i)));
-        LogFetcher f;
-        f.setStoreProvider(&p);
-        f.setClock([] { return 1001.0; });
-        f.setLiveTailInterval(10);
-        QSignalSpy changed(&f, &LogFetcher::entriesChanged);
-        f.startLiveTail();
-        QTRY_COMPARE(f.entries().size(), 600);
-        const int polls = p.systemOpens;
-        QTRY_VERIFY(p.systemOpens >= polls + 3);
-        f.stopLiveTail();
-        QTest::qWait(30);
-        QVERIFY(f.entries().size() == 600 && changed.size() == 1);
     }
 
     void cutTexts()
@@ -221,32 +284,116 @@ private slots:
         }
     }
 
-    void mergeWindowAndKey()
+    void tailKeys()
     {
-        LogFetcher f;
-        LogEntryList initial;
-        for (int i = 0; i < 600; ++i)
-            initial.append(entry(1000 + i * 0.1, "p", QString("m%1").arg(i)));
-        f.mergeTailResult(initial, 0);
-        // The last record again (new id): not added. A record further back than the last 500 and
-        // dated before the poll's start: added again; at or after the start: not.
-        f.mergeTailResult({entry(1000 + 599 * 0.1, "p", "m599"), entry(1000 + 50 * 0.1, "p", "m50"),
-                           entry(1000 + 100 * 0.1, "p", "m100")},
-                          1000 + 60 * 0.1);
-        QCOMPARE(f.entries().size(), 601);
-        QCOMPARE(f.entries().last().message, QStringLiteral("m50"));
         // Only the first 100 characters of the message count.
+        LogFetcher f;
         const QString base(100, QChar('x'));
         f.mergeTailResult({entry(2000, "p", base + "A")}, 2000);
         f.mergeTailResult({entry(2000, "p", base + "B"), entry(2000, "q", base + "A")}, 2000);
-        QCOMPARE(f.entries().size(), 603);
+        QCOMPARE(f.entries().size(), 2);
         QCOMPARE(f.entries().last().process, QStringLiteral("q"));
         // The date is written as the shortest text that reads back the same double.
         QCOMPARE(LogFetcher::tailKey(entry(1767605400.123456, "a", "b")), QStringLiteral("1767605400.123456-a-b"));
-        QCOMPARE(LogFetcher::tailKey(entry(0.1, "a", "")), QStringLiteral("0.1-a-"));
     }
 
-    void supersededQueryIsCancelled()
+    void oneRunAtATimeLeavesTheArchive()
+    {
+        const QString tool = fakeTool(QStringLiteral("ok.sh"), "sleep 1; mkdir \"$5\" && echo 'progress noise' >&2");
+        LogCollector c;
+        QSignalSpy finished(&c, &LogCollector::finished);
+        QVERIFY(c.start());
+        QVERIFY(c.isCollecting());
+        QVERIFY(!c.start());
+        // The event loop keeps running while the tool works.
+        bool ticked = false;
+        QTimer::singleShot(100, this, [&] { ticked = c.isCollecting(); });
+        QVERIFY(finished.wait(20000));
+        QVERIFY(ticked && !c.isCollecting());
+        QCOMPARE(finished.size(), 1);
+        const QList<QVariant> args = finished.first();
+        QVERIFY(args.at(0).toBool() && args.at(2).toString().isEmpty());
+        const QString path = args.at(1).toString();
+        QVERIFY2(path.startsWith(Platform::desktopDir() + "/Vellacord-"), qPrintable(path));  // outputPath's form
+        QCOMPARE(recordedArguments(tool), LogCollector::toolArguments(path));
+        QVERIFY(QFileInfo(path).isDir());
+        const QDateTime t(QDate(2024, 3, 5), QTime(7, 8, 9), Qt::LocalTime);
+        QCOMPARE(LogCollector::outputPath(t), Platform::desktopDir() + "/Vellacord-2024-03-05-070809.logarchive");
+        QCOMPARE(LogCollector::toolArguments("/d/x.logarchive"),
+                 QStringList({"collect", "--last", "1h", "--output", "/d/x.logarchive"}));
+    }
+
+    void exitStatusTexts()
+    {
+        const QString cancelled = QStringLiteral("Log collection was cancelled or requires administrator privileges.");
+        const QList<QPair<QByteArray, QString>> cases{
+            {"exit 1", cancelled},
+            {"echo 'Operation cancelled by user' >&2; exit 5", cancelled},
+            {"echo 'Cancelled' >&2; exit 2", "Exit code 2\nCancelled\n"},  // case-sensitive
+            {"printf 'log: caf\\303\\251 --bogus\\n' >&2; exit 64", QString::fromUtf8("Exit code 64\nlog: caf\u00e9 --bogus\n")},
+            {"printf 'bad \\377 bytes' >&2; exit 2", "Exit code 2\n"},  // standard error that is not UTF-8 is shown as empty
+            {"kill -9 $$", "Exit code 9\n"},  // never a success, the signal number as the status
+            // Standard input is empty, not a pipe left open; a lot on standard output cannot stall the tool.
+            {"cat; exit 4", "Exit code 4\n"},
+            {"head -c 20000000 /dev/zero; echo done >&2; exit 3", "Exit code 3\ndone\n"}};
+        for (const auto& [body, text] : cases)
+            QCOMPARE(alertTextFor(body), text);
+    }
+
+    void toolThatCannotStart()
+    {
+        const QString missing = m_tools.filePath(QStringLiteral("no-such-tool"));
+        for (const QString& tool : {missing, fakeTool(QStringLiteral("not-executable.sh"), "exit 0")}) {
+            QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner);
+            qputenv("VELLACORD_LOG_TOOL", tool.toUtf8());
+            LogCollector c;
+            const Run r = runToEnd(c);
+            QVERIFY(!r.success && !c.isCollecting());
+            QVERIFY2(!r.failure.isEmpty() && !r.failure.startsWith(QLatin1String("Exit code")), qPrintable(tool));
+        }
+    }
+
+    void realToolCollectsTheLastHour()
+    {
+        // The shipped script, found from the build tree, reading a fixture journal instead of the machine's.
+        QTemporaryDir journal;
+        const double now = QDateTime::currentSecsSinceEpoch();
+        using JournalFixture::message;
+        QCOMPARE(JournalFixture::writeJournal(journal.path(), {message(now - 7200, "sshd", "two hours ago", 6),
+                                                               message(now - 600, "kernel", "ten minutes ago", 3),
+                                                               message(now - 60, "cron", "a minute ago", 5)}),
+                 QString());
+        qputenv("VELLACORD_JOURNAL_DIRECTORY", journal.path().toUtf8());
+        LogCollector c;
+        const Run r = runToEnd(c);
+        QVERIFY2(r.success, qPrintable(r.failure));
+        QVERIFY(QFileInfo::exists(r.path + "/system.journal"));
+        const QueryResult got = queryEntries(kDistantPast, 0, r.path);  // read as the platform's journal store does
+        QCOMPARE(got.entries.size(), 2);
+        QCOMPARE(got.entries[0].message + '|' + got.entries[1].message, QStringLiteral("ten minutes ago|a minute ago"));
+
+        // Nothing in the last hour: still an archive, with no entries.
+        // (Each run's output is removed: a run in the same second has the same path.)
+        QVERIFY(QDir(r.path).removeRecursively());
+        QTemporaryDir empty;
+        qputenv("VELLACORD_JOURNAL_DIRECTORY", empty.path().toUtf8());
+        const Run e = runToEnd(c);
+        const QueryResult none = queryEntries(kDistantPast, 0, e.path);
+        QVERIFY(none.ok() && none.entries.isEmpty());
+
+        // A journal that cannot be read ends in exit status 1, and no archive is left.
+        QVERIFY(QDir(e.path).removeRecursively());
+        qputenv("VELLACORD_JOURNAL_DIRECTORY", QByteArray("/nonexistent/journal"));
+        const Run u = runToEnd(c);
+        qunsetenv("VELLACORD_JOURNAL_DIRECTORY");
+        QCOMPARE(u.success ? QString() : u.failure, LogCollector::failureText(1, {}));
+        QVERIFY(!QFileInfo::exists(u.path));
+    }
+
+    // Last: it ends the application's event loop. A fetch that supersedes
+    // another cancels it; so does quitting, since the application waits for
+    // the thread pool when it ends.
+    void supersededAndRunningQueriesAreCancelled()
     {
         MemoryStoreProvider p;
         std::atomic_bool released = false;
@@ -255,29 +402,12 @@ private slots:
         f.setStoreProvider(&p);
         LogCapture log;
         f.fetch(0, 1e6);
-        f.fetch(0, 1e6);
-        released = true;
-        waitLoaded(f);
-        QVERIFY(QThreadPool::globalInstance()->waitForDone(60000));
-        QVERIFY2(log.contains("Query cancelled after scanning 10000 entries"), qPrintable(log.messages().join('\n')));
-    }
-
-    // Last: it ends the application's event loop. The application waits for
-    // the thread pool when it ends, so quitting must stop a running query.
-    void quittingCancelsTheRunningQuery()
-    {
-        MemoryStoreProvider p;
-        std::atomic_bool released = false;
-        stallingStore(p, released);
-        LogFetcher f;
-        f.setStoreProvider(&p);
-        LogCapture log;
         f.fetch(0, 1e6);
         QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
         QCoreApplication::exec();
         released = true;
         QVERIFY(QThreadPool::globalInstance()->waitForDone(60000));
-        QVERIFY2(log.contains("Query cancelled after scanning 10000 entries"), qPrintable(log.messages().join('\n')));
+        QCOMPARE(log.messages().filter("Query cancelled after scanning 10000 entries").size(), 2);
     }
 };
 

@@ -5,9 +5,8 @@
 namespace {
 class MemoryEnumerator final : public LogEnumerator {
 public:
-    MemoryEnumerator(std::shared_ptr<const MemoryLogStore> keep, const MemoryLogStore* s, qsizetype from,
-                     std::optional<DateRange> predicate)
-        : m_keep(std::move(keep)), m_s(s), m_i(from), m_predicate(predicate) {}
+    MemoryEnumerator(std::shared_ptr<const MemoryLogStore> s, qsizetype from, std::optional<DateRange> predicate)
+        : m_s(std::move(s)), m_i(from), m_predicate(predicate) {}
 
     bool next(RawEntry& out) override
     {
@@ -30,24 +29,12 @@ public:
     std::optional<StoreError> error() const override { return m_error; }
 
 private:
-    std::shared_ptr<const MemoryLogStore> m_keep;
-    const MemoryLogStore* m_s;
+    std::shared_ptr<const MemoryLogStore> m_s;
     qsizetype m_i;
     qsizetype m_yielded = 0;
     std::optional<DateRange> m_predicate;
     std::optional<StoreError> m_error;
 };
-
-std::variant<std::unique_ptr<LogEnumerator>, StoreError>
-enumerate(std::shared_ptr<const MemoryLogStore> keep, const MemoryLogStore* s, double position,
-          const std::optional<DateRange>& predicate)
-{
-    if (s->enumerateError)
-        return *s->enumerateError;
-    const auto it = std::lower_bound(s->raw.begin(), s->raw.end(), position,
-                                     [](const RawEntry& r, double d) { return r.entry.date < d; });
-    return std::make_unique<MemoryEnumerator>(std::move(keep), s, qsizetype(it - s->raw.begin()), predicate);
-}
 
 // A store handed out by the provider: shares the provider's entries.
 class SharedStore final : public LogStore {
@@ -56,18 +43,16 @@ public:
     std::variant<std::unique_ptr<LogEnumerator>, StoreError>
     entries(double position, const std::optional<DateRange>& predicate) override
     {
-        return enumerate(m_s, m_s.get(), position, predicate);
+        if (m_s->enumerateError)
+            return *m_s->enumerateError;
+        const auto it = std::lower_bound(m_s->raw.begin(), m_s->raw.end(), position,
+                                         [](const RawEntry& r, double d) { return r.entry.date < d; });
+        return std::make_unique<MemoryEnumerator>(m_s, qsizetype(it - m_s->raw.begin()), predicate);
     }
 
 private:
     std::shared_ptr<MemoryLogStore> m_s;
 };
-}
-
-std::variant<std::unique_ptr<LogEnumerator>, StoreError>
-MemoryLogStore::entries(double position, const std::optional<DateRange>& predicate)
-{
-    return enumerate(nullptr, this, position, predicate);
 }
 
 RawEntry MemoryLogStore::log(double date, int level, const QString& process, const QString& message,

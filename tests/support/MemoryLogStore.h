@@ -10,15 +10,12 @@
 #include <memory>
 #include <vector>
 
-class MemoryLogStore final : public LogStore {
-public:
+// What a provider's stores read.
+struct MemoryLogStore {
     std::vector<RawEntry> raw;                 // in ascending time order
     std::function<void(qsizetype)> onYield;    // called before each entry is yielded (e.g. to advance a clock)
     std::optional<StoreError> enumerateError;  // entries() fails with it
     qsizetype failAfter = -1;                  // the sequence ends with a read error after this many entries
-
-    std::variant<std::unique_ptr<LogEnumerator>, StoreError>
-    entries(double position, const std::optional<DateRange>& predicate) override;
 
     // Convenience builders.
     static RawEntry log(double date, int level, const QString& process, const QString& message,

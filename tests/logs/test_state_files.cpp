@@ -1,14 +1,17 @@
-// State-file reads against what a hostile or broken home may hold in place
+// State files: reads against what a hostile or broken home may hold in place
 // of a small file. Every case runs under an alarm: a read that blocks or
-// runs away kills the test instead of the machine.
+// runs away kills the test instead of the machine. Then the recent archives list.
 
 #include "logs/Platform.h"
+#include "logs/RecentArchives.h"
 #include "logs/SafeRead.h"
 #include "tests/support/LogCapture.h"
+#include "tests/support/TestEnv.h"
 
+#include <QDir>
 #include <QFile>
-#include <QLoggingCategory>
 #include <QFileInfo>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -17,12 +20,19 @@
 
 using Outcome = SafeRead::Result::Outcome;
 
-class TestSafeRead : public QObject {
+class TestStateFiles : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
 
+    static QStringList stored() { return Platform::settings().value("recentArchives").toStringList(); }
+
 private slots:
-    void init() { alarm(10); }
+    void initTestCase() { TestEnv::useTemporaryHome(); }
+    void init()
+    {
+        alarm(10);
+        TestEnv::clearSettings();
+    }
     void cleanup() { alarm(0); }
 
     void stateFiles_data()
@@ -94,28 +104,46 @@ private slots:
         QCOMPARE(S_ISFIFO(st.st_mode), target == "fifo");
     }
 
-    void stampChangesWithEveryRewrite()
+    void addKeepsFiveMostRecentFirst()
     {
-        const QString path = m_dir.filePath("stamped.json");
-        QCOMPARE(SafeRead::stampOf(path).size, qint64(-1));
-        QVERIFY(Platform::writeFileAtomically(path, "1"));
-        const SafeRead::FileStamp first = SafeRead::stampOf(path);
-        QCOMPARE(SafeRead::readRegularFile(path).stamp, first);
-        QVERIFY(Platform::writeFileAtomically(path, "2"));  // same size, new file
-        QVERIFY(!(SafeRead::stampOf(path) == first));
+        RecentArchives r;
+        QSignalSpy spy(&r, &RecentArchives::pathsChanged);
+        for (int i = 1; i <= 6; ++i)
+            r.add(QStringLiteral("/a/%1").arg(i));
+        QCOMPARE(r.paths(), QStringList({"/a/6", "/a/5", "/a/4", "/a/3", "/a/2"}));
+        QCOMPARE(spy.size(), 6);
+        // Re-adding one moves it to the front; the length stays.
+        r.add("/a/4");
+        QCOMPARE(r.paths(), QStringList({"/a/4", "/a/6", "/a/5", "/a/3", "/a/2"}));
+        QCOMPARE(stored(), r.paths());
+        QCOMPARE(RecentArchives().paths(), r.paths());
+
+        // Letter case and trailing slashes make different entries; a file URL is its path.
+        r.clear();
+        QCOMPARE(spy.size(), 8);
+        QVERIFY(!Platform::settings().contains("recentArchives"));
+        QVERIFY(RecentArchives().paths().isEmpty());
+        for (const char* p : {"/a/X", "/a/x", "/a/x/", "file:///a/X"})
+            r.add(p);
+        QCOMPARE(r.paths(), QStringList({"/a/X", "/a/x/", "/a/x"}));
     }
 
-    void defaultDiagnostics()
+    void storedValues()
     {
-        Platform::setDefaultDiagnostics(Platform::Diagnostics::warningsAndAbove);
-        QVERIFY(!lcLogFetcher().isInfoEnabled() && !lcLogFetcher().isDebugEnabled());
-        QVERIFY(lcLogFetcher().isWarningEnabled() && lcLogFetcher().isCriticalEnabled());
-        Platform::setDefaultDiagnostics(Platform::Diagnostics::none);
-        QVERIFY(!lcLogFetcher().isWarningEnabled() && !lcLogFetcher().isCriticalEnabled());
-        QLoggingCategory::setFilterRules(QString());
-        QVERIFY(lcLogFetcher().isInfoEnabled());
+        // The settings file keeps a one-element list as plain text, which the next launch reads back.
+        QSettings& store = Platform::settings();
+        store.setValue("recentArchives", "/only/one");
+        QCOMPARE(RecentArchives().paths(), QStringList{"/only/one"});
+        // Anything else that is no list of texts is ignored, and replaced by the next add.
+        for (const QVariant& foreign : {QVariant(42), QVariant(QVariantList{"/a", 7}), QVariant(QVariantMap{{"k", "/a"}})}) {
+            store.setValue("recentArchives", foreign);
+            QVERIFY(RecentArchives().paths().isEmpty());
+        }
+        RecentArchives r;
+        r.add("/new");
+        QCOMPARE(stored(), QStringList{"/new"});
     }
 };
 
-QTEST_GUILESS_MAIN(TestSafeRead)
-#include "test_safe_read.moc"
+QTEST_GUILESS_MAIN(TestStateFiles)
+#include "test_state_files.moc"
