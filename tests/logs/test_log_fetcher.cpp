@@ -111,26 +111,6 @@ private slots:
         QVERIFY(QThreadPool::globalInstance()->waitForDone(60000));
     }
 
-    void fetchPublishesAndSupersedes()
-    {
-        MemoryStoreProvider p;
-        for (int i = 0; i < 100; ++i)
-            p.store->raw.push_back(MemoryLogStore::log(i, 4, "p", QString::number(i)));
-        LogFetcher f;
-        f.setStoreProvider(&p);
-        QSignalSpy loading(&f, &LogFetcher::isLoadingChanged);
-        f.fetch(0, 9);
-        QVERIFY(f.isLoading() && f.entries().isEmpty());
-        f.fetch(50, 54);  // supersedes the first: only this one publishes
-        waitLoaded(f);
-        QVERIFY(f.outcome().kind == FetchOutcome::Kind::loaded && !f.outcome().isCut() && !f.errorMessage());
-        QCOMPARE(f.entries().first().message, QStringLiteral("50"));
-        QCOMPARE(f.lastFetchStart(), std::optional(50.0));
-        QCOMPARE(loading.size(), 2);  // true once, false once
-        QTest::qWait(50);  // nothing late arrives from the first fetch
-        QCOMPARE(f.entries().size(), 5);
-    }
-
     void emptyAndFailureTexts()
     {
         MemoryStoreProvider p;
@@ -166,7 +146,7 @@ private slots:
         QVERIFY(!f.outcome().liveTail);
     }
 
-    void refreshRulesAndArchives()
+    void fetchRefreshAndArchives()
     {
         MemoryStoreProvider p;
         for (int i = 0; i < 10; ++i)
@@ -179,6 +159,16 @@ private slots:
         f.refresh();  // no earlier fetch: nothing
         QVERIFY(!f.isLoading());
         QCOMPARE(p.opens, 0);
+        QSignalSpy loading(&f, &LogFetcher::isLoadingChanged);
+        f.fetch(100, 109);
+        QVERIFY(f.isLoading() && f.entries().isEmpty());
+        f.fetch(105, 106);  // supersedes the first: only this one publishes
+        waitLoaded(f);
+        QVERIFY(f.outcome().kind == FetchOutcome::Kind::loaded && !f.outcome().isCut() && !f.errorMessage());
+        QCOMPARE(f.entries().first().message, QStringLiteral("5"));
+        QCOMPARE(loading.size(), 2);  // true once, false once
+        QTest::qWait(50);  // nothing late arrives from the first fetch
+        QCOMPARE(f.entries().size(), 2);
         for (const auto& [from, to, end] : {std::tuple(105.0, 150.0, 200.0), {100.0, 500.0, 500.0}}) {
             f.fetch(from, to);
             waitLoaded(f);
@@ -402,6 +392,10 @@ private slots:
         f.setStoreProvider(&p);
         LogCapture log;
         f.fetch(0, 1e6);
+        f.fetch(0, 1e6);
+        released = true;
+        waitLoaded(f);  // the second runs to its end
+        released = false;
         f.fetch(0, 1e6);
         QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
         QCoreApplication::exec();

@@ -253,16 +253,13 @@ private slots:
             QVERIFY2(JournalLogStore::levelForPriority(text) == level, text.constData());
     }
 
-    void labels()
+    void labelsAndSources()
     {
         const QStringList labels{"Undefined", "Debug", "Info", "Notice", "Error", "Fault", "Unknown"};
         for (int level = -1; level <= 6; ++level)
             QCOMPARE(LogEntry::levelLabelFor(level), labels[level < 0 ? 6 : level]);
         QCOMPARE(Source::label(SourceType::all), QStringLiteral("All Types"));
-    }
 
-    void sourceClassification()
-    {
         using S = SourceType;
         struct Case { LogEntry e; bool hardware, system, user; };
         const QList<Case> cases{
