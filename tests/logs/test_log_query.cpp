@@ -49,9 +49,6 @@ private slots:
         // The 50,000th message is preceded by 9,999 non-log entries.
         QVERIFY2(log.contains("Hit 50,000 entry cap after scanning 59999 raw entries"), qPrintable(log.messages().join('\n')));
         QVERIFY(log.anyStartsWith("Query complete: 50000 entries from 59999 scanned in "));
-        // Ids are fresh per record.
-        QVERIFY(r.entries[0].id != r.entries[1].id);
-        QVERIFY(!r.entries[0].id.isNull());
     }
 
     void timeoutAndCancellationSeenAtCheckIntervals()
@@ -271,7 +268,6 @@ private slots:
             {entry("x", "com.apple", "libfoo.dylib"), false, false, true},
             {entry("x", "", "com.apple.CoreFoundation"), false, true, false},
             {entry("x", "org.example.Driver", ""), true, false, false},  // "driver" in any case
-            {entry("kernel", "", "com.apple.kext"), true, true, false},
         };
         for (const Case& c : cases) {
             const QList<bool> got{Source::matches(S::all, c.e), Source::matches(S::hardware, c.e), Source::matches(S::system, c.e),

@@ -378,15 +378,6 @@ private slots:
         QCOMPARE(messages(readAll(archive)), (QStringList{"a", "b", "c", "d", "e"}));
         QVERIFY(log.contains(QStringLiteral("Skipped 1 malformed lines in %1/part1.ndjson").arg(archive)));
         QCOMPARE(messages(queryEntries(kBase + 1, kBase + 3, archive)), (QStringList{"b", "c", "d"}));
-        // Equal dates in several parts: in the order of the parts' first events, not of their names.
-        const QString ties = path("Ties.logarchive");
-        QStringList first, tie;
-        for (int i = 0; i < 6; ++i) {
-            first << QStringLiteral("first %1").arg(i);
-            tie << QStringLiteral("tie %1").arg(i);
-            writeFile(ties + QStringLiteral("/%1.ndjson").arg(9 - i), {line(logEvent(i * 1000, first.last())), line(logEvent(10000000, tie.last()))});
-        }
-        QCOMPARE(messages(readAll(ties)), first + tie);
 
         // Journal files make a folder a journal archive; other files make it no ndjson source.
         writeFile(path("Journal.logarchive/system.journal"), {"LPKSHHRH"});
