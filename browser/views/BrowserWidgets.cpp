@@ -95,6 +95,8 @@ void LogHeader::setColumns(const QList<OptionalColumn>& visible)
 
 void LogHeader::setSort(const QString& column, bool ascending)
 {
+    if (column == m_sortColumn && ascending == m_ascending)
+        return;  // set again after every keystroke: no repaint for nothing
     m_sortColumn = column;
     m_ascending = ascending;
     update();
