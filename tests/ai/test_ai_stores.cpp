@@ -77,7 +77,6 @@ private slots:
         cache.store("zzz", "Other");
         cache.store(key, QString::fromUtf8("Second \xe2\x80\x94 text\nline"));
         QCOMPARE(cache.count(), 2);
-        QVERIFY(cache.isCached(entry("backupd", "com.example", "failed")));
         QCOMPARE(cache.explanationForKey(key), some("Second \xe2\x80\x94 text\nline"));
 
         // Pretty-printed, sorted member names, whole seconds in UTC.
@@ -151,15 +150,6 @@ private slots:
         QCOMPARE(readFile(file()), content);  // left alone until the next store
         cache.store("only", "one");
         QCOMPARE(fileObject(file()).keys(), QStringList{"only"});
-    }
-
-    void acceptsOtherISOOffsetsAndExtraMembers()
-    {
-        writeFile(file(), R"({"k": {"explanation": "x", "timestamp": "2026-01-05T10:30:00+01:00", "extra": true}})");
-        ExplanationCache cache(folder());
-        QCOMPARE(cache.explanationForKey("k"), some("x"));
-        cache.store("n", "y");
-        QCOMPARE(fileObject(file())["k"].toObject()["timestamp"].toString(), QStringLiteral("2026-01-05T09:30:00Z"));
     }
 
     void longExplanationsAreNotStored_data()
@@ -272,19 +262,6 @@ private slots:
 
         AISettings again;  // the next launch
         QVERIFY(again.provider() == AIProvider::openai && again.apiKey() == "sk-1" && again.searchEngineURL() == "");
-
-        // Re-assigning the held value rewrites the store (the user may have changed it elsewhere).
-        Platform::settings().setValue("aiAPIKey", "edited");
-        s.setAPIKey(QStringLiteral("sk-1"));
-        QCOMPARE(Platform::settings().value("aiAPIKey").toString(), QStringLiteral("sk-1"));
-
-        // Detached settings (the CLI's) never touch the store.
-        TestEnv::clearSettings();
-        AISettings d(AIProvider::openai, QStringLiteral("env-key"));
-        QVERIFY(d.hasAPIKey());
-        d.setAPIKey(QStringLiteral("other"));
-        d.setProvider(AIProvider::anthropic);
-        QVERIFY(d.apiKey() == "other" && Platform::settings().allKeys().isEmpty());
     }
 
     void hasAPIKey()

@@ -160,19 +160,10 @@ private slots:
         CliRun r = cli({"logs", "--archive", notJournal});
         QVERIFY2(r.code == 1 && r.out.isEmpty() && r.err.contains("\"Empty.logarchive\""), qPrintable(r.err));
 
-        JournalFixture::Record meta;
-        meta.realtimeUsec = 1767605400000000;
-        meta.set("COREDUMP_PID", "1");
-        r = cli({"logs", "--archive", JournalFixture::makeArchive(m_dir.path(), "Meta.logarchive", {meta})});
-        QVERIFY(r.code == 0 && r.out.isEmpty() && !r.err.isEmpty());  // the fetcher's note
-
-        // A range outside the archive is an empty result too; --last narrows an archive to the
-        // hours before now, long after these records.
-        for (const QStringList& range : {QStringList{"--start", "2020-01-01T00:00:00Z", "--end", "2020-01-02T00:00:00Z"},
-                                         QStringList{"--last", "24h"}}) {
-            r = logs(range);
-            QVERIFY(r.code == 0 && r.out.isEmpty());
-        }
+        // --last narrows an archive to the hours before now, long after these records: an
+        // empty result, the fetcher's note on stderr.
+        r = logs({"--last", "24h"});
+        QVERIFY(r.code == 0 && r.out.isEmpty() && !r.err.isEmpty());
 
         // More records than the cap: the oldest 50,000, said on stderr, and still a success.
         QFile big(m_dir.path() + "/big.ndjson");
@@ -222,16 +213,6 @@ private slots:
         QTEST(column(r, section), "expected");
     }
 
-    void ignoresPersistedSettings()
-    {
-        QSettings& store = Platform::settings();
-        for (const auto& [key, value] : {std::pair("sortColumn", QVariant("Process")), {"sortAscending", false},
-                                         {"sourceFilter", "hardware"}, {"filter_PID", "999"}})
-            store.setValue(key, value);
-        store.sync();
-        QCOMPARE(column(logs({}), -1), kDefaultRows);
-    }
-
     void processesCommand()
     {
         // Shipped friendly names first; raw names in plain code-point order.
@@ -243,7 +224,6 @@ private slots:
         QCOMPARE(column(cli({"processes", "--archive", m_archive, "--process", "zeta"}), 1),
                  QStringList({"Safari", "apsd", "backupd", "zeta"}));
         QCOMPARE(cli({"processes", "--archive", m_archive, "--level", kAll, "--subsystem", "com.apple.WebKit"}).lines(), QStringList{"Safari\tSafari"});
-        QCOMPARE(cli({"processes", "--archive", m_archive, "--type", "nope"}).code, 2);
     }
 
     // Two machines send their journals to a collector on loopback; the collector's
@@ -293,7 +273,6 @@ private slots:
         const QStringList args = explainArgs("backupd") + QStringList{"--provider", "Anthropic"};
         QCOMPARE(outcome(cli(args)), QStringLiteral("0|The backup could not finish.\n|"));
         QCOMPARE(m_server.requestCount(), 1);
-        QCOMPARE(m_server.requests().first().target, QByteArray("/v1/messages"));
         QVERIFY(m_server.requests().first().body.contains("Message: backup failed"));
 
         // Stored without the process-name block; the new name learned, the shipped one kept.
@@ -313,7 +292,6 @@ private slots:
         const QByteArray refused = R"({"error":{"message":"Incorrect API key"}})";
         m_server.enqueue(Response::json(401, refused));
         QCOMPARE(outcome(cli(args)), "1||" + ExplainerError::apiError(401, refused).description() + "\n");
-        QCOMPARE(m_server.requests().first().target, QByteArray("/v1/chat/completions"));
 
         // Nothing was cached: the next run asks again.
         m_server.enqueue(openAIAnswer("  Thermal events are normal.  "));
@@ -414,7 +392,6 @@ private slots:
         m_server.enqueue(openAIAnswer(answer));
         QCOMPARE(outcome(cli(args + QStringList{"--provider", "openai"})),
                  QStringLiteral("0|Backups failing\tData is not protected.\t%1\nOdd pattern\tWorth a look.\t-\n|").arg(backup));
-        QCOMPARE(m_server.requests().first().target, QByteArray("/v1/chat/completions"));
         m_server.enqueue(anthropicAnswer(" \n\n "));
         QCOMPARE(outcome(cli(args)), QStringLiteral("0||No notable issues found\n"));
         m_server.enqueue(Response::withBody(200, "text/html", "<html>proxy</html>"));
