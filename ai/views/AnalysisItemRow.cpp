@@ -77,11 +77,14 @@ AnalysisItemRow::AnalysisItemRow(const AnalysisItem& item, std::function<void()>
         process->setFont(TextStyles::font(Style::caption, true));
         process->setObjectName(QStringLiteral("analysisEntryProcess"));
         line->addWidget(process);
-        // The message on one line: line breaks are flattened and the rest is
+        // The message on one line: every kind of line break is flattened and the rest is
         // elided by the label's width (of a huge message, only a start that
         // fills it is measured).
         QString msg = e.message.left(1000);
-        msg.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        for (QChar& c : msg)
+            if (c == u'\n' || c == u'\r' || c == u'\v' || c == u'\f' || c == QChar(0x85) ||
+                c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+                c = u' ';
         auto* message = new QLabel;
         message->setObjectName(QStringLiteral("analysisEntryMessage"));
         message->setFont(TextStyles::font(Style::caption, true));
