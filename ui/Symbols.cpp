@@ -287,22 +287,6 @@ void drawSymbol(QPainter& p, const QString& name, const QColor& c)
 
 }  // namespace
 
-bool isKnown(const QString& name)
-{
-    static const QStringList known = {
-        QStringLiteral("checkmark.circle"), QStringLiteral("checkmark.circle.fill"),
-        QStringLiteral("xmark.circle.fill"), QStringLiteral("xmark"),
-        QStringLiteral("exclamationmark.triangle"), QStringLiteral("exclamationmark.triangle.fill"),
-        QStringLiteral("wand.and.stars"), QStringLiteral("sparkles"), QStringLiteral("archivebox"),
-        QStringLiteral("arrow.down.circle"), QStringLiteral("arrow.right.circle"),
-        QStringLiteral("tray.and.arrow.down"), QStringLiteral("ladybug"),
-        QStringLiteral("arrow.clockwise"), QStringLiteral("gearshape"), QStringLiteral("info.circle"),
-        QStringLiteral("magnifyingglass"), QStringLiteral("lock.shield"), QStringLiteral("archivebox.fill"),
-        QStringLiteral("arrow.up.right.square"), QStringLiteral("arrow.down.left.square"), QStringLiteral("apple.logo"),
-        QStringLiteral("arrow.down.to.line")};
-    return known.contains(name);
-}
-
 QPixmap pixmap(const QString& name, const QColor& color, int size, qreal devicePixelRatio)
 {
     qreal dpr = devicePixelRatio;

@@ -56,7 +56,4 @@ QPixmap pixmap(const QString& name, const QColor& color, int size, qreal deviceP
 // (the log browser's toolbar and panes draw theirs at 2x).
 QIcon icon(const QString& name, const QColor& color, int size = 16, qreal devicePixelRatio = 0);
 
-// Names drawn specifically (anything else falls back to a dot).
-bool isKnown(const QString& name);
-
 }  // namespace ViewStyle

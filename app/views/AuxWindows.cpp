@@ -63,11 +63,6 @@ QString title(const QString& id)
     return {};
 }
 
-QWidget* find(const QString& id)
-{
-    return registry().value(id).data();
-}
-
 QWidget* open(const QString& id)
 {
     QPointer<QWidget>& slot = registry()[id];

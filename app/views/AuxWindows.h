@@ -18,9 +18,6 @@ inline const char* const aboutID = "about";
 // it; unknown identifiers return nullptr.
 QWidget* open(const QString& id);
 
-// The window if it has been created, else nullptr.
-QWidget* find(const QString& id);
-
 // Title of the window with that identifier.
 QString title(const QString& id);
 
