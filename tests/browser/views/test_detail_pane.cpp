@@ -3,8 +3,6 @@
 #include "ai/ExplanationCache.h"
 #include "browser/EntryText.h"
 #include "browser/views/DetailPane.h"
-#include "browser/views/LogListModel.h"
-#include "browser/views/LogRowDelegate.h"
 #include "logs/Platform.h"
 #include "processnames/ProcessNameResolver.h"
 #include "ui/PlainTextViewer.h"
@@ -17,12 +15,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include "tests/support/PaintedText.h"
 
 using Response = LoopbackHttpServer::Response;
 
@@ -191,34 +186,6 @@ private slots:
         QTest::mouseClick(pane.findChild<QPushButton*>("searchWebButton"), Qt::LeftButton);
         QTest::mouseClick(pane.findChild<QPushButton*>("macSupportButton"), Qt::LeftButton);
         QCOMPARE(opened, (QList<QUrl>{EntryText::searchWebURL(e, AISettings::defaultSearchEngineURL()), EntryText::macSupportURL()}));
-    }
-
-    // Badges show their whole label at a large font and a fractional pixel
-    // ratio; tooltips show the raw process.
-    void rowPainting()
-    {
-        LogListModel model;
-        LogEntry e = entry("kernel", "m");
-        RowContext ctx;
-        LogRowDelegate delegate(&model, &ctx);
-        QStyleOptionViewItem opt;
-        opt.rect = QRect(0, 0, 900, LogRowDelegate::rowHeight());
-        const QFont appFont = QApplication::font();
-        QFont large = appFont;
-        large.setPointSize(15);
-        QApplication::setFont(large);
-        for (e.level = 1; e.level <= 5; ++e.level) {
-            model.setEntries(LogEntryList{e});
-            PaintedText device(opt.rect.size(), 1.25);
-            QPainter p(&device);
-            delegate.paint(&p, opt, model.index(0));
-            p.end();
-            QVERIFY2(device.texts().contains(e.levelLabel()), qPrintable(device.texts().join('|')));
-        }
-        QApplication::setFont(appFont);
-        const RowLayout::Cells cells = RowLayout::cells(opt.rect, {});
-        QCOMPARE(delegate.tooltipAt(opt.rect, cells.process.center(), e), QStringLiteral("kernel"));
-        QCOMPARE(delegate.tooltipAt(opt.rect, cells.message.center(), e), QString());
     }
 };
 
