@@ -263,7 +263,6 @@ private slots:
             {K::loaded, QueryStop::timeOut, 12345, "The query took longer than 30 seconds; showing the 12,345 entries read so far."},
             {K::loaded, QueryStop::readError, 7, "The store failed part-way; showing the 7 entries read before the failure."},
             {K::loaded, QueryStop::complete, 7, "-"},
-            {K::loaded, QueryStop::cancelled, 7, "-"},
             {K::failed, QueryStop::entryCap, 0, "-"},
         };
         for (const auto& c : cases) {

@@ -243,9 +243,8 @@ private slots:
     void levelForPriority()
     {
         // The journal's syslog scale; what is no priority (a lone minus is not 0, a fault) is undefined.
-        const QList<QPair<QByteArray, int>> priorities{{"0", 5}, {"2", 5}, {"3", 4},  {"4", 3},  {"5", 3},
-                                                       {"6", 2}, {"7", 1}, {"07", 1}, {"8", 0}, {"-1", 0}, {"-", 0},
-                                                       {"", 0},  {"3 ", 0}};
+        const QList<QPair<QByteArray, int>> priorities{{"0", 5}, {"2", 5}, {"3", 4}, {"4", 3}, {"5", 3}, {"6", 2}, {"7", 1},
+                                                       {"07", 1}, {"8", 0}, {"-1", 0}, {"-", 0}, {"", 0}, {"3 ", 0}};
         for (const auto& [text, level] : priorities)
             QVERIFY2(JournalLogStore::levelForPriority(text) == level, text.constData());
     }

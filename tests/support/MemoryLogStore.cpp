@@ -87,10 +87,5 @@ static StoreOpenResult snapshot(const MemoryStoreProvider& p)
     return std::unique_ptr<LogStore>(new SharedStore(std::make_shared<MemoryLogStore>(*p.store)));
 }
 
-StoreOpenResult MemoryStoreProvider::openSystemStore() const
-{
-    ++systemOpens;
-    return snapshot(*this);
-}
-
+StoreOpenResult MemoryStoreProvider::openSystemStore() const { return snapshot(*this); }
 StoreOpenResult MemoryStoreProvider::openArchive(const QString&) const { return snapshot(*this); }

@@ -33,7 +33,6 @@ public:
     std::optional<StoreError> openError;
     bool readable = true;
     mutable std::atomic_int opens = 0;        // stores handed out, live or archive
-    mutable std::atomic_int systemOpens = 0;  // of which the live store
     mutable std::mutex mutex;
 
     // Changes a fresh copy: a query may still be reading the old store (huge
