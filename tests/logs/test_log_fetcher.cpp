@@ -331,15 +331,11 @@ private slots:
 
     void toolThatCannotStart()
     {
-        const QString missing = m_tools.filePath(QStringLiteral("no-such-tool"));
-        for (const QString& tool : {missing, fakeTool(QStringLiteral("not-executable.sh"), "exit 0")}) {
-            QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner);
-            qputenv("VELLACORD_LOG_TOOL", tool.toUtf8());
-            LogCollector c;
-            const Run r = runToEnd(c);
-            QVERIFY(!r.success && !c.isCollecting());
-            QVERIFY2(!r.failure.isEmpty() && !r.failure.startsWith(QLatin1String("Exit code")), qPrintable(tool));
-        }
+        qputenv("VELLACORD_LOG_TOOL", m_tools.filePath(QStringLiteral("no-such-tool")).toUtf8());
+        LogCollector c;
+        const Run r = runToEnd(c);
+        QVERIFY(!r.success && !c.isCollecting());
+        QVERIFY2(!r.failure.isEmpty() && !r.failure.startsWith(QLatin1String("Exit code")), qPrintable(r.failure));
     }
 
     void realToolCollectsTheLastHour()
