@@ -180,6 +180,8 @@ private slots:
         model()->setCustomRange(1772359200, 1772366400);
         model()->applyCustomRange();
         QCOMPARE(std::pair(*f->lastFetchStart(), *f->lastFetchEnd()), std::pair(1772359200.0, 1772366400.0));
+        model()->setCustomRange(1772355600, model()->pipeline().customEnd());  // the From field alone
+        QCOMPARE(model()->pipeline().customStart(), 1772355600.0);
         model()->selectQuickRange(QuickTimeRange::last1h);
         QVERIFY(!model()->pipeline().showCustomRange());
         QTRY_VERIFY(!f->isLoading());
