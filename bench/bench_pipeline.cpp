@@ -3,6 +3,7 @@
 // of the same list for scale; the timeline's buckets alone and with the
 // keystroke. Prints the medians and their ratios at the end.
 
+#include "bench/support/DateSort.h"
 #include "browser/FilterPipeline.h"
 #include "browser/Timeline.h"
 
@@ -13,7 +14,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <map>
 #include <random>
 #include <string>
@@ -25,13 +25,6 @@ constexpr int kEntries = 50000;
 LogEntryList g_entries;
 std::map<std::string, std::vector<double>> g_times;
 std::map<std::string, std::vector<double>> g_cpu;  // thread CPU time: fair on a busy machine
-
-double threadSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
 
 LogEntryList makeEntries()
 {
@@ -97,11 +90,11 @@ void timed(benchmark::State& state, const char* name, F body)
 {
     for (auto _ : state) {
         QElapsedTimer t;
-        const double cpu = threadSeconds();
+        const double cpu = DateSort::threadSeconds();
         t.start();
         body();
         const double s = double(t.nsecsElapsed()) / 1e9;
-        g_cpu[name].push_back(threadSeconds() - cpu);
+        g_cpu[name].push_back(DateSort::threadSeconds() - cpu);
         g_times[name].push_back(s);
         state.SetIterationTime(s);
     }
@@ -187,17 +180,11 @@ void BM_StdSortByDate(benchmark::State& state)
 {
     const LogEntryList matching = Pipeline::matchingEntries(allLevels(), g_entries, false, false);
     for (auto _ : state) {
-        LogEntryList copy = matching;
-        copy.detach();
-        QElapsedTimer t;
-        const double cpu = threadSeconds();
-        t.start();
-        std::sort(copy.begin(), copy.end(), [](const LogEntry& a, const LogEntry& b) { return a.date < b.date; });
-        const double s = double(t.nsecsElapsed()) / 1e9;
-        g_cpu["std::sort by date"].push_back(threadSeconds() - cpu);
+        double cpu = 0;
+        const double s = DateSort::time(matching, cpu);
+        g_cpu["std::sort by date"].push_back(cpu);
         g_times["std::sort by date"].push_back(s);
         state.SetIterationTime(s);
-        benchmark::DoNotOptimize(copy);
     }
 }
 
