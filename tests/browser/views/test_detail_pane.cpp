@@ -3,8 +3,11 @@
 #include "ai/ExplanationCache.h"
 #include "browser/EntryText.h"
 #include "browser/views/DetailPane.h"
+#include "browser/views/LogListModel.h"
+#include "browser/views/LogRowDelegate.h"
 #include "logs/Platform.h"
 #include "processnames/ProcessNameResolver.h"
+#include "ui/PlainText.h"
 #include "ui/PlainTextViewer.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/PlainTextCheck.h"
@@ -18,6 +21,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 
 using Response = LoopbackHttpServer::Response;
 
@@ -183,6 +187,20 @@ private slots:
         QTest::mouseClick(pane.findChild<QPushButton*>("searchWebButton"), Qt::LeftButton);
         QTest::mouseClick(pane.findChild<QPushButton*>("macSupportButton"), Qt::LeftButton);
         QCOMPARE(opened, (QList<QUrl>{EntryText::searchWebURL(e, AISettings::defaultSearchEngineURL()), EntryText::macSupportURL()}));
+    }
+
+    // Over a row's process, the tooltip is the raw name behind the friendly one.
+    void rowTooltip()
+    {
+        LogListModel model;
+        model.setEntries(LogEntryList{entry("kernel", "m")});
+        RowContext ctx;
+        LogRowDelegate delegate(&model, &ctx);
+        QStyleOptionViewItem opt;
+        opt.rect = QRect(0, 0, 900, LogRowDelegate::rowHeight());
+        QHelpEvent help(QEvent::ToolTip, RowLayout::cells(opt.rect, {}).process.center(), QPoint(10, 10));
+        QVERIFY(delegate.helpEvent(&help, nullptr, opt, model.index(0)));
+        QTRY_COMPARE(QToolTip::text(), PlainText::toolTip(QStringLiteral("kernel")));
     }
 };
 
