@@ -226,7 +226,7 @@ private slots:
     {
         // Out of date order, with a level-0 entry that is never counted.
         LogEntryList list;
-        for (auto [date, level] : {std::pair{10.0, 3}, {0.0, 5}, {1.0, 4}, {2.5, 4}, {2.5, 2}, {4.0, 1}, {10.0, 0}, {qQNaN(), 4}}) {
+        for (auto [date, level] : {std::pair{10.0, 3}, {10.0, 0}, {0.0, 5}, {1.0, 4}, {2.5, 4}, {2.5, 2}, {4.0, 1}, {qQNaN(), 4}}) {
             LogEntry e;
             e.date = 1772359200 + date;
             e.level = level;
