@@ -18,11 +18,11 @@ class DistinctTexts {
 public:
     void add(const QString& text)
     {
-        if (m_last && same(*m_last, text))  // runs of one value
-            return;
         // Readers share one string per distinct name: a repeat is known by
         // its data without reading the text (a cache miss per entry).
-        Seen& seen = m_seen[(quintptr(text.constData()) >> 4) % m_seen.size()];
+        // The address is mixed: allocations of one size are evenly spaced and
+        // would crowd into a few slots.
+        Seen& seen = m_seen[(quint64(quintptr(text.constData())) * 0x9E3779B97F4A7C15ull) >> 56];
         if (seen.data == text.constData() && seen.size == text.size())
             return;
         seen = {text.constData(), text.size()};
@@ -39,7 +39,6 @@ public:
             if (slot.hash == h && same(*slot.text, text))
                 break;
         }
-        m_last = &text;
     }
 
     // Code-point order, case-sensitive; the selection is kept listed.
@@ -89,9 +88,8 @@ private:
         qsizetype size = -1;
     };
 
-    std::array<Seen, 64> m_seen{};
+    std::array<Seen, 256> m_seen{};  // indexed by the top 8 bits of the mixed address
     std::vector<Slot> m_slots;
     size_t m_count = 0;
-    const QString* m_last = nullptr;
     size_t m_seed = QHashSeed::globalSeed();
 };

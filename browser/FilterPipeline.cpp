@@ -118,6 +118,9 @@ struct Prepared {
     std::optional<QString> process;
     std::optional<QString> subsystem;
     std::vector<std::pair<OptionalColumn, LoweredMatcher>> columnFilters;
+    // The search's outcome for each entry of the list at base, when known.
+    const quint8* searchHits = nullptr;
+    const LogEntry* base = nullptr;
 
     Prepared(const FilterState& s, bool skipProcess, bool skipSubsystem)
         : search(Pipeline::searchTerm(s.searchText))
@@ -146,13 +149,17 @@ struct Prepared {
             return false;
         if (subsystem && e.subsystem != *subsystem)
             return false;
-        if (!search.isEmpty() && !search.matches(e.message) && !search.matches(e.process) &&
-            !search.matches(e.subsystem))
+        if (!search.isEmpty() && !(searchHits ? searchHits[&e - base] != 0 : searchMatches(e)))
             return false;
         for (const auto& [column, matcher] : columnFilters)
             if (!columnMatches(column, matcher, e))
                 return false;
         return true;
+    }
+
+    bool searchMatches(const LogEntry& e) const
+    {
+        return search.matches(e.message) || search.matches(e.process) || search.matches(e.subsystem);
     }
 
     static bool columnMatches(OptionalColumn c, const LoweredMatcher& m, const LogEntry& e)
@@ -180,7 +187,7 @@ struct Prepared {
 // predict; ask for a later entry's message ahead of the search.
 inline void prefetchMessage(const Prepared& p, const LogEntry* data, qsizetype i, qsizetype n)
 {
-    if (p.searches() && i + 8 < n) {
+    if (p.searches() && !p.searchHits && i + 8 < n) {
         const char* msg = reinterpret_cast<const char*>(data[i + 8].message.constData());
         for (int line = 0; line < 4; ++line)
             __builtin_prefetch(msg + 64 * line);
@@ -434,9 +441,13 @@ QStringList availableSubsystems(const FilterState& s, const LogEntryList& entrie
 Evaluation evaluate(const FilterState& s, const LogEntryList& entries, bool liveTailing, SortedOrder* kept)
 {
     const bool presorted = kept && !liveTailing;
-    if (presorted && (kept->source.constData() != entries.constData() || kept->source.size() != entries.size() ||
-                      kept->column != s.sortColumn || kept->ascending != s.sortAscending)) {
+    if (presorted && (kept->source.constData() != entries.constData() || kept->source.size() != entries.size())) {
         kept->source = entries;
+        kept->order.clear();
+        kept->corpus.reset();
+    }
+    if (presorted && (kept->order.size() != size_t(entries.size()) || kept->column != s.sortColumn ||
+                      kept->ascending != s.sortAscending)) {
         kept->column = s.sortColumn;
         kept->ascending = s.sortAscending;
         kept->order.clear();
@@ -447,7 +458,17 @@ Evaluation evaluate(const FilterState& s, const LogEntryList& entries, bool live
     }
     // One pass for the three results: the shared tests run once per entry,
     // the two selections decide which results the entry belongs to.
-    const Prepared p(s, true, true);
+    Prepared p(s, true, true);
+    std::optional<std::vector<quint8>> hits;
+    if (presorted && p.searches()) {
+        if (!kept->corpus)
+            kept->corpus.emplace(entries);
+        hits = kept->corpus->hits(searchTerm(s.searchText));
+        if (hits) {
+            p.searchHits = hits->data();
+            p.base = entries.constData();
+        }
+    }
     std::vector<const LogEntry*> rows;
     rows.reserve(size_t(entries.size()));
     // With a kept order the pass marks the rows, in storage order (the

@@ -7,6 +7,7 @@
 // search field changes which rows show, not their order). Main thread only.
 
 #include "browser/EntryRows.h"
+#include "browser/SearchCorpus.h"
 #include "browser/Timeline.h"
 #include "logs/LogEntry.h"
 
@@ -98,13 +99,15 @@ struct Evaluation {
     QStringList subsystems;
     QList<TimelineBucket> timeline;  // of `filtered`
 };
-// Every entry of one list in one sort order, kept for the next evaluation
-// of the same list and order. The list is held, so its identity is its data.
+// Every entry of one list in one sort order, and the list's searched texts
+// once there is a search, kept for the next evaluation of the same list.
+// The list is held, so its identity is its data.
 struct SortedOrder {
     LogEntryList source;
     QString column;
     bool ascending = true;
     std::vector<const LogEntry*> order;
+    std::optional<SearchCorpus> corpus;
 };
 // With an order to keep, the entries are sorted once per list and order and
 // then only filtered: the rows are the same as sorting the filtered rows.

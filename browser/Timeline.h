@@ -43,8 +43,8 @@ public:
     void add(const LogEntry& e)
     {
         if (std::isfinite(e.date)) {
-            m_first = std::fmin(m_first, e.date);
-            m_last = std::fmax(m_last, e.date);
+            m_first = e.date < m_first ? e.date : m_first;  // finite: no NaN rule needed (and no libm call)
+            m_last = e.date > m_last ? e.date : m_last;
             m_points.push_back({e.date, e.level >= 1 && e.level <= 5 ? 5 - e.level : -1});
         }
     }
