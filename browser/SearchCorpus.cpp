@@ -5,6 +5,8 @@
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
+#elif defined(__SSE2__)
+#include <emmintrin.h>
 #endif
 
 namespace {
@@ -56,6 +58,20 @@ void appendField(const QString& text, std::string& out)
     out.resize(at + size_t(n));
     char* dst = out.data() + at;
     qsizetype i = 0;
+#ifdef __SSE2__
+    // Eight characters at a time while they are ASCII and not U+0000.
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 8 <= n; i += 8) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(short(0xff80))), zero);
+        if (_mm_movemask_epi8(_mm_andnot_si128(_mm_cmpeq_epi16(v, zero), ascii)) != 0xffff)
+            break;
+        const __m128i upper =
+            _mm_and_si128(_mm_cmpgt_epi16(v, _mm_set1_epi16('A' - 1)), _mm_cmplt_epi16(v, _mm_set1_epi16('Z' + 1)));
+        v = _mm_add_epi16(v, _mm_and_si128(upper, _mm_set1_epi16(32)));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(v, v));
+    }
+#endif
     for (; i < n; ++i) {
         const char16_t c = p[i];
         if (c == 0 || c >= 0x80)
@@ -131,6 +147,8 @@ std::optional<std::vector<quint8>> SearchCorpus::hits(const QString& term) const
     if (appendUtf8(term, needle))
         return std::nullopt;
     std::vector<quint8> out(size_t(size()), needle.empty() ? 1 : 0);
+    if (needle.empty())
+        return out;
     const char* data = m_text.data();
     const char* end = data + m_text.size();
     const char* p = data;
