@@ -52,20 +52,21 @@ QColor LogRowDelegate::rowBackground(const LogEntry&, bool dark, bool selected, 
 }
 
 namespace {
-// The part of a message that fits on one line: line breaks become spaces and
-// very long messages are cut before measuring, which keeps painting cheap.
+// The part of a text that fits on one line: line breaks become spaces and
+// very long texts are cut before measuring, which keeps painting cheap.
 QString oneLine(const QString& s)
 {
     QString t = s.left(600);
     for (QChar& c : t)
-        if (c == u'\n' || c == u'\r' || c == u'\t')
+        if (c == u'\n' || c == u'\r' || c == u'\t' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
             c = u' ';
     return t;
 }
 
 // Shaped once: most cells fit, and measuring before drawing would shape
-// each text twice on every repaint of the list.
-void drawCell(QPainter* p, const QRect& r, const QString& text, const QFontMetrics& fm)
+// each text twice on every repaint of the list. Returns false for a cut text
+// that fits: it was cut too short to say whether the whole one does.
+bool drawLine(QPainter* p, const QRect& r, const QString& text, const QFontMetrics& fm, bool cut)
 {
     QTextLayout layout(text, p->font(), p->device());
     QTextOption option;
@@ -75,12 +76,25 @@ void drawCell(QPainter* p, const QRect& r, const QString& text, const QFontMetri
     QTextLine line = layout.createLine();
     layout.endLayout();
     if (!line.isValid())
-        return;
+        return true;
     if (line.naturalTextWidth() > r.width()) {
         p->drawText(r, Qt::AlignLeft | Qt::AlignVCenter, fm.elidedText(text, Qt::ElideRight, r.width()));
-        return;
+        return true;
     }
+    if (cut)
+        return false;
     line.draw(p, QPointF(r.left(), r.top() + (r.height() - line.height()) / 2));
+    return true;
+}
+
+// Shaping costs by the character: a long text is first cut to a little more
+// than the cell shows at the font's average width (narrower characters, such
+// as combining marks, may make the cut fit, and then the whole is laid out).
+void drawCell(QPainter* p, const QRect& r, const QString& text, const QFontMetrics& fm)
+{
+    const qsizetype room = qsizetype(std::max(0, r.width())) * 5 / 4 / std::max(1, fm.averageCharWidth()) + 8;
+    if (text.size() <= room || !drawLine(p, r, text.left(room), fm, true))
+        drawLine(p, r, text, fm, false);
 }
 }  // namespace
 
@@ -93,11 +107,7 @@ const QStaticText& LogRowDelegate::ShapedTexts::get(const QString& text, const Q
     }
     auto it = texts.find(text);
     if (it == texts.end()) {
-        QString line = text.left(600);
-        for (QChar& c : line)
-            if (c == u'\n' || c == u'\r' || c == u'\t' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
-                c = u' ';
-        QStaticText shaped(line);
+        QStaticText shaped(oneLine(text));
         shaped.setTextFormat(Qt::PlainText);  // never guessed as rich text
         shaped.setTextOption(QTextOption(Qt::AlignLeft | Qt::AlignVCenter));
         shaped.prepare(QTransform(), font);
@@ -112,7 +122,7 @@ void LogRowDelegate::drawRepeated(QPainter* p, const QRect& r, const QString& te
     const QStaticText& shaped = cache.get(text, p->font());
     const QSizeF size = shaped.size();
     if (size.width() > r.width()) {
-        drawCell(p, r, text, fm);
+        drawCell(p, r, shaped.text(), fm);  // the cut line: a name may be megabytes
         return;
     }
     p->drawStaticText(QPointF(r.left(), r.top() + (r.height() - size.height()) / 2), shaped);
