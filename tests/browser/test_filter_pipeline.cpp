@@ -113,8 +113,8 @@ private slots:
     // U+0000, and surrogates paired and not; no term spans two fields.
     void searchMatchesLoweredContains()
     {
-        const QString alphabet = QStringLiteral("aAbBnNeEtT kK\u0130\u212a\u00e4\u00c4i\n\r-\u20ac\U0001F600") + QChar(0);
-        // \r and - differ in bit 5 only; the pair's halves come alone and in pairs
+        const QString alphabet = QStringLiteral("aAbBnNeEtTzZ@[ kK\u0130\u212a\u00e4\u00c4i\n\r-\u20ac\U0001F600") + QChar(0);
+        // \r and - differ in bit 5 only, @ and [ border the capitals; the pair's halves come alone and in pairs
         QRandomGenerator random(12345);
         auto randomText = [&](int maxLen) {
             QString t;
