@@ -207,6 +207,9 @@ private slots:
         QVERIFY(model()->pipeline().selectedQuickRange() == QuickTimeRange::last1h && !child("customRow")->isVisible());
         QVERIFY(qAbs(*f->lastFetchEnd() - *f->lastFetchStart() - 3600) < 1e-6);
         QVERIFY(!model()->restoreRangeBeforeDrag());
+        model()->applyTimelineSpan(from, to);
+        model()->toggleCustomRange();  // the user's own range choice: nothing to go back to
+        QVERIFY(!model()->restoreRangeBeforeDrag());
         // In an archive it goes back to the whole archive.
         model()->logFetcher()->openArchive(QStringLiteral("/tmp/Team.logarchive"));
         const double whole = *f->lastFetchStart();
