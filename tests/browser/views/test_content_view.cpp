@@ -378,6 +378,8 @@ private slots:
             QCOMPARE(view->model()->selectedEntry().value_or(LogEntry()).id, view->listModel()->entryAt(row).id);
         }
         QCOMPARE(paneMessage(), QStringLiteral("could not signal service"));
+        QTest::keyClick(list, Qt::Key_Tab);  // leaves the list; the selection stays
+        QVERIFY(!list->hasFocus() && view->model()->selectedEntry()->id == view->listModel()->entryAt(5).id);
 
         // Find focuses the search; Escape clears its text, then the selection.
         QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
