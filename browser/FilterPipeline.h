@@ -3,8 +3,9 @@
 // The main window's filter and sort pipeline: from the fetcher's entries and
 // the filter inputs to the visible rows, the dropdown options and the visible
 // optional columns. Everything is derived on every evaluation; only the sort
-// order of the whole entry list is kept between evaluations (typing in the
-// search field changes which rows show, not their order). Main thread only.
+// order of the whole entry list and its lowercased searched texts are kept
+// between evaluations (typing in the search field changes which rows show,
+// not their order or their texts). Main thread only.
 
 #include "browser/EntryRows.h"
 #include "browser/SearchCorpus.h"

@@ -18,6 +18,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -201,6 +202,35 @@ private slots:
         QHelpEvent help(QEvent::ToolTip, RowLayout::cells(opt.rect, {}).process.center(), QPoint(10, 10));
         QVERIFY(delegate.helpEvent(&help, nullptr, opt, model.index(0)));
         QTRY_COMPARE(QToolTip::text(), PlainText::toolTip(QStringLiteral("kernel")));
+    }
+
+    // A long message is cut before it is shaped, yet the cell shows it elided
+    // at its right edge, on one line: also when combining marks make the cut fit the cell.
+    void rowMessageElided()
+    {
+        RowContext ctx;
+        QStyleOptionViewItem opt;
+        opt.rect = QRect(0, 0, 900, LogRowDelegate::rowHeight());
+        const QRect cell = RowLayout::cells(opt.rect, {}).message;
+        auto render = [&](const QString& message) {
+            LogListModel model;
+            model.setEntries(LogEntryList{entry("kernel", message)});
+            QImage image(opt.rect.size(), QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::white);
+            QPainter p(&image);
+            LogRowDelegate(&model, &ctx).paint(&p, opt, model.index(0));
+            return image.copy(cell);
+        };
+        const QImage blank = render(QString());
+        for (const QString& m : {QString(2000, u'w'), QStringLiteral("e\u0301").repeated(400) + QStringLiteral("END"),
+                                 QStringLiteral("a\u2028") + QString(2000, u'w')}) {  // a line separator is a space
+            const QImage shown = render(m);
+            bool inkAtEnd = false;
+            for (int x = shown.width() * 9 / 10; x < shown.width(); ++x)
+                for (int y = 0; y < shown.height(); ++y)
+                    inkAtEnd = inkAtEnd || shown.pixel(x, y) != blank.pixel(x, y);
+            QVERIFY2(inkAtEnd, qPrintable(m.left(8)));
+        }
     }
 };
 
