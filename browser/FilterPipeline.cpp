@@ -143,11 +143,18 @@ struct Prepared {
     {
         if (e.level < 1 || e.level > 5 || !(levelMask & (1u << e.level)))
             return false;
-        if (source != SourceType::all && !Source::matches(source, e))
-            return false;
         if (process && e.process != *process)
             return false;
         if (subsystem && e.subsystem != *subsystem)
+            return false;
+        return passesRest(e);
+    }
+
+    // The tests that need more of the entry than its level and selections.
+    bool needsRest() const { return source != SourceType::all || (searches() && !searchHits) || !columnFilters.empty(); }
+    bool passesRest(const LogEntry& e) const
+    {
+        if (source != SourceType::all && !Source::matches(source, e))
             return false;
         if (!search.isEmpty() && !(searchHits ? searchHits[&e - base] != 0 : searchMatches(e)))
             return false;
@@ -371,6 +378,96 @@ void sortPointers(std::vector<const LogEntry*>& v, const QString& column, bool a
     }
 }
 
+// The listed names of one table, in the dropdowns' order (code points, case
+// kept), with the selection listed even when no entry has it.
+QStringList seenNames(const QStringList& names, const std::vector<quint8>& seen, bool withEmpty,
+                      const std::optional<QString>& selection)
+{
+    QStringList list;
+    for (qsizetype i = 0; i < names.size(); ++i)
+        if (seen[size_t(i)] && (withEmpty || !names[i].isEmpty()))
+            list.append(names[i]);
+    if (selection && !list.contains(*selection))
+        list.append(*selection);
+    std::sort(list.begin(), list.end());
+    return list;
+}
+
+// The window's evaluation: the list is sorted once per order, its tested
+// fields are laid side by side once, its texts gathered at its first search;
+// the pass reads those arrays in storage order, marks the rows, and the
+// order then picks them. The entry itself is read only for the tests the
+// arrays do not hold (source, column filters).
+Pipeline::Evaluation evaluateKept(const FilterState& s, const LogEntryList& entries, Pipeline::SortedOrder& kept)
+{
+    if (kept.source.constData() != entries.constData() || kept.source.size() != entries.size()) {
+        kept.source = entries;
+        kept.order.clear();
+        kept.columns.reset();
+        kept.corpus.reset();
+    }
+    const size_t n = size_t(entries.size());
+    if (kept.order.size() != n || kept.column != s.sortColumn || kept.ascending != s.sortAscending) {
+        kept.column = s.sortColumn;
+        kept.ascending = s.sortAscending;
+        kept.order.clear();
+        kept.order.reserve(n);
+        for (const LogEntry& e : entries)
+            kept.order.push_back(&e);
+        sortPointers(kept.order, s.sortColumn, s.sortAscending);
+    }
+    if (!kept.columns)
+        kept.columns.emplace(entries);
+    const EntryColumns& c = *kept.columns;
+
+    Prepared p(s, true, true);
+    const LogEntry* base = entries.constData();
+    std::optional<std::vector<quint8>> hits;
+    if (p.searches()) {
+        if (!kept.corpus)
+            kept.corpus.emplace(entries);
+        hits = kept.corpus->hits(Pipeline::searchTerm(s.searchText));
+        if (hits) {
+            p.searchHits = hits->data();
+            p.base = base;
+        }
+    }
+    // A selection that no entry has is a number no entry has.
+    std::optional<quint32> process, subsystem;
+    if (s.selectedProcess)
+        process = c.processNumber(*s.selectedProcess).value_or(quint32(c.processNames.size()));
+    if (s.selectedSubsystem)
+        subsystem = c.subsystemNumber(*s.selectedSubsystem).value_or(quint32(c.subsystemNames.size()));
+    const bool rest = p.needsRest();
+    std::vector<quint8> listed(n), processSeen(size_t(c.processNames.size())),
+        subsystemSeen(size_t(c.subsystemNames.size()));
+    Timeline::Collector timeline;
+    timeline.reserve(qsizetype(n));
+    for (size_t i = 0; i < n; ++i) {
+        if (!(p.levelMask & (1u << c.level[i])))  // level 0 (outside 1–5) has no bit
+            continue;
+        const bool processOK = !process || c.process[i] == *process;
+        const bool subsystemOK = !subsystem || c.subsystem[i] == *subsystem;
+        if (!(processOK || subsystemOK) || (hits && !(*hits)[i]) || (rest && !p.passesRest(base[i])))
+            continue;
+        if (processOK && subsystemOK) {
+            listed[i] = 1;
+            timeline.add(c.date[i], c.level[i]);
+        }
+        if (subsystemOK)
+            processSeen[c.process[i]] = 1;
+        if (processOK)
+            subsystemSeen[c.subsystem[i]] = 1;
+    }
+    std::vector<const LogEntry*> rows;
+    rows.reserve(n);
+    for (const LogEntry* e : kept.order)
+        if (listed[size_t(e - base)])
+            rows.push_back(e);
+    return {EntryRows(entries, std::move(rows)), seenNames(c.processNames, processSeen, true, s.selectedProcess),
+            seenNames(c.subsystemNames, subsystemSeen, false, s.selectedSubsystem), timeline.buckets()};
+}
+
 LogEntryList toList(const std::vector<const LogEntry*>& v)
 {
     LogEntryList out;
@@ -440,51 +537,20 @@ QStringList availableSubsystems(const FilterState& s, const LogEntryList& entrie
 
 Evaluation evaluate(const FilterState& s, const LogEntryList& entries, bool liveTailing, SortedOrder* kept)
 {
-    const bool presorted = kept && !liveTailing;
-    if (presorted && (kept->source.constData() != entries.constData() || kept->source.size() != entries.size())) {
-        kept->source = entries;
-        kept->order.clear();
-        kept->corpus.reset();
-    }
-    if (presorted && (kept->order.size() != size_t(entries.size()) || kept->column != s.sortColumn ||
-                      kept->ascending != s.sortAscending)) {
-        kept->column = s.sortColumn;
-        kept->ascending = s.sortAscending;
-        kept->order.clear();
-        kept->order.reserve(size_t(entries.size()));
-        for (const LogEntry& e : entries)
-            kept->order.push_back(&e);
-        sortPointers(kept->order, s.sortColumn, s.sortAscending);
-    }
+    if (kept && !liveTailing)
+        return evaluateKept(s, entries, *kept);
     // One pass for the three results: the shared tests run once per entry,
     // the two selections decide which results the entry belongs to.
-    Prepared p(s, true, true);
-    std::optional<std::vector<quint8>> hits;
-    if (presorted && p.searches()) {
-        if (!kept->corpus)
-            kept->corpus.emplace(entries);
-        hits = kept->corpus->hits(searchTerm(s.searchText));
-        if (hits) {
-            p.searchHits = hits->data();
-            p.base = entries.constData();
-        }
-    }
+    const Prepared p(s, true, true);
     std::vector<const LogEntry*> rows;
     rows.reserve(size_t(entries.size()));
-    // With a kept order the pass marks the rows, in storage order (the
-    // entries stream through the cache), and the order then picks them.
-    std::vector<bool> listed(presorted ? size_t(entries.size()) : 0);
-    const LogEntry* base = entries.constData();
     DistinctTexts processes, subsystems;
     Timeline::Collector timeline;
     timeline.reserve(entries.size());
     const auto take = [&](const LogEntry& e, bool processOK, bool subsystemOK) {
         if (processOK && subsystemOK) {
             timeline.add(e);
-            if (presorted)
-                listed[size_t(&e - base)] = true;
-            else
-                rows.push_back(&e);
+            rows.push_back(&e);
         }
         if (subsystemOK)
             processes.add(e.process);
@@ -492,13 +558,8 @@ Evaluation evaluate(const FilterState& s, const LogEntryList& entries, bool live
             subsystems.add(e.subsystem);
     };
     forEachPassingSelection(p, s, entries, take);
-    if (presorted) {
-        for (const LogEntry* e : kept->order)
-            if (listed[size_t(e - base)])
-                rows.push_back(e);
-    } else if (!liveTailing) {
+    if (!liveTailing)
         sortPointers(rows, s.sortColumn, s.sortAscending);
-    }
     return {EntryRows(entries, std::move(rows)), processes.sorted(s.selectedProcess),
             subsystems.sorted(s.selectedSubsystem), timeline.buckets()};
 }

@@ -7,6 +7,7 @@
 // between evaluations (typing in the search field changes which rows show,
 // not their order or their texts). Main thread only.
 
+#include "browser/EntryColumns.h"
 #include "browser/EntryRows.h"
 #include "browser/SearchCorpus.h"
 #include "browser/Timeline.h"
@@ -100,14 +101,15 @@ struct Evaluation {
     QStringList subsystems;
     QList<TimelineBucket> timeline;  // of `filtered`
 };
-// Every entry of one list in one sort order, and the list's searched texts
-// once there is a search, kept for the next evaluation of the same list.
-// The list is held, so its identity is its data.
+// Every entry of one list in one sort order, the tested fields side by side,
+// and the searched texts once there is a search, kept for the next
+// evaluation of the same list. The list is held, so its identity is its data.
 struct SortedOrder {
     LogEntryList source;
     QString column;
     bool ascending = true;
     std::vector<const LogEntry*> order;
+    std::optional<EntryColumns> columns;
     std::optional<SearchCorpus> corpus;
 };
 // With an order to keep, the entries are sorted once per list and order and

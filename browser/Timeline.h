@@ -40,12 +40,13 @@ QList<TimelineBucket> buckets(const EntryRows& entries, int count = bucketCount)
 class Collector {
 public:
     void reserve(qsizetype n) { m_points.reserve(size_t(n)); }
-    void add(const LogEntry& e)
+    void add(const LogEntry& e) { add(e.date, e.level); }
+    void add(double date, int level)
     {
-        if (std::isfinite(e.date)) {
-            m_first = e.date < m_first ? e.date : m_first;  // finite: no NaN rule needed (and no libm call)
-            m_last = e.date > m_last ? e.date : m_last;
-            m_points.push_back({e.date, e.level >= 1 && e.level <= 5 ? 5 - e.level : -1});
+        if (std::isfinite(date)) {
+            m_first = date < m_first ? date : m_first;  // finite: no NaN rule needed (and no libm call)
+            m_last = date > m_last ? date : m_last;
+            m_points.push_back({date, level >= 1 && level <= 5 ? 5 - level : -1});
         }
     }
     QList<TimelineBucket> buckets(int count = bucketCount) const;

@@ -27,11 +27,15 @@ QStringList listed(const FilterState& s, const LogEntryList& entries, bool taili
     return rows == messages(Pipeline::filteredEntries(s, entries, tailing)) ? rows : QStringList{"not as filteredEntries"};
 }
 
-// The window's dropdown options; the command line's process list must agree.
+// The window's dropdown options, over a kept order; live tailing's pass and
+// the command line's separate functions must agree.
 QStringList options(const FilterState& s, const LogEntryList& entries)
 {
-    const Pipeline::Evaluation ev = Pipeline::evaluate(s, entries, false);
-    if (ev.processes != Pipeline::availableProcesses(s, entries))
+    static Pipeline::SortedOrder kept;
+    const Pipeline::Evaluation ev = Pipeline::evaluate(s, entries, false, &kept);
+    const Pipeline::Evaluation tailing = Pipeline::evaluate(s, entries, true);
+    if (ev.processes != Pipeline::availableProcesses(s, entries) || ev.processes != tailing.processes ||
+        ev.subsystems != Pipeline::availableSubsystems(s, entries) || ev.subsystems != tailing.subsystems)
         return {"not as availableProcesses"};
     return ev.processes + QStringList{"/"} + ev.subsystems;
 }
