@@ -1,14 +1,12 @@
 #include "browser/FilterPipeline.h"
 
 #include "browser/DistinctTexts.h"
+#include "browser/EntrySort.h"
 #include "browser/LoweredMatcher.h"
 #include "logs/Platform.h"
 #include "logs/TextTrim.h"
 
-#include <QCollator>
 #include <QDateTime>
-#include <QHash>
-#include <QLocale>
 #include <QSettings>
 
 #include <algorithm>
@@ -246,138 +244,6 @@ std::vector<const LogEntry*> matchingPointers(const FilterState& s, const LogEnt
     return out;
 }
 
-// ---------------------------------------------------------------- sorting
-
-// The collation of the user's locale, ignoring case. Qt's collator treats
-// the C/POSIX locale as plain code-point order, case included, so a machine
-// without a configured locale gets the root collation (as en_US) instead.
-QCollator makeCollator()
-{
-    QLocale locale;
-    if (locale.language() == QLocale::C)
-        locale = QLocale(QLocale::English, QLocale::UnitedStates);
-    QCollator collator(locale);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    collator.setNumericMode(false);
-    collator.setIgnorePunctuation(false);
-    return collator;
-}
-
-enum class SortKind { time, severity, pid, thread, text };
-
-SortKind sortKind(const QString& column)
-{
-    if (column == QLatin1String("Severity"))
-        return SortKind::severity;
-    if (column == QLatin1String("PID"))
-        return SortKind::pid;
-    if (column == QLatin1String("Thread"))
-        return SortKind::thread;
-    if (column == QLatin1String("Process") || column == QLatin1String("Message") ||
-        column == QLatin1String("Sender") || column == QLatin1String("Subsystem") ||
-        column == QLatin1String("Category") || column == QLatin1String("Host"))
-        return SortKind::text;
-    return SortKind::time;
-}
-
-// Rows with equal keys stay in time order, in the direction of the sort:
-// a stable ascending sort by key then date, reversed for descending.
-template <typename Key>
-void sortKeyed(std::vector<std::pair<Key, const LogEntry*>>& keyed, bool ascending)
-{
-    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
-        if (a.first < b.first || b.first < a.first)
-            return a.first < b.first;
-        return a.second->date < b.second->date;
-    });
-    if (!ascending)
-        std::reverse(keyed.begin(), keyed.end());
-}
-
-// Keys are copied next to the pointers so that comparisons stay in one array.
-template <typename KeyOf>
-void sortByKey(std::vector<const LogEntry*>& v, bool ascending, KeyOf keyOf)
-{
-    using Key = decltype(keyOf(v.front()));
-    std::vector<std::pair<Key, const LogEntry*>> keyed(v.size());
-    for (size_t i = 0; i < v.size(); ++i)
-        keyed[i] = {keyOf(v[i]), v[i]};
-    sortKeyed(keyed, ascending);
-    for (size_t i = 0; i < v.size(); ++i)
-        v[i] = keyed[i].second;
-}
-
-// Text columns: each distinct value gets one collation sort key, the
-// distinct values are ranked once, and the entries are sorted by rank.
-void sortByText(std::vector<const LogEntry*>& v, const QString& column, bool ascending)
-{
-    const QString* (*field)(const LogEntry*) = nullptr;
-    if (column == QLatin1String("Process"))
-        field = [](const LogEntry* e) { return &e->process; };
-    else if (column == QLatin1String("Message"))
-        field = [](const LogEntry* e) { return &e->message; };
-    else if (column == QLatin1String("Sender"))
-        field = [](const LogEntry* e) { return &e->sender; };
-    else if (column == QLatin1String("Subsystem"))
-        field = [](const LogEntry* e) { return &e->subsystem; };
-    else if (column == QLatin1String("Host"))
-        field = [](const LogEntry* e) { return &e->host; };
-    else
-        field = [](const LogEntry* e) { return &e->category; };
-
-    QHash<QString, int> ids;
-    std::vector<const QString*> distinct;
-    std::vector<int> idOf(v.size());
-    ids.reserve(qsizetype(std::min<size_t>(v.size(), 4096)));
-    for (size_t i = 0; i < v.size(); ++i) {
-        const QString& text = *field(v[i]);
-        auto it = ids.constFind(text);
-        if (it == ids.constEnd()) {
-            it = ids.insert(text, int(distinct.size()));
-            distinct.push_back(&text);
-        }
-        idOf[i] = *it;
-    }
-
-    const QCollator collator = makeCollator();
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(distinct.size());
-    for (const QString* text : distinct)
-        keys.push_back(collator.sortKey(*text));
-    std::vector<int> order(distinct.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = int(i);
-    std::sort(order.begin(), order.end(), [&](int a, int b) { return keys[size_t(a)].compare(keys[size_t(b)]) < 0; });
-    // Equal keys (values differing only in case) share a rank.
-    std::vector<int> rank(distinct.size());
-    int r = 0;
-    for (size_t i = 0; i < order.size(); ++i) {
-        if (i > 0 && keys[size_t(order[i - 1])].compare(keys[size_t(order[i])]) != 0)
-            ++r;
-        rank[size_t(order[i])] = r;
-    }
-
-    std::vector<std::pair<int, const LogEntry*>> ranked(v.size());
-    for (size_t i = 0; i < v.size(); ++i)
-        ranked[i] = {rank[size_t(idOf[i])], v[i]};
-    sortKeyed(ranked, ascending);
-    for (size_t i = 0; i < v.size(); ++i)
-        v[i] = ranked[i].second;
-}
-
-void sortPointers(std::vector<const LogEntry*>& v, const QString& column, bool ascending)
-{
-    switch (sortKind(column)) {
-    case SortKind::time: sortByKey(v, ascending, [](const LogEntry* e) { return e->date; }); break;
-    case SortKind::severity:
-        sortByKey(v, ascending, [](const LogEntry* e) { return (e->level >= 1 && e->level <= 5) ? e->level : 0; });
-        break;
-    case SortKind::pid: sortByKey(v, ascending, [](const LogEntry* e) { return e->processIdentifier; }); break;
-    case SortKind::thread: sortByKey(v, ascending, [](const LogEntry* e) { return e->threadIdentifier; }); break;
-    case SortKind::text: sortByText(v, column, ascending); break;
-    }
-}
-
 // The listed names of one table, in the dropdowns' order (code points, case
 // kept), with the selection listed even when no entry has it.
 QStringList seenNames(const QStringList& names, const std::vector<quint8>& seen, bool withEmpty,
@@ -414,7 +280,7 @@ Pipeline::Evaluation evaluateKept(const FilterState& s, const LogEntryList& entr
         kept.order.reserve(n);
         for (const LogEntry& e : entries)
             kept.order.push_back(&e);
-        sortPointers(kept.order, s.sortColumn, s.sortAscending);
+        EntrySort::sortPointers(kept.order, s.sortColumn, s.sortAscending);
     }
     if (!kept.columns)
         kept.columns.emplace(entries);
@@ -514,7 +380,7 @@ LogEntryList filteredEntries(const FilterState& s, const LogEntryList& entries, 
 {
     std::vector<const LogEntry*> v = matchingPointers(s, entries, false, false);
     if (!liveTailing)
-        sortPointers(v, s.sortColumn, s.sortAscending);
+        EntrySort::sortPointers(v, s.sortColumn, s.sortAscending);
     return toList(v);
 }
 
@@ -559,7 +425,7 @@ Evaluation evaluate(const FilterState& s, const LogEntryList& entries, bool live
     };
     forEachPassingSelection(p, s, entries, take);
     if (!liveTailing)
-        sortPointers(rows, s.sortColumn, s.sortAscending);
+        EntrySort::sortPointers(rows, s.sortColumn, s.sortAscending);
     return {EntryRows(entries, std::move(rows)), processes.sorted(s.selectedProcess),
             subsystems.sorted(s.selectedSubsystem), timeline.buckets()};
 }
