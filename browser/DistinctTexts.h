@@ -8,6 +8,7 @@
 #include <array>
 #include <cstring>
 #include <optional>
+#include <utility>
 #include <vector>
 
 // The distinct texts of one pass, held by reference (they must outlive it). Nearly
@@ -20,9 +21,7 @@ public:
     {
         // Readers share one string per distinct name: a repeat is known by
         // its data without reading the text (a cache miss per entry).
-        // The address is mixed: allocations of one size are evenly spaced and
-        // would crowd into a few slots.
-        Seen& seen = m_seen[(quint64(quintptr(text.constData())) * 0x9E3779B97F4A7C15ull) >> 56];
+        Seen& seen = m_seen[addressSlot(text.constData())];
         if (seen.data == text.constData() && seen.size == text.size())
             return;
         seen = {text.constData(), text.size()};
@@ -49,10 +48,24 @@ public:
         for (const Slot& slot : m_slots)
             if (slot.text)
                 list.append(*slot.text);
+        return options(std::move(list), selection);
+    }
+
+    // Distinct texts as a dropdown lists them: the selection kept listed,
+    // code-point order, case-sensitive.
+    static QStringList options(QStringList list, const std::optional<QString>& selection)
+    {
         if (selection && !list.contains(*selection))
             list.append(*selection);
         std::sort(list.begin(), list.end());
         return list;
+    }
+
+    // A slot for a text's data address, mixed: allocations of one size are
+    // evenly spaced and would crowd into a few slots. Top 8 bits: 256 slots.
+    static size_t addressSlot(const QChar* data)
+    {
+        return size_t((quint64(quintptr(data)) * 0x9E3779B97F4A7C15ull) >> 56);
     }
 
 private:
@@ -88,7 +101,7 @@ private:
         qsizetype size = -1;
     };
 
-    std::array<Seen, 256> m_seen{};  // indexed by the top 8 bits of the mixed address
+    std::array<Seen, 256> m_seen{};  // by addressSlot
     std::vector<Slot> m_slots;
     size_t m_count = 0;
     size_t m_seed = QHashSeed::globalSeed();

@@ -1,19 +1,21 @@
 #include "browser/EntryColumns.h"
 
+#include "browser/DistinctTexts.h"
+
 #include <array>
 
 namespace {
 
 // Numbers the distinct texts of one field. Readers share one string per
-// distinct value, so a repeat is mostly known by its address (mixed, as
-// allocations of one size are evenly spaced) without hashing its text.
+// distinct value, so a repeat is mostly known by its address without
+// hashing its text.
 class Numbering {
 public:
     Numbering(QHash<QString, quint32>& numbers, QStringList& names) : m_numbers(numbers), m_names(names) {}
 
     quint32 of(const QString& text)
     {
-        Seen& seen = m_seen[(quint64(quintptr(text.constData())) * 0x9E3779B97F4A7C15ull) >> 56];
+        Seen& seen = m_seen[DistinctTexts::addressSlot(text.constData())];
         if (seen.data == text.constData() && seen.size == text.size())
             return seen.number;
         auto it = m_numbers.constFind(text);

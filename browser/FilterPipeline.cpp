@@ -192,7 +192,7 @@ struct Prepared {
 // predict; ask for a later entry's message ahead of the search.
 inline void prefetchMessage(const Prepared& p, const LogEntry* data, qsizetype i, qsizetype n)
 {
-    if (p.searches() && !p.searchHits && i + 8 < n) {
+    if (p.searches() && i + 8 < n) {
         const char* msg = reinterpret_cast<const char*>(data[i + 8].message.constData());
         for (int line = 0; line < 4; ++line)
             __builtin_prefetch(msg + 64 * line);
@@ -244,8 +244,7 @@ std::vector<const LogEntry*> matchingPointers(const FilterState& s, const LogEnt
     return out;
 }
 
-// The listed names of one table, in the dropdowns' order (code points, case
-// kept), with the selection listed even when no entry has it.
+// The listed names of one table, as the dropdowns list them.
 QStringList seenNames(const QStringList& names, const std::vector<quint8>& seen, bool withEmpty,
                       const std::optional<QString>& selection)
 {
@@ -253,10 +252,7 @@ QStringList seenNames(const QStringList& names, const std::vector<quint8>& seen,
     for (qsizetype i = 0; i < names.size(); ++i)
         if (seen[size_t(i)] && (withEmpty || !names[i].isEmpty()))
             list.append(names[i]);
-    if (selection && !list.contains(*selection))
-        list.append(*selection);
-    std::sort(list.begin(), list.end());
-    return list;
+    return DistinctTexts::options(std::move(list), selection);
 }
 
 // The window's evaluation: the list is sorted once per order, its tested
