@@ -214,6 +214,11 @@ private slots:
         FilterState n;
         n.activeFilters = {SeverityLevel::notice};
         QCOMPARE(options(n, entries), QStringList({"notice-only", "/", "com.n"}));
+        // Names of one length, more than the address slots: none is taken for another.
+        LogEntryList many;
+        for (int i = 0; i < 600; ++i)
+            many.append(makeEntry(i, 4, QStringLiteral("p%1").arg(i, 3, 10, QLatin1Char('0')), "m"));
+        QCOMPARE(options(FilterState(), many).size(), 601);
     }
 
     void sorting()
