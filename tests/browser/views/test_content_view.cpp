@@ -174,6 +174,7 @@ private slots:
         QSignalSpy toolbar(model(), &WindowModel::toolbarChanged);
         model()->selectQuickRange(QuickTimeRange::last4h);
         QVERIFY(qAbs(*f->lastFetchEnd() - *f->lastFetchStart() - 14400) < 1e-6);
+        QVERIFY(f->isLoading() && !child("refreshButton")->isEnabled());  // enabled again once loaded, below
         QVERIFY(model()->pipeline().selectedQuickRange() == QuickTimeRange::last4h && !toolbar.isEmpty());
         model()->toggleCustomRange();
         QVERIFY(model()->pipeline().showCustomRange() && !model()->pipeline().selectedQuickRange());
@@ -185,6 +186,7 @@ private slots:
         model()->selectQuickRange(QuickTimeRange::last1h);
         QVERIFY(!model()->pipeline().showCustomRange());
         QTRY_VERIFY(!f->isLoading());
+        QVERIFY(child("refreshButton")->isEnabled());
         QList<TimelineBucket> tl = model()->timeline();
         QVERIFY(tl.first().count(SeverityLevel::fault) == 1 && tl.last().count(SeverityLevel::error) == 1);
         const double from = tl[10].start, to = tl[60].end;
@@ -381,9 +383,10 @@ private slots:
         QTest::keyClick(list, Qt::Key_Tab);  // leaves the list; the selection stays
         QVERIFY(!list->hasFocus() && view->model()->selectedEntry()->id == view->listModel()->entryAt(5).id);
 
-        // Find focuses the search; Escape clears its text, then the selection.
-        QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
-        QVERIFY(search->hasFocus());
+        // Find goes back to the logs and focuses the search; Escape clears its text, then the selection.
+        view->model()->setShowCrashes(true);
+        QTest::keyClick(view.get(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(search->hasFocus() && !view->model()->showCrashes());
         QTest::keyClicks(search, QStringLiteral("Safari"));
         QTest::keyClick(search, Qt::Key_Escape);
         QVERIFY(search->text().isEmpty() && view->model()->selectedEntry());

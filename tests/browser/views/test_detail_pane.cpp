@@ -204,8 +204,9 @@ private slots:
         QTRY_COMPARE(QToolTip::text(), PlainText::toolTip(QStringLiteral("kernel")));
     }
 
-    // A long message is cut before it is shaped, yet the cell shows it elided
-    // at its right edge, on one line: also when combining marks make the cut fit the cell.
+    // A long message is cut before it is shaped, yet the cell shows it from its
+    // start and elided at its right edge, on one line: also when combining
+    // marks make the cut fit the cell.
     void rowMessageElided()
     {
         RowContext ctx;
@@ -225,11 +226,15 @@ private slots:
         for (const QString& m : {QString(2000, u'w'), QStringLiteral("e\u0301").repeated(400) + QStringLiteral("END"),
                                  QStringLiteral("a\u2028") + QString(2000, u'w')}) {  // a line separator is a space
             const QImage shown = render(m);
-            bool inkAtEnd = false;
-            for (int x = shown.width() * 9 / 10; x < shown.width(); ++x)
-                for (int y = 0; y < shown.height(); ++y)
-                    inkAtEnd = inkAtEnd || shown.pixel(x, y) != blank.pixel(x, y);
-            QVERIFY2(inkAtEnd, qPrintable(m.left(8)));
+            const auto inkIn = [&](int from, int to) {
+                for (int x = from; x < to; ++x)
+                    for (int y = 0; y < shown.height(); ++y)
+                        if (shown.pixel(x, y) != blank.pixel(x, y))
+                            return true;
+                return false;
+            };
+            const int w = shown.width();
+            QVERIFY2(inkIn(0, w / 10) && inkIn(w * 9 / 10, w), qPrintable(m.left(8)));
         }
     }
 };
