@@ -100,7 +100,11 @@ WindowModel::Content WindowModel::content() const
 
 std::optional<QString> WindowModel::cutNotice() const
 {
-    return LogFetcher::cutText(m_fetcher->outcome(), m_fetcher->entries().size());
+    const std::optional<QString> cut = LogFetcher::cutText(m_fetcher->outcome(), m_fetcher->entries().size());
+    const std::optional<QString> skipped = LogFetcher::skipText(m_fetcher->outcome().skipped);
+    if (cut && skipped)
+        return *cut + QLatin1Char(' ') + *skipped;
+    return cut ? cut : skipped;
 }
 
 bool WindowModel::needsFullDiskAccess() const

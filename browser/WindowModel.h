@@ -56,8 +56,8 @@ public:
     // log entries found" (none, not loading), or the list.
     enum class Content { error, empty, list };
     Content content() const;
-    // Why the loaded list is cut short (the entry cap, the time-out); nothing
-    // while it is whole.
+    // Why the loaded list is cut short (the entry cap, the time-out) or
+    // partial (damaged data skipped); nothing while it is whole.
     std::optional<QString> cutNotice() const;
     // The error asks for Full Disk Access (its panel offers the settings).
     bool needsFullDiskAccess() const;

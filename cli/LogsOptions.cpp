@@ -229,5 +229,7 @@ bool reportFailureOrCut(const LogsRun& run)
     }
     if (const auto cut = LogFetcher::cutText(run.outcome, run.entries.size()))
         err() << *cut << "\n";
+    if (const auto skipped = LogFetcher::skipText(run.outcome.skipped))
+        err() << *skipped << "\n";
     return false;
 }

@@ -29,7 +29,7 @@ std::optional<LogsRun> runLogsQuery(const QCommandLineParser& parser, QString* u
 
 // When the query failed: writes its text to standard error and returns true.
 // Otherwise notes on standard error a list cut short (cap, time-out, read
-// error) and returns false.
+// error) or partial (damaged data skipped) and returns false.
 bool reportFailureOrCut(const LogsRun& run);
 
 // The filter inputs given by the flags (defaults of a new window otherwise);

@@ -6,7 +6,18 @@
 #include <QUuid>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
+
+// The format string a unified-log message was composed from. Where it could
+// not be found, `format` is empty and `image` and `offset` say where it
+// should have been (an image's strings, or a shared cache's).
+struct MessageTemplate {
+    QString format;
+    QUuid image;
+    quint64 offset = 0;
+    bool found = false;
+};
 
 // One log record as the application holds it. Built only by the log query;
 // immutable afterwards, so it may be shared between threads freely. Identity
@@ -24,6 +35,9 @@ struct LogEntry {
     QString sender;
     quint64 activityIdentifier = 0;
     QString host;             // the machine that logged it; empty when the source does not say
+    // Unified-log entries: their format string, shared by every entry composed
+    // from it. None for other sources.
+    std::shared_ptr<const MessageTemplate> messageTemplate;
 
     QString levelLabel() const { return levelLabelFor(level); }
     QColor levelColor() const;       // dark appearance: level text

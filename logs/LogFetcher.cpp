@@ -82,6 +82,23 @@ std::optional<QString> LogFetcher::cutText(const FetchOutcome& outcome, qsizetyp
     return std::nullopt;
 }
 
+std::optional<QString> LogFetcher::skipText(const SkipCounts& s)
+{
+    if (!s.any())
+        return std::nullopt;
+    QStringList parts;
+    const auto add = [&](qint64 n, const char* one, const char* many) {
+        if (n > 0)
+            parts << QLocale(QLocale::English).toString(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
+    };
+    add(s.files, "damaged file", "damaged files");
+    add(s.chunks, "damaged chunk", "damaged chunks");
+    add(s.records, "damaged record", "damaged records");
+    add(s.stringFiles, "damaged strings file", "damaged strings files");
+    add(s.missingData, "message without its data", "messages without their data");
+    return QStringLiteral("Skipped while reading: %1.").arg(parts.join(QStringLiteral(", ")));
+}
+
 std::optional<QString> LogFetcher::resultText(const QueryResult& result, bool archive)
 {
     if (result.error)
@@ -103,6 +120,7 @@ FetchOutcome FetchOutcome::of(const QueryResult& result, bool archive)
         o.kind = Kind::loaded;
     }
     o.stop = result.stop;
+    o.skipped = result.skipped;
     return o;
 }
 

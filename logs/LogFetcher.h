@@ -24,6 +24,8 @@ struct FetchOutcome {
     QueryStop stop = QueryStop::complete;
     // With `failed`: a live-tail poll failed; the list stays as it was.
     bool liveTail = false;
+    // What the read skipped as damaged or missing: the list is partial.
+    SkipCounts skipped;
 
     // The outcome of a finished query of the live store or of an archive.
     static FetchOutcome of(const QueryResult& result, bool archive);
@@ -65,6 +67,8 @@ public:
     static QString failureText(const QueryError& error);
     // What to say when a loaded list was cut short; nothing when it is whole.
     static std::optional<QString> cutText(const FetchOutcome& outcome, qsizetype entriesRead);
+    // What the read skipped, in one sentence; nothing when it skipped nothing.
+    static std::optional<QString> skipText(const SkipCounts& skipped);
     // The message a finished query publishes: the failure or empty-result
     // text, or nothing.
     static std::optional<QString> resultText(const QueryResult& result, bool archive);

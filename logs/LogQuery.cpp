@@ -105,6 +105,12 @@ QueryResult queryEntries(double start, double end, const QString& archivePath, c
         }
     }
     const double elapsed = now() - t0;
+    result.skipped = entries.skipped();
+    if (result.skipped.any())
+        qCWarning(lcLogFetcher, "Skipped while reading: %lld files, %lld chunks, %lld records, %lld strings files; "
+                                "%lld messages without their data",
+                  result.skipped.files, result.skipped.chunks, result.skipped.records, result.skipped.stringFiles,
+                  result.skipped.missingData);
     if (timedOut) {
         result.stop = QueryStop::timeOut;
         qCCritical(lcLogFetcher, "Query timeout after %.*fs — returning %ld entries (scanned %ld)", 1, elapsed,

@@ -36,6 +36,7 @@ struct QueryResult {
     LogEntryList entries;
     std::optional<QueryError> error;
     QueryStop stop = QueryStop::complete;
+    SkipCounts skipped;  // what the store skipped as damaged or missing
     bool ok() const { return !error.has_value(); }
 };
 

@@ -2,6 +2,7 @@
 
 #include "logs/JournalLogStore.h"
 #include "logs/NdjsonLogStore.h"
+#include "logs/unified/UnifiedLogStore.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -37,6 +38,8 @@ public:
     StoreOpenResult openSystemStore() const override { return JournalLogStore::openSystem(); }
     StoreOpenResult openArchive(const QString& path) const override
     {
+        if (isUnifiedLogSource(path))
+            return openUnifiedStore(path);
         if (isNdjsonSource(path))
             return openNdjsonStore(path);
         return JournalLogStore::openDirectory(path);

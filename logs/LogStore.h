@@ -40,6 +40,18 @@ struct DateRange {
     bool contains(double d) const { return d >= start && d <= end; }
 };
 
+// What a read skipped as damaged or missing. A list read with any of these
+// is partial and says so; the read itself goes on.
+struct SkipCounts {
+    qint64 files = 0;        // files that could not be read at all
+    qint64 chunks = 0;       // damaged chunks and compressed blocks
+    qint64 records = 0;      // damaged records inside readable chunks
+    qint64 stringFiles = 0;  // damaged strings files (format strings, image names)
+    qint64 missingData = 0;  // messages whose oversize data was not found
+    bool any() const { return files || chunks || records || stringFiles || missingData; }
+    bool operator==(const SkipCounts&) const = default;
+};
+
 // A lazy forward sequence of raw entries in ascending time order.
 class LogEnumerator {
 public:
@@ -48,6 +60,8 @@ public:
     virtual bool next(RawEntry& out) = 0;
     // After next() returned false: the read error that ended the sequence, if any.
     virtual std::optional<StoreError> error() const { return std::nullopt; }
+    // What was skipped so far.
+    virtual SkipCounts skipped() const { return {}; }
 };
 
 class LogStore {
