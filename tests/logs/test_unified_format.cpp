@@ -1,10 +1,13 @@
 // Unified-log message composition: an os_log format string and the arguments
-// its tracepoint recorded, composed as the Mac's log tool shows them. kCases
-// is plain data, so that another harness can replay it through archives.
+// its tracepoint recorded, composed as the Mac's log tool shows them. The
+// table's cases are written to an archive, one entry each, and read back.
 
+#include "logs/LogQuery.h"
 #include "logs/unified/MessageFormat.h"
+#include "tools/archivewriter/ArchiveWriter.h"
 
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstring>
@@ -195,6 +198,54 @@ const Case kCases[] = {
      {i64(0), i32(4)}, " ResultCount=0 4"},
 };
 
+// An argument as a tracepoint's data item holds it. Missing data is an item
+// whose range does not fit.
+ArchiveWriter::Argument item(const Arg& a)
+{
+    using Where = ArchiveWriter::Argument::Where;
+    const QByteArray bytes = QByteArray::fromStdString(a.bytes);
+    switch (a.kind) {
+    case Kind::scalar: return {0x02, Where::inlineData, bytes};
+    case Kind::precision: return {0x12, Where::inlineData, bytes};
+    case Kind::string: return {0x22, Where::valueData, a.null ? QByteArray() : bytes + '\0'};
+    case Kind::object: return {0x42, Where::valueData, a.null ? QByteArray() : bytes + '\0'};
+    case Kind::data: return {0x32, Where::valueData, bytes};
+    case Kind::redacted: return {0x41, Where::privateData, {}};
+    case Kind::missing: break;
+    }
+    return {0x22, Where::inlineData, QByteArray(2, '\0')};
+}
+
+// The messages of kCases, written as one archive and read back in order.
+QStringList throughAnArchive(const QString& path)
+{
+    namespace AW = ArchiveWriter;
+    const QUuid image{QStringLiteral("A0000000-0000-4000-8000-0000000000D1")};
+    AW::Bundle bundle;
+    bundle.images = {{image, "/usr/libexec/formatd", {}}};
+    bundle.processes = {{1, 1, 100, 0, image, std::nullopt, {}, {}}};
+    AW::File file;
+    file.path = QStringLiteral("Persist/0000000000000001.tracev3");
+    quint32 offset = 0x1000;
+    for (const Case& c : kCases) {
+        bundle.images[0].strings[offset] = QByteArray::fromStdString(c.format);
+        AW::Entry e;
+        e.continuousTime = quint64(file.entries.size() + 1) * 1000000000;
+        e.formatOffset = offset;
+        for (const Arg& a : c.args)
+            e.arguments.push_back(item(a));
+        file.entries.push_back(e);
+        offset += quint32(c.format.size() + 1);
+    }
+    bundle.files = {file};
+    if (AW::writeBundle(bundle, path).error)
+        return {};
+    QStringList messages;
+    for (const LogEntry& e : queryEntries(kDistantPast, 4e9, path).entries)
+        messages << e.message;
+    return messages;
+}
+
 std::string compose(const std::string& format, const std::vector<Arg>& args)
 {
     std::vector<Unified::Argument> views;
@@ -209,6 +260,12 @@ class TestUnifiedFormat : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        m_messages = throughAnArchive(m_dir.filePath(QStringLiteral("formats.logarchive")));
+        QCOMPARE(m_messages.size(), qsizetype(std::size(kCases)));
+    }
+
     void compose_data()
     {
         QTest::addColumn<int>("row");
@@ -220,7 +277,7 @@ private slots:
     {
         QFETCH(int, row);
         const Case& c = kCases[row];
-        QCOMPARE(QByteArray::fromStdString(::compose(c.format, c.args)), QByteArray::fromStdString(c.expected));
+        QCOMPARE(m_messages[row], QString::fromUtf8(c.expected));
     }
 
     // The cap ends the text with "…" on a character boundary, wherever the
@@ -267,6 +324,10 @@ private slots:
             QVERIFY(::compose(format, args).size() <= Unified::kMaxMessageBytes);
         }
     }
+
+private:
+    QTemporaryDir m_dir;
+    QStringList m_messages;
 };
 
 QTEST_GUILESS_MAIN(TestUnifiedFormat)
