@@ -3,6 +3,8 @@
 #include "logs/unified/DarwinNames.h"
 #include "logs/unified/MessageFormat.h"
 
+#include <QDateTime>
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -107,27 +109,12 @@ void appendScaled(std::string& out, const DecoderInput& in, bool iec, std::strin
 
 void appendDateTime(std::string& out, qint64 seconds)
 {
-    // Days since 1970 to the proleptic Gregorian date (Howard Hinnant's
-    // civil_from_days); floor division keeps dates before 1970 right.
-    qint64 days = seconds / 86400;
-    qint64 rest = seconds % 86400;
-    if (rest < 0) {
-        rest += 86400;
-        --days;
+    const QDateTime t = QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
+    if (!t.isValid()) {
+        out += kInvalidValueText;
+        return;
     }
-    days += 719468;
-    const qint64 era = (days >= 0 ? days : days - 146096) / 146097;
-    const qint64 dayOfEra = days - era * 146097;
-    const qint64 yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const qint64 dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const qint64 mp = (5 * dayOfYear + 2) / 153;
-    const int day = int(dayOfYear - (153 * mp + 2) / 5 + 1);
-    const int month = int(mp < 10 ? mp + 3 : mp - 9);
-    const qint64 year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-    char buf[64];
-    const int n = std::snprintf(buf, sizeof buf, "%04lld-%02d-%02d %02d:%02d:%02d", static_cast<long long>(year),
-                                month, day, int(rest / 3600), int(rest / 60 % 60), int(rest % 60));
-    out.append(buf, std::size_t(n));
+    out += t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
 }
 
 void appendFraction(std::string& out, qint64 value, int digits)
