@@ -234,6 +234,15 @@ private slots:
         QCOMPARE(r.entries[0].messageTemplate->format, QStringLiteral("Connected to %{public}s on port %d"));
         QCOMPARE(r.entries[8].messageTemplate->image, kOrphan);
         QVERIFY(!r.skipped.any());
+
+        // A Mac's own folders: diagnostics/ with the log, its sibling uuidtext/ with the strings.
+        QDir root(w->dir.path());
+        QVERIFY(root.rename(QStringLiteral("test.logarchive"), QStringLiteral("diagnostics")));
+        QVERIFY(root.mkdir(QStringLiteral("uuidtext")));
+        for (const QString& strings : {QStringLiteral("dsc"), upper(kDaemon).left(2), upper(kPlugin).left(2)})
+            QVERIFY(root.rename(QStringLiteral("diagnostics/") + strings, QStringLiteral("uuidtext/") + strings) ||
+                    root.exists(QStringLiteral("uuidtext/") + strings));
+        QCOMPARE(messagesOf(readAll(root.filePath(QStringLiteral("diagnostics")))), messagesOf(r));
     }
 
     // The fields of an entry besides its message, and one format string
