@@ -29,6 +29,18 @@ double BootClock::wallAt(quint64 ct) const
     return m_bootWall + double(ct) * perUnit;
 }
 
+std::pair<double, double> BootClock::wallSpan(quint64 start, quint64 end) const
+{
+    std::pair<double, double> span{wallAt(start), wallAt(end)};
+    auto s = std::upper_bound(m_syncs.begin(), m_syncs.end(), start,
+                              [](quint64 t, const Sync& sync) { return t < sync.continuousTime; });
+    for (; s != m_syncs.end() && s->continuousTime <= end; ++s) {
+        span.first = std::min(span.first, s->wall);
+        span.second = std::max(span.second, wallAt(s->continuousTime - 1));
+    }
+    return span;
+}
+
 namespace {
 constexpr quint16 kBootSignature = 0xbbb0;  // "\xb0\xbb"
 constexpr quint16 kSyncSignature = 0x7354;  // "Ts"

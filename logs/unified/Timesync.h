@@ -21,6 +21,9 @@ public:
 
     // Seconds since 1970 at the continuous time.
     double wallAt(quint64 continuousTime) const;
+    // The earliest and the latest wall time of the continuous times in
+    // [start, end]: a sync inside may have set the clock back.
+    std::pair<double, double> wallSpan(quint64 start, quint64 end) const;
 
     void addSync(quint64 continuousTime, double wallSeconds) { m_syncs.push_back({continuousTime, wallSeconds}); }
     void sortSyncs();

@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <tuple>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -58,6 +59,9 @@ std::optional<FileIndex> scanTracev3(const QString& path, const Timesync& timesy
         return std::nullopt;
     }
     const quint64 fileSize = quint64(st.st_size);
+    qCInfo(lcLogFetcher, "Reading %s: boot %s, %s %s, time zone %s", qUtf8Printable(path),
+           qUtf8Printable(header->boot.toString(QUuid::WithoutBraces)), qUtf8Printable(header->model),
+           qUtf8Printable(header->build), qUtf8Printable(header->timeZonePath));
     FileIndex index;
     index.path = path;
     index.header = *header;
@@ -96,10 +100,9 @@ std::optional<FileIndex> scanTracev3(const QString& path, const Timesync& timesy
             next = 0;
         } else if (h.tag == Tag::chunkset && catalog) {
             ChunksetPlace place{dataAt, h.size, catalogOffset, catalogSize};
-            if (next < catalog->chunksets.size() && catalog->chunksets[next].start <= catalog->chunksets[next].end) {
-                place.start = index.clock.wallAt(catalog->chunksets[next].start);
-                place.end = index.clock.wallAt(catalog->chunksets[next].end);
-            }
+            if (next < catalog->chunksets.size() && catalog->chunksets[next].start <= catalog->chunksets[next].end)
+                std::tie(place.start, place.end) =
+                    index.clock.wallSpan(catalog->chunksets[next].start, catalog->chunksets[next].end);
             ++next;
             index.chunksets.push_back(place);
         } else {

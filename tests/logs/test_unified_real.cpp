@@ -3,6 +3,7 @@
 // quoted below were read independently, from hex dumps of the files and of
 // the tracev3 file's chunksets after LZ4 decompression.
 
+#include "logs/unified/Catalog.h"
 #include "logs/unified/StringsFiles.h"
 #include "logs/unified/Timesync.h"
 #include "tests/support/TestEnv.h"
@@ -115,6 +116,22 @@ private slots:
         // Without the main image's strings the process is its image UUID, the sender the cache's.
         QCOMPARE(entries[0][QStringLiteral("process")].toString(), QStringLiteral("191AAF39-CAA6-384D-A591-43318EEBD9D5"));
         QCOMPARE(entries[0][QStringLiteral("sender")].toString(), QStringLiteral("671E0820-86AB-3339-A384-01EFBD8017A4"));
+    }
+
+    void tracev3Header()
+    {
+        const QByteArray file = realFile(QStringLiteral("0000000000000f85.tracev3"));
+        const std::optional<Tracev3Header> h = parseHeader(Bytes(file.constData(), std::size_t(file.size())));
+        QVERIFY(h);
+        QCOMPARE(h->timebase.numer, 125u);
+        QCOMPARE(h->timebase.denom, 3u);
+        // 0x6256ccb6 seconds and 0x5349a microseconds: the boot's wall time.
+        QCOMPARE(qRound64(h->bootWallSeconds * 1e6), 1649855670341146LL);
+        QCOMPARE(h->timeZoneMinutes, 300);
+        QCOMPARE(h->boot, QUuid(QStringLiteral("A6EBC8E3-0A1C-40E8-93B9-DA3A7F671D19")));
+        QCOMPARE(h->build, QStringLiteral("19D52"));
+        QCOMPARE(h->model, QStringLiteral("J96AP"));
+        QCOMPARE(h->timeZonePath, QStringLiteral("/var/db/timezone/zoneinfo/America/Toronto"));
     }
 
     void sharedCacheStrings_data()
