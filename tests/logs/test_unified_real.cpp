@@ -132,6 +132,16 @@ private slots:
         QCOMPARE(h->build, QStringLiteral("19D52"));
         QCOMPARE(h->model, QStringLiteral("J96AP"));
         QCOMPARE(h->timeZonePath, QStringLiteral("/var/db/timezone/zoneinfo/America/Toronto"));
+
+        // A sub chunk with another tag, or too small for its fields, is left out.
+        QByteArray damaged = file.left(kHeaderChunkBytes);
+        damaged[168] = 0x04;  // 0x6103 becomes 0x6104
+        damaged[76] = 8;      // the system information's 56 bytes become 8
+        const std::optional<Tracev3Header> partial = parseHeader(Bytes(damaged.constData(), std::size_t(damaged.size())));
+        QVERIFY(partial);
+        QCOMPARE(partial->timeZonePath, QString());
+        QCOMPARE(partial->build, QString());
+        QCOMPARE(partial->boot, h->boot);
     }
 
     void sharedCacheStrings_data()
