@@ -271,6 +271,16 @@ private slots:
             o.stop = c.stop;
             QCOMPARE(LogFetcher::cutText(o, c.read).value_or("-"), QString::fromUtf8(c.text));
         }
+        const struct { SkipCounts skipped; const char* text; } skips[]{
+            {{}, "-"},
+            {{1, 1, 1, 1, 1}, "Skipped while reading: 1 damaged file, 1 damaged chunk, 1 damaged record, "
+                              "1 damaged strings file, 1 message without its data."},
+            {{2, 0, 1234, 0, 3}, "Skipped while reading: 2 damaged files, 1,234 damaged records, "
+                                 "3 messages without their data."},
+            {{0, 2, 0, 2, 0}, "Skipped while reading: 2 damaged chunks, 2 damaged strings files."},
+        };
+        for (const auto& c : skips)
+            QCOMPARE(LogFetcher::skipText(c.skipped).value_or("-"), QString::fromUtf8(c.text));
     }
 
     void tailKeys()

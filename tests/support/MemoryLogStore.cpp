@@ -27,6 +27,7 @@ public:
         return false;
     }
     std::optional<StoreError> error() const override { return m_error; }
+    SkipCounts skipped() const override { return m_s->skipped; }
 
 private:
     std::shared_ptr<const MemoryLogStore> m_s;

@@ -16,6 +16,7 @@ struct MemoryLogStore {
     std::function<void(qsizetype)> onYield;    // called before each entry is yielded (e.g. to advance a clock)
     std::optional<StoreError> enumerateError;  // entries() fails with it
     qsizetype failAfter = -1;                  // the sequence ends with a read error after this many entries
+    SkipCounts skipped;                        // what the read says it skipped
 
     // Convenience builders.
     static RawEntry log(double date, int level, const QString& process, const QString& message,

@@ -54,6 +54,7 @@ void fill(MemoryStoreProvider& provider)
 {
     const double t = now() - 1200;
     provider.locked([&] {
+        provider.store->skipped = {};
         provider.store->raw = {
             entry(t + 1, 5, "kernel", "panic: disk0 stalled", 0, "com.apple.iokit.power"),
             entry(t + 2, 4, "launchd", "Service exited with abnormal code: 78", 1, "com.apple.xpc.launchd"),
@@ -446,6 +447,7 @@ private slots:
             provider.store->raw.clear();
             for (int i = 0; i < kEntryCap + 10000; ++i)
                 provider.store->raw.push_back(entry(t + i * 0.1, 4, "cloudd", QString::number(i), 7));
+            provider.store->skipped.chunks = 2;  // and damage was skipped: the same line says so
         });
         pending->set(QStringLiteral("/tmp/Big.logarchive"));
         QTRY_VERIFY(loaded());
@@ -453,7 +455,9 @@ private slots:
         QVERIFY(child("archiveBanner")->isVisible() && !tail->isEnabled());
         QCOMPARE(tail->toolTip(), QStringLiteral("Live tail not available for archives"));
         QVERIFY(notice->isVisible() && notice->textFormat() == Qt::PlainText);
-        QCOMPARE(notice->text(), view->model()->cutNotice().value_or(QString()));
+        const FetchOutcome& outcome = view->model()->logFetcher()->outcome();
+        QCOMPARE(notice->text(), *LogFetcher::cutText(outcome, kEntryCap) + QLatin1Char(' ') +
+                                     *LogFetcher::skipText(outcome.skipped));
         // Closing starts a live query, on the refilled store.
         fill(provider);
         QTest::mouseClick(child<QPushButton>("closeArchiveButton"), Qt::LeftButton);
