@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <numeric>
 #include <cerrno>
 
 #include <sys/stat.h>
@@ -175,8 +176,7 @@ bool SharedCacheStrings::readDescriptors()
         return false;
     std::sort(m_ranges.begin(), m_ranges.end(), [](const Range& a, const Range& b) { return a.offset < b.offset; });
     m_imagesByText.resize(m_images.size());
-    for (std::size_t i = 0; i < m_images.size(); ++i)
-        m_imagesByText[i] = int(i);
+    std::iota(m_imagesByText.begin(), m_imagesByText.end(), 0);
     std::sort(m_imagesByText.begin(), m_imagesByText.end(),
               [&](int a, int b) { return m_images[a].textOffset < m_images[b].textOffset; });
     return true;
