@@ -49,7 +49,7 @@ function(vellacord_add_tests folder)
     endif()
     add_test(NAME ${_target} COMMAND ${_target})
     set_tests_properties(${_target} PROPERTIES
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VELLACORD_CLI=$<TARGET_FILE:vellacord-cli>;VELLACORD_SOURCE_DIR=${PROJECT_SOURCE_DIR};${VELLACORD_TEST_ENVIRONMENT}"
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VELLACORD_CLI=$<TARGET_FILE:vellacord-cli>;VELLACORD_ARCHIVE_WRITER=$<TARGET_FILE:vellacord-archive-writer>;VELLACORD_SOURCE_DIR=${PROJECT_SOURCE_DIR};${VELLACORD_TEST_ENVIRONMENT}"
       TIMEOUT 600)
   endforeach()
 endfunction()
