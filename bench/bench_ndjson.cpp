@@ -2,7 +2,7 @@
 // query, against `jq -c .` on the same file (the goal: at most 1.0x jq's time).
 
 #include "logs/LogQuery.h"
-#include "logs/NdjsonEvent.h"
+#include "logs/ndjson/NdjsonEvent.h"
 
 #include <QLoggingCategory>
 #include <QTemporaryDir>

@@ -6,7 +6,7 @@
 // most 100 ms).
 
 #include "logs/LogQuery.h"
-#include "logs/NdjsonOrder.h"
+#include "logs/ndjson/NdjsonOrder.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -5,7 +5,7 @@
 // a process of its own (goal: under 200 MB).
 
 #include "logs/LogStore.h"
-#include "logs/NdjsonLogStore.h"
+#include "logs/ndjson/NdjsonLogStore.h"
 #include "logs/unified/UnifiedLogStore.h"
 #include "tools/archivewriter/ArchiveWriter.h"
 
@@ -100,7 +100,7 @@ Message messageAt(std::mt19937& rng)
 const quint8 kLogTypes[] = {0x00, 0x00, 0x01, 0x02, 0x10, 0x11, 0x00, 0x01};
 const char* const kTypeNames[] = {"Default", "Default", "Info", "Debug", "Error", "Fault", "Default", "Info"};
 
-bool writeArchives(const QString& dir)
+bool writeArchives()
 {
     AW::Bundle bundle;
     for (int s = 0; s < int(std::size(kSources)); ++s) {
@@ -279,7 +279,7 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     g_bundle = dir.filePath(QStringLiteral("bench.logarchive"));
     g_ndjson = dir.filePath(QStringLiteral("bench.ndjson"));
-    if (!writeArchives(dir.path()))
+    if (!writeArchives())
         return 1;
     const auto [before, peak] = peakMemoryOfUnifiedRead();
     benchmark::Initialize(&argc, argv);

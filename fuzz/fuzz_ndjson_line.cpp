@@ -2,8 +2,8 @@
 // reader must never crash, must agree on which lines are events, and must
 // only yield events with a finite date and, for log messages, a known level.
 
-#include "logs/NdjsonEvent.h"
-#include "logs/NdjsonLogStore.h"
+#include "logs/ndjson/NdjsonEvent.h"
+#include "logs/ndjson/NdjsonLogStore.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

@@ -1,8 +1,7 @@
 #include "logs/LogStore.h"
 
-#include "logs/JournalLogStore.h"
-#include "logs/NdjsonLogStore.h"
-#include "logs/unified/UnifiedLogStore.h"
+#include "logs/LogFormats.h"
+#include "logs/journal/JournalLogStore.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -38,11 +37,9 @@ public:
     StoreOpenResult openSystemStore() const override { return JournalLogStore::openSystem(); }
     StoreOpenResult openArchive(const QString& path) const override
     {
-        if (isUnifiedLogSource(path))
-            return openUnifiedStore(path);
-        if (isNdjsonSource(path))
-            return openNdjsonStore(path);
-        return JournalLogStore::openDirectory(path);
+        if (const LogFormat* format = LogFormats::forOpening(path))
+            return format->open(path);
+        return StoreError{LogFormats::notRecognisedText(path)};
     }
 };
 }

@@ -31,6 +31,31 @@ QString tooLarge(qint64 maxBytes) { return QStringLiteral("larger than %1 MiB").
 
 }  // namespace
 
+int openRegularFile(const QByteArray& nativePath, QString* reason)
+{
+    const auto fail = [reason](const QString& why) {
+        if (reason)
+            *reason = why;
+        return -1;
+    };
+    // Looked at before opening, so that no FIFO or device is ever opened, and
+    // again on the descriptor, so that a file swapped in between is caught.
+    struct stat st {};
+    if (::stat(nativePath.constData(), &st) != 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    if (!S_ISREG(st.st_mode))
+        return fail(QStringLiteral("not a regular file"));
+    const int fd = ::open(nativePath.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int e = errno;
+        ::close(fd);
+        return fail(S_ISREG(st.st_mode) ? QString::fromLocal8Bit(std::strerror(e)) : QStringLiteral("not a regular file"));
+    }
+    return fd;
+}
+
 Result readRegularFile(const QString& path, qint64 maxBytes)
 {
     const QByteArray name = QFile::encodeName(path);

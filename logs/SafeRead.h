@@ -34,6 +34,11 @@ struct Result {
     FileStamp stamp;  // of the file read (outcome read)
 };
 
+// Opens a regular file (or a link to one) for reading; never opens a FIFO, a
+// device or a socket, so no open blocks or wakes anything. -1 with the
+// reason ("not a regular file", or the system's text) on failure.
+int openRegularFile(const QByteArray& nativePath, QString* reason);
+
 // Never blocks on a FIFO and never reads more than maxBytes + 1 bytes.
 Result readRegularFile(const QString& path, qint64 maxBytes = maxStateFileBytes);
 

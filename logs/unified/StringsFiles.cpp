@@ -1,6 +1,6 @@
 #include "logs/unified/StringsFiles.h"
 
-#include "logs/NdjsonLineReader.h"
+#include "logs/SafeRead.h"
 
 #include <QFile>
 
@@ -78,7 +78,7 @@ std::unique_ptr<SharedCacheStrings> SharedCacheStrings::open(const QString& path
 {
     *damaged = false;
     QString why;
-    const int fd = Ndjson::openRegularFile(QFile::encodeName(path), &why);
+    const int fd = SafeRead::openRegularFile(QFile::encodeName(path), &why);
     if (fd < 0) {
         *damaged = QFile::exists(path);
         return nullptr;

@@ -1,7 +1,7 @@
 #include "logs/unified/Tracev3File.h"
 
-#include "logs/NdjsonLineReader.h"
 #include "logs/Platform.h"
+#include "logs/SafeRead.h"
 
 #include <QFile>
 
@@ -45,7 +45,7 @@ struct Fd {
 std::optional<FileIndex> scanTracev3(const QString& path, const Timesync& timesync, SkipCounts& skips)
 {
     QString why;
-    const Fd file{Ndjson::openRegularFile(QFile::encodeName(path), &why)};
+    const Fd file{SafeRead::openRegularFile(QFile::encodeName(path), &why)};
     struct stat st {};
     char first[kHeaderChunkBytes];
     std::optional<Tracev3Header> header;
@@ -148,7 +148,7 @@ bool Tracev3Stream::readAt(quint64 offset, std::size_t size, char* out)
 {
     if (m_fd < 0 && !m_openFailed) {
         QString why;
-        m_fd = Ndjson::openRegularFile(QFile::encodeName(m_index.path), &why);
+        m_fd = SafeRead::openRegularFile(QFile::encodeName(m_index.path), &why);
         if (m_fd < 0) {
             qCWarning(lcLogFetcher, "Skipped %s: %s", qUtf8Printable(m_index.path), qUtf8Printable(why));
             m_openFailed = true;

@@ -1,4 +1,4 @@
-#include "logs/JournalLogStore.h"
+#include "logs/journal/JournalLogStore.h"
 #include "logs/LogQuery.h"
 #include "tests/support/Entries.h"
 #include "tests/support/JournalFixture.h"
@@ -215,13 +215,14 @@ private slots:
 
     void badArchivesGiveClearErrors()
     {
-        // A folder without journal files.
+        // A folder of none of the formats: the message names what each looks for.
         const QString notJournal = m_dir.path() + "/Notes.logarchive";
         QVERIFY(QDir().mkpath(notJournal) && writeFile(notJournal + "/readme.txt", "hello"));
         QueryResult r = queryEntries(kDistantPast, 0, notJournal);
         QVERIFY(!r.ok());
         QCOMPARE(describe(*r.error),
-                 QStringLiteral("Failed to open archive \"Notes.logarchive\": The folder holds no journal files."));
+                 QStringLiteral("Failed to open archive \"Notes.logarchive\": The folder holds no log files Vellacord reads "
+                                "(tracev3 files, journal files or ndjson files (.ndjson, .jsonl))."));
 
         // A truncated journal file and one of random bytes.
         const QString good = JournalFixture::makeArchive(m_dir.path(), "Good.logarchive",

@@ -1,7 +1,7 @@
 #include "logs/LogQuery.h"
-#include "logs/NdjsonEvent.h"
-#include "logs/NdjsonLogStore.h"
-#include "logs/NdjsonOrder.h"
+#include "logs/ndjson/NdjsonEvent.h"
+#include "logs/ndjson/NdjsonLogStore.h"
+#include "logs/ndjson/NdjsonOrder.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/TestEnv.h"
 
@@ -381,13 +381,17 @@ private slots:
         QCOMPARE(messages(queryEntries(kBase + 1, kBase + 3, archive)), (QStringList{"b", "c", "d"}));
 
         // Journal files make a folder a journal archive; other files make it no ndjson source.
+        // A file is one by its first line, whatever its name.
         writeFile(path("Journal.logarchive/system.journal"), {"LPKSHHRH"});
         writeFile(path("Journal.logarchive/export.ndjson"), {line(logEvent(0, "a"))});
         writeFile(path("Plain.logarchive/notes.json"), {"{}"});
+        writeFile(path("renamed by mail.txt"), {line(logEvent(0, "a"))});
+        writeFile(path("x.jsonl"), {"{\"other\": 1}", line(logEvent(0, "a"))});
         QList<bool> sources;
-        for (const char* name : {"FromMac.logarchive", "Journal.logarchive", "Plain.logarchive", "x.NDJSON", "x.jsonl", "x.json"})
+        for (const char* name : {"FromMac.logarchive", "Journal.logarchive", "Plain.logarchive", "renamed by mail.txt",
+                                 "x.jsonl", "x.NDJSON"})
             sources << isNdjsonSource(path(name));
-        QCOMPARE(sources, (QList<bool>{true, false, false, true, true, false}));
+        QCOMPARE(sources, (QList<bool>{true, false, false, true, false, false}));
         // A file that is gone between choosing and reading.
         const QueryResult r = readAll(path("gone.ndjson"));
         QVERIFY(!r.ok() && std::holds_alternative<ArchiveError>(*r.error));

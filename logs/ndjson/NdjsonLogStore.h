@@ -10,7 +10,9 @@
 
 #include <cstddef>
 
-// Whether the path is read by this store rather than as journal files.
+// Whether the path is an export: a file whose first line is a log event
+// object (whatever its name), or a folder of .ndjson/.jsonl files without
+// journal files.
 bool isNdjsonSource(const QString& path);
 
 // Opens the file, or every .ndjson/.jsonl file inside the folder. Fails when

@@ -1,4 +1,4 @@
-#include "logs/JsonScan.h"
+#include "logs/ndjson/JsonScan.h"
 
 namespace JsonScan {
 

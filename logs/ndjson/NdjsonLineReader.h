@@ -15,10 +15,6 @@
 
 namespace Ndjson {
 
-// Opens a regular file (or a link to one) for reading; never opens a FIFO, a
-// device or a socket, so no open blocks or wakes anything. -1 with the
-// reason ("not a regular file", or the system's text) on failure.
-int openRegularFile(const QByteArray& nativePath, QString* reason);
 
 class LineReader {
 public:

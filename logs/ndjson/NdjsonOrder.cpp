@@ -1,6 +1,6 @@
-#include "logs/NdjsonOrder.h"
+#include "logs/ndjson/NdjsonOrder.h"
 
-#include "logs/NdjsonLineReader.h"
+#include "logs/ndjson/NdjsonLineReader.h"
 
 #include <QFile>
 #include <QHash>

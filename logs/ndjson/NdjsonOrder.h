@@ -6,7 +6,7 @@
 // Only what a read actually saw is believed, and only while the file keeps
 // the identity, size and modification time it had then.
 
-#include "logs/NdjsonEvent.h"
+#include "logs/ndjson/NdjsonEvent.h"
 
 #include <QString>
 

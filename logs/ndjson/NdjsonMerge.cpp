@@ -1,9 +1,9 @@
-#include "logs/NdjsonMerge.h"
+#include "logs/ndjson/NdjsonMerge.h"
 
-#include "logs/NdjsonEvent.h"
-#include "logs/NdjsonLineReader.h"
-#include "logs/NdjsonLogStore.h"
-#include "logs/NdjsonOrder.h"
+#include "logs/ndjson/NdjsonEvent.h"
+#include "logs/ndjson/NdjsonLineReader.h"
+#include "logs/ndjson/NdjsonLogStore.h"
+#include "logs/ndjson/NdjsonOrder.h"
 #include "logs/Platform.h"
 
 #include <algorithm>

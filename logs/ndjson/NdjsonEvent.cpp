@@ -1,6 +1,6 @@
-#include "logs/NdjsonEvent.h"
+#include "logs/ndjson/NdjsonEvent.h"
 
-#include "logs/JsonScan.h"
+#include "logs/ndjson/JsonScan.h"
 
 #include <cstdint>
 

@@ -1,8 +1,8 @@
-#include "logs/NdjsonLogStore.h"
+#include "logs/ndjson/NdjsonLogStore.h"
 
-#include "logs/NdjsonLineReader.h"
-#include "logs/NdjsonMerge.h"
 #include "logs/Platform.h"
+#include "logs/SafeRead.h"
+#include "logs/ndjson/NdjsonMerge.h"
 
 #include <QDirIterator>
 #include <QFile>
@@ -53,12 +53,30 @@ private:
 
 }  // namespace
 
+// A file whose first line is a JSON object with the keys of a log event,
+// whatever the file's name.
+bool looksLikeNdjson(const QString& path)
+{
+    const int fd = SafeRead::openRegularFile(QFile::encodeName(path), nullptr);
+    if (fd < 0)
+        return false;
+    char head[4096];
+    const ssize_t n = ::read(fd, head, sizeof head);
+    ::close(fd);
+    if (n <= 0)
+        return false;
+    QByteArray line = QByteArray(head, qsizetype(n)).split('\n').first().trimmed();
+    if (line.startsWith("\xEF\xBB\xBF"))
+        line.remove(0, 3);
+    return line.startsWith('{') && (line.contains("\"eventType\"") || line.contains("\"eventMessage\""));
+}
+
 bool isNdjsonSource(const QString& path)
 {
     const QFileInfo info(path);
     if (info.isDir())
         return !ndjsonFilesIn(path).isEmpty();
-    return hasNdjsonExtension(info.fileName());
+    return looksLikeNdjson(path);
 }
 
 StoreOpenResult openNdjsonStore(const QString& path)
@@ -78,7 +96,7 @@ StoreOpenResult openNdjsonStore(const QString& path)
     // FIFO would block or never end, a device never end.
     for (const QString& f : files) {
         QString why;
-        const int fd = Ndjson::openRegularFile(QFile::encodeName(f), &why);
+        const int fd = SafeRead::openRegularFile(QFile::encodeName(f), &why);
         if (fd < 0)
             return StoreError{f == path ? why : QStringLiteral("Cannot open \"%1\": %2").arg(QFileInfo(f).fileName(), why)};
         ::close(fd);

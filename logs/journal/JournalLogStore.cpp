@@ -1,4 +1,4 @@
-#include "logs/JournalLogStore.h"
+#include "logs/journal/JournalLogStore.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -251,6 +251,11 @@ StoreOpenResult openSystem()
                           denied ? StoreError::Cause::denied : StoreError::Cause::unavailable};
     }
     return wrap(j);
+}
+
+bool isJournalFolder(const QString& path)
+{
+    return QFileInfo(path).isDir() && holdsJournalFiles(path);
 }
 
 StoreOpenResult openDirectory(const QString& path)

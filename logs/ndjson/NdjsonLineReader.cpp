@@ -1,6 +1,7 @@
-#include "logs/NdjsonLineReader.h"
+#include "logs/ndjson/NdjsonLineReader.h"
 
-#include "logs/NdjsonLogStore.h"
+#include "logs/SafeRead.h"
+#include "logs/ndjson/NdjsonLogStore.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -22,37 +23,12 @@ constexpr std::size_t kChunk = 64 * 1024;
 QString errnoText(int e) { return QString::fromLocal8Bit(std::strerror(e)); }
 }  // namespace
 
-int openRegularFile(const QByteArray& nativePath, QString* reason)
-{
-    const auto fail = [reason](const QString& why) {
-        if (reason)
-            *reason = why;
-        return -1;
-    };
-    // Looked at before opening, so that no FIFO or device is ever opened, and
-    // again on the descriptor, so that a file swapped in between is caught.
-    struct stat st {};
-    if (::stat(nativePath.constData(), &st) != 0)
-        return fail(errnoText(errno));
-    if (!S_ISREG(st.st_mode))
-        return fail(QStringLiteral("not a regular file"));
-    const int fd = ::open(nativePath.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return fail(errnoText(errno));
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int e = errno;
-        ::close(fd);
-        return fail(S_ISREG(st.st_mode) ? errnoText(e) : QStringLiteral("not a regular file"));
-    }
-    return fd;
-}
-
 bool LineReader::open()
 {
     if (m_fd >= 0)
         return true;
     QString why;
-    const int fd = openRegularFile(QFile::encodeName(m_path), &why);
+    const int fd = SafeRead::openRegularFile(QFile::encodeName(m_path), &why);
     if (fd >= 0 && m_base > 0 && ::lseek(fd, m_base, SEEK_SET) < 0) {
         why = errnoText(errno);
         ::close(fd);
