@@ -1,5 +1,7 @@
 #include "app/ArchiveChoice.h"
 
+#include "logs/LogFormats.h"
+
 namespace ArchiveChoice {
 
 QString lastPathComponent(const QString& path)
@@ -12,14 +14,19 @@ QString lastPathComponent(const QString& path)
 
 bool isLogArchive(const QString& path)
 {
-    const QString name = lastPathComponent(path);
-    const qsizetype dot = name.lastIndexOf(u'.');
-    // A name that is only an extension (".logarchive") has none.
-    if (dot <= 0)
-        return false;
-    const QString extension = name.mid(dot + 1).toLower();
-    return extension == QLatin1String("logarchive") || extension == QLatin1String("ndjson") ||
-           extension == QLatin1String("jsonl");
+    return LogFormats::of(path) || LogFormats::matchesName(path);
+}
+
+QStringList panelFilters()
+{
+    QStringList patterns;
+    for (const LogFormat& f : LogFormats::all()) {
+        for (const QString& filter : f.nameFilters) {
+            if (!patterns.contains(filter))
+                patterns << filter;
+        }
+    }
+    return {QStringLiteral("Log archives (%1)").arg(patterns.join(QLatin1Char(' '))), QStringLiteral("All files (*)")};
 }
 
 QString notAnArchiveText(const QString& path)

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QStyleFactory>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -33,24 +34,20 @@ int main(int argc, char** argv)
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("archive"),
-                                 QStringLiteral("A .logarchive bundle, or a .ndjson/.jsonl export of log show, to open."),
+                                 QStringLiteral("A log archive to open (File > Open Log Archive takes the same)."),
                                  QStringLiteral("[archive]"));
     parser.addOption({QStringLiteral("crashes"), QStringLiteral("Open on the Crashes tab with the crash reports in DIR."),
                       QStringLiteral("DIR")});
     parser.process(app);
 
     VellacordApp shell;
+    // A path is taken as the open command takes a choice: a log archive opens
+    // in the first window; anything else gets its alert over the window.
     const QStringList args = parser.positionalArguments();
-    if (!args.isEmpty()) {
-        // Like the open command: only what it accepts is opened and remembered.
-        const QString path = QFileInfo(args.first()).absoluteFilePath();
-        if (ArchiveChoice::isLogArchive(path)) {
-            shell.recentArchives()->add(path);
-            shell.pendingArchive()->set(path);
-        } else {
-            std::fprintf(stderr, "%s\n", qPrintable(ArchiveChoice::notAnArchiveText(path)));
-        }
-    }
+    const QString given = args.isEmpty() ? QString() : QFileInfo(args.first()).absoluteFilePath();
+    const bool opens = !given.isEmpty() && ArchiveChoice::isLogArchive(given);
+    if (opens)
+        shell.openPath(given);
     QMainWindow* window = shell.newMainWindow();
     if (parser.isSet(QStringLiteral("crashes"))) {
         const QFileInfo dir(parser.value(QStringLiteral("crashes")));
@@ -63,5 +60,7 @@ int main(int argc, char** argv)
         }
     }
     window->show();
+    if (!given.isEmpty() && !opens)
+        QTimer::singleShot(0, &shell, [&shell, given] { shell.openPath(given); });
     return app.exec();
 }

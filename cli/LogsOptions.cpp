@@ -3,6 +3,7 @@
 #include "browser/FilterPipeline.h"
 #include "cli/Commands.h"
 #include "logs/LogFetcher.h"
+#include "logs/LogFormats.h"
 
 #include <QDateTime>
 
@@ -28,7 +29,12 @@ QStringList sortColumnNames()
 
 void addLogsOptions(QCommandLineParser& parser)
 {
-    parser.addOption({QStringLiteral("archive"), QStringLiteral("Read the whole archive at PATH instead of the live log."),
+    QStringList formats;
+    for (const LogFormat& f : LogFormats::all())
+        formats << f.name;
+    parser.addOption({QStringLiteral("archive"),
+                      QStringLiteral("Read the whole archive at PATH instead of the live log: a ") +
+                          formats.join(QStringLiteral(", a ")) + QStringLiteral(", whatever its name."),
                       QStringLiteral("PATH")});
     parser.addOption({QStringLiteral("last"), QStringLiteral("Time range of the live log: 1h, 4h or 24h (default 1h)."),
                       QStringLiteral("RANGE")});

@@ -1,5 +1,6 @@
 #include "app/views/HelpView.h"
 
+#include "logs/LogFormats.h"
 #include "ui/TextStyles.h"
 
 #include <QDir>
@@ -21,6 +22,19 @@ QString learnedNamesPath()
     if (!home.isEmpty() && p.startsWith(home + QLatin1Char('/')))
         p = QStringLiteral("~") + p.mid(home.size());
     return p;
+}
+
+}  // namespace
+
+namespace {
+
+// The formats' table, one line a row.
+QStringList formatLines()
+{
+    QStringList lines;
+    for (const LogFormat& f : LogFormats::all())
+        lines << f.name + QStringLiteral(": ") + f.description + QLatin1Char('.');
+    return lines;
 }
 
 }  // namespace
@@ -101,10 +115,12 @@ QList<HelpView::Section> HelpView::sections()
           QStringLiteral("\"Explain this crash\" asks the AI; answers are cached by file name."),
           QStringLiteral("\"Show Raw\" shows the whole report text.")}},
         {QStringLiteral(".logarchive Support"),
-         {QStringLiteral("File > Open Log Archive (Ctrl+O) opens a saved .logarchive."),
-          QStringLiteral("File > Open Recent lists the last 5 archives."),
-          QStringLiteral("A banner names the open archive; Close Archive returns to the live log."),
-          QStringLiteral("Filters and sorting work as usual; live tail does not.")}},
+         QStringList{QStringLiteral("File > Open Log Archive (Ctrl+O) opens a saved .logarchive."),
+                     QStringLiteral("Any folder or file of these kinds opens, whatever its name:")} +
+             formatLines() +
+             QStringList{QStringLiteral("File > Open Recent lists the last 5 archives."),
+                         QStringLiteral("A banner names the open archive; Close Archive returns to the live log."),
+                         QStringLiteral("Filters and sorting work as usual; live tail does not.")}},
         {QStringLiteral("Collect System Logs"),
          {QStringLiteral("Click Collect in the toolbar and confirm: the last hour of system logs is collected "
                          "into a .logarchive on your Desktop and opened at once.")}},

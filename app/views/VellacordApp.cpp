@@ -44,7 +44,7 @@ public:
     {
         setOption(QFileDialog::DontUseNativeDialog, true);
         setFileMode(QFileDialog::Directory);
-        setNameFilter(QStringLiteral("Log archives (*.logarchive *.ndjson *.jsonl)"));
+        setNameFilters(ArchiveChoice::panelFilters());
         // Runs after the dialog's own update of the button.
         const auto allowFile = [this] {
             if (chosenFile().isEmpty())
@@ -200,15 +200,19 @@ QString VellacordApp::runAlert(const Alert& alert)
 void VellacordApp::openArchiveCommand()
 {
     const std::optional<QString> chosen = runOpenPanel(OpenPanel{});
-    if (!chosen || chosen->isEmpty())
-        return;
-    if (!ArchiveChoice::isLogArchive(*chosen)) {
-        runAlert({QStringLiteral("Not a Log Archive"), ArchiveChoice::notAnArchiveText(*chosen),
-                  {QStringLiteral("OK")}, true});
+    if (chosen && !chosen->isEmpty())
+        openPath(*chosen);
+}
+
+void VellacordApp::openPath(const QString& path)
+{
+    if (!ArchiveChoice::isLogArchive(path)) {
+        runAlert({QStringLiteral("Not a Log Archive"), ArchiveChoice::notAnArchiveText(path), {QStringLiteral("OK")},
+                  true});
         return;
     }
-    m_recent->add(*chosen);
-    m_pending->set(*chosen);
+    m_recent->add(path);
+    m_pending->set(path);
 }
 
 void VellacordApp::openRecent(const QString& path)

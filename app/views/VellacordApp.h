@@ -58,6 +58,9 @@ public:
 
     // Menu commands.
     void openArchiveCommand();
+    // A chosen or given location: opened and remembered when it is a log
+    // archive, the "Not a Log Archive" alert otherwise.
+    void openPath(const QString& path);
     void openRecent(const QString& path);
     void clearRecent();
     void resetLearnedProcessNames();

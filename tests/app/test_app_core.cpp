@@ -2,11 +2,13 @@
 #include "app/ArchiveChoice.h"
 #include "app/UpdateChecker.h"
 #include "logs/Platform.h"
+#include "tests/support/JournalFixture.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/TestEnv.h"
 
 #include <QSignalSpy>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTest>
 
 using Response = LoopbackHttpServer::Response;
@@ -210,6 +212,10 @@ private slots:
         QCOMPARE(ArchiveChoice::notAnArchiveText(QStringLiteral("/home/u/Desktop/Stuff/")),
                  QStringLiteral("Please select a .logarchive bundle. The selected item \"Stuff\" is not a valid log "
                                 "archive."));
+        // By what they hold, whatever their names: a collector's journal folder.
+        QTemporaryDir dir;
+        const QString collector = JournalFixture::makeArchive(dir.path(), "remote", {JournalFixture::message(1767600000, "a", "b")});
+        QVERIFY(ArchiveChoice::isLogArchive(collector));
     }
 };
 

@@ -43,12 +43,13 @@ class UnifiedRealTest : public QObject {
 private slots:
     void init() { REQUIRE_REAL_DATA(); }
 
-    // The bundle: Persist/ with the one tracev3 file, timesync/, dsc/,
-    // and the 00/ and 22/ uuidtext folders, all symbolic links.
+    // A bundle of Persist/ with the one tracev3 file, timesync/, dsc/, and the
+    // 00/ and 22/ uuidtext folders, all symbolic links, in a folder whose name
+    // does not say what it is.
     void bundleThroughTheCommandLine()
     {
         QTemporaryDir dir;
-        const QString bundle = dir.filePath(QStringLiteral("iPhone.logarchive"));
+        const QString bundle = dir.filePath(QStringLiteral("Logs from Sam's iPhone"));
         QVERIFY(QDir().mkpath(bundle + QStringLiteral("/Persist")));
         const QString real = realDir();
         for (const auto& [from, to] : {std::pair{"0000000000000f85.tracev3", "Persist/0000000000000f85.tracev3"},

@@ -422,7 +422,9 @@ private slots:
         for (const char* name : {"mac.ndjson", "notes.txt"}) {
             QFile f(desktop + "/" + name);
             QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("{\"eventType\":\"logEvent\",\"timestamp\":\"2026-01-05 09:30:00+0000\",\"eventMessage\":\"m\"}\n");
+            f.write(QByteArray(name) == "notes.txt"
+                        ? "Call the vendor about the disk.\n"
+                        : "{\"eventType\":\"logEvent\",\"timestamp\":\"2026-01-05 09:30:00+0000\",\"eventMessage\":\"m\"}\n");
         }
         // The panel lists the exports and archives, not other files.
         runPanel([&](QFileDialog* d) {
@@ -435,23 +437,33 @@ private slots:
             choose(d, QStringLiteral("mac.ndjson"));
         });
         QCOMPARE(content(windows[0])->model()->logFetcher()->archiveURL(), std::optional<QString>(desktop + "/mac.ndjson"));
-        // A folder is still chosen as a folder.
+        // A folder is still chosen as a folder; one of any name opens by what it
+        // holds (a collector's journal folder), as a path given to the application does.
+        const QString remote =
+            JournalFixture::makeArchive(desktop, "remote-out", {JournalFixture::message(1767600000, "sshd", "accepted")});
+        runPanel([&](QFileDialog* d) { choose(d, QStringLiteral("remote-out")); });
+        QCOMPARE(content(windows[0])->model()->logFetcher()->archiveURL(), std::optional<QString>(remote));
+        app->openPath(remote);
         runPanel([&](QFileDialog* d) { choose(d, QStringLiteral("Old.logarchive")); });
         QCOMPARE(app->recentArchives()->paths(),
-                 (QStringList{desktop + "/Old.logarchive", desktop + "/mac.ndjson"}));
+                 (QStringList{desktop + "/Old.logarchive", remote, desktop + "/mac.ndjson"}));
         QVERIFY(alerts.isEmpty());
 
-        // Any other file: the alert, nothing recorded.
+        // A file of none of the formats: the alert, nothing recorded.
         runPanel([&](QFileDialog* d) { choose(d, QStringLiteral("notes.txt")); });
         QCOMPARE(alerts.size(), 1);
         QCOMPARE((QStringList{alerts[0].title, alerts[0].informativeText} + alerts[0].buttons),
                  (QStringList{"Not a Log Archive", ArchiveChoice::notAnArchiveText(desktop + "/notes.txt"), "OK"}));
-        QCOMPARE(app->recentArchives()->paths().size(), 2);
+        QCOMPARE(app->recentArchives()->paths().size(), 3);
+        // So is such a path given to the application.
+        app->openPath(desktop + "/notes.txt");
+        QCOMPARE(alerts.size(), 2);
+        QCOMPARE(alerts[1].informativeText, alerts[0].informativeText);
 
         // Cancelled: nothing.
         runPanel([](QFileDialog* d) { d->reject(); });
-        QCOMPARE(alerts.size(), 1);
-        QCOMPARE(app->recentArchives()->paths().size(), 2);
+        QCOMPARE(alerts.size(), 2);
+        QCOMPARE(app->recentArchives()->paths().size(), 3);
         QCOMPARE(content(windows[0])->model()->logFetcher()->archiveURL(), std::optional<QString>(desktop + "/Old.logarchive"));
     }
 
