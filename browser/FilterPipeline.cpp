@@ -446,17 +446,26 @@ void setShown(FilterState& s, OptionalColumn c, bool on)
 
 FetchInterval initialInterval(double now) { return {now - 3600, now}; }
 
-FetchInterval selectQuickRange(FilterState& s, QuickTimeRange r, double now)
+FetchInterval selectQuickRange(FilterState& s, QuickTimeRange r, double end)
 {
     s.selectedQuickRange = r;
+    s.wholeArchive = false;
     s.showCustomRange = false;
-    return {now + QuickRange::offset(r), now};
+    return {end + QuickRange::offset(r), end};
+}
+
+void selectWholeArchive(FilterState& s)
+{
+    s.wholeArchive = true;
+    s.selectedQuickRange.reset();
+    s.showCustomRange = false;
 }
 
 void toggleCustomRange(FilterState& s)
 {
     s.showCustomRange = !s.showCustomRange;
     s.selectedQuickRange.reset();
+    s.wholeArchive = false;
 }
 
 FetchInterval customInterval(const FilterState& s) { return {s.customStart, s.customEnd}; }
@@ -568,11 +577,17 @@ void FilterPipeline::setCustomRange(double start, double end)
     emit rangeChanged();
 }
 
-FetchInterval FilterPipeline::selectQuickRange(QuickTimeRange r, double now)
+FetchInterval FilterPipeline::selectQuickRange(QuickTimeRange r, double end)
 {
-    const FetchInterval interval = Pipeline::selectQuickRange(m_state, r, now);
+    const FetchInterval interval = Pipeline::selectQuickRange(m_state, r, end);
     emit rangeChanged();
     return interval;
+}
+
+void FilterPipeline::selectWholeArchive()
+{
+    Pipeline::selectWholeArchive(m_state);
+    emit rangeChanged();
 }
 
 void FilterPipeline::toggleCustomRange()
@@ -584,6 +599,7 @@ void FilterPipeline::toggleCustomRange()
 void FilterPipeline::restoreRange(const FilterState& earlier)
 {
     m_state.selectedQuickRange = earlier.selectedQuickRange;
+    m_state.wholeArchive = earlier.wholeArchive;
     m_state.showCustomRange = earlier.showCustomRange;
     m_state.customStart = earlier.customStart;
     m_state.customEnd = earlier.customEnd;

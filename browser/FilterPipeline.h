@@ -57,6 +57,7 @@ double offset(QuickTimeRange r);     // start of the interval relative to now: -
 struct FilterState {
     QSet<SeverityLevel> activeFilters{SeverityLevel::fault, SeverityLevel::error};
     std::optional<QuickTimeRange> selectedQuickRange = QuickTimeRange::last1h;
+    bool wholeArchive = false;  // "All": the whole open archive, no quick range
     double customStart = 0;  // window creation time minus 3600 s (see Pipeline::initialState)
     double customEnd = 0;    // window creation time
     bool showCustomRange = false;
@@ -126,7 +127,9 @@ void setShown(FilterState& s, OptionalColumn c, bool on);
 
 // Time range to fetch interval.
 FetchInterval initialInterval(double now);
-FetchInterval selectQuickRange(FilterState& s, QuickTimeRange r, double now);  // returns what to fetch
+// A quick range counts back from `end`: now for the live log, an archive's last entry.
+FetchInterval selectQuickRange(FilterState& s, QuickTimeRange r, double end);  // returns what to fetch
+void selectWholeArchive(FilterState& s);                                       // "All"
 void toggleCustomRange(FilterState& s);                                       // fetches nothing
 FetchInterval customInterval(const FilterState& s);                           // "Apply"
 
@@ -174,15 +177,17 @@ public:
 
     // Time range to fetch interval.
     const std::optional<QuickTimeRange>& selectedQuickRange() const { return m_state.selectedQuickRange; }
+    bool wholeArchive() const { return m_state.wholeArchive; }
     bool showCustomRange() const { return m_state.showCustomRange; }
     double customStart() const { return m_state.customStart; }
     double customEnd() const { return m_state.customEnd; }
     void setCustomRange(double start, double end);
-    FetchInterval selectQuickRange(QuickTimeRange r, double now);  // what to fetch
+    FetchInterval selectQuickRange(QuickTimeRange r, double end);  // what to fetch
+    void selectWholeArchive();
     void toggleCustomRange();
     FetchInterval customInterval() const { return Pipeline::customInterval(m_state); }
-    // Puts back the range inputs of an earlier state: the quick range, the
-    // custom row's visibility and its two dates.
+    // Puts back the range inputs of an earlier state: the quick range or
+    // "All", the custom row's visibility and its two dates.
     void restoreRange(const FilterState& earlier);
 
 signals:

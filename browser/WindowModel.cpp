@@ -36,6 +36,17 @@ WindowModel::WindowModel(DetailWindowState* detailState, RecentArchives* recentA
     connect(m_fetcher, &LogFetcher::outcomeChanged, this, &WindowModel::contentChanged);
     connect(m_fetcher, &LogFetcher::archiveURLChanged, this, [this] {
         m_rangeBeforeDrag.reset();  // it named a range of the other source
+        // An archive opens whole ("All"); the live log comes back to its last hour.
+        if (m_fetcher->isViewingArchive())
+            m_pipeline.selectWholeArchive();
+        else
+            m_pipeline.selectQuickRange(QuickTimeRange::last1h, now());
+        emit toolbarChanged();
+    });
+    connect(m_fetcher, &LogFetcher::archiveSpanChanged, this, [this] {
+        // The custom range of an archive starts as all of it.
+        if (const std::optional<DateRange>& span = m_fetcher->archiveSpan())
+            m_pipeline.setCustomRange(span->start, span->end);
         emit toolbarChanged();
     });
     connect(m_processNames, &ProcessNameResolver::learnedNamesChanged, this, &WindowModel::displayNamesChanged);
@@ -143,11 +154,37 @@ void WindowModel::filterToPID(const LogEntry& entry)
     m_pipeline.setFilterText(OptionalColumn::pid, QString::number(entry.processIdentifier));
 }
 
+bool WindowModel::rangesAvailable() const
+{
+    return !m_fetcher->isViewingArchive() || m_fetcher->archiveSpan().has_value();
+}
+
 void WindowModel::selectQuickRange(QuickTimeRange range)
 {
+    // On an archive a quick range counts back from its last entry, not from now.
+    if (!rangesAvailable())
+        return;
     m_rangeBeforeDrag.reset();
-    const FetchInterval i = m_pipeline.selectQuickRange(range, now());
+    const double end = m_fetcher->isViewingArchive() ? m_fetcher->archiveSpan()->end : now();
+    const FetchInterval i = m_pipeline.selectQuickRange(range, end);
     m_fetcher->fetch(i.start, i.end);
+}
+
+void WindowModel::selectWholeArchive()
+{
+    if (!m_fetcher->isViewingArchive())
+        return;
+    m_rangeBeforeDrag.reset();
+    m_pipeline.selectWholeArchive();
+    m_fetcher->reloadArchive();
+}
+
+void WindowModel::refresh()
+{
+    // An archive's refresh reloads all of it, which "All" then says.
+    if (m_fetcher->isViewingArchive())
+        m_pipeline.selectWholeArchive();
+    m_fetcher->refresh();
 }
 
 void WindowModel::toggleCustomRange()

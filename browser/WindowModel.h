@@ -69,8 +69,13 @@ public:
     // Shows the PID column filtered to the entry's process identifier.
     void filterToPID(const LogEntry& entry);
 
-    // Time range.
+    // Time range. On an archive the quick ranges count back from its last
+    // entry, and wait until its dates are known; "All" is the whole archive.
+    bool rangesAvailable() const;
     void selectQuickRange(QuickTimeRange range);
+    void selectWholeArchive();
+    // The refresh command: the current range again, or the whole archive.
+    void refresh();
     void toggleCustomRange();
     void setCustomRange(double start, double end);
     void applyCustomRange();

@@ -36,7 +36,9 @@ void addLogsOptions(QCommandLineParser& parser)
                       QStringLiteral("Read the whole archive at PATH instead of the live log: a ") +
                           formats.join(QStringLiteral(", a ")) + QStringLiteral(", whatever its name."),
                       QStringLiteral("PATH")});
-    parser.addOption({QStringLiteral("last"), QStringLiteral("Time range of the live log: 1h, 4h or 24h (default 1h)."),
+    parser.addOption({QStringLiteral("last"),
+                      QStringLiteral("Time range: 1h, 4h or 24h before now (default 1h), or with --archive before "
+                                     "the archive's last entry (default: the whole archive)."),
                       QStringLiteral("RANGE")});
     parser.addOption({QStringLiteral("start"), QStringLiteral("Start of a custom range (ISO 8601)."),
                       QStringLiteral("DATE")});
@@ -213,8 +215,15 @@ std::optional<LogsRun> runLogsQuery(const QCommandLineParser& parser, QString* u
     if (start) {
         queryStart = *start;
         queryEnd = *end;
-    } else if (archive.isEmpty() || parser.isSet(QStringLiteral("last"))) {
+    } else if (archive.isEmpty()) {
         queryStart = queryEnd - lastSeconds;
+    } else if (parser.isSet(QStringLiteral("last"))) {
+        // On an archive --last counts back from its last entry, as the window's
+        // quick ranges do; an archive without dates is read whole (and says why).
+        if (const std::optional<DateRange> span = archiveSpan(archive)) {
+            queryEnd = span->end;
+            queryStart = queryEnd - lastSeconds;
+        }
     }
     QueryResult result = queryEntries(queryStart, queryEnd, archive);
 

@@ -213,7 +213,28 @@ void LogFetcher::openArchive(const QString& path)
     m_archiveURL = path;
     emit archiveURLChanged();
     qCInfo(lcLogFetcher, "Opening archive: %s", qUtf8Printable(path));
+    findArchiveSpan();
     reloadArchive();
+}
+
+void LogFetcher::findArchiveSpan()
+{
+    const quint64 generation = ++m_spanGeneration;
+    m_archiveSpan.reset();
+    m_findingSpan = m_archiveURL.has_value();
+    emit archiveSpanChanged();
+    if (!m_archiveURL)
+        return;
+    const QueryContext ctx = context(std::make_shared<std::atomic_bool>(false));
+    Background::run(
+        this, [path = *m_archiveURL, ctx] { return ::archiveSpan(path, ctx); },
+        [this, generation](std::optional<DateRange> span) {
+            if (generation != m_spanGeneration)
+                return;  // another archive since
+            m_archiveSpan = span;
+            m_findingSpan = false;
+            emit archiveSpanChanged();
+        });
 }
 
 void LogFetcher::reloadArchive()
@@ -227,6 +248,7 @@ void LogFetcher::closeArchive()
 {
     m_archiveURL.reset();
     emit archiveURLChanged();
+    findArchiveSpan();
     setEntries({});
     setOutcome({});
     setError(std::nullopt);

@@ -51,6 +51,10 @@ public:
     bool isLiveTailing() const { return m_isLiveTailing; }
     const std::optional<QString>& archiveURL() const { return m_archiveURL; }  // a path
     bool isViewingArchive() const { return m_archiveURL.has_value(); }
+    // The open archive's first and last dates, found in the background after
+    // it opens; none before then, and for an archive that holds nothing.
+    const std::optional<DateRange>& archiveSpan() const { return m_archiveSpan; }
+    bool isFindingArchiveSpan() const { return m_findingSpan; }
     std::optional<double> lastFetchStart() const { return m_lastFetchStart; }
     std::optional<double> lastFetchEnd() const { return m_lastFetchEnd; }
 
@@ -90,12 +94,14 @@ signals:
     void outcomeChanged();
     void isLiveTailingChanged();
     void archiveURLChanged();
+    void archiveSpanChanged();
 
 private:
     void setLoading(bool v);
     void setError(const std::optional<QString>& e);
     void setOutcome(const FetchOutcome& o);
     void setEntries(LogEntryList list);
+    void findArchiveSpan();
     void liveTailStep(quint64 generation);
     void schedulePoll(quint64 generation);
     double now() const;
@@ -110,6 +116,9 @@ private:
     std::pair<FetchOutcome, std::optional<QString>> m_beforeTailError;  // restored when the tail recovers
     bool m_isLiveTailing = false;
     std::optional<QString> m_archiveURL;
+    std::optional<DateRange> m_archiveSpan;
+    bool m_findingSpan = false;
+    quint64 m_spanGeneration = 0;
     std::optional<double> m_lastFetchStart;
     std::optional<double> m_lastFetchEnd;
 

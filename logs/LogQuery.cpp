@@ -27,6 +27,16 @@ QueryFailure failureKind(const QueryError& error)
     return QueryFailure::storeError;
 }
 
+std::optional<DateRange> archiveSpan(const QString& archivePath, const QueryContext& context)
+{
+    const LogStoreProvider& provider = context.provider ? *context.provider : platformLogStoreProvider();
+    if (provider.absentReason(archivePath) || !provider.isReadable(archivePath))
+        return std::nullopt;
+    StoreOpenResult opened = provider.openArchive(archivePath);
+    auto* store = std::get_if<std::unique_ptr<LogStore>>(&opened);
+    return store ? (*store)->span() : std::nullopt;
+}
+
 QueryResult queryEntries(double start, double end, const QString& archivePath, const QueryContext& context)
 {
     const LogStoreProvider& provider = context.provider ? *context.provider : platformLogStoreProvider();

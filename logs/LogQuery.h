@@ -58,5 +58,9 @@ inline constexpr int kInitialCapacity = 10000;
 // empty `archivePath` means the live system store.
 QueryResult queryEntries(double start, double end, const QString& archivePath, const QueryContext& context = {});
 
+// The first and last dates of the archive, as its store finds them; none when
+// it cannot be opened, holds nothing or cannot tell. Callable from any thread.
+std::optional<DateRange> archiveSpan(const QString& archivePath, const QueryContext& context = {});
+
 // Current wall-clock time in seconds since 1970.
 double wallClockNow();

@@ -70,6 +70,9 @@ public:
     // Entries from `position` onwards; restricted to `predicate` when given.
     virtual std::variant<std::unique_ptr<LogEnumerator>, StoreError>
     entries(double position, const std::optional<DateRange>& predicate) = 0;
+    // The dates of the first and the last entry held; none when the store
+    // holds none, or cannot tell. Each store finds them its own cheapest way.
+    virtual std::optional<DateRange> span() = 0;
 };
 
 using StoreOpenResult = std::variant<std::unique_ptr<LogStore>, StoreError>;

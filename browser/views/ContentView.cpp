@@ -179,7 +179,7 @@ void ContentView::refreshCurrentTab()
     if (!m_model->showCrashes()) {
         // Like the toolbar's button, which is off while a query runs.
         if (!m_model->logFetcher()->isLoading())
-            m_model->logFetcher()->refresh();
+            m_model->refresh();
         return;
     }
     // The crash browser scans by itself; a view that offers a rescan gets it.

@@ -73,6 +73,11 @@ Toolbar::Toolbar(WindowModel* model, QWidget* parent) : QWidget(parent), m_model
     auto* rh = new QHBoxLayout(m_rangeButtons);
     rh->setContentsMargins(0, 0, 0, 0);
     rh->setSpacing(4);
+    m_allButton = new PillButton(QStringLiteral("All"));
+    m_allButton->setObjectName(QStringLiteral("range_All"));
+    m_allButton->setToolTip(QStringLiteral("The whole archive"));
+    connect(m_allButton, &QAbstractButton::clicked, m_model, &WindowModel::selectWholeArchive);
+    rh->addWidget(m_allButton);
     for (QuickTimeRange r : QuickRange::allCases()) {
         auto* b = new PillButton(QuickRange::rawValue(r));
         b->setObjectName(QStringLiteral("range_") + QuickRange::rawValue(r));
@@ -106,7 +111,7 @@ Toolbar::Toolbar(WindowModel* model, QWidget* parent) : QWidget(parent), m_model
     m_refreshButton->setObjectName(QStringLiteral("refreshButton"));
     m_refreshButton->setToolTip(QStringLiteral("Refresh"));
     m_refreshButton->setAutoRaise(true);
-    connect(m_refreshButton, &QToolButton::clicked, this, [this] { m_model->logFetcher()->refresh(); });
+    connect(m_refreshButton, &QToolButton::clicked, m_model, &WindowModel::refresh);
     h->addWidget(m_refreshButton);
 
     m_tailButton = new QPushButton(QStringLiteral("Tail"));
@@ -157,9 +162,20 @@ void Toolbar::refresh()
     m_rangeButtons->setVisible(!crashes);
     m_rescanButton->setVisible(crashes);
     const QList<QuickTimeRange>& ranges = QuickRange::allCases();
-    for (int i = 0; i < m_quickButtons.size(); ++i)
+    const bool archive = m_model->logFetcher()->isViewingArchive();
+    const bool available = m_model->rangesAvailable();
+    m_allButton->setVisible(archive);
+    m_allButton->setSelectedLook(pipeline.wholeArchive() && !pipeline.showCustomRange());
+    for (int i = 0; i < m_quickButtons.size(); ++i) {
         m_quickButtons[i]->setSelectedLook(pipeline.selectedQuickRange() == ranges[i] && !pipeline.showCustomRange());
+        m_quickButtons[i]->setEnabled(available);
+        m_quickButtons[i]->setToolTip(!available ? QStringLiteral("Finding the archive's dates…")
+                                      : archive  ? QStringLiteral("The last %1 of the archive").arg(
+                                                       QuickRange::rawValue(ranges[i]))
+                                                 : QString());
+    }
     m_customButton->setSelectedLook(pipeline.showCustomRange());
+    m_customButton->setEnabled(available);
 
     const bool collecting = m_model->isCollecting();
     m_collectButton->setText(collecting ? QStringLiteral("Collecting…") : QStringLiteral("Collect"));

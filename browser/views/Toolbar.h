@@ -38,6 +38,7 @@ private:
     PillButton* m_logsTab = nullptr;
     PillButton* m_crashesTab = nullptr;
     QWidget* m_rangeButtons = nullptr;
+    PillButton* m_allButton = nullptr;
     QList<PillButton*> m_quickButtons;
     PillButton* m_customButton = nullptr;
     QPushButton* m_rescanButton = nullptr;

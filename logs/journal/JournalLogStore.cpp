@@ -202,6 +202,17 @@ public:
         return std::unique_ptr<LogEnumerator>(new JournalEnumerator(m_h, predicate));
     }
 
+    // The head's and the tail's times (the journal keeps entries in time order).
+    std::optional<DateRange> span() override
+    {
+        sd_journal* j = m_h->j;
+        uint64_t first = 0, last = 0;
+        if (sd_journal_seek_head(j) < 0 || sd_journal_next(j) <= 0 || sd_journal_get_realtime_usec(j, &first) < 0 ||
+            sd_journal_seek_tail(j) < 0 || sd_journal_previous(j) <= 0 || sd_journal_get_realtime_usec(j, &last) < 0)
+            return std::nullopt;
+        return DateRange{double(first) / 1e6, double(std::max(first, last)) / 1e6};
+    }
+
 private:
     std::shared_ptr<JournalHandle> m_h;
 };

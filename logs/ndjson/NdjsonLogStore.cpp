@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cmath>
+
 #include <unistd.h>
 
 namespace {
@@ -45,6 +47,23 @@ public:
     entries(double position, const std::optional<DateRange>& predicate) override
     {
         return Ndjson::mergedEntries(m_files, position, predicate);
+    }
+
+    // An export keeps no index: one read of every line (which also notes the
+    // files' time order for later ranges).
+    std::optional<DateRange> span() override
+    {
+        const std::unique_ptr<LogEnumerator> all = Ndjson::mergedEntries(m_files, 0, std::nullopt);
+        std::optional<DateRange> span;
+        for (RawEntry raw; all->next(raw);) {
+            if (raw.kind == RawEntryKind::none || !std::isfinite(raw.entry.date))
+                continue;
+            if (!span)
+                span = DateRange{raw.entry.date, raw.entry.date};
+            span->start = std::min(span->start, raw.entry.date);
+            span->end = std::max(span->end, raw.entry.date);
+        }
+        return span;
     }
 
 private:

@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cmath>
+
 namespace Unified {
 
 namespace {
@@ -118,6 +120,27 @@ public:
         if (!range && position > 0)
             range = DateRange{position, std::numeric_limits<double>::infinity()};
         return std::unique_ptr<LogEnumerator>(new UnifiedEnumerator(m_layout, range));
+    }
+
+    // From the files' catalogs, without decompressing anything.
+    std::optional<DateRange> span() override
+    {
+        SkipCounts skips;
+        qint64 damaged = 0;
+        const Timesync timesync = Timesync::read(m_layout.timesyncFiles, &damaged);
+        std::optional<DateRange> span;
+        for (const QString& path : m_layout.tracev3Files) {
+            const std::optional<FileIndex> index = scanTracev3(path, timesync, skips);
+            for (const ChunksetPlace& c : index ? index->chunksets : std::vector<ChunksetPlace>()) {
+                if (!std::isfinite(c.start) || !std::isfinite(c.end))
+                    continue;
+                if (!span)
+                    span = DateRange{c.start, c.end};
+                span->start = std::min(span->start, c.start);
+                span->end = std::max(span->end, c.end);
+            }
+        }
+        return span;
     }
 
 private:

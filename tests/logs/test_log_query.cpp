@@ -189,6 +189,8 @@ private slots:
                                     JournalFixture::message(1767605501, "bin", binary)};
 
         const QString archive = JournalFixture::makeArchive(m_dir.path(), "Fields.logarchive", records);
+        const std::optional<DateRange> span = archiveSpan(archive);  // the journal's head and tail
+        QVERIFY(span && qRound64(span->start * 1e6) == 1767605400123456LL && span->end == 1767605501.0);
         LogCapture log;
         const QueryResult r = queryEntries(kDistantPast, 0, archive);  // the whole archive: no range
         QVERIFY2(r.ok(), r.ok() ? "" : qPrintable(describe(*r.error)));

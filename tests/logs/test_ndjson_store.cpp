@@ -379,6 +379,8 @@ private slots:
         QCOMPARE(messages(readAll(archive)), (QStringList{"a", "b", "c", "d", "e"}));
         QVERIFY(log.contains(QStringLiteral("Skipped 1 malformed lines in %1/part1.ndjson").arg(archive)));
         QCOMPARE(messages(queryEntries(kBase + 1, kBase + 3, archive)), (QStringList{"b", "c", "d"}));
+        const std::optional<DateRange> span = archiveSpan(archive);  // over both files, by one read
+        QVERIFY(span && span->start == kBase && span->end == kBase + 4);
 
         // Journal files make a folder a journal archive; other files make it no ndjson source.
         // A file is one by its first line, whatever its name.

@@ -364,6 +364,9 @@ private slots:
 
         const QueryResult whole = readAll(w->path);
         QCOMPARE(whole.entries.size(), 211 - 20);
+        // The catalogs' spans give the archive's dates, damaged chunksets and all.
+        const std::optional<DateRange> span = archiveSpan(w->path);
+        QVERIFY(span && span->start == kBootWall && span->end == kBootWall + 199);
         QCOMPARE(whole.skipped, (SkipCounts{0, 2, 0, 0, 0}));
 
         const QueryResult range = readAll(w->path, kBootWall + 120, kBootWall + 165);

@@ -117,6 +117,12 @@ private slots:
         // Without the main image's strings the process is its image UUID, the sender the cache's.
         QCOMPARE(entries[0][QStringLiteral("process")].toString(), QStringLiteral("191AAF39-CAA6-384D-A591-43318EEBD9D5"));
         QCOMPARE(entries[0][QStringLiteral("sender")].toString(), QStringLiteral("671E0820-86AB-3339-A384-01EFBD8017A4"));
+
+        // --last counts back from the archive's last entry, not from now.
+        const TestEnv::CliRun lastHour = TestEnv::runCli({QStringLiteral("logs"), QStringLiteral("--archive"), bundle,
+                                                          QStringLiteral("--last"), QStringLiteral("1h"),
+                                                          QStringLiteral("--level"), QStringLiteral("all")});
+        QCOMPARE(lastHour.lines().size(), 8011);
     }
 
     void tracev3Header()

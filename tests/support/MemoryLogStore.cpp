@@ -50,6 +50,12 @@ public:
                                          [](const RawEntry& r, double d) { return r.entry.date < d; });
         return std::make_unique<MemoryEnumerator>(m_s, qsizetype(it - m_s->raw.begin()), predicate);
     }
+    std::optional<DateRange> span() override
+    {
+        if (m_s->raw.empty())
+            return std::nullopt;
+        return DateRange{m_s->raw.front().entry.date, m_s->raw.back().entry.date};
+    }
 
 private:
     std::shared_ptr<MemoryLogStore> m_s;

@@ -284,6 +284,40 @@ private slots:
         QVERIFY(!w->pane() && w->findChild<QLabel*>("noEntryLabel")->text() == QStringLiteral("No entry selected"));
     }
 
+    // An archive collected days ago: listed whole ("All", no quick range) when
+    // it opens; its quick ranges count back from its last entry, its custom
+    // range starts as all of it; closing it brings the live hour back.
+    void archiveRangesCountFromItsLastEntry()
+    {
+        const double last = now() - 3 * 86400;
+        provider.locked([&] {
+            provider.store->raw.clear();
+            for (int i = 0; i < 100; ++i)  // one every 10 minutes over 16.5 hours
+                provider.store->raw.push_back(entry(last - (99 - i) * 600.0, 4, "backupd", QString::number(i), 7));
+        });
+        LogFetcher* f = model()->logFetcher();
+        pending->set(QStringLiteral("/tmp/Old.logarchive"));
+        QTRY_VERIFY(loaded() && f->archiveSpan());
+        auto* all = child<PillButton>("range_All");
+        auto* hour = child<PillButton>("range_1h");
+        QVERIFY(all->isVisible() && all->selectedLook() && !hour->selectedLook() && hour->isEnabled());
+        QCOMPARE(model()->filteredEntries().size(), 100);
+        QCOMPARE(std::pair(model()->pipeline().customStart(), model()->pipeline().customEnd()),
+                 std::pair(last - 99 * 600.0, last));
+        QTest::mouseClick(hour, Qt::LeftButton);
+        QCOMPARE(std::pair(*f->lastFetchStart(), *f->lastFetchEnd()), std::pair(last - 3600, last));
+        QTRY_VERIFY(loaded());
+        QCOMPARE(model()->filteredEntries().size(), 7);  // the archive's last hour, both ends included
+        QVERIFY(hour->selectedLook() && !all->selectedLook());
+        // Refresh reloads all of it, and "All" says so.
+        QTest::mouseClick(child<QToolButton>("refreshButton"), Qt::LeftButton);
+        QVERIFY(all->selectedLook() && *f->lastFetchStart() == kDistantPast);
+        QTRY_VERIFY(loaded());
+        QTest::mouseClick(child<QPushButton>("closeArchiveButton"), Qt::LeftButton);
+        QVERIFY(!all->isVisible() && model()->pipeline().selectedQuickRange() == QuickTimeRange::last1h && !f->archiveSpan());
+        QTRY_VERIFY(loaded());
+    }
+
     void pendingArchive()
     {
         // Waiting when the window is made: opened at the first show, with no live query first.
