@@ -31,6 +31,26 @@ QString tooLarge(qint64 maxBytes) { return QStringLiteral("larger than %1 MiB").
 
 }  // namespace
 
+bool readAt(int fd, quint64 offset, std::size_t size, char* out)
+{
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, out + done, size - done, off_t(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += std::size_t(n);
+    }
+    return true;
+}
+
+FileStamp stampOf(int fd)
+{
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 ? stampFrom(st) : FileStamp{};
+}
+
 int openRegularFile(const QByteArray& nativePath, QString* reason)
 {
     const auto fail = [reason](const QString& why) {

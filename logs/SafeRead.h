@@ -39,6 +39,13 @@ struct Result {
 // reason ("not a regular file", or the system's text) on failure.
 int openRegularFile(const QByteArray& nativePath, QString* reason);
 
+// Reads exactly `size` bytes at `offset` of an open file; false on an error
+// or when the file ends first (it shrank).
+bool readAt(int fd, quint64 offset, std::size_t size, char* out);
+
+// The identity and version of an open file.
+FileStamp stampOf(int fd);
+
 // Never blocks on a FIFO and never reads more than maxBytes + 1 bytes.
 Result readRegularFile(const QString& path, qint64 maxBytes = maxStateFileBytes);
 

@@ -2,6 +2,7 @@
 
 #include "logs/Platform.h"
 #include "logs/SafeRead.h"
+#include "logs/unified/IndexCache.h"
 
 #include <QFile>
 
@@ -17,20 +18,6 @@ namespace {
 
 std::size_t align8(quint64 n) { return std::size_t((n + 7) & ~quint64(7)); }
 
-bool preadAll(int fd, quint64 offset, std::size_t size, char* out)
-{
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pread(fd, out + done, size - done, off_t(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;  // an error, or the file shrank
-        done += std::size_t(n);
-    }
-    return true;
-}
-
 struct Fd {
     int fd;
     ~Fd()
@@ -40,42 +27,18 @@ struct Fd {
     }
 };
 
-}  // namespace
-
-std::optional<FileIndex> scanTracev3(const QString& path, const Timesync& timesync, SkipCounts& skips)
+// Reads the chunk headers and the catalogs of the file after its header.
+RawIndex scanChunks(const QString& path, int fd, quint64 fileSize)
 {
-    QString why;
-    const Fd file{SafeRead::openRegularFile(QFile::encodeName(path), &why)};
-    struct stat st {};
-    char first[kHeaderChunkBytes];
-    std::optional<Tracev3Header> header;
-    if (file.fd >= 0 && ::fstat(file.fd, &st) == 0 && quint64(st.st_size) >= kHeaderChunkBytes &&
-        preadAll(file.fd, 0, kHeaderChunkBytes, first))
-        header = parseHeader(Bytes(first, kHeaderChunkBytes));
-    if (!header) {
-        qCWarning(lcLogFetcher, "Skipped %s: %s", qUtf8Printable(path),
-                  qUtf8Printable(why.isEmpty() ? QStringLiteral("not a tracev3 file") : why));
-        ++skips.files;
-        return std::nullopt;
-    }
-    const quint64 fileSize = quint64(st.st_size);
-    qCInfo(lcLogFetcher, "Reading %s: boot %s, %s %s, time zone %s", qUtf8Printable(path),
-           qUtf8Printable(header->boot.toString(QUuid::WithoutBraces)), qUtf8Printable(header->model),
-           qUtf8Printable(header->build), qUtf8Printable(header->timeZonePath));
-    FileIndex index;
-    index.path = path;
-    index.header = *header;
-    const BootClock* synced = timesync.boot(header->boot);
-    index.clock = synced ? *synced : BootClock(header->timebase, header->bootWallSeconds);
-
+    RawIndex raw;
     std::optional<Catalog> catalog;  // of the chunksets that follow it
     quint64 catalogOffset = 0, catalogSize = 0;
     std::size_t next = 0;  // the next chunkset's place in the catalog
     QByteArray data;
     for (quint64 at = kHeaderChunkBytes; at + kChunkHeaderBytes <= fileSize;) {
         char head[kChunkHeaderBytes];
-        if (!preadAll(file.fd, at, kChunkHeaderBytes, head)) {
-            ++skips.chunks;
+        if (!SafeRead::readAt(fd, at, kChunkHeaderBytes, head)) {
+            ++raw.skipped.chunks;
             break;
         }
         const ChunkHeader h = *chunkHeaderAt(Bytes(head, kChunkHeaderBytes), 0);
@@ -83,33 +46,87 @@ std::optional<FileIndex> scanTracev3(const QString& path, const Timesync& timesy
         if (h.size > fileSize - dataAt || h.size > kMaxChunkBytes) {
             qCWarning(lcLogFetcher, "%s: a chunk at %llu claims %llu bytes; the rest of the file is skipped",
                       qUtf8Printable(path), at, quint64(h.size));
-            ++skips.chunks;
+            ++raw.skipped.chunks;
             break;
         }
+        raw.lastChunk = QByteArray(head, kChunkHeaderBytes);
+        raw.lastChunkOffset = at;
         if (h.tag == Tag::catalog) {
             data.resize(qsizetype(h.size));
             catalog.reset();
-            if (preadAll(file.fd, dataAt, std::size_t(h.size), data.data()))
+            if (SafeRead::readAt(fd, dataAt, std::size_t(h.size), data.data()))
                 catalog = parseCatalog(Bytes(data.constData(), std::size_t(data.size())));
             if (!catalog) {
                 qCWarning(lcLogFetcher, "%s: skipped a damaged catalog at %llu and its chunksets", qUtf8Printable(path), at);
-                ++skips.chunks;
+                ++raw.skipped.chunks;
+            }
+            if (raw.firstCatalog.isEmpty()) {
+                raw.firstCatalog = data.left(24);
+                raw.firstCatalogOffset = dataAt;
             }
             catalogOffset = dataAt;
             catalogSize = h.size;
             next = 0;
         } else if (h.tag == Tag::chunkset && catalog) {
-            ChunksetPlace place{dataAt, h.size, catalogOffset, catalogSize};
-            if (next < catalog->chunksets.size() && catalog->chunksets[next].start <= catalog->chunksets[next].end)
-                std::tie(place.start, place.end) =
-                    index.clock.wallSpan(catalog->chunksets[next].start, catalog->chunksets[next].end);
+            RawPlace place{dataAt, h.size, catalogOffset, catalogSize};
+            if (next < catalog->chunksets.size() && catalog->chunksets[next].start <= catalog->chunksets[next].end) {
+                place.spanKnown = true;
+                place.start = catalog->chunksets[next].start;
+                place.end = catalog->chunksets[next].end;
+            }
             ++next;
-            index.chunksets.push_back(place);
+            raw.places.push_back(place);
         } else {
             // A chunkset without its catalog cannot be read; other tags are unknown here.
-            ++skips.chunks;
+            ++raw.skipped.chunks;
         }
         at = align8(dataAt + h.size);
+    }
+    return raw;
+}
+
+}  // namespace
+
+std::optional<FileIndex> scanTracev3(const QString& path, const Timesync& timesync, SkipCounts& skips)
+{
+    QString why;
+    const Fd file{SafeRead::openRegularFile(QFile::encodeName(path), &why)};
+    struct stat st {};
+    QByteArray first(kHeaderChunkBytes, Qt::Uninitialized);
+    std::optional<Tracev3Header> header;
+    if (file.fd >= 0 && ::fstat(file.fd, &st) == 0 && quint64(st.st_size) >= kHeaderChunkBytes &&
+        SafeRead::readAt(file.fd, 0, kHeaderChunkBytes, first.data()))
+        header = parseHeader(Bytes(first.constData(), kHeaderChunkBytes));
+    if (!header) {
+        qCWarning(lcLogFetcher, "Skipped %s: %s", qUtf8Printable(path),
+                  qUtf8Printable(why.isEmpty() ? QStringLiteral("not a tracev3 file") : why));
+        ++skips.files;
+        return std::nullopt;
+    }
+    const SafeRead::FileStamp stamp = SafeRead::stampOf(file.fd);
+    std::optional<RawIndex> raw = IndexCache::find(path, file.fd, stamp);
+    if (!raw) {
+        qCInfo(lcLogFetcher, "Reading %s: boot %s, %s %s, time zone %s", qUtf8Printable(path),
+               qUtf8Printable(header->boot.toString(QUuid::WithoutBraces)), qUtf8Printable(header->model),
+               qUtf8Printable(header->build), qUtf8Printable(header->timeZonePath));
+        raw = scanChunks(path, file.fd, quint64(st.st_size));
+        raw->stamp = stamp;
+        raw->header = first;
+        IndexCache::remember(path, *raw);
+    }
+    skips.chunks += raw->skipped.chunks;
+
+    FileIndex index;
+    index.path = path;
+    index.header = *header;
+    const BootClock* synced = timesync.boot(header->boot);
+    index.clock = synced ? *synced : BootClock(header->timebase, header->bootWallSeconds);
+    index.chunksets.reserve(raw->places.size());
+    for (const RawPlace& p : raw->places) {
+        ChunksetPlace place{p.offset, p.size, p.catalogOffset, p.catalogSize};
+        if (p.spanKnown)
+            std::tie(place.start, place.end) = index.clock.wallSpan(p.start, p.end);
+        index.chunksets.push_back(place);
     }
     return index;
 }
@@ -155,7 +172,7 @@ bool Tracev3Stream::readAt(quint64 offset, std::size_t size, char* out)
             ++m_skips.files;
         }
     }
-    return m_fd >= 0 && preadAll(m_fd, offset, size, out);
+    return m_fd >= 0 && SafeRead::readAt(m_fd, offset, size, out);
 }
 
 std::shared_ptr<const Catalog> Tracev3Stream::catalogAt(quint64 offset, quint64 size)

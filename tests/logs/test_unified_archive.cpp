@@ -10,7 +10,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace AW = ArchiveWriter;
 
@@ -374,6 +376,29 @@ private slots:
         QCOMPARE(range.entries.size(), 46 + 11);  // both ends included
         QCOMPARE(range.entries.first().date, kBootWall + 120);
         QCOMPARE(range.entries.last().date, kBootWall + 165);
+    }
+
+    // A file's index is kept for the session, and used only while the file
+    // is the same: a chunk changed without its size or time changing is seen.
+    void indexKeptOnlyForTheSameFile()
+    {
+        AW::Bundle bundle = baseBundle();
+        AW::File f = fileAt(QStringLiteral("Persist/0000000000000001.tracev3"));
+        f.entriesPerChunkset = 10;
+        addSeconds(f, 1, 30);
+        bundle.files = {f};
+        const auto w = write(bundle);
+        QCOMPARE(readAll(w->path).entries.size(), 30);
+        const QByteArray file = QFile::encodeName(w->report.files[0].path);
+        struct stat before {};
+        QVERIFY(::stat(file.constData(), &before) == 0);
+        QVERIFY(patchFile(w->report.files[0].path,
+                          [&](QByteArray& b) { put<quint64>(b, chunksetsOf(w->report.files[0])[2].offset + 8, quint64(1) << 40); }));
+        const timespec times[2] = {before.st_atim, before.st_mtim};  // the same size and time as before
+        QVERIFY(::utimensat(AT_FDCWD, file.constData(), times, 0) == 0);
+        const QueryResult r = readAll(w->path);
+        QCOMPARE(r.entries.size(), 20);
+        QCOMPARE(r.skipped, (SkipCounts{0, 1, 0, 0, 0}));
     }
 
     // The cap keeps the oldest log messages; other records are scanned, not
