@@ -62,7 +62,9 @@ void readChunkset(const QByteArray& bytes)
     SkipCounts skips;
     OversizeStore oversize;
     ChunksetStream stream(buffer, std::make_shared<const Catalog>(std::move(*catalog)), BootClock({1, 1}, 0),
-                          std::nullopt, oversize, skips);
+                          std::nullopt);
+    for (ChunksetStream::OversizeChunk& o : stream.takeOversize())
+        oversize.insert(o.procIdFirst, o.procIdSecond, o.reference, std::move(o.data));
     FormatResolver resolver({}, skips);
     EntryBuilder builder(resolver, skips);
     RawEntry raw;

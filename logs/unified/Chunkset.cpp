@@ -56,10 +56,10 @@ PrivateArea privateAreaOf(Bytes bytes, std::size_t chunk)
 }
 
 ChunksetStream::ChunksetStream(std::shared_ptr<const Buffer> buffer, std::shared_ptr<const Catalog> catalog,
-                               const BootClock& clock, const std::optional<DateRange>& range,
-                               OversizeStore& oversize, SkipCounts& skips)
+                               const BootClock& clock, const std::optional<DateRange>& range)
     : m_buffer(std::move(buffer)), m_catalog(std::move(catalog))
 {
+    SkipCounts& skips = m_skips;
     const Bytes b = m_buffer->bytes();
     std::size_t at = 0;
     while (b.has(at, kChunkHeaderBytes)) {
@@ -75,7 +75,7 @@ ChunksetStream::ChunksetStream(std::shared_ptr<const Buffer> buffer, std::shared
         const quint32 second = c.u32();
         switch (h.tag) {
         case Tag::firehose:
-            readFirehose(at, size, clock, range, skips);
+            readFirehose(at, size, clock, range);
             break;
         case Tag::oversize: {
             c.skip(4 + 8);  // ttl and reserved, time
@@ -87,8 +87,8 @@ ChunksetStream::ChunksetStream(std::shared_ptr<const Buffer> buffer, std::shared
                 break;
             }
             const char* data = b.data() + at + kData + 32;
-            oversize.insert(first, second, reference,
-                            {QByteArray(data, dataSize), QByteArray(data + dataSize, privateSize)});
+            m_oversize.push_back(
+                {first, second, reference, {QByteArray(data, dataSize), QByteArray(data + dataSize, privateSize)}});
             break;
         }
         case Tag::simpleDump:
@@ -127,8 +127,9 @@ void ChunksetStream::add(const Record& r, const std::optional<DateRange>& range)
 }
 
 void ChunksetStream::readFirehose(std::size_t at, std::size_t size, const BootClock& clock,
-                                  const std::optional<DateRange>& range, SkipCounts& skips)
+                                  const std::optional<DateRange>& range)
 {
+    SkipCounts& skips = m_skips;
     const Bytes b = m_buffer->bytes();
     const quint16 publicSize = b.le<quint16>(at + kFirehosePage).value_or(0);
     const std::optional<quint64> base = b.le<quint64>(at + kFirehosePage + 8);

@@ -66,10 +66,21 @@ private:
 class ChunksetStream {
 public:
     // The records of the chunkset that fall in `range` (none: all), in time
-    // order. Damaged chunks and tracepoints are skipped and counted.
+    // order. Damaged chunks and tracepoints are skipped and counted; the
+    // oversize chunks are kept for the file's store. Touches nothing shared,
+    // so chunksets decode on any thread.
     ChunksetStream(std::shared_ptr<const Buffer> buffer, std::shared_ptr<const Catalog> catalog,
-                   const BootClock& clock, const std::optional<DateRange>& range, OversizeStore& oversize,
-                   SkipCounts& skips);
+                   const BootClock& clock, const std::optional<DateRange>& range);
+
+    struct OversizeChunk {
+        quint64 procIdFirst;
+        quint32 procIdSecond;
+        quint32 reference;
+        OversizeStore::Data data;
+    };
+    // What the decoding found beside the records; the file takes them once.
+    std::vector<OversizeChunk> takeOversize() { return std::move(m_oversize); }
+    const SkipCounts& skipped() const { return m_skips; }
 
     Fill fill() { return m_next < m_order.size() ? Fill::item : Fill::end; }
     double time() const { return m_records[m_order[m_next]].date; }
@@ -80,8 +91,7 @@ public:
     const Catalog& catalog() const { return *m_catalog; }
 
 private:
-    void readFirehose(std::size_t at, std::size_t size, const BootClock& clock, const std::optional<DateRange>& range,
-                      SkipCounts& skips);
+    void readFirehose(std::size_t at, std::size_t size, const BootClock& clock, const std::optional<DateRange>& range);
     void add(const Record& r, const std::optional<DateRange>& range);
 
     std::shared_ptr<const Buffer> m_buffer;
@@ -89,6 +99,8 @@ private:
     std::vector<Record> m_records;
     std::vector<quint32> m_order;  // by time, then place in the chunkset
     std::size_t m_next = 0;
+    std::vector<OversizeChunk> m_oversize;
+    SkipCounts m_skips;
 };
 
 // Where a firehose chunk's private data lies in the chunkset, and how far its

@@ -5,6 +5,11 @@
 #include "logs/unified/IndexCache.h"
 
 #include <QFile>
+#include <QThread>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <atomic>
 
 #include <cerrno>
 #include <tuple>
@@ -133,35 +138,73 @@ std::optional<FileIndex> scanTracev3(const QString& path, const Timesync& timesy
 
 namespace {
 
-std::vector<LazyMerge<ChunksetStream>::Source> sourcesOf(const FileIndex& index, const std::optional<DateRange>& range,
-                                                         const std::function<std::unique_ptr<ChunksetStream>(std::size_t)>& open)
+std::atomic_int g_decodeThreads = -1;  // unset: one per core
+
+QThreadPool* decodePool()
 {
-    std::vector<LazyMerge<ChunksetStream>::Source> sources;
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool;
+        p->setMaxThreadCount(QThread::idealThreadCount());
+        return p;
+    }();
+    return pool;
+}
+
+int decodeThreads()
+{
+    const int set = g_decodeThreads.load();
+    return set < 0 ? QThread::idealThreadCount() : set;
+}
+
+// The chunksets that can hold a time in the range, by their start (as the merge opens them).
+std::vector<std::size_t> openingOrder(const FileIndex& index, const std::optional<DateRange>& range)
+{
+    std::vector<std::size_t> order;
     for (std::size_t i = 0; i < index.chunksets.size(); ++i) {
-        const ChunksetPlace& c = index.chunksets[i];
-        if (overlaps(c.start, c.end, range))
-            sources.push_back({c.start, [open, i] { return open(i); }});
+        if (overlaps(index.chunksets[i].start, index.chunksets[i].end, range))
+            order.push_back(i);
     }
-    return sources;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return index.chunksets[a].start < index.chunksets[b].start; });
+    return order;
 }
 
 }  // namespace
+
+void setDecodeThreads(int threads)
+{
+    g_decodeThreads = threads;
+    if (threads > 0)
+        decodePool()->setMaxThreadCount(threads);
+}
 
 Tracev3Stream::Tracev3Stream(FileIndex index, std::optional<DateRange> range, SkipCounts& skips)
     : m_index(std::move(index)),
       m_range(range),
       m_skips(skips),
-      m_merge(sourcesOf(m_index, m_range, [this](std::size_t i) { return open(m_index.chunksets[i]); }))
+      m_order(openingOrder(m_index, m_range)),
+      m_rank(m_index.chunksets.size()),
+      m_merge([this] {
+          std::vector<LazyMerge<ChunksetStream>::Source> sources;
+          for (std::size_t place = 0; place < m_order.size(); ++place) {
+              const std::size_t i = m_order[place];
+              m_rank[i] = place;
+              sources.push_back({m_index.chunksets[i].start, [this, i] { return open(i); }});
+          }
+          return sources;
+      }())
 {
 }
 
 Tracev3Stream::~Tracev3Stream()
 {
+    for (auto& [chunkset, future] : m_ahead)
+        future.waitForFinished();  // they read through the descriptor
     if (m_fd >= 0)
         ::close(m_fd);
 }
 
-bool Tracev3Stream::readAt(quint64 offset, std::size_t size, char* out)
+bool Tracev3Stream::ensureOpen()
 {
     if (m_fd < 0 && !m_openFailed) {
         QString why;
@@ -172,7 +215,7 @@ bool Tracev3Stream::readAt(quint64 offset, std::size_t size, char* out)
             ++m_skips.files;
         }
     }
-    return m_fd >= 0 && SafeRead::readAt(m_fd, offset, size, out);
+    return m_fd >= 0;
 }
 
 std::shared_ptr<const Catalog> Tracev3Stream::catalogAt(quint64 offset, quint64 size)
@@ -181,32 +224,70 @@ std::shared_ptr<const Catalog> Tracev3Stream::catalogAt(quint64 offset, quint64 
         return m_catalog;
     QByteArray data(qsizetype(size), Qt::Uninitialized);
     std::optional<Catalog> parsed;
-    if (readAt(offset, std::size_t(size), data.data()))
+    if (SafeRead::readAt(m_fd, offset, std::size_t(size), data.data()))
         parsed = parseCatalog(Bytes(data.constData(), std::size_t(size)));
     m_catalog = parsed ? std::make_shared<const Catalog>(std::move(*parsed)) : nullptr;
     m_catalogOffset = offset;
     return m_catalog;
 }
 
-std::unique_ptr<ChunksetStream> Tracev3Stream::open(const ChunksetPlace& place)
+Tracev3Stream::Decoded Tracev3Stream::decode(std::size_t chunkset, std::shared_ptr<const Catalog> catalog) const
 {
-    if (m_openFailed)
-        return nullptr;
-    std::shared_ptr<const Catalog> catalog = catalogAt(place.catalogOffset, place.catalogSize);
+    const ChunksetPlace& place = m_index.chunksets[chunkset];
     QByteArray compressed(qsizetype(place.size), Qt::Uninitialized);
     std::optional<std::shared_ptr<const Buffer>> buffer;
-    if (catalog && readAt(place.offset, std::size_t(place.size), compressed.data()))
+    if (catalog && SafeRead::readAt(m_fd, place.offset, std::size_t(place.size), compressed.data()))
         buffer = decompressChunkset(Bytes(compressed.constData(), std::size_t(place.size)));
-    if (!buffer) {
-        if (!m_openFailed) {
-            qCWarning(lcLogFetcher, "%s: skipped a damaged chunkset at %llu", qUtf8Printable(m_index.path),
-                      place.offset - kChunkHeaderBytes);
-            ++m_skips.chunks;
-        }
+    if (!buffer)
+        return {};
+    return {std::make_unique<ChunksetStream>(std::move(*buffer), std::move(catalog), m_index.clock, m_range)};
+}
+
+// The chunksets that open after this one are read and decoded on the pool
+// meanwhile, a few at a time.
+void Tracev3Stream::decodeAhead(std::size_t chunkset)
+{
+    const int threads = decodeThreads();
+    if (threads <= 0)
+        return;
+    const std::size_t from = m_rank[chunkset] + 1;
+    for (std::size_t place = from; place < m_order.size() && place <= from + std::size_t(threads); ++place) {
+        const std::size_t i = m_order[place];
+        if (m_ahead.count(i))
+            continue;
+        std::shared_ptr<const Catalog> catalog =
+            catalogAt(m_index.chunksets[i].catalogOffset, m_index.chunksets[i].catalogSize);
+        m_ahead.emplace(i, QtConcurrent::run(decodePool(), [this, i, catalog] { return decode(i, catalog); }));
+    }
+}
+
+std::unique_ptr<ChunksetStream> Tracev3Stream::open(std::size_t chunkset)
+{
+    if (!ensureOpen())
+        return nullptr;
+    decodeAhead(chunkset);
+    Decoded d;
+    const auto ahead = m_ahead.find(chunkset);
+    if (ahead != m_ahead.end()) {
+        ahead->second.waitForFinished();
+        d = ahead->second.takeResult();
+        m_ahead.erase(ahead);
+    } else {
+        const ChunksetPlace& place = m_index.chunksets[chunkset];
+        d = decode(chunkset, catalogAt(place.catalogOffset, place.catalogSize));
+    }
+    if (!d.stream) {
+        qCWarning(lcLogFetcher, "%s: skipped a damaged chunkset at %llu", qUtf8Printable(m_index.path),
+                  m_index.chunksets[chunkset].offset - kChunkHeaderBytes);
+        ++m_skips.chunks;
         return nullptr;
     }
-    return std::make_unique<ChunksetStream>(std::move(*buffer), std::move(catalog), m_index.clock, m_range, m_oversize,
-                                            m_skips);
+    for (ChunksetStream::OversizeChunk& o : d.stream->takeOversize())
+        m_oversize.insert(o.procIdFirst, o.procIdSecond, o.reference, std::move(o.data));
+    const SkipCounts& found = d.stream->skipped();
+    m_skips.chunks += found.chunks;
+    m_skips.records += found.records;
+    return std::move(d.stream);
 }
 
 }  // namespace Unified

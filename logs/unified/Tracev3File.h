@@ -8,9 +8,11 @@
 #include "logs/LogStore.h"
 #include "logs/unified/Chunkset.h"
 
+#include <QFuture>
 #include <QString>
 
 #include <limits>
+#include <unordered_map>
 
 namespace Unified {
 
@@ -38,6 +40,10 @@ inline constexpr quint64 kMaxChunkBytes = quint64(64) << 20;
 // came before it.
 std::optional<FileIndex> scanTracev3(const QString& path, const Timesync& timesync, SkipCounts& skips);
 
+// Threads that read and decode chunksets ahead of the merge, across files;
+// 0 decodes each on the reading thread when it is needed. Default: one per core.
+void setDecodeThreads(int threads);
+
 class Tracev3Stream {
 public:
     // The file's records within `range` (both ends included), whose spans
@@ -55,9 +61,16 @@ public:
     const OversizeStore& oversize() const { return m_oversize; }
 
 private:
-    std::unique_ptr<ChunksetStream> open(const ChunksetPlace& place);
+    // A chunkset read and decoded; no stream when it is damaged.
+    struct Decoded {
+        std::unique_ptr<ChunksetStream> stream;
+    };
+    std::unique_ptr<ChunksetStream> open(std::size_t chunkset);
+    // Reads and decodes on any thread: it reads only what stays as it was.
+    Decoded decode(std::size_t chunkset, std::shared_ptr<const Catalog> catalog) const;
+    void decodeAhead(std::size_t chunkset);
+    bool ensureOpen();
     std::shared_ptr<const Catalog> catalogAt(quint64 offset, quint64 size);
-    bool readAt(quint64 offset, std::size_t size, char* out);
 
     FileIndex m_index;
     std::optional<DateRange> m_range;
@@ -67,6 +80,9 @@ private:
     quint64 m_catalogOffset = 0;
     std::shared_ptr<const Catalog> m_catalog;  // the last one read
     OversizeStore m_oversize;
+    std::vector<std::size_t> m_order;   // chunksets in the order they open
+    std::vector<std::size_t> m_rank;    // a chunkset's place in that order
+    std::unordered_map<std::size_t, QFuture<Decoded>> m_ahead;
     LazyMerge<ChunksetStream> m_merge;
 };
 
