@@ -43,6 +43,7 @@ WindowModel::WindowModel(DetailWindowState* detailState, RecentArchives* recentA
             m_pipeline.selectQuickRange(QuickTimeRange::last1h, now());
         emit toolbarChanged();
     });
+    connect(m_fetcher, &LogFetcher::archiveSpanChanged, this, &WindowModel::contentChanged);  // the cut notice
     connect(m_fetcher, &LogFetcher::archiveSpanChanged, this, [this] {
         // The custom range of an archive starts as all of it.
         if (const std::optional<DateRange>& span = m_fetcher->archiveSpan())
@@ -111,11 +112,17 @@ WindowModel::Content WindowModel::content() const
 
 std::optional<QString> WindowModel::cutNotice() const
 {
-    const std::optional<QString> cut = LogFetcher::cutText(m_fetcher->outcome(), m_fetcher->entries().size());
-    const std::optional<QString> skipped = LogFetcher::skipText(m_fetcher->outcome().skipped);
-    if (cut && skipped)
-        return *cut + QLatin1Char(' ') + *skipped;
-    return cut ? cut : skipped;
+    const LogEntryList& entries = m_fetcher->entries();
+    std::optional<DateRange> listed;
+    if (!entries.isEmpty())
+        listed = DateRange{entries.first().date, entries.last().date};
+    return LogFetcher::cutText(m_fetcher->outcome(), entries.size(), listed,
+                               m_fetcher->isViewingArchive() ? m_fetcher->archiveSpan() : std::nullopt);
+}
+
+std::optional<QString> WindowModel::skipNotice() const
+{
+    return LogFetcher::skipText(m_fetcher->outcome().skipped);
 }
 
 bool WindowModel::needsFullDiskAccess() const

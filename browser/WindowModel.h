@@ -56,9 +56,12 @@ public:
     // log entries found" (none, not loading), or the list.
     enum class Content { error, empty, list };
     Content content() const;
-    // Why the loaded list is cut short (the entry cap, the time-out) or
-    // partial (damaged data skipped); nothing while it is whole.
+    // Why the loaded list is cut short (the entry cap, with how much of an
+    // archive it holds; the time-out); nothing while it is whole.
     std::optional<QString> cutNotice() const;
+    // What the read skipped or could not resolve (damage, strings files
+    // missing): said quietly, it is no failure.
+    std::optional<QString> skipNotice() const;
     // The error asks for Full Disk Access (its panel offers the settings).
     bool needsFullDiskAccess() const;
     // The last path component of the open archive.

@@ -228,6 +228,7 @@ std::optional<LogsRun> runLogsQuery(const QCommandLineParser& parser, QString* u
     QueryResult result = queryEntries(queryStart, queryEnd, archive);
 
     LogsRun run;
+    run.archive = archive;
     run.outcome = FetchOutcome::of(result, !archive.isEmpty());
     run.message = LogFetcher::resultText(result, !archive.isEmpty()).value_or(QString());
     run.entries = std::move(result.entries);
@@ -242,7 +243,13 @@ bool reportFailureOrCut(const LogsRun& run)
         err() << run.message << "\n";
         return true;
     }
-    if (const auto cut = LogFetcher::cutText(run.outcome, run.entries.size()))
+    std::optional<DateRange> listed, archive;
+    if (run.outcome.stop == QueryStop::entryCap && !run.entries.isEmpty()) {
+        listed = DateRange{run.entries.first().date, run.entries.last().date};
+        if (!run.archive.isEmpty())
+            archive = archiveSpan(run.archive);
+    }
+    if (const auto cut = LogFetcher::cutText(run.outcome, run.entries.size(), listed, archive))
         err() << *cut << "\n";
     if (const auto skipped = LogFetcher::skipText(run.outcome.skipped))
         err() << *skipped << "\n";

@@ -15,6 +15,7 @@
 void addLogsOptions(QCommandLineParser& parser);
 
 struct LogsRun {
+    QString archive;               // the --archive path; empty for the live log
     FetchOutcome outcome;          // what the query came to
     QString message;               // failure text, or the empty-result text when `entries` is empty
     LogEntryList entries;          // what the fetch loaded, in store order

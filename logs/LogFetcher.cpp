@@ -4,6 +4,7 @@
 #include "logs/Platform.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QSet>
 #include <QTimer>
 
@@ -60,14 +61,21 @@ QString LogFetcher::failureText(const QueryError& error)
     return QStringLiteral("Failed to read logs: ") + describe(error);
 }
 
-std::optional<QString> LogFetcher::cutText(const FetchOutcome& outcome, qsizetype entriesRead)
+std::optional<QString> LogFetcher::cutText(const FetchOutcome& outcome, qsizetype entriesRead,
+                                           const std::optional<DateRange>& listed, const std::optional<DateRange>& archive)
 {
     if (!outcome.isCut())
         return std::nullopt;
+    const auto time = [](double d) {
+        return QDateTime::fromMSecsSinceEpoch(qint64(d * 1000)).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    };
     switch (outcome.stop) {
     case QueryStop::entryCap:
-        return QStringLiteral("Showing the first %1 entries. Narrow the time range to see later ones.")
-            .arg(QLocale(QLocale::English).toString(kEntryCap));
+        return QStringLiteral("Showing the first %1 entries%2%3. Narrow the time range to see later ones.")
+            .arg(QLocale(QLocale::English).toString(kEntryCap),
+                 listed ? QStringLiteral(", from %1 to %2").arg(time(listed->start), time(listed->end)) : QString(),
+                 archive ? QStringLiteral(", of an archive that runs from %1 to %2").arg(time(archive->start), time(archive->end))
+                         : QString());
     case QueryStop::timeOut:
         return QStringLiteral("The query took longer than %1 seconds; showing the %2 entries read so far.")
             .arg(int(kQueryTimeout))
@@ -84,19 +92,29 @@ std::optional<QString> LogFetcher::cutText(const FetchOutcome& outcome, qsizetyp
 
 std::optional<QString> LogFetcher::skipText(const SkipCounts& s)
 {
-    if (!s.any())
+    const QLocale english(QLocale::English);
+    QStringList sentences;
+    if (s.damaged()) {
+        QStringList parts;
+        const auto add = [&](qint64 n, const char* one, const char* many) {
+            if (n > 0)
+                parts << english.toString(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
+        };
+        add(s.files, "damaged file", "damaged files");
+        add(s.chunks, "damaged chunk", "damaged chunks");
+        add(s.records, "damaged record", "damaged records");
+        add(s.stringFiles, "damaged strings file", "damaged strings files");
+        add(s.missingData, "message without its data", "messages without their data");
+        sentences << QStringLiteral("Skipped while reading: %1.").arg(parts.join(QStringLiteral(", ")));
+    }
+    if (s.withoutStrings > 0)
+        sentences << (s.withoutStrings == 1
+                          ? QStringLiteral("1 entry has no format string in this archive (strings files missing).")
+                          : QStringLiteral("%1 entries have no format string in this archive (strings files missing).")
+                                .arg(english.toString(s.withoutStrings)));
+    if (sentences.isEmpty())
         return std::nullopt;
-    QStringList parts;
-    const auto add = [&](qint64 n, const char* one, const char* many) {
-        if (n > 0)
-            parts << QLocale(QLocale::English).toString(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
-    };
-    add(s.files, "damaged file", "damaged files");
-    add(s.chunks, "damaged chunk", "damaged chunks");
-    add(s.records, "damaged record", "damaged records");
-    add(s.stringFiles, "damaged strings file", "damaged strings files");
-    add(s.missingData, "message without its data", "messages without their data");
-    return QStringLiteral("Skipped while reading: %1.").arg(parts.join(QStringLiteral(", ")));
+    return sentences.join(QLatin1Char(' '));
 }
 
 std::optional<QString> LogFetcher::resultText(const QueryResult& result, bool archive)

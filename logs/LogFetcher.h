@@ -70,7 +70,11 @@ public:
     static QString emptyResultText(bool archive);
     static QString failureText(const QueryError& error);
     // What to say when a loaded list was cut short; nothing when it is whole.
-    static std::optional<QString> cutText(const FetchOutcome& outcome, qsizetype entriesRead);
+    // Given the dates the list holds and those of its archive, a list cut by
+    // the cap says how much of the archive it holds.
+    static std::optional<QString> cutText(const FetchOutcome& outcome, qsizetype entriesRead,
+                                          const std::optional<DateRange>& listed = std::nullopt,
+                                          const std::optional<DateRange>& archive = std::nullopt);
     // What the read skipped, in one sentence; nothing when it skipped nothing.
     static std::optional<QString> skipText(const SkipCounts& skipped);
     // The message a finished query publishes: the failure or empty-result

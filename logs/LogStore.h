@@ -48,7 +48,9 @@ struct SkipCounts {
     qint64 records = 0;      // damaged records inside readable chunks
     qint64 stringFiles = 0;  // damaged strings files (format strings, image names)
     qint64 missingData = 0;  // messages whose oversize data was not found
-    bool any() const { return files || chunks || records || stringFiles || missingData; }
+    qint64 withoutStrings = 0;  // messages whose strings file is not in the archive (or damaged)
+    bool damaged() const { return files || chunks || records || stringFiles || missingData; }
+    bool any() const { return damaged() || withoutStrings; }
     bool operator==(const SkipCounts&) const = default;
 };
 

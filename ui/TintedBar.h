@@ -20,6 +20,7 @@ public:
     QLabel* label() const { return m_label; }
     // Untinted, the strip is transparent (its owner shows other content).
     void setTinted(bool tinted);
+    bool isTinted() const { return m_tinted; }
 
 protected:
     void paintEvent(QPaintEvent* e) override;

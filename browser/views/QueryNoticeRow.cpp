@@ -22,8 +22,14 @@ QueryNoticeRow::QueryNoticeRow(WindowModel* model, QWidget* parent)
 
 void QueryNoticeRow::refresh()
 {
-    const std::optional<QString> notice = m_model->cutNotice();
-    if (notice)
-        label()->setText(*notice);
-    setVisible(notice.has_value());
+    // A cut list is told in the row's tint; what was skipped, quietly.
+    const std::optional<QString> cut = m_model->cutNotice();
+    const std::optional<QString> skipped = m_model->skipNotice();
+    QStringList notice;
+    for (const std::optional<QString>& part : {cut, skipped})
+        if (part)
+            notice << *part;
+    label()->setText(notice.join(QLatin1Char(' ')));
+    setTinted(cut.has_value());
+    setVisible(!notice.isEmpty());
 }

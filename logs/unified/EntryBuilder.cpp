@@ -71,6 +71,8 @@ bool EntryBuilder::buildLog(const ChunksetStream& chunkset, const Record& r, con
     e.sender = resolved.sender;
     e.messageTemplate = f.messageTemplate;
     e.message = f.messageTemplate->found ? utf8(composeMessage(f.utf8, m_arguments)) : f.missing;
+    if (f.noStringsFile)
+        ++m_skips.withoutStrings;
     return true;
 }
 

@@ -124,6 +124,7 @@ const ResolvedFormat& FormatResolver::inImage(const QUuid& image, quint64 offset
         t->format = QString::fromUtf8(s->data(), qsizetype(s->size()));
         t->found = true;
     } else if (!text) {
+        f.noStringsFile = true;
         f.missing = m_damaged.contains(image)
                         ? QStringLiteral("<format string not found: the strings file of %1 is damaged (offset %2)>")
                         : QStringLiteral("<format string not found: the archive has no strings for %1 (offset %2)>");
@@ -158,6 +159,7 @@ const ResolvedFormat& FormatResolver::inSharedCache(const QUuid& cache, quint64 
             f.sender = image.path.isEmpty() ? uuidString(image.uuid) : lastComponent(image.path);
         }
     } else if (!strings) {
+        f.noStringsFile = true;
         f.missing = m_damaged.contains(cache)
                         ? QStringLiteral("<format string not found: the strings file of %1 is damaged (offset %2)>")
                         : QStringLiteral("<format string not found: the archive has no strings for %1 (offset %2)>");

@@ -21,6 +21,7 @@ struct ResolvedFormat {
     std::shared_ptr<const MessageTemplate> messageTemplate;
     std::string utf8;       // the format string; empty when missing
     QString missing;        // the message shown instead when it is missing
+    bool noStringsFile = false;  // missing because the archive lacks the strings file (or it is damaged)
     QString sender;         // name of the image that holds it; empty when unknown
 };
 

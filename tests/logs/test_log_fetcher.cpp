@@ -271,6 +271,18 @@ private slots:
             o.stop = c.stop;
             QCOMPARE(LogFetcher::cutText(o, c.read).value_or("-"), QString::fromUtf8(c.text));
         }
+        // With the dates listed and the archive's (local time).
+        FetchOutcome capped;
+        capped.kind = K::loaded;
+        capped.stop = QueryStop::entryCap;
+        const auto local = [](const char* text) {
+            return double(QDateTime::fromString(QString::fromLatin1(text), Qt::ISODate).toSecsSinceEpoch());
+        };
+        QCOMPARE(*LogFetcher::cutText(capped, kEntryCap, DateRange{local("2022-05-30T00:38:21"), local("2022-05-31T09:00:00")},
+                                      DateRange{local("2022-05-30T00:38:21"), local("2022-06-01T02:20:01")}),
+                 QStringLiteral("Showing the first 50,000 entries, from 2022-05-30 00:38:21 to 2022-05-31 09:00:00, of an "
+                                "archive that runs from 2022-05-30 00:38:21 to 2022-06-01 02:20:01. Narrow the time range "
+                                "to see later ones."));
         const struct { SkipCounts skipped; const char* text; } skips[]{
             {{}, "-"},
             {{1, 1, 1, 1, 1}, "Skipped while reading: 1 damaged file, 1 damaged chunk, 1 damaged record, "
@@ -278,6 +290,9 @@ private slots:
             {{2, 0, 1234, 0, 3}, "Skipped while reading: 2 damaged files, 1,234 damaged records, "
                                  "3 messages without their data."},
             {{0, 2, 0, 2, 0}, "Skipped while reading: 2 damaged chunks, 2 damaged strings files."},
+            {{0, 0, 0, 0, 0, 1}, "1 entry has no format string in this archive (strings files missing)."},
+            {{0, 1, 0, 0, 0, 1200}, "Skipped while reading: 1 damaged chunk. 1,200 entries have no format string in this "
+                                    "archive (strings files missing)."},
         };
         for (const auto& c : skips)
             QCOMPARE(LogFetcher::skipText(c.skipped).value_or("-"), QString::fromUtf8(c.text));

@@ -16,6 +16,7 @@
 #include "tests/support/MemoryLogStore.h"
 #include "tests/support/TestEnv.h"
 #include "ui/PlainTextViewer.h"
+#include "ui/TintedBar.h"
 #include "ui/Widgets.h"
 
 #include <QApplication>
@@ -294,6 +295,7 @@ private slots:
             provider.store->raw.clear();
             for (int i = 0; i < 100; ++i)  // one every 10 minutes over 16.5 hours
                 provider.store->raw.push_back(entry(last - (99 - i) * 600.0, 4, "backupd", QString::number(i), 7));
+            provider.store->skipped.withoutStrings = 3;
         });
         LogFetcher* f = model()->logFetcher();
         pending->set(QStringLiteral("/tmp/Old.logarchive"));
@@ -302,6 +304,10 @@ private slots:
         auto* hour = child<PillButton>("range_1h");
         QVERIFY(all->isVisible() && all->selectedLook() && !hour->selectedLook() && hour->isEnabled());
         QCOMPARE(model()->filteredEntries().size(), 100);
+        // What could not be resolved is said quietly: no failure, no tint.
+        auto* notice = qobject_cast<TintedBar*>(child("queryNoticeRow"));
+        QVERIFY(notice->isVisible() && !notice->isTinted());
+        QCOMPARE(child<QLabel>("queryNotice")->text(), *model()->skipNotice());
         QCOMPARE(std::pair(model()->pipeline().customStart(), model()->pipeline().customEnd()),
                  std::pair(last - 99 * 600.0, last));
         QTest::mouseClick(hour, Qt::LeftButton);
@@ -489,9 +495,13 @@ private slots:
         QVERIFY(child("archiveBanner")->isVisible() && !tail->isEnabled());
         QCOMPARE(tail->toolTip(), QStringLiteral("Live tail not available for archives"));
         QVERIFY(notice->isVisible() && notice->textFormat() == Qt::PlainText);
-        const FetchOutcome& outcome = view->model()->logFetcher()->outcome();
-        QCOMPARE(notice->text(), *LogFetcher::cutText(outcome, kEntryCap) + QLatin1Char(' ') +
-                                     *LogFetcher::skipText(outcome.skipped));
+        // It says how much of the archive the list holds, and what was skipped, once.
+        const LogFetcher* f = view->model()->logFetcher();
+        QTRY_VERIFY(f->archiveSpan());
+        QCOMPARE(notice->text(), *LogFetcher::cutText(f->outcome(), kEntryCap, DateRange{t, t + (kEntryCap - 1) * 0.1},
+                                                      f->archiveSpan()) +
+                                     QLatin1Char(' ') + *LogFetcher::skipText(f->outcome().skipped));
+        QVERIFY(qobject_cast<TintedBar*>(child("queryNoticeRow"))->isTinted());
         // Closing starts a live query, on the refilled store.
         fill(provider);
         QTest::mouseClick(child<QPushButton>("closeArchiveButton"), Qt::LeftButton);
