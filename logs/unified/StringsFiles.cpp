@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <numeric>
-#include <cerrno>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -110,16 +109,7 @@ bool SharedCacheStrings::readAt(quint64 offset, std::size_t size, QByteArray* ou
         return true;
     }
     out->resize(qsizetype(size));
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pread(m_fd, out->data() + done, size - done, off_t(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;  // an error, or the file shrank
-        done += std::size_t(n);
-    }
-    return true;
+    return SafeRead::readAt(m_fd, offset, size, out->data());  // false too when the file shrank
 }
 
 bool SharedCacheStrings::readDescriptors()
