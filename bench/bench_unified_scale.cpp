@@ -108,6 +108,7 @@ double openToFirstPaintedRows()
 // The command line's last hour of the bundle, in a process of its own: seconds and peak memory in MB.
 std::pair<double, double> cliLastHour()
 {
+    std::fflush(stdout);  // the child must not print what this process has not yet
     QElapsedTimer t;
     t.start();
     const pid_t child = fork();

@@ -74,8 +74,24 @@ namespace {
 // Offsets in a catalog count from the UUID array after its 24 fixed bytes.
 constexpr std::size_t kCatalogFixedBytes = 24;
 
+// Reads one process entry; into `p` when given, else only past it.
 bool parseProcess(Cursor& c, const std::vector<QUuid>& uuids, Bytes strings, CatalogProcess* p)
 {
+    if (!p) {
+        c.skip(32);
+        const quint32 imageCount = c.u32();
+        c.skip(4);
+        if (!c.ok() || imageCount > c.remaining() / 16)
+            return false;
+        c.skip(std::size_t(imageCount) * 16);
+        const quint32 subsystemCount = c.u32();
+        c.skip(4);
+        if (!c.ok() || subsystemCount > c.remaining() / 6)
+            return false;
+        c.skip(std::size_t(subsystemCount) * 6);
+        c.alignTo8();
+        return c.ok();
+    }
     const auto uuidAt = [&](quint16 i) { return i < uuids.size() ? uuids[i] : QUuid(); };
     const auto text = [&](quint16 offset) {
         const std::string_view s = strings.cstring(offset);
@@ -122,7 +138,7 @@ bool parseProcess(Cursor& c, const std::vector<QUuid>& uuids, Bytes strings, Cat
 
 }  // namespace
 
-std::optional<Catalog> parseCatalog(Bytes data)
+std::optional<Catalog> parseCatalog(Bytes data, bool names)
 {
     Cursor head(data);
     const quint16 stringsOffset = head.u16();
@@ -136,8 +152,8 @@ std::optional<Catalog> parseCatalog(Bytes data)
     const Bytes body = *data.sub(kCatalogFixedBytes, data.size() - kCatalogFixedBytes);
 
     std::vector<QUuid> uuids;
-    uuids.reserve(stringsOffset / 16);
-    for (std::size_t at = 0; at + 16 <= stringsOffset; at += 16)
+    uuids.reserve(names ? stringsOffset / 16 : 0);
+    for (std::size_t at = 0; names && at + 16 <= stringsOffset; at += 16)
         uuids.push_back(*body.uuid(at));
     const Bytes strings = *body.sub(stringsOffset, processesOffset - stringsOffset);
 
@@ -146,9 +162,9 @@ std::optional<Catalog> parseCatalog(Bytes data)
     Cursor processes(*data.sub(0, kCatalogFixedBytes + chunksetsOffset), kCatalogFixedBytes + processesOffset);
     if (processCount > processes.remaining() / 40)  // the fixed part of an entry
         return std::nullopt;
-    catalog.processes.resize(processCount);
-    for (CatalogProcess& p : catalog.processes) {
-        if (!parseProcess(processes, uuids, strings, &p))
+    catalog.processes.resize(names ? processCount : 0);
+    for (quint16 i = 0; i < processCount; ++i) {
+        if (!parseProcess(processes, uuids, strings, names ? &catalog.processes[i] : nullptr))
             return std::nullopt;
     }
 

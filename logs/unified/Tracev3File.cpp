@@ -60,7 +60,7 @@ RawIndex scanChunks(const QString& path, int fd, quint64 fileSize)
             data.resize(qsizetype(h.size));
             catalog.reset();
             if (SafeRead::readAt(fd, dataAt, std::size_t(h.size), data.data()))
-                catalog = parseCatalog(Bytes(data.constData(), std::size_t(data.size())));
+                catalog = parseCatalog(Bytes(data.constData(), std::size_t(data.size())), false);
             if (!catalog) {
                 qCWarning(lcLogFetcher, "%s: skipped a damaged catalog at %llu and its chunksets", qUtf8Printable(path), at);
                 ++raw.skipped.chunks;
