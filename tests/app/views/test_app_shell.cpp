@@ -415,6 +415,24 @@ private slots:
         QCOMPARE(onDisk.value("sortColumn").toString(), QStringLiteral("Process"));
     }
 
+    // A Mac's real bundle (from ../shared beside the project), in a folder
+    // whose name says nothing, opens from the panel and as a given path.
+    void realBundleOfAnyName()
+    {
+        const QString real = QDir::cleanPath(QString::fromLocal8Bit(qgetenv("VELLACORD_SOURCE_DIR")) +
+                                             QStringLiteral("/../shared/data/unified-log/real"));
+        if (!QFileInfo(real).isDir())
+            QSKIP("skipped: the real unified-log files (../shared/data/unified-log/real) are missing");
+        const QString bundle = Platform::desktopDir() + QStringLiteral("/From Sam");
+        QVERIFY(QDir().mkpath(bundle + QStringLiteral("/Persist")));
+        QVERIFY(QFile::link(real + QStringLiteral("/0000000000000f85.tracev3"), bundle + QStringLiteral("/Persist/a.tracev3")));
+        runPanel([&](QFileDialog* d) { choose(d, QStringLiteral("From Sam")); });
+        QCOMPARE(content(windows[0])->model()->logFetcher()->archiveURL(), std::optional<QString>(bundle));
+        app->openPath(bundle + QLatin1Char('/'));
+        QCOMPARE(content(windows[0])->model()->logFetcher()->archiveURL(), std::optional<QString>(bundle + QLatin1Char('/')));
+        QVERIFY(alerts.isEmpty());
+    }
+
     void panelChoosesExportsAndArchives()
     {
         const QString desktop = Platform::desktopDir();
