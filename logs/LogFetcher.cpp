@@ -239,7 +239,6 @@ void LogFetcher::findArchiveSpan()
 {
     const quint64 generation = ++m_spanGeneration;
     m_archiveSpan.reset();
-    m_findingSpan = m_archiveURL.has_value();
     emit archiveSpanChanged();
     if (!m_archiveURL)
         return;
@@ -250,7 +249,6 @@ void LogFetcher::findArchiveSpan()
             if (generation != m_spanGeneration)
                 return;  // another archive since
             m_archiveSpan = span;
-            m_findingSpan = false;
             emit archiveSpanChanged();
         });
 }

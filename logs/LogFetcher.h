@@ -54,7 +54,6 @@ public:
     // The open archive's first and last dates, found in the background after
     // it opens; none before then, and for an archive that holds nothing.
     const std::optional<DateRange>& archiveSpan() const { return m_archiveSpan; }
-    bool isFindingArchiveSpan() const { return m_findingSpan; }
     std::optional<double> lastFetchStart() const { return m_lastFetchStart; }
     std::optional<double> lastFetchEnd() const { return m_lastFetchEnd; }
 
@@ -121,7 +120,6 @@ private:
     bool m_isLiveTailing = false;
     std::optional<QString> m_archiveURL;
     std::optional<DateRange> m_archiveSpan;
-    bool m_findingSpan = false;
     quint64 m_spanGeneration = 0;
     std::optional<double> m_lastFetchStart;
     std::optional<double> m_lastFetchEnd;

@@ -118,9 +118,9 @@ QueryResult queryEntries(double start, double end, const QString& archivePath, c
     result.skipped = entries.skipped();
     if (result.skipped.any())
         qCWarning(lcLogFetcher, "Skipped while reading: %lld files, %lld chunks, %lld records, %lld strings files; "
-                                "%lld messages without their data",
+                                "%lld messages without their data, %lld without their strings files",
                   result.skipped.files, result.skipped.chunks, result.skipped.records, result.skipped.stringFiles,
-                  result.skipped.missingData);
+                  result.skipped.missingData, result.skipped.withoutStrings);
     if (timedOut) {
         result.stop = QueryStop::timeOut;
         qCCritical(lcLogFetcher, "Query timeout after %.*fs — returning %ld entries (scanned %ld)", 1, elapsed,
