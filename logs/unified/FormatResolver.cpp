@@ -107,34 +107,40 @@ const ResolvedFormat& FormatResolver::unresolvable(const QString& why, quint64 o
     return *it;
 }
 
+ResolvedFormat FormatResolver::lookedUp(bool inCache, const QUuid& where, quint64 offset, bool fileThere,
+                                        std::optional<std::string_view> text) const
+{
+    ResolvedFormat f;
+    auto t = std::make_shared<MessageTemplate>();
+    t->image = where;
+    t->offset = offset;
+    if (text) {
+        f.utf8.assign(*text);
+        t->format = QString::fromUtf8(text->data(), qsizetype(text->size()));
+        t->found = true;
+    } else if (!fileThere) {
+        f.noStringsFile = true;
+        f.missing = (m_damaged.contains(where)
+                         ? QStringLiteral("<format string not found: the strings file of %1 is damaged (offset %2)>")
+                         : QStringLiteral("<format string not found: the archive has no strings for %1 (offset %2)>"))
+                        .arg(place(inCache, where), hex(offset));
+    } else {
+        f.missing = QStringLiteral("<format string not found: offset %1 is not in the strings of %2>")
+                        .arg(hex(offset), place(inCache, where));
+    }
+    f.messageTemplate = std::move(t);
+    return f;
+}
+
 const ResolvedFormat& FormatResolver::inImage(const QUuid& image, quint64 offset)
 {
     const Key key{image, offset, false};
     auto it = m_formats.find(key);
     if (it != m_formats.end())
         return *it;
-    ResolvedFormat f;
-    auto t = std::make_shared<MessageTemplate>();
-    t->image = image;
-    t->offset = offset;
     const UuidText* text = uuidText(image);
-    const std::optional<std::string_view> s = text ? text->stringAt(offset) : std::nullopt;
-    if (s) {
-        f.utf8.assign(*s);
-        t->format = QString::fromUtf8(s->data(), qsizetype(s->size()));
-        t->found = true;
-    } else if (!text) {
-        f.noStringsFile = true;
-        f.missing = m_damaged.contains(image)
-                        ? QStringLiteral("<format string not found: the strings file of %1 is damaged (offset %2)>")
-                        : QStringLiteral("<format string not found: the archive has no strings for %1 (offset %2)>");
-        f.missing = f.missing.arg(place(false, image), hex(offset));
-    } else {
-        f.missing = QStringLiteral("<format string not found: offset %1 is not in the strings of %2>")
-                        .arg(hex(offset), place(false, image));
-    }
+    ResolvedFormat f = lookedUp(false, image, offset, text, text ? text->stringAt(offset) : std::nullopt);
     f.sender = imageName(image);
-    f.messageTemplate = std::move(t);
     return *m_formats.insert(key, std::move(f));
 }
 
@@ -144,31 +150,13 @@ const ResolvedFormat& FormatResolver::inSharedCache(const QUuid& cache, quint64 
     auto it = m_formats.find(key);
     if (it != m_formats.end())
         return *it;
-    ResolvedFormat f;
-    auto t = std::make_shared<MessageTemplate>();
-    t->image = cache;
-    t->offset = offset;
     SharedCacheStrings* strings = sharedCache(cache);
     const std::optional<SharedCacheStrings::Found> found = strings ? strings->stringAt(offset) : std::nullopt;
-    if (found) {
-        f.utf8.assign(found->text);
-        t->format = QString::fromUtf8(found->text.data(), qsizetype(found->text.size()));
-        t->found = true;
-        if (found->image >= 0) {
-            const SharedCacheStrings::Image& image = strings->image(found->image);
-            f.sender = image.path.isEmpty() ? uuidString(image.uuid) : lastComponent(image.path);
-        }
-    } else if (!strings) {
-        f.noStringsFile = true;
-        f.missing = m_damaged.contains(cache)
-                        ? QStringLiteral("<format string not found: the strings file of %1 is damaged (offset %2)>")
-                        : QStringLiteral("<format string not found: the archive has no strings for %1 (offset %2)>");
-        f.missing = f.missing.arg(place(true, cache), hex(offset));
-    } else {
-        f.missing = QStringLiteral("<format string not found: offset %1 is not in the strings of %2>")
-                        .arg(hex(offset), place(true, cache));
+    ResolvedFormat f = lookedUp(true, cache, offset, strings, found ? std::optional(found->text) : std::nullopt);
+    if (found && found->image >= 0) {
+        const SharedCacheStrings::Image& image = strings->image(found->image);
+        f.sender = image.path.isEmpty() ? uuidString(image.uuid) : lastComponent(image.path);
     }
-    f.messageTemplate = std::move(t);
     return *m_formats.insert(key, std::move(f));
 }
 

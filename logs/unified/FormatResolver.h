@@ -47,6 +47,9 @@ public:
     SharedCacheStrings* sharedCache(const QUuid& cache);
 
 private:
+    // What a lookup in a strings file came to: the string, or why not.
+    ResolvedFormat lookedUp(bool inCache, const QUuid& where, quint64 offset, bool fileThere,
+                            std::optional<std::string_view> text) const;
     const ResolvedFormat& inImage(const QUuid& image, quint64 offset);
     const ResolvedFormat& inSharedCache(const QUuid& cache, quint64 offset);
     const ResolvedFormat& unresolvable(const QString& why, quint64 offset);
