@@ -5,6 +5,7 @@
 #include "browser/views/ContentView.h"
 #include "logs/Platform.h"
 #include "logs/RecentArchives.h"
+#include "logs/ResourceLimits.h"
 #include "ui/AppIdentity.h"
 
 #include <QApplication>
@@ -18,6 +19,7 @@
 
 int main(int argc, char** argv)
 {
+    ResourceLimits::raiseOpenFileLimit();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vellacord"));
     QApplication::setOrganizationName(QStringLiteral("Corvistra"));

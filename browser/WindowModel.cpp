@@ -125,6 +125,8 @@ std::optional<QString> WindowModel::skipNotice() const
     return LogFetcher::skipText(m_fetcher->outcome().skipped);
 }
 
+bool WindowModel::lacksFiles() const { return m_fetcher->outcome().skipped.notRead > 0; }
+
 bool WindowModel::needsFullDiskAccess() const
 {
     // By the outcome, never by the text: an empty live store, or the live

@@ -62,6 +62,8 @@ public:
     // What the read skipped or could not resolve (damage, strings files
     // missing): said quietly, it is no failure.
     std::optional<QString> skipNotice() const;
+    // Whether the read left whole files of the archive unread (not for damage).
+    bool lacksFiles() const;
     // The error asks for Full Disk Access (its panel offers the settings).
     bool needsFullDiskAccess() const;
     // The last path component of the open archive.

@@ -56,6 +56,11 @@ QString LogFetcher::emptyResultText(bool archive)
         "→ Privacy & Security → Full Disk Access.");
 }
 
+QString LogFetcher::timedOutText()
+{
+    return QStringLiteral("The read timed out after %1 seconds before finding any log entry.").arg(int(kQueryTimeout));
+}
+
 QString LogFetcher::failureText(const QueryError& error)
 {
     return QStringLiteral("Failed to read logs: ") + describe(error);
@@ -94,6 +99,14 @@ std::optional<QString> LogFetcher::skipText(const SkipCounts& s)
 {
     const QLocale english(QLocale::English);
     QStringList sentences;
+    if (s.notRead > 0) {
+        QString names = s.notReadNames.join(QStringLiteral(", "));
+        if (s.notRead > s.notReadNames.size())
+            names += QStringLiteral(" and %1 more").arg(english.toString(s.notRead - s.notReadNames.size()));
+        sentences << QStringLiteral("%1 not read (%2): %3.")
+                         .arg(s.notRead == 1 ? QStringLiteral("1 file was") : english.toString(s.notRead) + QStringLiteral(" files were"),
+                              s.notReadReason, names);
+    }
     if (s.damaged()) {
         QStringList parts;
         const auto add = [&](qint64 n, const char* one, const char* many) {
@@ -105,6 +118,7 @@ std::optional<QString> LogFetcher::skipText(const SkipCounts& s)
         add(s.records, "damaged record", "damaged records");
         add(s.stringFiles, "damaged strings file", "damaged strings files");
         add(s.missingData, "message without its data", "messages without their data");
+        add(s.lines, "line that is not a log event", "lines that are not log events");
         sentences << QStringLiteral("Skipped while reading: %1.").arg(parts.join(QStringLiteral(", ")));
     }
     if (s.withoutStrings > 0)
@@ -122,7 +136,7 @@ std::optional<QString> LogFetcher::resultText(const QueryResult& result, bool ar
     if (result.error)
         return failureText(*result.error);
     if (result.entries.isEmpty())
-        return emptyResultText(archive);
+        return result.stop == QueryStop::timeOut ? timedOutText() : emptyResultText(archive);
     return std::nullopt;
 }
 
@@ -132,6 +146,8 @@ FetchOutcome FetchOutcome::of(const QueryResult& result, bool archive)
     if (result.error) {
         o.kind = Kind::failed;
         o.failure = failureKind(*result.error);
+    } else if (result.entries.isEmpty() && result.stop == QueryStop::timeOut) {
+        o.kind = Kind::timedOut;
     } else if (result.entries.isEmpty()) {
         o.kind = archive ? Kind::emptyArchive : Kind::emptyLive;
     } else {
@@ -238,11 +254,15 @@ void LogFetcher::openArchive(const QString& path)
 void LogFetcher::findArchiveSpan()
 {
     const quint64 generation = ++m_spanGeneration;
+    // A search for the previous archive's dates (a long scan) is of no use now.
+    if (m_spanCancel)
+        m_spanCancel->store(true);
+    m_spanCancel = std::make_shared<std::atomic_bool>(false);
     m_archiveSpan.reset();
     emit archiveSpanChanged();
     if (!m_archiveURL)
         return;
-    const QueryContext ctx = context(std::make_shared<std::atomic_bool>(false));
+    const QueryContext ctx = context(m_spanCancel);
     Background::run(
         this, [path = *m_archiveURL, ctx] { return ::archiveSpan(path, ctx); },
         [this, generation](std::optional<DateRange> span) {

@@ -18,6 +18,7 @@ struct FetchOutcome {
         emptyLive,     // the live store returned no records
         emptyArchive,  // the archive returned no records
         failed,        // `failure` tells why; the list is empty
+        timedOut,      // the read ran out of time before finding any entry
     };
     Kind kind = Kind::none;
     std::optional<QueryFailure> failure;
@@ -67,6 +68,8 @@ public:
 
     // User-facing texts of the fetcher.
     static QString emptyResultText(bool archive);
+    // A read that ran out of time with nothing found: not an empty log.
+    static QString timedOutText();
     static QString failureText(const QueryError& error);
     // What to say when a loaded list was cut short; nothing when it is whole.
     // Given the dates the list holds and those of its archive, a list cut by
@@ -121,6 +124,7 @@ private:
     std::optional<QString> m_archiveURL;
     std::optional<DateRange> m_archiveSpan;
     quint64 m_spanGeneration = 0;
+    std::shared_ptr<std::atomic_bool> m_spanCancel;  // the running span search's flag
     std::optional<double> m_lastFetchStart;
     std::optional<double> m_lastFetchEnd;
 

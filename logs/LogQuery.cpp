@@ -1,6 +1,7 @@
 #include "logs/LogQuery.h"
 
 #include "logs/Platform.h"
+#include "logs/VisibleText.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -34,8 +35,23 @@ std::optional<DateRange> archiveSpan(const QString& archivePath, const QueryCont
         return std::nullopt;
     StoreOpenResult opened = provider.openArchive(archivePath);
     auto* store = std::get_if<std::unique_ptr<LogStore>>(&opened);
-    return store ? (*store)->span() : std::nullopt;
+    const std::function<bool()> stop = context.isCancelled ? context.isCancelled : [] { return false; };
+    return store ? (*store)->span(stop) : std::nullopt;
 }
+
+namespace {
+
+// A name of megabytes (a forged host, process or category) would stall every
+// row, tooltip and pane that shows it; the message has bounds of its own.
+void cutFields(LogEntry& e)
+{
+    for (QString* field : {&e.process, &e.subsystem, &e.category, &e.sender, &e.host}) {
+        if (field->size() > VisibleText::maxFieldChars)
+            *field = VisibleText::cutField(*field);
+    }
+}
+
+}  // namespace
 
 QueryResult queryEntries(double start, double end, const QString& archivePath, const QueryContext& context)
 {
@@ -106,6 +122,7 @@ QueryResult queryEntries(double start, double end, const QString& archivePath, c
         }
         if (raw.kind != RawEntryKind::logMessage)
             continue;
+        cutFields(raw.entry);
         raw.entry.id = makeEntryId();
         result.entries.append(std::move(raw.entry));
         if (result.entries.size() == kEntryCap) {
@@ -117,10 +134,12 @@ QueryResult queryEntries(double start, double end, const QString& archivePath, c
     const double elapsed = now() - t0;
     result.skipped = entries.skipped();
     if (result.skipped.any())
-        qCWarning(lcLogFetcher, "Skipped while reading: %lld files, %lld chunks, %lld records, %lld strings files; "
-                                "%lld messages without their data, %lld without their strings files",
+        qCWarning(lcLogFetcher, "Skipped while reading: %lld files, %lld chunks, %lld records, %lld strings files, "
+                                "%lld lines; %lld messages without their data, %lld without their strings files; "
+                                "%lld files not read",
                   result.skipped.files, result.skipped.chunks, result.skipped.records, result.skipped.stringFiles,
-                  result.skipped.missingData, result.skipped.withoutStrings);
+                  result.skipped.lines, result.skipped.missingData, result.skipped.withoutStrings,
+                  result.skipped.notRead);
     if (timedOut) {
         result.stop = QueryStop::timeOut;
         qCCritical(lcLogFetcher, "Query timeout after %.*fs — returning %ld entries (scanned %ld)", 1, elapsed,

@@ -7,7 +7,9 @@
 #include "logs/LogEntry.h"
 
 #include <QString>
+#include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <variant>
@@ -49,8 +51,14 @@ struct SkipCounts {
     qint64 stringFiles = 0;  // damaged strings files (format strings, image names)
     qint64 missingData = 0;  // messages whose oversize data was not found
     qint64 withoutStrings = 0;  // messages whose strings file is not in the archive (or damaged)
-    bool damaged() const { return files || chunks || records || stringFiles || missingData; }
-    bool any() const { return damaged() || withoutStrings; }
+    qint64 lines = 0;        // lines of a text export that are not an event (malformed, over-long)
+    // Files left unread for want of resources (open files, memory), not for
+    // damage: the list lacks whole sources, so the command line fails.
+    qint64 notRead = 0;
+    QStringList notReadNames = {};  // the first few of them
+    QString notReadReason = {};    // why
+    bool damaged() const { return files || chunks || records || stringFiles || missingData || lines; }
+    bool any() const { return damaged() || withoutStrings || notRead; }
     bool operator==(const SkipCounts&) const = default;
 };
 
@@ -73,8 +81,9 @@ public:
     virtual std::variant<std::unique_ptr<LogEnumerator>, StoreError>
     entries(double position, const std::optional<DateRange>& predicate) = 0;
     // The dates of the first and the last entry held; none when the store
-    // holds none, or cannot tell. Each store finds them its own cheapest way.
-    virtual std::optional<DateRange> span() = 0;
+    // holds none, or cannot tell. Each store finds them its own cheapest way;
+    // one that must read much gives up (none) once `stop` says so.
+    virtual std::optional<DateRange> span(const std::function<bool()>& stop) = 0;
 };
 
 using StoreOpenResult = std::variant<std::unique_ptr<LogStore>, StoreError>;

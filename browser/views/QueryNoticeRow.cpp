@@ -22,7 +22,8 @@ QueryNoticeRow::QueryNoticeRow(WindowModel* model, QWidget* parent)
 
 void QueryNoticeRow::refresh()
 {
-    // A cut list is told in the row's tint; what was skipped, quietly.
+    // A cut list, or one that lacks whole files, is told in the row's tint;
+    // what was skipped as damaged, quietly.
     const std::optional<QString> cut = m_model->cutNotice();
     const std::optional<QString> skipped = m_model->skipNotice();
     QStringList notice;
@@ -30,6 +31,6 @@ void QueryNoticeRow::refresh()
         if (part)
             notice << *part;
     label()->setText(notice.join(QLatin1Char(' ')));
-    setTinted(cut.has_value());
+    setTinted(cut.has_value() || m_model->lacksFiles());
     setVisible(!notice.isEmpty());
 }

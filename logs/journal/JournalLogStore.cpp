@@ -5,7 +5,14 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include "logs/Platform.h"
+#include "logs/ResourceLimits.h"
+#include "logs/VisibleText.h"
+
 #include <systemd/sd-journal.h>
+
+#include <algorithm>
+#include <vector>
 
 #include <cerrno>
 #include <cstring>
@@ -71,8 +78,8 @@ private:
 
 class JournalEnumerator final : public LogEnumerator {
 public:
-    JournalEnumerator(std::shared_ptr<JournalHandle> h, std::optional<DateRange> predicate)
-        : m_h(std::move(h)), m_predicate(predicate) {}
+    JournalEnumerator(std::shared_ptr<JournalHandle> h, std::optional<DateRange> predicate, SkipCounts skipped)
+        : m_h(std::move(h)), m_predicate(predicate), m_skipped(std::move(skipped)) {}
 
     bool next(RawEntry& out) override
     {
@@ -102,6 +109,7 @@ public:
     }
 
     std::optional<StoreError> error() const override { return m_error; }
+    SkipCounts skipped() const override { return m_skipped; }
 
 private:
     void fill(sd_journal* j, double date, RawEntry& out)
@@ -181,12 +189,13 @@ private:
     std::shared_ptr<JournalHandle> m_h;
     NameTable m_names;
     std::optional<DateRange> m_predicate;
+    SkipCounts m_skipped;
     std::optional<StoreError> m_error;
 };
 
 class JournalStore final : public LogStore {
 public:
-    explicit JournalStore(std::shared_ptr<JournalHandle> h) : m_h(std::move(h)) {}
+    JournalStore(std::shared_ptr<JournalHandle> h, SkipCounts skipped) : m_h(std::move(h)), m_skipped(std::move(skipped)) {}
 
     std::variant<std::unique_ptr<LogEnumerator>, StoreError>
     entries(double position, const std::optional<DateRange>& predicate) override
@@ -199,11 +208,11 @@ public:
             r = sd_journal_seek_realtime_usec(j, uint64_t(position * 1e6));
         if (r < 0)
             return StoreError{QStringLiteral("Failed to position in the journal: ") + errnoText(r)};
-        return std::unique_ptr<LogEnumerator>(new JournalEnumerator(m_h, predicate));
+        return std::unique_ptr<LogEnumerator>(new JournalEnumerator(m_h, predicate, m_skipped));
     }
 
     // The head's and the tail's times (the journal keeps entries in time order).
-    std::optional<DateRange> span() override
+    std::optional<DateRange> span(const std::function<bool()>&) override
     {
         sd_journal* j = m_h->j;
         uint64_t first = 0, last = 0;
@@ -215,22 +224,100 @@ public:
 
 private:
     std::shared_ptr<JournalHandle> m_h;
+    SkipCounts m_skipped;
 };
 
-StoreOpenResult wrap(sd_journal* j)
+StoreOpenResult wrap(sd_journal* j, SkipCounts skipped = {})
 {
     auto h = std::make_shared<JournalHandle>();
     h->j = j;
     // Whole messages: the default threshold would cut long ones.
     sd_journal_set_data_threshold(j, 0);
-    return std::unique_ptr<LogStore>(new JournalStore(std::move(h)));
+    return std::unique_ptr<LogStore>(new JournalStore(std::move(h), std::move(skipped)));
+}
+
+const QStringList& journalPatterns()
+{
+    static const QStringList patterns{QStringLiteral("*.journal"), QStringLiteral("*.journal~")};
+    return patterns;
 }
 
 bool holdsJournalFiles(const QString& path)
 {
-    QDirIterator it(path, {QStringLiteral("*.journal"), QStringLiteral("*.journal~")}, QDir::Files,
-                    QDirIterator::Subdirectories);
+    QDirIterator it(path, journalPatterns(), QDir::Files, QDirIterator::Subdirectories);
     return it.hasNext();
+}
+
+int openList(const QStringList& files, sd_journal** j)
+{
+    std::vector<QByteArray> names;
+    names.reserve(std::size_t(files.size()));
+    std::vector<const char*> list;
+    for (const QString& f : files) {
+        names.push_back(QFile::encodeName(f));
+        list.push_back(names.back().constData());
+    }
+    list.push_back(nullptr);
+    return sd_journal_open_files(j, list.data(), 0);
+}
+
+bool lacksResources(int r) { return r == -EMFILE || r == -ENFILE || r == -ENOMEM; }
+
+QString relativeName(const QString& folder, const QString& file) { return QDir(folder).relativeFilePath(file); }
+
+// Opens the journal files of a folder. Every file is kept open while the
+// folder is read (entries interleave across hosts), so a folder larger than
+// the process may hold open is read as far as it fits and the rest is named
+// as not read; a file the library refuses (truncated, damaged) is left out
+// and counted, not allowed to spoil the others or vanish without a word.
+StoreOpenResult openFiles(const QString& folder, const QStringList& files)
+{
+    sd_journal* j = nullptr;
+    int r = openList(files, &j);
+    if (r >= 0)
+        return wrap(j);
+    SkipCounts skipped;
+    QStringList good;
+    for (const QString& f : files) {
+        sd_journal* one = nullptr;
+        const int single = openList({f}, &one);
+        if (single >= 0)
+            sd_journal_close(one);
+        if (single >= 0 || lacksResources(single)) {
+            good << f;
+            continue;
+        }
+        ++skipped.files;
+        qCWarning(lcLogFetcher, "Skipped the damaged journal file %s: %s", qUtf8Printable(f),
+                  qUtf8Printable(errnoText(single)));
+    }
+    if (good.isEmpty())
+        return StoreError{QStringLiteral("The journal files are corrupt or incomplete.")};
+    // As many as fit, leaving the process descriptors for everything else.
+    qsizetype count = good.size();
+    if (const long left = ResourceLimits::openFilesLeft(); left >= 0)
+        count = std::min<qsizetype>(count, std::max(1L, left - std::min(64L, left / 4)));
+    int shortOf = 0;  // what the first attempt that did not fit ran out of
+    for (;;) {
+        r = openList(good.mid(0, count), &j);
+        if (r >= 0 || !lacksResources(r) || count == 1)
+            break;
+        shortOf = shortOf ? shortOf : r;
+        count -= std::max<qsizetype>(1, count / 8);
+    }
+    if (r < 0)
+        return StoreError{QStringLiteral("The journal files could not be opened: ") + errnoText(r)};
+    if (count < good.size()) {
+        skipped.notRead = good.size() - count;
+        skipped.notReadReason = shortOf == -ENOMEM ? QStringLiteral("out of memory")
+                                : QStringLiteral("the open-file limit is %1").arg(ResourceLimits::openFileLimit());
+        for (qsizetype i = count; i < good.size(); ++i) {
+            if (skipped.notReadNames.size() < 3)
+                skipped.notReadNames << VisibleText::shownName(relativeName(folder, good[i]));
+            qCCritical(lcLogFetcher, "Not read (%s): %s", qUtf8Printable(skipped.notReadReason), qUtf8Printable(good[i]));
+        }
+    }
+    return wrap(j, std::move(skipped));
 }
 
 }  // namespace
@@ -276,19 +363,13 @@ StoreOpenResult openDirectory(const QString& path)
         return StoreError{QStringLiteral("The file or folder does not exist.")};
     if (!info.isDir())
         return StoreError{QStringLiteral("The item is not a folder of journal files.")};
-    if (!holdsJournalFiles(path))
+    QStringList files;
+    for (QDirIterator it(info.absoluteFilePath(), journalPatterns(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+        files << it.next();
+    if (files.isEmpty())
         return StoreError{QStringLiteral("The folder holds no journal files.")};
-    sd_journal* j = nullptr;
-    const int r = sd_journal_open_directory(&j, QFile::encodeName(path).constData(), 0);
-    if (r < 0)
-        return StoreError{QStringLiteral("The journal files could not be opened: ") + errnoText(r)};
-    // The library skips files it cannot parse; if it kept none, the archive is corrupt.
-    uint64_t bytes = 0;
-    if (sd_journal_get_usage(j, &bytes) >= 0 && bytes == 0) {
-        sd_journal_close(j);
-        return StoreError{QStringLiteral("The journal files are corrupt or incomplete.")};
-    }
-    return wrap(j);
+    files.sort();
+    return openFiles(info.absoluteFilePath(), files);
 }
 
 }  // namespace JournalLogStore

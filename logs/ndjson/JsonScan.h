@@ -180,8 +180,10 @@ bool scanString(const char*& p, const char* end, std::string_view* view, std::st
         if (c < 0x20)
             return false;
         if (c >= 0x80) {
+            // A stray byte inside a string spoils a character, not the event:
+            // the text keeps it, and reading it as UTF-8 makes it U+FFFD.
             if (!utf8Sequence(p, end))
-                return false;
+                ++p;
             continue;
         }
         ++p;

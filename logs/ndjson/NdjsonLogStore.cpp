@@ -51,11 +51,17 @@ public:
 
     // An export keeps no index: one read of every line (which also notes the
     // files' time order for later ranges).
-    std::optional<DateRange> span() override
+    // Without an order note this reads every line: a huge export must not
+    // keep quitting (or a newly opened archive) waiting on it.
+    std::optional<DateRange> span(const std::function<bool()>& stop) override
     {
         const std::unique_ptr<LogEnumerator> all = Ndjson::mergedEntries(m_files, 0, std::nullopt);
         std::optional<DateRange> span;
         for (RawEntry raw; all->next(raw);) {
+            if (stop()) {
+                qCInfo(lcLogFetcher, "Stopped looking for the archive's first and last dates");
+                return std::nullopt;
+            }
             if (raw.kind == RawEntryKind::none || !std::isfinite(raw.entry.date))
                 continue;
             if (!span)

@@ -57,6 +57,15 @@ public:
 
     ~MergedEnumerator() override { report(); }
 
+    // Lines that could not be events are left out of the list, and said.
+    SkipCounts skipped() const override
+    {
+        SkipCounts s;
+        for (const auto& p : m_parts)
+            s.lines += p->malformed + p->tooLong;
+        return s;
+    }
+
     bool next(RawEntry& out) override
     {
         if (m_finished)
@@ -220,7 +229,7 @@ private:
     {
         p.begun = true;
         p.stamp = stampOf(p.reader.path());
-        p.known = knownOrderedPrefix(p.stamp);
+        p.known = knownOrderedPrefix(p.reader.path(), p.stamp);
         const qint64 from = p.reader.offset();
         p.checkedTo = from;
         const double t = target();
@@ -300,7 +309,7 @@ private:
         p.learning = false;
         const qint64 upTo = p.brokenAt >= 0 ? p.brokenAt : p.checkedTo;
         if (upTo > p.known && stampOf(p.reader.path()) == p.stamp)
-            rememberOrder(p.stamp, upTo);
+            rememberOrder(p.reader.path(), p.stamp, upTo);
     }
 
     void finish()

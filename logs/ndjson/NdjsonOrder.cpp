@@ -1,6 +1,10 @@
 #include "logs/ndjson/NdjsonOrder.h"
 
+#include "logs/Platform.h"
+#include "logs/SafeRead.h"
 #include "logs/ndjson/NdjsonLineReader.h"
+
+#include <QCryptographicHash>
 
 #include <QFile>
 #include <QHash>
@@ -9,6 +13,7 @@
 #include <mutex>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace Ndjson {
 
@@ -22,7 +27,30 @@ constexpr qsizetype kMaxRemembered = 16384;
 struct Known {
     FileStamp stamp;
     qint64 orderedUpTo = 0;
+    QByteArray sample;
 };
+
+// A digest of evenly spaced blocks of the first `upTo` bytes, both ends
+// included; empty when the file cannot be read.
+QByteArray sampleOf(const QString& path, qint64 upTo)
+{
+    constexpr qint64 kBlock = 4096;
+    constexpr int kBlocks = 8;
+    const int fd = SafeRead::openRegularFile(QFile::encodeName(path), nullptr);
+    if (fd < 0)
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QByteArray block;
+    bool ok = true;
+    for (int i = 0; i < kBlocks && ok; ++i) {
+        const qint64 at = std::max<qint64>(0, (upTo - kBlock) * i / (kBlocks - 1));
+        block.resize(qsizetype(std::min(kBlock, upTo - at)));
+        ok = SafeRead::readAt(fd, quint64(at), std::size_t(block.size()), block.data());
+        hash.addData(block);
+    }
+    ::close(fd);
+    return ok ? hash.result() : QByteArray();
+}
 
 std::mutex g_mutex;
 QHash<QPair<quint64, quint64>, Known>& known()
@@ -43,12 +71,16 @@ FileStamp stampOf(const QString& path)
     s.inode = quint64(st.st_ino);
     s.size = qint64(st.st_size);
     s.modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    s.changedNs = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
     return s;
 }
 
-void rememberOrder(const FileStamp& stamp, qint64 orderedUpTo)
+void rememberOrder(const QString& path, const FileStamp& stamp, qint64 orderedUpTo)
 {
     if (!stamp.valid() || orderedUpTo <= 0)
+        return;
+    QByteArray sample = sampleOf(path, orderedUpTo);
+    if (sample.isEmpty())
         return;
     const std::lock_guard lock(g_mutex);
     auto& map = known();
@@ -57,21 +89,30 @@ void rememberOrder(const FileStamp& stamp, qint64 orderedUpTo)
     if (it != map.end()) {
         if (it->stamp == stamp && it->orderedUpTo >= orderedUpTo)
             return;
-        *it = Known{stamp, orderedUpTo};
+        *it = Known{stamp, orderedUpTo, std::move(sample)};
         return;
     }
     if (map.size() >= kMaxRemembered)
         map.clear();
-    map.insert(key, Known{stamp, orderedUpTo});
+    map.insert(key, Known{stamp, orderedUpTo, std::move(sample)});
 }
 
-qint64 knownOrderedPrefix(const FileStamp& stamp)
+qint64 knownOrderedPrefix(const QString& path, const FileStamp& stamp)
 {
     if (!stamp.valid())
         return 0;
-    const std::lock_guard lock(g_mutex);
-    const auto it = known().constFind({stamp.device, stamp.inode});
-    return it != known().constEnd() && it->stamp == stamp ? it->orderedUpTo : 0;
+    Known k;
+    {
+        const std::lock_guard lock(g_mutex);
+        const auto it = known().constFind({stamp.device, stamp.inode});
+        if (it == known().constEnd() || !(it->stamp == stamp))
+            return 0;
+        k = *it;
+    }
+    if (sampleOf(path, k.orderedUpTo) == k.sample)
+        return k.orderedUpTo;
+    qCInfo(lcLogFetcher, "%s changed with its size and times kept; reading it whole", qUtf8Printable(path));
+    return 0;
 }
 
 void forgetOrders()

@@ -19,6 +19,7 @@ struct FileStamp {
     quint64 inode = 0;
     qint64 size = -1;  // -1: the file could not be looked at
     qint64 modifiedNs = 0;
+    qint64 changedNs = 0;  // the inode's change time: setting the modification time back moves it
 
     bool valid() const { return size >= 0; }
     bool operator==(const FileStamp&) const = default;
@@ -26,12 +27,14 @@ struct FileStamp {
 
 FileStamp stampOf(const QString& path);
 
-// Every event line starting before byte `orderedUpTo` (a line start) has a
-// date at or after that of each event line before it. Knowledge only grows
-// while the stamp stays the same; a new stamp replaces it.
-void rememberOrder(const FileStamp& stamp, qint64 orderedUpTo);
+// Every event line starting before byte `orderedUpTo` (a line start) of the
+// file at `path` has a date at or after that of each event line before it.
+// Knowledge only grows while the stamp stays the same; a new stamp replaces
+// it. Blocks sampled across the prefix are kept as a digest too: a file
+// rewritten in place with its stamp restored is caught by its content.
+void rememberOrder(const QString& path, const FileStamp& stamp, qint64 orderedUpTo);
 // 0 when nothing is known of the file as it is now.
-qint64 knownOrderedPrefix(const FileStamp& stamp);
+qint64 knownOrderedPrefix(const QString& path, const FileStamp& stamp);
 void forgetOrders();
 
 struct BisectResult {

@@ -123,7 +123,7 @@ public:
     }
 
     // From the files' catalogs, without decompressing anything.
-    std::optional<DateRange> span() override
+    std::optional<DateRange> span(const std::function<bool()>&) override
     {
         SkipCounts skips;
         qint64 damaged = 0;

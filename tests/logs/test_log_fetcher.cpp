@@ -293,9 +293,26 @@ private slots:
             {{0, 0, 0, 0, 0, 1}, "1 entry has no format string in this archive (strings files missing)."},
             {{0, 1, 0, 0, 0, 1200}, "Skipped while reading: 1 damaged chunk. 1,200 entries have no format string in this "
                                     "archive (strings files missing)."},
+            {{0, 0, 0, 0, 0, 0, 1}, "Skipped while reading: 1 line that is not a log event."},
+            {{1, 0, 0, 0, 0, 0, 2}, "Skipped while reading: 1 damaged file, 2 lines that are not log events."},
+            {{0, 0, 0, 0, 0, 0, 0, 1, {"a.journal"}, "too many files"}, "1 file was not read (too many files): a.journal."},
+            {{1, 0, 0, 0, 0, 0, 0, 1204, {"a.journal", "b/c.journal"}, "why"},
+             "1,204 files were not read (why): a.journal, b/c.journal and 1,202 more. Skipped while reading: 1 damaged file."},
         };
         for (const auto& c : skips)
             QCOMPARE(LogFetcher::skipText(c.skipped).value_or("-"), QString::fromUtf8(c.text));
+
+        // A time-out that found nothing is no empty log; one that found some is a cut list.
+        QueryResult timedOut;
+        timedOut.stop = QueryStop::timeOut;
+        for (const bool archive : {false, true}) {
+            QCOMPARE(FetchOutcome::of(timedOut, archive).kind, K::timedOut);
+            QCOMPARE(LogFetcher::resultText(timedOut, archive).value_or("-"),
+                     QStringLiteral("The read timed out after 30 seconds before finding any log entry."));
+        }
+        timedOut.entries.append(LogEntry{});
+        QCOMPARE(FetchOutcome::of(timedOut, true).kind, K::loaded);
+        QCOMPARE(LogFetcher::resultText(timedOut, true), std::nullopt);
     }
 
     void tailKeys()

@@ -185,16 +185,19 @@ private slots:
         QByteArray binary("bad \xff\xfe utf8 \xc3(");
         binary.append('\0');
         binary.append("\x01 after nul\nsecond line");
+        // A name of megabytes is cut where every store's entries pass.
+        Record huge = JournalFixture::message(1767605502, QByteArray(5000, 'p'), "big");
+        huge.set("_HOSTNAME", QByteArray(10 << 20, 'h'));
         const QList<Record> records{full, commOnly, noMessage, JournalFixture::message(1767605500, "", "no priority", -1),
-                                    JournalFixture::message(1767605501, "bin", binary)};
+                                    JournalFixture::message(1767605501, "bin", binary), huge};
 
         const QString archive = JournalFixture::makeArchive(m_dir.path(), "Fields.logarchive", records);
         const std::optional<DateRange> span = archiveSpan(archive);  // the journal's head and tail
-        QVERIFY(span && qRound64(span->start * 1e6) == 1767605400123456LL && span->end == 1767605501.0);
+        QVERIFY(span && qRound64(span->start * 1e6) == 1767605400123456LL && span->end == 1767605502.0);
         LogCapture log;
         const QueryResult r = queryEntries(kDistantPast, 0, archive);  // the whole archive: no range
         QVERIFY2(r.ok(), r.ok() ? "" : qPrintable(describe(*r.error)));
-        QVERIFY(log.anyStartsWith(QStringLiteral("Query complete: 4 entries from %1 scanned in ").arg(records.size())));
+        QVERIFY(log.anyStartsWith(QStringLiteral("Query complete: 5 entries from %1 scanned in ").arg(records.size())));
         QStringList got;
         for (const LogEntry& e : r.entries)
             got << QStringList{QString::number(qint64(e.date * 1e6)), QString::number(e.level), e.process, e.message,
@@ -206,7 +209,8 @@ private slots:
         QCOMPARE(got, (QStringList{"1767605400123456|4|diskmond|disk almost full|4242|18446744073709551615|com.apple.iokit.storage|"
                                    "space|libstorage.dylib|77|web-01",
                                    "1767605401000000|0|bash|from comm|0|0||||0|", "1767605500000000|0||no priority|0|0||||0|",
-                                   "1767605501000000|2|bin|" + replaced + "|0|0||||0|"}));
+                                   "1767605501000000|2|bin|" + replaced + "|0|0||||0|",
+                                   "1767605502000000|2|" + QString(4096, 'p') + "|big|0|0||||0|" + QString(4096, 'h')}));
         QVERIFY(r.entries[0].date == 1767605400.123456);
         // A range includes both ends.
         const QueryResult range = queryEntries(1767605401, 1767605500, archive);

@@ -50,7 +50,7 @@ public:
                                          [](const RawEntry& r, double d) { return r.entry.date < d; });
         return std::make_unique<MemoryEnumerator>(m_s, qsizetype(it - m_s->raw.begin()), predicate);
     }
-    std::optional<DateRange> span() override
+    std::optional<DateRange> span(const std::function<bool()>&) override
     {
         if (m_s->raw.empty())
             return std::nullopt;

@@ -315,10 +315,12 @@ private slots:
         QTRY_VERIFY(loaded());
         QCOMPARE(model()->filteredEntries().size(), 7);  // the archive's last hour, both ends included
         QVERIFY(hour->selectedLook() && !all->selectedLook());
-        // Refresh reloads all of it, and "All" says so.
+        // Refresh reloads all of it, and "All" says so. Files left unread tint the notice.
+        provider.locked([&] { provider.store->skipped.notRead = 2; });
         QTest::mouseClick(child<QToolButton>("refreshButton"), Qt::LeftButton);
         QVERIFY(all->selectedLook() && *f->lastFetchStart() == kDistantPast);
         QTRY_VERIFY(loaded());
+        QVERIFY(notice->isVisible() && notice->isTinted());
         QTest::mouseClick(child<QPushButton>("closeArchiveButton"), Qt::LeftButton);
         QVERIFY(!all->isVisible() && model()->pipeline().selectedQuickRange() == QuickTimeRange::last1h && !f->archiveSpan());
         QTRY_VERIFY(loaded());
