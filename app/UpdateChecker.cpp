@@ -1,15 +1,20 @@
 #include "app/UpdateChecker.h"
 
 #include "ai/SharedNetwork.h"
+#include "logs/VisibleText.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 
 #ifndef VELLACORD_UPDATE_URL_DEFAULT
 #define VELLACORD_UPDATE_URL_DEFAULT ""
@@ -23,11 +28,12 @@
 
 namespace {
 
+Q_LOGGING_CATEGORY(lcUpdateCheck, "com.corvistra.Vellacord.UpdateCheck")
+
 // The manifest is a few hundred bytes; anything far larger is not one, and
 // is not worth holding in memory.
-constexpr qint64 maxManifestBytes = 1024 * 1024;
-// The platform HTTP client's default: give up after a minute without data.
-constexpr int transferTimeoutMs = 60000;
+constexpr qint64 maxManifestBytes = 64 * 1024;
+constexpr qsizetype maxShownVersionChars = 32;
 
 std::optional<qint64> integral(const QJsonValue& v)
 {
@@ -76,9 +82,17 @@ std::optional<VersionPayload> VersionPayload::decode(const QByteArray& body)
     const QJsonValue url = o.value(QLatin1String("downloadURL"));
     const QJsonValue notes = o.value(QLatin1String("releaseNotes"));
     const auto build = integral(o.value(QLatin1String("currentBuild")));
-    if (!version.isString() || !url.isString() || !notes.isString() || !build)
+    if (!version.isString() || !url.isString() || !notes.isString() || !build || !isShowableVersion(version.toString()))
         return std::nullopt;
     return VersionPayload{version.toString(), *build, url.toString(), notes.toString()};
+}
+
+bool isShowableVersion(const QString& version)
+{
+    return version.size() <= maxShownVersionChars && std::none_of(version.cbegin(), version.cend(), [](QChar c) {
+               return c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator
+                      || VisibleText::isBidiControl(c.unicode());
+           });
 }
 
 std::optional<qint64> parseDecimal(const QString& text)
@@ -170,19 +184,53 @@ void UpdateChecker::checkForUpdates()
         return;
     }
 
-    QNetworkRequest request(url);
-    request.setTransferTimeout(transferTimeoutMs);
-    QNetworkReply* reply = SharedNetwork::manager().get(request);
-    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
-        if (received > maxManifestBytes)
+    QNetworkReply* reply = SharedNetwork::manager().get(QNetworkRequest(url));
+    // Keeps Qt's own buffer within the cap between two reads of ours; Qt hands
+    // the size to its network thread once the request has started, on the
+    // next turn of the event loop, before any answer can arrive.
+    QMetaObject::invokeMethod(reply, [reply] { reply->setReadBufferSize(maxManifestBytes); }, Qt::QueuedConnection);
+    struct Exchange {
+        QByteArray body;
+        QString givenUp;  // why the check gave up, if it did
+    };
+    auto exchange = std::make_shared<Exchange>();
+    const auto giveUp = [reply, exchange](const QString& why) {
+        if (exchange->givenUp.isEmpty()) {
+            exchange->givenUp = why;
             reply->abort();
+        }
+    };
+    const QString tooLarge = QStringLiteral("is larger than %1 KiB").arg(maxManifestBytes >> 10);
+    // Drained as it arrives, so that the cap bounds memory, not just the answer.
+    const auto take = [reply, exchange, giveUp, tooLarge] {
+        if (!exchange->givenUp.isEmpty())
+            return;
+        if (exchange->body.size() + reply->bytesAvailable() > maxManifestBytes)
+            giveUp(tooLarge);
+        else
+            exchange->body += reply->readAll();
+    };
+    connect(reply, &QNetworkReply::readyRead, reply, take);
+    connect(reply, &QNetworkReply::downloadProgress, reply, [giveUp, tooLarge](qint64, qint64 total) {
+        if (total > maxManifestBytes)  // a declared length is enough to know
+            giveUp(tooLarge);
     });
+    auto* deadline = new QTimer(reply);
+    deadline->setSingleShot(true);
+    connect(deadline, &QTimer::timeout, reply, [giveUp, ms = m_source.deadlineMs] {
+        giveUp(QStringLiteral("did not arrive within %1 s").arg(ms / 1000.0));
+    });
+    deadline->start(m_source.deadlineMs);
     connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
-    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+    connect(reply, &QNetworkReply::finished, this, [this, reply, exchange, take] {
         m_reply = nullptr;
-        // A body that arrived in one piece escapes the progress check above.
-        if (!transferFailed(reply) && reply->bytesAvailable() <= maxManifestBytes) {
-            if (const auto payload = VersionPayload::decode(reply->readAll()))
+        if (!transferFailed(reply))
+            take();
+        if (!exchange->givenUp.isEmpty()) {
+            qCWarning(lcUpdateCheck, "Gave up the update check: the manifest at %s %s",
+                      qUtf8Printable(m_source.manifestURL.toDisplayString()), qUtf8Printable(exchange->givenUp));
+        } else if (!transferFailed(reply)) {
+            if (const auto payload = VersionPayload::decode(exchange->body))
                 apply(*payload);
         }
         emit checkFinished();

@@ -14,7 +14,8 @@
 class QNetworkReply;
 
 // The manifest: a JSON object with exactly these four members, all required;
-// other members are ignored.
+// other members are ignored. The version is shown in the update banner, so a
+// manifest whose version is not a short plain text is no manifest.
 struct VersionPayload {
     QString currentVersion;
     qint64 currentBuild = 0;
@@ -22,7 +23,8 @@ struct VersionPayload {
     QString releaseNotes;
 
     // None when the body is not a JSON object, or a member is missing or of
-    // another type (currentBuild must be an integral number).
+    // another type (currentBuild must be an integral number), or the version
+    // is not isShowableVersion.
     static std::optional<VersionPayload> decode(const QByteArray& body);
 };
 
@@ -32,6 +34,11 @@ struct VersionPayload {
 // builds.
 bool isNewer(const QString& manifestVersion, qint64 manifestBuild, const QString& localVersion,
              qint64 localBuild);
+
+// Whether a version may be shown as it is: at most 32 characters, none of
+// them a control character, a line or paragraph separator or a bidirectional
+// control (which would put other text, or text in another order, in the banner).
+bool isShowableVersion(const QString& version);
 
 // A decimal integer: an optional "+" or "-", then ASCII digits only, within
 // 64 bits. None otherwise (spaces included).
@@ -56,6 +63,9 @@ public:
         QUrl manifestURL;
         QString localVersion;  // empty when unknown
         QString localBuild;    // "0" when unknown
+        // The whole check, from the request to the last byte: a server that
+        // sends a byte now and then does not hold it open.
+        int deadlineMs = 30000;
     };
     // The manifest address of the build (VELLACORD_UPDATE_URL_DEFAULT), or the
     // environment's VELLACORD_UPDATE_URL when set; the running version
@@ -64,7 +74,9 @@ public:
     // The build string read as a decimal integer; 0 when it does not parse.
     static qint64 localBuildNumber(const QString& buildString);
 
-    // Creates the checker and starts its one check from the event loop.
+    // Creates the checker and starts its one check from the event loop. A
+    // manifest past 64 KiB, or one not in by the deadline, is given up as a
+    // bad one is; the diagnostic log says which.
     explicit UpdateChecker(QObject* parent = nullptr);
     UpdateChecker(Source source, QObject* parent = nullptr);
     ~UpdateChecker() override;

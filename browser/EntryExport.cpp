@@ -1,15 +1,23 @@
 #include "browser/EntryExport.h"
 
 #include "browser/EntryText.h"
+#include "browser/LocalTime.h"
+#include "logs/VisibleText.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
 #include <algorithm>
-#include <cmath>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace EntryExport {
 
@@ -54,7 +62,9 @@ Target target(const QString& path, Format chosen)
 
 QString escapedControls(const QString& s)
 {
-    const auto plain = [](char16_t u) { return u >= 0x20 && u != 0x7f && (u < 0x80 || u > 0x9f); };
+    const auto plain = [](char16_t u) {
+        return u >= 0x20 && u != 0x7f && (u < 0x80 || u > 0x9f) && !VisibleText::isBidiControl(u);
+    };
     // Most texts have nothing to escape: share them instead of rebuilding.
     if (std::all_of(s.cbegin(), s.cend(), [&](QChar c) { return plain(c.unicode()); }))
         return s;
@@ -71,7 +81,8 @@ QString escapedControls(const QString& s)
         case u'\r': out += QLatin1String("\\r"); break;
         case u'\t': out += QLatin1String("\\t"); break;
         default:
-            // C1 controls too: some terminals act on them in UTF-8.
+            // C1 controls too: some terminals act on them in UTF-8. Bidirectional
+            // controls would reorder the rest of the line as shown.
             out += (u < 0x80 ? QStringLiteral("\\x%1") : QStringLiteral("\\u%1"))
                        .arg(int(u), u < 0x80 ? 2 : 4, 16, QLatin1Char('0'));
         }
@@ -81,8 +92,14 @@ QString escapedControls(const QString& s)
 
 QString isoTime(double date)
 {
-    return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(date * 1000.0)), Qt::UTC)
-        .toString(Qt::ISODateWithMs);
+    const std::optional<qint64> ms = LocalTime::epochMs(date);
+    if (!ms)
+        return QString();
+    const QDateTime utc = QDateTime::fromMSecsSinceEpoch(*ms, Qt::UTC);
+    // Qt's ISO form covers years 1 to 9999 only; beyond, the same fields with a
+    // longer or signed year.
+    const QString iso = utc.toString(Qt::ISODateWithMs);
+    return iso.isEmpty() ? utc.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz'Z'")) : iso;
 }
 
 QString textRow(const LogEntry& entry, const QList<OptionalColumn>& columns)
@@ -129,7 +146,8 @@ QByteArray csvRecord(const QStringList& cells)
         if (i > 0)
             out += ',';
         QString cell = cells[i];
-        if (!cell.isEmpty() && (cell[0] == u'=' || cell[0] == u'+' || cell[0] == u'-' || cell[0] == u'@'))
+        // A leading tab or carriage return is skipped by some spreadsheets before they look for a formula.
+        if (!cell.isEmpty() && QStringView(u"=+-@\t\r").contains(cell[0]))
             cell.prepend(u'\'');
         QByteArray bytes = cell.toUtf8();
         if (bytes.contains('"') || bytes.contains(',') || bytes.contains('\n') || bytes.contains('\r')) {
@@ -182,21 +200,87 @@ QByteArray document(Format format, const LogEntryList& entries, const QList<Opti
     return out;
 }
 
+namespace {
+
+QString systemText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+// Why what is at `st` is not replaced by a file of entries: only a regular file is.
+std::optional<QString> notReplaceable(const struct stat& st)
+{
+    const auto refuse = [](const char* what) { return QStringLiteral("it is %1; choose another name").arg(QLatin1String(what)); };
+    if (S_ISREG(st.st_mode))
+        return std::nullopt;
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("it is a folder");
+    // Written through, a link would replace a file in another folder.
+    if (S_ISLNK(st.st_mode))
+        return refuse("a symbolic link");
+    if (S_ISFIFO(st.st_mode))
+        return refuse("a FIFO (named pipe)");
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        return refuse("a device");
+    if (S_ISSOCK(st.st_mode))
+        return refuse("a socket");
+    return refuse("not a regular file");
+}
+
+bool writeAll(int fd, const QByteArray& data)
+{
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+}  // namespace
+
 std::optional<QString> writeAtomically(const QString& path, const QByteArray& data)
 {
-    if (QFileInfo(path).isDir())
-        return QStringLiteral("it is a folder");
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    if (file.write(data) != data.size()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return why;
+    // By hand rather than with QSaveFile: it writes through links, and its
+    // failures on a full disk read "Unknown error".
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    const bool replacing = ::lstat(name.constData(), &st) == 0;
+    if (!replacing && errno != ENOENT)
+        return systemText(errno);
+    if (replacing) {
+        if (const std::optional<QString> refused = notReplaceable(st))
+            return refused;
     }
-    if (!file.commit())
-        return file.errorString();
-    return std::nullopt;
+    // Beside the target, so that the rename stays on its file system; it
+    // replaces whatever is at the path then, never what a link points to.
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        temporary = folder + "/.Vellacord-export-" + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return systemText(errno);
+    }
+    if (fd < 0)
+        return systemText(EEXIST);
+    // A replaced file keeps its permissions; a new one gets the umask's.
+    bool ok = (!replacing || ::fchmod(fd, st.st_mode & 07777) == 0) && writeAll(fd, data) && ::fsync(fd) == 0;
+    int error = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (ok && ::rename(temporary.constData(), name.constData()) != 0) {
+        ok = false;
+        error = errno;
+    }
+    if (ok)
+        return std::nullopt;
+    ::unlink(temporary.constData());
+    return systemText(error);
 }
 
 }  // namespace EntryExport

@@ -37,9 +37,12 @@ struct Target {
 Target target(const QString& path, Format chosen);
 
 // Control characters as visible escapes ("\n", "\t", "\x1b", "\u009b"), so a
-// row stays one line with its tabs as the only separators. A backslash stays.
+// row stays one line with its tabs as the only separators; bidirectional
+// controls too ("\u202e"), so that none reorders the row. A backslash stays.
 QString escapedControls(const QString& s);
-// ISO 8601 in UTC with milliseconds: 2026-01-05T09:30:00.500Z.
+// ISO 8601 in UTC with milliseconds: 2026-01-05T09:30:00.500Z, truncated
+// toward the past as every written date (LocalTime::epochMs); a year past 9999
+// or before 1 has more digits or a sign. Empty when epochMs has none.
 QString isoTime(double date);
 
 // The copy-row form with the given optional columns before the message:
@@ -51,7 +54,8 @@ QString textRow(const LogEntry& entry, const QList<OptionalColumn>& columns);
 QStringList columnTitles(const QList<OptionalColumn>& columns);
 QStringList csvCells(const LogEntry& entry, const QList<OptionalColumn>& columns);
 // One RFC 4180 record with its CRLF. A cell that a spreadsheet would run as
-// a formula (starting with =, +, - or @) gets a leading apostrophe.
+// a formula (starting with =, +, - or @, or a tab or carriage return, which
+// some skip) gets a leading apostrophe.
 QByteArray csvRecord(const QStringList& cells);
 
 // A record as one compact JSON object (no line feed).
@@ -61,8 +65,10 @@ QByteArray entryJson(const LogEntry& entry);
 QByteArray document(Format format, const LogEntryList& entries, const QList<OptionalColumn>& columns);
 
 // Replaces `path` atomically: the data goes to a temporary file that is
-// renamed over it, so a failure leaves the old file whole. On failure the
-// reason, as a sentence fragment for the user.
+// renamed over it, so a failure leaves the old file whole. Only a regular file
+// is replaced, never a link (nor what it points to), a folder, a FIFO, a device
+// or a socket. On failure the reason, as a sentence fragment for the user
+// ("it is a symbolic link; choose another name", or the system's text).
 std::optional<QString> writeAtomically(const QString& path, const QByteArray& data);
 
 }  // namespace EntryExport

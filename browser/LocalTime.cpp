@@ -59,9 +59,22 @@ QString viaQDateTime(qint64 ms, bool withMilliseconds)
 }
 }  // namespace
 
+std::optional<qint64> epochMs(double date)
+{
+    // 2^53 ms: every such count is exact in a double, and far inside QDateTime's range.
+    constexpr double limit = 9007199254740992.0;
+    const double ms = std::floor(date * 1000.0);
+    if (!(ms > -limit && ms < limit))  // NaN fails too
+        return std::nullopt;
+    return qint64(ms);
+}
+
 QString format(double date, bool withMilliseconds)
 {
-    const qint64 ms = qint64(std::floor(date * 1000.0));
+    const std::optional<qint64> instant = epochMs(date);
+    if (!instant)
+        return QString();
+    const qint64 ms = *instant;
     // One per thread: exports format rows off the UI thread.
     thread_local ZoneSpan span;
     qint64 offset = 0;

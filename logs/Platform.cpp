@@ -1,5 +1,7 @@
 #include "logs/Platform.h"
 
+#include "logs/SafeRead.h"
+
 #include <QLoggingCategory>
 
 #include <QCoreApplication>
@@ -9,7 +11,10 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,10 +24,58 @@ Q_LOGGING_CATEGORY(lcProcessNames, "com.corvistra.Vellacord.ProcessNames")
 
 namespace Platform {
 
+namespace {
+
+// A few keys of short texts; anything far larger is not ours.
+constexpr qint64 maxSettingsBytes = qint64(1) << 20;
+
+// Why the settings file at `path` may be neither read nor replaced; none when
+// it is a regular file of sane size, a link to one, or missing.
+std::optional<QString> settingsFileProblem(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (::lstat(name.constData(), &st) != 0)
+        return errno == ENOENT ? std::nullopt : std::optional(QString::fromLocal8Bit(std::strerror(errno)));
+    // Qt would write through a dangling link, creating a file wherever it points.
+    if (S_ISLNK(st.st_mode) && ::stat(name.constData(), &st) != 0)
+        return errno == ENOENT ? QStringLiteral("a link to nothing") : QString::fromLocal8Bit(std::strerror(errno));
+    QString reason;
+    const int fd = SafeRead::openRegularFile(name, &reason);
+    if (fd < 0)
+        return reason;
+    const qint64 size = SafeRead::stampOf(fd).size;
+    ::close(fd);
+    if (size > maxSettingsBytes)
+        return QStringLiteral("larger than %1 MiB").arg(maxSettingsBytes >> 20);
+    return std::nullopt;
+}
+
+QString settingsPath()
+{
+    // Where QSettings keeps the native user settings of "Vellacord"/"Vellacord".
+    const QString path = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                         + QStringLiteral("/Vellacord/Vellacord.conf");
+    std::optional<QString> problem = settingsFileProblem(path);
+    // QSettings's lock file beside it is opened and read on every write.
+    if (const std::optional<QString> lock = problem ? std::nullopt : settingsFileProblem(path + QStringLiteral(".lock")))
+        problem = QStringLiteral("its lock file is ") + *lock;
+    if (!problem)
+        return path;
+    qCCritical(lcLogFetcher, "Ignored the settings file %s: %s; the settings start from their defaults and are not saved",
+               qUtf8Printable(path), qUtf8Printable(*problem));
+    // Nothing can ever be created under a device: the values live in memory only.
+    return QStringLiteral("/dev/null/Vellacord.conf");
+}
+
+}  // namespace
+
 QSettings& settings()
 {
-    static QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Vellacord"),
-                           QStringLiteral("Vellacord"));
+    // Checked before QSettings first opens it: a FIFO there would block the
+    // read forever, a huge file would be read whole. The path is given
+    // explicitly so that no other file (the organisation's, the system's) is read.
+    static QSettings store(settingsPath(), QSettings::IniFormat);
     return store;
 }
 

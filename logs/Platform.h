@@ -20,6 +20,9 @@ Q_DECLARE_LOGGING_CATEGORY(lcProcessNames)
 namespace Platform {
 
 // The per-user settings store. One instance per process; created on first use.
+// A settings file that is no regular file (or link to one) of at most 1 MiB is
+// neither read nor replaced: the store then starts from the defaults and keeps
+// its values in memory only, which the diagnostic log says.
 QSettings& settings();
 // Makes the settings file readable by its owner only, creating it when missing,
 // before a secret is written to it.

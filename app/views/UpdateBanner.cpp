@@ -1,5 +1,6 @@
 #include "app/views/UpdateBanner.h"
 
+#include "logs/VisibleText.h"
 #include "ui/TextStyles.h"
 #include "ui/ViewStyle.h"
 
@@ -39,6 +40,8 @@ UpdateBanner::UpdateBanner(QWidget* parent)
     row->addWidget(icon);
     m_text = TextStyles::label(QString(), Style::callout);
     m_text->setObjectName(QStringLiteral("updateBannerText"));
+    // The version comes from the network: never markup.
+    m_text->setTextFormat(Qt::PlainText);
     row->addWidget(m_text);
     m_download = new QPushButton(QStringLiteral("Download"));
     m_download->setObjectName(QStringLiteral("updateDownload"));
@@ -86,7 +89,9 @@ void UpdateBanner::setUpdate(bool updateAvailable, const QString& latestVersion,
 
 void UpdateBanner::refresh()
 {
-    m_text->setText(bannerText(m_latestVersion));
+    // The checker takes only short plain versions; shown through VisibleText
+    // all the same, as every text from elsewhere.
+    m_text->setText(bannerText(VisibleText::shownName(m_latestVersion)));
     // A button that would do nothing is not offered: the banner then only tells.
     m_download->setVisible(opensDownload());
     setVisible(wantsToShow());

@@ -1,6 +1,8 @@
 // State files: reads against what a hostile or broken home may hold in place
 // of a small file. Every case runs under an alarm: a read that blocks or
-// runs away kills the test instead of the machine. Then the recent archives list.
+// runs away kills the test instead of the machine. Then the settings file,
+// each case in a child process (the store is one per process), and the recent
+// archives list.
 
 #include "logs/Platform.h"
 #include "logs/RecentArchives.h"
@@ -11,13 +13,32 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstdio>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 using Outcome = SafeRead::Result::Outcome;
+
+namespace {
+
+// The child of settingsFile: what the store held, then what it holds after a write.
+int settingsChild(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QSettings& store = Platform::settings();
+    const QString before = store.value("theme", "default").toString();
+    store.setValue("theme", "written");
+    store.sync();
+    std::printf("%s %s\n", qPrintable(before), qPrintable(store.value("theme").toString()));
+    return 0;
+}
+
+}  // namespace
 
 class TestStateFiles : public QObject {
     Q_OBJECT
@@ -103,6 +124,64 @@ private slots:
         QCOMPARE(S_ISFIFO(st.st_mode), target == "fifo");
     }
 
+    void settingsFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");  // empty: the file is read and written
+        QTest::newRow("regular file") << "file" << QString();
+        QTest::newRow("FIFO") << "fifo" << "not a regular file";
+        QTest::newRow("2 MiB file") << "huge" << "larger than 1 MiB";
+        QTest::newRow("folder") << "folder" << "not a regular file";
+        QTest::newRow("dangling link") << "dangling link" << "a link to nothing";
+        QTest::newRow("FIFO as its lock file") << "fifo lock" << "its lock file is not a regular file";
+    }
+
+    void settingsFile()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QTemporaryDir config;
+        const QString path = config.filePath("Vellacord/Vellacord.conf");
+        const QString odd = kind == "fifo lock" ? path + ".lock" : path;  // what is not a small file
+        const QByteArray oddName = QFile::encodeName(odd);
+        QVERIFY(QDir().mkpath(kind == "folder" ? path : config.filePath("Vellacord")));
+        const QByteArray contents = "[General]\ntheme=stored\n" + QByteArray(kind == "huge" ? 2 << 20 : 0, '#');
+        QVERIFY(kind == "folder" || kind == "fifo" || Platform::writeFileAtomically(path, contents));
+        QVERIFY(!kind.startsWith("fifo") || mkfifo(oddName.constData(), 0600) == 0);
+        QVERIFY(kind != "dangling link" || (QFile::remove(path) && QFile::link(config.filePath("elsewhere"), path)));
+        struct stat before {}, after {};
+        QCOMPARE(::lstat(oddName.constData(), &before), 0);
+
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", config.path());
+        env.insert("VELLACORD_SETTINGS_CHILD", "1");
+        env.insert("QT_LOGGING_RULES", "com.corvistra.Vellacord.*=true");
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), QStringList());
+        if (!child.waitForFinished(8000)) {  // within the alarm
+            child.kill();
+            child.waitForFinished();
+            QFAIL("the settings hung the child");
+        }
+        const QString err = QString::fromUtf8(child.readAllStandardError());
+        QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()).trimmed(),
+                 reason.isEmpty() ? QStringLiteral("stored written") : QStringLiteral("default written"));
+        QCOMPARE(err.contains("Ignored the settings file " + path + ": " + reason + ";"), !reason.isEmpty());
+        if (reason.isEmpty()) {
+            QVERIFY(SafeRead::readRegularFile(path).data.contains("theme=written"));
+            return;
+        }
+        // Left as it was, and nothing created where the link points.
+        QCOMPARE(::lstat(oddName.constData(), &after), 0);
+        QCOMPARE(after.st_mode, before.st_mode);
+        QVERIFY(kind != "huge" || SafeRead::readRegularFile(path, 4 << 20).data == contents);
+        QVERIFY(!QFileInfo::exists(config.filePath("elsewhere")));
+        const auto entries = QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot;
+        QCOMPARE(QDir(config.filePath("Vellacord")).entryList(entries).size(), kind == "fifo lock" ? 2 : 1);
+        QVERIFY(kind != "folder" || QDir(path).entryList(entries).isEmpty());
+    }
+
     void addKeepsFiveMostRecentFirst()
     {
         RecentArchives r;
@@ -134,5 +213,13 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestStateFiles)
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsSet("VELLACORD_SETTINGS_CHILD"))
+        return settingsChild(argc, argv);
+    QCoreApplication app(argc, argv);
+    TestStateFiles test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_state_files.moc"

@@ -589,7 +589,10 @@ private slots:
             QVERIFY2(banner->isVisible() && banner->downloadButton()->isHidden(), bad);
             banner->download();
         }
-        banner->setUpdate(true, "99.1", "https://example.org/ok");
+        // Whatever the checker lets through is shown as plain text with its controls written out.
+        banner->setUpdate(true, "<b>9</b>\u202E", "https://example.org/ok");
+        QCOMPARE(banner->textLabel()->text(), UpdateChecker::bannerText("<b>9</b><U+202E>"));
+        QCOMPARE(banner->textLabel()->textFormat(), Qt::PlainText);
         banner->setURLCheck([](const QString&) { return false; });
         QVERIFY(banner->downloadButton()->isHidden());
         banner->download();
