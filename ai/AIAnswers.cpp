@@ -9,8 +9,9 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSet>
 #include <QStringList>
+
+#include <limits>
 
 namespace AIExplainer {
 
@@ -97,6 +98,14 @@ ProcessNamesAnswer parseProcessNames(const QString& answer)
     return result;
 }
 
+QMap<QString, QString> namesToLearn(const ProcessNamesAnswer& answer, const LogEntry& explained)
+{
+    const auto it = answer.names.constFind(explained.process);
+    if (explained.process.isEmpty() || it == answer.names.constEnd())
+        return {};
+    return {{explained.process, *it}};
+}
+
 LogEntryList analysisBatch(const LogEntryList& entries)
 {
     return entries.size() > analysisBatchSize ? entries.mid(entries.size() - analysisBatchSize) : entries;
@@ -117,34 +126,21 @@ QString batchMessage(const LogEntryList& batch)
 
 namespace {
 
-// Han ideographs that carry a numeric value (primary, accounting and other
-// numerals) although their general category is a letter.
-bool isHanNumeral(char32_t c)
-{
-    static const QSet<char32_t> numerals{
-        U'零', U'一', U'二', U'三', U'四', U'五', U'六', U'七', U'八', U'九', U'十', U'百', U'千', U'万', U'萬',
-        U'亿', U'億', U'兆', U'壹', U'弌', U'贰', U'貳', U'弐', U'弍', U'叁', U'參', U'弎', U'肆', U'伍', U'陆',
-        U'陸', U'柒', U'捌', U'玖', U'拾', U'佰', U'仟', U'廿', U'卅', U'卌', U'两', U'兩', U'皕', U'亖', U'䦉',
-        U'幺', U'什', U'陌', U'阡', U'貮', U'参', U'仨', U'俩', U'倆',
-    };
-    return numerals.contains(c);
-}
-
-// The ENTRY value: every numeric character kept, read as an unsigned decimal
-// that must be made of ASCII digits and fit a signed 64-bit integer.
+// The ENTRY value: a plain decimal number of ASCII digits, optionally in
+// square brackets, with white space around. Signs, separators, fractions,
+// other bases and other scripts' digits make no index: "1, 5" is not 15.
 std::optional<qint64> entryIndex(const QString& value)
 {
-    QList<char32_t> kept;
-    for (char32_t c : value.toUcs4())
-        if (QChar::isNumber(c) || isHanNumeral(c))
-            kept << c;
-    if (kept.isEmpty())
+    QStringView v = QStringView(value).trimmed();
+    if (v.size() >= 2 && v.front() == u'[' && v.back() == u']')
+        v = v.mid(1, v.size() - 2).trimmed();
+    if (v.isEmpty())
         return std::nullopt;
     qint64 n = 0;
-    for (char32_t c : kept) {
-        if (c < U'0' || c > U'9')
+    for (const QChar c : v) {
+        if (c < u'0' || c > u'9')
             return std::nullopt;
-        const int digit = int(c - U'0');
+        const int digit = c.unicode() - u'0';
         if (n > (std::numeric_limits<qint64>::max() - digit) / 10)
             return std::nullopt;
         n = n * 10 + digit;

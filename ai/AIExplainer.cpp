@@ -3,6 +3,7 @@
 #include "ai/SharedNetwork.h"
 
 #include <QCoreApplication>
+#include <QFutureWatcher>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,6 +12,7 @@
 #include <QNetworkRequest>
 #include <QStringDecoder>
 #include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <memory>
 
@@ -115,7 +117,8 @@ struct Exchange {
     }
 };
 
-AIResult<QString> handleReply(Dialect dialect, QNetworkReply* reply, Exchange& exchange)
+// The failure of an exchange that brought no answer body to read, if any.
+std::optional<AIResult<QString>> replyFailure(QNetworkReply* reply, Exchange& exchange)
 {
     if (exchange.tooLarge || (!exchange.timedOut && !exchange.take(reply)))
         return AIError::transport(QStringLiteral("Response too large"));
@@ -133,12 +136,15 @@ AIResult<QString> handleReply(Dialect dialect, QNetworkReply* reply, Exchange& e
     }
     if (!status.isValid())
         return ExplainerError::networkError(QStringLiteral("Invalid response"));
-
-    const QByteArray& body = exchange.body;
     const int code = status.toInt();
     if (code != 200)
-        return ExplainerError::apiError(code, strictUtf8(body).value_or(QStringLiteral("Unknown error")));
+        return ExplainerError::apiError(code, strictUtf8(exchange.body).value_or(QStringLiteral("Unknown error")));
+    return std::nullopt;
+}
 
+// The answer of a 200 body; safe on any thread.
+AIResult<QString> answerOfBody(Dialect dialect, const QByteArray& body)
+{
     const auto json = readJson(body);
     if (const AIError* e = std::get_if<AIError>(&json))
         return *e;
@@ -182,8 +188,20 @@ void post(Dialect dialect, const QUrl& url, const QList<QPair<QByteArray, QByteA
         reply->abort();
     });
     deadline->start(g_timeoutMs);
-    QObject::connect(reply, &QNetworkReply::finished, completionContext(context),
-                     [dialect, reply, exchange, done = std::move(done)] { done(handleReply(dialect, reply, *exchange)); });
+    QObject* owner = completionContext(context);
+    QObject::connect(reply, &QNetworkReply::finished, owner, [owner, dialect, reply, exchange, done = std::move(done)] {
+        if (const auto failure = replyFailure(reply, *exchange)) {
+            done(*failure);
+            return;
+        }
+        // Reading megabytes of JSON takes longer than a UI thread may stall.
+        auto* watcher = new QFutureWatcher<AIResult<QString>>(owner);
+        QObject::connect(watcher, &QFutureWatcherBase::finished, watcher, [watcher, done] {
+            watcher->deleteLater();
+            done(watcher->result());
+        });
+        watcher->setFuture(QtConcurrent::run(answerOfBody, dialect, std::move(exchange->body)));
+    });
     QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
 }
 
@@ -270,12 +288,21 @@ void analyze(const LogEntryList& entries, const AISettings& settings, QObject* c
     // A copy taken now: later changes of the caller's list do not move the numbering.
     LogEntryList batch = analysisBatch(entries);
     const QString message = batchMessage(batch);
+    QObject* owner = completionContext(context);
     send(settings, analysisPrompt, message, analysisMaxTokens, context,
-         [batch = std::move(batch), done = std::move(done)](const AIResult<QString>& r) {
-             if (!r.ok())
+         [owner, batch = std::move(batch), done = std::move(done)](const AIResult<QString>& r) {
+             if (!r.ok()) {
                  done(r.error());
-             else
-                 done(parseAnalysis(r.value(), batch));
+                 return;
+             }
+             // An answer of megabytes takes a while to read: not on the UI
+             // thread. The watcher goes with the context, and the completion with it.
+             auto* watcher = new QFutureWatcher<AnalysisItemList>(owner);
+             QObject::connect(watcher, &QFutureWatcherBase::finished, watcher, [watcher, done] {
+                 watcher->deleteLater();
+                 done(watcher->result());
+             });
+             watcher->setFuture(QtConcurrent::run([answer = r.value(), batch] { return parseAnalysis(answer, batch); }));
          });
 }
 

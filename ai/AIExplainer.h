@@ -73,6 +73,10 @@ struct ProcessNamesAnswer {
 };
 // Splits an entry explanation at its "PROCESS_NAMES:" block. Never fails.
 ProcessNamesAnswer parseProcessNames(const QString& answer);
+// What the explanation of `explained` may teach: the name of that entry's own
+// process, when the block gives one; every other key is ignored, so that an
+// answer cannot rename the other processes of the list.
+QMap<QString, QString> namesToLearn(const ProcessNamesAnswer& answer, const LogEntry& explained);
 
 // --- Proactive analysis -----------------------------------------------------
 

@@ -124,17 +124,19 @@ void ExplainController::explain()
         m_running = subject;
         emit changed();
         QPointer<QObject> names = m_names;
-        AIExplainer::explain(*m_entry, *settings(), context, [self, session, names, key, subject](const AIResult<QString>& r) {
+        const LogEntry explained = *m_entry;
+        AIExplainer::explain(explained, *settings(), context, [self, session, names, key, explained](const AIResult<QString>& r) {
             std::optional<QString> text;
             if (r.ok()) {
                 const AIExplainer::ProcessNamesAnswer answer = AIExplainer::parseProcessNames(r.value());
                 ExplanationCache::shared().store(key, answer.text);
-                if (!answer.names.isEmpty() && names)
-                    static_cast<ProcessNameResolver*>(names.data())->learn(answer.names);
+                const QMap<QString, QString> learned = AIExplainer::namesToLearn(answer, explained);
+                if (!learned.isEmpty() && names)
+                    static_cast<ProcessNameResolver*>(names.data())->learn(learned);
                 text = answer.text;
             }
             if (self)
-                self->finish(session, subject, text, r.ok() ? QString() : r.error().description());
+                self->finish(session, explained.id, text, r.ok() ? QString() : r.error().description());
         });
         return;
     }

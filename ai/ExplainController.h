@@ -8,7 +8,7 @@
 //   reported only while that entry is shown; a running request reports
 //   "explaining" whichever entry is shown; a click looks in the cache first;
 //   the answer is split at its process-name block, the text cached and the
-//   names learned;
+//   name of the entry's own process learned (no other);
 // - crash reports: every change of report starts afresh from the cache; the
 //   answer is cached as it came.
 //

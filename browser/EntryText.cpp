@@ -48,9 +48,9 @@ QStringList searchTerms(const LogEntry& entry)
 
 QString encodedQuery(const LogEntry& entry)
 {
-    // RFC 3986 query characters stay: unreserved, sub-delims, ":", "@", "/", "?".
-    static const QByteArray keep = "-._~!$&'()*+,;=:@/?";
-    return QString::fromLatin1(searchTerms(entry).join(u' ').toUtf8().toPercentEncoding(keep));
+    // Only unreserved characters stay: "&", "=", "#" or "+" in a name would
+    // otherwise end the value or add parameters of its own.
+    return QString::fromLatin1(searchTerms(entry).join(u' ').toUtf8().toPercentEncoding());
 }
 
 QUrl searchWebURL(const LogEntry& entry, const QString& searchEngineURL)

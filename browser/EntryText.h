@@ -20,7 +20,8 @@ QString rowText(const LogEntry& entry);
 // The search terms of "Search Web": macos, the raw process, and the
 // subsystem without "com.apple." (or else the sender) when it adds something.
 QStringList searchTerms(const LogEntry& entry);
-// The terms joined by spaces, percent-encoded for a URL query.
+// The terms joined by spaces and percent-encoded as one query value: every
+// character but the unreserved ones (letters, digits, "-._~") encoded.
 QString encodedQuery(const LogEntry& entry);
 // The trimmed search-engine prefix followed by the encoded query; an invalid
 // QUrl when that makes no valid address.

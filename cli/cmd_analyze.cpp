@@ -1,4 +1,5 @@
 #include "ai/AIExplainer.h"
+#include "browser/EntryExport.h"
 #include "cli/AIOptions.h"
 #include "cli/Commands.h"
 #include "cli/LogsOptions.h"
@@ -7,7 +8,8 @@
 
 // Runs the proactive analysis on the rows the logs command prints with the
 // same flags. One finding per line: title, tab, concern, tab, and the index of
-// its entry in the batch that was sent, or "-".
+// its entry in the batch that was sent, or "-". Control characters in the
+// provider's text are escaped, so that a line is a finding and a tab a column.
 int runAnalyze(const QStringList& args)
 {
     QCommandLineParser parser;
@@ -37,7 +39,7 @@ int runAnalyze(const QStringList& args)
             AIExplainer::analyze(run->rows, *settings, context, std::move(done));
         });
     if (!result.ok()) {
-        err() << result.error().description() << "\n";
+        err() << EntryExport::escapedControls(result.error().description()) << "\n";
         return 1;
     }
     if (result.value().isEmpty())
@@ -50,7 +52,8 @@ int runAnalyze(const QStringList& args)
                     index = QString::number(i);
                     break;
                 }
-        out() << item.title << '\t' << item.concern << '\t' << index << '\n';
+        out() << EntryExport::escapedControls(item.title) << '\t' << EntryExport::escapedControls(item.concern) << '\t'
+              << index << '\n';
     }
     return 0;
 }

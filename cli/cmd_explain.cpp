@@ -1,11 +1,26 @@
 #include "ai/AIExplainer.h"
 #include "ai/ExplanationCache.h"
+#include "browser/EntryExport.h"
 #include "cli/AIOptions.h"
 #include "cli/Commands.h"
 #include "cli/LogsOptions.h"
 #include "processnames/ProcessNameResolver.h"
 
 #include <QCommandLineParser>
+
+namespace {
+
+// The explanation keeps its line breaks, which are the reader's; every other
+// control character (escape sequences, carriage returns) is written out.
+QString shownText(const QString& text)
+{
+    QStringList lines = text.split(u'\n');
+    for (QString& line : lines)
+        line = EntryExport::escapedControls(line);
+    return lines.join(u'\n');
+}
+
+}  // namespace
 
 // Explains one row of the list the logs command prints with the same flags,
 // through the explanation cache: a hit makes no request and learns nothing.
@@ -55,22 +70,22 @@ int runExplain(const QStringList& args)
     ExplanationCache& cache = ExplanationCache::shared();
     const QString key = ExplanationCache::cacheKey(entry);  // before any request
     if (const auto cached = cache.explanationForKey(key)) {
-        out() << *cached << "\n";
+        out() << shownText(*cached) << "\n";
         return 0;
     }
     const AIResult<QString> answer = awaitAI<QString>([&](QObject* context, AIExplainer::TextCompletion done) {
         AIExplainer::explain(entry, *settings, context, std::move(done));
     });
     if (!answer.ok()) {
-        err() << answer.error().description() << "\n";
+        err() << shownText(answer.error().description()) << "\n";
         return 1;
     }
     const AIExplainer::ProcessNamesAnswer parsed = AIExplainer::parseProcessNames(answer.value());
-    out() << parsed.text << "\n";
+    out() << shownText(parsed.text) << "\n";
     cache.store(key, parsed.text);
-    if (!parsed.names.isEmpty()) {
+    if (const QMap<QString, QString> learned = AIExplainer::namesToLearn(parsed, entry); !learned.isEmpty()) {
         ProcessNameResolver resolver;
-        resolver.learn(parsed.names);
+        resolver.learn(learned);
     }
     return 0;
 }

@@ -1,10 +1,12 @@
+#include "browser/EntryExport.h"
 #include "cli/Commands.h"
 #include "cli/LogsOptions.h"
 #include "processnames/ProcessNameResolver.h"
 
 #include <QCommandLineParser>
 
-// The process dropdown of the main window: friendly name, tab, raw name.
+// The process dropdown of the main window: friendly name, tab, raw name, with
+// control characters escaped so that each line is one process.
 int runProcesses(const QStringList& args)
 {
     QCommandLineParser parser;
@@ -24,7 +26,7 @@ int runProcesses(const QStringList& args)
         return 1;
     const ProcessNameResolver names;
     for (const QString& raw : Pipeline::availableProcesses(run->filters, run->entries))
-        out() << names.displayName(raw) << '\t' << raw << '\n';
+        out() << EntryExport::escapedControls(names.displayName(raw)) << '\t' << EntryExport::escapedControls(raw) << '\n';
     if (run->entries.isEmpty())
         err() << run->message << "\n";
     return 0;

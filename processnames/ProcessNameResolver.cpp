@@ -2,6 +2,7 @@
 
 #include "logs/Platform.h"
 #include "logs/SafeRead.h"
+#include "logs/VisibleText.h"
 
 #include <QDir>
 #include <QFile>
@@ -48,7 +49,7 @@ void ProcessNameResolver::init(const QString& folder, const QString& resourcePat
     m_learnedFile = folder + QStringLiteral("/learned_processes.json");
     prepareFiles(folder, resourcePath);
     m_bundledNames = readTable(m_bundledFile).value_or(QMap<QString, QString>());
-    m_learnedNames = readTable(m_learnedFile).value_or(QMap<QString, QString>());
+    m_learnedNames = readTable(m_learnedFile, true).value_or(QMap<QString, QString>());
 }
 
 void ProcessNameResolver::prepareFiles(const QString& folder, const QString& resourcePath)
@@ -71,7 +72,20 @@ void ProcessNameResolver::prepareFiles(const QString& folder, const QString& res
         f.write("{}");
 }
 
-std::optional<QMap<QString, QString>> ProcessNameResolver::readTable(const QString& path)
+bool ProcessNameResolver::isAcceptableName(const QString& name)
+{
+    if (name.size() > maxLearnedNameChars)
+        return false;
+    for (const QChar c : name) {
+        const char16_t u = c.unicode();
+        // C0, DEL and C1 controls, the Unicode line and paragraph separators.
+        if (u < 0x20 || (u >= 0x7f && u <= 0x9f) || u == 0x2028 || u == 0x2029 || VisibleText::isBidiControl(u))
+            return false;
+    }
+    return true;
+}
+
+std::optional<QMap<QString, QString>> ProcessNameResolver::readTable(const QString& path, bool learned)
 {
     const SafeRead::Result file = SafeRead::readStateFile(path, lcProcessNames());
     if (file.outcome == SafeRead::Result::Outcome::failed)
@@ -87,6 +101,9 @@ std::optional<QMap<QString, QString>> ProcessNameResolver::readTable(const QStri
     for (auto it = obj.begin(); it != obj.end(); ++it) {
         if (!it.value().isString())
             return QMap<QString, QString>();  // one bad value spoils the whole table
+        // A name learned by an earlier version may break today's rule.
+        if (learned && !isAcceptableName(it.value().toString()))
+            continue;
         table.insert(it.key(), it.value().toString());
     }
     return table;
@@ -112,7 +129,7 @@ void ProcessNameResolver::learn(const QMap<QString, QString>& names)
 {
     bool added = false;
     for (auto it = names.cbegin(); it != names.cend(); ++it) {
-        if (m_learnedNames.contains(it.key()) || m_bundledNames.contains(it.key()))
+        if (m_learnedNames.contains(it.key()) || m_bundledNames.contains(it.key()) || !isAcceptableName(it.value()))
             continue;
         m_learnedNames.insert(it.key(), it.value());
         m_unsaved.insert(it.key(), it.value());
@@ -136,7 +153,7 @@ void ProcessNameResolver::saveLearned()
     QLockFile lock(m_learnedFile + QStringLiteral(".lock"));
     if (!lock.tryLock(lockWaitMs))
         return;
-    std::optional<QMap<QString, QString>> merged = readTable(m_learnedFile);
+    std::optional<QMap<QString, QString>> merged = readTable(m_learnedFile, true);
     if (!merged)
         return;  // not overwritten while it cannot be read
     for (auto it = m_unsaved.cbegin(); it != m_unsaved.cend(); ++it)

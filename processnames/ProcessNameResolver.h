@@ -28,9 +28,16 @@ public:
     // True when either table has raw.
     bool hasTranslation(const QString& raw) const;
 
-    // Adds pairs whose raw identifier neither table has; saves when any was
-    // added, merged with what other resolvers wrote meanwhile.
+    // Adds pairs whose raw identifier neither table has and whose name is
+    // acceptable; saves when any was added, merged with what other resolvers
+    // wrote meanwhile.
     void learn(const QMap<QString, QString>& names);
+
+    // A learned name is shown in place of the raw one in the list: at most
+    // maxLearnedNameChars, on one line, without control or bidirectional
+    // characters that could hide or reorder it. Others are not learned at all.
+    static constexpr qsizetype maxLearnedNameChars = 64;
+    static bool isAcceptableName(const QString& name);
 
     // Empties the learned table in memory and deletes learned_processes.json
     // (the Help menu's "Reset Learned Process Names").
@@ -49,8 +56,9 @@ private:
     void init(const QString& folder, const QString& resourcePath);
     void prepareFiles(const QString& folder, const QString& resourcePath);
     void saveLearned();
-    // Empty when missing, not a regular file or malformed; nothing when unreadable.
-    static std::optional<QMap<QString, QString>> readTable(const QString& path);
+    // Empty when missing, not a regular file or malformed; nothing when
+    // unreadable. `learned`: names that are not acceptable are left out.
+    static std::optional<QMap<QString, QString>> readTable(const QString& path, bool learned = false);
 
     QMap<QString, QString> m_bundledNames;
     QMap<QString, QString> m_learnedNames;

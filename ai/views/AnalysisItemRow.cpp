@@ -1,7 +1,9 @@
 #include "ai/views/AnalysisItemRow.h"
 
 #include "ai/AIExplainer.h"
+#include "logs/VisibleText.h"
 #include "ui/PlainText.h"
+#include "ui/PlainTextViewer.h"
 #include "ui/TextStyles.h"
 #include "ui/ViewStyle.h"
 
@@ -34,7 +36,10 @@ AnalysisItemRow::AnalysisItemRow(const AnalysisItem& item, std::function<void()>
     icon->setPixmap(ViewStyle::pixmap(symbol, summary ? ViewStyle::secondary() : ViewStyle::orange(), 12));
     icon->setFixedSize(14, 16);
     top->addWidget(icon, 0, Qt::AlignTop);
-    auto* title = TextStyles::label(item.title, Style::body, false, true);
+    const bool longTitle = item.title.size() > kShownTitleChars;
+    auto* title = TextStyles::label(
+        longTitle ? VisibleText::cutField(item.title, kShownTitleChars) + QChar(0x2026) : item.title, Style::body, false,
+        true);
     title->setFont(TextStyles::font(Style::body, false, QFont::Bold));
     title->setObjectName(QStringLiteral("analysisItemTitle"));
     title->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -57,11 +62,26 @@ AnalysisItemRow::AnalysisItemRow(const AnalysisItem& item, std::function<void()>
     }
     col->addLayout(top);
 
-    auto* concern = TextStyles::label(item.concern, Style::callout, true, true);
+    // A label lays its text out at every width it is asked: only a start.
+    const bool longConcern = item.concern.size() > kShownConcernChars;
+    auto* concern = TextStyles::label(longConcern ? VisibleText::cutField(item.concern, kShownConcernChars) + QChar(0x2026)
+                                                  : item.concern,
+                                      Style::callout, true, true);
     concern->setObjectName(QStringLiteral("analysisItemConcern"));
     concern->setTextInteractionFlags(Qt::TextSelectableByMouse);
     concern->setContentsMargins(20, 0, 0, 0);
     col->addWidget(concern);
+    if (longConcern) {
+        auto* all = new QPushButton(
+            QStringLiteral("Show All (%1 KB)").arg((PlainText::utf8Size(item.concern) + 1023) / 1024));
+        all->setObjectName(QStringLiteral("analysisShowAll"));
+        connect(all, &QPushButton::clicked, this, &AnalysisItemRow::showAllConcern);
+        auto* line = new QHBoxLayout;
+        line->setContentsMargins(20, 0, 0, 0);
+        line->addWidget(all);
+        line->addStretch(1);
+        col->addLayout(line);
+    }
 
     if (item.entry) {
         const LogEntry& e = *item.entry;
@@ -73,7 +93,7 @@ AnalysisItemRow::AnalysisItemRow(const AnalysisItem& item, std::function<void()>
         level->setFont(TextStyles::font(Style::caption, true, QFont::DemiBold));
         TextStyles::setTextColor(level, e.levelColor());
         line->addWidget(level);
-        auto* process = TextStyles::label(e.process, Style::caption, true);
+        auto* process = TextStyles::label(VisibleText::shownName(e.process), Style::caption, true);
         process->setFont(TextStyles::font(Style::caption, true));
         process->setObjectName(QStringLiteral("analysisEntryProcess"));
         line->addWidget(process);
@@ -97,4 +117,17 @@ AnalysisItemRow::AnalysisItemRow(const AnalysisItem& item, std::function<void()>
         line->addWidget(message, 1);
         col->addLayout(line);
     }
+}
+
+void AnalysisItemRow::showAllConcern()
+{
+    auto* viewer = new PlainTextViewer(this);
+    viewer->setWindowFlag(Qt::Window);
+    viewer->setAttribute(Qt::WA_DeleteOnClose);
+    viewer->setObjectName(QStringLiteral("wholeConcern"));
+    viewer->setWindowTitle(VisibleText::shownName(m_item.title.left(200)));
+    viewer->setWrapping(true);
+    viewer->setText(m_item.concern);
+    viewer->resize(760, 520);
+    viewer->show();
 }

@@ -147,8 +147,17 @@ void AnalysisView::setItems(const QList<AnalysisItem>& items)
             w->deleteLater();
         delete it;
     }
-    for (const AnalysisItem& item : m_items)
+    // The prompt asks for five: thousands of rows would take seconds to lay out.
+    for (const AnalysisItem& item : m_items.mid(0, kShownItems))
         m_itemsColumn->addWidget(new AnalysisItemRow(item, [this, item] { tapped(item); }));
+    if (m_items.size() > kShownItems) {
+        auto* more = TextStyles::label(QStringLiteral("The first %1 of %2 findings are shown.")
+                                           .arg(kShownItems)
+                                           .arg(m_items.size()),
+                                       Style::caption, true);
+        more->setObjectName(QStringLiteral("analysisMoreNote"));
+        m_itemsColumn->addWidget(more);
+    }
     m_itemsColumn->addStretch(1);
     refresh();
 }

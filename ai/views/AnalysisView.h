@@ -19,6 +19,8 @@ class AnalysisView : public QDialog {
 public:
     explicit AnalysisView(QWidget* parent = nullptr);
 
+    // Rows for the first kShownItems; a note says how many more there are.
+    static constexpr int kShownItems = 20;
     void setItems(const QList<AnalysisItem>& items);
     void setLoading(bool loading);
     void setError(const std::optional<QString>& error);

@@ -5,7 +5,8 @@
 #include "browser/EntryText.h"
 #include "browser/views/BrowserWidgets.h"
 #include "processnames/ProcessNameResolver.h"
-#include "ui/InlineMarkdown.h"
+#include "logs/VisibleText.h"
+#include "ui/InlineMarkdownView.h"
 #include "ui/PlainText.h"
 #include "ui/PlainTextViewer.h"
 #include "ui/TextStyles.h"
@@ -267,12 +268,9 @@ QWidget* DetailPane::buildAISection()
     mark->addWidget(cached);
     mark->addStretch(1);
     bv->addWidget(m_cachedMark);
-    m_explanationText = new QLabel;
+    // Formatted off the UI thread: an answer can be megabytes.
+    m_explanationText = new MarkdownAnswerView;
     m_explanationText->setObjectName(QStringLiteral("explanationText"));
-    m_explanationText->setTextFormat(Qt::RichText);
-    m_explanationText->setWordWrap(true);
-    m_explanationText->setTextInteractionFlags(Qt::TextBrowserInteraction);
-    m_explanationText->setOpenExternalLinks(true);
     bv->addWidget(m_explanationText);
     bv->addWidget(TextStyles::label(
         QStringLiteral("AI explanations may be inaccurate. Always verify critical findings independently."),
@@ -348,10 +346,11 @@ void DetailPane::refresh()
         m_showAll->setText(QStringLiteral("Show All (%1 KB)").arg((bytes + 1023) / 1024));
 
     const auto* names = static_cast<const ProcessNameResolver*>(m_processNames.data());
+    // Names from the log: on one line, and nothing in them reorders what is shown.
     auto set = [](MetaRow& r, bool shown, const QString& value) {
         r.label->setVisible(shown);
         r.value->setVisible(shown);
-        r.value->setText(shown ? value : QString());
+        r.value->setText(shown ? VisibleText::shownName(value) : QString());
     };
     set(m_process, true, processText(m_entry, names));
     set(m_pid, true, QString::number(m_entry.processIdentifier));
@@ -375,7 +374,7 @@ void DetailPane::refreshAISection()
     m_explanationBox->setVisible(explanation.has_value());
     m_cachedMark->setVisible(c.wasCached());
     m_cachedIcon->setPixmap(ViewStyle::pixmap(QStringLiteral("archivebox"), ViewStyle::secondary(this), 12, 2.0));
-    m_explanationText->setText(explanation ? InlineMarkdown::toHtml(*explanation) : QString());
+    m_explanationText->setAnswer(explanation.value_or(QString()));
     const std::optional<QString>& error = c.error();
     m_errorBox->setVisible(error.has_value());
     m_errorText->setText(error.value_or(QString()));

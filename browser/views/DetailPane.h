@@ -12,6 +12,7 @@
 class AISettings;
 class BusyIndicator;
 class ExplainController;
+class MarkdownAnswerView;
 class PlainTextViewer;
 class ProcessNameResolver;
 class QGroupBox;
@@ -94,7 +95,7 @@ private:
     QGroupBox* m_explanationBox = nullptr;
     QWidget* m_cachedMark = nullptr;
     QLabel* m_cachedIcon = nullptr;
-    QLabel* m_explanationText = nullptr;
+    MarkdownAnswerView* m_explanationText = nullptr;
     QGroupBox* m_errorBox = nullptr;
     QLabel* m_errorText = nullptr;
     QPushButton* m_explainButton = nullptr;

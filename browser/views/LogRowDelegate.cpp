@@ -2,6 +2,7 @@
 
 #include "browser/EntryText.h"
 #include "browser/views/LogListModel.h"
+#include "logs/VisibleText.h"
 #include "ui/PlainText.h"
 #include "ui/TextStyles.h"
 #include "ui/ViewStyle.h"
@@ -60,7 +61,8 @@ QString oneLine(const QString& s)
     for (QChar& c : t)
         if (c == u'\n' || c == u'\r' || c == u'\t' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
             c = u' ';
-    return t;
+    // A bidirectional override would make the cell show another name.
+    return VisibleText::showingBidiControls(t);
 }
 
 // Shaped once: most cells fit, and measuring before drawing would shape
@@ -199,10 +201,10 @@ QString LogRowDelegate::tooltipAt(const QRect& rect, const QPoint& pos, const Lo
 {
     const RowLayout::Cells cells = RowLayout::cells(rect, m_ctx->visibleColumns);
     if (cells.process.contains(pos))
-        return e.process;
+        return VisibleText::shownName(e.process);
     for (int i = 0; i < cells.columns.size(); ++i)
         if (cells.columns[i].contains(pos))
-            return RowLayout::columnText(m_ctx->visibleColumns[i], e);
+            return VisibleText::shownName(RowLayout::columnText(m_ctx->visibleColumns[i], e));
     return {};
 }
 

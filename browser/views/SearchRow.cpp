@@ -2,6 +2,7 @@
 
 #include "browser/WindowModel.h"
 #include "browser/views/BrowserWidgets.h"
+#include "logs/VisibleText.h"
 #include "processnames/ProcessNameResolver.h"
 #include "ui/ViewStyle.h"
 
@@ -48,8 +49,10 @@ void fill(QComboBox* combo, const QString& all, const QStringList& options, cons
     combo->insertSeparator(1);
     int current = 0;
     for (const QString& o : options) {
-        combo->addItem(text(o), o);
-        widest = qMax(widest, combo->fontMetrics().horizontalAdvance(text(o)));
+        // Names come from the log: one line, nothing that reorders the text.
+        const QString shown = VisibleText::shownName(text(o));
+        combo->addItem(shown, o);
+        widest = qMax(widest, combo->fontMetrics().horizontalAdvance(shown));
         if (selected == o)
             current = combo->count() - 1;
     }

@@ -87,6 +87,17 @@ private slots:
         }
     }
 
+    // Only the explained entry's own process is learned from the block.
+    void namesToLearn()
+    {
+        AIExplainer::ProcessNamesAnswer answer;
+        answer.names = {{"sshd", "Harmless Helper"}, {"bluetoothd", "Bluetooth Daemon"}, {"", "Nobody"}};
+        using Names = QMap<QString, QString>;
+        QCOMPARE(AIExplainer::namesToLearn(answer, entry(4, "bluetoothd", "", "m")), (Names{{"bluetoothd", "Bluetooth Daemon"}}));
+        QCOMPARE(AIExplainer::namesToLearn(answer, entry(4, "kernel", "", "m")), Names());
+        QCOMPARE(AIExplainer::namesToLearn(answer, entry(4, "", "", "m")), Names());
+    }
+
     void batches()
     {
         QCOMPARE(AIExplainer::batchMessage({}), QString());
@@ -115,18 +126,19 @@ private slots:
         QVERIFY(!items[1].entry);
         QVERIFY(!items[0].id.isNull() && items[0].id != items[1].id);
 
-        // Index forms: brackets, joined digits, overflow, non-ASCII digits.
+        // Index forms: a plain decimal number, optionally in brackets; nothing else makes one.
         const auto indexOf = [&](const QString& entryLine) -> qsizetype {
             const auto found = parseAnalysis(entryLine + "\nTITLE: t\nCONCERN: c", numbered(200));
             if (found.size() != 1 || !found[0].entry)
                 return -1;
             return found[0].entry->process.mid(1).toInt();
         };
-        // The sign is not numeric; 2^63-1 fits but is outside the batch; Arabic-Indic three and one and a
-        // half are numeric but not digits; a later unreadable line removes the index.
+        // 2^63-1 fits but is outside the batch; a later unreadable line removes the index.
         const QList<QPair<const char*, int>> cases{
-            {"ENTRY: [12]", 12}, {"ENTRY: 3, 7", 37}, {"ENTRY: 007", 7}, {"  ENTRY:ENTRY: 5", 5}, {"ENTRY: none", -1},
-            {"ENTRY: -3", 3}, {"ENTRY: 99999999999999999999", -1}, {"ENTRY: 9223372036854775807", -1}, {"ENTRY: \xd9\xa3", -1},
+            {"ENTRY: [12]", 12}, {"ENTRY:  [ 12 ] \t", 12}, {"ENTRY: 007", 7}, {"  ENTRY:ENTRY: 5", 5}, {"ENTRY: none", -1},
+            {"ENTRY: 3, 7", -1}, {"ENTRY: -1", -1}, {"ENTRY: +1", -1}, {"ENTRY: 0x2", -1}, {"ENTRY: 1.5", -1},
+            {"ENTRY: [12", -1}, {"ENTRY: []", -1}, {"ENTRY: 12 13", -1}, {"ENTRY: 99999999999999999999", -1},
+            {"ENTRY: 9223372036854775807", -1}, {"ENTRY: \xd9\xa3", -1}, {"ENTRY: \xef\xbc\x91", -1},
             {"ENTRY: 1\xc2\xbd", -1}, {"ENTRY: 4\nENTRY: 6", 6}, {"ENTRY: 4\nENTRY: x", -1}};
         for (const auto& [line, index] : cases)
             QVERIFY2(indexOf(QString::fromUtf8(line)) == index, line);

@@ -355,7 +355,8 @@ private slots:
         const LogEntry first = entry("bluetoothd", "LE connection failed with status 0x3e");
         const LogEntry other = entry("cloudd", "Request failed");
         c.setEntry(first);
-        m_server->enqueue(answer("Bluetooth LE timed out.\n\nPROCESS_NAMES: {\"bluetoothd\": \"Bluetooth Daemon\"}"));
+        m_server->enqueue(answer("Bluetooth LE timed out.\n\nPROCESS_NAMES: {\"bluetoothd\": \"Bluetooth Daemon\", "
+                                 "\"sshd\": \"Harmless Helper\"}"));
         c.explain();
         QCOMPARE(seen(c), QStringLiteral("explaining -"));
         // Another entry while the request runs: still explaining, no second request.
@@ -369,6 +370,7 @@ private slots:
         // Cached under the entry's key (the text only) and the names learned.
         QCOMPARE(ExplanationCache::shared().explanationForKey(ExplanationCache::cacheKey(first)), c.explanation());
         QCOMPARE(names.displayName(QStringLiteral("bluetoothd")), QStringLiteral("Bluetooth Daemon"));
+        QCOMPARE(names.displayName(QStringLiteral("sshd")), QStringLiteral("sshd"));  // not the explained process
         QVERIFY(c.isCached());
         QCOMPARE(m_server->requestCount(), 1);
 

@@ -3,6 +3,7 @@
 #include "browser/DetailWindowState.h"
 #include "browser/EntryExport.h"
 #include "browser/EntryText.h"
+#include "logs/SafeRead.h"
 #include "tests/support/TestEnv.h"
 
 #include <QJsonArray>
@@ -12,9 +13,16 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+#include <cmath>
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <thread>
+#include <unistd.h>
 
 using EntryExport::Format;
 
@@ -72,11 +80,11 @@ private slots:
             terms << EntryText::searchTerms(e).join(' ');
         QCOMPARE(terms, QStringList({"macos launchd xpc.launchd", "macos launchd", "macos p a.b", "macos bluetoothd",
                                      "macos bluetoothd CoreBluetooth"}));
-        // Space and "#" are encoded; query characters such as & / ? stay; the engine address is trimmed.
-        const LogEntry e = entry("Safari Web", "", "WebKit&Co/x?y#z");
-        QCOMPARE(EntryText::encodedQuery(e), QStringLiteral("macos%20Safari%20Web%20WebKit&Co/x?y%23z"));
+        // All but the unreserved characters are encoded, so that no name ends the value or adds a parameter;
+        // the engine address is trimmed.
+        const LogEntry e = entry("Safari Web", "", QString::fromUtf8("WebKit&Co/x?y#z=1+2%41\u00e9\n"));
         QCOMPARE(EntryText::searchWebURL(e, QStringLiteral(" \thttps://www.google.com/search?q= \t")).toString(QUrl::FullyEncoded),
-                 QStringLiteral("https://www.google.com/search?q=macos%20Safari%20Web%20WebKit&Co/x?y%23z"));
+                 QStringLiteral("https://www.google.com/search?q=macos%20Safari%20Web%20WebKit%26Co%2Fx%3Fy%23z%3D1%2B2%2541%C3%A9%0A"));
         // Not an address at all: nothing to open.
         QVERIFY(!EntryText::searchWebURL(e, QStringLiteral("not a url ")).isValid());
     }
@@ -191,6 +199,131 @@ private slots:
                                                 "=HYPERLINK(\"x\")\\r\\nline two\\ttab caf\xc3\xa9"));
     }
 
+    // Every format writes every date that has a text, truncated toward the past to what it shows.
+    void datesAtTheEdges_data()
+    {
+        QTest::addColumn<double>("date");
+        QTest::addColumn<QString>("row");  // in UTC
+        QTest::addColumn<QString>("iso");
+        QTest::newRow("year 1") << -62135596800.0 << "0001-01-01 00:00:00" << "0001-01-01T00:00:00.000Z";
+        QTest::newRow("a microsecond before 1970") << -0.000001 << "1969-12-31 23:59:59" << "1969-12-31T23:59:59.999Z";
+        QTest::newRow("1970") << 0.0 << "1970-01-01 00:00:00" << "1970-01-01T00:00:00.000Z";
+        QTest::newRow("year 9999") << 253402300799.5 << "9999-12-31 23:59:59" << "9999-12-31T23:59:59.500Z";
+        // A double holds 9999-12-31 23:59:59.999999 as the next year's first instant.
+        QTest::newRow("9999-12-31 23:59:59.999999") << 253402300799.999999 << "10000-01-01 00:00:00"
+                                                    << "10000-01-01T00:00:00.000Z";
+        QTest::newRow("not a number") << std::nan("") << "" << "";
+    }
+
+    void datesAtTheEdges()
+    {
+        QFETCH(double, date);
+        QFETCH(QString, row);
+        QFETCH(QString, iso);
+        const LogEntryList entries{makeEntry(date, 4, QStringLiteral("p"), QStringLiteral("m"))};
+        const QByteArray oldZone = qgetenv("TZ");
+        qputenv("TZ", "UTC");
+        QByteArray text, csv, json;
+        std::thread([&] {  // a fresh thread takes the zone anew
+            text = EntryExport::document(Format::text, entries, {});
+            csv = EntryExport::document(Format::csv, entries, {});
+            json = EntryExport::document(Format::jsonLines, entries, {});
+        }).join();
+        oldZone.isNull() ? qunsetenv("TZ") : qputenv("TZ", oldZone);
+        QCOMPARE(QString::fromUtf8(text), row + "\tError\tp\tm\n");
+        QCOMPARE(QString::fromUtf8(csv.mid(csv.indexOf('\n') + 1)), iso + ",Error,p,m\r\n");
+        QCOMPARE(QJsonDocument::fromJson(json).object()["date"].toString(), iso);
+    }
+
+    void csvFormulaGuard_data()
+    {
+        QTest::addColumn<QString>("cell");
+        QTest::addColumn<QByteArray>("record");
+        for (const auto& [name, start] : {std::pair{"=", "="}, {"+", "+"}, {"-", "-"}, {"@", "@"}, {"tab", "\t"}, {"CR", "\r"}})
+            QTest::newRow(name) << QString::fromLatin1(start) + "SUM(A1)" << "'" + QByteArray(start) + "SUM(A1)";
+        QTest::newRow("line feed inside") << "a\nb" << QByteArray("\"a\nb\"");
+        QTest::newRow("plain") << "a=b" << QByteArray("a=b");
+        QTest::newRow("empty") << "" << QByteArray();
+    }
+
+    void csvFormulaGuard()
+    {
+        QFETCH(QString, cell);
+        QFETCH(QByteArray, record);
+        // A carriage return also quotes the cell.
+        const bool quoted = cell.startsWith('\r');
+        QCOMPARE(EntryExport::csvRecord({cell}), (quoted ? '"' + record + '"' : record) + "\r\n");
+    }
+
+    // The CLI's rows escape what a terminal acts on or what reorders the line; other text stays.
+    void escapedControls_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("escaped");
+        QTest::newRow("right-to-left override") << "web\u202Eexe.01" << "web\\u202eexe.01";
+        QTest::newRow("isolates and marks") << "\u2066a\u2069\u200F\u061C" << "\\u2066a\\u2069\\u200f\\u061c";
+        QTest::newRow("C0 and C1") << "a\x1b[31m\u009b" << "a\\x1b[31m\\u009b";
+        QTest::newRow("Hebrew and Arabic letters") << "\u05D0\u0627" << "\u05D0\u0627";
+    }
+
+    void escapedControls()
+    {
+        QFETCH(QString, text);
+        QTEST(EntryExport::escapedControls(text), "escaped");
+    }
+
+    // Only a regular file is replaced: a link would replace a file in another folder, a FIFO or socket
+    // someone's endpoint. What is refused stays as it was.
+    void exportReplacesOnlyRegularFiles_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");  // empty: written
+        const QString link = QStringLiteral("it is a symbolic link; choose another name");
+        QTest::newRow("regular file") << "file" << QString();
+        QTest::newRow("link to a file elsewhere") << "link" << link;
+        QTest::newRow("dangling link") << "dangling link" << link;
+        QTest::newRow("FIFO") << "fifo" << "it is a FIFO (named pipe); choose another name";
+        QTest::newRow("socket") << "socket" << "it is a socket; choose another name";
+        QTest::newRow("folder") << "folder" << "it is a folder";
+    }
+
+    void exportReplacesOnlyRegularFiles()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QTemporaryDir dir, elsewhere;
+        const QString path = dir.filePath("out.csv"), theirs = elsewhere.filePath("theirs.csv");
+        const QByteArray native = QFile::encodeName(path);
+        QVERIFY(!EntryExport::writeAtomically(theirs, "theirs\n"));
+        int fd = -1;
+        if (kind == "socket") {
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            std::strncpy(address.sun_path, native.constData(), sizeof address.sun_path - 1);
+            fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            QVERIFY(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
+        }
+        QVERIFY(kind == "socket" || (kind == "file"            ? !EntryExport::writeAtomically(path, "old\n")
+                                     : kind == "link"          ? QFile::link(theirs, path)
+                                     : kind == "dangling link" ? QFile::link(elsewhere.filePath("nothing"), path)
+                                     : kind == "fifo"          ? ::mkfifo(native.constData(), 0600) == 0
+                                                               : QDir().mkdir(path)));
+        QVERIFY(kind != "file" || ::chmod(native.constData(), 0640) == 0);
+        struct stat before {}, after {};
+        QCOMPARE(::lstat(native.constData(), &before), 0);
+        QCOMPARE(EntryExport::writeAtomically(path, "new\n").value_or(QString()), reason);
+        QCOMPARE(::lstat(native.constData(), &after), 0);
+        if (fd >= 0)
+            ::close(fd);
+        QCOMPARE(after.st_mode, before.st_mode);  // the same kind, and a replaced file keeps its permissions
+        const QByteArray read = SafeRead::readRegularFile(path).data;  // never opens a FIFO
+        QCOMPARE(read, kind == "file" ? QByteArray("new\n") : kind == "link" ? QByteArray("theirs\n") : QByteArray());
+        QCOMPARE(readAll(theirs), QByteArray("theirs\n"));
+        QVERIFY(!QFileInfo::exists(elsewhere.filePath("nothing")));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"out.csv"});  // no temporary left
+    }
+
     void target_data()
     {
         QTest::addColumn<QString>("typed");
@@ -227,10 +360,10 @@ private slots:
         setrlimit(RLIMIT_FSIZE, &small);
         const auto failure = EntryExport::writeAtomically(path, QByteArray(64 * 1024, 'x'));
         setrlimit(RLIMIT_FSIZE, &saved);
-        QVERIFY(failure && !failure->isEmpty());
+        // The system's reason, as a full disk's would be.
+        QCOMPARE(failure, std::optional(QString::fromLocal8Bit(std::strerror(EFBIG))));
         QCOMPARE(readAll(path), QByteArray("old contents\n"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({"old.csv"}));  // no temporary left
-        QCOMPARE(EntryExport::writeAtomically(dir.path(), "x"), std::optional<QString>("it is a folder"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"old.csv"}));  // no temporary left
     }
 };
 

@@ -272,20 +272,20 @@ private slots:
     void explainMissThenHit()
     {
         m_server.enqueue(anthropicAnswer(
-            "The backup could not finish.\n\nPROCESS_NAMES: {\"backupd\": \"Other name\", \"vellacord-helperd\": \"Vellacord helper\"}"));
-        const QStringList args = explainArgs("backupd") + QStringList{"--provider", "Anthropic"};
-        QCOMPARE(outcome(cli(args)), QStringLiteral("0|The backup could not finish.\n|"));
+            "Zeta took note.\n\nPROCESS_NAMES: {\"zeta\": \"Zeta Daemon\", \"sshd\": \"Harmless Helper\"}"));
+        const QStringList args = explainArgs("zeta") + QStringList{"--provider", "Anthropic"};
+        QCOMPARE(outcome(cli(args)), QStringLiteral("0|Zeta took note.\n|"));
         QCOMPARE(m_server.requestCount(), 1);
-        QVERIFY(m_server.requests().first().body.contains("Message: backup failed"));
+        QVERIFY(m_server.requests().first().body.contains("Message: notice here"));
 
-        // Stored without the process-name block; the new name learned, the shipped one kept.
+        // Stored without the process-name block; only the explained entry's own name learned.
         const QString dir = Platform::appSupportDir();
         const QJsonObject cache = readJsonFile(dir + "/explanations.json");
-        QCOMPARE(cache.size() == 1 ? cache.begin().value().toObject()["explanation"].toString() : QString(), QStringLiteral("The backup could not finish."));
-        QCOMPARE(readJsonFile(dir + "/learned_processes.json"), (QJsonObject{{"vellacord-helperd", "Vellacord helper"}}));
+        QCOMPARE(cache.size() == 1 ? cache.begin().value().toObject()["explanation"].toString() : QString(), QStringLiteral("Zeta took note."));
+        QCOMPARE(readJsonFile(dir + "/learned_processes.json"), (QJsonObject{{"zeta", "Zeta Daemon"}}));
 
         // The second run is answered from the cache: no request, even without a key.
-        QCOMPARE(outcome(cli(args, QByteArray())), QStringLiteral("0|The backup could not finish.\n|"));
+        QCOMPARE(outcome(cli(args, QByteArray())), QStringLiteral("0|Zeta took note.\n|"));
         QCOMPARE(m_server.requestCount(), 1);
     }
 
@@ -355,11 +355,11 @@ private slots:
         const QString path = dir + "/" + file;
         QFile::remove(path);
         QVERIFY(fifo ? mkfifo(QFile::encodeName(path).constData(), 0600) == 0 : QFile::link("/dev/zero", path));
-        m_server.enqueue(anthropicAnswer("Indexing.\nPROCESS_NAMES: {\"mdworker\": \"Spotlight indexer\"}"));
+        m_server.enqueue(anthropicAnswer("Indexing.\nPROCESS_NAMES: {\"zeta\": \"Spotlight indexer\"}"));
         QProcessEnvironment env = cliEnv();
         env.insert("QT_LOGGING_RULES", "com.corvistra.Vellacord.*=true");
         // A read that blocks or runs away is cut short here rather than by ctest.
-        const CliRun r = TestEnv::runCli(explainArgs("apsd"), env, 10000);
+        const CliRun r = TestEnv::runCli(explainArgs("zeta"), env, 10000);
         QFile::remove(path);
         QFile::remove(dir + "/learned_processes.json");
         QVERIFY2(outcome(r).startsWith("0|Indexing.\n|") && r.err.contains("Ignored " + path + ": not a regular file"), qPrintable(r.err));

@@ -112,6 +112,38 @@ private slots:
         QCOMPARE(displayNames(r), (QStringList{"Service Launcher", "Finder (Files)", "zz_daemon", "abc", "Abc"}));
     }
 
+    // A name that breaks the rule is not learned at all, nor read back from the file.
+    void unacceptableNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("acceptable");
+        QTest::newRow("plain") << "Bluetooth Daemon" << true;
+        QTest::newRow("64 characters") << QString(64, 'n') << true;
+        QTest::newRow("non-ASCII") << QString::fromUtf8("Dienst für Drucker") << true;
+        QTest::newRow("65 characters") << QString(65, 'n') << false;
+        QTest::newRow("line feed") << "Safe\nsshd" << false;
+        QTest::newRow("tab") << "a\tb" << false;
+        QTest::newRow("escape sequence") << "a\x1b[31m" << false;
+        QTest::newRow("DEL") << "a\x7f" << false;
+        QTest::newRow("C1 control") << QString::fromUtf8("a\u0085b") << false;
+        QTest::newRow("line separator") << QString::fromUtf8("a\u2028b") << false;
+        QTest::newRow("right-to-left override") << QString::fromUtf8("web\u202eexe.01") << false;
+        QTest::newRow("isolate") << QString::fromUtf8("a\u2066b") << false;
+        QTest::newRow("Arabic letter mark") << QString::fromUtf8("a\u061cb") << false;
+    }
+    void unacceptableNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, acceptable);
+        const QString dir = folder();
+        ProcessNameResolver r(dir, m_resource);
+        r.learn({{"zz_daemon", name}});
+        QCOMPARE(r.hasTranslation("zz_daemon"), acceptable);
+        writeFile(dir + "/learned_processes.json", QJsonDocument(QJsonObject{{"other", name}, {"x", "X"}}).toJson());
+        const Names expected = acceptable ? Names{{"other", name}, {"x", "X"}} : Names{{"x", "X"}};
+        QCOMPARE(learnedIn(dir), expected);
+    }
+
     void corruptFiles_data()
     {
         QTest::addColumn<QByteArray>("bundled");

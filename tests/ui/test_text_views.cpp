@@ -1,11 +1,15 @@
 #include "tests/support/TestEnv.h"
 #include "ui/InlineMarkdown.h"
+#include "ui/InlineMarkdownView.h"
 #include "ui/PlainText.h"
 #include "ui/PlainTextViewer.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QSignalSpy>
 #include <QTextDocument>
 #include <QtTest>
@@ -111,6 +115,61 @@ private slots:
         const QString openers = QStringLiteral("**a *b _c [d ").repeated(8000);
         QCOMPARE(body(openers), openers);
     }
+    // Small answers are laid out at once, larger ones on a worker thread (a layout of an answer
+    // replaced meanwhile is dropped), answers past 256 KiB shown as plain text.
+    void answerView()
+    {
+        QWidget window;
+        auto* col = new QVBoxLayout(&window);
+        auto* label = new QLabel;
+        label->setObjectName("explanation");
+        col->addWidget(label);
+        window.resize(500, 400);
+        window.show();
+        QList<QUrl> opened;
+        MarkdownAnswerView::setLinkOpener([&](const QUrl& u) { opened << u; return true; });
+        MarkdownAnswerView* view = MarkdownAnswerView::showInPlaceOf(label, "[docs](https://example.org/a) is **fine**");
+        QVERIFY(view && view->isVisibleTo(&window) && !label->isVisibleTo(&window) && view->objectName() == "explanation");
+        QCOMPARE(MarkdownAnswerView::showInPlaceOf(label, "again"), view);
+        view->setAnswer("[docs](https://example.org/a) is **fine**");
+        QVERIFY(view->html().contains("<b>fine</b>") && !view->isRendering());
+        QTRY_VERIFY(view->height() > 0);
+        QWidget* rendered = view->findChild<QWidget*>("answerRendered");
+        QTest::mouseClick(rendered, Qt::LeftButton, {}, QPoint(3, rendered->fontMetrics().height() / 2));
+        QCOMPARE(opened, QList<QUrl>{QUrl("https://example.org/a")});
+        MarkdownAnswerView::setLinkOpener({});
+
+        const QString big = QString("*slow* layout ").repeated(10000), small = "the *second* answer";
+        QStringList shown;  // what each layout shown holds
+        connect(view, &MarkdownAnswerView::rendered, this, [&] {
+            view->selectAll();
+            shown << view->selectedText().left(17);
+        });
+        view->setAnswer(big);
+        QVERIFY(view->isRendering() && view->html().isEmpty());
+        view->setAnswer(small);
+        QTRY_VERIFY(!view->isRendering());
+        QCOMPARE(shown, QStringList{"the second answer"});
+        view->setAnswer(big);
+        QTRY_VERIFY(view->html().contains("<i>slow</i>"));
+        view->selectAll();
+        QCOMPARE(view->selectedText(), QString("slow layout ").repeated(10000));
+
+        // 300,000 bytes: the start as plain text, the whole in a viewer.
+        const QString huge = QString(299999, 'x') + "\n";
+        view->setAnswer(huge);
+        auto* head = view->findChild<PlainTextViewer*>("answerHead");
+        QVERIFY(view->isPlain() && head->isVisibleTo(&window) && view->html().isEmpty());
+        QCOMPARE(head->text(), huge.left(MarkdownAnswerView::kShownPlainBytes));
+        auto* all = view->findChild<QPushButton*>("showAllAnswer");
+        QCOMPARE(all->text(), QStringLiteral("Show All (293 KB)"));
+        all->click();
+        auto* whole = view->findChild<PlainTextViewer*>("wholeAnswer");
+        QVERIFY(whole && whole->isWindow() && whole->text() == huge);
+        view->setAnswer(QString());
+        QVERIFY(!view->isPlain() && !head->isVisibleTo(&window) && view->html().isEmpty());
+    }
+
     void plainToolTipsShowTheTextLiterally()
     {
         for (const QString& text : {QStringLiteral("<img src=\"/dev/zero\">"),

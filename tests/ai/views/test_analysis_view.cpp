@@ -2,6 +2,7 @@
 #include "ai/views/AnalysisItemRow.h"
 #include "ai/views/AnalysisView.h"
 #include "tests/support/TestEnv.h"
+#include "ui/PlainTextViewer.h"
 
 #include <QtWidgets>
 #include <QtTest>
@@ -79,6 +80,31 @@ private slots:
         QCOMPARE(picked.value_or(LogEntry()).id, disk.id);
         QVERIFY(visibleWhenPicked);  // the action runs before the sheet closes
         QVERIFY(!view.isVisible());
+    }
+
+    // Many or huge findings: rows for the first 20 with their texts cut, the whole concern in a viewer.
+    void hugeAnalysis()
+    {
+        AnalysisItemList items;
+        const QString concern = QString(3000, 'c'), title = QString(300, 't');
+        items << item(title, concern, makeEntry(0, 5, QString::fromUtf8("web\u202eexe.01"), "m"));
+        for (int i = 1; i < 30; ++i)
+            items << item(QString::number(i), "c");
+        AnalysisView view;
+        view.setItems(items);
+        QCOMPARE(view.items().size(), 30);
+        QTRY_COMPARE(view.findChildren<AnalysisItemRow*>().size(), AnalysisView::kShownItems);
+        QCOMPARE(text(&view, "analysisMoreNote"), QStringLiteral("The first 20 of 30 findings are shown."));
+        auto* first = view.findChildren<AnalysisItemRow*>().first();
+        QCOMPARE(text(first, "analysisItemTitle"), QString(200, 't') + QChar(0x2026));
+        QCOMPARE(text(first, "analysisItemConcern"), QString(2000, 'c') + QChar(0x2026));
+        QCOMPARE(text(first, "analysisEntryProcess"), QStringLiteral("web<U+202E>exe.01"));
+        auto* all = first->findChild<QPushButton*>("analysisShowAll");
+        QCOMPARE(all->text(), QStringLiteral("Show All (3 KB)"));
+        all->click();
+        QCOMPARE(first->findChild<PlainTextViewer*>("wholeConcern")->text(), concern);
+        view.setItems(items.mid(0, 20));
+        QTRY_VERIFY(!view.findChild<QLabel*>("analysisMoreNote"));
     }
 };
 

@@ -8,8 +8,10 @@
 #include "logs/Platform.h"
 #include "processnames/ProcessNameResolver.h"
 #include "ui/PlainText.h"
+#include "ui/InlineMarkdownView.h"
 #include "ui/PlainTextViewer.h"
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/PaintedText.h"
 #include "tests/support/PlainTextCheck.h"
 #include "tests/support/TestEnv.h"
 
@@ -130,7 +132,8 @@ private slots:
             pane.setEntry(cached);
             QCOMPARE(explainLabel(&pane), QStringLiteral("Investigated"));
             QTest::mouseClick(explainButton(&pane), Qt::LeftButton);
-            QVERIFY(shown(&pane, "cachedMark") && shown(&pane, "explanationText")->text().contains(QStringLiteral("<b>fine</b>")));
+            QVERIFY(shown(&pane, "cachedMark") &&
+                    shown<MarkdownAnswerView>(&pane, "explanationText")->html().contains(QStringLiteral("<b>fine</b>")));
         }
         QObject owner;
         settings.setAPIKey(QStringLiteral("sk-test"));
@@ -142,8 +145,8 @@ private slots:
         QTest::mouseClick(explainButton(&pane), Qt::LeftButton);
         QVERIFY(explainLabel(&pane) == QStringLiteral("Explaining…") && !explainButton(&pane)->isEnabled());
         QTRY_VERIFY(!pane.isExplaining());
-        auto* text = shown(&pane, "explanationText");
-        QVERIFY(text && text->text().contains(QStringLiteral("usually harmless")) && !shown(&pane, "cachedMark"));
+        auto* text = shown<MarkdownAnswerView>(&pane, "explanationText");
+        QVERIFY(text && text->html().contains(QStringLiteral("usually harmless")) && !shown(&pane, "cachedMark"));
         QCOMPARE(shown(&pane, "meta_Process")->text(), QStringLiteral("Bluetooth Daemon (bluetoothd)"));
         QCOMPARE(explainLabel(&pane), QStringLiteral("Investigated"));
 
@@ -151,7 +154,7 @@ private slots:
         pane.setEntry(entry("cloudd", "Request failed"));
         QTest::mouseClick(explainButton(&pane), Qt::LeftButton);
         QTRY_VERIFY(!pane.isExplaining());
-        QVERIFY(!shown(&pane, "explanationError")->text().isEmpty() && !shown(&pane, "explanationText"));
+        QVERIFY(!shown(&pane, "explanationError")->text().isEmpty() && !shown<MarkdownAnswerView>(&pane, "explanationText"));
     }
 
     // Log text is never read as markup; a huge message shows its first 64 KiB
@@ -163,9 +166,11 @@ private slots:
         const QString hostile = QStringLiteral("<img src=\"/dev/zero\"><b>X</b>");
         LogEntry e = entry(hostile, hostile);
         e.sender = e.subsystem = e.category = hostile;
+        e.host = QString::fromUtf8("web\u202Eexe.01\n");
         DetailPane pane(e, resolver(&owner), &settings, 300.0, [] {});
         pane.show();
-        QCOMPARE(PlainTextCheck::markupWidgets(&pane, hostile, {"explanationText"}), QStringList());
+        QCOMPARE(PlainTextCheck::markupWidgets(&pane, hostile, {}), QStringList());
+        QCOMPARE(shown(&pane, "meta_Host")->text(), QString::fromUtf8("web<U+202E>exe.01\u240A"));
 
         // 65,535 + 2 + 100,000 bytes: the two-byte character does not fit.
         e.message = QString(65535, 'a') + QString::fromUtf8("é") + QString(100000, 'b');
@@ -190,18 +195,24 @@ private slots:
         QCOMPARE(opened, (QList<QUrl>{EntryText::searchWebURL(e, AISettings::defaultSearchEngineURL()), EntryText::macSupportURL()}));
     }
 
-    // Over a row's process, the tooltip is the raw name behind the friendly one.
+    // Over a row's process, the tooltip is the raw name behind the friendly one, on one line and with
+    // what would reorder it written out; the cell paints it so too.
     void rowTooltip()
     {
         LogListModel model;
-        model.setEntries(LogEntryList{entry("kernel", "m")});
+        model.setEntries(LogEntryList{entry(QString::fromUtf8("k\u202Eb\n"), "m")});
         RowContext ctx;
         LogRowDelegate delegate(&model, &ctx);
         QStyleOptionViewItem opt;
         opt.rect = QRect(0, 0, 900, LogRowDelegate::rowHeight());
         QHelpEvent help(QEvent::ToolTip, RowLayout::cells(opt.rect, {}).process.center(), QPoint(10, 10));
         QVERIFY(delegate.helpEvent(&help, nullptr, opt, model.index(0)));
-        QTRY_COMPARE(QToolTip::text(), PlainText::toolTip(QStringLiteral("kernel")));
+        QTRY_COMPARE(QToolTip::text(), PlainText::toolTip(QString::fromUtf8("k<U+202E>b\u240A")));
+        PaintedText painted;
+        QPainter p(&painted);
+        delegate.paint(&p, opt, model.index(0));
+        p.end();
+        QVERIFY2(painted.texts().contains(QStringLiteral("k<U+202E>b ")), qPrintable(painted.texts().join('|')));
     }
 
     // A long message is cut before it is shaped, yet the cell shows it from its
