@@ -88,7 +88,7 @@ QByteArray report(int n)
 void BM_ScanDirectory(benchmark::State& state)
 {
     for (auto _ : state) {
-        const CrashReportList list = CrashLogFetcher::scanDirectory(g_dir, false);
+        const CrashReportList list = CrashLogFetcher::scanDirectory(g_dir, false).reports;
         if (list.size() != kReports || list.first().stackTrace.count(QLatin1Char('\n')) != 30) {
             state.SkipWithError("unexpected scan result");
             return;

@@ -1,19 +1,22 @@
 #include "cli/Commands.h"
 
+#include "browser/EntryExport.h"
 #include "crashes/CrashLogFetcher.h"
 #include "logs/Platform.h"
 
 #include <QCommandLineParser>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
 
+using EntryExport::escapedControls;
+
 namespace {
 
-QJsonObject reportJson(const CrashReport& r)
+// `rawContent` null when the report was not read (or no longer reads).
+QJsonObject reportJson(const CrashReport& r, const std::optional<QString>& rawContent)
 {
     QJsonObject o;
     o.insert(QStringLiteral("fileName"), r.fileName);
@@ -28,35 +31,24 @@ QJsonObject reportJson(const CrashReport& r)
     o.insert(QStringLiteral("osVersion"), r.osVersion);
     o.insert(QStringLiteral("deviceModel"), r.deviceModel);
     o.insert(QStringLiteral("stackTrace"), r.stackTrace);
-    o.insert(QStringLiteral("rawContent"), r.rawContent);
+    o.insert(QStringLiteral("rawContent"), rawContent ? QJsonValue(*rawContent) : QJsonValue(QJsonValue::Null));
     o.insert(QStringLiteral("isRetired"), r.isRetired);
     o.insert(QStringLiteral("crashTypeLabel"), r.crashTypeLabel());
+    o.insert(QStringLiteral("unreadReason"),
+             r.unreadReason.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(r.unreadReason));
     return o;
 }
 
+// A report not read shows its reason across the app and type columns, as in
+// the crash browser. Names are escaped: a report's text never drives the
+// terminal nor forges a row.
 QString rowText(const CrashReport& r)
 {
-    QString app = r.appName;
+    QString app = escapedControls(r.unreadReason.isEmpty() ? r.appName : r.unreadReason);
     if (r.isRetired)
         app += QStringLiteral(" (archived)");
     return r.date.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QLatin1Char('\t') + app
-           + QLatin1Char('\t') + r.crashTypeLabel() + QLatin1Char('\t') + r.fileName;
-}
-
-// Why parseReport gave nothing, for a message a person can act on.
-QString unreadableReason(const QString& path)
-{
-    const QFileInfo fi(path);
-    if (!fi.exists())
-        return QStringLiteral("no such file");
-    if (fi.isDir())
-        return QStringLiteral("it is a folder");
-    if (!fi.isFile())
-        return QStringLiteral("not a regular file");
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QStringLiteral("the file cannot be read (%1)").arg(f.errorString());
-    return QStringLiteral("the file is not valid UTF-8 text");
+           + QLatin1Char('\t') + escapedControls(r.crashTypeLabel()) + QLatin1Char('\t') + escapedControls(r.fileName);
 }
 
 bool parseArgs(QCommandLineParser& parser, const QString& command, const QStringList& args, int* rc)
@@ -101,24 +93,40 @@ int runCrashes(const QStringList& args)
         return 2;
     }
     // Absolute, so that every filePath printed is a full location.
-    const QString dir = QDir(parser.isSet(QStringLiteral("dir")) ? parser.value(QStringLiteral("dir"))
-                                                                  : CrashLogFetcher::defaultReportsDirectory())
-                            .absolutePath();
+    const bool given = parser.isSet(QStringLiteral("dir"));
+    // An empty path must not quietly mean the current folder.
+    if (given && parser.value(QStringLiteral("dir")).isEmpty()) {
+        err() << "vellacord-cli crashes: --dir needs a path\n";
+        return 2;
+    }
+    const QString dir =
+        QDir(given ? parser.value(QStringLiteral("dir")) : CrashLogFetcher::defaultReportsDirectory()).absolutePath();
 
-    const CrashReportList reports = CrashLogFetcher::collectReports(dir);
-    qCInfo(lcCrashFetcher, "Found %ld crash reports", long(reports.size()));
-    if (reports.isEmpty()) {
-        err() << CrashLogFetcher::emptyResultText() << "\n";
-        return 0;
+    const CrashScan scan = CrashLogFetcher::collectReports(dir);
+    qCInfo(lcCrashFetcher, "Found %ld crash reports", long(scan.reports.size()));
+    // The user's own folder not there yet just holds no reports; a folder
+    // named on the command line must be there.
+    if (scan.folderError && (given || !scan.folderMissing)) {
+        err() << "vellacord-cli crashes: " << escapedControls(*scan.folderError) << "\n";
+        return 1;
     }
+    if (scan.reports.isEmpty())
+        err() << escapedControls(given ? CrashLogFetcher::emptyResultText(dir) : CrashLogFetcher::emptyResultText()) << "\n";
     const bool json = format == QLatin1String("json");
-    for (const CrashReport& r : reports) {
-        if (json)
-            out() << QString::fromUtf8(QJsonDocument(reportJson(r)).toJson(QJsonDocument::Compact)) << '\n';
-        else
+    for (const CrashReport& r : scan.reports) {
+        if (!json) {
             out() << rowText(r) << '\n';
+            continue;
+        }
+        // Read again one at a time: the scan keeps no report's whole text.
+        QString reason;
+        const std::optional<QString> raw =
+            r.unreadReason.isEmpty() ? CrashLogFetcher::readReportText(r.filePath, &reason) : std::nullopt;
+        out() << QString::fromUtf8(QJsonDocument(reportJson(r, raw)).toJson(QJsonDocument::Compact)) << '\n';
     }
-    return 0;
+    for (const UnreadReport& u : scan.unread)
+        err() << "vellacord-cli: " << escapedControls(u.filePath) << ": " << escapedControls(u.reason) << "\n";
+    return scan.unread.isEmpty() ? 0 : 1;
 }
 
 int runCrash(const QStringList& args)
@@ -136,11 +144,12 @@ int runCrash(const QStringList& args)
     const QString path = QFileInfo(parser.positionalArguments().first()).absoluteFilePath();
     // A file inside a "Retired" folder is an archived report, as in a scan.
     const bool retired = QFileInfo(QFileInfo(path).absolutePath()).fileName() == QLatin1String("Retired");
-    const auto report = CrashLogFetcher::parseReport(path, retired);
-    if (!report) {
-        err() << "vellacord-cli crash: cannot read crash report '" << path << "': " << unreadableReason(path) << "\n";
+    const ReportRead read = CrashLogFetcher::readReport(path, retired, false, true);
+    if (!read.report || !read.reason.isEmpty()) {
+        err() << "vellacord-cli crash: cannot read crash report '" << escapedControls(path)
+              << "': " << escapedControls(read.reason) << "\n";
         return 1;
     }
-    out() << QString::fromUtf8(Platform::prettyJson(QJsonDocument(reportJson(*report))));
+    out() << QString::fromUtf8(Platform::prettyJson(QJsonDocument(reportJson(*read.report, read.report->rawContent))));
     return 0;
 }

@@ -5,7 +5,34 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
+#include <memory>
 #include <optional>
+
+// A file of a reports folder that was not read, and why ("a symlink loop").
+struct UnreadReport {
+    QString filePath;
+    QString reason;
+    bool operator==(const UnreadReport&) const = default;
+};
+
+// What a scan of a reports folder found.
+struct CrashScan {
+    CrashReportList reports;     // a report too large to read is listed too, with its reason
+    QList<UnreadReport> unread;  // every file not read (those listed too), in scan order
+    // The folder itself could not be listed: "No such folder: PATH",
+    // "Not a folder: PATH" or "Cannot read PATH: REASON".
+    std::optional<QString> folderError;
+    bool folderMissing = false;  // the error is "No such folder"
+};
+
+// One file read: the report, unless it could not be read; then `reason` says
+// why (a report too large to read has both). `missing` when there is no file.
+struct ReportRead {
+    std::optional<CrashReport> report;
+    QString reason;
+    bool missing = false;
+};
 
 // Finds the user's crash reports (.ips and .crash files in the reports folder
 // and its "Retired" subfolder), parses each into a CrashReport and publishes
@@ -20,6 +47,8 @@ public:
 
     // Published state.
     const CrashReportList& reports() const { return m_reports; }
+    // The files of the last scan that could not be read.
+    const QList<UnreadReport>& unread() const { return m_unread; }
     bool isLoading() const { return m_isLoading; }
     const std::optional<QString>& errorMessage() const { return m_errorMessage; }
 
@@ -41,23 +70,33 @@ public:
     // The empty-result text of an opened folder.
     static QString emptyResultText(const QString& folder);
 
+    // The most of one report that is read; a larger file is listed unread.
+    static constexpr qint64 maxReportBytes = qint64(64) << 20;
+
     // Starts a scan on the thread pool and returns at once; the result arrives
-    // through the published state. Overlapping scans each publish their own
-    // result when they finish.
+    // through the published state. A new scan stops the one still running
+    // (which publishes nothing), as do quitting and the fetcher's end.
     void scan();
 
     // The scan's work, synchronously: the folder, then its "Retired" subfolder
-    // when present, sorted newest first (stable, so equal dates keep the
-    // collection order). With `withDigest`, every report carries its
-    // contentDigest.
-    static CrashReportList collectReports(const QString& directory, bool withDigest = false);
+    // when present and not the folder itself, sorted newest first (stable, so
+    // equal dates keep the collection order). With `withDigest`, every report
+    // carries its contentDigest. Stops early, with what it has, once
+    // `cancelled` is set.
+    static CrashScan collectReports(const QString& directory, bool withDigest = false,
+                                    const std::atomic_bool* cancelled = nullptr);
 
     // The .ips and .crash files directly inside `directory`, in name order.
-    static CrashReportList scanDirectory(const QString& directory, bool isRetired, bool withDigest = false);
+    static CrashScan scanDirectory(const QString& directory, bool isRetired, bool withDigest = false,
+                                   const std::atomic_bool* cancelled = nullptr);
 
-    // Reads one file and parses it, structured first, else as plain text.
-    // Absent only when the file cannot be read or is not valid UTF-8.
-    static std::optional<CrashReport> parseReport(const QString& path, bool isRetired, bool withDigest = false);
+    // Reads one file (never blocking, at most maxReportBytes) and parses it,
+    // structured first, else as plain text. `keepRaw` keeps its rawContent.
+    static ReportRead readReport(const QString& path, bool isRetired, bool withDigest = false, bool keepRaw = false);
+
+    // The whole text of a report file, as the raw view shows it; absent with
+    // `reason` set when it cannot be read.
+    static std::optional<QString> readReportText(const QString& path, QString* reason);
 
 signals:
     void reportsChanged();
@@ -65,13 +104,16 @@ signals:
     void errorMessageChanged();
 
 private:
-    void publish(CrashReportList list);
+    void publish(CrashScan scan);
     void setLoading(bool v);
     void setError(const std::optional<QString>& e);
+    void cancelRunning();
 
     CrashReportList m_reports;
+    QList<UnreadReport> m_unread;
     bool m_isLoading = false;
     std::optional<QString> m_errorMessage;
     QString m_reportsDirectory;
     std::optional<QString> m_openedFolder;
+    std::shared_ptr<std::atomic_bool> m_cancel;  // of the scan running
 };

@@ -1,6 +1,7 @@
 #include "crashes/CrashParser.h"
 
 #include "logs/TextTrim.h"
+#include "logs/VisibleText.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -128,6 +129,14 @@ QString usedImageName(const QJsonValue& images, const QJsonValue& index)
     return name;
 }
 
+// Every name and reason is kept only as long as it can be shown: a report
+// may hold megabytes in one of them, and the list keeps every report's.
+void cutFields(CrashReport& r)
+{
+    for (QString* field : {&r.appName, &r.appVersion, &r.crashReason, &r.exceptionType, &r.osVersion, &r.deviceModel})
+        *field = VisibleText::cutField(*field);
+}
+
 }  // namespace
 
 namespace CrashParser {
@@ -213,6 +222,7 @@ std::optional<CrashReport> parseStructuredReport(const QString& text, const QByt
         }
     }
 
+    cutFields(r);
     r.rawContent = text;
     r.isRetired = isRetired;
     return r;
@@ -240,8 +250,8 @@ QString stackTraceText(const QJsonObject& body, std::optional<qint64> faultingTh
     for (qsizetype i = 0; i < n; ++i) {
         const QJsonObject f = frames.at(i).toObject();
         const QJsonValue imageName = f.value(QLatin1String("imageName"));
-        QString image = imageName.isString() ? imageName.toString()
-                                             : usedImageName(usedImages, f.value(QLatin1String("imageIndex")));
+        QString image = VisibleText::cutField(imageName.isString() ? imageName.toString()
+                                              : usedImageName(usedImages, f.value(QLatin1String("imageIndex"))));
         if (image.isEmpty() && !imageName.isString())
             image = QStringLiteral("???");
         const QJsonValue symbol = f.value(QLatin1String("symbol"));
@@ -254,7 +264,8 @@ QString stackTraceText(const QJsonObject& body, std::optional<qint64> faultingTh
         // "  %2d  %-30s  %@ + %d"
         lines.append(QStringLiteral("  %1  %2  %3 + %4")
                          .arg(i, 2)
-                         .arg(padRight(image, 30), symbol.isString() ? symbol.toString() : QStringLiteral("???"))
+                         .arg(padRight(image, 30),
+                              symbol.isString() ? VisibleText::cutField(symbol.toString()) : QStringLiteral("???"))
                          .arg(offset));
     }
     return lines.join(QLatin1Char('\n'));
@@ -399,6 +410,7 @@ CrashReport parsePlainReport(const QString& text, const QString& fileName, const
             r.deviceModel = valueAfter(line, kModel);
     }
 
+    cutFields(r);
     r.rawContent = text;
     r.isRetired = isRetired;
     return r;

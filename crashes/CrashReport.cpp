@@ -2,6 +2,8 @@
 
 QString CrashReport::crashTypeLabel() const
 {
+    if (!unreadReason.isEmpty())
+        return {};
     if (!exceptionType.isEmpty())
         return exceptionType;
     // Case-sensitive on purpose: "Abort trap: 6" is not an "abort".

@@ -22,13 +22,20 @@ struct CrashReport {
     QString osVersion;
     QString deviceModel;
     QString stackTrace;  // faulting thread of a structured report; empty for text reports
-    QString rawContent;  // the whole file as text
+    // The whole file as text when the report was parsed from memory. A scan
+    // leaves it empty (a folder would otherwise be held twice over): the raw
+    // view reads the file again.
+    QString rawContent;
+    // Why the file was listed but not read ("too large to read: 1074 MB");
+    // such a report has only its file's name, path and date.
+    QString unreadReason;
     bool isRetired = false;
     // SHA-256 of the file (hex) for a report read from a folder other than the
     // user's own: its file name alone may be another machine's report.
     QString contentDigest;
 
-    // Badge text: the exception type, else a label derived from the reason.
+    // Badge text: the exception type, else a label derived from the reason;
+    // empty for a report not read.
     QString crashTypeLabel() const;
 
     // Stand-in date when a file's modification time cannot be read.

@@ -1,7 +1,10 @@
 #include "crashes/views/CrashDetailPane.h"
 
 #include "ai/ExplainController.h"
-#include "ui/InlineMarkdown.h"
+#include "crashes/CrashLogFetcher.h"
+#include "logs/Background.h"
+#include "logs/VisibleText.h"
+#include "ui/InlineMarkdownView.h"
 #include "ui/PlainTextViewer.h"
 #include "ui/TextStyles.h"
 #include "ui/ViewStyle.h"
@@ -39,6 +42,24 @@ QLabel* selectable(const QFont& font)
     l->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     l->setCursor(Qt::IBeamCursor);
     return l;
+}
+
+// The trace line by line as names are shown: each frame's image and symbol
+// are untrusted (a symbol may hold newlines), so lines and their length are
+// bounded to what a label lays out at once.
+QString shownTrace(const QString& trace)
+{
+    QStringList shown;
+    const QStringView all(trace);
+    for (qsizetype start = 0; start <= all.size() && shown.size() < CrashDetailPane::kMaxTraceLines;) {
+        qsizetype end = all.indexOf(QLatin1Char('\n'), start);
+        if (end < 0)
+            end = all.size();
+        const QString head = all.mid(start, std::min(end - start, CrashDetailPane::kMaxTraceLineChars + 1)).toString();
+        shown << VisibleText::shownName(VisibleText::cutField(head, CrashDetailPane::kMaxTraceLineChars));
+        start = end + 1;
+    }
+    return shown.join(QLatin1Char('\n'));
 }
 
 }  // namespace
@@ -252,23 +273,28 @@ void CrashDetailPane::refresh()
     m_content->setVisible(m_crash.has_value());
     if (!m_crash)
         return;
+    // Every name is the report's own text: shown cut, on one line, with its
+    // direction controls written out.
     const CrashReport& c = *m_crash;
-    m_appName->setText(c.appName);
+    const bool unread = !c.unreadReason.isEmpty();
+    m_appName->setText(VisibleText::shownName(unread ? c.fileName : c.appName));
     m_appVersion->setVisible(!c.appVersion.isEmpty());
-    m_appVersion->setText(QStringLiteral("v") + c.appVersion);
-    m_badge->setText(c.crashTypeLabel());
+    m_appVersion->setText(QStringLiteral("v") + VisibleText::shownName(c.appVersion));
+    m_badge->setVisible(!unread);
+    m_badge->setText(VisibleText::shownName(c.crashTypeLabel()));
     auto set = [](InfoRow& r, const QString& value) {
         r.label->setVisible(!value.isEmpty());
         r.value->setVisible(!value.isEmpty());
-        r.value->setText(value);
+        r.value->setText(VisibleText::shownName(value));
     };
-    set(m_reason, c.crashReason);
+    set(m_reason, unread ? c.unreadReason : c.crashReason);
     set(m_exception, c.exceptionType);
     set(m_thread, c.faultingThread ? QString::number(*c.faultingThread) : QString());
     set(m_os, c.osVersion);
     set(m_device, c.deviceModel);
     m_traceBox->setVisible(!c.stackTrace.isEmpty());
-    m_trace->setText(c.stackTrace);
+    m_trace->setText(shownTrace(c.stackTrace));
+    m_rawButton->setVisible(!unread);
     refreshExplanation();
     refreshRaw();
 }
@@ -276,11 +302,13 @@ void CrashDetailPane::refresh()
 void CrashDetailPane::refreshExplanation()
 {
     const ExplainController& c = *m_explainer;
-    const std::optional<QString>& explanation = c.explanation();
-    const std::optional<QString>& error = c.error();
+    // A report not read has nothing to explain.
+    const bool unread = m_crash && !m_crash->unreadReason.isEmpty();
+    const std::optional<QString> explanation = unread ? std::nullopt : c.explanation();
+    const std::optional<QString> error = unread ? std::nullopt : c.error();
     m_aiBox->setVisible(explanation || error);
     m_explained->setVisible(explanation.has_value());
-    m_explanationText->setText(explanation ? InlineMarkdown::toHtml(*explanation) : QString());
+    MarkdownAnswerView::showInPlaceOf(m_explanationText, explanation.value_or(QString()));
     m_errorText->setVisible(!explanation && error);
     m_errorText->setText(error.value_or(QString()));
 
@@ -288,20 +316,42 @@ void CrashDetailPane::refreshExplanation()
     // its place while the request runs.
     m_explainButton->setIcon(
         ViewStyle::icon(QStringLiteral("sparkles"), palette().color(QPalette::HighlightedText), 14));
-    m_explainButton->setVisible(!explanation && !c.isExplaining());
+    m_explainButton->setVisible(!unread && !explanation && !c.isExplaining());
     m_explainButton->setEnabled(c.hasAPIKey());
-    m_explaining->setVisible(!explanation && c.isExplaining());
-    m_configureHint->setVisible(!explanation && !c.isExplaining() && !c.hasAPIKey());
+    m_explaining->setVisible(!unread && !explanation && c.isExplaining());
+    m_configureHint->setVisible(!unread && !explanation && !c.isExplaining() && !c.hasAPIKey());
 }
 
 void CrashDetailPane::refreshRaw()
 {
     m_rawButton->setText(m_showRawContent ? QStringLiteral("Hide Raw") : QStringLiteral("Show Raw"));
-    m_rawBox->setVisible(m_showRawContent);
-    if (!m_showRawContent || m_rawFilled || !m_crash)
+    m_rawBox->setVisible(m_showRawContent && m_crash && m_crash->unreadReason.isEmpty());
+    if (!m_showRawContent || m_rawFilled || !m_crash || !m_crash->unreadReason.isEmpty())
         return;
     m_rawFilled = true;
-    m_rawText->setText(m_crash->rawContent);
+    if (!m_crash->rawContent.isEmpty() || m_crash->filePath.isEmpty()) {
+        setRawText(m_crash->rawContent);
+        return;
+    }
+    // A scan keeps no report's text: read the file again, off this thread
+    // (it may hold up to CrashLogFetcher::maxReportBytes).
+    setRawText(QStringLiteral("Reading…"));
+    Background::run(
+        this,
+        [path = m_crash->filePath] {
+            QString reason;
+            const std::optional<QString> text = CrashLogFetcher::readReportText(path, &reason);
+            return text ? *text : QStringLiteral("Could not read the report again: ") + reason;
+        },
+        [this, id = m_crash->id](const QString& text) {
+            if (m_crash && m_crash->id == id && m_rawFilled)
+                setRawText(text);
+        });
+}
+
+void CrashDetailPane::setRawText(const QString& text)
+{
+    m_rawText->setText(text);
     // As tall as the report up to a bound, then it scrolls on its own (the
     // viewer measures rows at the pitch it draws them).
     m_rawText->setFixedHeight(qMin(m_rawText->contentHeight(), kRawBoxMaxHeight));

@@ -16,8 +16,10 @@ class PlainTextViewer;
 
 // The selected crash report: title line with the badge, "Crash Info", the
 // faulting thread's stack trace, the AI explanation (through the crash
-// explanation cache) and, on request, the raw report text. Built once and
-// updated in place when the report or the explain state changes.
+// explanation cache) and, on request, the raw report text, read again from
+// the file when the report does not carry it. A report not read shows its
+// file name and the reason only. Built once and updated in place when the
+// report or the explain state changes.
 class CrashDetailPane : public QScrollArea {
     Q_OBJECT
 public:
@@ -35,6 +37,10 @@ public:
     QSize sizeHint() const override;
     // Tallest the raw report box grows before it scrolls on its own.
     static constexpr int kRawBoxMaxHeight = 360;
+    // Most stack trace lines shown (a header and 30 frames are 31), and the
+    // longest; the raw view has the whole text.
+    static constexpr qsizetype kMaxTraceLines = 64;
+    static constexpr qsizetype kMaxTraceLineChars = 1024;
 
     const std::optional<QString>& explanation() const;
     bool isExplaining() const;
@@ -51,6 +57,7 @@ private:
     void refresh();
     void refreshExplanation();
     void refreshRaw();
+    void setRawText(const QString& text);
 
     ExplainController* m_explainer;
     std::optional<CrashReport> m_crash;

@@ -1,5 +1,6 @@
 #include "crashes/views/CrashFolderBar.h"
 
+#include "logs/VisibleText.h"
 #include "ui/PlainText.h"
 #include "ui/TextStyles.h"
 
@@ -39,12 +40,13 @@ CrashFolderBar::CrashFolderBar(QWidget* parent) : TintedBar(QStringLiteral("lady
 void CrashFolderBar::setFolder(const std::optional<QString>& folder)
 {
     m_folder = folder;
-    m_text = folder ? QStringLiteral("Viewing crash reports in: ") + QDir::toNativeSeparators(*folder) : QString();
+    const QString shown = folder ? VisibleText::shownName(QDir::toNativeSeparators(*folder)) : QString();
+    m_text = folder ? QStringLiteral("Viewing crash reports in: ") + shown : QString();
     icon()->setVisible(folder.has_value());
     label()->setVisible(folder.has_value());
     m_home->setVisible(!folder);
     m_close->setVisible(folder.has_value());
-    label()->setToolTip(folder ? PlainText::toolTip(QDir::toNativeSeparators(*folder)) : QString());
+    label()->setToolTip(folder ? PlainText::toolTip(shown) : QString());
     elide();
     setTinted(folder.has_value());
 }

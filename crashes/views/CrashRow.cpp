@@ -1,8 +1,8 @@
 #include "crashes/views/CrashRow.h"
 
-#include "ui/TextStyles.h"
-
+#include "logs/VisibleText.h"
 #include "ui/PlainText.h"
+#include "ui/TextStyles.h"
 
 #include <QAbstractItemView>
 #include <QHelpEvent>
@@ -35,7 +35,7 @@ QVariant CrashListModel::data(const QModelIndex& index, int role) const
     if (!r)
         return {};
     switch (role) {
-    case Qt::DisplayRole: return r->appName;
+    case Qt::DisplayRole: return VisibleText::shownName(r->unreadReason.isEmpty() ? r->appName : r->fileName);
     case ReportIndexRole: return index.row();
     default: return {};
     }
@@ -49,9 +49,11 @@ CrashRow::CrashRow(QObject* parent)
 QString CrashRow::toolTipAt(const QRect& rect, const QPoint& pos, const CrashReport& report)
 {
     const int typeLeft = rect.left() + sideInset + dateWidth + appWidth;
+    if (!report.unreadReason.isEmpty())
+        return VisibleText::shownName(report.filePath) + QLatin1Char('\n') + report.unreadReason;
     if (pos.x() >= typeLeft && pos.x() < typeLeft + typeWidth)
-        return report.crashTypeLabel();
-    return report.filePath;
+        return VisibleText::shownName(report.crashTypeLabel());
+    return VisibleText::shownName(report.filePath);
 }
 
 bool CrashRow::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
@@ -108,12 +110,17 @@ void CrashRow::paintRow(QPainter* p, const QRect& rect, const CrashReport& repor
     p->drawText(cell, Qt::AlignLeft | Qt::AlignVCenter, fm.elidedText(dateString, Qt::ElideRight, cell.width()));
     x += dateWidth;
 
-    // App name, then "(archived)".
-    cell = QRect(x, inner.top(), appWidth, inner.height());
+    // App name, then "(archived)". A report not read has its reason across
+    // the app and type columns instead, and no badge.
+    const bool unread = !report.unreadReason.isEmpty();
+    cell = QRect(x, inner.top(), unread ? appWidth + typeWidth : appWidth, inner.height());
     const QFontMetrics sm(small);
     const QString archived = QStringLiteral("(archived)");
     const int archivedWidth = report.isRetired ? sm.horizontalAdvance(archived) + 4 : 0;
-    const QString app = fm.elidedText(report.appName, Qt::ElideRight, qMax(0, cell.width() - archivedWidth - 4));
+    if (unread)
+        p->setPen(secondary);
+    const QString app = fm.elidedText(VisibleText::shownName(unread ? report.unreadReason : report.appName),
+                                      Qt::ElideRight, qMax(0, cell.width() - archivedWidth - 4));
     p->drawText(cell, Qt::AlignLeft | Qt::AlignVCenter, app);
     if (report.isRetired) {
         const int ax = cell.left() + fm.horizontalAdvance(app) + 4;
@@ -127,24 +134,28 @@ void CrashRow::paintRow(QPainter* p, const QRect& rect, const CrashReport& repor
     // Badge.
     cell = QRect(x, inner.top(), typeWidth, inner.height());
     const QFontMetrics bm(badgeFont);
-    const QString label = bm.elidedText(report.crashTypeLabel(), Qt::ElideRight, typeWidth - 16);
+    const QString label =
+        bm.elidedText(VisibleText::shownName(report.crashTypeLabel()), Qt::ElideRight, typeWidth - 16);
     const int bw = bm.horizontalAdvance(label) + 12;
     const int bh = bm.height() + 4;
     const QRectF badge(cell.left(), cell.center().y() - bh / 2.0 + 0.5, bw, bh);
-    p->setRenderHint(QPainter::Antialiasing);
-    QPainterPath path;
-    path.addRoundedRect(badge, 4, 4);
-    p->fillPath(path, badgeColor());
-    p->setFont(badgeFont);
-    p->setPen(Qt::white);
-    p->drawText(badge, Qt::AlignCenter, label);
+    if (!unread) {
+        p->setRenderHint(QPainter::Antialiasing);
+        QPainterPath path;
+        path.addRoundedRect(badge, 4, 4);
+        p->fillPath(path, badgeColor());
+        p->setFont(badgeFont);
+        p->setPen(Qt::white);
+        p->drawText(badge, Qt::AlignCenter, label);
+    }
     x += typeWidth;
 
     // File name.
     p->setFont(body);
     p->setPen(secondary);
     cell = QRect(x, inner.top(), qMax(0, inner.right() - x), inner.height());
-    p->drawText(cell, Qt::AlignLeft | Qt::AlignVCenter, fm.elidedText(report.fileName, Qt::ElideRight, cell.width()));
+    p->drawText(cell, Qt::AlignLeft | Qt::AlignVCenter,
+                fm.elidedText(VisibleText::shownName(report.fileName), Qt::ElideRight, cell.width()));
     p->restore();
 }
 

@@ -27,8 +27,10 @@ private:
 
 // One line of the crash table, drawn by the list's delegate: date, app name
 // (with "(archived)" for retired reports), the red crash-type badge and the
-// file name. The selected report is named by id, not by the list's own
-// selection, so that a click can toggle it off.
+// file name; a report not read shows its reason in place of the name and
+// badge. Names are shown as VisibleText::shownName makes them. The selected
+// report is named by id, not by the list's own selection, so that a click
+// can toggle it off.
 class CrashRow : public QStyledItemDelegate {
     Q_OBJECT
 public:
@@ -43,7 +45,8 @@ public:
     static void paintRow(QPainter* p, const QRect& rect, const CrashReport& report, bool isSelected,
                          const QString& dateString, bool darkScheme, const QPalette& palette);
 
-    // Over the badge the whole crash type (the badge may be cut), elsewhere the file's path.
+    // Over the badge the whole crash type (the badge may be cut), elsewhere the
+    // file's path; for a report not read, the path and the reason.
     static QString toolTipAt(const QRect& rect, const QPoint& pos, const CrashReport& report);
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override;

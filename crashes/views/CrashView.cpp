@@ -4,7 +4,10 @@
 #include "crashes/views/CrashDetailPane.h"
 #include "crashes/views/CrashFolderBar.h"
 #include "crashes/views/CrashRow.h"
+#include "logs/VisibleText.h"
+#include "ui/PlainText.h"
 #include "ui/TextStyles.h"
+#include "ui/TintedBar.h"
 #include "ui/ViewStyle.h"
 #include "ui/Widgets.h"
 
@@ -74,6 +77,11 @@ CrashView::CrashView(AISettings* aiSettings, QWidget* parent)
     connect(m_folderBar, &CrashFolderBar::closeRequested, this, [this] { setFolder(std::nullopt); });
     outer->addWidget(m_folderBar);
     outer->addWidget(divider());
+    m_unreadBar = new TintedBar(QStringLiteral("exclamationmark.triangle"), TintedBar::Tint::orange);
+    m_unreadBar->setObjectName(QStringLiteral("crashUnreadBar"));
+    m_unreadBar->label()->setObjectName(QStringLiteral("crashUnreadNotice"));
+    m_unreadBar->row()->setStretchFactor(m_unreadBar->label(), 1);
+    outer->addWidget(m_unreadBar);
     m_stack = new QStackedWidget;
     outer->addWidget(m_stack);
 
@@ -157,15 +165,39 @@ CrashView::CrashView(AISettings* aiSettings, QWidget* parent)
 
     connect(m_fetcher, &CrashLogFetcher::reportsChanged, this, [this] {
         m_model->setReports(m_fetcher->reports());
+        const QList<UnreadReport>& unread = m_fetcher->unread();
+        m_unreadBar->setVisible(!unread.isEmpty());
+        m_unreadBar->label()->setText(unreadNotice(unread.size()));
+        m_unreadBar->label()->setToolTip(unread.isEmpty() ? QString() : PlainText::toolTip(unreadDetail(unread)));
         refresh();
     });
     connect(m_fetcher, &CrashLogFetcher::isLoadingChanged, this, &CrashView::refresh);
     connect(m_fetcher, &CrashLogFetcher::errorMessageChanged, this, &CrashView::refresh);
+    m_unreadBar->hide();
     refresh();
     applySelection();
 }
 
 CrashView::~CrashView() = default;
+
+QString CrashView::unreadNotice(qsizetype count)
+{
+    return count == 1 ? QStringLiteral("1 report could not be read")
+                      : QStringLiteral("%1 reports could not be read").arg(count);
+}
+
+QString CrashView::unreadDetail(const QList<UnreadReport>& unread)
+{
+    // Enough lines to name the cause; a tooltip is no list of thousands.
+    constexpr qsizetype kMaxLines = 20;
+    QStringList lines;
+    for (qsizetype i = 0; i < unread.size() && i < kMaxLines; ++i)
+        lines << VisibleText::shownName(QDir::toNativeSeparators(unread[i].filePath)) + QStringLiteral(": ")
+                     + unread[i].reason;
+    if (unread.size() > kMaxLines)
+        lines << QStringLiteral("and %1 more").arg(unread.size() - kMaxLines);
+    return lines.join(QLatin1Char('\n'));
+}
 
 CrashView::Presentation CrashView::presentation() const
 {
@@ -180,7 +212,7 @@ void CrashView::refresh()
 {
     switch (presentation()) {
     case Presentation::empty:
-        m_emptyText->setText(*m_fetcher->errorMessage());
+        m_emptyText->setText(VisibleText::shownName(*m_fetcher->errorMessage()));
         m_stack->setCurrentIndex(0);
         break;
     case Presentation::scanning:

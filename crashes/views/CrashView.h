@@ -1,6 +1,6 @@
 #pragma once
 
-#include "crashes/CrashReport.h"
+#include "crashes/CrashLogFetcher.h"
 
 #include <QWidget>
 
@@ -11,17 +11,18 @@ class AISettings;
 class CrashDetailPane;
 class CrashFolderBar;
 class CrashListModel;
-class CrashLogFetcher;
 class PaneResizeBar;
 class CrashRow;
 class QLabel;
 class QListView;
 class QStackedWidget;
+class TintedBar;
 
 // The crash browser shown in the main window's Crashes tab: the reports of
 // its own CrashLogFetcher in a four-column table, newest first, and the
-// selected report in a resizable detail pane below. Scans each time it is
-// shown: the user's own reports, or those of a folder they opened.
+// selected report in a resizable detail pane below; above them, a notice
+// when reports could not be read, naming them in its tooltip. Scans each
+// time it is shown: the user's own reports, or those of a folder they opened.
 class CrashView : public QWidget {
     Q_OBJECT
 public:
@@ -48,6 +49,10 @@ public:
     enum class Presentation { empty, scanning, table };
     Presentation presentation() const;
 
+    // "2 reports could not be read", and the files with their reasons.
+    static QString unreadNotice(qsizetype count);
+    static QString unreadDetail(const QList<UnreadReport>& unread);
+
 public slots:
     // Starts a new scan (the toolbar's Rescan and every show).
     void rescan();
@@ -73,6 +78,7 @@ private:
 
     std::function<std::optional<QString>()> m_folderPanel;
     CrashFolderBar* m_folderBar;
+    TintedBar* m_unreadBar;
     QStackedWidget* m_stack;
     QLabel* m_emptyText;
     QListView* m_list;

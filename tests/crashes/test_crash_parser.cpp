@@ -2,6 +2,7 @@
 // plain-text (.crash) forms, decided independently of any file.
 
 #include "crashes/CrashParser.h"
+#include "logs/VisibleText.h"
 
 #include <QtTest>
 
@@ -75,6 +76,30 @@ private slots:
             r.crashReason = reason;
             QVERIFY2(r.crashTypeLabel() == label, qPrintable(reason));
         }
+    }
+
+    // A report may hold megabytes in one name: each is kept only as long as it can be shown.
+    void hugeFieldsAreCut_data()
+    {
+        QTest::addColumn<QByteArray>("report");
+        QTest::addColumn<int>("field");  // appName, crashReason, exceptionType, stackTrace
+        const QString big(10 << 20, 'x');
+        const QJsonArray frames{frame("img", big, 0)};
+        QTest::newRow("procName") << ips(obj({{"procName", big}})) << 0;
+        QTest::newRow("exception subtype") << ips(obj({{"exception", obj({{"subtype", big}})}})) << 1;
+        QTest::newRow("exception type") << ips(obj({{"exception", obj({{"type", big}})}})) << 2;
+        QTest::newRow("frame symbol") << ips(obj({{"threads", QJsonArray{obj({{"frames", frames}})}}})) << 3;
+        QTest::newRow("frame image") << ips(obj({{"threads", QJsonArray{obj({{"frames", QJsonArray{frame(big, "s", 0)}}})}}})) << 3;
+        QTest::newRow("plain process") << "Process: " + big.toUtf8() << 0;
+        QTest::newRow("plain reason") << "Termination Reason: " + big.toUtf8() << 1;
+    }
+    void hugeFieldsAreCut()
+    {
+        QFETCH(QByteArray, report);
+        QFETCH(int, field);
+        const CrashReport r = structured(report).value_or(plain(QString::fromUtf8(report)));
+        const QString* fields[] = {&r.appName, &r.crashReason, &r.exceptionType, &r.stackTrace};
+        QCOMPARE(fields[field]->count('x'), VisibleText::maxFieldChars);
     }
 
     void headerLineDecidesTheDocument()

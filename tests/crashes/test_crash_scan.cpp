@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -25,6 +26,34 @@ QStringList names(const CrashReportList& list)
         out << (r.isRetired ? "Retired/" : "") + r.fileName;
     return out;
 }
+QStringList names(const CrashScan& scan) { return names(scan.reports); }
+
+// How a special file of the unread table is made.
+enum class Make { fifo, brokenLink, selfLink, folder, deviceLink, notUtf8, sparse, retiredToItself };
+
+void make(Make how, const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    switch (how) {
+    case Make::fifo: QCOMPARE(::mkfifo(native.constData(), 0600), 0); break;
+    case Make::brokenLink: QVERIFY(QFile::link(path + ".gone", path)); break;
+    case Make::selfLink: QCOMPARE(::symlink(native.constData(), native.constData()), 0); break;
+    case Make::folder: QVERIFY(QDir().mkpath(path)); break;
+    case Make::deviceLink: QVERIFY(QFile::link("/dev/zero", path)); break;
+    case Make::notUtf8: writeReportFile(path, "Process: \xC0\xAF\n"); break;
+    case Make::retiredToItself: QVERIFY(QFile::link(".", path)); break;
+    case Make::sparse: {
+        // 100 GB without a byte on disk, dated like a report.
+        writeReportFile(path, {});
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QCOMPARE(::ftruncate(f.handle(), qint64(100) << 30), 0);
+        f.close();
+        QVERIFY(f.open(QIODevice::ReadWrite) && f.setFileTime(QDateTime(QDate(2024, 3, 1), QTime(12, 0), Qt::UTC), QFileDevice::FileModificationTime));
+        break;
+    }
+    }
+}
 
 const QDateTime kDay(QDate(2024, 3, 1), QTime(12, 0), Qt::UTC);
 
@@ -38,6 +67,8 @@ const QByteArray kIps = R"({"bug_type":"309","app_name":"Safari"}
 
 }  // namespace
 
+Q_DECLARE_METATYPE(Make)
+
 class TestCrashScan : public QObject {
     Q_OBJECT
 private slots:
@@ -47,20 +78,25 @@ private slots:
     {
         QTemporaryDir dir;
         writeReportFile(dir.filePath("json.crash"), R"({"procName":"Notes"})", kDay);
-        auto r = CrashLogFetcher::parseReport(dir.filePath("json.crash"), false);
+        const auto read = [](const QString& path, bool retired, bool digest = false, bool raw = false) {
+            return CrashLogFetcher::readReport(path, retired, digest, raw).report;
+        };
+        auto r = read(dir.filePath("json.crash"), false);
         // The modification time stands in for the missing timestamp.
         QVERIFY(r->appName == "Notes" && r->date == kDay && r->contentDigest.isEmpty());
 
         writeReportFile(dir.filePath("text.ips"), "Exception Type: EXC_CRASH\n", kDay.addSecs(60));
-        r = CrashLogFetcher::parseReport(dir.filePath("text.ips"), true, true);
+        r = read(dir.filePath("text.ips"), true, true);
         QVERIFY(r->exceptionType == "EXC_CRASH" && r->stackTrace.isEmpty() && r->isRetired && r->date == kDay.addSecs(60));
         QCOMPARE(r->filePath + '|' + r->contentDigest,
                  dir.filePath("text.ips") + '|' + QCryptographicHash::hash("Exception Type: EXC_CRASH\n", QCryptographicHash::Sha256).toHex());
 
-        // A UTF-8 byte-order mark neither hides the JSON nor reaches the raw text.
+        // A UTF-8 byte-order mark neither hides the JSON nor reaches the raw text;
+        // the raw text is kept only when asked for.
         writeReportFile(dir.filePath("bom.ips"), "\xEF\xBB\xBF{\"procName\":\"Bom\"}");
-        r = CrashLogFetcher::parseReport(dir.filePath("bom.ips"), false);
+        r = read(dir.filePath("bom.ips"), false, false, true);
         QCOMPARE(r->appName + '|' + r->rawContent, QString("Bom|{\"procName\":\"Bom\"}"));
+        QVERIFY(read(dir.filePath("bom.ips"), false)->rawContent.isEmpty());
     }
 
     void folderScanAndOrder()
@@ -81,7 +117,11 @@ private slots:
         QCOMPARE(names(CrashLogFetcher::collectReports(d)),
                  QStringList({"Retired/r.ips", "b.ips", "a.crash", "c.Crash", "Retired/same.crash", "UPPER.IPS"}));
 
-        QVERIFY(CrashLogFetcher::collectReports(d + "/missing").isEmpty());
+        const CrashScan missing = CrashLogFetcher::collectReports(d + "/missing");
+        QVERIFY(missing.reports.isEmpty() && missing.folderMissing);
+        QCOMPARE(missing.folderError, std::optional<QString>("No such folder: " + d + "/missing"));
+        const std::atomic_bool stop{true};
+        QVERIFY(CrashLogFetcher::collectReports(d, false, &stop).reports.isEmpty());
     }
 
     void badFilesAreSkippedOrParsed()
@@ -89,16 +129,11 @@ private slots:
         QTemporaryDir dir;
         const QString d = dir.path();
         writeReportFile(d + "/good.ips", ipsFile("Good"));
-        // Invalid UTF-8: a stray byte, an overlong form, an encoded surrogate, a cut sequence.
+        // Invalid UTF-8: a stray byte, an encoded surrogate, a cut sequence.
         writeReportFile(d + "/bad1.ips", "{\"procName\":\"\xff\"}");
-        writeReportFile(d + "/bad2.crash", "Process: \xC0\xAF\n");
         writeReportFile(d + "/bad3.crash", "Process: \xED\xA0\x80\n");
         writeReportFile(d + "/bad4.crash", "Process: Cut \xE2\x82");
         writeReportFile(d + "/empty.ips", "");
-        QDir().mkpath(d + "/folder.ips");
-        QVERIFY(QFile::link(d + "/nowhere", d + "/dangling.ips"));
-        QVERIFY(::mkfifo(QFile::encodeName(d + "/pipe.crash").constData(), 0600) == 0);  // must not block
-        QVERIFY(QFile::link("/dev/zero", d + "/zero.crash"));                           // must not read forever
         // Nesting far past the JSON parser's limit, at the top and inside an object.
         writeReportFile(d + "/deep1.ips", QByteArray(200000, '['));
         writeReportFile(d + "/deep2.ips", "{\"procName\":\"Deep\",\"threads\":" + QByteArray(200000, '[') + QByteArray(200000, ']') + "}");
@@ -106,8 +141,10 @@ private slots:
         writeReportFile(d + "/nested.ips", "{\"procName\":{\"a\":" + QByteArray(200, '[') + QByteArray(200, ']')
                                          + "},\"faultingThread\":[[0]],\"threads\":[{\"frames\":[[{}]]}]}");
 
-        CrashReportList all = CrashLogFetcher::collectReports(d);
+        const CrashScan scan = CrashLogFetcher::collectReports(d);
+        CrashReportList all = scan.reports;
         std::sort(all.begin(), all.end(), [](auto& a, auto& b) { return a.fileName < b.fileName; });
+        QCOMPARE(scan.unread.size(), 3);
         QCOMPARE(names(all), QStringList({"deep1.ips", "deep2.ips", "empty.ips", "good.ips", "nested.ips"}));
         QStringList seen;  // the first three read as text
         for (const CrashReport& r : all)
@@ -125,8 +162,47 @@ private slots:
         writeReportFile(dir.filePath("big.crash"), big);
         writeReportFile(dir.filePath("big.ips"), "{\"bug_type\":\"309\"}\n{\"threads\":[{\"frames\":[{\"symbol\":\""
                                                  + QByteArray(50 << 20, 's') + "\"}]}]}");
-        const CrashReportList all = CrashLogFetcher::scanDirectory(dir.path(), false);
-        QVERIFY(all[0].appName == "Big" && all[0].rawContent.size() == big.size() && all[1].stackTrace.endsWith("sss + 0"));
+        const CrashReportList all = CrashLogFetcher::scanDirectory(dir.path(), false).reports;
+        QVERIFY(all[0].appName == "Big" && all[0].rawContent.isEmpty() && all[1].stackTrace.endsWith("sss + 0"));
+        QString reason;
+        QCOMPARE(CrashLogFetcher::readReportText(dir.filePath("big.crash"), &reason).value_or(QString()).size(), big.size());
+    }
+
+    // Files that cannot be read are listed in the scan's result with their
+    // reason, never waited on; one too large is also listed as a row.
+    void unreadFiles_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<Make>("how");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QStringList>("listed");
+        const QStringList good{"good.ips"};
+        QTest::newRow("FIFO") << "pipe.ips" << Make::fifo << "not a regular file" << good;
+        QTest::newRow("link to a device") << "zero.crash" << Make::deviceLink << "not a regular file" << good;
+        QTest::newRow("broken link") << "gone.ips" << Make::brokenLink << "a broken symlink" << good;
+        QTest::newRow("link loop") << "loop.ips" << Make::selfLink << "a symlink loop" << good;
+        QTest::newRow("folder") << "folder.ips" << Make::folder << "a folder" << good;
+        QTest::newRow("not UTF-8") << "bad.crash" << Make::notUtf8 << "not valid UTF-8 text" << good;
+        QTest::newRow("100 GB") << "huge.ips" << Make::sparse << "too large to read: 107374 MB" << QStringList{"good.ips", "huge.ips"};
+        QTest::newRow("Retired loop") << "Retired" << Make::selfLink << "a symlink loop" << good;
+        QTest::newRow("Retired broken") << "Retired" << Make::brokenLink << "a broken symlink" << good;
+        QTest::newRow("Retired to itself") << "Retired" << Make::retiredToItself << QString() << good;
+    }
+    void unreadFiles()
+    {
+        QFETCH(QString, name);
+        QFETCH(Make, how);
+        QFETCH(QString, reason);
+        QFETCH(QStringList, listed);
+        QTemporaryDir dir;
+        writeReportFile(dir.filePath("good.ips"), ipsFile("Good", "2024-03-02T10:00:00.000Z"));
+        make(how, dir.filePath(name));
+        const CrashScan scan = CrashLogFetcher::collectReports(dir.path());
+        QCOMPARE(names(scan), listed);
+        const QList<UnreadReport> unread{{dir.filePath(name), reason}};
+        QCOMPARE(scan.unread, reason.isEmpty() ? QList<UnreadReport>() : unread);
+        if (listed.size() > 1)  // the too-large one, by the file's time
+            QVERIFY(scan.reports[1].unreadReason == reason && scan.reports[1].date == kDay && scan.reports[1].appName.isEmpty());
     }
 
     void fetcherPublishesScans()
@@ -147,6 +223,14 @@ private slots:
         // The user's own: name keys.
         QVERIFY(loading.count() == 2 && fetcher.reports()[0].contentDigest.isEmpty() && !fetcher.errorMessage());
         QVERIFY(log.contains("Found 2 crash reports"));
+
+        // A new scan stops the one running, which publishes nothing.
+        QSignalSpy published(&fetcher, &CrashLogFetcher::reportsChanged);
+        fetcher.scan();  // clears the list
+        fetcher.scan();
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::processEvents();
+        QVERIFY(published.count() == 2 && fetcher.reports().size() == 2);
 
         // Another folder: its reports carry digests; the user's own opened by path does not.
         QTemporaryDir bundle;
@@ -227,7 +311,7 @@ private slots:
         r = cli({"crashes", "--dir", dir.path(), "--format", "xml"});
         QVERIFY(r.code == 2 && r.out.isEmpty() && r.err.startsWith("vellacord-cli crashes: --format must be rows or json\n"));
         r = cli({"crashes", "--dir", dir.filePath("missing")});
-        QVERIFY(r.code == 0 && r.out.isEmpty() && r.err == CrashLogFetcher::emptyResultText() + "\n");
+        QCOMPARE(QString::number(r.code) + r.out + r.err, "1vellacord-cli crashes: No such folder: " + dir.filePath("missing") + "\n");
 
         r = cli({"crash", dir.filePath("Safari-2024.ips")});
         QVERIFY(r.code == 0 && r.out.startsWith("{\n    \""));  // pretty, not one line
@@ -240,9 +324,9 @@ private slots:
 
         // Unreadable input fails with a reason and prints nothing on stdout.
         writeReportFile(dir.filePath("bad.ips"), "Process: \xff\n");
-        const QList<QPair<QString, QString>> bad{{dir.filePath("bad.ips"), "the file is not valid UTF-8 text"},
+        const QList<QPair<QString, QString>> bad{{dir.filePath("bad.ips"), "not valid UTF-8 text"},
                                                  {dir.filePath("none.ips"), "no such file"},
-                                                 {dir.filePath("Retired"), "it is a folder"},
+                                                 {dir.filePath("Retired"), "a folder"},
                                                  {"/dev/null", "not a regular file"}};
         for (const auto& [path, reason] : bad) {
             r = cli({"crash", path});

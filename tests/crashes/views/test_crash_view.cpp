@@ -9,16 +9,22 @@
 #include "crashes/views/CrashRow.h"
 #include "crashes/views/CrashView.h"
 #include "logs/Platform.h"
+#include "logs/VisibleText.h"
 #include "tests/crashes/ReportFile.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/PaintedText.h"
 #include "tests/support/PlainTextCheck.h"
 #include "tests/support/TestEnv.h"
+#include "ui/InlineMarkdownView.h"
+#include "ui/PlainText.h"
 #include "ui/PlainTextViewer.h"
 #include "ui/Widgets.h"
 
 #include <QtWidgets>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"  // reports name only the members a check needs
 
@@ -139,7 +145,9 @@ private slots:
         raw->click();
         QCOMPARE(raw->text() + '|' + shown<QGroupBox>(pane, "crashRawBox")->title(), QStringLiteral("Hide Raw|Raw Crash Report"));
         auto* rawText = named<PlainTextViewer>(pane, "crashRawText");
-        QVERIFY(!rawText->wrapping() && rawText->text() == pane->crash()->rawContent);
+        // The scan keeps no report's text: the file is read again.
+        QVERIFY(!rawText->wrapping() && pane->crash()->rawContent.isEmpty());
+        QTRY_COMPARE(rawText->text(), QString::fromUtf8(kIps));
         QTest::keyClick(view.listView(), Qt::Key_Down);
 
         // A rescan gives new ids; the pane keeps its copy.
@@ -176,6 +184,64 @@ private slots:
         QCOMPARE(device.texts(), (QStringList{"2023-12-01 08:30:05", "backupd", "(archived)", "Abort", "backupd.crash"}));
     }
 
+    // Names are the report's own: shown cut, on one line, their direction
+    // controls written out, in the row, its tooltip and the pane.
+    void hostileNamesShowCut()
+    {
+        const QString huge(10 << 20, 'x');
+        const CrashReport r{.id = QUuid::createUuid(), .fileName = "web\u202Eexe.01", .filePath = "/r/a\u202Eb",
+                            .appName = "web\u202Eexe.01", .appVersion = huge, .crashReason = "a\nb", .exceptionType = huge,
+                            .osVersion = huge, .stackTrace = "Thread 0:\n" + huge + QString(10000, '\n')};
+        PaintedText device;
+        {
+            QPainter p(&device);
+            CrashRow::paintRow(&p, QRect(0, 0, 1200, 24), r, false, "d", false, QPalette());
+        }
+        const QString shown = "web<U+202E>exe.01";
+        QCOMPARE(device.texts().mid(1, 1) + device.texts().mid(3), (QStringList{shown, shown}));
+        QCOMPARE(CrashRow::toolTipAt(QRect(0, 0, 1000, 24), QPoint(5, 5), r), "/r/a<U+202E>b");
+
+        AISettings settings;
+        CrashDetailPane pane(&settings);
+        pane.setCrash(r);
+        pane.show();
+        QCOMPARE(labelText(&pane, "crashAppName") + '|' + shownTexts(&pane, "crashInfoValue").at(0), shown + "|a\u240Ab");
+        for (QLabel* l : pane.findChildren<QLabel*>())
+            QVERIFY2(l->text().size() <= VisibleText::maxFieldChars + 16, qPrintable(l->objectName()));
+        const QString trace = labelText(&pane, "crashStackTraceText");
+        QVERIFY(trace.count('x') == CrashDetailPane::kMaxTraceLineChars && trace.count('\n') == CrashDetailPane::kMaxTraceLines - 1);
+    }
+
+    // Files not read: a notice names them; one too large is a row whose pane gives the reason.
+    void unreadReports()
+    {
+        QDir(m_reports).removeRecursively();
+        writeReportFile(m_reports + "/Safari.ips", kIps);
+        QVERIFY(::mkfifo(QFile::encodeName(m_reports + "/pipe.ips").constData(), 0600) == 0);
+        {
+            writeReportFile(m_reports + "/huge.ips", {});
+            QFile f(m_reports + "/huge.ips");
+            QVERIFY(f.open(QIODevice::ReadWrite) && ::ftruncate(f.handle(), qint64(100) << 30) == 0);
+        }
+        AISettings settings;
+        CrashView view(&settings);
+        showAndScan(view);
+        auto* notice = shown<QLabel>(&view, "crashUnreadNotice");
+        QVERIFY(notice);
+        QCOMPARE(notice->text(), QStringLiteral("2 reports could not be read"));
+        QCOMPARE(notice->toolTip(), PlainText::toolTip(m_reports + "/huge.ips: too large to read: 107374 MB\n" + m_reports
+                                                       + "/pipe.ips: not a regular file"));
+        QCOMPARE(CrashView::unreadNotice(1), QStringLiteral("1 report could not be read"));
+
+        clickRow(view, 0);  // the file's time is now: newest
+        CrashDetailPane* pane = view.detailPane();
+        QCOMPARE(labelText(pane, "crashAppName") + '|' + shownTexts(pane, "crashInfoValue").join(','),
+                 QStringLiteral("huge.ips|too large to read: 107374 MB"));
+        QVERIFY(!shown<QPushButton>(pane, "crashRawButton") && !shown<QPushButton>(pane, "crashExplainButton")
+                && !shown<QLabel>(pane, "crashBadge"));
+        QDir(m_reports).removeRecursively();
+    }
+
     void explainPlainTextAndKey()
     {
         AISettings settings;
@@ -200,7 +266,7 @@ private slots:
         QCOMPARE(pane.explanation().value_or(QString()), QStringLiteral("It **crashed**."));
         QCOMPARE(named<QGroupBox>(&pane, "crashAIExplanation")->title() + '|' + labelText(&pane, "crashCachedLabel"),
                  QStringLiteral("AI Explanation|cached"));
-        QVERIFY(labelText(&pane, "crashExplanationText").contains("<b>crashed</b>"));
+        QVERIFY(pane.findChild<MarkdownAnswerView*>("crashExplanationText")->html().contains("<b>crashed</b>"));
     }
 };
 
