@@ -14,8 +14,18 @@ int runAnalyze(const QStringList& args);
 int runCrashes(const QStringList& args);
 int runCrash(const QStringList& args);
 
+// Standard output and error. Writes to standard output are checked: a full
+// disk, a closed descriptor or a broken pipe is remembered, not ignored.
 QTextStream& out();
 QTextStream& err();
+
+// Call first in main: a closed standard descriptor gets /dev/null, so that no
+// file opened later takes its number (and receives the output); writing to
+// a closed standard output is then still a failure.
+void guardStandardDescriptors();
+
+// Flushes standard output; the system's reason when any write to it failed.
+std::optional<QString> finishOutput();
 
 class QCommandLineParser;
 // Parses a command's arguments; a value means "stop with this exit code"

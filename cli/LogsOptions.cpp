@@ -189,6 +189,15 @@ std::optional<LogsRun> runLogsQuery(const QCommandLineParser& parser, QString* u
             *usageError = QStringLiteral("--start and --end take ISO 8601 dates, e.g. 2026-01-05T09:30:00Z");
             return std::nullopt;
         }
+        if (*start > *end) {
+            *usageError = QStringLiteral("--start must not be after --end");
+            return std::nullopt;
+        }
+    }
+    // An empty path must not quietly mean the live log.
+    if (parser.isSet(QStringLiteral("archive")) && parser.value(QStringLiteral("archive")).isEmpty()) {
+        *usageError = QStringLiteral("--archive needs a path");
+        return std::nullopt;
     }
     const std::optional<FilterState> filters = filterStateFromOptions(parser, usageError);
     if (!filters)
@@ -239,7 +248,7 @@ std::optional<LogsRun> runLogsQuery(const QCommandLineParser& parser, QString* u
 
 bool reportFailureOrCut(const LogsRun& run)
 {
-    if (run.outcome.kind == FetchOutcome::Kind::failed) {
+    if (run.outcome.kind == FetchOutcome::Kind::failed || run.outcome.kind == FetchOutcome::Kind::timedOut) {
         err() << run.message << "\n";
         return true;
     }

@@ -28,7 +28,8 @@ struct LogsRun {
 // fetch would) and derives the rows.
 std::optional<LogsRun> runLogsQuery(const QCommandLineParser& parser, QString* usageError);
 
-// When the query failed: writes its text to standard error and returns true.
+// When the query failed, or timed out before finding anything: writes its
+// text to standard error and returns true.
 // Otherwise notes on standard error a list cut short (cap, time-out, read
 // error) or partial (damaged data skipped) and returns false.
 bool reportFailureOrCut(const LogsRun& run);

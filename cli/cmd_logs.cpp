@@ -36,5 +36,6 @@ int runLogs(const QStringList& args)
     }
     if (run->entries.isEmpty())
         err() << run->message << "\n";
-    return 0;
+    // Whole files left out (named on standard error) make the list wrong, not short.
+    return run->outcome.skipped.notRead > 0 ? 1 : 0;
 }

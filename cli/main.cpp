@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include "logs/Platform.h"
+#include "logs/ResourceLimits.h"
 
 #include <QLoggingCategory>
 #include <QMap>
@@ -26,6 +27,8 @@ static void usage()
 
 int main(int argc, char** argv)
 {
+    guardStandardDescriptors();
+    ResourceLimits::raiseOpenFileLimit();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vellacord-cli"));
     Platform::setDefaultDiagnostics(Platform::Diagnostics::none);
@@ -47,8 +50,11 @@ int main(int argc, char** argv)
         usage();
         return 2;
     }
-    const int rc = it.value()(args);
-    out().flush();
+    int rc = it.value()(args);
+    if (const std::optional<QString> failure = finishOutput()) {
+        err() << "vellacord-cli: cannot write the output: " << *failure << "\n";
+        rc = 1;
+    }
     err().flush();
     return rc;
 }
