@@ -78,9 +78,26 @@ QString CrashLogFetcher::defaultReportsDirectory()
     return dir;
 }
 
+namespace {
+#ifdef Q_OS_MACOS
+constexpr bool kOnMac = true;
+#else
+constexpr bool kOnMac = false;
+#endif
+}  // namespace
+
 QString CrashLogFetcher::emptyResultText()
 {
-    return QStringLiteral("No crash reports found in ~/Library/Logs/DiagnosticReports/");
+    return ownFolderEmptyText(defaultReportsDirectory(), kOnMac);
+}
+
+QString CrashLogFetcher::ownFolderEmptyText(const QString& searched, bool onMac)
+{
+    if (onMac)
+        return QStringLiteral("No crash reports found in ~/Library/Logs/DiagnosticReports/");
+    // Only a Mac writes reports there: the path alone would send the user looking for them.
+    return emptyResultText(searched)
+           + QStringLiteral(" — this system does not write crash reports there. Open a folder of reports copied from a Mac.");
 }
 
 QString CrashLogFetcher::emptyResultText(const QString& folder)
@@ -133,7 +150,7 @@ void CrashLogFetcher::publish(CrashScan scan)
     if (scan.folderError && !scan.folderMissing)
         setError(scan.folderError);
     else
-        setError(m_openedFolder ? emptyResultText(*m_openedFolder) : emptyResultText());
+        setError(m_openedFolder ? emptyResultText(*m_openedFolder) : ownFolderEmptyText(m_reportsDirectory, kOnMac));
 }
 
 void CrashLogFetcher::setLoading(bool v)

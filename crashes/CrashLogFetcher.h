@@ -66,7 +66,11 @@ public:
 
     // ~/Library/Logs/DiagnosticReports under the user's home; computed once.
     static QString defaultReportsDirectory();
+    // The empty-result text of the user's own folder on this system. A Mac
+    // writes its reports there; elsewhere the text names the folder searched
+    // and says why it is empty.
     static QString emptyResultText();
+    static QString ownFolderEmptyText(const QString& searched, bool onMac);
     // The empty-result text of an opened folder.
     static QString emptyResultText(const QString& folder);
 

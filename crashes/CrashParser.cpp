@@ -1,5 +1,6 @@
 #include "crashes/CrashParser.h"
 
+#include "crashes/CrashedThread.h"
 #include "logs/TextTrim.h"
 #include "logs/VisibleText.h"
 
@@ -137,6 +138,14 @@ void cutFields(CrashReport& r)
         *field = VisibleText::cutField(*field);
 }
 
+// Whether not one field of the crash was read; `named` when the report named its process.
+bool nothingParsed(const CrashReport& r, bool named)
+{
+    const bool noTrace = r.stackTrace.isEmpty() || r.stackTrace == CrashParser::noStackTraceText();
+    return !named && noTrace && !r.faultingThread && r.appVersion.isEmpty() && r.crashReason.isEmpty()
+           && r.exceptionType.isEmpty() && r.osVersion.isEmpty() && r.deviceModel.isEmpty();
+}
+
 }  // namespace
 
 namespace CrashParser {
@@ -173,6 +182,7 @@ std::optional<CrashReport> parseStructuredReport(const QString& text, const QByt
     r.fileName = fileName;
     r.filePath = filePath;
     r.appName = lookupString(json, {"procName", "name", "app_name"});
+    const bool named = !r.appName.isEmpty();
     if (r.appName.isEmpty())
         r.appName = fileName;
     r.appVersion = lookupString(json, {"CFBundleShortVersionString", "app_version", "bundleVersion"});
@@ -223,6 +233,7 @@ std::optional<CrashReport> parseStructuredReport(const QString& text, const QByt
     }
 
     cutFields(r);
+    r.nothingParsed = nothingParsed(r, named);
     r.rawContent = text;
     r.isRetired = isRetired;
     return r;
@@ -376,6 +387,7 @@ CrashReport parsePlainReport(const QString& text, const QString& fileName, const
     r.appName = fileName;
 
     // Walk the first lines in place: a huge report is never split whole.
+    bool named = false;
     const QStringView all(text);
     qsizetype start = 0;
     for (int lineNo = 0; lineNo < kMaxPlainLines && start <= all.size(); ++lineNo) {
@@ -391,6 +403,7 @@ CrashReport parsePlainReport(const QString& text, const QString& fileName, const
             if (bracket >= 0)
                 rest = trimmedHorizontal(QStringView(rest).left(bracket));
             r.appName = rest;
+            named = true;
         }
         if (line.startsWith(kExceptionType))
             r.exceptionType = trimmedHorizontal(QString(line).remove(kExceptionType));
@@ -410,7 +423,16 @@ CrashReport parsePlainReport(const QString& text, const QString& fileName, const
             r.deviceModel = valueAfter(line, kModel);
     }
 
+    // The crashed thread and its backtrace come later; zero codes say
+    // nothing, so the exception's own reason stands in for them.
+    const CrashedThread::Found found = CrashedThread::read(all, kMaxFrames);
+    r.faultingThread = found.thread;
+    r.stackTrace = found.stackTrace;
+    if ((r.crashReason.isEmpty() || CrashedThread::isOnlyZeroCodes(r.crashReason)) && !found.applicationReason.isEmpty())
+        r.crashReason = found.applicationReason;
+
     cutFields(r);
+    r.nothingParsed = nothingParsed(r, named);
     r.rawContent = text;
     r.isRetired = isRetired;
     return r;

@@ -23,6 +23,9 @@ std::optional<CrashReport> parseStructuredReport(const QString& text, const QByt
                                                  const QString& fileName, const QString& filePath,
                                                  const QDateTime& fallbackDate, bool isRetired);
 
+// The labelled header lines among the first 30, then the crashed thread's
+// backtrace (30 frames at most) and "Application Specific Information",
+// whose reason stands in when the codes give none or only zeros.
 CrashReport parsePlainReport(const QString& text, const QString& fileName, const QString& filePath,
                              const QDateTime& fallbackDate, bool isRetired);
 

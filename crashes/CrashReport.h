@@ -21,7 +21,7 @@ struct CrashReport {
     std::optional<qint64> faultingThread;  // as the report states it; absent when it has none
     QString osVersion;
     QString deviceModel;
-    QString stackTrace;  // faulting thread of a structured report; empty for text reports
+    QString stackTrace;  // the faulting thread's frames; empty for a text report without them
     // The whole file as text when the report was parsed from memory. A scan
     // leaves it empty (a folder would otherwise be held twice over): the raw
     // view reads the file again.
@@ -30,6 +30,9 @@ struct CrashReport {
     // such a report has only its file's name, path and date.
     QString unreadReason;
     bool isRetired = false;
+    // Read, but not one field of the crash came out of it (the date aside):
+    // there is nothing to show but the raw text, nor to explain.
+    bool nothingParsed = false;
     // SHA-256 of the file (hex) for a report read from a folder other than the
     // user's own: its file name alone may be another machine's report.
     QString contentDigest;

@@ -180,19 +180,23 @@ void Toolbar::refresh()
     const bool collecting = m_model->isCollecting();
     m_collectButton->setText(collecting ? QStringLiteral("Collecting…") : QStringLiteral("Collect"));
     m_collectButton->setEnabled(!collecting);
-    m_collectBusy->setVisible(collecting);
+    m_collectButton->setVisible(!crashes);  // Collect, Tail, the count and Analyze act on logs only
+    m_collectBusy->setVisible(collecting && !crashes);
 
     const LogFetcher* fetcher = m_model->logFetcher();
     m_refreshButton->setEnabled(!fetcher->isLoading());
     const bool tailing = fetcher->isLiveTailing();
     m_tailButton->setText(tailing ? QStringLiteral("Tailing") : QStringLiteral("Tail"));
     m_tailButton->setIcon(dot(tailing ? ViewStyle::green() : ViewStyle::withAlpha(ViewStyle::secondary(this), 0.4)));
+    m_tailButton->setVisible(!crashes);
     m_tailButton->setEnabled(!fetcher->isViewingArchive());
     m_tailButton->setToolTip(fetcher->isViewingArchive() ? QStringLiteral("Live tail not available for archives")
                              : tailing                   ? QStringLiteral("Pause live tail")
                                                          : QStringLiteral("Start live tail"));
-    m_loadingBusy->setVisible(fetcher->isLoading());
+    m_loadingBusy->setVisible(fetcher->isLoading() && !crashes);
+    m_status->setVisible(!crashes);
     m_status->setText(m_model->statusText());
+    m_analyzeButton->setVisible(!crashes);
     m_analyzeButton->setEnabled(m_model->canAnalyze());
 }
 

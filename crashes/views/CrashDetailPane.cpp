@@ -146,8 +146,13 @@ void CrashDetailPane::build()
     titleRow->addStretch(1);
     column->addLayout(titleRow);
 
+    m_nothingParsed = TextStyles::label(nothingParsedText(), Style::body, true, true);
+    m_nothingParsed->setObjectName(QStringLiteral("crashNothingParsed"));
+    column->addWidget(m_nothingParsed);
+
     // Crash Info: one row per field, hidden while the field is empty.
     auto* info = new QGroupBox(QStringLiteral("Crash Info"));
+    m_infoBox = info;
     info->setObjectName(QStringLiteral("crashInfo"));
     auto* grid = new QGridLayout(info);
     grid->setHorizontalSpacing(10);
@@ -292,9 +297,11 @@ void CrashDetailPane::refresh()
     set(m_thread, c.faultingThread ? QString::number(*c.faultingThread) : QString());
     set(m_os, c.osVersion);
     set(m_device, c.deviceModel);
+    m_nothingParsed->setVisible(c.nothingParsed);
+    m_infoBox->setVisible(!c.nothingParsed);
     m_traceBox->setVisible(!c.stackTrace.isEmpty());
     m_trace->setText(shownTrace(c.stackTrace));
-    m_rawButton->setVisible(!unread);
+    m_rawButton->setVisible(!unread && !c.nothingParsed);  // the raw text is all there is: always shown
     refreshExplanation();
     refreshRaw();
 }
@@ -302,8 +309,8 @@ void CrashDetailPane::refresh()
 void CrashDetailPane::refreshExplanation()
 {
     const ExplainController& c = *m_explainer;
-    // A report not read has nothing to explain.
-    const bool unread = m_crash && !m_crash->unreadReason.isEmpty();
+    // A report not read, or of which nothing was parsed, has nothing to explain.
+    const bool unread = m_crash && (!m_crash->unreadReason.isEmpty() || m_crash->nothingParsed);
     const std::optional<QString> explanation = unread ? std::nullopt : c.explanation();
     const std::optional<QString> error = unread ? std::nullopt : c.error();
     m_aiBox->setVisible(explanation || error);
@@ -325,8 +332,9 @@ void CrashDetailPane::refreshExplanation()
 void CrashDetailPane::refreshRaw()
 {
     m_rawButton->setText(m_showRawContent ? QStringLiteral("Hide Raw") : QStringLiteral("Show Raw"));
-    m_rawBox->setVisible(m_showRawContent && m_crash && m_crash->unreadReason.isEmpty());
-    if (!m_showRawContent || m_rawFilled || !m_crash || !m_crash->unreadReason.isEmpty())
+    const bool shown = m_crash && m_crash->unreadReason.isEmpty() && (m_showRawContent || m_crash->nothingParsed);
+    m_rawBox->setVisible(shown);
+    if (!shown || m_rawFilled)
         return;
     m_rawFilled = true;
     if (!m_crash->rawContent.isEmpty() || m_crash->filePath.isEmpty()) {
@@ -363,7 +371,14 @@ void CrashDetailPane::toggleRaw()
     refreshRaw();
 }
 
+QString CrashDetailPane::nothingParsedText()
+{
+    return QStringLiteral("Nothing could be read from this report; the raw report is below.");
+}
+
 void CrashDetailPane::explain()
 {
+    if (m_crash && (m_crash->nothingParsed || !m_crash->unreadReason.isEmpty()))
+        return;
     m_explainer->explain();
 }

@@ -18,7 +18,8 @@ class PlainTextViewer;
 // faulting thread's stack trace, the AI explanation (through the crash
 // explanation cache) and, on request, the raw report text, read again from
 // the file when the report does not carry it. A report not read shows its
-// file name and the reason only. Built once and updated in place when the
+// file name and the reason only; one of which nothing was parsed says so
+// above its raw text, with nothing to explain. Built once and updated in place when the
 // report or the explain state changes.
 class CrashDetailPane : public QScrollArea {
     Q_OBJECT
@@ -41,6 +42,7 @@ public:
     // longest; the raw view has the whole text.
     static constexpr qsizetype kMaxTraceLines = 64;
     static constexpr qsizetype kMaxTraceLineChars = 1024;
+    static QString nothingParsedText();
 
     const std::optional<QString>& explanation() const;
     bool isExplaining() const;
@@ -74,6 +76,8 @@ private:
         QLabel* value;
     };
     InfoRow m_reason{}, m_exception{}, m_thread{}, m_os{}, m_device{};
+    QGroupBox* m_infoBox = nullptr;
+    QLabel* m_nothingParsed = nullptr;
     QGroupBox* m_traceBox = nullptr;
     QLabel* m_trace = nullptr;
     QGroupBox* m_aiBox = nullptr;

@@ -10,13 +10,58 @@
 #include <QPainterPath>
 #include <QTimeZone>
 
+#include <algorithm>
+
 using TextStyles::Style;
+
+namespace {
+
+// The text a report shows in a column, for sorting by it.
+QString sortText(const CrashReport& r, CrashListModel::SortKey key)
+{
+    switch (key) {
+    case CrashListModel::SortKey::app: return r.unreadReason.isEmpty() ? r.appName : r.fileName;
+    case CrashListModel::SortKey::type: return r.crashTypeLabel();
+    case CrashListModel::SortKey::file: return r.fileName;
+    case CrashListModel::SortKey::date: break;
+    }
+    return {};
+}
+
+constexpr int kBadgePadding = 12;  // inside the badge, both sides
+constexpr int kBadgeGap = 10;      // between the badge and the file name
+
+}  // namespace
 
 void CrashListModel::setReports(const CrashReportList& reports)
 {
     beginResetModel();
     m_reports = reports;
+    sortReports();
     endResetModel();
+}
+
+void CrashListModel::sortBy(SortKey key)
+{
+    m_descending = key == m_sortKey ? !m_descending : key == SortKey::date;
+    m_sortKey = key;
+    beginResetModel();
+    sortReports();
+    endResetModel();
+}
+
+void CrashListModel::sortReports()
+{
+    const SortKey key = m_sortKey;
+    const bool descending = m_descending;
+    auto less = [key](const CrashReport& a, const CrashReport& b) {
+        if (key == SortKey::date)
+            return a.date < b.date;
+        return QString::compare(sortText(a, key), sortText(b, key), Qt::CaseInsensitive) < 0;
+    };
+    std::stable_sort(m_reports.begin(), m_reports.end(), [&](const CrashReport& a, const CrashReport& b) {
+        return descending ? less(b, a) : less(a, b);
+    });
 }
 
 const CrashReport* CrashListModel::reportAt(int row) const
@@ -46,9 +91,17 @@ CrashRow::CrashRow(QObject* parent)
 {
 }
 
+int CrashRow::typeWidth()
+{
+    const QFontMetrics bm(TextStyles::font(Style::caption, true, QFont::Bold));
+    // Eliding measures a little wider than the advance: a few points to spare.
+    return bm.horizontalAdvance(QStringLiteral("EXC_BAD_ACCESS (SIGSEGV)")) + 4 + kBadgePadding + kBadgeGap;
+}
+
 QString CrashRow::toolTipAt(const QRect& rect, const QPoint& pos, const CrashReport& report)
 {
     const int typeLeft = rect.left() + sideInset + dateWidth + appWidth;
+    const int typeWidth = CrashRow::typeWidth();
     if (!report.unreadReason.isEmpty())
         return VisibleText::shownName(report.filePath) + QLatin1Char('\n') + report.unreadReason;
     if (pos.x() >= typeLeft && pos.x() < typeLeft + typeWidth)
@@ -101,6 +154,7 @@ void CrashRow::paintRow(QPainter* p, const QRect& rect, const CrashReport& repor
 
     const QRect inner = rect.adjusted(sideInset, 2, -sideInset, -2);
     int x = inner.left();
+    const int typeWidth = CrashRow::typeWidth();
 
     // Date.
     p->setFont(body);
@@ -132,11 +186,11 @@ void CrashRow::paintRow(QPainter* p, const QRect& rect, const CrashReport& repor
     x += appWidth;
 
     // Badge.
-    cell = QRect(x, inner.top(), typeWidth, inner.height());
+    cell = QRect(x, inner.top(), qBound(3 * kBadgePadding, inner.right() + 1 - x, typeWidth), inner.height());
     const QFontMetrics bm(badgeFont);
-    const QString label =
-        bm.elidedText(VisibleText::shownName(report.crashTypeLabel()), Qt::ElideRight, typeWidth - 16);
-    const int bw = bm.horizontalAdvance(label) + 12;
+    const QString label = bm.elidedText(VisibleText::shownName(report.crashTypeLabel()), Qt::ElideRight,
+                                        cell.width() - kBadgePadding - kBadgeGap);
+    const int bw = bm.horizontalAdvance(label) + kBadgePadding;
     const int bh = bm.height() + 4;
     const QRectF badge(cell.left(), cell.center().y() - bh / 2.0 + 0.5, bw, bh);
     if (!unread) {
@@ -173,5 +227,5 @@ QSize CrashRow::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const
 {
     const QFontMetrics fm(TextStyles::font(Style::body, true));
     const QFontMetrics bm(TextStyles::font(Style::caption, true, QFont::Bold));
-    return {sideInset * 2 + dateWidth + appWidth + typeWidth + 120, qMax(fm.height(), bm.height() + 4) + 6};
+    return {sideInset * 2 + dateWidth + appWidth + typeWidth() + 120, qMax(fm.height(), bm.height() + 4) + 6};
 }

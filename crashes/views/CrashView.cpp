@@ -4,6 +4,7 @@
 #include "crashes/views/CrashDetailPane.h"
 #include "crashes/views/CrashFolderBar.h"
 #include "crashes/views/CrashRow.h"
+#include "crashes/views/CrashTableHeader.h"
 #include "logs/VisibleText.h"
 #include "ui/PlainText.h"
 #include "ui/TextStyles.h"
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QShowEvent>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -25,31 +27,6 @@
 using TextStyles::Style;
 
 namespace {
-
-QWidget* headerRow()
-{
-    auto* header = new QWidget;
-    header->setObjectName(QStringLiteral("crashHeader"));
-    header->setAutoFillBackground(true);
-    header->setBackgroundRole(QPalette::Base);
-    auto* row = new QHBoxLayout(header);
-    row->setContentsMargins(CrashRow::sideInset, 4, CrashRow::sideInset, 4);
-    row->setSpacing(0);
-    const QFont f = TextStyles::font(Style::caption, true, QFont::Bold);
-    const std::pair<const char*, int> cols[] = {
-        {"Date", CrashRow::dateWidth}, {"App", CrashRow::appWidth}, {"Type", CrashRow::typeWidth}, {"File", 0}};
-    for (const auto& [title, width] : cols) {
-        auto* l = new QLabel(QString::fromLatin1(title));
-        l->setTextFormat(Qt::PlainText);
-        l->setObjectName(QStringLiteral("crashHeaderTitle"));
-        l->setFont(f);
-        l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        if (width > 0)
-            l->setFixedWidth(width);
-        row->addWidget(l, width > 0 ? 0 : 1);
-    }
-    return header;
-}
 
 QFrame* divider()
 {
@@ -97,6 +74,10 @@ CrashView::CrashView(AISettings* aiSettings, QWidget* parent)
     m_emptyText = TextStyles::label(QString(), Style::body, true, true);
     m_emptyText->setObjectName(QStringLiteral("crashEmptyText"));
     ecol->addWidget(TextStyles::centredWrapped(m_emptyText, 420));
+    auto* openFolder = new QPushButton(QStringLiteral("Open Folder…"));
+    openFolder->setObjectName(QStringLiteral("crashEmptyOpenFolderButton"));
+    connect(openFolder, &QPushButton::clicked, this, &CrashView::chooseFolder);
+    ecol->addWidget(openFolder, 0, Qt::AlignHCenter);
     ecol->addStretch(1);
     m_stack->addWidget(empty);
 
@@ -124,11 +105,16 @@ CrashView::CrashView(AISettings* aiSettings, QWidget* parent)
     auto* tcol = new QVBoxLayout(table);
     tcol->setContentsMargins(0, 0, 0, 0);
     tcol->setSpacing(0);
-    tcol->addWidget(headerRow());
+    auto* header = new CrashTableHeader;
+    tcol->addWidget(header);
     tcol->addWidget(divider());
     m_list = new QListView;
     m_list->setObjectName(QStringLiteral("crashList"));
     m_model = new CrashListModel(m_list);
+    connect(header, &CrashTableHeader::sortRequested, this, [this, header](CrashListModel::SortKey key) {
+        m_model->sortBy(key);
+        header->setSort(m_model->sortKey(), m_model->sortDescending());
+    });
     m_delegate = new CrashRow(m_list);
     m_list->setModel(m_model);
     m_list->setItemDelegate(m_delegate);

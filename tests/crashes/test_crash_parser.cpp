@@ -3,6 +3,7 @@
 
 #include "crashes/CrashParser.h"
 #include "logs/VisibleText.h"
+#include "tests/crashes/ClassicReport.h"
 
 #include <QtTest>
 
@@ -138,6 +139,7 @@ private slots:
         QCOMPARE(r->osVersion + '|' + r->deviceModel, QString("macOS 14.2.1|MacBookPro18,3"));
 
         r = structured(ips({}));
+        QVERIFY(r->nothingParsed && !structured(ips({{"procName", "Mail"}}))->nothingParsed);
         QCOMPARE(QStringList({r->appName, r->fileName, r->filePath, r->appVersion, r->osVersion, r->deviceModel, r->crashReason,
                               r->exceptionType, r->stackTrace}),
                  QStringList({"r.ips", "r.ips", "/r/r.ips", "", "", "", "", "", "No structured stack trace available."}));
@@ -310,6 +312,62 @@ private slots:
 
         QCOMPARE(plain("").appName, QString("r.crash"));
         QCOMPARE(plain("Process: [12]").appName, QString());
+    }
+
+    // Past the header lines: the crashed thread's backtrace, and the reason
+    // of "Application Specific Information" when the codes tell nothing.
+    void classicReports_data()
+    {
+        QTest::addColumn<QString>("report");
+        QTest::addColumn<int>("thread");  // -1: none
+        QTest::addColumn<QStringList>("trace");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<bool>("nothingParsed");
+        const QString exception = "*** -[__NSArrayM objectAtIndex:]: index 4 beyond bounds [0 .. 3]";
+        QTest::newRow("classic") << kClassic << 0
+                                 << QStringList{"Thread 0 (Faulting Thread):",
+                                                "   0  libsystem_kernel.dylib          __pthread_kill + 10",
+                                                "   1  libsystem_pthread.dylib         pthread_kill + 263",
+                                                "   2  libsystem_c.dylib               abort + 123",
+                                                "   3  Preview                         0x10f200000 + 801296"}
+                                 << exception << false;
+        const QString section = "Application Specific Information:\nabort() called\n";
+        QTest::newRow("codes kept") << "Exception Codes: KERN_INVALID_ADDRESS at 0x8\n" + section << -1 << QStringList()
+                                    << "KERN_INVALID_ADDRESS at 0x8" << false;
+        QTest::newRow("termination kept") << "Exception Codes: 0x0, 0x0\nTermination Reason: Namespace SIGNAL, Code 6\n" + section
+                                          << -1 << QStringList() << "Namespace SIGNAL, Code 6" << false;
+        QTest::newRow("zero codes alone") << "Exception Codes: 0x0, 0\n" << -1 << QStringList() << "0x0, 0" << false;
+        QTest::newRow("no codes, reason on its line") << "Application Specific Information: dyld: launch\n" << -1
+                                                      << QStringList() << "dyld: launch" << false;
+        QTest::newRow("header names the thread")
+            << "Thread 2 Crashed:\n7   Google Chrome Framework   0x0000000112c4e7f1 ChromeMain + 12\n8   ???\n9   x 0x1\nThread 3:\n0 y 0x2 z\n"
+            << 2
+            << QStringList{"Thread 2 (Faulting Thread):", "   7  Google Chrome Framework         ChromeMain + 12", "   8  ???",
+                           "   9  x                               ???"}
+            << "" << false;
+        QTest::newRow("other thread's header, registers") << "Crashed Thread: 3\nThread 0 Crashed:\n0 a 0x1 b\n\nThread 3 crashed with ARM\n"
+                                                          << 3 << QStringList() << "" << false;
+        QString deep = "Thread 0 Crashed:\n";
+        for (int i = 0; i < 40; ++i)
+            deep += QString("%1   lib  0x%2 f%1 + 1\n").arg(i).arg(i + 16, 0, 16);
+        QStringList deepTrace{"Thread 0 (Faulting Thread):"};
+        for (int i = 0; i < 30; ++i)
+            deepTrace << QString("  %1  lib                             f%2 + 1").arg(i, 2).arg(i);
+        QTest::newRow("30 frames at most") << deep << 0 << deepTrace << "" << false;
+        QTest::newRow("nothing") << "Hello\nDate/Time: 2023-03-14 09:26:53 +0100\n" << -1 << QStringList() << "" << true;
+    }
+    void classicReports()
+    {
+        QFETCH(QString, report);
+        QFETCH(int, thread);
+        QFETCH(QStringList, trace);
+        QFETCH(QString, reason);
+        QFETCH(bool, nothingParsed);
+        const CrashReport r = plain(report);
+        QCOMPARE(r.faultingThread, thread < 0 ? std::nullopt : std::optional<qint64>(thread));
+        QCOMPARE(r.stackTrace, trace.join('\n'));
+        QCOMPARE(r.crashReason, reason);
+        QCOMPARE(r.nothingParsed, nothingParsed);
     }
 };
 

@@ -266,7 +266,8 @@ private slots:
         QTRY_VERIFY(!fetcher.isLoading());
         fetcher.setReportsDirectory(dir.filePath("missing"));
         scanOf(std::nullopt);
-        QCOMPARE(fetcher.errorMessage(), std::optional<QString>("No crash reports found in ~/Library/Logs/DiagnosticReports/"));
+        QCOMPARE(fetcher.errorMessage(), std::optional<QString>(CrashLogFetcher::ownFolderEmptyText(
+                                             dir.filePath("missing"), QSysInfo::kernelType() == "darwin")));
     }
 
     void fetcherGoneBeforeTheScanEnds()

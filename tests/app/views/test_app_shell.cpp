@@ -487,7 +487,17 @@ private slots:
 
     void crashesTabAndRescan()
     {
+        // Collect, Tail, the entry count and Analyze act on logs: hidden on the Crashes tab only.
+        const char* logOnly[] = {"collectButton", "tailButton", "statusLabel", "analyzeButton"};
+        auto logControlsShown = [&] {
+            return std::all_of(std::begin(logOnly), std::end(logOnly), [&](const char* n) { return child<QWidget>(n)->isVisible(); });
+        };
+        auto logControlsHidden = [&] {
+            return std::none_of(std::begin(logOnly), std::end(logOnly), [&](const char* n) { return child<QWidget>(n)->isVisible(); });
+        };
+        QVERIFY(logControlsShown());
         child<QAbstractButton>("crashesTab")->click();
+        QVERIFY(logControlsHidden());
         auto* crashes = view()->findChild<CrashView*>();
         QVERIFY(crashes && crashes->isVisible());
         QTRY_VERIFY(!crashes->crashFetcher()->isLoading());
@@ -500,6 +510,7 @@ private slots:
         crashes->setFolder(folder.path());
         QCOMPARE(view()->model()->crashFolder(), std::optional<QString>(folder.path()));
         view()->model()->setShowCrashes(false);
+        QVERIFY(logControlsShown());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         view()->model()->setShowCrashes(true);
         crashes = view()->findChild<CrashView*>();
@@ -605,9 +616,8 @@ private slots:
     {
         CollectConfirmSheet sheet(view());
         QCOMPARE(sheet.findChild<QLabel*>("collectTitle")->text(), QStringLiteral("Collect System Logs"));
-        QCOMPARE(sheet.findChild<QLabel*>("collectMessage")->text(),
-                 QStringLiteral("This will collect system logs from the past hour into a .logarchive file on your "
-                                "Desktop.\n\nYou will be prompted for your administrator password."));
+        // The message's text: test_linux_texts.
+        QCOMPARE(sheet.findChild<QLabel*>("collectMessage")->text(), CollectConfirmSheet::message());
     }
 
     void collectFailureShowsTheAlertAndOpensNothing()
@@ -668,13 +678,11 @@ private slots:
                               "Subsystem Filter", "Column Sorting", "Entry Detail Pane", "AI Log Explainer",
                               "Proactive Log Analysis", "Live Tail", "Search Web and Mac Support", "Crash Log Viewer",
                               ".logarchive Support", "Collect System Logs", "Theming", "Process Name Translation",
-                              "System-Wide Log Access"}));
+                              "Linux Sources", "System-Wide Log Access"}));
         QCOMPARE(AboutView::versionLine("1.4.2", "77") + '|' + AboutView::versionLine("", ""),
                  QStringLiteral("Version 1.4.2 (77)|Version 1.0 (1)"));
         QVERIFY(labels(about, "aboutVersion").value(0).startsWith(QStringLiteral("Version 2.3 (")));
-        QCOMPARE(labels(about, "aboutTagline"),
-                 QStringList{"When something breaks on your Mac, Vellacord gets you to the answer fast. A native log "
-                             "viewer and crash analyzer for system administrators."});
+        QCOMPARE(labels(about, "aboutTagline"), QStringList{AboutView::tagline()});  // its text: test_linux_texts
         QCOMPARE(labels(key, "apiKeyBlockTitle"), (QStringList{"Anthropic (Claude)", "OpenAI (ChatGPT)", "Privacy and Security"}));
         QCOMPARE(labels(key, "apiKeyStep").count("Navigate to API Keys and create a new key."), 2);
 

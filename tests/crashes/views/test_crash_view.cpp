@@ -4,12 +4,14 @@
 #include "ai/AISettings.h"
 #include "ai/ExplanationCache.h"
 #include "crashes/CrashLogFetcher.h"
+#include "crashes/CrashParser.h"
 #include "crashes/views/CrashDetailPane.h"
 #include "crashes/views/CrashFolderBar.h"
 #include "crashes/views/CrashRow.h"
 #include "crashes/views/CrashView.h"
 #include "logs/Platform.h"
 #include "logs/VisibleText.h"
+#include "tests/crashes/ClassicReport.h"
 #include "tests/crashes/ReportFile.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/PaintedText.h"
@@ -49,6 +51,14 @@ QStringList shownTexts(QWidget* root, const char* name)
     for (auto* l : root->findChildren<QLabel*>(QString::fromLatin1(name)))
         if (l->isVisibleTo(root))
             texts << l->text();
+    return texts;
+}
+
+QStringList headerTitles(QWidget* root)
+{
+    QStringList texts;
+    for (auto* b : root->findChildren<QPushButton*>(QStringLiteral("crashHeaderTitle")))
+        texts << b->text();
     return texts;
 }
 
@@ -97,13 +107,19 @@ private slots:
         CrashView view(&settings);
         showAndScan(view);
         QVERIFY(view.presentation() == CrashView::Presentation::empty);
+        // Which folder was searched, on this system's terms, and a way to open another.
         QCOMPARE(shown<QLabel>(&view, "crashEmptyText")->text(), CrashLogFetcher::emptyResultText());
+        QCOMPARE(CrashLogFetcher::ownFolderEmptyText("/h/Library/Logs/DiagnosticReports", true),
+                 "No crash reports found in ~/Library/Logs/DiagnosticReports/");
+        QCOMPARE(CrashLogFetcher::ownFolderEmptyText("/h/Library/Logs/DiagnosticReports", false),
+                 "No crash reports found in /h/Library/Logs/DiagnosticReports/ \u2014 this system does not write crash "
+                 "reports there. Open a folder of reports copied from a Mac.");
         QVERIFY(shown<QLabel>(&view, "crashHomeLabel") && !shown<QPushButton>(&view, "closeCrashFolderButton"));
 
         QTemporaryDir bundle;
         writeReportFile(bundle.filePath("Mail.ips"), R"({"procName":"Mail"})");
         view.setFolderPanelRunner([&] { return std::optional<QString>(bundle.path()); });
-        named<QPushButton>(&view, "openCrashFolderButton")->click();
+        shown<QPushButton>(&view, "crashEmptyOpenFolderButton")->click();
         waitForScan(view);
         QCOMPARE(view.crashFetcher()->reports().at(0).appName + '|' + view.folderBar()->bannerText(),
                  "Mail|Viewing crash reports in: " + QDir::toNativeSeparators(bundle.path()));
@@ -125,7 +141,6 @@ private slots:
         CrashView view(&settings);
         showAndScan(view);
         QVERIFY(view.presentation() == CrashView::Presentation::table && !view.detailPane()->isVisible());
-        QCOMPARE(shownTexts(&view, "crashHeaderTitle"), (QStringList{"Date", "App", "Type", "File"}));
 
         clickRow(view, 1);
         QVERIFY(view.detailPane()->crash()->appName == "backupd" && view.detailPane()->height() == 280);
@@ -172,6 +187,83 @@ private slots:
         QVERIFY(rawText->height() <= CrashDetailPane::kRawBoxMaxHeight);
     }
 
+    // A title click sorts by its column, a second one reverses; newest first until then.
+    void columnsSort_data()
+    {
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<QString>("apps");
+        QTest::addColumn<QStringList>("titles");
+        QTest::newRow("default") << QStringList() << "Gamma Alpha Beta" << QStringList{"Date \u2193", "App", "Type", "File"};
+        QTest::newRow("app") << QStringList{"App"} << "Alpha Beta Gamma" << QStringList{"Date", "App \u2191", "Type", "File"};
+        QTest::newRow("app again") << QStringList{"App", "App \u2191"} << "Gamma Beta Alpha"
+                                   << QStringList{"Date", "App \u2193", "Type", "File"};
+        QTest::newRow("type") << QStringList{"Type"} << "Alpha Beta Gamma" << QStringList{"Date", "App", "Type \u2191", "File"};
+        QTest::newRow("file") << QStringList{"File"} << "Beta Gamma Alpha" << QStringList{"Date", "App", "Type", "File \u2191"};
+        QTest::newRow("date again") << QStringList{"Date \u2193"} << "Beta Alpha Gamma"
+                                    << QStringList{"Date \u2191", "App", "Type", "File"};
+        QTest::newRow("back to date") << QStringList{"File", "Date"} << "Gamma Alpha Beta"
+                                      << QStringList{"Date \u2193", "App", "Type", "File"};
+    }
+    void columnsSort()
+    {
+        QFETCH(QStringList, clicks);
+        QFETCH(QString, apps);
+        QFETCH(QStringList, titles);
+        QTemporaryDir dir;
+        const QDateTime t(QDate(2024, 1, 1), QTime(8, 0), Qt::UTC);
+        writeReportFile(dir.filePath("x.crash"), "Process: Beta\nException Type: EXC_CRASH\n", t);
+        writeReportFile(dir.filePath("z.crash"), "Process: Alpha\nException Type: EXC_BAD_ACCESS\n", t.addDays(1));
+        writeReportFile(dir.filePath("y.crash"), "Process: Gamma\nException Type: EXC_GUARD\n", t.addDays(2));
+        AISettings settings;
+        CrashView view(&settings);
+        view.setFolder(dir.path());
+        showAndScan(view);
+        for (const QString& title : clicks) {
+            const QList<QPushButton*> buttons = view.findChildren<QPushButton*>("crashHeaderTitle");
+            auto it = std::find_if(buttons.begin(), buttons.end(), [&](QPushButton* b) { return b->text() == title; });
+            QVERIFY2(it != buttons.end(), qPrintable(title));
+            QTest::mouseClick(*it, Qt::LeftButton);
+        }
+        QStringList order;
+        for (int row = 0; row < view.listView()->model()->rowCount(); ++row)
+            order << view.listView()->model()->index(row, 0).data().toString();
+        QCOMPARE(order.join(' '), apps);
+        QCOMPARE(headerTitles(&view), titles);
+    }
+
+    // A classic report shows its crashed thread and can be explained as a
+    // structured one; one of which nothing was parsed says so over its raw text.
+    void classicAndUnparsedReports()
+    {
+        AISettings settings;
+        settings.setAPIKey("sk-test");
+        CrashDetailPane pane(&settings);
+        pane.show();
+        pane.setCrash(CrashParser::parsePlainReport(kClassic, "Preview.crash", {}, {}, false));
+        QVERIFY(!shown<QLabel>(&pane, "crashNothingParsed") && !shown<QGroupBox>(&pane, "crashRawBox"));
+        QCOMPARE(shownTexts(&pane, "crashInfoValue").mid(0, 3),
+                 (QStringList{"*** -[__NSArrayM objectAtIndex:]: index 4 beyond bounds [0 .. 3]", "EXC_CRASH (SIGABRT)", "0"}));
+        QCOMPARE(shown<QLabel>(&pane, "crashStackTraceText")->text().split('\n').size(), 5);
+        m_server.enqueue(LoopbackHttpServer::Response::json(200, R"({"content":[{"type":"text","text":"Out of range."}]})"));
+        shown<QPushButton>(&pane, "crashExplainButton")->click();
+        QTRY_VERIFY(pane.explanation());
+        const QString sent = QString::fromUtf8(m_server.requests().last().body);
+        QVERIFY(sent.contains("Stack Trace:\\nThread 0 (Faulting Thread):\\n   0  libsystem_kernel.dylib")
+                && sent.contains("Reason: *** -[__NSArrayM"));
+
+        const QString junk = "\x01\x02 not a report\n";
+        pane.setCrash(CrashParser::parsePlainReport(junk, "junk.crash", {}, {}, false));
+        QCOMPARE(shown<QLabel>(&pane, "crashNothingParsed")->text(),
+                 "Nothing could be read from this report; the raw report is below.");
+        QVERIFY(!shown<QGroupBox>(&pane, "crashInfo") && !shown<QPushButton>(&pane, "crashExplainButton")
+                && !shown<QPushButton>(&pane, "crashRawButton") && !shown<QLabel>(&pane, "crashConfigureHint"));
+        QVERIFY(shown<QGroupBox>(&pane, "crashRawBox"));
+        QCOMPARE(named<PlainTextViewer>(&pane, "crashRawText")->text(), junk);
+        const qsizetype requests = m_server.requests().size();
+        pane.explain();
+        QCOMPARE(m_server.requests().size(), requests);
+    }
+
     void rowPaintsItsCells()
     {
         CrashReport r{.fileName = "backupd.crash", .filePath = "/r/backupd.crash", .appName = "backupd",
@@ -182,6 +274,16 @@ private slots:
             CrashRow::paintRow(&p, QRect(0, 0, 1200, 24), r, false, "2023-12-01 08:30:05", false, QPalette());
         }
         QCOMPARE(device.texts(), (QStringList{"2023-12-01 08:30:05", "backupd", "(archived)", "Abort", "backupd.crash"}));
+
+        // A typical type shows whole at the default width; only a narrow row cuts it.
+        r.exceptionType = "EXC_BAD_ACCESS (SIGSEGV)";
+        for (int width : {1000, 400}) {
+            PaintedText painted;
+            QPainter p(&painted);
+            CrashRow::paintRow(&p, QRect(0, 0, width, 24), r, false, "d", false, QPalette());
+            p.end();
+            QVERIFY2(painted.texts().contains(r.exceptionType) == (width == 1000), qPrintable(painted.texts().join("|")));
+        }
     }
 
     // Names are the report's own: shown cut, on one line, their direction
