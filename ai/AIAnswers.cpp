@@ -15,32 +15,70 @@
 
 namespace AIExplainer {
 
-const QString explainPrompt = QStringLiteral(
-    "You are a macOS system expert helping a Windows administrator understand Mac system logs. "
-    "Explain this log entry in plain English. Tell them what it means, whether it's normal or a "
-    "genuine problem, and what action if any they should take. Be concise and direct. After your "
-    "explanation, on a new line, add a JSON block with any process name translations you can "
-    "identify from the log entry. Format: PROCESS_NAMES: {\"raw_identifier\": \"Plain English Name\"} "
-    "Only include entries you are confident about. If unsure, use: PROCESS_NAMES: {}");
+namespace {
+
+// The prompts' shared body: only who is asked, about what, differs by machine.
+QString explainBody()
+{
+    return QStringLiteral(
+        "Explain this log entry in plain English. Tell them what it means, whether it's normal or a "
+        "genuine problem, and what action if any they should take. Be concise and direct. After your "
+        "explanation, on a new line, add a JSON block with any process name translations you can "
+        "identify from the log entry. Format: PROCESS_NAMES: {\"raw_identifier\": \"Plain English Name\"} "
+        "Only include entries you are confident about. If unsure, use: PROCESS_NAMES: {}");
+}
+
+QString analysisBody()
+{
+    return QString::fromUtf8(
+        "You will receive a batch of log entries. Identify the top 3 to 5 entries or patterns most worth a "
+        "sysadmin's attention. For each, explain briefly why it's concerning or notable. Respond in "
+        "this exact format — one item per block, separated by blank lines: ENTRY: [index number from "
+        "the list] TITLE: [short title, 5-8 words] CONCERN: [one sentence explaining why this matters] "
+        "Only flag genuinely notable items. If the logs look entirely normal, say so in one sentence "
+        "instead of forcing findings. Be concise and direct.");
+}
+
+}  // namespace
+
+const QString explainPrompt =
+    QStringLiteral("You are a macOS system expert helping a Windows administrator understand Mac system logs. ")
+    + explainBody();
+
+const QString linuxExplainPrompt = QStringLiteral("You are a Linux system expert helping a Windows administrator "
+                                                  "understand Linux system logs (the systemd journal). ")
+                                   + explainBody();
 
 const QString crashPrompt = QStringLiteral(
     "You are a macOS system expert helping a system administrator understand a crash report. "
     "Explain what crashed, why it likely crashed, whether this is a known issue or something "
     "unusual, and what the administrator should do about it. Be concise and direct.");
 
-const QString analysisPrompt = QString::fromUtf8(
-    "You are a macOS system expert helping a Windows administrator triage Mac system logs. You will "
-    "receive a batch of log entries. Identify the top 3 to 5 entries or patterns most worth a "
-    "sysadmin's attention. For each, explain briefly why it's concerning or notable. Respond in "
-    "this exact format — one item per block, separated by blank lines: ENTRY: [index number from "
-    "the list] TITLE: [short title, 5-8 words] CONCERN: [one sentence explaining why this matters] "
-    "Only flag genuinely notable items. If the logs look entirely normal, say so in one sentence "
-    "instead of forcing findings. Be concise and direct.");
+const QString analysisPrompt =
+    QStringLiteral("You are a macOS system expert helping a Windows administrator triage Mac system logs. ")
+    + analysisBody();
+
+const QString linuxAnalysisPrompt = QStringLiteral("You are a Linux system expert helping a Windows administrator "
+                                                   "triage Linux system logs (the systemd journal). ")
+                                    + analysisBody();
+
+const QString& explainPromptFor(const LogEntry& entry)
+{
+    return entry.fromLinux() ? linuxExplainPrompt : explainPrompt;
+}
+
+const QString& analysisPromptFor(const LogEntryList& batch)
+{
+    return !batch.isEmpty() && batch.first().fromLinux() ? linuxAnalysisPrompt : analysisPrompt;
+}
 
 QString entryMessage(const LogEntry& entry)
 {
     QStringList lines;
     lines << QStringLiteral("Severity: ") + entry.levelLabel();
+    // A journal folder holds many machines' entries: which one logged it matters.
+    if (entry.fromLinux() && !entry.host.isEmpty())
+        lines << QStringLiteral("Host: ") + entry.host;
     lines << QStringLiteral("Process: ") + entry.process;
     if (!entry.subsystem.isEmpty())
         lines << QStringLiteral("Subsystem: ") + entry.subsystem;

@@ -271,7 +271,7 @@ void callOpenAI(const QString& apiKey, const QString& userMessage, const QString
 
 void explain(const LogEntry& entry, const AISettings& settings, QObject* context, TextCompletion done)
 {
-    send(settings, explainPrompt, entryMessage(entry), explanationMaxTokens, context, std::move(done));
+    send(settings, explainPromptFor(entry), entryMessage(entry), explanationMaxTokens, context, std::move(done));
 }
 
 void explainCrash(const QString& crashText, const AISettings& settings, QObject* context, TextCompletion done)
@@ -288,8 +288,9 @@ void analyze(const LogEntryList& entries, const AISettings& settings, QObject* c
     // A copy taken now: later changes of the caller's list do not move the numbering.
     LogEntryList batch = analysisBatch(entries);
     const QString message = batchMessage(batch);
+    const QString& prompt = analysisPromptFor(batch);  // before the batch moves into the completion
     QObject* owner = completionContext(context);
-    send(settings, analysisPrompt, message, analysisMaxTokens, context,
+    send(settings, prompt, message, analysisMaxTokens, context,
          [owner, batch = std::move(batch), done = std::move(done)](const AIResult<QString>& r) {
              if (!r.ok()) {
                  done(r.error());

@@ -56,14 +56,19 @@ int requestTimeoutMs();
 
 // --- Entry and crash explanation -----------------------------------------
 
+// The prompts name the machine the entries came from: the Mac's, or Linux's
+// for entries of the systemd journal.
 extern const QString explainPrompt;
+extern const QString linuxExplainPrompt;
 extern const QString crashPrompt;
+const QString& explainPromptFor(const LogEntry& entry);
 inline constexpr int explanationMaxTokens = 1024;
 
 // The raw answer (not parsed).
 void explain(const LogEntry& entry, const AISettings& settings, QObject* context, TextCompletion done);
 void explainCrash(const QString& crashText, const AISettings& settings, QObject* context, TextCompletion done);
 
+// A Linux entry's message names its host, when known, after the severity.
 QString entryMessage(const LogEntry& entry);
 QString crashMessage(const CrashReport& report);
 
@@ -81,6 +86,8 @@ QMap<QString, QString> namesToLearn(const ProcessNamesAnswer& answer, const LogE
 // --- Proactive analysis -----------------------------------------------------
 
 extern const QString analysisPrompt;
+extern const QString linuxAnalysisPrompt;
+const QString& analysisPromptFor(const LogEntryList& batch);
 inline constexpr int analysisBatchSize = 100;
 inline constexpr int analysisMaxTokens = 2048;
 inline const QString analysisSummaryTitle = QStringLiteral("Analysis Summary");

@@ -34,7 +34,7 @@ QString rowText(const LogEntry& entry)
 
 QStringList searchTerms(const LogEntry& entry)
 {
-    QStringList terms{QStringLiteral("macos"), entry.process};
+    QStringList terms{entry.fromLinux() ? QStringLiteral("linux") : QStringLiteral("macos"), entry.process};
     if (!entry.subsystem.isEmpty()) {
         QString sub = entry.subsystem;
         sub.remove(QStringLiteral("com.apple."));

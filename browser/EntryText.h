@@ -17,8 +17,9 @@ QString detailTimeString(double date);
 // Date, level text, process and message separated by tabs ("Copy Row", Copy).
 QString rowText(const LogEntry& entry);
 
-// The search terms of "Search Web": macos, the raw process, and the
-// subsystem without "com.apple." (or else the sender) when it adds something.
+// The search terms of "Search Web": macos (linux for a Linux entry), the raw
+// process, and the subsystem without "com.apple." (or else the sender) when it
+// adds something.
 QStringList searchTerms(const LogEntry& entry);
 // The terms joined by spaces and percent-encoded as one query value: every
 // character but the unreserved ones (letters, digits, "-._~") encoded.

@@ -53,7 +53,7 @@ QString filterValue(OptionalColumn c, const LogEntry& e)
 {
     switch (c) {
     case OptionalColumn::pid: return QString::number(e.processIdentifier);
-    case OptionalColumn::thread: return QString::number(e.threadIdentifier);
+    case OptionalColumn::thread: return e.threadKnown ? QString::number(e.threadIdentifier) : QString();
     case OptionalColumn::sender: return e.sender;
     case OptionalColumn::subsystem: return e.subsystem;
     case OptionalColumn::category: return e.category;
@@ -176,6 +176,8 @@ struct Prepared {
             return m.matchesDigits(std::string_view(buf, size_t(r.ptr - buf)));
         }
         case OptionalColumn::thread: {
+            if (!e.threadKnown)
+                return m.matches(QString());  // as its empty cell
             const auto r = std::to_chars(buf, buf + sizeof buf, e.threadIdentifier);
             return m.matchesDigits(std::string_view(buf, size_t(r.ptr - buf)));
         }
@@ -566,6 +568,35 @@ void FilterPipeline::setFilterText(OptionalColumn c, const QString& text)
     m_state.filterText[size_t(c)] = text;
     Platform::settings().setValue(Column::filterKey(c), text);
     emit changed();
+}
+
+bool FilterPipeline::hasFilters() const
+{
+    const FilterState fresh;
+    for (OptionalColumn c : Column::allCases())
+        if (!m_state.filter(c).isEmpty())
+            return true;
+    return m_state.activeFilters != fresh.activeFilters || !m_state.searchText.isEmpty() ||
+           m_state.selectedProcess || m_state.selectedSubsystem || m_state.sourceFilter != fresh.sourceFilter;
+}
+
+void FilterPipeline::clearFilters()
+{
+    if (!hasFilters())
+        return;
+    const FilterState fresh;
+    m_state.activeFilters = fresh.activeFilters;
+    m_state.searchText.clear();
+    m_state.selectedProcess.reset();
+    m_state.selectedSubsystem.reset();
+    m_state.sourceFilter = fresh.sourceFilter;
+    QSettings& store = Platform::settings();
+    store.setValue(QStringLiteral("sourceFilter"), fresh.sourceFilter);
+    for (OptionalColumn c : Column::allCases()) {
+        m_state.filterText[size_t(c)].clear();
+        store.setValue(Column::filterKey(c), QString());
+    }
+    emit changed();  // one pass for all of them
 }
 
 void FilterPipeline::setCustomRange(double start, double end)

@@ -168,6 +168,11 @@ public:
     void setShown(OptionalColumn c, bool on);
     const QString& filterText(OptionalColumn c) const { return m_state.filter(c); }
     void setFilterText(OptionalColumn c, const QString& text);
+    // Search, severities, process, subsystem, type and the column filters
+    // back to what a new window starts with; the columns and range stay.
+    void clearFilters();
+    // Whether any of those differs from that start.
+    bool hasFilters() const;
 
     QList<OptionalColumn> visibleColumns() const { return Pipeline::visibleColumns(m_state); }
     Pipeline::Evaluation evaluate(const LogEntryList& entries, bool liveTailing) const

@@ -29,6 +29,7 @@ WindowModel::WindowModel(DetailWindowState* detailState, RecentArchives* recentA
         emit followChanged();
     });
     connect(m_fetcher, &LogFetcher::isLoadingChanged, this, [this] {
+        followSelection();  // a read that ended empty drops the held selection
         emit toolbarChanged();
         emit contentChanged();
     });
@@ -59,7 +60,11 @@ WindowModel::WindowModel(DetailWindowState* detailState, RecentArchives* recentA
         connect(m_detailState, &DetailWindowState::wantsPopBackChanged, this, [this] {
             if (!m_detailState->wantsPopBack())
                 return;
-            setSelectedEntry(m_detailState->entry());
+            // Asked while the floating window is still open: the pane opens all the same.
+            m_selectedEntry = m_detailState->entry();
+            m_paneOpen = m_selectedEntry.has_value();
+            followSelection();
+            emit selectionChanged();
             m_detailState->setWantsPopBack(false);
         });
     }
@@ -89,9 +94,56 @@ void WindowModel::evaluate()
     m_columns = m_pipeline.visibleColumns();
     m_timeline = std::move(result.timeline);
     emit listChanged();
+    followSelection();
     emit contentChanged();
     if (tailing && m_autoScrollEnabled && m_filtered.size() > before)
         emit followEndRequested();
+}
+
+std::optional<LogEntry> WindowModel::inFetched(const LogEntry& entry) const
+{
+    // Ids are fresh per read: after a new one only the key finds the record.
+    std::optional<QString> key;
+    const LogEntry* byKey = nullptr;
+    for (const LogEntry& e : m_fetcher->entries()) {
+        if (e.id == entry.id)
+            return e;
+        const bool sameDate = e.date == entry.date || (qIsNaN(e.date) && qIsNaN(entry.date));
+        if (byKey || !sameDate)
+            continue;
+        if (!key)
+            key = LogFetcher::tailKey(entry);
+        if (LogFetcher::tailKey(e) == *key)
+            byKey = &e;
+    }
+    return byKey ? std::optional<LogEntry>(*byKey) : std::nullopt;
+}
+
+void WindowModel::followSelection()
+{
+    // While a read is under way the list is empty: nothing to follow yet.
+    if (m_fetcher->isLoading() && m_fetcher->entries().isEmpty())
+        return;
+    bool changed = false;
+    if (m_selectedEntry) {
+        const std::optional<LogEntry> same = inFetched(*m_selectedEntry);
+        changed = !same || same->id != m_selectedEntry->id;
+        m_selectedEntry = same;
+    }
+    // The floating window this window filled follows the same way.
+    if (floatingOpen() && m_detailState->entry() && m_detailState->processNames() == m_processNames)
+        m_detailState->setEntry(inFetched(*m_detailState->entry()));
+    bool listed = false;
+    if (m_selectedEntry)
+        for (const LogEntry& e : m_filtered)
+            if (e.id == m_selectedEntry->id) {
+                listed = true;
+                break;
+            }
+    changed = changed || listed != m_selectionListed;
+    m_selectionListed = listed;
+    if (changed)
+        emit selectionChanged();
 }
 
 QString WindowModel::statusText() const
@@ -126,15 +178,6 @@ std::optional<QString> WindowModel::skipNotice() const
 }
 
 bool WindowModel::lacksFiles() const { return m_fetcher->outcome().skipped.notRead > 0; }
-
-bool WindowModel::needsFullDiskAccess() const
-{
-    // By the outcome, never by the text: an empty live store, or the live
-    // store refusing a fetch (a refused live-tail poll keeps the list).
-    const FetchOutcome& outcome = m_fetcher->outcome();
-    return outcome.kind == FetchOutcome::Kind::emptyLive ||
-           (!outcome.liveTail && outcome.failure == QueryFailure::liveStoreDenied);
-}
 
 std::optional<QString> WindowModel::archiveName() const
 {
@@ -258,14 +301,17 @@ bool WindowModel::restoreRangeBeforeDrag()
 void WindowModel::setSelectedEntry(const std::optional<LogEntry>& entry)
 {
     m_selectedEntry = entry;
+    m_paneOpen = entry.has_value();
+    m_selectionListed = false;
+    followSelection();
     emit selectionChanged();
 }
 
 void WindowModel::clickEntry(const LogEntry& entry)
 {
-    if (m_detailState && m_detailState->isOpen())
+    if (floatingOpen())
         selectEntry(entry);
-    else if (m_selectedEntry && m_selectedEntry->id == entry.id)
+    else if (isPaneOpen() && m_selectedEntry->id == entry.id)
         setSelectedEntry(std::nullopt);
     else
         setSelectedEntry(entry);
@@ -273,16 +319,30 @@ void WindowModel::clickEntry(const LogEntry& entry)
 
 void WindowModel::selectEntry(const LogEntry& entry)
 {
-    setSelectedEntry(entry);
-    if (m_detailState && m_detailState->isOpen())
+    // From no selection the pane opens; otherwise Escape's choice holds.
+    const bool open = !m_selectedEntry || m_paneOpen;
+    m_selectedEntry = entry;
+    m_paneOpen = open && !floatingOpen();
+    if (floatingOpen())
         m_detailState->setEntry(entry);
+    followSelection();
+    emit selectionChanged();
 }
 
-bool WindowModel::clearSelection()
+void WindowModel::openPane()
 {
-    if (!m_selectedEntry)
+    if (!m_selectedEntry || m_paneOpen || floatingOpen())
+        return;
+    m_paneOpen = true;
+    emit selectionChanged();
+}
+
+bool WindowModel::closePane()
+{
+    if (!isPaneOpen())
         return false;
-    setSelectedEntry(std::nullopt);
+    m_paneOpen = false;
+    emit selectionChanged();
     return true;
 }
 
@@ -426,7 +486,8 @@ void WindowModel::popOut()
     m_detailState->setEntry(*m_selectedEntry);
     m_detailState->setServices(m_processNames, m_aiSettings);
     m_detailState->setOpen(true);
-    setSelectedEntry(std::nullopt);
+    m_paneOpen = false;
+    emit selectionChanged();
     emit floatingWindowRequested();
 }
 

@@ -64,8 +64,6 @@ public:
     std::optional<QString> skipNotice() const;
     // Whether the read left whole files of the archive unread (not for damage).
     bool lacksFiles() const;
-    // The error asks for Full Disk Access (its panel offers the settings).
-    bool needsFullDiskAccess() const;
     // The last path component of the open archive.
     std::optional<QString> archiveName() const;
 
@@ -91,17 +89,29 @@ public:
     void applyTimelineSpan(double from, double to);
     bool restoreRangeBeforeDrag();
 
-    // Selection and the inline detail pane.
+    // Selection and the inline detail pane. The selected entry is the
+    // highlighted row and the keyboard's position; the pane shows it while
+    // open. Across a new read (another archive, a refresh, a new range) the
+    // selection follows its record by the live-tail key, or is dropped when
+    // the new list lacks it.
     const std::optional<LogEntry>& selectedEntry() const { return m_selectedEntry; }
+    // Selects the entry and opens the inline pane on it; none clears both.
     void setSelectedEntry(const std::optional<LogEntry>& entry);
-    // A row click: toggles the selection, or with the floating window open
-    // selects the entry and sends it there too.
+    bool isPaneOpen() const { return m_selectedEntry && m_paneOpen; }
+    // The selected entry is among the filtered rows (not hidden by a filter).
+    bool isSelectionListed() const { return m_selectionListed; }
+    // A row click: opens the pane on the entry, a click on the row the pane
+    // shows clears the selection; with the floating window open the entry
+    // goes there and the inline pane stays closed.
     void clickEntry(const LogEntry& entry);
-    // A row reached by the keyboard: selected (never toggled off), and sent
-    // to the floating window too while it is open.
+    // A row reached by the keyboard: selected (never toggled off), sent to
+    // the floating window while it is open. The pane opens from no
+    // selection, else stays as it was (closed after Escape).
     void selectEntry(const LogEntry& entry);
-    // Escape: clears the selection; false when there was none (passed on).
-    bool clearSelection();
+    // Enter on the selected row: the pane opens (not while floating).
+    void openPane();
+    // Escape: closes the pane and keeps the row; false when it was closed (passed on).
+    bool closePane();
     // The text Copy and "Copy Row" put on the clipboard; none without a selection.
     std::optional<QString> selectedRowText() const;
     double detailPaneHeight() const { return m_detailPaneHeight; }
@@ -137,7 +147,8 @@ public:
     void setShowSettings(bool show);
 
     // Pop-out: hands the entry and the services to the floating window's
-    // state, clears the selection and asks for the floating window.
+    // state, closes the inline pane (the row stays selected) and asks for
+    // the floating window.
     void popOut();
 
     // Proactive analysis.
@@ -177,6 +188,10 @@ signals:
 
 private:
     void evaluate();
+    void followSelection();
+    bool floatingOpen() const { return m_detailState && m_detailState->isOpen(); }
+    // The same record in the fetched list: by id, else by the live-tail key.
+    std::optional<LogEntry> inFetched(const LogEntry& entry) const;
     void takePendingArchive();
     void fetchCustomRange();
     static double now();
@@ -204,6 +219,8 @@ private:
     std::optional<RangeBeforeDrag> m_rangeBeforeDrag;
 
     std::optional<LogEntry> m_selectedEntry;
+    bool m_paneOpen = false;
+    bool m_selectionListed = false;
     std::optional<QUuid> m_highlightedEntryID;
     quint64 m_highlightGeneration = 0;
     int m_highlightMs = highlightDurationMs;

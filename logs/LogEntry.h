@@ -19,6 +19,11 @@ struct MessageTemplate {
     bool found = false;
 };
 
+// The kind of machine a record was logged on, as its store knows it: unified
+// bundles and log show exports come from a Mac, the systemd journal (live or
+// a folder of its files) from Linux. Texts that advise the reader follow it.
+enum class LogOrigin : quint8 { mac, linuxJournal };
+
 // One log record as the application holds it. Built only by the log query;
 // immutable afterwards, so it may be shared between threads freely. Identity
 // is `id` alone (fresh per read); content equality is deliberately absent.
@@ -26,6 +31,8 @@ struct LogEntry {
     QUuid id;
     double date = 0;          // seconds since 1970-01-01 00:00:00 UTC
     int level = 0;            // 0 undefined, 1 debug, 2 info, 3 notice, 4 error, 5 fault
+    LogOrigin origin = LogOrigin::mac;  // set by the store; fills padding, as does the flag below
+    bool threadKnown = true;  // false: the source named no thread, and threadIdentifier means nothing
     QString process;
     QString message;
     QString subsystem;
@@ -39,6 +46,7 @@ struct LogEntry {
     // from it. None for other sources.
     std::shared_ptr<const MessageTemplate> messageTemplate;
 
+    bool fromLinux() const { return origin == LogOrigin::linuxJournal; }
     QString levelLabel() const { return levelLabelFor(level); }
     QColor levelColor() const;       // dark appearance: level text
     QColor messageColor() const;     // dark appearance: message text

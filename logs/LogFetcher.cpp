@@ -47,13 +47,45 @@ QueryContext LogFetcher::context(std::shared_ptr<std::atomic_bool> cancelled) co
     return ctx;
 }
 
-QString LogFetcher::emptyResultText(bool archive)
+QString LogFetcher::emptyResultText(bool archive, const JournalAccess& access)
 {
     if (archive)
         return QStringLiteral("No log entries found in this archive.");
-    return QStringLiteral(
-        "No log entries found. If you expected system logs, grant Full Disk Access to Vellacord in System Settings "
-        "→ Privacy & Security → Full Disk Access.");
+    switch (access.limit) {
+    case JournalAccess::Limit::noJournal:
+        return QStringLiteral("No log entries found: this machine keeps no systemd journal. ") + *accessAdvice(access);
+    case JournalAccess::Limit::notInGroup:
+        return QStringLiteral("No log entries found. Your account is in neither the systemd-journal nor the adm "
+                              "group, so the system journal shows it only its own entries.\n\n")
+               + *accessAdvice(access);
+    case JournalAccess::Limit::none:
+        break;
+    }
+    return QStringLiteral("No log entries found in the system journal for this time range.");
+}
+
+std::optional<QString> LogFetcher::accessAdvice(const JournalAccess& access)
+{
+    switch (access.limit) {
+    case JournalAccess::Limit::noJournal:
+        return QStringLiteral("Open a folder of journal files or a log archive with File > Open Log Archive… instead.");
+    case JournalAccess::Limit::notInGroup:
+        return QStringLiteral("To read the whole journal, add yourself to the systemd-journal group, then log out and "
+                              "back in:\n")
+               + access.groupCommand();
+    case JournalAccess::Limit::none:
+        break;
+    }
+    return std::nullopt;
+}
+
+bool LogFetcher::needsAccess(const QueryResult& result)
+{
+    if (result.error) {
+        const QueryFailure f = failureKind(*result.error);
+        return f == QueryFailure::liveStoreDenied || f == QueryFailure::liveStoreUnavailable;
+    }
+    return result.entries.isEmpty() && result.stop != QueryStop::timeOut;
 }
 
 QString LogFetcher::timedOutText()
@@ -131,12 +163,18 @@ std::optional<QString> LogFetcher::skipText(const SkipCounts& s)
     return sentences.join(QLatin1Char(' '));
 }
 
-std::optional<QString> LogFetcher::resultText(const QueryResult& result, bool archive)
+std::optional<QString> LogFetcher::resultText(const QueryResult& result, bool archive,
+                                              const std::optional<JournalAccess>& access)
 {
-    if (result.error)
-        return failureText(*result.error);
+    JournalAccess found;
+    if (!archive && needsAccess(result))
+        found = access ? *access : JournalAccess::ofThisProcess();
+    if (result.error) {
+        const std::optional<QString> advice = accessAdvice(found);
+        return failureText(*result.error) + (advice ? QStringLiteral("\n\n") + *advice : QString());
+    }
     if (result.entries.isEmpty())
-        return result.stop == QueryStop::timeOut ? timedOutText() : emptyResultText(archive);
+        return result.stop == QueryStop::timeOut ? timedOutText() : emptyResultText(archive, found);
     return std::nullopt;
 }
 
@@ -205,15 +243,27 @@ void LogFetcher::fetch(double start, double end)
     m_fetchCancel = cancel;
     const quint64 generation = ++m_fetchGeneration;
     const QueryContext ctx = context(cancel);
+    const auto probe = m_accessProbe ? m_accessProbe : std::function<JournalAccess()>(&JournalAccess::ofThisProcess);
 
     Background::run(
-        this, [start, end, archive, ctx] { return queryEntries(start, end, archive, ctx); },
-        [this, generation, archive](QueryResult r) {
+        this,
+        [start, end, archive, ctx, probe] {
+            QueryResult r = queryEntries(start, end, archive, ctx);
+            // Looking up groups may ask a directory service: not on the UI thread.
+            JournalAccess access;
+            if (archive.isEmpty() && needsAccess(r))
+                access = probe();
+            return std::pair(std::move(r), access);
+        },
+        [this, generation, archive](std::pair<QueryResult, JournalAccess> done) {
             if (generation != m_fetchGeneration)
                 return;  // superseded (its flag was set): publish nothing
+            QueryResult& r = done.first;
             // The outcome first, so that whoever reacts to the text sees it.
-            setOutcome(FetchOutcome::of(r, !archive.isEmpty()));
-            const std::optional<QString> text = resultText(r, !archive.isEmpty());
+            FetchOutcome outcome = FetchOutcome::of(r, !archive.isEmpty());
+            outcome.liveAccess = done.second;
+            setOutcome(outcome);
+            const std::optional<QString> text = resultText(r, !archive.isEmpty(), done.second);
             if (r.ok()) {
                 const long n = long(r.entries.size());
                 setEntries(std::move(r.entries));

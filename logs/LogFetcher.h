@@ -1,6 +1,7 @@
 #pragma once
 
 #include "logs/LogQuery.h"
+#include "logs/journal/JournalAccess.h"
 
 #include <QObject>
 #include <QString>
@@ -27,6 +28,9 @@ struct FetchOutcome {
     bool liveTail = false;
     // What the read skipped as damaged or missing: the list is partial.
     SkipCounts skipped;
+    // With `emptyLive`, or a live store that could not be opened: what keeps
+    // the user from the journal, found when the read came back.
+    JournalAccess liveAccess;
 
     // The outcome of a finished query of the live store or of an archive.
     static FetchOutcome of(const QueryResult& result, bool archive);
@@ -66,8 +70,11 @@ public:
     void startLiveTail();
     void stopLiveTail();
 
-    // User-facing texts of the fetcher.
-    static QString emptyResultText(bool archive);
+    // User-facing texts of the fetcher. The live store is this machine's
+    // systemd journal: an empty one says why, by what `access` found.
+    static QString emptyResultText(bool archive, const JournalAccess& access = {});
+    // What to do about the access limit on this system; nothing without one.
+    static std::optional<QString> accessAdvice(const JournalAccess& access);
     // A read that ran out of time with nothing found: not an empty log.
     static QString timedOutText();
     static QString failureText(const QueryError& error);
@@ -80,13 +87,19 @@ public:
     // What the read skipped, in one sentence; nothing when it skipped nothing.
     static std::optional<QString> skipText(const SkipCounts& skipped);
     // The message a finished query publishes: the failure or empty-result
-    // text, or nothing.
-    static std::optional<QString> resultText(const QueryResult& result, bool archive);
+    // text, or nothing. A live read that needs the user's access and is not
+    // given it looks at this process's.
+    static std::optional<QString> resultText(const QueryResult& result, bool archive,
+                                             const std::optional<JournalAccess>& access = std::nullopt);
+    // Whether the result of a live read calls for the user's access to be found.
+    static bool needsAccess(const QueryResult& result);
 
     // Test seams: where stores come from, the wall clock, the tail interval.
     void setStoreProvider(const LogStoreProvider* provider) { m_provider = provider; }
     void setClock(std::function<double()> now) { m_now = std::move(now); }
     void setLiveTailInterval(int msec) { m_tailIntervalMs = msec; }
+    // Called on the thread pool; the default looks at this process.
+    void setJournalAccessProbe(std::function<JournalAccess()> probe) { m_accessProbe = std::move(probe); }
 
     // The live-tail duplicate key of a record.
     static QString tailKey(const LogEntry& entry);
@@ -136,5 +149,6 @@ private:
 
     const LogStoreProvider* m_provider = nullptr;
     std::function<double()> m_now;
+    std::function<JournalAccess()> m_accessProbe;
     int m_tailIntervalMs = 2000;
 };

@@ -109,20 +109,22 @@ std::optional<QMap<QString, QString>> ProcessNameResolver::readTable(const QStri
     return table;
 }
 
-QString ProcessNameResolver::displayName(const QString& raw) const
+QString ProcessNameResolver::displayName(const QString& raw, LogOrigin origin) const
 {
     auto it = m_learnedNames.constFind(raw);
     if (it != m_learnedNames.constEnd())
         return *it;
+    if (origin != LogOrigin::mac)
+        return raw;
     it = m_bundledNames.constFind(raw);
     if (it != m_bundledNames.constEnd())
         return *it;
     return raw;
 }
 
-bool ProcessNameResolver::hasTranslation(const QString& raw) const
+bool ProcessNameResolver::hasTranslation(const QString& raw, LogOrigin origin) const
 {
-    return m_learnedNames.contains(raw) || m_bundledNames.contains(raw);
+    return m_learnedNames.contains(raw) || (origin == LogOrigin::mac && m_bundledNames.contains(raw));
 }
 
 void ProcessNameResolver::learn(const QMap<QString, QString>& names)

@@ -4,6 +4,8 @@
 // friendly names, from a shipped table and from names learned out of AI
 // answers. Main thread only; file reads happen once, at construction.
 
+#include "logs/LogEntry.h"
+
 #include <QMap>
 #include <QObject>
 #include <QString>
@@ -24,9 +26,11 @@ public:
     ProcessNameResolver(const QString& folder, const QString& resourcePath, QObject* parent = nullptr);
 
     // Learned name, else shipped name, else raw itself. Exact, case-sensitive.
-    QString displayName(const QString& raw) const;
-    // True when either table has raw.
-    bool hasTranslation(const QString& raw) const;
+    // The shipped table names the Mac's processes: it is not applied to
+    // entries from elsewhere (a Linux "kernel" is no "macOS Kernel").
+    QString displayName(const QString& raw, LogOrigin origin = LogOrigin::mac) const;
+    // True when a table that applies to the origin has raw.
+    bool hasTranslation(const QString& raw, LogOrigin origin = LogOrigin::mac) const;
 
     // Adds pairs whose raw identifier neither table has and whose name is
     // acceptable; saves when any was added, merged with what other resolvers

@@ -72,7 +72,7 @@ APIKeyHelpView::APIKeyHelpView(QWidget* parent)
 
     auto* intro = TextStyles::label(
         QStringLiteral("The AI Log Explainer and Proactive Analysis features require an API key from one of the "
-                       "supported providers. Your key is stored locally on your Mac and is never shared with "
+                       "supported providers. Your key is stored locally on this computer and is never shared with "
                        "anyone except the provider you choose."),
         Style::body, true, true);
     intro->setObjectName(QStringLiteral("apiKeyIntro"));
@@ -95,7 +95,8 @@ APIKeyHelpView::APIKeyHelpView(QWidget* parent)
                           QStringLiteral("Copy the key and paste it into Vellacord Settings.")},
                          true));
     col->addWidget(block(QStringLiteral("Privacy and Security"),
-                         {QStringLiteral("Your API key is stored locally on your Mac in app storage only."),
+                         {QStringLiteral("Your API key is stored locally, in Vellacord's settings file, which only your account "
+                                         "can read."),
                           QStringLiteral("It is never sent anywhere except directly to the provider's servers "
                                          "when you use the AI features."),
                           QStringLiteral("You can revoke your key at any time from the provider's dashboard.")},

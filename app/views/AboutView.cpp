@@ -21,8 +21,9 @@ QString AboutView::versionLine()
 
 QString AboutView::tagline()
 {
-    return QStringLiteral("When something breaks on your Mac, Vellacord gets you to the answer fast. A native log "
-                          "viewer and crash analyzer for system administrators.");
+    return QStringLiteral("When something breaks on a Linux machine or a Mac, Vellacord gets you to the answer fast. "
+                          "A native viewer of the systemd journal and of Mac logs, and a crash analyzer, for "
+                          "system administrators.");
 }
 
 AboutView::AboutView(QWidget* parent)

@@ -13,8 +13,10 @@ using TextStyles::Style;
 
 QString CollectConfirmSheet::message()
 {
-    return QStringLiteral("This will collect system logs from the past hour into a .logarchive file on your "
-                          "Desktop.\n\nYou will be prompted for your administrator password.");
+    return QStringLiteral("This will copy the system journal's entries from the past hour into a folder of journal "
+                          "files (.logarchive) on your Desktop and open it.\n\nNo password is asked: the copy holds "
+                          "what your account may read, which is the whole journal for members of the "
+                          "systemd-journal or adm group.");
 }
 
 CollectConfirmSheet::CollectConfirmSheet(QWidget* parent)

@@ -103,9 +103,10 @@ QList<HelpView::Section> HelpView::sections()
           QStringLiteral("New entries respect the current filters."),
           QStringLiteral("Live tail is not available while an archive is open.")}},
         {QStringLiteral("Search Web and Mac Support"),
-         {QStringLiteral("Search the web for an entry: the query combines \"macos\", the process and the "
-                         "subsystem and goes to the search engine address set in Settings."),
-          QStringLiteral("A second button opens Apple's Mac support page.")}},
+         {QStringLiteral("Search the web for an entry: the query combines \"macos\" (\"linux\" for an entry of "
+                         "the systemd journal), the process and the subsystem and goes to the search engine address "
+                         "set in Settings."),
+          QStringLiteral("A second button opens Apple's Mac support page; Linux entries do not offer it.")}},
         {QStringLiteral("Crash Log Viewer"),
          {QStringLiteral("Switch to \"Crashes\" in the toolbar to browse crash reports."),
           QStringLiteral("Vellacord scans ~/Library/Logs/DiagnosticReports/ for .ips and .crash files."),
@@ -122,24 +123,33 @@ QList<HelpView::Section> HelpView::sections()
                          QStringLiteral("A banner names the open archive; Close Archive returns to the live log."),
                          QStringLiteral("Filters and sorting work as usual; live tail does not.")}},
         {QStringLiteral("Collect System Logs"),
-         {QStringLiteral("Click Collect in the toolbar and confirm: the last hour of system logs is collected "
-                         "into a .logarchive on your Desktop and opened at once.")}},
+         {QStringLiteral("Click Collect in the toolbar and confirm: the last hour of the system journal is copied "
+                         "into a folder of journal files (.logarchive) on your Desktop and opened at once."),
+          QStringLiteral("No password is asked: the copy holds what your account may read of the journal.")}},
         {QStringLiteral("Theming"),
          {QStringLiteral("View > Theme offers System, Light and Dark."),
           QStringLiteral("System follows the desktop's appearance; Light and Dark force a bright or a dark look "
                          "on every window."),
           QStringLiteral("Your choice is remembered.")}},
         {QStringLiteral("Process Name Translation"),
-         {QStringLiteral("About 50 built-in mappings turn raw process names into friendly names."),
+         {QStringLiteral("About 50 built-in mappings turn raw Mac process names into friendly names; entries of "
+                         "the systemd journal show only names learned from AI answers."),
           QStringLiteral("Names learned from AI answers are stored in ") + learnedNamesPath()
               + QStringLiteral("."),
           QStringLiteral("Help > Reset Learned Process Names forgets them.")}},
+        {QStringLiteral("Linux Sources"),
+         {QStringLiteral("The live log is this machine's systemd journal; a folder of .journal files opens as an "
+                         "archive."),
+          QStringLiteral("Thread is the entry's TID and stays empty without one; Sender is the executable's name; "
+                         "Host is the machine that logged the entry."),
+          QStringLiteral("For these entries the AI and the web search are asked about Linux, and Mac Support is "
+                         "not offered.")}},
         {QStringLiteral("System-Wide Log Access"),
-         {QStringLiteral("On macOS: System Settings → Privacy & Security → Full Disk Access, add Vellacord, "
-                         "enable it and restart Vellacord."),
-          QStringLiteral("On Linux: add your user to the systemd-journal group, log in again and restart "
-                         "Vellacord."),
-          QStringLiteral("\"No log entries found\" or a lock icon means this access is needed.")}},
+         {QStringLiteral("Without membership in the systemd-journal or adm group the live log holds only your own "
+                         "entries: run sudo usermod -aG systemd-journal followed by your user name, log in again "
+                         "and restart Vellacord."),
+          QStringLiteral("An empty live log says why: no journal on this machine, or the missing group, with a lock "
+                         "icon and the command to copy.")}},
     };
 }
 

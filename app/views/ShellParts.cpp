@@ -9,6 +9,7 @@
 #include "browser/views/ContentView.h"
 #include "crashes/views/CrashView.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 
 namespace ShellParts {
@@ -56,11 +57,13 @@ QWidget* updateBanner(ContentView* window)
     auto* banner = new UpdateBanner;
     banner->setURLCheck([](const QString& url) { return isSafeDownloadURL(QUrl(url, QUrl::StrictMode)); });
     auto update = [banner, checker] {
+        banner->setDetails(QCoreApplication::applicationVersion(), checker->releaseNotes());
         banner->setUpdate(checker->updateAvailable(), checker->latestVersion(), checker->downloadURL());
     };
     QObject::connect(checker, &UpdateChecker::updateAvailableChanged, banner, update);
     QObject::connect(checker, &UpdateChecker::latestVersionChanged, banner, update);
     QObject::connect(checker, &UpdateChecker::downloadURLChanged, banner, update);
+    QObject::connect(checker, &UpdateChecker::releaseNotesChanged, banner, update);
     update();
     return banner;
 }

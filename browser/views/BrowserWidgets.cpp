@@ -102,6 +102,12 @@ void LogHeader::setSort(const QString& column, bool ascending)
     update();
 }
 
+void LogHeader::setWidths(const RowLayout::Widths& widths)
+{
+    m_widths = widths;
+    update();
+}
+
 QStringList LogHeader::labels() const
 {
     QStringList l{QStringLiteral("Time"), QStringLiteral("Severity"), QStringLiteral("Process")};
@@ -118,9 +124,9 @@ QString LogHeader::shownText(const QString& label) const
     return label + (m_ascending ? QStringLiteral(" \u2191") : QStringLiteral(" \u2193"));
 }
 
-QRect LogHeader::labelRect(const QString& label) const
+QRect LogHeader::cellRect(const QString& label) const
 {
-    const RowLayout::Cells c = RowLayout::cells(rect(), m_columns);
+    const RowLayout::Cells c = RowLayout::cells(rect(), m_columns, m_widths);
     QRect cell;
     if (label == QLatin1String("Time"))
         cell = c.time;
@@ -134,6 +140,12 @@ QRect LogHeader::labelRect(const QString& label) const
         for (int i = 0; i < m_columns.size(); ++i)
             if (RowLayout::columnLabel(m_columns[i]) == label)
                 cell = c.columns[i];
+    return cell;
+}
+
+QRect LogHeader::labelRect(const QString& label) const
+{
+    const QRect cell = cellRect(label);
     if (cell.isNull())
         return {};
     // Only the label itself is clickable, not the empty rest of its cell.
@@ -146,6 +158,20 @@ QString LogHeader::labelAt(const QPoint& pos) const
     for (const QString& l : labels())
         if (labelRect(l).contains(pos))
             return l;
+    return {};
+}
+
+QString LogHeader::edgeAt(const QPoint& pos) const
+{
+    // The gap after a cell, and a few pixels either side of it.
+    for (const QString& l : labels()) {
+        const std::optional<OptionalColumn> c = Column::fromRawValue(l);
+        if (m_widths.of(l) < 0 || (c && m_widths.empty[size_t(*c)]))  // an empty column keeps the floor
+            continue;
+        const int edge = cellRect(l).right() + 1 + RowLayout::spacing / 2;
+        if (qAbs(pos.x() - edge) <= RowLayout::spacing / 2 + 2)
+            return l;
+    }
     return {};
 }
 
@@ -172,7 +198,17 @@ void LogHeader::paintEvent(QPaintEvent*)
 
 void LogHeader::mouseMoveEvent(QMouseEvent* e)
 {
-    if (labelAt(e->position().toPoint()).isEmpty())
+    const QPoint pos = e->position().toPoint();
+    if (!m_dragLabel.isEmpty()) {
+        const int w = qBound(RowLayout::minimumColumnWidth, m_dragFromWidth + pos.x() - m_dragFromX,
+                             RowLayout::maximumColumnWidth);
+        if (w != m_widths.of(m_dragLabel))
+            emit columnResized(m_dragLabel, w);
+        return;
+    }
+    if (!edgeAt(pos).isEmpty())
+        setCursor(Qt::SplitHCursor);
+    else if (labelAt(pos).isEmpty())
         unsetCursor();
     else
         setCursor(Qt::PointingHandCursor);
@@ -182,9 +218,23 @@ void LogHeader::mousePressEvent(QMouseEvent* e)
 {
     if (e->button() != Qt::LeftButton)
         return;
+    // An edge is grabbed before the label it may touch. The drag starts from
+    // the width shown, which a narrow window may have cut.
+    const QString edge = edgeAt(e->position().toPoint());
+    if (!edge.isEmpty()) {
+        m_dragLabel = edge;
+        m_dragFromX = e->position().toPoint().x();
+        m_dragFromWidth = cellRect(edge).width();
+        return;
+    }
     const QString l = labelAt(e->position().toPoint());
     if (!l.isEmpty())
         emit labelClicked(l);
+}
+
+void LogHeader::mouseReleaseEvent(QMouseEvent*)
+{
+    m_dragLabel.clear();
 }
 
 void LogHeader::leaveEvent(QEvent*)

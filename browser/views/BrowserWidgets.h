@@ -38,7 +38,8 @@ private:
 
 // The list's column header: Time, Severity, Process, the visible optional
 // columns and Message, aligned with the row cells. The sort column carries
-// " ↑" or " ↓"; a click on a label reports it.
+// " ↑" or " ↓"; a click on a label reports it. Dragging the right edge of a
+// cell other than the message reports its new width.
 class LogHeader : public QWidget {
     Q_OBJECT
 public:
@@ -46,24 +47,34 @@ public:
 
     void setColumns(const QList<OptionalColumn>& visible);
     void setSort(const QString& column, bool ascending);
+    void setWidths(const RowLayout::Widths& widths);
 
     QStringList labels() const;               // column names, in order
     QString shownText(const QString& label) const;  // with the sort arrow
     QRect labelRect(const QString& label) const;
     QString labelAt(const QPoint& pos) const;
+    // The label whose cell's right edge is at `pos` (a drag resizes it), or none.
+    QString edgeAt(const QPoint& pos) const;
     QSize sizeHint() const override;
 
 signals:
     void labelClicked(const QString& label);
+    void columnResized(const QString& label, int width);
 
 protected:
     void paintEvent(QPaintEvent*) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
     void leaveEvent(QEvent*) override;
 
 private:
+    QRect cellRect(const QString& label) const;
+
     QList<OptionalColumn> m_columns;
+    RowLayout::Widths m_widths;
+    QString m_dragLabel;  // the column being resized
+    int m_dragFromX = 0, m_dragFromWidth = 0;
     QString m_sortColumn;
     bool m_ascending = true;
 };

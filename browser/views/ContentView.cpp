@@ -67,9 +67,9 @@ ContentView::ContentView(DetailWindowState* detailState, RecentArchives* recentA
     m_clearSelection->setShortcut(Qt::Key_Escape);
     m_clearSelection->setShortcutContext(Qt::WindowShortcut);
     m_clearSelection->setEnabled(false);
-    connect(m_clearSelection, &QAction::triggered, m_model, &WindowModel::clearSelection);
+    connect(m_clearSelection, &QAction::triggered, m_model, &WindowModel::closePane);
     connect(m_model, &WindowModel::selectionChanged, this,
-            [this] { m_clearSelection->setEnabled(m_model->selectedEntry().has_value()); });
+            [this] { m_clearSelection->setEnabled(m_model->isPaneOpen()); });
     m_copy = new QAction(this);
     m_copy->setShortcut(QKeySequence::Copy);
     m_copy->setShortcutContext(Qt::WindowShortcut);
@@ -162,7 +162,7 @@ void ContentView::refreshContent()
     switch (m_model->content()) {
     case WindowModel::Content::error:
         m_errorPanel->setError(m_model->logFetcher()->errorMessage().value_or(QString()),
-                               m_model->needsFullDiskAccess());
+                               m_model->logFetcher()->outcome());
         m_content->setCurrentWidget(m_errorPanel);
         break;
     case WindowModel::Content::empty:

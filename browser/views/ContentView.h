@@ -46,8 +46,8 @@ public:
     LogHeader* header() const;
     DetailPane* detailPane() const;  // the inline pane while open
     QWidget* contentArea() const;    // the error panel, the empty text or the list
-    // Escape: clears the selection (enabled only with one, so that the key
-    // passes on otherwise). Copy: the selected text of the focused field or
+    // Escape: closes the detail pane, keeping the row (enabled only while
+    // it is open, so that the key passes on otherwise). Copy: the selected text of the focused field or
     // label, else the selected row's text, else nothing.
     QAction* clearSelectionAction() const { return m_clearSelection; }
     QAction* copyAction() const { return m_copy; }

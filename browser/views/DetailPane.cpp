@@ -68,12 +68,15 @@ DetailPane::DetailPane(const LogEntry& entry, ProcessNameResolver* processNames,
         connect(processNames, &ProcessNameResolver::learnedNamesChanged, this, &DetailPane::refresh);
     auto* lay = new QVBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 0);
+    lay->setSpacing(0);
     m_scroll = new QScrollArea;
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setBackgroundRole(QPalette::Base);
     lay->addWidget(m_scroll);
     m_scroll->setWidget(buildContent());
+    lay->insertWidget(0, m_topBar);
+    lay->insertWidget(1, ViewStyle::divider());
     setPaneHeight(height);
     refresh();
 }
@@ -86,6 +89,11 @@ void DetailPane::setEntry(const LogEntry& entry)
     if (m_explainer)
         m_explainer->setEntry(entry);  // refreshes the AI section
     refresh();
+}
+
+void DetailPane::setListed(bool listed)
+{
+    m_notListed->setVisible(!listed);
 }
 
 void DetailPane::setPaneHeight(std::optional<double> height)
@@ -146,8 +154,8 @@ void DetailPane::changeEvent(QEvent* e)
 QString DetailPane::processText(const LogEntry& e, const ProcessNameResolver* names)
 {
     // "Safari (Safari)" tells nothing: the raw name only where it differs.
-    if (names && names->hasTranslation(e.process) && names->displayName(e.process) != e.process)
-        return names->displayName(e.process) + QStringLiteral(" (") + e.process + u')';
+    if (names && names->hasTranslation(e.process, e.origin) && names->displayName(e.process, e.origin) != e.process)
+        return names->displayName(e.process, e.origin) + QStringLiteral(" (") + e.process + u')';
     return e.process;
 }
 
@@ -162,8 +170,11 @@ QWidget* DetailPane::buildContent()
     v->setContentsMargins(12, 8, 12, 12);
     v->setSpacing(8);
 
-    // Header.
-    auto* header = new QHBoxLayout;
+    // Header, pinned above the scrolling part by the constructor.
+    m_topBar = new QWidget;
+    m_topBar->setObjectName(QStringLiteral("detailTopBar"));
+    auto* header = new QHBoxLayout(m_topBar);
+    header->setContentsMargins(12, 6, 12, 6);
     m_level = new QLabel;
     m_level->setTextFormat(Qt::PlainText);
     m_level->setObjectName(QStringLiteral("detailLevel"));
@@ -175,6 +186,10 @@ QWidget* DetailPane::buildContent()
     m_date->setFont(TextStyles::font(Style::body, true));
     m_date->setTextInteractionFlags(Qt::TextSelectableByMouse);
     header->addWidget(m_date);
+    m_notListed = TextStyles::label(QStringLiteral("Not in the current list"), Style::caption, true);
+    m_notListed->setObjectName(QStringLiteral("notListedLabel"));
+    m_notListed->hide();
+    header->addWidget(m_notListed);
     header->addStretch(1);
     if (m_onPopOut) {
         m_popOut = new QToolButton;
@@ -188,8 +203,6 @@ QWidget* DetailPane::buildContent()
         });
         header->addWidget(m_popOut);
     }
-    v->addLayout(header);
-    v->addWidget(ViewStyle::divider());
 
     // Message.
     auto* msgBox = new QGroupBox(QStringLiteral("Message"));
@@ -242,6 +255,7 @@ QWidget* DetailPane::buildContent()
     if (m_explainer) {
         v->addWidget(ViewStyle::divider());
         v->addWidget(buildAISection());
+        header->insertWidget(header->count() - (m_popOut ? 1 : 0), m_actionRow);
     }
     v->addStretch(1);
     return content;
@@ -251,6 +265,7 @@ QWidget* DetailPane::buildAISection()
 {
     auto* w = new QWidget;
     w->setObjectName(QStringLiteral("aiSection"));
+    m_aiSection = w;
     auto* v = new QVBoxLayout(w);
     v->setContentsMargins(0, 0, 0, 0);
     v->setSpacing(8);
@@ -286,8 +301,11 @@ QWidget* DetailPane::buildAISection()
     ev->addWidget(m_errorText);
     v->addWidget(m_errorBox);
 
-    // Action row.
-    auto* row = new QHBoxLayout;
+    // Action row, placed in the pinned header.
+    m_actionRow = new QWidget;
+    m_actionRow->setObjectName(QStringLiteral("actionRow"));
+    auto* row = new QHBoxLayout(m_actionRow);
+    row->setContentsMargins(0, 0, 0, 0);
     m_explainButton = new QPushButton;
     m_explainButton->setObjectName(QStringLiteral("explainButton"));
     m_explainButton->setCursor(Qt::PointingHandCursor);
@@ -313,8 +331,6 @@ QWidget* DetailPane::buildAISection()
     m_supportButton->setObjectName(QStringLiteral("macSupportButton"));
     connect(m_supportButton, &QPushButton::clicked, this, &DetailPane::openMacSupport);
     row->addWidget(m_supportButton);
-    row->addStretch(1);
-    v->addLayout(row);
 
     m_configureHint = TextStyles::label(QStringLiteral("Configure API key in Settings"), Style::caption, true);
     m_configureHint->setObjectName(QStringLiteral("configureHint"));
@@ -354,12 +370,14 @@ void DetailPane::refresh()
     };
     set(m_process, true, processText(m_entry, names));
     set(m_pid, true, QString::number(m_entry.processIdentifier));
-    set(m_thread, true, QString::number(m_entry.threadIdentifier));
+    set(m_thread, m_entry.threadKnown, QString::number(m_entry.threadIdentifier));
     set(m_sender, true, m_entry.sender);
     set(m_subsystem, !m_entry.subsystem.isEmpty(), m_entry.subsystem);
     set(m_category, !m_entry.category.isEmpty(), m_entry.category);
     set(m_host, !m_entry.host.isEmpty(), m_entry.host);
     set(m_activity, m_entry.activityIdentifier != 0, QString::number(m_entry.activityIdentifier));
+    if (m_supportButton)  // Apple's support page does not serve a Linux machine
+        m_supportButton->setVisible(!m_entry.fromLinux());
     refreshAISection();
 }
 
@@ -368,7 +386,8 @@ void DetailPane::refreshAISection()
     if (!m_explainer)
         return;
     const ExplainController& c = *m_explainer;
-    m_explainButton->parentWidget()->setVisible(c.settings() != nullptr);
+    m_actionRow->setVisible(c.settings() != nullptr);
+    m_aiSection->setVisible(c.settings() != nullptr);
 
     const std::optional<QString>& explanation = c.explanation();
     m_explanationBox->setVisible(explanation.has_value());

@@ -22,9 +22,11 @@ class QScrollArea;
 class QToolButton;
 
 // One entry in full: header, message, metadata and, with AI settings, the
-// explanation box and the actions (Explain, Search Web, Mac Support). Shown
-// below the list (fixed height, pop-out button) or alone in the floating
-// window (fills it, no pop-out). Built once; a new entry, a new explain
+// explanation box and the actions (Explain, Search Web, Mac Support). The
+// header with the actions and the pop-out stays on top while the rest
+// scrolls, so they are in reach at any height. Shown below the list (fixed
+// height, pop-out button) or alone in the floating window (fills it, no
+// pop-out). Built once; a new entry, a new explain
 // state, learned names or a theme change update it in place.
 class DetailPane : public QWidget {
     Q_OBJECT
@@ -35,6 +37,8 @@ public:
 
     const LogEntry& entry() const { return m_entry; }
     void setEntry(const LogEntry& entry);
+    // False: filters hide the entry from the list, which the header says.
+    void setListed(bool listed);
     // Below the list: as tall as `height` where the window has room, shorter
     // where it has not (never cut off by the window's edge). None: fills.
     void setPaneHeight(std::optional<double> height);
@@ -80,6 +84,10 @@ private:
     ExplainController* m_explainer = nullptr;  // only with AI settings
 
     QScrollArea* m_scroll = nullptr;
+    QWidget* m_topBar = nullptr;
+    QWidget* m_actionRow = nullptr;
+    QWidget* m_aiSection = nullptr;
+    QLabel* m_notListed = nullptr;
     QLabel* m_level = nullptr;
     QLabel* m_date = nullptr;
     QToolButton* m_popOut = nullptr;

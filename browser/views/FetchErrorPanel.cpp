@@ -1,11 +1,13 @@
 #include "browser/views/FetchErrorPanel.h"
 
+#include "logs/LogFetcher.h"
 #include "ui/ViewStyle.h"
 #include "ui/Widgets.h"
 
+#include <QClipboard>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -28,27 +30,30 @@ FetchErrorPanel::FetchErrorPanel(QWidget* parent) : QWidget(parent)
     m_text->setFixedWidth(400);
     m_text->setTextInteractionFlags(Qt::TextSelectableByMouse);
     v->addWidget(m_text, 0, Qt::AlignHCenter);
-    m_settingsButton = new QPushButton(QStringLiteral("Open System Settings"));
-    m_settingsButton->setObjectName(QStringLiteral("fullDiskAccessButton"));
-    m_settingsButton->setDefault(true);
-    setProminent(m_settingsButton);
-    connect(m_settingsButton, &QPushButton::clicked, this, &FetchErrorPanel::openFullDiskAccessHelp);
-    v->addWidget(m_settingsButton, 0, Qt::AlignHCenter);
+    // The command is in the text too; the button saves selecting it exactly.
+    m_copyButton = new QPushButton(QStringLiteral("Copy Command"));
+    m_copyButton->setObjectName(QStringLiteral("journalGroupButton"));
+    m_copyButton->setDefault(true);
+    setProminent(m_copyButton);
+    connect(m_copyButton, &QPushButton::clicked, this, &FetchErrorPanel::copyCommand);
+    v->addWidget(m_copyButton, 0, Qt::AlignHCenter);
     v->addStretch(1);
 }
 
-void FetchErrorPanel::setError(const QString& message, bool needsFullDiskAccess)
+void FetchErrorPanel::setError(const QString& message, const FetchOutcome& outcome)
 {
-    m_fullDiskAccess = needsFullDiskAccess;
+    // A refused live-tail poll keeps its list: no advice about access then.
+    m_access = outcome.liveTail ? JournalAccess{} : outcome.liveAccess;
     m_text->setText(message);
     m_text->setFixedHeight(m_text->heightForWidth(m_text->width()));
-    m_settingsButton->setVisible(needsFullDiskAccess);
+    m_copyButton->setVisible(m_access.limit == JournalAccess::Limit::notInGroup);
+    m_copyButton->setText(QStringLiteral("Copy Command"));
     refreshIcon();
 }
 
 void FetchErrorPanel::refreshIcon()
 {
-    m_icon->setPixmap(m_fullDiskAccess
+    m_icon->setPixmap(m_access.limit == JournalAccess::Limit::notInGroup
                           ? ViewStyle::pixmap(QStringLiteral("lock.shield"), ViewStyle::secondary(this), 32, 2.0)
                           : ViewStyle::pixmap(QStringLiteral("exclamationmark.triangle"), ViewStyle::orange(), 32, 2.0));
 }
@@ -60,18 +65,8 @@ void FetchErrorPanel::changeEvent(QEvent* e)
         refreshIcon();
 }
 
-void FetchErrorPanel::openFullDiskAccessHelp()
+void FetchErrorPanel::copyCommand()
 {
-    // There is no Full Disk Access list on Linux: what stands for it is the
-    // group that may read the whole system journal.
-    QMessageBox box(this);
-    box.setWindowTitle(QStringLiteral("Full Disk Access"));
-    box.setIcon(QMessageBox::Information);
-    box.setText(QStringLiteral("Reading the whole system journal needs membership in the \"systemd-journal\" group "
-                               "(or \"adm\")."));
-    box.setInformativeText(QStringLiteral("Add your account to it, then log out and back in:\n\n"
-                                          "sudo usermod -aG systemd-journal $USER"));
-    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
-    giveReadableWidth(&box);
-    box.exec();
+    QGuiApplication::clipboard()->setText(m_access.groupCommand());
+    m_copyButton->setText(QStringLiteral("Copied"));
 }

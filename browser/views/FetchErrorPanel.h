@@ -1,29 +1,33 @@
 #pragma once
 
+#include "logs/journal/JournalAccess.h"
+
 #include <QWidget>
 
 class QLabel;
 class QPushButton;
+struct FetchOutcome;
 
 // The content area after a failed or empty fetch with no entries: the
-// fetcher's message in its own words, with a lock and "Open System Settings"
-// when reading needs Full Disk Access, or a warning triangle otherwise.
+// fetcher's message in its own words (which says why and what to do), with
+// a lock and "Copy Command" when the user lacks a journal reader group, or a
+// warning triangle otherwise.
 class FetchErrorPanel : public QWidget {
     Q_OBJECT
 public:
     explicit FetchErrorPanel(QWidget* parent = nullptr);
 
-    void setError(const QString& message, bool needsFullDiskAccess);
+    void setError(const QString& message, const FetchOutcome& outcome);
 
 protected:
     void changeEvent(QEvent* e) override;
 
 private:
     void refreshIcon();
-    void openFullDiskAccessHelp();
+    void copyCommand();
 
     QLabel* m_icon = nullptr;
     QLabel* m_text = nullptr;
-    QPushButton* m_settingsButton = nullptr;
-    bool m_fullDiskAccess = false;
+    QPushButton* m_copyButton = nullptr;
+    JournalAccess m_access;
 };

@@ -53,6 +53,11 @@ FilterBar::FilterBar(WindowModel* model, QWidget* parent) : QWidget(parent), m_m
         f.clear->setCursor(Qt::PointingHandCursor);
         f.clear->setIconSize(QSize(14, 14));
         f.clear->setFocusPolicy(Qt::NoFocus);
+        // Its room is kept while hidden: the first letter typed must not widen
+        // the box and send the next ones to another row.
+        QSizePolicy keep = f.clear->sizePolicy();
+        keep.setRetainSizeWhenHidden(true);
+        f.clear->setSizePolicy(keep);
         bh->addWidget(f.clear);
         connect(f.field, &QLineEdit::textChanged, this, [this, c](const QString& t) {
             m_columns[size_t(c)].clear->setVisible(!t.isEmpty());

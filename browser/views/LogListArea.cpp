@@ -6,6 +6,7 @@
 #include "browser/views/DetailPane.h"
 #include "browser/views/LogListModel.h"
 #include "browser/views/TimelineStrip.h"
+#include "logs/LogFetcher.h"
 #include "processnames/ProcessNameResolver.h"
 #include "ui/TextStyles.h"
 #include "ui/ViewStyle.h"
@@ -13,6 +14,8 @@
 
 #include <QClipboard>
 #include <QEvent>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QGraphicsDropShadowEffect>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -26,7 +29,7 @@
 LogListArea::LogListArea(WindowModel* model, QWidget* parent) : QWidget(parent), m_model(model)
 {
     setObjectName(QStringLiteral("listArea"));
-    m_rows.displayName = [model](const QString& raw) { return model->processNames()->displayName(raw); };
+    m_rows.displayName = [model](const LogEntry& e) { return model->processNames()->displayName(e.process, e.origin); };
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(0, 0, 0, 0);
     v->setSpacing(0);
@@ -34,7 +37,10 @@ LogListArea::LogListArea(WindowModel* model, QWidget* parent) : QWidget(parent),
     v->addWidget(m_timeline);
     m_header = new LogHeader;
     m_header->setObjectName(QStringLiteral("columnHeader"));
+    m_rows.widths = RowLayout::loadWidths();
+    m_header->setWidths(m_rows.widths);
     connect(m_header, &LogHeader::labelClicked, this, [this](const QString& c) { m_model->pipeline().toggleSort(c); });
+    connect(m_header, &LogHeader::columnResized, this, &LogListArea::resizeColumn);
     v->addWidget(m_header);
 
     m_listModel = new LogListModel(this);
@@ -65,6 +71,7 @@ LogListArea::LogListArea(WindowModel* model, QWidget* parent) : QWidget(parent),
     m_list->viewport()->setAutoFillBackground(false);
     m_list->setAutoFillBackground(false);
     m_list->viewport()->installEventFilter(this);
+    m_list->installEventFilter(this);  // Enter opens the pane
     connect(m_list, &QAbstractItemView::clicked, this, [this](const QModelIndex& i) {
         if (i.isValid())
             m_model->clickEntry(m_listModel->entryAt(i.row()));
@@ -81,6 +88,22 @@ LogListArea::LogListArea(WindowModel* model, QWidget* parent) : QWidget(parent),
     connect(m_list->verticalScrollBar(), &QScrollBar::actionTriggered, m_model, &WindowModel::userScrolled);
     v->addWidget(m_list, 1);
 
+    m_noMatch = new QWidget;
+    m_noMatch->setObjectName(QStringLiteral("noMatchPanel"));
+    auto* nv = new QVBoxLayout(m_noMatch);
+    nv->addStretch(1);
+    auto* noMatchText = TextStyles::label(QStringLiteral("No entries match the filters"), TextStyles::Style::body, true);
+    noMatchText->setObjectName(QStringLiteral("noMatchLabel"));
+    noMatchText->setAlignment(Qt::AlignCenter);
+    nv->addWidget(noMatchText);
+    auto* clear = new QPushButton(QStringLiteral("Clear Filters"));
+    clear->setObjectName(QStringLiteral("clearFiltersButton"));
+    connect(clear, &QPushButton::clicked, this, [this] { m_model->pipeline().clearFilters(); });
+    nv->addWidget(clear, 0, Qt::AlignHCenter);
+    nv->addStretch(1);
+    v->addWidget(m_noMatch, 1);
+    m_noMatch->hide();
+
     m_jumpButton = new QPushButton(QStringLiteral("Jump to Bottom"), m_list);
     m_jumpButton->setObjectName(QStringLiteral("jumpToBottom"));
     m_jumpButton->setFont(TextStyles::font(TextStyles::Style::caption, false, QFont::Medium));
@@ -95,7 +118,12 @@ LogListArea::LogListArea(WindowModel* model, QWidget* parent) : QWidget(parent),
 
     m_resizeBar = new PaneResizeBar;
     m_resizeBar->setObjectName(QStringLiteral("paneResizeBar"));
-    connect(m_resizeBar, &PaneResizeBar::dragMoved, m_model, &WindowModel::dragDetailPane);
+    connect(m_resizeBar, &PaneResizeBar::dragMoved, this, [this](double dy) {
+        // From the height shown: past the cap a drag down would do nothing for a while.
+        if (m_model->detailPaneHeight() > paneHeightCap())
+            m_model->setDetailPaneHeight(paneHeightCap());
+        m_model->dragDetailPane(dy);
+    });
     v->addWidget(m_resizeBar);
     m_resizeBar->hide();
     m_paneSlot = new QVBoxLayout;
@@ -108,10 +136,7 @@ LogListArea::LogListArea(WindowModel* model, QWidget* parent) : QWidget(parent),
     connect(model, &WindowModel::followChanged, this, &LogListArea::refreshJumpButton);
     connect(model, &WindowModel::followEndRequested, this, &LogListArea::scrollToLast);
     connect(model, &WindowModel::displayNamesChanged, m_list->viewport(), qOverload<>(&QWidget::update));
-    connect(model, &WindowModel::detailPaneHeightChanged, this, [this] {
-        if (m_pane)
-            m_pane->setPaneHeight(m_model->detailPaneHeight());
-    });
+    connect(model, &WindowModel::detailPaneHeightChanged, this, &LogListArea::applyPaneHeight);
     refreshLook();
     refreshList();
 }
@@ -129,6 +154,11 @@ void LogListArea::refreshList()
         m_header->setColumns(m_rows.visibleColumns);
     }
     m_header->setSort(pipeline.sortColumn(), pipeline.sortAscending());
+    refreshEmptyColumns();
+    // Filters that hide every fetched entry say so, with the way back.
+    const bool noMatch = m_model->filteredEntries().isEmpty() && !m_model->logFetcher()->entries().isEmpty();
+    m_list->setVisible(!noMatch);
+    m_noMatch->setVisible(noMatch);
     // Keep the scroll position across a re-evaluation; live tail follows the end.
     const int scroll = m_list->verticalScrollBar()->value();
     m_listModel->setEntries(m_model->filteredEntries());
@@ -141,7 +171,7 @@ void LogListArea::refreshSelection()
     const std::optional<LogEntry>& entry = m_model->selectedEntry();
     m_rows.selectedID = entry ? std::optional<QUuid>(entry->id) : std::nullopt;
     m_list->viewport()->update();
-    if (!entry) {
+    if (!m_model->isPaneOpen()) {
         if (m_pane && !m_pane->isHidden()) {
             m_pane->hide();
             m_pane->resetExplanation();  // opened again, it starts as a new pane
@@ -150,14 +180,66 @@ void LogListArea::refreshSelection()
         return;
     }
     if (m_pane) {
-        m_pane->setEntry(*entry);
+        if (m_pane->entry().id != entry->id)  // not again: that would drop an explanation under way
+            m_pane->setEntry(*entry);
     } else {
         m_pane = new DetailPane(*entry, m_model->processNames(), m_model->aiSettings(), m_model->detailPaneHeight(),
                                 [this] { m_model->popOut(); });
         m_paneSlot->addWidget(m_pane);
     }
+    m_pane->setListed(m_model->isSelectionListed());
+    applyPaneHeight();
     m_pane->show();
     m_resizeBar->show();
+}
+
+void LogListArea::refreshEmptyColumns()
+{
+    // Scanned until a text is found: cheap unless the column is empty.
+    std::array<bool, kOptionalColumnCount> empty{};
+    const EntryRows& rows = m_model->filteredEntries();
+    for (OptionalColumn c : m_rows.visibleColumns) {
+        bool none = !rows.isEmpty();
+        for (const LogEntry& e : rows)
+            if (!RowLayout::columnText(c, e).isEmpty()) {
+                none = false;
+                break;
+            }
+        empty[size_t(c)] = none;
+    }
+    if (empty == m_rows.widths.empty)
+        return;
+    m_rows.widths.empty = empty;
+    m_header->setWidths(m_rows.widths);
+    m_list->viewport()->update();
+}
+
+void LogListArea::resizeColumn(const QString& label, int width)
+{
+    if (!m_rows.widths.set(label, width))
+        return;
+    RowLayout::saveWidth(label, m_rows.widths.of(label));
+    m_header->setWidths(m_rows.widths);
+    m_list->viewport()->update();
+}
+
+int LogListArea::paneHeightCap() const
+{
+    const int shared = height() - (m_timeline->isVisible() ? m_timeline->height() : 0) - m_header->height() -
+                       m_resizeBar->sizeHint().height();
+    return qMax(0, shared / 2);
+}
+
+void LogListArea::applyPaneHeight()
+{
+    if (m_pane)
+        m_pane->setPaneHeight(std::min(m_model->detailPaneHeight(), double(paneHeightCap())));
+}
+
+void LogListArea::resizeEvent(QResizeEvent* e)
+{
+    QWidget::resizeEvent(e);
+    applyPaneHeight();  // from the user's height each time: growing back gives it back
 }
 
 void LogListArea::refreshHighlight()
@@ -243,5 +325,12 @@ bool LogListArea::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_list->viewport() && event->type() == QEvent::Resize)
         placeJumpButton();
+    if (watched == m_list && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_model->selectedEntry()) {
+            m_model->openPane();
+            return true;
+        }
+    }
     return false;
 }

@@ -15,9 +15,12 @@ class QVBoxLayout;
 class TimelineStrip;
 class WindowModel;
 
-// The timeline strip, the column header, the entry list with its row menu and "Jump to Bottom",
-// and below it, while an entry is selected, the resize bar and the inline
-// detail pane (made at the first selection, then kept and updated).
+// The timeline strip, the column header, the entry list with its row menu and "Jump to Bottom"
+// (or, when the filters hide every entry, "No entries match the filters" and
+// a button that clears them), and below it, while the pane is open, the
+// resize bar and the inline detail pane (made at its first opening, then
+// kept and updated). The pane never takes more than half of the height the
+// list and it share, so the list keeps its rows at every window size.
 class LogListArea : public QWidget {
     Q_OBJECT
 public:
@@ -29,10 +32,12 @@ public:
     TimelineStrip* timeline() const { return m_timeline; }
     // The inline pane while it is open, else null.
     DetailPane* detailPane() const;
+    QWidget* noMatchPanel() const { return m_noMatch; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
     void refreshList();
@@ -40,6 +45,10 @@ private:
     void refreshHighlight();
     void refreshJumpButton();
     void refreshLook();
+    void refreshEmptyColumns();
+    void resizeColumn(const QString& label, int width);
+    int paneHeightCap() const;
+    void applyPaneHeight();
     void placeJumpButton();
     void scrollToLast();
     void showRowMenu(const QPoint& pos);
@@ -51,6 +60,7 @@ private:
     QAbstractItemView* m_list = nullptr;
     LogListModel* m_listModel = nullptr;
     QPushButton* m_jumpButton = nullptr;
+    QWidget* m_noMatch = nullptr;
     PaneResizeBar* m_resizeBar = nullptr;
     QVBoxLayout* m_paneSlot = nullptr;
     DetailPane* m_pane = nullptr;

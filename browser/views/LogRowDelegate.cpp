@@ -156,7 +156,7 @@ void LogRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, cons
     const QFont font = rowFont();
     const QFontMetrics fm(font);
     p->setFont(font);
-    const RowLayout::Cells cells = RowLayout::cells(r, m_ctx->visibleColumns);
+    const RowLayout::Cells cells = RowLayout::cells(r, m_ctx->visibleColumns, m_ctx->widths);
 
     p->setPen(dark ? grey(0.6) : QColor(Qt::black));
     drawCell(p, cells.time, EntryText::timeString(e.date), fm);
@@ -187,7 +187,7 @@ void LogRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, cons
 
     const QColor secondaryText = dark ? grey(0.6) : ViewStyle::charcoal();
     p->setPen(secondaryText);
-    const QString shown = m_ctx->displayName ? m_ctx->displayName(e.process) : e.process;
+    const QString shown = m_ctx->displayName ? m_ctx->displayName(e) : e.process;
     drawRepeated(p, cells.process, shown, fm, m_rowTexts);
     for (int i = 0; i < cells.columns.size(); ++i)
         drawRepeated(p, cells.columns[i], RowLayout::columnText(m_ctx->visibleColumns[i], e), fm, m_rowTexts);
@@ -199,7 +199,7 @@ void LogRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, cons
 
 QString LogRowDelegate::tooltipAt(const QRect& rect, const QPoint& pos, const LogEntry& e) const
 {
-    const RowLayout::Cells cells = RowLayout::cells(rect, m_ctx->visibleColumns);
+    const RowLayout::Cells cells = RowLayout::cells(rect, m_ctx->visibleColumns, m_ctx->widths);
     if (cells.process.contains(pos))
         return VisibleText::shownName(e.process);
     for (int i = 0; i < cells.columns.size(); ++i)

@@ -17,7 +17,8 @@ struct RowContext {
     std::optional<QUuid> selectedID;
     std::optional<QUuid> highlightedID;
     QList<OptionalColumn> visibleColumns;
-    std::function<QString(const QString&)> displayName;  // raw process -> friendly name
+    RowLayout::Widths widths;
+    std::function<QString(const LogEntry&)> displayName;  // the entry's process -> friendly name
     bool dark = false;
 };
 

@@ -2,6 +2,8 @@
 
 #include "browser/WindowModel.h"
 #include "browser/views/BrowserWidgets.h"
+#include "logs/LogFetcher.h"
+#include "logs/LogFetcher.h"
 #include "logs/VisibleText.h"
 #include "processnames/ProcessNameResolver.h"
 #include "ui/ViewStyle.h"
@@ -81,6 +83,10 @@ SearchRow::SearchRow(WindowModel* model, QWidget* parent) : QWidget(parent), m_m
     m_clear->setCursor(Qt::PointingHandCursor);
     m_clear->setIconSize(QSize(14, 14));
     m_clear->setFocusPolicy(Qt::NoFocus);
+    // Kept in the row while hidden, so that typing moves nothing beside it.
+    QSizePolicy keep = m_clear->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    m_clear->setSizePolicy(keep);
     m_clear->hide();
     h->addWidget(m_clear);
     connect(m_search, &QLineEdit::textChanged, this, [this](const QString& text) {
@@ -133,8 +139,11 @@ void SearchRow::refresh(bool namesChanged)
         m_processOptions = m_model->processOptions();
         m_processSelection = pipeline.selectedProcess();
         const ProcessNameResolver* names = m_model->processNames();
+        // One store fills the list: its first entry tells whose names apply.
+        const LogEntryList& listed = m_model->logFetcher()->entries();
+        const LogOrigin origin = listed.isEmpty() ? LogOrigin::mac : listed.first().origin;
         fill(m_process, QStringLiteral("All Processes"), m_processOptions, m_processSelection,
-             [names](const QString& raw) { return names->displayName(raw); });
+             [names, origin](const QString& raw) { return names->displayName(raw, origin); });
     }
     if (namesChanged || m_subsystemOptions != m_model->subsystemOptions() ||
         m_subsystemSelection != pipeline.selectedSubsystem()) {

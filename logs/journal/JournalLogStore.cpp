@@ -117,9 +117,11 @@ private:
         LogEntry& e = out.entry;
         e = LogEntry{};
         e.date = date;
-        bool haveMessage = false, haveIdentifier = false;
+        e.origin = LogOrigin::linuxJournal;
+        e.threadKnown = false;
+        bool haveMessage = false, haveIdentifier = false, haveSender = false;
         QByteArray priority;
-        QString comm;
+        QString comm, exe;
         const void* data = nullptr;
         size_t len = 0;
         sd_journal_restart_data(j);
@@ -153,6 +155,7 @@ private:
                     e.subsystem = name();
                 } else if (key("SENDER")) {
                     e.sender = name();
+                    haveSender = true;
                 }
                 break;
             case 'C':
@@ -161,7 +164,7 @@ private:
                 break;
             case 'T':
                 if (key("TID"))
-                    parseNumber(v, vlen, e.threadIdentifier);
+                    e.threadKnown = parseNumber(v, vlen, e.threadIdentifier);
                 break;
             case 'A':
                 if (key("ACTIVITY"))
@@ -172,6 +175,8 @@ private:
                     parseNumber(v, vlen, e.processIdentifier);
                 else if (key("_COMM"))
                     comm = name();
+                else if (key("_EXE"))
+                    exe = executableName(v, vlen);
                 else if (key("_HOSTNAME"))
                     e.host = name();
                 break;
@@ -181,9 +186,23 @@ private:
         }
         if (!haveIdentifier)
             e.process = comm;
+        // The sender is the program that logged: the executable's name, which
+        // _COMM (cut to 15 bytes, and settable by the process) only stands in
+        // for. A SENDER field written on purpose is believed first.
+        if (!haveSender)
+            e.sender = exe.isEmpty() ? comm : exe;
         e.level = JournalLogStore::levelForPriority(priority);
         // A journal entry without MESSAGE is metadata (e.g. a coredump or audit record), not a log message.
         out.kind = haveMessage ? RawEntryKind::logMessage : RawEntryKind::other;
+    }
+
+    // The last component of an _EXE path ("/usr/sbin/sshd" -> "sshd").
+    QString executableName(const char* v, size_t n)
+    {
+        size_t from = n;
+        while (from > 0 && v[from - 1] != '/')
+            --from;
+        return m_names.get(v + from, n - from);
     }
 
     std::shared_ptr<JournalHandle> m_h;

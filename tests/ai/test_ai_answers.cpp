@@ -30,10 +30,7 @@ class TestAIAnswers : public QObject {
 private slots:
     void prompts()
     {
-        QCOMPARE(AIExplainer::explainPrompt, QStringLiteral(
-            "You are a macOS system expert helping a Windows administrator understand Mac system logs. Explain this log entry in plain English. Tell them what it means, whether it's normal or a genuine problem, and what action if any they should take. Be concise and direct. After your explanation, on a new line, add a JSON block with any process name translations you can identify from the log entry. Format: PROCESS_NAMES: {\"raw_identifier\": \"Plain English Name\"} Only include entries you are confident about. If unsure, use: PROCESS_NAMES: {}"));
-        QCOMPARE(AIExplainer::analysisPrompt, QString::fromUtf8(
-            "You are a macOS system expert helping a Windows administrator triage Mac system logs. You will receive a batch of log entries. Identify the top 3 to 5 entries or patterns most worth a sysadmin's attention. For each, explain briefly why it's concerning or notable. Respond in this exact format \xe2\x80\x94 one item per block, separated by blank lines: ENTRY: [index number from the list] TITLE: [short title, 5-8 words] CONCERN: [one sentence explaining why this matters] Only flag genuinely notable items. If the logs look entirely normal, say so in one sentence instead of forcing findings. Be concise and direct."));
+        // The entry prompts, by the machine the entries came from: test_linux_texts.
         QCOMPARE(AIExplainer::crashPrompt, QStringLiteral(
             "You are a macOS system expert helping a system administrator understand a crash report. Explain what crashed, why it likely crashed, whether this is a known issue or something unusual, and what the administrator should do about it. Be concise and direct."));
     }

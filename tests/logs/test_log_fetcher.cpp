@@ -116,16 +116,20 @@ private slots:
         MemoryStoreProvider p;
         LogFetcher f;
         f.setStoreProvider(&p);
+        // An empty live read says what keeps the user from the journal (the texts: test_linux_texts).
+        const JournalAccess outsider{JournalAccess::Limit::notInGroup, "ann"};
+        std::atomic_int probes = 0;
+        f.setJournalAccessProbe([&] { return ++probes, outsider; });
         f.fetch(0, 10);
         waitLoaded(f);
-        QCOMPARE(*f.errorMessage(),
-                 QStringLiteral("No log entries found. If you expected system logs, grant Full Disk Access to Vellacord "
-                                "in System Settings → Privacy & Security → Full Disk Access."));
+        QCOMPARE(*f.errorMessage(), LogFetcher::emptyResultText(false, outsider));
         QCOMPARE(f.outcome().kind, FetchOutcome::Kind::emptyLive);
+        QCOMPARE(f.outcome().liveAccess, outsider);
         f.openArchive("/x/Empty.logarchive");
         waitLoaded(f);
         QCOMPARE(*f.errorMessage(), QStringLiteral("No log entries found in this archive."));
         QVERIFY(f.outcome().kind == FetchOutcome::Kind::emptyArchive && f.isViewingArchive());
+        QVERIFY(probes == 1 && f.outcome().liveAccess == JournalAccess{});  // an archive is not this machine's journal
 
         p.readable = false;
         f.reloadArchive();
@@ -143,7 +147,8 @@ private slots:
         QCOMPARE(f.outcome().kind, FetchOutcome::Kind::none);
         waitLoaded(f);
         QCOMPARE(f.outcome().failure, std::optional(QueryFailure::liveStoreDenied));
-        QVERIFY(!f.outcome().liveTail);
+        QVERIFY(!f.outcome().liveTail && f.outcome().liveAccess == outsider);
+        QVERIFY(f.errorMessage()->endsWith(*LogFetcher::accessAdvice(outsider)));
     }
 
     void fetchRefreshAndArchives()

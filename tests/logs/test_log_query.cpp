@@ -1,5 +1,6 @@
 #include "logs/journal/JournalLogStore.h"
 #include "logs/LogQuery.h"
+#include "logs/VisibleText.h"
 #include "tests/support/Entries.h"
 #include "tests/support/JournalFixture.h"
 #include "tests/support/LogCapture.h"
@@ -9,6 +10,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
 
 using JournalFixture::Record;
 
@@ -89,9 +92,12 @@ private slots:
     {
         using F = QueryFailure;
         const StoreError corrupt{"The archive is corrupt"}, incomplete{"file is incomplete"}, other{"Corrupt or Incomplete"},
-            unavailable{"no journal", StoreError::Cause::unavailable};
-        const QString unable = "Unable to read archive \"%1\". The archive may have permission issues.\n\n"
-                               "Try: sudo chmod -R a+r %2\n\nUnderlying error: %3";
+            unavailable{"no journal", StoreError::Cause::unavailable}, refused{"Failed to read \"a\": Permission denied"};
+        // The permission hint only where permissions failed; damage is told as damage.
+        const QString unable = "Unable to read archive \"%1\". The archive is damaged or incomplete.\n\n"
+                               "Underlying error: %2";
+        const QString permission = "Unable to read archive \"%1\". The archive may have permission issues.\n\n"
+                                   "Try: sudo chmod -R a+r %2\n\nUnderlying error: %3";
         const QString rel = QDir::currentPath() + "/rel/x.logarchive", corrupted = corrupt.description;
         // Text checks are case-sensitive; a trailing slash keeps the real name; a relative path is made absolute;
         // the live store's own errors pass unchanged; nothing at the path gives the platform's reason, no chmod.
@@ -106,11 +112,12 @@ private slots:
              F::archiveOpenFailed, "No such file or directory"},
             {false, {}, {}, "/var/tmp/Admin Logs.logarchive", "Cannot read archive \"Admin Logs.logarchive\". If it was created "
              "with sudo, run:\nsudo chmod -R a+r '/var/tmp/Admin Logs.logarchive'", F::archiveNotReadable},
-            {true, corrupt, {}, "/a/b.logarchive", unable.arg("b.logarchive", "/a/b.logarchive", corrupted), F::archiveOpenFailed},
-            {true, corrupt, {}, "/a/b.logarchive/", unable.arg("b.logarchive", "/a/b.logarchive", corrupted), F::archiveOpenFailed},
-            {true, corrupt, {}, "rel/x.logarchive", unable.arg("x.logarchive", rel, corrupted), F::archiveOpenFailed},
-            {true, incomplete, {}, "/a/b.logarchive", unable.arg("b.logarchive", "/a/b.logarchive", "file is incomplete"), F::archiveOpenFailed},
+            {true, corrupt, {}, "/a/b.logarchive", unable.arg("b.logarchive", corrupted), F::archiveOpenFailed},
+            {true, corrupt, {}, "/a/b.logarchive/", unable.arg("b.logarchive", corrupted), F::archiveOpenFailed},
+            {true, corrupt, {}, "rel/x.logarchive", unable.arg("x.logarchive", corrupted), F::archiveOpenFailed},
+            {true, incomplete, {}, "/a/b.logarchive", unable.arg("b.logarchive", "file is incomplete"), F::archiveOpenFailed},
             {true, other, {}, "/a/b.logarchive", "Failed to open archive \"b.logarchive\": Corrupt or Incomplete", F::archiveOpenFailed},
+            {true, refused, {}, "rel/b c", permission.arg("b c", "'" + rel.chopped(12) + "b c'", refused.description), F::archiveOpenFailed},
             {true, other, {}, {}, "Corrupt or Incomplete", F::storeError},
             {true, unavailable, {}, {}, "no journal", F::liveStoreUnavailable},
             {true, {}, StoreError{"enumeration refused"}, {}, "enumeration refused", F::storeError},
@@ -188,8 +195,11 @@ private slots:
         // A name of megabytes is cut where every store's entries pass.
         Record huge = JournalFixture::message(1767605502, QByteArray(5000, 'p'), "big");
         huge.set("_HOSTNAME", QByteArray(10 << 20, 'h'));
+        // The sender is the executable's name, else _COMM; an entry without TID has no thread.
+        Record exe = JournalFixture::message(1767605501, "bin", binary);
+        exe.set("_EXE", "/usr/lib/x/bin-helper").set("_COMM", "bin-hel").set("TID", "x1");
         const QList<Record> records{full, commOnly, noMessage, JournalFixture::message(1767605500, "", "no priority", -1),
-                                    JournalFixture::message(1767605501, "bin", binary), huge};
+                                    exe, huge};
 
         const QString archive = JournalFixture::makeArchive(m_dir.path(), "Fields.logarchive", records);
         const std::optional<DateRange> span = archiveSpan(archive);  // the journal's head and tail
@@ -201,16 +211,18 @@ private slots:
         QStringList got;
         for (const LogEntry& e : r.entries)
             got << QStringList{QString::number(qint64(e.date * 1e6)), QString::number(e.level), e.process, e.message,
-                               QString::number(e.processIdentifier), QString::number(e.threadIdentifier), e.subsystem,
+                               QString::number(e.processIdentifier),
+                               e.threadKnown ? QString::number(e.threadIdentifier) : QStringLiteral("-"), e.subsystem,
                                e.category, e.sender, QString::number(e.activityIdentifier), e.host}
                        .join('|');
         // 20 digits of TID still fit; an unreadable PRIORITY is undefined; bytes that are not UTF-8 are replaced.
         const QString replaced = QStringLiteral("bad \uFFFD\uFFFD utf8 \uFFFD(") + QChar(0) + QStringLiteral("\x01 after nul\nsecond line");
         QCOMPARE(got, (QStringList{"1767605400123456|4|diskmond|disk almost full|4242|18446744073709551615|com.apple.iokit.storage|"
                                    "space|libstorage.dylib|77|web-01",
-                                   "1767605401000000|0|bash|from comm|0|0||||0|", "1767605500000000|0||no priority|0|0||||0|",
-                                   "1767605501000000|2|bin|" + replaced + "|0|0||||0|",
-                                   "1767605502000000|2|" + QString(4096, 'p') + "|big|0|0||||0|" + QString(4096, 'h')}));
+                                   "1767605401000000|0|bash|from comm|0|-|||bash|0|", "1767605500000000|0||no priority|0|-||||0|",
+                                   "1767605501000000|2|bin|" + replaced + "|0|-|||bin-helper|0|",
+                                   "1767605502000000|2|" + QString(4096, 'p') + "|big|0|-||||0|" + QString(4096, 'h')}));
+        QVERIFY(std::all_of(r.entries.begin(), r.entries.end(), [](const LogEntry& e) { return e.fromLinux(); }));
         QVERIFY(r.entries[0].date == 1767605400.123456);
         // A range includes both ends.
         const QueryResult range = queryEntries(1767605401, 1767605500, archive);
@@ -280,6 +292,26 @@ private slots:
                                   Source::matches(S::user, c.e)};
             QVERIFY2(got == (QList<bool>{true, c.hardware, c.system, c.user}), qPrintable(c.e.process + "/" + c.e.subsystem + "/" + c.e.sender));
         }
+    }
+
+    // Names as labels show them: one line, nothing that reorders the text, at most 4 KiB.
+    void visibleNames()
+    {
+        const QString pair = QString::fromUtf8("\U0001F600");
+        const struct { QString in, shown; } cases[]{
+            {"sshd", "sshd"},
+            {QString::fromUtf8("web\u202Eexe.01"), "web<U+202E>exe.01"},
+            {QString::fromUtf8("\u061C\u200E\u200F\u202A\u202D\u2066\u2069\u2029\u2028"),
+             QString::fromUtf8("<U+061C><U+200E><U+200F><U+202A><U+202D><U+2066><U+2069>\u21B5\u21B5")},
+            {QString::fromUtf8("a\tb\n\x1b\x7f\u009b\u2065\u206A\u202F"), QString::fromUtf8("a\u2409b\u240A\u241B\u2421\uFFFD\u2065\u206A\u202F")},
+            {QString(4095, 'x') + pair, QString(4095, 'x')},  // never half a pair
+            {QString(4094, 'x') + pair + "y", QString(4094, 'x') + pair},
+        };
+        for (const auto& c : cases)
+            QCOMPARE(VisibleText::shownName(c.in), c.shown);
+        QCOMPARE(VisibleText::showingBidiControls(QString::fromUtf8("a\u202Eb\n")), QString::fromUtf8("a<U+202E>b\n"));
+        const QString plain = QStringLiteral("plain");
+        QCOMPARE(VisibleText::showingBidiControls(plain).constData(), plain.constData());  // shared, not copied
     }
 };
 

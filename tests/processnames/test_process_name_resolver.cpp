@@ -99,6 +99,11 @@ private slots:
         r.learn({{"zz_daemon", "Changed"}, {"abc", ""}, {"Abc", "Capital"}});
         QCOMPARE(displayNames(r), (QStringList{"Service Launcher", "Finder (Files)", "Zed Daemon", "", "Capital"}));
         QVERIFY(r.hasTranslation("abc"));
+        // The shipped names are the Mac's: a Linux entry gets only learned ones.
+        constexpr LogOrigin linuxJournal = LogOrigin::linuxJournal;
+        QCOMPARE(r.displayName("zz_daemon", linuxJournal) + '|' + r.displayName("Finder", linuxJournal),
+                 QStringLiteral("Zed Daemon|Finder"));
+        QVERIFY(r.hasTranslation("zz_daemon", linuxJournal) && !r.hasTranslation("Finder", linuxJournal));
         const QJsonObject all{{"Abc", "Capital"}, {"abc", ""}, {"zz_daemon", "Zed Daemon"}};
         QCOMPARE(readFile(learnedFile), QJsonDocument(all).toJson(QJsonDocument::Indented));  // pretty-printed, sorted
         QCOMPARE(readFile(dir + "/ProcessNames.json"), readFile(m_resource));  // never rewritten by learning

@@ -9,6 +9,7 @@
 #include "app/views/LogCollectionUI.h"
 #include "app/views/SettingsView.h"
 #include "app/views/UpdateBanner.h"
+#include "ui/PlainText.h"
 #include "app/views/VellacordApp.h"
 #include "browser/PendingArchive.h"
 #include "browser/views/BrowserWidgets.h"
@@ -591,6 +592,14 @@ private slots:
         QTRY_VERIFY(banner->isVisible());
         QCOMPARE(banner->textLabel()->text() + banner->downloadButton()->text(),
                  UpdateChecker::bannerText("99.1") + UpdateChecker::downloadButtonText());
+        // The version running and the notes beside it; notes from the network cut and with their controls shown.
+        QCOMPARE(banner->notesLabel()->text(), QStringLiteral("Faster."));
+        QCOMPARE(banner->runningLabel()->isVisibleTo(banner), !QCoreApplication::applicationVersion().isEmpty());
+        banner->setDetails("1.4", QString::fromUtf8("Line \u202Eone\x1b[2J\nLine two"));
+        QCOMPARE(banner->runningLabel()->text() + '|' + banner->notesLabel()->text(),
+                 QString::fromUtf8("You have 1.4.|Line <U+202E>one\u241B[2J"));
+        QCOMPARE(banner->notesLabel()->toolTip(), PlainText::toolTip(QString::fromUtf8("Line <U+202E>one\u241B[2J\nLine two")));
+        QCOMPARE(UpdateBanner::shownNotes(QString(2047, 'a') + QString::fromUtf8("\u00e9b")), QString(2047, 'a') + QStringLiteral("…"));
         banner->downloadButton()->click();
         QCOMPARE(opened, QList<QUrl>{QUrl("https://example.org/dl")});
         // Download opens only web addresses (which those are is the checker's rule, tested there): the banner shows

@@ -1,0 +1,288 @@
+#include "browser/DetailWindowState.h"
+#include "browser/PendingArchive.h"
+#include "browser/WindowModel.h"
+#include "browser/views/BrowserWidgets.h"
+#include "browser/views/ContentView.h"
+#include "browser/views/DetailPane.h"
+#include "browser/views/FloatingDetailView.h"
+#include "browser/views/LogListModel.h"
+#include "browser/views/LogRowDelegate.h"
+#include "logs/LogFetcher.h"
+#include "logs/Platform.h"
+#include "logs/RecentArchives.h"
+#include "tests/support/MemoryLogStore.h"
+#include "tests/support/TestEnv.h"
+#include "ui/PlainTextViewer.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSettings>
+#include <QTest>
+#include <QThreadPool>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+double now() { return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0; }
+
+// Twelve errors of the last hour, one a minute, "e0" to "e11" of process "p0" to "p11".
+void fill(MemoryStoreProvider& provider, const QString& without = {})
+{
+    const double t = now() - 1800;
+    provider.locked([&] {
+        provider.store->raw.clear();
+        for (int i = 0; i < 12; ++i)
+            if (QStringLiteral("e%1").arg(i) != without)
+                provider.store->raw.push_back(
+                    MemoryLogStore::log(t + i * 60, 4, QStringLiteral("p%1").arg(i), QStringLiteral("e%1").arg(i)));
+    });
+}
+
+}  // namespace
+
+// Where the user is in the list survives what happens to it (§2), and the
+// list keeps its room beside the pane, its columns and its filter rows (§4).
+class TestListPlace : public QObject {
+    Q_OBJECT
+
+    MemoryStoreProvider provider;
+    std::unique_ptr<DetailWindowState> state;
+    std::unique_ptr<RecentArchives> recent;
+    std::unique_ptr<PendingArchive> pending;
+    std::unique_ptr<ContentView> view;
+
+    WindowModel* model() const { return view->model(); }
+    bool loaded() const { return !model()->logFetcher()->isLoading(); }
+    QString selected() const { return model()->selectedEntry().value_or(LogEntry()).message; }
+    QString paneMessage() const
+    {
+        DetailPane* pane = view->detailPane();
+        return pane ? pane->findChild<PlainTextViewer*>("detailMessage")->text() : QString();
+    }
+    template <typename T = QWidget>
+    T* child(const char* name) const { return view->findChild<T*>(QLatin1String(name)); }
+
+    void makeView(QSize size = {1100, 700})
+    {
+        view = std::make_unique<ContentView>(state.get(), recent.get(), pending.get());
+        model()->logFetcher()->setStoreProvider(&provider);
+        view->resize(size);
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        QTRY_VERIFY(loaded());
+    }
+
+private slots:
+    void initTestCase() { TestEnv::useTemporaryHome(); }
+
+    void init()
+    {
+        TestEnv::clearSettings();
+        fill(provider);
+        state = std::make_unique<DetailWindowState>();
+        recent = std::make_unique<RecentArchives>();
+        pending = std::make_unique<PendingArchive>();
+        makeView();
+    }
+
+    void cleanup()
+    {
+        view.reset();
+        QThreadPool::globalInstance()->waitForDone();
+        delete FloatingDetailView::instance();
+    }
+
+    // After a new read the pane (and the floating window it filled) shows the
+    // same record, or closes when the new list lacks it.
+    void paneFollowsItsEntry_data()
+    {
+        QTest::addColumn<std::function<void(TestListPlace*)>>("change");
+        QTest::addColumn<bool>("popped");
+        QTest::addColumn<QString>("shown");
+        using F = std::function<void(TestListPlace*)>;
+        QTest::newRow("refresh") << F([](TestListPlace* t) { t->model()->refresh(); }) << false << "e3";
+        QTest::newRow("archive holding it")
+            << F([](TestListPlace* t) { t->pending->set(QStringLiteral("/tmp/A.logarchive")); }) << false << "e3";
+        QTest::newRow("range without it") << F([](TestListPlace* t) {
+            fill(t->provider, QStringLiteral("e3"));
+            t->model()->selectQuickRange(QuickTimeRange::last4h);
+        }) << false << "";
+        QTest::newRow("floating, refresh") << F([](TestListPlace* t) { t->model()->refresh(); }) << true << "e3";
+        QTest::newRow("floating, archive without it") << F([](TestListPlace* t) {
+            fill(t->provider, QStringLiteral("e3"));
+            t->pending->set(QStringLiteral("/tmp/B.logarchive"));
+        }) << true << "";
+    }
+
+    void paneFollowsItsEntry()
+    {
+        QFETCH(std::function<void(TestListPlace*)>, change);
+        QFETCH(bool, popped);
+        QFETCH(QString, shown);
+        const QUuid before = model()->filteredEntries().at(3).id;
+        model()->clickEntry(model()->filteredEntries().at(3));
+        if (popped)
+            model()->popOut();
+        change(this);
+        QTRY_VERIFY(loaded() && !model()->filteredEntries().isEmpty());
+        QCOMPARE(selected(), shown);
+        QVERIFY(!model()->selectedEntry() || model()->selectedEntry()->id != before);  // the new list's record
+        if (popped) {
+            QCOMPARE(state->entry().value_or(LogEntry()).message, shown);
+            QVERIFY(!view->detailPane());
+        } else {
+            QCOMPARE(paneMessage(), shown);
+        }
+    }
+
+    // A hidden selection says so; an emptied list offers to clear the filters.
+    void filtersHideTheSelection()
+    {
+        model()->clickEntry(model()->filteredEntries().at(3));
+        auto* notListed = child<QLabel>("notListedLabel");
+        QVERIFY(!notListed->isVisible());
+        auto* search = child<QLineEdit>("searchField");
+        QTest::keyClicks(search, QStringLiteral("e1"));  // e1, e10, e11
+        QVERIFY(notListed->isVisible() && paneMessage() == QStringLiteral("e3"));
+        QCOMPARE(notListed->text(), QStringLiteral("Not in the current list"));
+
+        // Every filter the button resets, set otherwise.
+        model()->toggleSeverity(SeverityLevel::info);
+        model()->pipeline().setSelectedProcess(QStringLiteral("p1"));
+        model()->pipeline().setSelectedSubsystem(QStringLiteral("none"));
+        model()->pipeline().setSourceFilter(QStringLiteral("user"));
+        model()->pipeline().setShown(OptionalColumn::pid, true);
+        model()->pipeline().setFilterText(OptionalColumn::pid, QStringLiteral("99"));
+        QVERIFY(child("noMatchPanel")->isVisible() && !view->listView()->isVisible());
+        QCOMPARE(child<QLabel>("noMatchLabel")->text(), QStringLiteral("No entries match the filters"));
+        auto* clear = child<QPushButton>("clearFiltersButton");
+        QCOMPARE(clear->text(), QStringLiteral("Clear Filters"));
+        QTest::mouseClick(clear, Qt::LeftButton);
+        const FilterState fresh;
+        const FilterState& now = model()->pipeline().state();
+        QVERIFY(now.activeFilters == fresh.activeFilters && now.searchText.isEmpty() && !now.selectedProcess &&
+                !now.selectedSubsystem && now.sourceFilter == fresh.sourceFilter && now.filterText == fresh.filterText);
+        QCOMPARE(Platform::settings().value(Column::filterKey(OptionalColumn::pid)).toString(), QString());
+        QVERIFY(now.isShown(OptionalColumn::pid));  // a column is no filter
+        QVERIFY(search->text().isEmpty() && view->listView()->isVisible() && !child("noMatchPanel")->isVisible());
+        QVERIFY(!notListed->isVisible() && model()->filteredEntries().size() == 12);
+    }
+
+    // Escape or the pop-out closes the inline pane; the row stays the
+    // keyboard's position, and Down goes on from it without reopening it.
+    void keyboardKeepsItsRow_data()
+    {
+        QTest::addColumn<bool>("popOut");
+        QTest::newRow("escape") << false;
+        QTest::newRow("pop-out") << true;
+    }
+
+    void keyboardKeepsItsRow()
+    {
+        QFETCH(bool, popOut);
+        QAbstractItemView* list = view->listView();
+        list->setFocus();
+        for (int i = 0; i < 8; ++i)
+            QTest::keyClick(list, Qt::Key_Down);
+        QVERIFY(selected() == QStringLiteral("e7") && view->detailPane());
+        if (popOut)
+            model()->popOut();
+        else
+            QTest::keyClick(list, Qt::Key_Escape);
+        QVERIFY(!view->detailPane() && selected() == QStringLiteral("e7"));
+        QTest::keyClick(list, Qt::Key_Down);
+        QVERIFY(!view->detailPane() && selected() == QStringLiteral("e8"));
+        if (popOut) {
+            QCOMPARE(FloatingDetailView::instance()->pane()->entry().message, QStringLiteral("e8"));
+            return;
+        }
+        QVERIFY(!view->clearSelectionAction()->isEnabled());  // Escape passes on now
+        QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(paneMessage(), QStringLiteral("e8"));
+    }
+
+    // At 1600×1000 the list keeps a third of the height whatever the pane
+    // asks; the actions stay outside the pane's scrolling part at any size;
+    // the minimum and back gives the list its room again.
+    void roomForTheList()
+    {
+        view->resize(1600, 1000);
+        model()->clickEntry(model()->filteredEntries().at(0));
+        model()->setDetailPaneHeight(500);
+        QTRY_VERIFY(view->detailPane() && view->detailPane()->height() == view->detailPane()->maximumHeight());
+        QVERIFY(view->listView()->height() >= 1000 / 3);
+        const int roomy = view->listView()->height();
+        for (QSize size : {view->minimumSize(), QSize(1600, 1000)}) {
+            view->resize(size);
+            QCoreApplication::processEvents();
+            DetailPane* pane = view->detailPane();
+            auto* scroll = pane->findChild<QScrollArea*>();
+            for (const char* name : {"explainButton", "searchWebButton", "macSupportButton", "popOutButton"}) {
+                auto* w = pane->findChild<QWidget*>(QLatin1String(name));
+                QVERIFY2(w->isVisible() && !scroll->isAncestorOf(w), name);
+                QVERIFY2(pane->rect().contains(QRect(w->mapTo(pane, QPoint()), w->size())), name);
+            }
+            QVERIFY(view->listView()->height() >= 2 * LogRowDelegate::rowHeight());
+        }
+        QTRY_COMPARE(view->listView()->height(), roomy);
+    }
+
+    // Dragging a header edge sizes the column, for the next window too; an
+    // empty column keeps to the floor and leaves its room to the message.
+    void columnWidths()
+    {
+        model()->pipeline().setShown(OptionalColumn::host, true);  // no entry names a host
+        model()->pipeline().setShown(OptionalColumn::pid, true);
+        LogHeader* header = view->header();
+        const QRect host = header->labelRect("Host");
+        QCOMPARE(header->labelRect("Message").left() - host.left(), RowLayout::minimumColumnWidth + RowLayout::spacing);
+        const int process = header->labelRect("PID").left() - header->labelRect("Process").left();
+        const int edge = header->labelRect("PID").left() - RowLayout::spacing / 2;
+        const int y = header->height() / 2;
+        QTest::mousePress(header, Qt::LeftButton, {}, QPoint(edge, y));
+        QTest::mouseMove(header, QPoint(edge + 20, y));
+        QTest::mouseMove(header, QPoint(edge + 40, y));
+        QTest::mouseRelease(header, Qt::LeftButton, {}, QPoint(edge + 40, y));
+        QCOMPARE(header->labelRect("PID").left() - header->labelRect("Process").left(), process + 40);
+        QCOMPARE(Platform::settings().value("columnWidth_Process").toInt(), RowLayout::processWidth + 40);
+        QCOMPARE(model()->pipeline().sortColumn(), QStringLiteral("Time"));  // a drag is no click
+        view.reset();
+        makeView();
+        QCOMPARE(view->header()->labelRect("PID").left() - view->header()->labelRect("Process").left(), process + 40);
+    }
+
+    // Typing in a filter field or the search moves no other control.
+    void typingMovesNothing()
+    {
+        model()->pipeline().setShown(OptionalColumn::pid, true);
+        model()->pipeline().setShown(OptionalColumn::thread, true);
+        QCoreApplication::processEvents();
+        auto geometries = [this] {
+            QList<QRect> g;
+            for (const char* row : {"filterBar", "searchRow"})
+                for (QWidget* w : child(row)->findChildren<QWidget*>())
+                    if (w->isVisible())
+                        g << QRect(w->mapTo(view.get(), QPoint()), w->size());
+            return g;
+        };
+        const QList<QRect> before = geometries();
+        for (const char* field : {"filter_PID", "searchField"}) {
+            QTest::keyClicks(child(field), QStringLiteral("1"));
+            QCoreApplication::processEvents();
+            QCOMPARE(geometries().size() - before.size(), 1);  // its clear button, in room kept for it
+            const QList<QRect> after = geometries();
+            for (const QRect& r : before)
+                QVERIFY2(after.contains(r), field);
+            qobject_cast<QLineEdit*>(child(field))->clear();
+        }
+    }
+};
+
+QTEST_MAIN(TestListPlace)
+#include "test_list_place.moc"
