@@ -445,6 +445,21 @@ private slots:
         QVERIFY(QThreadPool::globalInstance()->waitForDone(60000));
         QCOMPARE(log.messages().filter("Query cancelled after scanning 10000 entries").size(), 2);
     }
+
+    // A slow search for an archive's dates stops when another archive opens, and when it closes.
+    void spanSearchesOfOtherArchivesStop()
+    {
+        MemoryStoreProvider p;
+        p.store->spanWaitsForStop = true;
+        LogFetcher f;
+        f.setStoreProvider(&p);
+        f.openArchive("/x/A.logarchive");
+        f.openArchive("/x/B.logarchive");
+        QTRY_COMPARE(p.store->spansStopped->load(), 1);
+        f.closeArchive();
+        QTRY_COMPARE(p.store->spansStopped->load(), 2);
+        QVERIFY(!f.archiveSpan());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestLogFetcher)

@@ -1,5 +1,8 @@
 #include "tests/support/MemoryLogStore.h"
 
+#include <chrono>
+#include <thread>
+
 #include <algorithm>
 
 namespace {
@@ -50,8 +53,15 @@ public:
                                          [](const RawEntry& r, double d) { return r.entry.date < d; });
         return std::make_unique<MemoryEnumerator>(m_s, qsizetype(it - m_s->raw.begin()), predicate);
     }
-    std::optional<DateRange> span(const std::function<bool()>&) override
+    std::optional<DateRange> span(const std::function<bool()>& stop) override
     {
+        if (m_s->spanWaitsForStop) {
+            for (int i = 0; i < 2000 && !stop(); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            if (stop())
+                ++*m_s->spansStopped;
+            return std::nullopt;
+        }
         if (m_s->raw.empty())
             return std::nullopt;
         return DateRange{m_s->raw.front().entry.date, m_s->raw.back().entry.date};

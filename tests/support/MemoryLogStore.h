@@ -17,6 +17,10 @@ struct MemoryLogStore {
     std::optional<StoreError> enumerateError;  // entries() fails with it
     qsizetype failAfter = -1;                  // the sequence ends with a read error after this many entries
     SkipCounts skipped;                        // what the read says it skipped
+    // span() waits (up to 10 s) until it is told to stop, then finds nothing
+    // and counts the stop: a slow search for an archive's dates.
+    bool spanWaitsForStop = false;
+    std::shared_ptr<std::atomic_int> spansStopped = std::make_shared<std::atomic_int>(0);
 
     // Convenience builders.
     static RawEntry log(double date, int level, const QString& process, const QString& message,
