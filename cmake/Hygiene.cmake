@@ -31,5 +31,6 @@ elseif(VELLACORD_SANITIZE)
   set(VELLACORD_BENCH OFF)
   set(VELLACORD_TEST_ENVIRONMENT
     "ASAN_OPTIONS=detect_leaks=1:check_initialization_order=1:strict_init_order=1"
-    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+    "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/lsan.supp")
 endif()
