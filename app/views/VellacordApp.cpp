@@ -12,6 +12,7 @@
 #include "browser/views/RowLayout.h"
 #include "logs/Platform.h"
 #include "logs/RecentArchives.h"
+#include "logs/VisibleText.h"
 #include "processnames/ProcessNameResolver.h"
 #include "ui/AppIdentity.h"
 #include "ui/PlainText.h"
@@ -314,8 +315,15 @@ void VellacordApp::fillFileMenu(QMenu* menu, ContentView* content)
     if (!m_recent->paths().isEmpty()) {
         QMenu* recent = menu->addMenu(QStringLiteral("Open Recent"));
         recent->setObjectName(QStringLiteral("openRecentMenu"));
-        for (const QString& path : m_recent->existingArchives())
-            recent->addAction(ArchiveChoice::lastPathComponent(path), this, [this, path] { openRecent(path); });
+        // The full path on hover tells archives of the same name apart. A
+        // name is shown as it is: no "&" taken for a mnemonic, controls shown.
+        recent->setToolTipsVisible(true);
+        for (const QString& path : m_recent->existingArchives()) {
+            const QString name = VisibleText::shownName(ArchiveChoice::lastPathComponent(path));
+            QAction* item = recent->addAction(QString(name).replace(u'&', QStringLiteral("&&")), this,
+                                              [this, path] { openRecent(path); });
+            item->setToolTip(PlainText::toolTip(VisibleText::shownName(path)));
+        }
         recent->addSeparator();
         recent->addAction(QStringLiteral("Clear Recent"), this, &VellacordApp::clearRecent);
     }

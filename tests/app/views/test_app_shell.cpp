@@ -355,14 +355,17 @@ private slots:
         QCOMPARE(texts(file.get()), (QStringList{"New Window", "Open Log Archive…", "---", "Quit Vellacord"}));
         QCOMPARE(find(file.get(), "Open Log Archive…")->shortcut(), QKeySequence(QKeySequence::Open));
 
-        const QString a = dir.filePath("A.logarchive"), b = dir.filePath("B.logarchive");
+        const QString a = dir.filePath("A.logarchive"), b = dir.filePath("B&Co.logarchive");
         QVERIFY(QDir().mkpath(a) && QDir().mkpath(b));
         app->recentArchives()->add(dir.filePath("Gone.logarchive"));
         app->recentArchives()->add(a);
         app->recentArchives()->add(b);
         file.reset(fileMenu());
         QMenu* recent = submenu(file.get(), "Open Recent");
-        QCOMPARE(recent ? texts(recent) : QStringList(), (QStringList{"B.logarchive", "A.logarchive", "---", "Clear Recent"}));
+        // Names as they are ("&" is no mnemonic), the full path on hover.
+        QCOMPARE(recent ? texts(recent) : QStringList(), (QStringList{"B&&Co.logarchive", "A.logarchive", "---", "Clear Recent"}));
+        QVERIFY(recent->toolTipsVisible());
+        QCOMPARE(find(recent, "A.logarchive")->toolTip(), PlainText::toolTip(a));
         // A recent item opens without reordering the list.
         find(recent, "A.logarchive")->trigger();
         QVERIFY(!app->pendingArchive()->url());
