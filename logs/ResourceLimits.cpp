@@ -32,15 +32,15 @@ long openFileLimit()
 
 long openFilesLeft()
 {
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+    const long limit = openFileLimit();
+    if (limit < 0)
         return -1;
     const QDir fds(QStringLiteral("/proc/self/fd"));
     if (!fds.exists())
         return -1;
     // The listing itself holds a descriptor open while it counts.
     const long open = long(fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size()) - 1;
-    return std::max(0L, long(limit.rlim_cur) - open);
+    return std::max(0L, limit - open);
 }
 
 }  // namespace ResourceLimits

@@ -59,6 +59,14 @@ QHash<QPair<quint64, quint64>, Known>& known()
     return map;
 }
 
+// What is remembered of the file with this stamp, its content not looked at.
+qint64 knownOrderedPrefixUnchecked(const FileStamp& stamp)
+{
+    const std::lock_guard lock(g_mutex);
+    const auto it = known().constFind({stamp.device, stamp.inode});
+    return it != known().constEnd() && it->stamp == stamp ? it->orderedUpTo : 0;
+}
+
 }  // namespace
 
 FileStamp stampOf(const QString& path)
@@ -78,6 +86,9 @@ FileStamp stampOf(const QString& path)
 void rememberOrder(const QString& path, const FileStamp& stamp, qint64 orderedUpTo)
 {
     if (!stamp.valid() || orderedUpTo <= 0)
+        return;
+    // Known already: no need to read the samples again.
+    if (knownOrderedPrefixUnchecked(stamp) >= orderedUpTo)
         return;
     QByteArray sample = sampleOf(path, orderedUpTo);
     if (sample.isEmpty())
