@@ -459,6 +459,8 @@ private slots:
         f.closeArchive();
         QTRY_COMPARE(p.store->spansStopped->load(), 2);
         QVERIFY(!f.archiveSpan());
+        // The live fetch the close started uses the provider: done before it goes.
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(60000));
     }
 };
 
