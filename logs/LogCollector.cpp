@@ -65,8 +65,18 @@ QString LogCollector::decodeToolErrors(const QByteArray& bytes)
 
 QString LogCollector::failureText(int exitStatus, const QString& errorText)
 {
-    if (exitStatus == 1 || errorText.contains(QLatin1String("cancel")))
+    if (errorText.contains(QLatin1String("cancel")))
         return cancelledText();
+    if (exitStatus == 1) {
+#ifndef Q_OS_MACOS
+        const QString reason = errorText.trimmed();
+        if (!reason.isEmpty())
+            return QStringLiteral("Log collection could not read the system journal. Members of the groups "
+                                  "systemd-journal and adm can read all of it.\n")
+                   + reason;
+#endif
+        return cancelledText();
+    }
     return QStringLiteral("Exit code ") + QString::number(exitStatus) + QLatin1Char('\n') + errorText;
 }
 

@@ -31,7 +31,9 @@ public:
     static QStringList toolArguments(const QString& outputPath);
     // The tool's standard error as text; empty when it is not valid UTF-8.
     static QString decodeToolErrors(const QByteArray& bytes);
-    // The alert text of a run that ended with a non-zero exit status.
+    // The alert text of a run that ended with a non-zero exit status. Our
+    // Linux tool has no password prompt to cancel: its status 1 means the
+    // journal could not be read, and its own words say why.
     static QString failureText(int exitStatus, const QString& errorText);
 
     explicit LogCollector(QObject* parent = nullptr);

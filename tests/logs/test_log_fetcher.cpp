@@ -364,6 +364,10 @@ private slots:
         const QString cancelled = QStringLiteral("Log collection was cancelled or requires administrator privileges.");
         const QList<QPair<QByteArray, QString>> cases{
             {"exit 1", cancelled},
+            // Our Linux tool's status 1 is an unreadable journal, in its own words: nothing was cancelled.
+            {"echo ' tool: no journal ' >&2; exit 1",
+             "Log collection could not read the system journal. Members of the groups systemd-journal and adm can "
+             "read all of it.\ntool: no journal"},
             {"echo 'Operation cancelled by user' >&2; exit 5", cancelled},
             {"echo 'Cancelled' >&2; exit 2", "Exit code 2\nCancelled\n"},  // case-sensitive
             {"printf 'log: caf\\303\\251 --bogus\\n' >&2; exit 64", QString::fromUtf8("Exit code 64\nlog: caf\u00e9 --bogus\n")},
@@ -418,7 +422,8 @@ private slots:
         qputenv("VELLACORD_JOURNAL_DIRECTORY", QByteArray("/nonexistent/journal"));
         const Run u = runToEnd(c);
         qunsetenv("VELLACORD_JOURNAL_DIRECTORY");
-        QCOMPARE(u.success ? QString() : u.failure, LogCollector::failureText(1, {}));
+        QVERIFY2(!u.success && u.failure.contains("it.\nvellacord-log: cannot read the system journal: "),
+                 qPrintable(u.failure));
         QVERIFY(!QFileInfo::exists(u.path));
     }
 
