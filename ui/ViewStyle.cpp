@@ -2,8 +2,12 @@
 
 #include <QFrame>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QPalette>
 #include <QWidget>
+
+#include <algorithm>
+#include <cmath>
 
 namespace ViewStyle {
 
@@ -85,6 +89,65 @@ QPalette darkPalette()
         p.setColor(QPalette::Disabled, role, QColor(255, 255, 255, 90));
     p.setColor(QPalette::Disabled, QPalette::Button, QColor(48, 48, 50));
     return p;
+}
+
+QColor over(const QColor& top, const QColor& below)
+{
+    const float a = top.alphaF();
+    auto mix = [a](float t, float b) { return t * a + b * (1.0f - a); };
+    return QColor::fromRgbF(mix(top.redF(), below.redF()), mix(top.greenF(), below.greenF()),
+                            mix(top.blueF(), below.blueF()));
+}
+
+namespace {
+double luminance(const QColor& c)
+{
+    auto linear = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+}
+}  // namespace
+
+double contrastRatio(const QColor& a, const QColor& b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+ChipColors chipColors(const QColor& tone, bool on, const QPalette& palette)
+{
+    const QColor window = palette.color(QPalette::Window);
+    const QColor ink = palette.color(QPalette::WindowText);
+    const bool dark = window.lightness() < 128;
+    if (!on) {
+        // Clear, its label dimmed, yet still readable (the secondary tone is not).
+        return {window, over(withAlpha(ink, 0.22), window), over(withAlpha(ink, 0.72), window)};
+    }
+    QColor fill = tone;
+    fill.setAlphaF(1.0f);
+    // On a dark window a dim tone (Debug's grey) would pass for an empty chip:
+    // it is lifted until it stands 3:1 off the window, as a control's edge must.
+    for (int i = 0; dark && i < 40 && contrastRatio(fill, window) < 3.0; ++i)
+        fill = fill.lighter(108);
+    const QColor black(Qt::black), white(Qt::white);
+    const QColor text = contrastRatio(black, fill) >= contrastRatio(white, fill) ? black : white;
+    // A pale fill (Notice's yellow) keeps an edge on a light window.
+    return {fill, dark ? fill : fill.darker(125), text};
+}
+
+void drawFocusRing(QPainter* p, const QRectF& r, double radius, const QWidget* w)
+{
+    p->save();
+    p->setRenderHint(QPainter::Antialiasing);
+    p->setBrush(Qt::NoBrush);
+    p->setPen(QPen(accent(w), 2));
+    p->drawRoundedRect(r.adjusted(1, 1, -1, -1), qMax(0.0, radius - 1), qMax(0.0, radius - 1));
+    p->restore();
+}
+
+QString focusRule(bool filled)
+{
+    return QStringLiteral("QPushButton:focus { border: 2px solid palette(%1); }")
+        .arg(filled ? QStringLiteral("window-text") : QStringLiteral("highlight"));
 }
 
 QFrame* divider()

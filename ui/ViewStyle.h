@@ -7,6 +7,8 @@
 #include <QString>
 
 class QFrame;
+class QPainter;
+class QRectF;
 class QWidget;
 
 // The look every view shares: the named colours, the light and dark
@@ -41,6 +43,30 @@ QColor secondary();  // the window text at 55 %
 // The palettes of the light and dark themes.
 QPalette lightPalette();
 QPalette darkPalette();
+
+// `top` laid over the opaque `below`: the colour a translucent paint shows.
+QColor over(const QColor& top, const QColor& below);
+// The contrast ratio of two opaque colours by their relative luminance, from
+// 1 (the same) to 21 (black on white); AA asks 4.5 of text.
+double contrastRatio(const QColor& a, const QColor& b);
+
+// The colours of a toggle chip on `background`: filled with `tone` while on,
+// outlined only while off; `fill` is opaque, the label's colour reads on it.
+struct ChipColors {
+    QColor fill;
+    QColor outline;
+    QColor text;
+};
+ChipColors chipColors(const QColor& tone, bool on, const QPalette& palette);
+
+// The keyboard's mark on a custom-drawn control: a 2-pixel ring in the accent
+// colour just inside `r`. Style sheets draw theirs with focusRule().
+void drawFocusRing(QPainter* p, const QRectF& r, double radius, const QWidget* w);
+// A ":focus" rule for a push button whose style sheet drops the style's own
+// focus frame: a 2-pixel border in the accent, or in the text colour for a
+// button `filled` with the accent, where an accent ring would not show. The
+// button's own rule keeps a 2-pixel border so that focus does not resize it.
+QString focusRule(bool filled);
 
 // A one-point horizontal rule in the separator tone.
 QFrame* divider();

@@ -3,20 +3,23 @@
 #include "ui/ViewStyle.h"
 
 #include <QAbstractItemView>
+#include <QAbstractScrollArea>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
 
 void setProminent(QPushButton* button)
 {
     button->setProperty("prominent", true);
     button->setStyleSheet(QStringLiteral(
-        "QPushButton { background-color: palette(highlight); color: palette(highlighted-text); border: none;"
-        " border-radius: 5px; padding: 4px 14px; }"
-        "QPushButton:disabled { background-color: palette(mid); color: palette(base); }"));
+        "QPushButton { background-color: palette(highlight); color: palette(highlighted-text);"
+        " border: 2px solid transparent; border-radius: 5px; padding: 2px 12px; }"
+        "QPushButton:disabled { background-color: palette(mid); color: palette(base); }")
+                          + ViewStyle::focusRule(true));
 }
 
 void giveReadableWidth(QMessageBox* box)
@@ -34,6 +37,8 @@ PillButton::PillButton(const QString& text, const QString& symbol, QWidget* pare
 {
     setText(text);
     setCursor(Qt::PointingHandCursor);
+    // Tab reaches it; a click leaves the focus where it was (the list keeps the arrow keys).
+    setFocusPolicy(Qt::TabFocus);
 }
 
 void PillButton::setSelectedLook(bool selected)
@@ -77,6 +82,8 @@ void PillButton::paintEvent(QPaintEvent*)
     }
     p.setPen(text);
     p.drawText(QRect(x, 0, width() - x - 8, height()), Qt::AlignLeft | Qt::AlignVCenter, this->text());
+    if (hasFocus())
+        ViewStyle::drawFocusRing(&p, rect(), 6.5, this);
 }
 
 // ---- PaneResizeBar
@@ -165,12 +172,59 @@ void BusyIndicator::hideEvent(QHideEvent*)
     m_timer = 0;
 }
 
+// ---- FocusRing
+
+FocusRing::FocusRing(QWidget* target, double radius) : QWidget(target), m_radius(radius)
+{
+    setObjectName(QStringLiteral("focusRing"));
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFocusPolicy(Qt::NoFocus);
+    setVisible(target->hasFocus());
+    setGeometry(target->rect());
+    target->installEventFilter(this);
+    // A scroll area's bars come up over it when they show.
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(target))
+        for (QScrollBar* bar : {area->verticalScrollBar(), area->horizontalScrollBar()})
+            if (QWidget* holder = bar->parentWidget(); holder && holder != target)
+                holder->installEventFilter(this);
+}
+
+bool FocusRing::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != parent()) {
+        if (event->type() == QEvent::Show || event->type() == QEvent::ZOrderChange)
+            raise();
+        return false;
+    }
+    auto* target = static_cast<QWidget*>(watched);
+    switch (event->type()) {
+    case QEvent::Resize:
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
+        setGeometry(target->rect());
+        setVisible(target->hasFocus());
+        raise();  // above the scroll bars, which the view raises as it lays them out
+        break;
+    default: break;
+    }
+    return false;
+}
+
+void FocusRing::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    ViewStyle::drawFocusRing(&p, rect(), m_radius, this);
+}
+
 // ---- RowKeys
 
 RowKeys::RowKeys(QAbstractItemView* view, std::function<int()> currentRow, std::function<void(int)> select)
     : QObject(view), m_view(view), m_current(std::move(currentRow)), m_select(std::move(select))
 {
     view->installEventFilter(this);
+    if (!(view->focusPolicy() & Qt::TabFocus))
+        view->setFocusPolicy(Qt::StrongFocus);
+    new FocusRing(view);
 }
 
 int RowKeys::target(int key, int current, int count, int page)

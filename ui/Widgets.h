@@ -79,9 +79,26 @@ private:
     int m_timer = 0;
 };
 
+// A 2-pixel accent ring over a widget while it has keyboard focus, for one
+// whose style draws no focus frame (a frameless list, an auto-raised tool
+// button). It lies over the widget as a child and lets the mouse through.
+class FocusRing : public QWidget {
+    Q_OBJECT
+public:
+    explicit FocusRing(QWidget* target, double radius = 0);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    double m_radius;
+};
+
 // Up/Down, Page Up/Down and Home/End for a list whose selection is held by
 // the view's owner (the rows draw it; the item view's own selection is off).
-// The keys ask for a row through `select`; the view scrolls to it.
+// The keys ask for a row through `select`; the view scrolls to it. The view
+// takes Tab focus and shows it with a FocusRing.
 class RowKeys : public QObject {
     Q_OBJECT
 public:

@@ -5,6 +5,7 @@
 #include "app/views/HelpView.h"
 #include "ui/AppIdentity.h"
 
+#include <QAction>
 #include <QHash>
 #include <QLayout>
 #include <QPointer>
@@ -39,6 +40,12 @@ QWidget* make(const QString& id)
     // Closing the last main window ends the application even while one of
     // these stays open.
     win->setAttribute(Qt::WA_QuitOnClose, false);
+    // Escape and Ctrl+W close it: it has no menu bar to offer Close.
+    auto* close = new QAction(win);
+    close->setObjectName(QStringLiteral("closeWindowAction"));
+    close->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)});
+    QObject::connect(close, &QAction::triggered, win, &QWidget::close);
+    win->addAction(close);
     auto* lay = new QVBoxLayout(win);
     lay->setContentsMargins(0, 0, 0, 0);
     lay->addWidget(content);

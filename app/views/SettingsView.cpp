@@ -68,7 +68,9 @@ SettingsView::SettingsView(AISettings* aiSettings, QWidget* parent)
             "QPushButton { border: 1px solid palette(mid); padding: 3px 0; background: palette(button);"
             " border-top-left-radius: %1px; border-bottom-left-radius: %1px;"
             " border-top-right-radius: %2px; border-bottom-right-radius: %2px; %3 }"
-            "QPushButton:checked { background: palette(highlight); color: palette(highlighted-text); }")
+            "QPushButton:checked { background: palette(highlight); color: palette(highlighted-text); }"
+            "QPushButton:focus { border: 2px solid palette(highlight); padding: 2px 0; }"
+            "QPushButton:checked:focus { border-color: palette(window-text); }")
                              .arg(first ? 5 : 0)
                              .arg(last ? 5 : 0)
                              .arg(first ? QString() : QStringLiteral("border-left: none;")));
@@ -129,8 +131,9 @@ SettingsView::SettingsView(AISettings* aiSettings, QWidget* parent)
     m_done->setObjectName(QStringLiteral("settingsDone"));
     m_done->setDefault(true);
     m_done->setStyleSheet(QStringLiteral(
-        "QPushButton { background-color: palette(highlight); color: palette(highlighted-text); border: none;"
-        " border-radius: 5px; padding: 3px 14px; }"));
+        "QPushButton { background-color: palette(highlight); color: palette(highlighted-text);"
+        " border: 2px solid transparent; border-radius: 5px; padding: 1px 12px; }")
+                          + ViewStyle::focusRule(true));
     // Closes the popup it sits in: itself, or the window that hosts it.
     connect(m_done, &QPushButton::clicked, this, [this] { window()->close(); });
     statusRow->addWidget(m_done);
@@ -149,6 +152,13 @@ SettingsView::SettingsView(AISettings* aiSettings, QWidget* parent)
         });
     }
     reload();
+}
+
+void SettingsView::showEvent(QShowEvent* e)
+{
+    QFrame::showEvent(e);
+    // Opened to be typed in: the key first.
+    m_key->setFocus(Qt::PopupFocusReason);
 }
 
 QPushButton* SettingsView::segment(int i) const

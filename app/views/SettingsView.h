@@ -28,6 +28,9 @@ public:
     QPushButton* segment(int i) const;
     QPushButton* doneButton() const { return m_done; }
 
+protected:
+    void showEvent(QShowEvent* e) override;
+
 private:
     void reload();
     void updateStatus();

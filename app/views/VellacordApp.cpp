@@ -74,6 +74,22 @@ private:
         return !files.isEmpty() && QFileInfo(files.first()).isFile() ? files.first() : QString();
     }
 };
+
+// The window's command for its Logs or Crashes tab (Ctrl+1, Ctrl+2), made
+// once and kept by the window, so that its key works with the menu closed.
+QAction* tabAction(ContentView* window, bool crashes)
+{
+    const QString name = crashes ? QStringLiteral("showCrashesAction") : QStringLiteral("showLogsAction");
+    if (auto* a = window->findChild<QAction*>(name, Qt::FindDirectChildrenOnly))
+        return a;
+    auto* a = new QAction(crashes ? QStringLiteral("Show Crashes") : QStringLiteral("Show Logs"), window);
+    a->setObjectName(name);
+    a->setShortcut(QKeySequence(Qt::CTRL | (crashes ? Qt::Key_2 : Qt::Key_1)));
+    WindowModel* model = window->model();
+    QObject::connect(a, &QAction::triggered, model, [model, crashes] { model->setShowCrashes(crashes); });
+    window->addAction(a);
+    return a;
+}
 }  // namespace
 
 VellacordApp::VellacordApp(QObject* parent) : QObject(parent)
@@ -361,6 +377,9 @@ void VellacordApp::fillViewMenu(QMenu* menu, ContentView* window)
         menu->addSeparator();
         menu->addAction(window->findAction());
         menu->addAction(window->refreshAction());
+        menu->addSeparator();
+        menu->addAction(tabAction(window, false));
+        menu->addAction(tabAction(window, true));
     }
 }
 

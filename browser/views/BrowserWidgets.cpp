@@ -46,36 +46,39 @@ SeverityChip::SeverityChip(SeverityLevel level, QWidget* parent) : QAbstractButt
     setCursor(Qt::PointingHandCursor);
     setFont(TextStyles::font(TextStyles::Style::caption, false, QFont::Medium));
     setObjectName(QStringLiteral("chip_") + Severity::label(level));
+    // Tab reaches it; a click leaves the focus where it was (the list keeps the arrow keys).
+    setFocusPolicy(Qt::TabFocus);
 }
 
 QSize SeverityChip::sizeHint() const
 {
     const QFontMetrics fm(font());
-    return QSize(fm.horizontalAdvance(text()) + 20, fm.height() + 8);
+    // 3 pixels each side hold the focus ring apart from the capsule.
+    return QSize(fm.horizontalAdvance(text()) + 26, fm.height() + 14);
+}
+
+ViewStyle::ChipColors SeverityChip::colors(SeverityLevel level, bool active, const QPalette& palette)
+{
+    LogEntry e;
+    e.level = Severity::logLevel(level);
+    const bool dark = palette.color(QPalette::Window).lightness() < 128;
+    return ViewStyle::chipColors(dark ? e.levelColor() : e.badgeBackground(), active, palette);
 }
 
 void SeverityChip::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const bool dark = ViewStyle::isDark(this);
-    const QColor c = Severity::color(m_level);
-    const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    const ViewStyle::ChipColors c = colors(m_level, isChecked(), palette());
+    const QRectF r = QRectF(rect()).adjusted(3.5, 3.5, -3.5, -3.5);
     const qreal radius = r.height() / 2;
-    QColor label;
-    if (isChecked()) {
-        p.setBrush(ViewStyle::withAlpha(c, dark ? 0.30 : 0.40));
-        p.setPen(QPen(ViewStyle::withAlpha(c, 0.60), 1));
-        label = dark ? c : ViewStyle::grey(0.13);
-    } else {
-        const QColor sec = ViewStyle::secondary(this);
-        p.setBrush(Qt::NoBrush);
-        p.setPen(QPen(ViewStyle::withAlpha(sec, 0.30 * sec.alphaF() / 0.55), 1));
-        label = sec;
-    }
+    p.setBrush(isChecked() ? QBrush(c.fill) : QBrush(Qt::NoBrush));
+    p.setPen(QPen(c.outline, 1));
     p.drawRoundedRect(r, radius, radius);
-    p.setPen(label);
+    p.setPen(c.text);
     p.drawText(rect(), Qt::AlignCenter, text());
+    if (hasFocus())
+        ViewStyle::drawFocusRing(&p, rect(), height() / 2.0, this);
 }
 
 // ---- LogHeader

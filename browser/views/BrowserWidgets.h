@@ -2,6 +2,7 @@
 
 #include "browser/views/RowLayout.h"
 #include "logs/LogEntry.h"
+#include "ui/ViewStyle.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>
@@ -28,6 +29,9 @@ public:
     SeverityChip(SeverityLevel level, QWidget* parent = nullptr);
     SeverityLevel level() const { return m_level; }
     QSize sizeHint() const override;
+    // The level's colour as the list shows it (the badge's fill in a light
+    // window, the level's text in a dark one), as a chip in `palette`.
+    static ViewStyle::ChipColors colors(SeverityLevel level, bool active, const QPalette& palette);
 
 protected:
     void paintEvent(QPaintEvent*) override;

@@ -6,6 +6,7 @@
 #include <QDateTimeEdit>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
 
@@ -48,6 +49,10 @@ CustomRangeRow::CustomRangeRow(WindowModel* model, QWidget* parent) : QWidget(pa
             [this](const QDateTime& d) { m_model->setCustomRange(toSeconds(d), m_model->pipeline().customEnd()); });
     connect(end, &QDateTimeEdit::dateTimeChanged, this,
             [this](const QDateTime& d) { m_model->setCustomRange(m_model->pipeline().customStart(), toSeconds(d)); });
+    // Enter in either field applies, as Apply does (the edit commits what was typed first).
+    for (QDateTimeEdit* edit : {start, end})
+        if (auto* text = edit->findChild<QLineEdit*>())
+            connect(text, &QLineEdit::returnPressed, model, &WindowModel::applyCustomRange);
     auto* apply = new QPushButton(QStringLiteral("Apply"));
     apply->setObjectName(QStringLiteral("applyButton"));
     apply->setDefault(true);

@@ -142,6 +142,11 @@ Toolbar::Toolbar(WindowModel* model, QWidget* parent) : QWidget(parent), m_model
             [this] { m_model->setShowSettings(!m_model->showSettings()); });
     h->addWidget(m_settingsButton);
     flow->addWidget(h->parentWidget(), true);
+    // The style's own focus frame on these is a faint line, and none at all
+    // on the auto-raised ones.
+    for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{m_rescanButton, m_collectButton, m_refreshButton,
+                                                                      m_tailButton, m_analyzeButton, m_settingsButton})
+        new FocusRing(b, 4);
 
     connect(model, &WindowModel::toolbarChanged, this, &Toolbar::refresh);
     connect(model, &WindowModel::listChanged, this, &Toolbar::refresh);

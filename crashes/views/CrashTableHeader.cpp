@@ -27,8 +27,11 @@ CrashTableHeader::CrashTableHeader(QWidget* parent) : QWidget(parent)
         b->setFont(f);
         b->setFlat(true);
         b->setCursor(Qt::PointingHandCursor);
-        b->setStyleSheet(QStringLiteral("QPushButton { text-align: left; border: none; padding: 0 2px; }"
-                                        "QPushButton:focus { border-bottom: 2px solid palette(highlight); }"));
+        // The focus underline has its room kept while hidden, so focus does not move the row.
+        b->setStyleSheet(QStringLiteral("QPushButton { text-align: left; border: none;"
+                                        " border-bottom: 2px solid transparent; padding: 0 2px; }"
+                                        "QPushButton:focus { border-bottom-color: palette(highlight); }"));
+        b->setFocusPolicy(Qt::TabFocus);  // a click leaves the arrow keys with the list
         if (widths[i] > 0)
             b->setFixedWidth(widths[i]);
         const auto key = CrashListModel::SortKey(i);
