@@ -11,7 +11,9 @@
 #include <QJsonObject>
 #include <QStringList>
 
+#include <algorithm>
 #include <limits>
+#include <numeric>
 
 namespace AIExplainer {
 
@@ -144,9 +146,43 @@ QMap<QString, QString> namesToLearn(const ProcessNamesAnswer& answer, const LogE
     return {{explained.process, *it}};
 }
 
+std::vector<qsizetype> analysisBatchRows(qsizetype count, const std::function<double(qsizetype)>& dateAt)
+{
+    std::vector<qsizetype> rows(size_t(std::max<qsizetype>(0, count)));
+    std::iota(rows.begin(), rows.end(), qsizetype(0));
+    if (count <= analysisBatchSize)
+        return rows;
+    // An entry without a date is the oldest. Equal dates go by their place:
+    // the nearer to the list's newest end, the more recent (a time sort keeps
+    // them in the order they were logged, reversed when descending).
+    const auto dateOf = [&](qsizetype i) {
+        const double d = dateAt(i);
+        return qIsNaN(d) ? -std::numeric_limits<double>::infinity() : d;
+    };
+    const bool newestLast = !(dateOf(0) > dateOf(count - 1));
+    std::vector<double> dates(rows.size());
+    for (qsizetype i = 0; i < count; ++i)
+        dates[size_t(i)] = dateOf(i);
+    const auto moreRecent = [&](qsizetype a, qsizetype b) {
+        if (dates[size_t(a)] != dates[size_t(b)])
+            return dates[size_t(a)] > dates[size_t(b)];
+        return newestLast ? a > b : a < b;
+    };
+    std::nth_element(rows.begin(), rows.begin() + (analysisBatchSize - 1), rows.end(), moreRecent);
+    rows.resize(analysisBatchSize);
+    std::sort(rows.begin(), rows.end());  // back in the list's order
+    return rows;
+}
+
 LogEntryList analysisBatch(const LogEntryList& entries)
 {
-    return entries.size() > analysisBatchSize ? entries.mid(entries.size() - analysisBatchSize) : entries;
+    if (entries.size() <= analysisBatchSize)
+        return entries;
+    LogEntryList batch;
+    batch.reserve(analysisBatchSize);
+    for (qsizetype i : analysisBatchRows(entries.size(), [&](qsizetype i) { return entries.at(i).date; }))
+        batch.append(entries.at(i));
+    return batch;
 }
 
 QString batchMessage(const LogEntryList& batch)

@@ -19,6 +19,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <vector>
 
 struct CrashReport;
 
@@ -92,8 +93,11 @@ inline constexpr int analysisBatchSize = 100;
 inline constexpr int analysisMaxTokens = 2048;
 inline const QString analysisSummaryTitle = QStringLiteral("Analysis Summary");
 
-// The last analysisBatchSize entries, in the given order.
+// The analysisBatchSize most recent entries (by date) of a list, in the
+// list's order: with the newest first, the first of the batch is the newest.
 LogEntryList analysisBatch(const LogEntryList& entries);
+// The same choice as row numbers, ascending, for lists held otherwise.
+std::vector<qsizetype> analysisBatchRows(qsizetype count, const std::function<double(qsizetype)>& dateAt);
 void analyze(const LogEntryList& entries, const AISettings& settings, QObject* context, AnalysisCompletion done);
 QString batchMessage(const LogEntryList& batch);
 AnalysisItemList parseAnalysis(const QString& answer, const LogEntryList& batch);

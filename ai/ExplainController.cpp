@@ -32,6 +32,13 @@ void ExplainController::setEntry(const LogEntry& entry)
     // running (and keeps reporting) whichever entry is shown.
     m_entry = entry;
     m_shown = entry.id;
+    // An explanation made before, here or elsewhere, is there without a click.
+    m_fromCache.reset();
+    if (!resultIsShown()) {
+        const ExplanationCache& cache = ExplanationCache::shared();
+        if (std::optional<QString> cached = cache.explanationForKey(ExplanationCache::cacheKey(entry)))
+            m_fromCache = Result{entry.id, std::move(cached), std::nullopt, true};
+    }
     emit changed();
 }
 
@@ -47,38 +54,44 @@ void ExplainController::setCrash(const CrashReport& report)
         // A request for the previous report goes on detached: it caches its
         // answer and shows it only if that report is shown again by then.
         m_running.reset();
+        m_waiters.reset();
     }
     emit changed();
+}
+
+const ExplainController::Result* ExplainController::shownResult() const
+{
+    if (resultIsShown() && (m_result.explanation || m_result.error))
+        return &m_result;
+    if (m_fromCache && m_shown && m_fromCache->subject == *m_shown)
+        return &*m_fromCache;
+    return nullptr;
 }
 
 ExplainController::State ExplainController::state() const
 {
     if (m_running && (m_subjects == Subjects::logEntries || *m_running == m_shown))
         return State::explaining;
-    if (resultIsShown()) {
-        if (m_result.explanation)
-            return State::explained;
-        if (m_result.error)
-            return State::failed;
-    }
+    if (const Result* r = shownResult())
+        return r->explanation ? State::explained : State::failed;
     return State::idle;
 }
 
 const std::optional<QString>& ExplainController::explanation() const
 {
     static const std::optional<QString> none;
-    return state() == State::explained ? m_result.explanation : none;
+    return state() == State::explained ? shownResult()->explanation : none;
 }
 
 const std::optional<QString>& ExplainController::error() const
 {
     static const std::optional<QString> none;
-    return state() == State::failed ? m_result.error : none;
+    return state() == State::failed ? shownResult()->error : none;
 }
 
 bool ExplainController::wasCached() const
 {
-    return state() == State::explained && m_result.wasCached;
+    return state() == State::explained && shownResult()->wasCached;
 }
 
 bool ExplainController::isCached() const
@@ -109,8 +122,13 @@ void ExplainController::explain()
 
     // The application is the request's context: the answer is cached (and the
     // names learned) even when the pane that asked is gone by then.
-    QPointer<ExplainController> self(this);
-    const quint64 session = m_session;
+    const Waiters waiters = std::make_shared<QList<Waiter>>(QList<Waiter>{{this, m_session}});
+    const auto report = [waiters](const QUuid& subject, const std::optional<QString>& text, const QString& error) {
+        const QList<Waiter> now = *waiters;  // a report may make another controller join
+        for (const Waiter& w : now)
+            if (w.controller)
+                w.controller->finish(w.session, subject, text, error);
+    };
     QObject* context = QCoreApplication::instance();
     if (m_subjects == Subjects::logEntries) {
         ExplanationCache& cache = ExplanationCache::shared();
@@ -122,10 +140,11 @@ void ExplainController::explain()
             return;
         }
         m_running = subject;
+        m_waiters = waiters;
         emit changed();
         QPointer<QObject> names = m_names;
         const LogEntry explained = *m_entry;
-        AIExplainer::explain(explained, *settings(), context, [self, session, names, key, explained](const AIResult<QString>& r) {
+        AIExplainer::explain(explained, *settings(), context, [report, names, key, explained](const AIResult<QString>& r) {
             std::optional<QString> text;
             if (r.ok()) {
                 const AIExplainer::ProcessNamesAnswer answer = AIExplainer::parseProcessNames(r.value());
@@ -135,23 +154,35 @@ void ExplainController::explain()
                     static_cast<ProcessNameResolver*>(names.data())->learn(learned);
                 text = answer.text;
             }
-            if (self)
-                self->finish(session, explained.id, text, r.ok() ? QString() : r.error().description());
+            report(explained.id, text, r.ok() ? QString() : r.error().description());
         });
         return;
     }
     m_running = subject;
+    m_waiters = waiters;
     emit changed();
     const CrashReport requested = *m_crash;
     AIExplainer::explainCrash(AIExplainer::crashMessage(requested), *settings(), context,
-                              [self, session, requested](const AIResult<QString>& r) {
+                              [report, requested](const AIResult<QString>& r) {
                                   if (r.ok())
                                       CrashExplanationCache::shared().store(requested, r.value());
-                                  if (self)
-                                      self->finish(session, requested.id,
-                                                   r.ok() ? std::optional<QString>(r.value()) : std::nullopt,
-                                                   r.ok() ? QString() : r.error().description());
+                                  report(requested.id, r.ok() ? std::optional<QString>(r.value()) : std::nullopt,
+                                         r.ok() ? QString() : r.error().description());
                               });
+}
+
+void ExplainController::adopt(const ExplainController& other)
+{
+    Q_ASSERT(m_subjects == other.m_subjects);
+    if (&other == this || !m_shown || other.m_shown != m_shown)
+        return;
+    m_result = other.m_result;
+    m_fromCache = other.m_fromCache;
+    m_running = other.m_running;
+    m_waiters = other.m_waiters;
+    if (m_running && m_waiters)
+        m_waiters->append({this, m_session});
+    emit changed();
 }
 
 void ExplainController::reset()
@@ -161,7 +192,9 @@ void ExplainController::reset()
     m_entry.reset();
     m_crash.reset();
     m_result = Result{};
+    m_fromCache.reset();
     m_running.reset();
+    m_waiters.reset();
     emit changed();
 }
 
@@ -170,8 +203,10 @@ void ExplainController::finish(quint64 session, const QUuid& subject, const std:
 {
     if (session != m_session)
         return;
-    if (m_running == subject)
+    if (m_running == subject) {
         m_running.reset();
+        m_waiters.reset();
+    }
     // Entries: the result is the last explained entry's. Crash reports: it is
     // kept only when its report is the one shown.
     if (m_result.subject == subject) {

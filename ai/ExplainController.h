@@ -6,9 +6,10 @@
 //
 // - log entries: the result belongs to the entry last explained and is
 //   reported only while that entry is shown; a running request reports
-//   "explaining" whichever entry is shown; a click looks in the cache first;
-//   the answer is split at its process-name block, the text cached and the
-//   name of the entry's own process learned (no other);
+//   "explaining" whichever entry is shown; an entry shown otherwise reports
+//   its cached explanation, if any, at once; a click looks in the cache
+//   first; the answer is split at its process-name block, the text cached
+//   and the name of the entry's own process learned (no other);
 // - crash reports: every change of report starts afresh from the cache; the
 //   answer is cached as it came.
 //
@@ -23,6 +24,7 @@
 #include <QString>
 #include <QUuid>
 
+#include <memory>
 #include <optional>
 
 class AISettings;
@@ -65,6 +67,10 @@ public:
     // Back to the state of a new pane: nothing shown, no result, not
     // explaining. A running request goes on detached (it still caches).
     void reset();
+    // Takes over what `other` reports for the subject both show (result,
+    // cache mark, a running request, whose answer then reaches this one
+    // too); nothing when they show different subjects.
+    void adopt(const ExplainController& other);
 
 signals:
     // Any of the above may have changed.
@@ -78,6 +84,14 @@ private:
         bool wasCached = false;
     };
     bool resultIsShown() const { return m_result.subject && m_shown && *m_result.subject == *m_shown; }
+    // What the shown subject reports when no request runs: its result, else its cached explanation.
+    const Result* shownResult() const;
+    // The controllers a running request reports to, each with the session it asked in.
+    struct Waiter {
+        QPointer<ExplainController> controller;
+        quint64 session;
+    };
+    using Waiters = std::shared_ptr<QList<Waiter>>;
     void finish(quint64 session, const QUuid& subject, const std::optional<QString>& text, const QString& error);
 
     Subjects m_subjects;
@@ -87,6 +101,8 @@ private:
     std::optional<LogEntry> m_entry;
     std::optional<CrashReport> m_crash;
     Result m_result;
+    std::optional<Result> m_fromCache;  // entries: the shown one's cached explanation
     std::optional<QUuid> m_running;  // the request that reports "explaining"
+    Waiters m_waiters;               // of that request
     quint64 m_session = 0;           // requests of an earlier session report nothing
 };

@@ -486,9 +486,10 @@ void WindowModel::popOut()
     m_detailState->setEntry(*m_selectedEntry);
     m_detailState->setServices(m_processNames, m_aiSettings);
     m_detailState->setOpen(true);
+    // While the inline pane is still open, so that the floating one can take over its explanation.
+    emit floatingWindowRequested();
     m_paneOpen = false;
     emit selectionChanged();
-    emit floatingWindowRequested();
 }
 
 // ---------------------------------------------------------------- analysis
@@ -509,21 +510,35 @@ void WindowModel::startAnalysis()
     }
     if (!canAnalyze())
         return;
+    // The analysis reads the most recent batch only: copy no more than that.
+    LogEntryList recent;
+    QList<QUuid> ids;
+    const auto dateAt = [this](qsizetype i) { return m_filtered.at(i).date; };
+    for (qsizetype i : AIExplainer::analysisBatchRows(m_filtered.size(), dateAt)) {
+        recent.append(m_filtered.at(i));
+        ids.append(recent.last().id);
+    }
+    // The same batch would be asked about again: the findings already made are the answer.
+    if (m_analysisBatch == ids) {
+        m_showAnalysis = true;
+        emit analysisChanged();
+        emit keptAnalysisShown();
+        return;
+    }
     m_analysisItems.clear();
     m_analysisError.reset();
+    m_analysisBatch.reset();
     m_isAnalyzing = true;
     m_showAnalysis = true;
     emit analysisChanged();
     emit toolbarChanged();
-    // The analysis reads the last batch only: copy no more than that.
-    LogEntryList recent;
-    for (qsizetype i = std::max<qsizetype>(0, m_filtered.size() - AIExplainer::analysisBatchSize); i < m_filtered.size(); ++i)
-        recent.append(m_filtered.at(i));
-    AIExplainer::analyze(recent, *m_aiSettings, this, [this](const AIResult<AnalysisItemList>& r) {
-        if (r.ok())
+    AIExplainer::analyze(recent, *m_aiSettings, this, [this, ids](const AIResult<AnalysisItemList>& r) {
+        if (r.ok()) {
             m_analysisItems = r.value();
-        else
+            m_analysisBatch = ids;
+        } else {
             m_analysisError = r.error().description();
+        }
         m_isAnalyzing = false;
         emit analysisChanged();
         emit toolbarChanged();

@@ -158,7 +158,9 @@ public:
     void setShowAnalysis(bool show);
     const QList<AnalysisItem>& analysisItems() const { return m_analysisItems; }
     const std::optional<QString>& analysisError() const { return m_analysisError; }
-    // Without an API key it shows the settings instead.
+    // Without an API key it shows the settings instead. While the batch it
+    // would send is the one the kept findings were made of (ids are fresh per
+    // read), it shows those again and sends nothing.
     void startAnalysis();
 
     // The window was shown: the first time it opens the pending archive, or
@@ -184,6 +186,8 @@ signals:
     void displayNamesChanged();
     void showSettingsChanged();
     void analysisChanged();
+    // startAnalysis showed the kept findings again, without a request.
+    void keptAnalysisShown();
     void floatingWindowRequested();
 
 private:
@@ -236,4 +240,5 @@ private:
     bool m_showAnalysis = false;
     QList<AnalysisItem> m_analysisItems;
     std::optional<QString> m_analysisError;
+    std::optional<QList<QUuid>> m_analysisBatch;  // the entries the kept findings were made of
 };

@@ -7,14 +7,15 @@
 #include <QCommandLineParser>
 
 // Runs the proactive analysis on the rows the logs command prints with the
-// same flags. One finding per line: title, tab, concern, tab, and the index of
-// its entry in the batch that was sent, or "-". Control characters in the
-// provider's text are escaped, so that a line is a finding and a tab a column.
+// same flags: the 100 most recent of them, numbered in their printed order.
+// One finding per line: title, tab, concern, tab, and the index of its entry
+// in the batch that was sent, or "-". Control characters in the provider's
+// text are escaped, so that a line is a finding and a tab a column.
 int runAnalyze(const QStringList& args)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Ask the AI provider which of the last 100 rows deserve attention. Prints title, concern and batch index."));
+        "Ask the AI provider which of the 100 most recent rows deserve attention. Prints title, concern and batch index."));
     parser.addHelpOption();
     addLogsOptions(parser);
     addAIOptions(parser);

@@ -7,12 +7,33 @@
 #include "ui/TextStyles.h"
 #include "ui/ViewStyle.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 using TextStyles::Style;
+
+namespace {
+// The level's tone, darkened on a light sheet (lightened on a dark one) just
+// enough to be read: the bright tones of the dark list are pale on white.
+QColor readableTone(const QColor& tone, const QPalette& palette)
+{
+    const QColor window = palette.color(QPalette::Window), base = palette.color(QPalette::Base);
+    const QColor toward = window.lightnessF() > 0.5 ? QColor(Qt::black) : QColor(Qt::white);
+    QColor c = tone;
+    for (int step = 1; step <= 20; ++step) {
+        if (std::min(ViewStyle::contrastRatio(c, window), ViewStyle::contrastRatio(c, base)) >= 4.5)
+            return c;
+        const double t = step / 20.0;
+        c = QColor::fromRgbF(float(tone.redF() + (toward.redF() - tone.redF()) * t),
+                             float(tone.greenF() + (toward.greenF() - tone.greenF()) * t),
+                             float(tone.blueF() + (toward.blueF() - tone.blueF()) * t));
+    }
+    return c;
+}
+}  // namespace
 
 AnalysisItemRow::AnalysisItemRow(const AnalysisItem& item, std::function<void()> onTap, QWidget* parent)
     : QWidget(parent)
@@ -88,11 +109,11 @@ AnalysisItemRow::AnalysisItemRow(const AnalysisItem& item, std::function<void()>
         auto* line = new QHBoxLayout;
         line->setContentsMargins(20, 0, 0, 0);
         line->setSpacing(8);
-        auto* level = new QLabel(e.levelLabel());
-        level->setObjectName(QStringLiteral("analysisEntryLevel"));
-        level->setFont(TextStyles::font(Style::caption, true, QFont::DemiBold));
-        TextStyles::setTextColor(level, e.levelColor());
-        line->addWidget(level);
+        m_level = new QLabel(e.levelLabel());
+        m_level->setObjectName(QStringLiteral("analysisEntryLevel"));
+        m_level->setFont(TextStyles::font(Style::caption, true, QFont::DemiBold));
+        line->addWidget(m_level);
+        refreshLevelColor();
         auto* process = TextStyles::label(VisibleText::shownName(e.process), Style::caption, true);
         process->setFont(TextStyles::font(Style::caption, true));
         process->setObjectName(QStringLiteral("analysisEntryProcess"));
@@ -117,6 +138,19 @@ AnalysisItemRow::AnalysisItemRow(const AnalysisItem& item, std::function<void()>
         line->addWidget(message, 1);
         col->addLayout(line);
     }
+}
+
+void AnalysisItemRow::refreshLevelColor()
+{
+    if (m_level && m_item.entry)
+        TextStyles::setTextColor(m_level, readableTone(m_item.entry->levelColor(), palette()));
+}
+
+void AnalysisItemRow::changeEvent(QEvent* e)
+{
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::PaletteChange)  // a theme switch, or the sheet it was put in
+        refreshLevelColor();
 }
 
 void AnalysisItemRow::showAllConcern()

@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class QLabel;
 class QPushButton;
 
 // One finding of the analysis sheet: title, concern and, when the finding
@@ -25,8 +26,14 @@ public:
     // Opens the whole concern in a window of its own.
     void showAllConcern();
 
+protected:
+    void changeEvent(QEvent* e) override;
+
 private:
+    void refreshLevelColor();
+
     AnalysisItem m_item;
     std::function<void()> m_onTap;
     QPushButton* m_jump = nullptr;
+    QLabel* m_level = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "browser/WindowModel.h"
 #include "browser/views/ArchiveBanner.h"
 #include "browser/views/CustomRangeRow.h"
+#include "browser/views/DetailPane.h"
 #include "browser/views/ExportCommand.h"
 #include "browser/views/FetchErrorPanel.h"
 #include "browser/views/FilterBar.h"
@@ -61,6 +62,14 @@ ContentView::ContentView(DetailWindowState* detailState, RecentArchives* recentA
     connect(m_model, &WindowModel::showCrashesChanged, this, &ContentView::showCrashesTab);
     connect(m_model, &WindowModel::showSettingsChanged, this, &ContentView::showSettings);
     connect(m_model, &WindowModel::analysisChanged, this, &ContentView::showAnalysis);
+    connect(m_model, &WindowModel::keptAnalysisShown, this, [this] {
+        if (!m_analysisSheet && m_parts.makeAnalysisSheet)
+            m_analysisSheet = m_parts.makeAnalysisSheet(this);
+        if (m_analysisSheet) {  // opened as for a new run, then given the kept outcome at once
+            m_analysisSheet->begin();
+            m_analysisSheet->finish(m_model->analysisItems(), m_model->analysisError());
+        }
+    });
     connect(m_model, &WindowModel::floatingWindowRequested, this, &ContentView::openFloatingWindow);
 
     m_clearSelection = new QAction(this);
@@ -278,4 +287,9 @@ void ContentView::openFloatingWindow()
         m_parts.openWindow(QLatin1String(FloatingDetailView::windowID));
     else if (m_model->detailWindowState())
         FloatingDetailView::open(m_model->detailWindowState());
+    // Asked before the inline pane closes: the floating one goes on with its
+    // explanation (a fresh answer stays unmarked, a running one arrives there).
+    const FloatingDetailView* floating = FloatingDetailView::instance();
+    if (DetailPane* pane = detailPane(); pane && floating && floating->pane())
+        floating->pane()->adoptExplanation(*pane);
 }

@@ -13,11 +13,13 @@
 #include "ui/ViewStyle.h"
 #include "ui/Widgets.h"
 
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -25,6 +27,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 using TextStyles::Style;
 
@@ -127,6 +131,12 @@ void DetailPane::resetExplanation()
     }
 }
 
+void DetailPane::adoptExplanation(const DetailPane& other)
+{
+    if (m_explainer && other.m_explainer)
+        m_explainer->adopt(*other.m_explainer);
+}
+
 bool DetailPane::isExplaining() const
 {
     return m_explainer && m_explainer->isExplaining();
@@ -153,10 +163,7 @@ void DetailPane::changeEvent(QEvent* e)
 
 QString DetailPane::processText(const LogEntry& e, const ProcessNameResolver* names)
 {
-    // "Safari (Safari)" tells nothing: the raw name only where it differs.
-    if (names && names->hasTranslation(e.process, e.origin) && names->displayName(e.process, e.origin) != e.process)
-        return names->displayName(e.process, e.origin) + QStringLiteral(" (") + e.process + u')';
-    return e.process;
+    return EntryText::processText(e, names);
 }
 
 // ---------------------------------------------------------------- layout
@@ -257,6 +264,12 @@ QWidget* DetailPane::buildContent()
         v->addWidget(buildAISection());
         header->insertWidget(header->count() - (m_popOut ? 1 : 0), m_actionRow);
     }
+    // After the AI actions, and there without them too.
+    m_copyEntry = new QPushButton(QStringLiteral("Copy Entry"));
+    m_copyEntry->setObjectName(QStringLiteral("copyEntryButton"));
+    m_copyEntry->setToolTip(QStringLiteral("Copy the entry with its metadata"));
+    connect(m_copyEntry, &QPushButton::clicked, this, &DetailPane::copyEntry);
+    header->insertWidget(header->count() - (m_popOut ? 1 : 0), m_copyEntry);
     v->addStretch(1);
     return content;
 }
@@ -362,20 +375,16 @@ void DetailPane::refresh()
         m_showAll->setText(QStringLiteral("Show All (%1 KB)").arg((bytes + 1023) / 1024));
 
     const auto* names = static_cast<const ProcessNameResolver*>(m_processNames.data());
-    // Names from the log: on one line, and nothing in them reorders what is shown.
-    auto set = [](MetaRow& r, bool shown, const QString& value) {
-        r.label->setVisible(shown);
-        r.value->setVisible(shown);
-        r.value->setText(shown ? VisibleText::shownName(value) : QString());
-    };
-    set(m_process, true, processText(m_entry, names));
-    set(m_pid, true, QString::number(m_entry.processIdentifier));
-    set(m_thread, m_entry.threadKnown, QString::number(m_entry.threadIdentifier));
-    set(m_sender, true, m_entry.sender);
-    set(m_subsystem, !m_entry.subsystem.isEmpty(), m_entry.subsystem);
-    set(m_category, !m_entry.category.isEmpty(), m_entry.category);
-    set(m_host, !m_entry.host.isEmpty(), m_entry.host);
-    set(m_activity, m_entry.activityIdentifier != 0, QString::number(m_entry.activityIdentifier));
+    // The rows "Copy Entry" copies, so that both say the same.
+    const QList<EntryText::Field> fields = EntryText::metadataFields(m_entry, names);
+    for (MetaRow* r : {&m_process, &m_pid, &m_thread, &m_sender, &m_subsystem, &m_category, &m_host, &m_activity}) {
+        const auto f = std::find_if(fields.cbegin(), fields.cend(),
+                                    [r](const EntryText::Field& f) { return f.label == r->label->text(); });
+        const bool shown = f != fields.cend();
+        r->label->setVisible(shown);
+        r->value->setVisible(shown);
+        r->value->setText(shown ? f->value : QString());
+    }
     if (m_supportButton)  // Apple's support page does not serve a Linux machine
         m_supportButton->setVisible(!m_entry.fromLinux());
     refreshAISection();
@@ -456,6 +465,12 @@ void DetailPane::showAllMessage()
     viewer->setText(m_entry.message);
     viewer->resize(760, 520);
     viewer->show();
+}
+
+void DetailPane::copyEntry()
+{
+    QGuiApplication::clipboard()->setText(
+        EntryText::entryText(m_entry, static_cast<const ProcessNameResolver*>(m_processNames.data())));
 }
 
 void DetailPane::openMacSupport()

@@ -48,6 +48,8 @@ public:
     ExplainController* explainer() const { return m_explainer; }
     // The pane closed: it opens again with the state of a new pane.
     void resetExplanation();
+    // Shows what `other` shows of the same entry's explanation (a pop-out).
+    void adoptExplanation(const DetailPane& other);
     bool isExplaining() const;
     bool wasCached() const;
 
@@ -55,6 +57,8 @@ public:
     void explain();
     void searchWeb();
     void openMacSupport();
+    // The entry as the pane shows it, as plain text (EntryText::entryText).
+    void copyEntry();
 
     // Where addresses are opened (the default browser); tests replace it.
     static void setUrlOpener(std::function<bool(const QUrl&)> opener);
@@ -112,5 +116,6 @@ private:
     QLabel* m_explainLabel = nullptr;
     QPushButton* m_webButton = nullptr;
     QPushButton* m_supportButton = nullptr;
+    QPushButton* m_copyEntry = nullptr;
     QLabel* m_configureHint = nullptr;
 };

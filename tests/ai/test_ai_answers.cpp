@@ -111,6 +111,39 @@ private slots:
         QCOMPARE(AIExplainer::analysisBatch(numbered(7)).size(), 7);
     }
 
+    // The 100 most recent by date, in the list's order, whatever the sort.
+    void batchIsTheMostRecent_data()
+    {
+        QTest::addColumn<QList<double>>("dates");  // in list order; entry k's message is "i<k>"
+        QTest::addColumn<QString>("batch");        // size, first, 51st and last message
+        QList<double> up, down, bySomething, undated, tied;
+        for (int k = 0; k < 250; ++k) {
+            up << k;
+            down << 249 - k;
+            bySomething << (k < 125 ? 2 * k : 2 * (k - 125) + 1);
+            undated << (k < 200 ? double(k) : qQNaN());
+            tied << (k < 200 ? 10 : 5);
+        }
+        QTest::newRow("oldest first") << up << "100|i150|i200|i249";
+        QTest::newRow("newest first") << down << "100|i0|i50|i99";
+        QTest::newRow("another column's order") << bySomething << "100|i75|i200|i249";
+        QTest::newRow("no date is oldest") << undated << "100|i100|i150|i199";
+        QTest::newRow("equal dates, newest first") << tied << "100|i0|i50|i99";
+        QTest::newRow("short") << up.mid(0, 7) << "7|i0||i6";
+    }
+
+    void batchIsTheMostRecent()
+    {
+        QFETCH(QList<double>, dates);
+        LogEntryList list;
+        for (qsizetype k = 0; k < dates.size(); ++k)
+            list << makeEntry(dates[k], 4, "p", QStringLiteral("i%1").arg(k));
+        const LogEntryList batch = AIExplainer::analysisBatch(list);
+        QTEST(QStringLiteral("%1|%2|%3|%4").arg(batch.size()).arg(batch.first().message, batch.value(50).message,
+                                                                 batch.last().message),
+              "batch");
+    }
+
     void analysisBlocks()
     {
         using AIExplainer::parseAnalysis;

@@ -381,8 +381,8 @@ private slots:
         QTRY_VERIFY(!c.isExplaining());
         QCOMPARE(seen(c), "failed+ " + ExplainerError::apiError(401, "refused").description());
         QVERIFY(!ExplanationCache::shared().isCached(other));
-        c.setEntry(first);  // the last explained entry is now the other one
-        QCOMPARE(c.state(), State::idle);
+        c.setEntry(first);  // the last explained entry is now the other one: the first's answer is the cache's
+        QCOMPARE(seen(c), QStringLiteral("explained+ Bluetooth LE timed out. cached"));
 
         // The controller may go before its answer: the answer is still cached.
         const LogEntry third = entry("mds", "index busy");
@@ -404,6 +404,24 @@ private slots:
         c.setEntry(fourth);
         QTRY_VERIFY(ExplanationCache::shared().isCached(fourth));
         QCOMPARE(c.state(), State::idle);
+    }
+
+    // A pane popped out: the new one goes on with the old one's request, and its answer is fresh there.
+    void adoptedRequest()
+    {
+        AISettings settings;
+        settings.setAPIKey(QStringLiteral("sk-test"));
+        ExplainController inlinePane(Subjects::logEntries, &settings), floating(Subjects::logEntries, &settings);
+        const LogEntry e = entry("powerd", "sleep denied");
+        m_server->enqueue(answer("An app kept the Mac awake."));
+        inlinePane.setEntry(e);
+        inlinePane.explain();
+        floating.setEntry(e);
+        floating.adopt(inlinePane);
+        inlinePane.reset();
+        QCOMPARE(seen(floating), QStringLiteral("explaining -"));
+        QTRY_VERIFY(!floating.isExplaining());
+        QCOMPARE(seen(floating) + '|' + seen(inlinePane), QStringLiteral("explained+ An app kept the Mac awake.|idle -"));
     }
 
     void crashReports()

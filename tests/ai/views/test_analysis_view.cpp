@@ -3,6 +3,7 @@
 #include "ai/views/AnalysisView.h"
 #include "tests/support/TestEnv.h"
 #include "ui/PlainTextViewer.h"
+#include "ui/ViewStyle.h"
 
 #include <QtWidgets>
 #include <QtTest>
@@ -80,6 +81,30 @@ private slots:
         QCOMPARE(picked.value_or(LogEntry()).id, disk.id);
         QVERIFY(visibleWhenPicked);  // the action runs before the sheet closes
         QVERIFY(!view.isVisible());
+    }
+
+    // Each level's name, Notice's pale yellow above all, reads at AA contrast on the sheet in both themes.
+    void levelContrast_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::addColumn<int>("level");
+        for (bool dark : {false, true})
+            for (int level = 0; level <= 5; ++level)
+                QTest::addRow("%s %s", dark ? "dark" : "light", qPrintable(LogEntry::levelLabelFor(level))) << dark << level;
+    }
+
+    void levelContrast()
+    {
+        QFETCH(bool, dark);
+        QFETCH(int, level);
+        const QPalette theme = dark ? ViewStyle::darkPalette() : ViewStyle::lightPalette();
+        AnalysisView view;
+        view.setItems({item("t", "c", makeEntry(0, level, "p", "m"))});
+        view.setPalette(theme);  // a theme switch reaches rows made before it
+        QTRY_VERIFY(view.findChild<AnalysisItemRow*>());
+        const QColor text = view.findChild<QLabel*>("analysisEntryLevel")->palette().color(QPalette::WindowText);
+        for (QPalette::ColorRole behind : {QPalette::Window, QPalette::Base})
+            QVERIFY2(ViewStyle::contrastRatio(text, theme.color(behind)) >= 4.5, qPrintable(text.name()));
     }
 
     // Many or huge findings: rows for the first 20 with their texts cut, the whole concern in a viewer.

@@ -1,4 +1,5 @@
 #include "ai/AISettings.h"
+#include "ai/ExplainController.h"
 #include "browser/DetailWindowState.h"
 #include "browser/EntryText.h"
 #include "browser/PendingArchive.h"
@@ -28,11 +29,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
+#include <QTimer>
 #include <QToolButton>
 
 #include <memory>
@@ -115,9 +118,9 @@ class TestContentView : public QObject {
     QString paneMessage() const { return view->detailPane()->findChild<PlainTextViewer*>("detailMessage")->text(); }
     bool loaded() const { return !view->model()->logFetcher()->isLoading(); }
 
-    void makeView()
+    void makeView(WindowParts parts = {})
     {
-        view = std::make_unique<ContentView>(state.get(), recent.get(), pending.get());
+        view = std::make_unique<ContentView>(state.get(), recent.get(), pending.get(), std::move(parts));
         view->model()->logFetcher()->setStoreProvider(&provider);
         view->resize(1100, 700);
         view->show();
@@ -352,8 +355,9 @@ private slots:
         QVERIFY(model()->isAnalyzing() && model()->showAnalysis() && !model()->canAnalyze());
         QTRY_VERIFY(!model()->isAnalyzing());
         QCOMPARE(model()->analysisItems().value(0).entry.value_or(LogEntry()).id, row(1).id);
-        // A failed second run leaves no stale findings.
+        // A failed second run (of another list) leaves no stale findings.
         server.enqueue(LoopbackHttpServer::Response::json(500, R"({"error":"down"})"));
+        model()->toggleSeverity(SeverityLevel::notice);
         model()->startAnalysis();
         QTRY_VERIFY(!model()->isAnalyzing());
         QVERIFY(model()->analysisError() && model()->analysisItems().isEmpty());
@@ -363,6 +367,83 @@ private slots:
         model()->setShowCrashes(true);
         model()->selectFromAnalysis(row(2));
         QVERIFY(!model()->showCrashes());
+    }
+
+    // Newest first, Analyze sends the 100 newest numbered from the top; the
+    // sheet opened again after a jump shows the same findings without asking
+    // again, until the list differs.
+    void analysisOfTheNewestKeptAcrossAJump()
+    {
+        struct Sheet : AnalysisSheet {
+            int opened = 0;
+            QList<AnalysisItem> shown;
+            void begin() override { ++opened, shown.clear(); }
+            void finish(const QList<AnalysisItem>& items, const std::optional<QString>&) override { shown = items; }
+        };
+        auto* sheet = new Sheet;
+        WindowParts parts;
+        parts.makeAnalysisSheet = [sheet](ContentView*) { return std::unique_ptr<AnalysisSheet>(sheet); };
+        const double t = now() - 1200;
+        provider.locked([&] {
+            provider.store->raw.clear();
+            for (int i = 0; i < 150; ++i)
+                provider.store->raw.push_back(entry(t + i, 4, QStringLiteral("p%1").arg(i), QStringLiteral("m%1").arg(i), i));
+        });
+        view.reset();
+        makeView(std::move(parts));
+        LoopbackHttpServer server;
+        QVERIFY(server.start());
+        qputenv("VELLACORD_ANTHROPIC_URL", server.baseUrl().toUtf8());
+        model()->aiSettings()->setAPIKey(QStringLiteral("sk-test"));
+        const QJsonObject part{{"type", "text"}, {"text", "ENTRY: 0\nTITLE: Newest\nCONCERN: c"}};
+        server.setFallback(LoopbackHttpServer::Response::json(
+            200, QJsonDocument(QJsonObject{{"content", QJsonArray{part}}}).toJson(QJsonDocument::Compact)));
+        LogHeader* header = view->header();
+        QTest::mouseClick(header, Qt::LeftButton, {}, header->labelRect("Time").center());
+        QCOMPARE(header->shownText("Time"), QStringLiteral("Time \u2193"));
+        auto* analyze = child<QPushButton>("analyzeButton");
+        QTest::mouseClick(analyze, Qt::LeftButton);
+        QTRY_VERIFY(!model()->isAnalyzing());
+        const QStringList lines = QJsonDocument::fromJson(server.requests().first().body)["messages"][0]["content"]
+                                      .toString().split('\n');
+        QCOMPARE(lines.size(), 100);
+        QCOMPARE(lines.first() + '|' + lines.last(), QStringLiteral("[0] Error | p149 |  | m149|[99] Error | p50 |  | m50"));
+        QCOMPARE(sheet->shown.value(0).entry.value_or(LogEntry()).id, row(0).id);
+
+        model()->selectFromAnalysis(*sheet->shown[0].entry);  // what the sheet's jump does before it closes
+        const QUuid finding = sheet->shown[0].id;
+        QTest::mouseClick(analyze, Qt::LeftButton);
+        QVERIFY(sheet->opened == 2 && sheet->shown.value(0).id == finding && !model()->isAnalyzing());
+        model()->toggleSeverity(SeverityLevel::fault);  // no Fault entries: the same list
+        QTest::mouseClick(analyze, Qt::LeftButton);
+        QCOMPARE(server.requestCount(), 1);
+        model()->pipeline().setSearchText(QStringLiteral("m1"));
+        QTest::mouseClick(analyze, Qt::LeftButton);
+        QTRY_VERIFY(!model()->isAnalyzing());
+        QVERIFY(server.requestCount() == 2 && sheet->shown.value(0).id != finding);
+        qunsetenv("VELLACORD_ANTHROPIC_URL");
+    }
+
+    // Popped out while explaining, the floating window goes on with it and shows the answer as fresh.
+    void popOutKeepsTheExplanation()
+    {
+        LoopbackHttpServer server;
+        QVERIFY(server.start());
+        qputenv("VELLACORD_ANTHROPIC_URL", server.baseUrl().toUtf8());
+        model()->aiSettings()->setAPIKey(QStringLiteral("sk-test"));
+        const QJsonObject part{{"type", "text"}, {"text", "The service's *config* is broken."}};
+        server.enqueue(LoopbackHttpServer::Response::json(
+            200, QJsonDocument(QJsonObject{{"content", QJsonArray{part}}}).toJson(QJsonDocument::Compact)));
+        model()->clickEntry(row(1));
+        view->detailPane()->explain();
+        QVERIFY(view->detailPane()->isExplaining());
+        model()->popOut();
+        DetailPane* floating = FloatingDetailView::instance()->pane();
+        QVERIFY(floating->isExplaining());  // no answer before the event loop runs
+        QTRY_VERIFY(!floating->isExplaining());
+        QVERIFY(floating->explainer()->explanation() && !floating->wasCached());
+        QCOMPARE(server.requestCount(), 1);
+        qunsetenv("VELLACORD_ANTHROPIC_URL");
     }
 
     void filterControls()
@@ -454,11 +535,39 @@ private slots:
         QVERIFY(out.open(QIODevice::ReadOnly));
         QCOMPARE(out.readAll(), EntryExport::document(EntryExport::Format::csv, view->model()->filteredEntries().toList(),
                                                       {OptionalColumn::pid}));
+        // Success is told in the window; a failure replaces it by its alert.
+        QCOMPARE(ExportCommand::successText("/t/a.jsonl", 1234) + '|' + ExportCommand::successText("/t/b.txt", 1),
+                 QStringLiteral("Exported 1,234 entries to /t/a.jsonl.|Exported 1 entry to /t/b.txt."));
+        QVERIFY(cmd->notice() && cmd->notice()->isVisible() && cmd->notice()->parentWidget() == view.get());
+        QCOMPARE(cmd->notice()->text(), ExportCommand::successText(typed + ".csv", view->model()->filteredEntries().size()));
         typed = dir.filePath("missing/rows.txt");
         cmd->run();
         QVERIFY(done.wait());
         QCOMPARE(alert.value_or(QString()),
                  ExportCommand::failureText(typed, done.last().first().value<std::optional<QString>>().value()));
+        QVERIFY(!cmd->notice()->isVisible());
+    }
+
+    // The row's menu: "Copy Entry" after "Copy Row", copying what the detail pane would.
+    void rowMenuCopyEntry()
+    {
+        QTRY_VERIFY(view->listModel()->rowCount() > 0);
+        QStringList items;
+        QTimer::singleShot(0, this, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            for (QAction* a : menu->actions())
+                items << a->text();
+            if (QAction* copy = menu->actions().value(items.indexOf("Copy Entry")))
+                copy->trigger();
+            menu->close();
+        });
+        QAbstractItemView* list = view->listView();
+        emit list->customContextMenuRequested(list->visualRect(view->listModel()->index(0)).center());
+        QCOMPARE(items.mid(0, 3), (QStringList{"Copy Message", "Copy Row", "Copy Entry"}));
+        QCOMPARE(QApplication::clipboard()->text(),
+                 EntryText::entryText(view->listModel()->entryAt(0), view->model()->processNames()));
     }
 
     void errorStatesArchiveAndCutNotice()
