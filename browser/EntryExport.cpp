@@ -171,7 +171,8 @@ QByteArray entryJson(const LogEntry& e)
     o.insert(QStringLiteral("message"), e.message);
     o.insert(QStringLiteral("subsystem"), e.subsystem);
     o.insert(QStringLiteral("category"), e.category);
-    o.insert(QStringLiteral("threadIdentifier"), qint64(e.threadIdentifier));
+    if (e.threadKnown)  // a journal entry without a TID has no thread, not thread 0
+        o.insert(QStringLiteral("threadIdentifier"), qint64(e.threadIdentifier));
     o.insert(QStringLiteral("processIdentifier"), e.processIdentifier);
     o.insert(QStringLiteral("sender"), e.sender);
     o.insert(QStringLiteral("activityIdentifier"), qint64(e.activityIdentifier));

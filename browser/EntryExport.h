@@ -58,7 +58,8 @@ QStringList csvCells(const LogEntry& entry, const QList<OptionalColumn>& columns
 // some skip) gets a leading apostrophe.
 QByteArray csvRecord(const QStringList& cells);
 
-// A record as one compact JSON object (no line feed).
+// A record as one compact JSON object (no line feed); without
+// "threadIdentifier" when the source named no thread.
 QByteArray entryJson(const LogEntry& entry);
 
 // The whole file: every row (CSV with its title row first).

@@ -1,6 +1,8 @@
 #include "browser/EntryText.h"
 
 #include "browser/LocalTime.h"
+#include "logs/VisibleText.h"
+#include "processnames/ProcessNameResolver.h"
 
 namespace EntryText {
 
@@ -30,6 +32,41 @@ QString detailTimeString(double date)
 QString rowText(const LogEntry& entry)
 {
     return timeString(entry.date) + u'\t' + entry.levelLabel() + u'\t' + entry.process + u'\t' + entry.message;
+}
+
+QString processText(const LogEntry& e, const ProcessNameResolver* names)
+{
+    // "Safari (Safari)" tells nothing: the raw name only where it differs.
+    if (names && names->hasTranslation(e.process, e.origin) && names->displayName(e.process, e.origin) != e.process)
+        return names->displayName(e.process, e.origin) + QStringLiteral(" (") + e.process + u')';
+    return e.process;
+}
+
+QList<Field> metadataFields(const LogEntry& e, const ProcessNameResolver* names)
+{
+    QList<Field> fields;
+    const auto add = [&](bool shown, const char* label, const QString& value) {
+        // Names from the log: on one line, and nothing in them reorders what is shown.
+        if (shown)
+            fields.append({QString::fromLatin1(label), VisibleText::shownName(value)});
+    };
+    add(true, "Process", processText(e, names));
+    add(true, "PID", QString::number(e.processIdentifier));
+    add(e.threadKnown, "Thread", QString::number(e.threadIdentifier));
+    add(true, "Sender", e.sender);
+    add(!e.subsystem.isEmpty(), "Subsystem", e.subsystem);
+    add(!e.category.isEmpty(), "Category", e.category);
+    add(!e.host.isEmpty(), "Host", e.host);
+    add(e.activityIdentifier != 0, "Activity ID", QString::number(e.activityIdentifier));
+    return fields;
+}
+
+QString entryText(const LogEntry& e, const ProcessNameResolver* names)
+{
+    QString text = e.levelLabel() + QStringLiteral("  ") + detailTimeString(e.date) + u'\n';
+    for (const Field& f : metadataFields(e, names))
+        text += f.label + QStringLiteral(": ") + f.value + u'\n';
+    return text + u'\n' + e.message;
 }
 
 QStringList searchTerms(const LogEntry& entry)

@@ -2,8 +2,11 @@
 
 #include "logs/LogEntry.h"
 
+#include <QList>
 #include <QString>
 #include <QUrl>
+
+class ProcessNameResolver;
 
 // Texts and addresses derived from one entry for the list, the copy commands
 // and the detail pane's actions.
@@ -16,6 +19,21 @@ QString detailTimeString(double date);
 
 // Date, level text, process and message separated by tabs ("Copy Row", Copy).
 QString rowText(const LogEntry& entry);
+
+// The detail pane's "Process" value: friendly name (raw) when translated,
+// with the table that applies to the entry's origin.
+QString processText(const LogEntry& entry, const ProcessNameResolver* names);
+
+// The detail pane's metadata rows in its order, each value on one line as the
+// pane shows it; rows the pane hides (no thread, empty fields) are left out.
+struct Field {
+    QString label;
+    QString value;
+};
+QList<Field> metadataFields(const LogEntry& entry, const ProcessNameResolver* names);
+// "Copy Entry": the pane's header (level and time), its metadata rows as
+// "Label: value", a blank line and the message as it is.
+QString entryText(const LogEntry& entry, const ProcessNameResolver* names);
 
 // The search terms of "Search Web": macos (linux for a Linux entry), the raw
 // process, and the subsystem without "com.apple." (or else the sender) when it

@@ -401,15 +401,55 @@ void PlainTextViewer::mousePressEvent(QMouseEvent* e)
 {
     if (e->button() != Qt::LeftButton)
         return;
-    m_cursor = offsetAt(e->position().toPoint());
-    if (!(e->modifiers() & Qt::ShiftModifier))
-        m_anchor = m_cursor;
+    const QPoint pos = e->position().toPoint();
+    m_selectedWhole = m_sinceDoubleClick.isValid() &&
+                      m_sinceDoubleClick.elapsed() < QApplication::doubleClickInterval() &&
+                      (pos - m_doubleClickPos).manhattanLength() <= QApplication::startDragDistance();
+    m_sinceDoubleClick.invalidate();
+    const qsizetype at = offsetAt(pos);
+    if (m_selectedWhole) {
+        // The line as the text has it, not the display row; without its break.
+        const qsizetype from = at > 0 ? m_text.lastIndexOf(u'\n', at - 1) + 1 : 0;
+        qsizetype to = m_text.indexOf(u'\n', at);
+        if (to < 0)
+            to = m_text.size();
+        if (to > from && m_text.at(to - 1) == u'\r')
+            --to;
+        m_anchor = from;
+        m_cursor = to;
+    } else {
+        m_cursor = at;
+        if (!(e->modifiers() & Qt::ShiftModifier))
+            m_anchor = m_cursor;
+    }
+    viewport()->update();
+}
+
+void PlainTextViewer::mouseDoubleClickEvent(QMouseEvent* e)
+{
+    if (e->button() != Qt::LeftButton)
+        return;
+    m_sinceDoubleClick.start();
+    m_doubleClickPos = e->position().toPoint();
+    // The word at either side of the nearest boundary; elsewhere the character.
+    const auto inWord = [](QChar c) { return c.isLetterOrNumber() || c.isMark() || c == u'_'; };
+    const qsizetype at = offsetAt(m_doubleClickPos), n = m_text.size();
+    qsizetype from = at, to = at;
+    while (from > 0 && inWord(m_text.at(from - 1)))
+        --from;
+    while (to < n && inWord(m_text.at(to)))
+        ++to;
+    if (from == to && to < n && m_text.at(to) != u'\n')
+        to += m_text.at(to).isHighSurrogate() && to + 1 < n ? 2 : 1;
+    m_anchor = from;
+    m_cursor = to;
+    m_selectedWhole = true;
     viewport()->update();
 }
 
 void PlainTextViewer::mouseMoveEvent(QMouseEvent* e)
 {
-    if (!(e->buttons() & Qt::LeftButton))
+    if (!(e->buttons() & Qt::LeftButton) || m_selectedWhole)
         return;
     m_cursor = offsetAt(e->position().toPoint());
     viewport()->update();

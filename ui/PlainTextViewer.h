@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QElapsedTimer>
+#include <QPoint>
 
 #include <vector>
 
@@ -9,9 +11,9 @@
 // display rows once (at line breaks, at the width when wrapping, and every
 // kMaxRow characters otherwise), and only the rows in view are drawn. Rows
 // are drawn literally: control characters show as their visible symbols.
-// The mouse selects, Ctrl+C copies the selection as it is in the text (the
-// display breaks are not copied); the keyboard and both scroll bars scroll,
-// the last row included. Fitted to its content, it has no scroll bars of its
+// The mouse selects (a double click a word, a triple click the line), Ctrl+C
+// copies the selection as it is in the text (the display breaks are not
+// copied); the keyboard and both scroll bars scroll, the last row included. Fitted to its content, it has no scroll bars of its
 // own: its height follows the text at its width, for a scrolling parent.
 class PlainTextViewer : public QAbstractScrollArea {
     Q_OBJECT
@@ -60,6 +62,7 @@ protected:
     void wheelEvent(QWheelEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
     void mouseMoveEvent(QMouseEvent*) override;
+    void mouseDoubleClickEvent(QMouseEvent*) override;
     void contextMenuEvent(QContextMenuEvent*) override;
 
 private:
@@ -83,4 +86,8 @@ private:
     mutable int m_hfwWidth = -1, m_hfwHeight = 0;  // the last height asked for
     int m_wrapColumns = 0;
     qsizetype m_anchor = 0, m_cursor = 0;  // the selection, as text offsets
+    // A press soon after a double click there selects the line.
+    QElapsedTimer m_sinceDoubleClick;
+    QPoint m_doubleClickPos;
+    bool m_selectedWhole = false;  // this press chose a word or a line: a move keeps it
 };

@@ -58,7 +58,13 @@ QList<HelpView::Section> HelpView::sections()
           QStringLiteral("Filtering is instant; no new query is made.")}},
         {QStringLiteral("Time Range"),
          {QStringLiteral("1h (the default), 4h and 24h fetch the last hour, four hours or day."),
-          QStringLiteral("Custom lets you pick a start and an end, then Apply.")}},
+          QStringLiteral("Custom lets you pick a start and an end, then Apply (or press Enter in either field).")}},
+        {QStringLiteral("Timeline"),
+         {QStringLiteral("The strip above the list shows how the listed entries spread over the range, one bar per "
+                         "stretch of time, stacked by severity with the most severe at the bottom."),
+          QStringLiteral("Hover over a bar for its time span and its counts."),
+          QStringLiteral("Drag across the strip to narrow the list to that span (it becomes the custom range); "
+                         "double-click the strip to go back to the range before the drag.")}},
         {QStringLiteral("Search and Cascading Filters"),
          {QStringLiteral("The search field matches the message, the process and the subsystem."),
           QStringLiteral("The Process, Subsystem and Type dropdowns only offer values present in the filtered "
@@ -72,8 +78,8 @@ QList<HelpView::Section> HelpView::sections()
          {QStringLiteral("Right-click a row and choose \"Filter to PID <value>\": the PID column is shown and its "
                          "filter is filled with that process identifier.")}},
         {QStringLiteral("PID Tooltip"),
-         {QStringLiteral("Hovering a PID shows the translated process name, or the raw name when there is no "
-                         "translation.")}},
+         {QStringLiteral("Hovering a PID shows it followed by the translated process name, or the raw name when "
+                         "there is no translation (\"1234 — Window Server\").")}},
         {QStringLiteral("Subsystem Filter"),
          {QStringLiteral("The Subsystem dropdown narrows the list to one subsystem; it cascades with the other "
                          "filters, adds to them and is sized to its value.")}},
@@ -86,6 +92,17 @@ QList<HelpView::Section> HelpView::sections()
          {QStringLiteral("Click a row to open the full message, its metadata and actions below the list."),
           QStringLiteral("Drag the divider to resize the pane; Escape or a second click closes it."),
           QStringLiteral("Pop the pane out into a floating window, and pop it back in from there.")}},
+        {QStringLiteral("Copy and Export"),
+         {QStringLiteral("Right-click a row for Copy Message, Copy Row (time, level, process and message on one "
+                         "line) and Copy Entry."),
+          QStringLiteral("Copy Entry, also a button of the detail pane, copies the entry as the pane shows it: level "
+                         "and time, each metadata field with its label, then the message, as plain text."),
+          QStringLiteral("In a message, a double click selects a word and a triple click the whole line."),
+          QStringLiteral("File > Export Visible Entries… (Ctrl+E) writes the rows the list shows, in its order, as "
+                         "text rows (.txt) or CSV (.csv) with the shown columns, or as JSON lines (.jsonl) with "
+                         "every field; a typed extension chooses the format."),
+          QStringLiteral("A notice at the bottom of the window names the file and the number of entries written; a "
+                         "failure says why.")}},
         {QStringLiteral("AI Log Explainer"),
          {QStringLiteral("Setup: click the gear icon, choose Anthropic or OpenAI, paste your API key and click "
                          "Done."),
@@ -114,7 +131,9 @@ QList<HelpView::Section> HelpView::sections()
                          "labelled \"(archived)\"."),
           QStringLiteral("Click a report for its details and the faulting thread's stack trace."),
           QStringLiteral("\"Explain this crash\" asks the AI; answers are cached by file name."),
-          QStringLiteral("\"Show Raw\" shows the whole report text.")}},
+          QStringLiteral("\"Show Raw\" shows the whole report text."),
+          QStringLiteral("Open Folder… shows the reports of any folder instead, such as reports copied from a Mac; "
+                         "Close Folder goes back.")}},
         {QStringLiteral(".logarchive Support"),
          QStringList{QStringLiteral("File > Open Log Archive (Ctrl+O) opens a saved .logarchive."),
                      QStringLiteral("Any folder or file of these kinds opens, whatever its name:")} +
@@ -137,13 +156,25 @@ QList<HelpView::Section> HelpView::sections()
           QStringLiteral("Names learned from AI answers are stored in ") + learnedNamesPath()
               + QStringLiteral("."),
           QStringLiteral("Help > Reset Learned Process Names forgets them.")}},
+        {QStringLiteral("Keyboard"),
+         {QStringLiteral("Ctrl+1 and Ctrl+2 switch to the Logs and the Crashes tab; Ctrl+F goes to the search "
+                         "field; Ctrl+R runs the query again (on Crashes, scans again)."),
+          QStringLiteral("Up and Down, Page Up and Page Down, Home and End move through the list; Enter opens the "
+                         "detail pane; Escape closes it and keeps the row, so that Down goes on from it."),
+          QStringLiteral("Ctrl+C copies the selected text, or else the selected row."),
+          QStringLiteral("Ctrl+N opens a new window, Ctrl+O a log archive; Ctrl+E exports the visible entries; "
+                         "Ctrl+Q quits."),
+          QStringLiteral("Escape or Ctrl+W closes Help, About and the API key help."),
+          QStringLiteral("Tab moves between the controls; the one with the focus is marked.")}},
         {QStringLiteral("Linux Sources"),
          {QStringLiteral("The live log is this machine's systemd journal; a folder of .journal files opens as an "
-                         "archive."),
+                         "archive with File > Open Log Archive."),
           QStringLiteral("Thread is the entry's TID and stays empty without one; Sender is the executable's name; "
                          "Host is the machine that logged the entry."),
           QStringLiteral("For these entries the AI and the web search are asked about Linux, and Mac Support is "
-                         "not offered.")}},
+                         "not offered."),
+          QStringLiteral("Linux writes no crash reports of this kind: use Open Folder… on the Crashes tab for "
+                         "reports copied from a Mac.")}},
         {QStringLiteral("System-Wide Log Access"),
          {QStringLiteral("Without membership in the systemd-journal or adm group the live log holds only your own "
                          "entries: run sudo usermod -aG systemd-journal followed by your user name, log in again "

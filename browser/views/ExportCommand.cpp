@@ -1,8 +1,10 @@
 #include "browser/views/ExportCommand.h"
 
 #include "browser/WindowModel.h"
+#include "browser/views/TransientNotice.h"
 #include "logs/Background.h"
 #include "logs/Platform.h"
+#include "logs/VisibleText.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -10,6 +12,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 
 using EntryExport::Format;
@@ -39,6 +42,15 @@ QString ExportCommand::failureText(const QString& path, const QString& reason)
         .arg(QDir::toNativeSeparators(path), reason);
 }
 
+QString ExportCommand::successText(const QString& path, qsizetype count)
+{
+    // Grouped the English way, as every other text of the application.
+    const QString n = QLocale(QLocale::English, QLocale::UnitedStates).toString(qlonglong(count));
+    return QStringLiteral("Exported %1 %2 to %3.")
+        .arg(n, count == 1 ? QStringLiteral("entry") : QStringLiteral("entries"),
+             VisibleText::shownName(QDir::toNativeSeparators(path)));
+}
+
 void ExportCommand::run()
 {
     refresh();
@@ -57,16 +69,25 @@ void ExportCommand::run()
     const EntryExport::Target target = EntryExport::target(choice->path, choice->format);
     m_running = true;
     refresh();
+    if (m_notice)
+        m_notice->dismiss();
     Background::run(
         this,
         [rows, columns, target] {
             return EntryExport::writeAtomically(target.path, EntryExport::document(target.format, rows, columns));
         },
-        [this, path = target.path](std::optional<QString> failure) {
+        [this, path = target.path, count = rows.size()](std::optional<QString> failure) {
             m_running = false;
             refresh();
-            if (failure)
+            if (failure) {
                 showFailure(failureText(path, *failure));
+            } else if (m_window) {
+                if (!m_notice) {
+                    m_notice = new TransientNotice(m_window);
+                    m_notice->setObjectName(QStringLiteral("exportNotice"));
+                }
+                m_notice->showMessage(successText(path, count));
+            }
             emit finished(failure);
         });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browser/EntryExport.h"
+#include "browser/views/TransientNotice.h"
 
 #include <QObject>
 #include <QPointer>
@@ -16,7 +17,8 @@ class WindowModel;
 // File > "Export Visible Entries…" (Ctrl+E) of one main window: the rows the
 // list shows, in its order and with its columns, written in the format of the
 // save panel's file type or of a typed extension. Formatting and the atomic
-// write run on the thread pool; a failure says why in an alert.
+// write run on the thread pool; a failure says why in an alert, success in a
+// notice over the window that goes by itself.
 class ExportCommand : public QObject {
     Q_OBJECT
 public:
@@ -39,6 +41,10 @@ public:
 
     static QString failureTitle() { return QStringLiteral("Export Failed"); }
     static QString failureText(const QString& path, const QString& reason);
+    // "Exported 1,234 entries to /path/rows.csv."
+    static QString successText(const QString& path, qsizetype count);
+    // The success notice, once an export has succeeded.
+    TransientNotice* notice() const { return m_notice; }
 
 signals:
     // The write ended: nothing, or the reason it failed.
@@ -55,4 +61,5 @@ private:
     bool m_running = false;
     std::function<std::optional<SaveChoice>(const QString&)> m_panel;
     std::function<void(const QString&)> m_alert;
+    QPointer<TransientNotice> m_notice;
 };

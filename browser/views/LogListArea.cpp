@@ -293,6 +293,9 @@ void LogListArea::showRowMenu(const QPoint& pos)
                    [entry] { QGuiApplication::clipboard()->setText(entry.message); });
     menu.addAction(QStringLiteral("Copy Row"), this,
                    [entry] { QGuiApplication::clipboard()->setText(EntryText::rowText(entry)); });
+    menu.addAction(QStringLiteral("Copy Entry"), this, [this, entry] {
+        QGuiApplication::clipboard()->setText(EntryText::entryText(entry, m_model->processNames()));
+    });
     menu.addSeparator();
     menu.addAction(QStringLiteral("Filter to PID ") + QString::number(entry.processIdentifier), this,
                    [this, entry] { m_model->filterToPID(entry); });

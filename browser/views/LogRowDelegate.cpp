@@ -202,9 +202,18 @@ QString LogRowDelegate::tooltipAt(const QRect& rect, const QPoint& pos, const Lo
     const RowLayout::Cells cells = RowLayout::cells(rect, m_ctx->visibleColumns, m_ctx->widths);
     if (cells.process.contains(pos))
         return VisibleText::shownName(e.process);
-    for (int i = 0; i < cells.columns.size(); ++i)
-        if (cells.columns[i].contains(pos))
-            return VisibleText::shownName(RowLayout::columnText(m_ctx->visibleColumns[i], e));
+    for (int i = 0; i < cells.columns.size(); ++i) {
+        if (!cells.columns[i].contains(pos))
+            continue;
+        const OptionalColumn column = m_ctx->visibleColumns[i];
+        const QString text = VisibleText::shownName(RowLayout::columnText(column, e));
+        // A PID names its process too: the name the list shows, translated by
+        // the table of the entry's origin, else raw.
+        const QString friendly = m_ctx->displayName ? m_ctx->displayName(e) : e.process;
+        if (column == OptionalColumn::pid && !friendly.isEmpty())
+            return text + QStringLiteral(" — ") + VisibleText::shownName(friendly);
+        return text;
+    }
     return {};
 }
 

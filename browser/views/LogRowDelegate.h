@@ -40,7 +40,8 @@ public:
                    const QModelIndex& index) override;
 
     // The tooltip of the cell at `pos` within a row of `rect` (raw process
-    // name over the process, the cell text over an optional column).
+    // name over the process, the cell text over an optional column; over the
+    // PID, followed by the process's shown name: "1234 — Window Server").
     QString tooltipAt(const QRect& rect, const QPoint& pos, const LogEntry& entry) const;
 
     // Colours of the two tables, exposed for the views that draw the same look.

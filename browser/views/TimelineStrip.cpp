@@ -20,14 +20,13 @@ constexpr double kTop = 4;
 constexpr double kLabels = 14;    // band under the bars for the end times
 constexpr double kDragStart = 4;  // pixels before a press becomes a drag
 
-// The badge colours on light, the level text colours on dark, as the rows use them.
-QColor severityColor(SeverityLevel s, bool dark)
+// A frame one pixel wide just inside `r`, as fills (see the base line).
+void fillFrame(QPainter& p, const QRectF& r, const QColor& c)
 {
-    if (dark)
-        return Severity::color(s);
-    LogEntry e;
-    e.level = Severity::logLevel(s);
-    return e.badgeBackground();
+    p.fillRect(QRectF(r.left(), r.top(), r.width(), 1), c);
+    p.fillRect(QRectF(r.left(), r.bottom() - 1, r.width(), 1), c);
+    p.fillRect(QRectF(r.left(), r.top(), 1, r.height()), c);
+    p.fillRect(QRectF(r.right() - 1, r.top(), 1, r.height()), c);
 }
 
 QString timeText(double seconds)
@@ -53,6 +52,25 @@ TimelineStrip::TimelineStrip(WindowModel* model, QWidget* parent) : QWidget(pare
 QSize TimelineStrip::sizeHint() const
 {
     return QSize(400, stripHeight);
+}
+
+QColor TimelineStrip::barColor(SeverityLevel s, bool dark)
+{
+    if (dark)
+        return Severity::color(s);
+    LogEntry e;
+    e.level = Severity::logLevel(s);
+    return e.badgeBackground();
+}
+
+TimelineStrip::DragMarks TimelineStrip::dragMarks(bool dark)
+{
+    // Near black and near white: the bars are red, orange, yellow, grey and
+    // blue, and the accent (blue) would vanish over the Info bars. Whatever
+    // lies under the frame, one of the two differs from it by over 4:1.
+    const QColor ink = ViewStyle::grey(dark ? 0.96 : 0.08);
+    const QColor paper = ViewStyle::grey(dark ? 0.08 : 0.98);
+    return {ViewStyle::withAlpha(ink, dark ? 0.18 : 0.14), ink, paper};
 }
 
 void TimelineStrip::refresh()
@@ -98,7 +116,7 @@ void TimelineStrip::paintEvent(QPaintEvent*)
         peak = std::max(peak, b.total());
     QColor colors[5];
     for (SeverityLevel s : Severity::allCases())
-        colors[int(s)] = severityColor(s, dark);
+        colors[int(s)] = barColor(s, dark);
 
     const double slot = r.width() / n;
     const double gap = slot >= 3 ? 1 : 0;
@@ -132,14 +150,14 @@ void TimelineStrip::paintEvent(QPaintEvent*)
     p.drawText(labels, Qt::AlignRight | Qt::AlignVCenter, timeText(buckets.back().end));
 
     if (m_dragging) {
-        const QColor accent = ViewStyle::accent(this);
+        const DragMarks marks = dragMarks(dark);
         const double a = std::clamp(std::min(m_pressX, m_dragX), r.left(), r.right());
         const double b = std::clamp(std::max(m_pressX, m_dragX), r.left(), r.right());
-        const QRectF sel(a, r.top(), b - a, r.height());
-        p.fillRect(sel, ViewStyle::withAlpha(accent, 0.25));
-        p.setPen(accent);
-        p.drawLine(sel.topLeft(), sel.bottomLeft());
-        p.drawLine(sel.topRight(), sel.bottomRight());
+        const QRectF sel(a, r.top(), std::max(2.0, b - a), r.height());
+        p.fillRect(sel, marks.fill);
+        fillFrame(p, sel, marks.edge);
+        if (sel.width() > 2)
+            fillFrame(p, sel.adjusted(1, 1, -1, -1), marks.halo);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "logs/LogEntry.h"
+
 #include <QWidget>
 
 class WindowModel;
@@ -16,6 +18,17 @@ public:
     static constexpr int stripHeight = 48;
 
     QSize sizeHint() const override;
+
+    // A bar's colour: the badge colours on light, the level text colours on
+    // dark, as the rows use them.
+    static QColor barColor(SeverityLevel s, bool dark);
+    // The span a drag covers: a veil, and a frame of two tones side by side,
+    // the edge and its halo, so that one of them stands out against any bar
+    // and against the strip behind.
+    struct DragMarks {
+        QColor fill, edge, halo;
+    };
+    static DragMarks dragMarks(bool dark);
 
 protected:
     bool event(QEvent* e) override;
