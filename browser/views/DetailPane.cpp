@@ -6,6 +6,7 @@
 #include "browser/views/BrowserWidgets.h"
 #include "processnames/ProcessNameResolver.h"
 #include "logs/VisibleText.h"
+#include "ui/FlowLayout.h"
 #include "ui/InlineMarkdownView.h"
 #include "ui/PlainText.h"
 #include "ui/PlainTextViewer.h"
@@ -180,7 +181,9 @@ QWidget* DetailPane::buildContent()
     // Header, pinned above the scrolling part by the constructor.
     m_topBar = new QWidget;
     m_topBar->setObjectName(QStringLiteral("detailTopBar"));
-    auto* header = new QHBoxLayout(m_topBar);
+    // The actions wrap below the date as one group when the pane is narrow,
+    // rather than squeezing over each other.
+    auto* header = new FlowLayout(m_topBar, 8, 4);
     header->setContentsMargins(12, 6, 12, 6);
     m_level = new QLabel;
     m_level->setTextFormat(Qt::PlainText);
@@ -193,11 +196,11 @@ QWidget* DetailPane::buildContent()
     m_date->setFont(TextStyles::font(Style::body, true));
     m_date->setTextInteractionFlags(Qt::TextSelectableByMouse);
     header->addWidget(m_date);
-    m_notListed = TextStyles::label(QStringLiteral("Not in the current list"), Style::caption, true);
-    m_notListed->setObjectName(QStringLiteral("notListedLabel"));
-    m_notListed->hide();
-    header->addWidget(m_notListed);
-    header->addStretch(1);
+    auto* actions = new QWidget;
+    actions->setObjectName(QStringLiteral("detailActions"));
+    auto* actionLayout = new QHBoxLayout(actions);
+    actionLayout->setContentsMargins(0, 0, 0, 0);
+    header->addWidget(actions, true);
     if (m_onPopOut) {
         m_popOut = new QToolButton;
         m_popOut->setObjectName(QStringLiteral("popOutButton"));
@@ -208,8 +211,14 @@ QWidget* DetailPane::buildContent()
             if (m_onPopOut)
                 m_onPopOut();
         });
-        header->addWidget(m_popOut);
+        actionLayout->addWidget(m_popOut);
     }
+
+    // Above the message, where it never crowds the actions.
+    m_notListed = TextStyles::label(QStringLiteral("Not in the current list"), Style::caption, true);
+    m_notListed->setObjectName(QStringLiteral("notListedLabel"));
+    m_notListed->hide();
+    v->addWidget(m_notListed);
 
     // Message.
     auto* msgBox = new QGroupBox(QStringLiteral("Message"));
@@ -262,14 +271,14 @@ QWidget* DetailPane::buildContent()
     if (m_explainer) {
         v->addWidget(ViewStyle::divider());
         v->addWidget(buildAISection());
-        header->insertWidget(header->count() - (m_popOut ? 1 : 0), m_actionRow);
+        actionLayout->insertWidget(actionLayout->count() - (m_popOut ? 1 : 0), m_actionRow);
     }
     // After the AI actions, and there without them too.
     m_copyEntry = new QPushButton(QStringLiteral("Copy Entry"));
     m_copyEntry->setObjectName(QStringLiteral("copyEntryButton"));
     m_copyEntry->setToolTip(QStringLiteral("Copy the entry with its metadata"));
     connect(m_copyEntry, &QPushButton::clicked, this, &DetailPane::copyEntry);
-    header->insertWidget(header->count() - (m_popOut ? 1 : 0), m_copyEntry);
+    actionLayout->insertWidget(actionLayout->count() - (m_popOut ? 1 : 0), m_copyEntry);
     v->addStretch(1);
     return content;
 }

@@ -43,6 +43,9 @@ public:
     // where it has not (never cut off by the window's edge). None: fills.
     void setPaneHeight(std::optional<double> height);
     QSize sizeHint() const override;
+    // A set height is the pane's whole answer: its wrapping header must not
+    // make the window's layout ask the height for a width instead.
+    bool hasHeightForWidth() const override { return !m_height && QWidget::hasHeightForWidth(); }
 
     // The pane's own explanation state (it outlives entry changes).
     ExplainController* explainer() const { return m_explainer; }

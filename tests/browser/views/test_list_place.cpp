@@ -222,11 +222,20 @@ private slots:
             view->resize(size);
             QCoreApplication::processEvents();
             DetailPane* pane = view->detailPane();
+            pane->setListed(false);  // its note takes no room from the actions
+            QCoreApplication::processEvents();
             auto* scroll = pane->findChild<QScrollArea*>();
-            for (const char* name : {"explainButton", "searchWebButton", "macSupportButton", "popOutButton"}) {
+            QList<QRect> taken{QRect(pane->findChild<QWidget*>("detailDate")->mapTo(pane, QPoint()),
+                                     pane->findChild<QWidget*>("detailDate")->size())};
+            for (const char* name :
+                 {"explainButton", "searchWebButton", "macSupportButton", "copyEntryButton", "popOutButton"}) {
                 auto* w = pane->findChild<QWidget*>(QLatin1String(name));
+                const QRect r(w->mapTo(pane, QPoint()), w->size());
                 QVERIFY2(w->isVisible() && !scroll->isAncestorOf(w), name);
-                QVERIFY2(pane->rect().contains(QRect(w->mapTo(pane, QPoint()), w->size())), name);
+                QVERIFY2(pane->rect().contains(r), name);
+                for (const QRect& other : taken)
+                    QVERIFY2(!r.intersects(other), name);
+                taken.append(r);
             }
             QVERIFY(view->listView()->height() >= 2 * LogRowDelegate::rowHeight());
         }
