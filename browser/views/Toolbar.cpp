@@ -190,6 +190,7 @@ void Toolbar::refresh()
 
     const LogFetcher* fetcher = m_model->logFetcher();
     m_refreshButton->setEnabled(!fetcher->isLoading());
+    m_refreshButton->setVisible(!crashes);  // it reloads the logs; the Crashes tab has Rescan
     const bool tailing = fetcher->isLiveTailing();
     m_tailButton->setText(tailing ? QStringLiteral("Tailing") : QStringLiteral("Tail"));
     m_tailButton->setIcon(dot(tailing ? ViewStyle::green() : ViewStyle::withAlpha(ViewStyle::secondary(this), 0.4)));

@@ -491,8 +491,8 @@ private slots:
 
     void crashesTabAndRescan()
     {
-        // Collect, Tail, the entry count and Analyze act on logs: hidden on the Crashes tab only.
-        const char* logOnly[] = {"collectButton", "tailButton", "statusLabel", "analyzeButton"};
+        // Collect, Tail, the entry count, Analyze and Refresh act on logs: hidden on the Crashes tab only.
+        const char* logOnly[] = {"collectButton", "tailButton", "statusLabel", "analyzeButton", "refreshButton"};
         auto logControlsShown = [&] {
             return std::all_of(std::begin(logOnly), std::end(logOnly), [&](const char* n) { return child<QWidget>(n)->isVisible(); });
         };
