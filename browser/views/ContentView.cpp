@@ -1,5 +1,6 @@
 #include "browser/views/ContentView.h"
 
+#include "browser/DetailWindowState.h"
 #include "browser/WindowModel.h"
 #include "browser/views/ArchiveBanner.h"
 #include "browser/views/CustomRangeRow.h"
@@ -71,6 +72,16 @@ ContentView::ContentView(DetailWindowState* detailState, RecentArchives* recentA
         }
     });
     connect(m_model, &WindowModel::floatingWindowRequested, this, &ContentView::openFloatingWindow);
+    if (DetailWindowState* state = m_model->detailWindowState()) {
+        // Popped back in, the pane goes on with the floating window's explanation
+        // (the model has opened it by now; the floating window closes after).
+        connect(state, &DetailWindowState::wantsPopBackChanged, this, [this] {
+            const FloatingDetailView* floating = FloatingDetailView::instance();
+            DetailPane* pane = detailPane();
+            if (pane && floating && floating->pane() && pane->entry().id == floating->pane()->entry().id)
+                pane->adoptExplanation(*floating->pane());
+        });
+    }
 
     m_clearSelection = new QAction(this);
     m_clearSelection->setShortcut(Qt::Key_Escape);

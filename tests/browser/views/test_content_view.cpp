@@ -15,6 +15,7 @@
 #include "tests/support/LogCapture.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/MemoryLogStore.h"
+#include "tests/support/PaintedText.h"
 #include "tests/support/TestEnv.h"
 #include "ui/PlainTextViewer.h"
 #include "ui/TintedBar.h"
@@ -201,8 +202,18 @@ private slots:
         QCOMPARE(std::pair(*f->lastFetchStart(), *f->lastFetchEnd()), std::pair(from, to));
         QTRY_VERIFY(!f->isLoading());
         QCOMPARE(shownProcesses(), (QStringList{"launchd", "WindowServer", "backupd"}));
-        // A second drag, on the strip of t+2…t+6 s, narrows further: its second eighth to its fourth keeps t+3.
         auto* strip = child("timeline");
+        {
+            // Under the bars: the time of the first bucket's start and of the last one's end.
+            const auto at = [](double t) {
+                return QDateTime::fromMSecsSinceEpoch(qint64(std::floor(t * 1000))).toString("yyyy-MM-dd HH:mm:ss");
+            };
+            PaintedText painted(strip->size());
+            strip->render(&painted);
+            const QList<TimelineBucket> shown = model()->timeline();
+            QCOMPARE(painted.texts(), (QStringList{at(shown.first().start), at(shown.last().end)}));
+        }
+        // A second drag, on the strip of t+2…t+6 s, narrows further: its second eighth to its fourth keeps t+3.
         const int left = 8, width = strip->width() - 16, y = 20;
         QTest::mousePress(strip, Qt::LeftButton, {}, QPoint(left + width / 8, y));
         QTest::mouseMove(strip, QPoint(left + width / 4, y));
@@ -424,7 +435,8 @@ private slots:
         qunsetenv("VELLACORD_ANTHROPIC_URL");
     }
 
-    // Popped out while explaining, the floating window goes on with it and shows the answer as fresh.
+    // Popped out while explaining, the floating window goes on with it and shows the answer as fresh; so
+    // does the pane when it is popped back in.
     void popOutKeepsTheExplanation()
     {
         LoopbackHttpServer server;
@@ -442,6 +454,9 @@ private slots:
         QVERIFY(floating->isExplaining());  // no answer before the event loop runs
         QTRY_VERIFY(!floating->isExplaining());
         QVERIFY(floating->explainer()->explanation() && !floating->wasCached());
+        // And back: the pane shows the same fresh answer, not the cache's copy of it.
+        QTest::mouseClick(FloatingDetailView::instance()->findChild<QToolButton*>("popBackButton"), Qt::LeftButton);
+        QVERIFY(view->detailPane() && view->detailPane()->explainer()->explanation() && !view->detailPane()->wasCached());
         QCOMPARE(server.requestCount(), 1);
         qunsetenv("VELLACORD_ANTHROPIC_URL");
     }
@@ -498,7 +513,8 @@ private slots:
         QAbstractItemView* list = view->listView();
         list->setFocus();
         const struct { Qt::Key key; int row; } steps[] = {
-            {Qt::Key_Up, 5}, {Qt::Key_Home, 0}, {Qt::Key_Down, 1}, {Qt::Key_PageUp, 0}, {Qt::Key_PageDown, 5}, {Qt::Key_Down, 5}};
+            {Qt::Key_Up, 5}, {Qt::Key_Up, 4}, {Qt::Key_Home, 0}, {Qt::Key_Down, 1},
+            {Qt::Key_PageUp, 0}, {Qt::Key_PageDown, 5}, {Qt::Key_Down, 5}};
         for (const auto& [key, row] : steps) {
             QTest::keyClick(list, key);
             QCOMPARE(view->model()->selectedEntry().value_or(LogEntry()).id, view->listModel()->entryAt(row).id);
