@@ -172,7 +172,9 @@ private slots:
         QFETCH(Response, response);
         QFETCH(int, deadlineMs);
         QFETCH(QString, reason);
-        m_server.enqueue(response);
+        // Qt may send the previous row's request again after it gave up on it,
+        // and that one would take a queued answer: every request gets this one.
+        m_server.setFallback(response);
         qputenv("VELLACORD_UPDATE_URL", manifestURL().toString().toUtf8());
         UpdateChecker::Source source = UpdateChecker::defaultSource();
         qunsetenv("VELLACORD_UPDATE_URL");
@@ -185,6 +187,7 @@ private slots:
         // Bounded by the reads the client holds back, not by the server's patience.
         QVERIFY2(response.action != Response::Action::endless || m_server.streamedBytes() < response.declaredLength / 2,
                  qPrintable(QString::number(m_server.streamedBytes())));
+        m_server.setFallback(Response::withBody(500, "text/plain", "no scripted response"));
     }
 
     void releaseValuesPublished()
