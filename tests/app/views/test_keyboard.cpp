@@ -152,6 +152,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(w));
         QTest::keySequence(w, keys);
         QTRY_VERIFY(!w->isVisible());
+        delete w;  // kept for reuse by the application; the next row opens a new one
     }
 
     void settingsOpensOnTheKeyField()
