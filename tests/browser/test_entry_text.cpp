@@ -262,7 +262,7 @@ private slots:
         QTest::addColumn<QString>("escaped");
         QTest::newRow("right-to-left override") << "web\u202Eexe.01" << "web\\u202eexe.01";
         QTest::newRow("isolates and marks") << "\u2066a\u2069\u200F\u061C" << "\\u2066a\\u2069\\u200f\\u061c";
-        QTest::newRow("C0 and C1") << "a\x1b[31m\u009b" << "a\\x1b[31m\\u009b";
+        QTest::newRow("C0 and C1") << "a\x1b[31m\u009b\u0080\x7f" << "a\\x1b[31m\\u009b\\u0080\\x7f";
         QTest::newRow("Hebrew and Arabic letters") << "\u05D0\u0627" << "\u05D0\u0627";
     }
 

@@ -151,6 +151,8 @@ private slots:
         QTest::keyClicks(search, QStringLiteral("e1"));  // e1, e10, e11
         QVERIFY(notListed->isVisible() && paneMessage() == QStringLiteral("e3"));
         QCOMPARE(notListed->text(), QStringLiteral("Not in the current list"));
+        QTest::keyClick(view->listView(), Qt::Key_Down);  // from a hidden row the keys start at the top
+        QVERIFY(!notListed->isVisible() && paneMessage() == QStringLiteral("e1"));
 
         // Every filter the button resets, set otherwise.
         model()->toggleSeverity(SeverityLevel::info);
