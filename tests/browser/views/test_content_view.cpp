@@ -17,6 +17,7 @@
 #include "tests/support/MemoryLogStore.h"
 #include "tests/support/PaintedText.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/WindowFixture.h"
 #include "ui/PlainTextViewer.h"
 #include "ui/TintedBar.h"
 #include "ui/Widgets.h"
@@ -89,16 +90,9 @@ QStringList processes(const Rows& list)
 // The main window against a store held in memory: first its model's state and
 // rules, then the wiring of its controls to the model (the filter rules are
 // the pipeline's tests).
-class TestContentView : public QObject {
+class TestContentView : public QObject, public WindowFixture {
     Q_OBJECT
 
-    MemoryStoreProvider provider;
-    std::unique_ptr<DetailWindowState> state;
-    std::unique_ptr<RecentArchives> recent;
-    std::unique_ptr<PendingArchive> pending;
-    std::unique_ptr<ContentView> view;
-
-    WindowModel* model() const { return view->model(); }
     QStringList shownProcesses() const { return processes(view->listModel()->entries()); }
     const LogEntry& row(int i) const { return model()->filteredEntries().at(i); }
 
@@ -106,27 +100,6 @@ class TestContentView : public QObject {
     {
         QAbstractItemView* list = view->listView();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(view->listModel()->index(row)).center());
-    }
-
-    template <typename T = QWidget>
-    T* child(const char* name) const
-    {
-        T* w = view->findChild<T*>(QLatin1String(name));
-        if (!w)
-            qWarning("no child %s", name);
-        return w;
-    }
-    QString paneMessage() const { return view->detailPane()->findChild<PlainTextViewer*>("detailMessage")->text(); }
-    bool loaded() const { return !view->model()->logFetcher()->isLoading(); }
-
-    void makeView(WindowParts parts = {})
-    {
-        view = std::make_unique<ContentView>(state.get(), recent.get(), pending.get(), std::move(parts));
-        view->model()->logFetcher()->setStoreProvider(&provider);
-        view->resize(1100, 700);
-        view->show();
-        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
-        QTRY_VERIFY(loaded());
     }
 
 private slots:
@@ -137,19 +110,10 @@ private slots:
         TestEnv::clearSettings();
         fill(provider);
         provider.locked([&] { provider.openError.reset(); });
-        state = std::make_unique<DetailWindowState>();
-        recent = std::make_unique<RecentArchives>();
-        pending = std::make_unique<PendingArchive>();
-        makeView();
+        setUp();
     }
 
-    void cleanup()
-    {
-        // A query still running on the pool reads the store the next test refills.
-        view.reset();
-        QThreadPool::globalInstance()->waitForDone();
-        delete FloatingDetailView::instance();
-    }
+    void cleanup() { tearDown(); }
 
     void firstShowAndDerivedLists()
     {

@@ -12,6 +12,7 @@
 #include "logs/RecentArchives.h"
 #include "tests/support/MemoryLogStore.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/WindowFixture.h"
 #include "ui/PlainTextViewer.h"
 
 #include <QAbstractItemView>
@@ -46,37 +47,12 @@ void fill(MemoryStoreProvider& provider, const QString& without = {})
 
 }  // namespace
 
-// Where the user is in the list survives what happens to it (§2), and the
-// list keeps its room beside the pane, its columns and its filter rows (§4).
-class TestListPlace : public QObject {
+// Where the user is in the list survives what happens to it, and the list
+// keeps its room beside the pane, its columns and its filter rows.
+class TestListPlace : public QObject, public WindowFixture {
     Q_OBJECT
 
-    MemoryStoreProvider provider;
-    std::unique_ptr<DetailWindowState> state;
-    std::unique_ptr<RecentArchives> recent;
-    std::unique_ptr<PendingArchive> pending;
-    std::unique_ptr<ContentView> view;
-
-    WindowModel* model() const { return view->model(); }
-    bool loaded() const { return !model()->logFetcher()->isLoading(); }
     QString selected() const { return model()->selectedEntry().value_or(LogEntry()).message; }
-    QString paneMessage() const
-    {
-        DetailPane* pane = view->detailPane();
-        return pane ? pane->findChild<PlainTextViewer*>("detailMessage")->text() : QString();
-    }
-    template <typename T = QWidget>
-    T* child(const char* name) const { return view->findChild<T*>(QLatin1String(name)); }
-
-    void makeView(QSize size = {1100, 700})
-    {
-        view = std::make_unique<ContentView>(state.get(), recent.get(), pending.get());
-        model()->logFetcher()->setStoreProvider(&provider);
-        view->resize(size);
-        view->show();
-        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
-        QTRY_VERIFY(loaded());
-    }
 
 private slots:
     void initTestCase() { TestEnv::useTemporaryHome(); }
@@ -85,18 +61,10 @@ private slots:
     {
         TestEnv::clearSettings();
         fill(provider);
-        state = std::make_unique<DetailWindowState>();
-        recent = std::make_unique<RecentArchives>();
-        pending = std::make_unique<PendingArchive>();
-        makeView();
+        setUp();
     }
 
-    void cleanup()
-    {
-        view.reset();
-        QThreadPool::globalInstance()->waitForDone();
-        delete FloatingDetailView::instance();
-    }
+    void cleanup() { tearDown(); }
 
     // After a new read the pane (and the floating window it filled) shows the
     // same record, or closes when the new list lacks it.
