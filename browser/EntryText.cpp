@@ -37,9 +37,10 @@ QString rowText(const LogEntry& entry)
 QString processText(const LogEntry& e, const ProcessNameResolver* names)
 {
     // "Safari (Safari)" tells nothing: the raw name only where it differs.
-    if (names && names->hasTranslation(e.process, e.origin) && names->displayName(e.process, e.origin) != e.process)
-        return names->displayName(e.process, e.origin) + QStringLiteral(" (") + e.process + u')';
-    return e.process;
+    if (!names || !names->hasTranslation(e.process, e.origin))
+        return e.process;
+    const QString shown = names->displayName(e.process, e.origin);
+    return shown != e.process ? shown + QStringLiteral(" (") + e.process + u')' : e.process;
 }
 
 QList<Field> metadataFields(const LogEntry& e, const ProcessNameResolver* names)

@@ -26,10 +26,7 @@ QColor readableTone(const QColor& tone, const QPalette& palette)
     for (int step = 1; step <= 20; ++step) {
         if (std::min(ViewStyle::contrastRatio(c, window), ViewStyle::contrastRatio(c, base)) >= 4.5)
             return c;
-        const double t = step / 20.0;
-        c = QColor::fromRgbF(float(tone.redF() + (toward.redF() - tone.redF()) * t),
-                             float(tone.greenF() + (toward.greenF() - tone.greenF()) * t),
-                             float(tone.blueF() + (toward.blueF() - tone.blueF()) * t));
+        c = ViewStyle::over(ViewStyle::withAlpha(toward, step / 20.0), tone);
     }
     return c;
 }

@@ -207,12 +207,12 @@ QString LogRowDelegate::tooltipAt(const QRect& rect, const QPoint& pos, const Lo
             continue;
         const OptionalColumn column = m_ctx->visibleColumns[i];
         const QString text = VisibleText::shownName(RowLayout::columnText(column, e));
+        if (column != OptionalColumn::pid)
+            return text;
         // A PID names its process too: the name the list shows, translated by
         // the table of the entry's origin, else raw.
         const QString friendly = m_ctx->displayName ? m_ctx->displayName(e) : e.process;
-        if (column == OptionalColumn::pid && !friendly.isEmpty())
-            return text + QStringLiteral(" — ") + VisibleText::shownName(friendly);
-        return text;
+        return friendly.isEmpty() ? text : text + QStringLiteral(" — ") + VisibleText::shownName(friendly);
     }
     return {};
 }

@@ -83,13 +83,8 @@ void TransientNotice::paintEvent(QPaintEvent*)
     // Opaque: the list's rows must not show through the words.
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QColor base = palette().color(QPalette::Window);
-    const QColor accent = ViewStyle::accent(this);
-    QColor fill = base;
-    fill.setRgbF(base.redF() * 0.88f + accent.redF() * 0.12f, base.greenF() * 0.88f + accent.greenF() * 0.12f,
-                 base.blueF() * 0.88f + accent.blueF() * 0.12f);
     p.setPen(ViewStyle::separator(this));
-    p.setBrush(fill);
+    p.setBrush(ViewStyle::over(ViewStyle::withAlpha(ViewStyle::accent(this), 0.12), palette().color(QPalette::Window)));
     p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
 }
 
