@@ -15,10 +15,18 @@ function(_vellacord_library name dir)
   target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
 endfunction()
 
-# A library without widgets from the folder's own sources.
+# A library without Qt GUI from the folder's own sources: the command line
+# and the fuzzers link these alone.
 function(vellacord_core_library name)
   _vellacord_library(${name} ${CMAKE_CURRENT_SOURCE_DIR}
-    DEPENDS Qt6::Core Qt6::Gui Qt6::Network Qt6::Concurrent ${ARGN})
+    DEPENDS Qt6::Core Qt6::Network Qt6::Concurrent ${ARGN})
+endfunction()
+
+# The widget kit from the folder's own sources, the one library below the
+# views that links Qt GUI and widgets.
+function(vellacord_widget_kit_library name)
+  _vellacord_library(${name} ${CMAKE_CURRENT_SOURCE_DIR}
+    DEPENDS Qt6::Core Qt6::Gui Qt6::Widgets ${ARGN})
 endfunction()
 
 # A widget library from the folder's views/ subfolder, on top of the widget kit.

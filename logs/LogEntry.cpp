@@ -2,12 +2,6 @@
 
 #include <random>
 
-namespace {
-QColor rgb(double r, double g, double b) { return QColor::fromRgbF(float(r), float(g), float(b), 1.0f); }
-QColor grey(double w) { return rgb(w, w, w); }
-QColor rgb255(int r, int g, int b) { return rgb(r / 255.0, g / 255.0, b / 255.0); }
-}
-
 QString LogEntry::levelLabelFor(int level)
 {
     switch (level) {
@@ -18,53 +12,6 @@ QString LogEntry::levelLabelFor(int level)
     case 4: return QStringLiteral("Error");
     case 5: return QStringLiteral("Fault");
     default: return QStringLiteral("Unknown");
-    }
-}
-
-QColor LogEntry::levelColorFor(int level)
-{
-    switch (level) {
-    case 5: return rgb(1.0, 0.3, 0.3);
-    case 4: return rgb(1.0, 0.6, 0.2);
-    case 3: return rgb(1.0, 0.85, 0.2);
-    case 2: return grey(0.7);
-    default: return grey(0.4);
-    }
-}
-
-QColor LogEntry::levelColor() const { return levelColorFor(level); }
-
-QColor LogEntry::messageColor() const
-{
-    switch (level) {
-    case 5: return rgb(0.75, 0.55, 0.55);
-    case 4: return rgb(0.75, 0.62, 0.5);
-    case 3: return rgb(0.75, 0.72, 0.5);
-    case 2: return grey(0.55);
-    default: return grey(0.35);
-    }
-}
-
-QColor LogEntry::badgeBackground() const
-{
-    switch (level) {
-    case 5: return rgb255(192, 57, 43);
-    case 4: return rgb255(230, 126, 34);
-    case 3: return rgb255(241, 196, 15);
-    case 2: return rgb255(41, 128, 185);
-    case 1: return rgb255(149, 165, 166);
-    default: return rgb255(127, 140, 141);
-    }
-}
-
-QColor LogEntry::rowBackground() const
-{
-    switch (level) {
-    case 5: return rgb255(255, 214, 214);
-    case 4: return rgb255(252, 228, 214);
-    case 3: return rgb255(255, 242, 204);
-    case 2: return rgb255(235, 245, 251);
-    default: return rgb255(250, 250, 250);
     }
 }
 
@@ -88,11 +35,11 @@ QUuid makeEntryId()
 }
 
 namespace Severity {
-const QList<SeverityLevel>& allCases()
+const QList<SeverityLevel>& all()
 {
-    static const QList<SeverityLevel> all{SeverityLevel::fault, SeverityLevel::error, SeverityLevel::notice,
-                                          SeverityLevel::info, SeverityLevel::debug};
-    return all;
+    static const QList<SeverityLevel> levels{SeverityLevel::fault, SeverityLevel::error, SeverityLevel::notice,
+                                             SeverityLevel::info, SeverityLevel::debug};
+    return levels;
 }
 
 QString label(SeverityLevel s)
@@ -107,19 +54,17 @@ QString label(SeverityLevel s)
     return {};
 }
 
-int logLevel(SeverityLevel s) { return 5 - int(allCases().indexOf(s)); }
-
-QColor color(SeverityLevel s) { return LogEntry::levelColorFor(logLevel(s)); }
-}
+int logLevel(SeverityLevel s) { return 5 - int(all().indexOf(s)); }
+}  // namespace Severity
 
 namespace Source {
-const QList<SourceType>& allCases()
+const QList<SourceType>& all()
 {
-    static const QList<SourceType> all{SourceType::all, SourceType::system, SourceType::user, SourceType::hardware};
-    return all;
+    static const QList<SourceType> types{SourceType::all, SourceType::system, SourceType::user, SourceType::hardware};
+    return types;
 }
 
-QString rawValue(SourceType t)
+QString name(SourceType t)
 {
     switch (t) {
     case SourceType::all: return QStringLiteral("all");
@@ -141,10 +86,10 @@ QString label(SourceType t)
     return {};
 }
 
-std::optional<SourceType> fromRawValue(const QString& raw)
+std::optional<SourceType> fromName(const QString& text)
 {
-    for (SourceType t : allCases())
-        if (rawValue(t) == raw)
+    for (SourceType t : all())
+        if (name(t) == text)
             return t;
     return std::nullopt;
 }
@@ -172,4 +117,4 @@ bool matches(SourceType t, const LogEntry& e)
     }
     return false;
 }
-}
+}  // namespace Source

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QColor>
 #include <QList>
 #include <QString>
 #include <QUuid>
@@ -22,17 +21,18 @@ struct MessageTemplate {
 // The kind of machine a record was logged on, as its store knows it: unified
 // bundles and log show exports come from a Mac, the systemd journal (live or
 // a folder of its files) from Linux. Texts that advise the reader follow it.
-enum class LogOrigin : quint8 { mac, linuxJournal };
+enum class LogOrigin : quint8 { mac,
+                                linuxJournal };
 
 // One log record as the application holds it. Built only by the log query;
 // immutable afterwards, so it may be shared between threads freely. Identity
 // is `id` alone (fresh per read); content equality is deliberately absent.
 struct LogEntry {
     QUuid id;
-    double date = 0;          // seconds since 1970-01-01 00:00:00 UTC
-    int level = 0;            // 0 undefined, 1 debug, 2 info, 3 notice, 4 error, 5 fault
+    double date = 0;                    // seconds since 1970-01-01 00:00:00 UTC
+    int level = 0;                      // 0 undefined, 1 debug, 2 info, 3 notice, 4 error, 5 fault
     LogOrigin origin = LogOrigin::mac;  // set by the store; fills padding, as does the flag below
-    bool threadKnown = true;  // false: the source named no thread, and threadIdentifier means nothing
+    bool threadKnown = true;            // false: the source named no thread, and threadIdentifier means nothing
     QString process;
     QString message;
     QString subsystem;
@@ -42,19 +42,15 @@ struct LogEntry {
     QString sender;
     quint64 activityIdentifier = 0;
     QString host;             // the machine that logged it; empty when the source does not say
+    QString senderImagePath;  // the sender's full path (its image on a Mac); empty when unknown
     // Unified-log entries: their format string, shared by every entry composed
     // from it. None for other sources.
     std::shared_ptr<const MessageTemplate> messageTemplate;
 
     bool fromLinux() const { return origin == LogOrigin::linuxJournal; }
     QString levelLabel() const { return levelLabelFor(level); }
-    QColor levelColor() const;       // dark appearance: level text
-    QColor messageColor() const;     // dark appearance: message text
-    QColor badgeBackground() const;  // light appearance: level badge fill
-    QColor rowBackground() const;    // light appearance: row tint
 
     static QString levelLabelFor(int level);
-    static QColor levelColorFor(int level);
 };
 
 using LogEntryList = QList<LogEntry>;
@@ -63,25 +59,31 @@ using LogEntryList = QList<LogEntry>;
 // one per record when reading 50,000 records.
 QUuid makeEntryId();
 
-enum class SeverityLevel { fault, error, notice, info, debug };
+enum class SeverityLevel { fault,
+                           error,
+                           notice,
+                           info,
+                           debug };
 
 namespace Severity {
-const QList<SeverityLevel>& allCases();
+const QList<SeverityLevel>& all();
 QString label(SeverityLevel s);
-QColor color(SeverityLevel s);
 int logLevel(SeverityLevel s);
 }
 
-enum class SourceType { all, system, user, hardware };
+enum class SourceType { all,
+                        system,
+                        user,
+                        hardware };
 
 namespace Source {
-const QList<SourceType>& allCases();
-QString rawValue(SourceType t);
+const QList<SourceType>& all();
+QString name(SourceType t);  // stored value: "all", "system", …
 QString label(SourceType t);
-std::optional<SourceType> fromRawValue(const QString& raw);  // exact, case-sensitive
+std::optional<SourceType> fromName(const QString& name);  // exact, case-sensitive
 bool matches(SourceType t, const LogEntry& entry);
 bool isHardware(const LogEntry& entry);
-}
+}  // namespace Source
 
 inline size_t qHash(SeverityLevel s, size_t seed = 0) noexcept { return ::qHash(int(s), seed); }
 inline size_t qHash(SourceType s, size_t seed = 0) noexcept { return ::qHash(int(s), seed); }

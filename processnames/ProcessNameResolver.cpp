@@ -1,7 +1,8 @@
 #include "processnames/ProcessNameResolver.h"
 
-#include "logs/Platform.h"
-#include "logs/SafeRead.h"
+#include "base/AtomicFile.h"
+#include "base/Platform.h"
+#include "base/SafeRead.h"
 #include "logs/VisibleText.h"
 
 #include <QDir>
@@ -164,7 +165,8 @@ void ProcessNameResolver::saveLearned()
     QJsonObject obj;
     for (auto it = merged->cbegin(); it != merged->cend(); ++it)
         obj.insert(it.key(), it.value());
-    if (!Platform::writeFileAtomically(m_learnedFile, Platform::prettyJson(QJsonDocument(obj))))
+    if (AtomicFile::write(m_learnedFile, Platform::prettyJson(QJsonDocument(obj)),
+                          AtomicFile::LinkPolicy::followToRegularFile))
         return;
     m_unsaved.clear();
     m_learnedNames = std::move(*merged);

@@ -4,6 +4,7 @@
 #include "logs/VisibleText.h"
 #include "ui/PlainText.h"
 #include "ui/PlainTextViewer.h"
+#include "ui/SeverityPalette.h"
 #include "ui/TextStyles.h"
 #include "ui/ViewStyle.h"
 
@@ -33,9 +34,7 @@ QColor readableTone(const QColor& tone, const QPalette& palette)
 }  // namespace
 
 AnalysisItemRow::AnalysisItemRow(const AnalysisItem& item, std::function<void()> onTap, QWidget* parent)
-    : QWidget(parent)
-    , m_item(item)
-    , m_onTap(std::move(onTap))
+    : QWidget(parent), m_item(item), m_onTap(std::move(onTap))
 {
     setObjectName(QStringLiteral("analysisItemRow"));
     auto* col = new QVBoxLayout(this);
@@ -140,7 +139,8 @@ AnalysisItemRow::AnalysisItemRow(const AnalysisItem& item, std::function<void()>
 void AnalysisItemRow::refreshLevelColor()
 {
     if (m_level && m_item.entry)
-        TextStyles::setTextColor(m_level, readableTone(m_item.entry->levelColor(), palette()));
+        TextStyles::setTextColor(m_level,
+                                 readableTone(SeverityPalette::colors(m_item.entry->level, true).tone, palette()));
 }
 
 void AnalysisItemRow::changeEvent(QEvent* e)

@@ -4,6 +4,7 @@
 #include "browser/views/LogListModel.h"
 #include "logs/VisibleText.h"
 #include "ui/PlainText.h"
+#include "ui/SeverityPalette.h"
 #include "ui/TextStyles.h"
 #include "ui/ViewStyle.h"
 
@@ -12,9 +13,9 @@
 #include <QPainter>
 #include <QTextLayout>
 
+#include <QToolTip>
 #include <algorithm>
 #include <cmath>
-#include <QToolTip>
 
 using ViewStyle::grey;
 
@@ -140,6 +141,7 @@ void LogRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, cons
     const bool highlighted = m_ctx->highlightedID && *m_ctx->highlightedID == e.id;
     const bool selected = m_ctx->selectedID && *m_ctx->selectedID == e.id;
     const QColor accent = option.palette.color(QPalette::Highlight);
+    const SeverityPalette::Colors& level = SeverityPalette::colors(e.level, dark);
 
     p->save();
     p->fillRect(r, rowBackground(e, dark, selected, highlighted, accent));
@@ -148,7 +150,7 @@ void LogRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, cons
         // that the selection behind it frames the row; the selection is laid
         // over the tint too, or an opaque tint would all but hide it.
         const QRect content = r.adjusted(4, 1, -4, -1);
-        p->fillRect(content, e.rowBackground());
+        p->fillRect(content, level.rowTint);
         if (selected || highlighted)
             p->fillRect(content, rowBackground(e, dark, selected, highlighted, accent));
     }
@@ -167,7 +169,7 @@ void LogRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, cons
     p->setFont(bf);
     const QString label = e.levelLabel();
     if (dark) {
-        p->setPen(e.levelColor());
+        p->setPen(level.label);
         drawRepeated(p, cells.severity, label, bfm, m_badgeTexts);
     } else {
         // Sized from the fractional advance: a whole-pixel width would elide the label it was measured from.
@@ -178,9 +180,9 @@ void LogRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, cons
         QRectF pill(cells.severity.left(), cells.severity.center().y() - th / 2.0 - 2, tw + 12, th + 4);
         p->setRenderHint(QPainter::Antialiasing, true);
         p->setPen(Qt::NoPen);
-        p->setBrush(e.badgeBackground());
+        p->setBrush(level.tone);
         p->drawRoundedRect(pill, 4, 4);
-        p->setPen(e.level == 3 ? QColor(Qt::black) : QColor(Qt::white));
+        p->setPen(level.badgeText);
         p->drawText(pill, Qt::AlignCenter, advance <= room ? label : bfm.elidedText(label, Qt::ElideRight, int(room)));
     }
     p->setFont(font);
@@ -190,9 +192,9 @@ void LogRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, cons
     const QString shown = m_ctx->displayName ? m_ctx->displayName(e) : e.process;
     drawRepeated(p, cells.process, shown, fm, m_rowTexts);
     for (int i = 0; i < cells.columns.size(); ++i)
-        drawRepeated(p, cells.columns[i], RowLayout::columnText(m_ctx->visibleColumns[i], e), fm, m_rowTexts);
+        drawRepeated(p, cells.columns[i], Columns::text(m_ctx->visibleColumns[i], e), fm, m_rowTexts);
 
-    p->setPen(dark ? e.messageColor() : grey(0.13));
+    p->setPen(level.message);
     drawCell(p, cells.message, oneLine(e.message), fm);
     p->restore();
 }
@@ -205,9 +207,9 @@ QString LogRowDelegate::tooltipAt(const QRect& rect, const QPoint& pos, const Lo
     for (int i = 0; i < cells.columns.size(); ++i) {
         if (!cells.columns[i].contains(pos))
             continue;
-        const OptionalColumn column = m_ctx->visibleColumns[i];
-        const QString text = VisibleText::shownName(RowLayout::columnText(column, e));
-        if (column != OptionalColumn::pid)
+        const ColumnId column = m_ctx->visibleColumns[i];
+        const QString text = VisibleText::shownName(Columns::text(column, e));
+        if (column != ColumnId::pid)
             return text;
         // A PID names its process too: the name the list shows, translated by
         // the table of the entry's origin, else raw.

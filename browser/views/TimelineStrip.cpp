@@ -1,7 +1,9 @@
 #include "browser/views/TimelineStrip.h"
 
+#include "browser/FetchRange.h"
 #include "browser/WindowModel.h"
 #include "ui/PlainText.h"
+#include "ui/SeverityPalette.h"
 #include "ui/TextStyles.h"
 #include "ui/ViewStyle.h"
 
@@ -15,7 +17,7 @@
 #include <cmath>
 
 namespace {
-constexpr double kSide = 8;       // inner margin left and right
+constexpr double kSide = 8;  // inner margin left and right
 constexpr double kTop = 4;
 constexpr double kLabels = 14;    // band under the bars for the end times
 constexpr double kDragStart = 4;  // pixels before a press becomes a drag
@@ -56,11 +58,7 @@ QSize TimelineStrip::sizeHint() const
 
 QColor TimelineStrip::barColor(SeverityLevel s, bool dark)
 {
-    if (dark)
-        return Severity::color(s);
-    LogEntry e;
-    e.level = Severity::logLevel(s);
-    return e.badgeBackground();
+    return SeverityPalette::colors(Severity::logLevel(s), dark).tone;
 }
 
 TimelineStrip::DragMarks TimelineStrip::dragMarks(bool dark)
@@ -115,7 +113,7 @@ void TimelineStrip::paintEvent(QPaintEvent*)
     for (const TimelineBucket& b : buckets)
         peak = std::max(peak, b.total());
     QColor colors[5];
-    for (SeverityLevel s : Severity::allCases())
+    for (SeverityLevel s : Severity::all())
         colors[int(s)] = barColor(s, dark);
 
     const double slot = r.width() / n;
@@ -132,7 +130,7 @@ void TimelineStrip::paintEvent(QPaintEvent*)
         // At least a pixel for a bucket with entries, so that none looks empty.
         const double h = std::max(1.0, r.height() * total / peak);
         double y = r.bottom();
-        for (SeverityLevel s : Severity::allCases()) {  // the most severe at the bottom
+        for (SeverityLevel s : Severity::all()) {  // the most severe at the bottom
             if (const int c = b.count(s)) {
                 const double part = h * c / total;
                 p.fillRect(QRectF(x, y - part, slot - gap, part), colors[int(s)]);
@@ -223,15 +221,15 @@ void TimelineStrip::mouseReleaseEvent(QMouseEvent* e)
     update();
     if (dragged) {
         const QList<TimelineBucket>& buckets = m_model->timeline();
-        m_model->applyTimelineSpan(Timeline::timeAt(buckets, fractionAt(from)),
-                                   Timeline::timeAt(buckets, fractionAt(to)));
+        m_model->range()->applyTimelineSpan(Timeline::timeAt(buckets, fractionAt(from)),
+                                            Timeline::timeAt(buckets, fractionAt(to)));
     }
 }
 
 void TimelineStrip::mouseDoubleClickEvent(QMouseEvent* e)
 {
     if (e->button() == Qt::LeftButton)
-        m_model->restoreRangeBeforeDrag();
+        m_model->range()->restoreRangeBeforeDrag();
 }
 
 void TimelineStrip::leaveEvent(QEvent* e)

@@ -1,8 +1,7 @@
 #pragma once
 
 // Small platform layer shared by every subsystem: diagnostic log categories,
-// the per-user settings store, the application-support folder and atomic file
-// writes.
+// the per-user settings store and the application-support folder.
 
 #include <QByteArray>
 #include <QJsonDocument>
@@ -35,14 +34,10 @@ QString appSupportDir();
 QString homeDir();
 QString desktopDir();
 
-// Writes the whole file atomically (temporary file + rename). Returns false on
-// any failure; callers ignore failures, memory staying ahead of the file. A
-// link to a regular file is written through; any other link is replaced.
-bool writeFileAtomically(const QString& path, const QByteArray& data);
-
 // Our diagnostics below warning level stay off (the command line's: all of
 // them, its output being scripted) unless QT_LOGGING_RULES turns them on.
-enum class Diagnostics { warningsAndAbove, none };
+enum class Diagnostics { warningsAndAbove,
+                         none };
 void setDefaultDiagnostics(Diagnostics shown);
 
 // JSON with sorted keys (QJsonObject keeps keys sorted) and indentation.

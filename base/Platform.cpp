@@ -1,6 +1,6 @@
-#include "logs/Platform.h"
+#include "base/Platform.h"
 
-#include "logs/SafeRead.h"
+#include "base/SafeRead.h"
 
 #include <QLoggingCategory>
 
@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <cerrno>
@@ -54,8 +53,7 @@ std::optional<QString> settingsFileProblem(const QString& path)
 QString settingsPath()
 {
     // Where QSettings keeps the native user settings of "Vellacord"/"Vellacord".
-    const QString path = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-                         + QStringLiteral("/Vellacord/Vellacord.conf");
+    const QString path = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Vellacord/Vellacord.conf");
     std::optional<QString> problem = settingsFileProblem(path);
     // QSettings's lock file beside it is opened and read on every write.
     if (const std::optional<QString> lock = problem ? std::nullopt : settingsFileProblem(path + QStringLiteral(".lock")))
@@ -110,27 +108,6 @@ QString desktopDir()
 {
     const QString d = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     return d.isEmpty() ? QDir::homePath() + QStringLiteral("/Desktop") : d;
-}
-
-bool writeFileAtomically(const QString& path, const QByteArray& data)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    // QSaveFile writes through a symbolic link and renames over its target.
-    // A link to anything but a regular file (a device, a FIFO, nothing) is
-    // replaced itself instead, so that no write ever lands on /dev/zero.
-    const QByteArray name = QFile::encodeName(path);
-    struct stat link {}, target {};
-    if (::lstat(name.constData(), &link) == 0 && S_ISLNK(link.st_mode)
-        && (::stat(name.constData(), &target) != 0 || !S_ISREG(target.st_mode)) && !QFile::remove(path))
-        return false;
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    if (f.write(data) != data.size()) {
-        f.cancelWriting();
-        return false;
-    }
-    return f.commit();
 }
 
 QByteArray prettyJson(const QJsonDocument& doc) { return doc.toJson(QJsonDocument::Indented); }

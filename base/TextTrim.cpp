@@ -1,4 +1,4 @@
-#include "logs/TextTrim.h"
+#include "base/TextTrim.h"
 
 bool isHorizontalSpace(QChar c)
 {

@@ -1,4 +1,4 @@
-#include "logs/SafeRead.h"
+#include "base/SafeRead.h"
 
 #include <QFile>
 
