@@ -4,8 +4,8 @@
 
 #include "ai/AIExplainer.h"
 
+#include "base/TextTrim.h"
 #include "crashes/CrashReport.h"
-#include "logs/TextTrim.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -44,12 +44,11 @@ QString analysisBody()
 }  // namespace
 
 const QString explainPrompt =
-    QStringLiteral("You are a macOS system expert helping a Windows administrator understand Mac system logs. ")
-    + explainBody();
+    QStringLiteral("You are a macOS system expert helping a Windows administrator understand Mac system logs. ") + explainBody();
 
 const QString linuxExplainPrompt = QStringLiteral("You are a Linux system expert helping a Windows administrator "
-                                                  "understand Linux system logs (the systemd journal). ")
-                                   + explainBody();
+                                                  "understand Linux system logs (the systemd journal). ") +
+                                   explainBody();
 
 const QString crashPrompt = QStringLiteral(
     "You are a macOS system expert helping a system administrator understand a crash report. "
@@ -57,12 +56,11 @@ const QString crashPrompt = QStringLiteral(
     "unusual, and what the administrator should do about it. Be concise and direct.");
 
 const QString analysisPrompt =
-    QStringLiteral("You are a macOS system expert helping a Windows administrator triage Mac system logs. ")
-    + analysisBody();
+    QStringLiteral("You are a macOS system expert helping a Windows administrator triage Mac system logs. ") + analysisBody();
 
 const QString linuxAnalysisPrompt = QStringLiteral("You are a Linux system expert helping a Windows administrator "
-                                                   "triage Linux system logs (the systemd journal). ")
-                                    + analysisBody();
+                                                   "triage Linux system logs (the systemd journal). ") +
+                                    analysisBody();
 
 const QString& explainPromptFor(const LogEntry& entry)
 {
@@ -192,8 +190,7 @@ QString batchMessage(const LogEntryList& batch)
     static const QString bar = QStringLiteral(" | ");
     for (qsizetype i = 0; i < batch.size(); ++i) {
         const LogEntry& e = batch.at(i);
-        lines << QLatin1Char('[') + QString::number(i) + QStringLiteral("] ") + e.levelLabel() + bar + e.process + bar
-                     + e.subsystem + bar + e.message;
+        lines << QLatin1Char('[') + QString::number(i) + QStringLiteral("] ") + e.levelLabel() + bar + e.process + bar + e.subsystem + bar + e.message;
     }
     return lines.join(QLatin1Char('\n'));
 }

@@ -22,20 +22,6 @@ namespace {
 
 int g_timeoutMs = defaultRequestTimeoutMs;
 
-QUrl endpoint(const char* overrideVariable, const QString& defaultBase, const QString& path)
-{
-    QUrl url(defaultBase);
-    const QString override = qEnvironmentVariable(overrideVariable);
-    if (!override.isEmpty()) {
-        const QUrl o(override);
-        url.setScheme(o.scheme());
-        url.setHost(o.host());
-        url.setPort(o.port());
-    }
-    url.setPath(path);
-    return url;
-}
-
 QObject* completionContext(QObject* context) { return context ? context : QCoreApplication::instance(); }
 
 template <class T>
@@ -71,31 +57,6 @@ std::variant<QJsonValue, AIError> readJson(const QByteArray& body)
     return AIError::jsonReader(QStringLiteral("The response is not valid JSON (%1 at offset %2).")
                                    .arg(pe.errorString())
                                    .arg(pe.offset));
-}
-
-enum class Dialect { anthropic, openai };
-
-std::optional<QString> answerText(Dialect dialect, const QJsonValue& top)
-{
-    if (!top.isObject())
-        return std::nullopt;
-    const QJsonValue list = top.toObject().value(dialect == Dialect::anthropic ? QLatin1String("content")
-                                                                                : QLatin1String("choices"));
-    if (!list.isArray() || list.toArray().isEmpty() || !list.toArray().first().isObject())
-        return std::nullopt;
-    const QJsonObject first = list.toArray().first().toObject();
-    QJsonValue text;
-    if (dialect == Dialect::anthropic) {
-        text = first.value(QLatin1String("text"));
-    } else {
-        const QJsonValue message = first.value(QLatin1String("message"));
-        if (!message.isObject())
-            return std::nullopt;
-        text = message.toObject().value(QLatin1String("content"));
-    }
-    if (!text.isString())
-        return std::nullopt;
-    return text.toString();
 }
 
 // What one exchange has taken in so far; the reply's own buffer is drained as
@@ -142,32 +103,31 @@ std::optional<AIResult<QString>> replyFailure(QNetworkReply* reply, Exchange& ex
     return std::nullopt;
 }
 
+using AnswerReader = std::function<AIResult<QString>(const QJsonValue&)>;
+
 // The answer of a 200 body; safe on any thread.
-AIResult<QString> answerOfBody(Dialect dialect, const QByteArray& body)
+AIResult<QString> answerOfBody(const AnswerReader& read, const QByteArray& body)
 {
     const auto json = readJson(body);
     if (const AIError* e = std::get_if<AIError>(&json))
         return *e;
-    const auto text = answerText(dialect, std::get<QJsonValue>(json));
-    if (!text)
-        return ExplainerError::parseError();
-    return *text;
+    return read(std::get<QJsonValue>(json));
 }
 
-void post(Dialect dialect, const QUrl& url, const QList<QPair<QByteArray, QByteArray>>& headers,
-          const QJsonObject& body, QObject* context, TextCompletion done)
+void post(AnswerReader read, const QUrl& url, const AIRequest& ask, QObject* context, TextCompletion done)
 {
     QNetworkRequest request(url);
-    for (const auto& [name, value] : headers)
+    for (const auto& [name, value] : ask.headers)
         request.setRawHeader(name, value);
     // A redirect would carry the API key to a host the user never chose.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
 
-    QNetworkReply* reply = SharedNetwork::manager().post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
+    QNetworkReply* reply = SharedNetwork::manager().post(request, QJsonDocument(ask.body).toJson(QJsonDocument::Compact));
     // Keeps Qt's own buffer small between two reads of ours. Qt passes the
     // size on to its network thread only once the request has started, which
     // it does on the next turn of the event loop, before any answer can arrive.
-    QMetaObject::invokeMethod(reply, [reply] { reply->setReadBufferSize(1 << 20); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        reply, [reply] { reply->setReadBufferSize(1 << 20); }, Qt::QueuedConnection);
     auto exchange = std::make_shared<Exchange>();
     const auto abortWhenTooLarge = [reply, exchange] {
         if (!exchange->tooLarge && !exchange->take(reply))
@@ -189,7 +149,7 @@ void post(Dialect dialect, const QUrl& url, const QList<QPair<QByteArray, QByteA
     });
     deadline->start(g_timeoutMs);
     QObject* owner = completionContext(context);
-    QObject::connect(reply, &QNetworkReply::finished, owner, [owner, dialect, reply, exchange, done = std::move(done)] {
+    auto finish = [owner, read = std::move(read), reply, exchange, done = std::move(done)] {
         if (const auto failure = replyFailure(reply, *exchange)) {
             done(*failure);
             return;
@@ -200,8 +160,9 @@ void post(Dialect dialect, const QUrl& url, const QList<QPair<QByteArray, QByteA
             watcher->deleteLater();
             done(watcher->result());
         });
-        watcher->setFuture(QtConcurrent::run(answerOfBody, dialect, std::move(exchange->body)));
-    });
+        watcher->setFuture(QtConcurrent::run(answerOfBody, read, std::move(exchange->body)));
+    };
+    QObject::connect(reply, &QNetworkReply::finished, owner, std::move(finish));
     QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
 }
 
@@ -210,17 +171,6 @@ void post(Dialect dialect, const QUrl& url, const QList<QPair<QByteArray, QByteA
 void setRequestTimeoutMs(int ms) { g_timeoutMs = ms; }
 int requestTimeoutMs() { return g_timeoutMs; }
 
-QUrl anthropicEndpoint()
-{
-    return endpoint("VELLACORD_ANTHROPIC_URL", QStringLiteral("https://api.anthropic.com"), QStringLiteral("/v1/messages"));
-}
-
-QUrl openAIEndpoint()
-{
-    return endpoint("VELLACORD_OPENAI_URL", QStringLiteral("https://api.openai.com"),
-                    QStringLiteral("/v1/chat/completions"));
-}
-
 void send(const AISettings& settings, const QString& systemPrompt, const QString& userMessage, int maxTokens,
           QObject* context, TextCompletion done)
 {
@@ -228,45 +178,14 @@ void send(const AISettings& settings, const QString& systemPrompt, const QString
         completeLater<QString>(context, std::move(done), ExplainerError::noAPIKey());
         return;
     }
-    const QString apiKey = settings.apiKey();
-    if (settings.provider() == AIProvider::openai)
-        callOpenAI(apiKey, userMessage, systemPrompt, maxTokens, context, std::move(done));
-    else
-        callAnthropic(apiKey, userMessage, systemPrompt, maxTokens, context, std::move(done));
+    call(settings.provider(), settings.apiKey(), {systemPrompt, userMessage, maxTokens}, context, std::move(done));
 }
 
-void callAnthropic(const QString& apiKey, const QString& userMessage, const QString& systemPrompt, int maxTokens,
-                   QObject* context, TextCompletion done)
+void call(const AIProvider& provider, const QString& apiKey, const AIPrompt& prompt, QObject* context,
+          TextCompletion done)
 {
-    QJsonObject message{{QStringLiteral("role"), QStringLiteral("user")}, {QStringLiteral("content"), userMessage}};
-    const QJsonObject body{
-        {QStringLiteral("model"), QStringLiteral("claude-sonnet-4-20250514")},
-        {QStringLiteral("max_tokens"), maxTokens},
-        {QStringLiteral("system"), systemPrompt},
-        {QStringLiteral("messages"), QJsonArray{message}},
-    };
-    post(Dialect::anthropic, anthropicEndpoint(),
-         {{"content-type", "application/json"},
-          {"x-api-key", AISettings::keyForUse(apiKey).toUtf8()},
-          {"anthropic-version", "2023-06-01"}},
-         body, context, std::move(done));
-}
-
-void callOpenAI(const QString& apiKey, const QString& userMessage, const QString& systemPrompt, int maxTokens,
-                QObject* context, TextCompletion done)
-{
-    const QJsonArray messages{
-        QJsonObject{{QStringLiteral("role"), QStringLiteral("system")}, {QStringLiteral("content"), systemPrompt}},
-        QJsonObject{{QStringLiteral("role"), QStringLiteral("user")}, {QStringLiteral("content"), userMessage}},
-    };
-    const QJsonObject body{
-        {QStringLiteral("model"), QStringLiteral("gpt-4o")},
-        {QStringLiteral("max_tokens"), maxTokens},
-        {QStringLiteral("messages"), messages},
-    };
-    post(Dialect::openai, openAIEndpoint(),
-         {{"Content-Type", "application/json"}, {"Authorization", "Bearer " + AISettings::keyForUse(apiKey).toUtf8()}},
-         body, context, std::move(done));
+    const AIRequest request = provider.request(provider, AISettings::keyForUse(apiKey).toUtf8(), prompt);
+    post(provider.answer, provider.endpoint(), request, context, std::move(done));
 }
 
 void explain(const LogEntry& entry, const AISettings& settings, QObject* context, TextCompletion done)

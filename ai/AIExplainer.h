@@ -35,17 +35,11 @@ using AnalysisCompletion = std::function<void(const AIResult<AnalysisItemList>&)
 void send(const AISettings& settings, const QString& systemPrompt, const QString& userMessage, int maxTokens,
           QObject* context, TextCompletion done);
 
-// One HTTP exchange each, with the key cleaned by AISettings::keyForUse; the
-// answer comes back unchanged (not trimmed).
-void callAnthropic(const QString& apiKey, const QString& userMessage, const QString& systemPrompt, int maxTokens,
-                   QObject* context, TextCompletion done);
-void callOpenAI(const QString& apiKey, const QString& userMessage, const QString& systemPrompt, int maxTokens,
-                QObject* context, TextCompletion done);
-
-// Endpoints: the providers' public hosts, or the scheme, host and port of
-// VELLACORD_ANTHROPIC_URL / VELLACORD_OPENAI_URL when set. Paths are fixed.
-QUrl anthropicEndpoint();
-QUrl openAIEndpoint();
+// One HTTP exchange with the provider's endpoint, the key cleaned by
+// AISettings::keyForUse; the answer comes back unchanged (not trimmed). The
+// row is read during the call only.
+void call(const AIProvider& provider, const QString& apiKey, const AIPrompt& prompt, QObject* context,
+          TextCompletion done);
 
 // Every request ends within this time from its start, however its bytes come;
 // an answer body beyond maxResponseBytes fails as soon as it passes the cap.
@@ -74,8 +68,8 @@ QString entryMessage(const LogEntry& entry);
 QString crashMessage(const CrashReport& report);
 
 struct ProcessNamesAnswer {
-    QString text;                   // what to show and cache
-    QMap<QString, QString> names;   // raw identifier -> friendly name; may be empty
+    QString text;                  // what to show and cache
+    QMap<QString, QString> names;  // raw identifier -> friendly name; may be empty
 };
 // Splits an entry explanation at its "PROCESS_NAMES:" block. Never fails.
 ProcessNamesAnswer parseProcessNames(const QString& answer);

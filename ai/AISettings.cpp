@@ -1,47 +1,23 @@
 #include "ai/AISettings.h"
 
-#include "logs/Platform.h"
-
-namespace AIProviders {
-
-const QList<AIProvider>& allCases()
-{
-    static const QList<AIProvider> all{AIProvider::anthropic, AIProvider::openai};
-    return all;
-}
-
-QString rawValue(AIProvider p)
-{
-    return p == AIProvider::openai ? QStringLiteral("OpenAI") : QStringLiteral("Anthropic");
-}
-
-std::optional<AIProvider> fromRawValue(const QString& raw)
-{
-    for (AIProvider p : allCases())
-        if (rawValue(p) == raw)
-            return p;
-    return std::nullopt;
-}
-
-}  // namespace AIProviders
+#include "base/Platform.h"
 
 QString AISettings::defaultSearchEngineURL() { return QStringLiteral("https://www.google.com/search?q="); }
 
 AISettings::AISettings(QObject* parent) : QObject(parent)
 {
     QSettings& store = Platform::settings();
-    // Anything but the exact OpenAI raw value, known or not, means Anthropic;
-    // an unknown stored string stays in the store until the user picks a provider.
-    const QString provider = store.contains(providerKey) ? store.value(providerKey).toString()
-                                                          : AIProviders::rawValue(AIProvider::anthropic);
-    m_provider = provider == AIProviders::rawValue(AIProvider::openai) ? AIProvider::openai : AIProvider::anthropic;
+    // Anything but a provider's exact name means the first provider; an unknown
+    // stored string stays in the store until the user picks a provider.
+    if (const AIProvider* stored = AIProviders::named(store.value(providerKey).toString()))
+        m_provider = stored;
     m_apiKey = store.contains(apiKeyKey) ? store.value(apiKeyKey).toString() : QString();
     m_searchEngineURL = store.contains(searchEngineURLKey) ? store.value(searchEngineURLKey).toString()
                                                            : defaultSearchEngineURL();
 }
 
-AISettings::AISettings(AIProvider provider, const QString& apiKey, QObject* parent)
-    : QObject(parent), m_persistent(false), m_provider(provider), m_apiKey(apiKey),
+AISettings::AISettings(const AIProvider& provider, const QString& apiKey, QObject* parent)
+    : QObject(parent), m_persistent(false), m_provider(&provider), m_apiKey(apiKey),
       m_searchEngineURL(defaultSearchEngineURL())
 {
 }
@@ -55,12 +31,12 @@ void AISettings::write(const QString& key, const QString& value)
     Platform::settings().setValue(key, value);
 }
 
-void AISettings::setProvider(AIProvider provider)
+void AISettings::setProvider(const AIProvider& provider)
 {
-    write(providerKey, AIProviders::rawValue(provider));
-    if (provider == m_provider)
+    write(providerKey, provider.name);
+    if (&provider == m_provider)
         return;
-    m_provider = provider;
+    m_provider = &provider;
     emit providerChanged();
 }
 

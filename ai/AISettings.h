@@ -3,23 +3,13 @@
 // The user's AI choices (provider, API key) and the web search address,
 // persisted in the per-user settings store.
 
-#include <QList>
+#include "ai/Providers.h"
+
 #include <QObject>
 #include <QString>
 
-#include <optional>
-
-enum class AIProvider { anthropic, openai };
-
-namespace AIProviders {
-const QList<AIProvider>& allCases();               // anthropic, openai
-QString rawValue(AIProvider p);                     // also the display name
-std::optional<AIProvider> fromRawValue(const QString& raw);  // exact, case-sensitive
-}
-
 class AISettings : public QObject {
     Q_OBJECT
-    Q_PROPERTY(AIProvider provider READ provider WRITE setProvider NOTIFY providerChanged)
     Q_PROPERTY(QString apiKey READ apiKey WRITE setAPIKey NOTIFY apiKeyChanged)
     Q_PROPERTY(QString searchEngineURL READ searchEngineURL WRITE setSearchEngineURL NOTIFY searchEngineURLChanged)
 
@@ -33,15 +23,17 @@ public:
     explicit AISettings(QObject* parent = nullptr);
     // Detached settings for one-off use (the command line's overrides): not
     // read from and never written to the store.
-    AISettings(AIProvider provider, const QString& apiKey, QObject* parent = nullptr);
+    // The provider must outlive the settings (the table's rows always do).
+    AISettings(const AIProvider& provider, const QString& apiKey, QObject* parent = nullptr);
 
-    AIProvider provider() const { return m_provider; }
+    // A row of AIProviders::all() unless set otherwise.
+    const AIProvider& provider() const { return *m_provider; }
     QString apiKey() const { return m_apiKey; }
     QString searchEngineURL() const { return m_searchEngineURL; }
 
     // Each assignment writes the store at once, even when the value is unchanged;
     // observers hear only of real changes.
-    void setProvider(AIProvider provider);
+    void setProvider(const AIProvider& provider);
     void setAPIKey(const QString& key);
     void setSearchEngineURL(const QString& url);
 
@@ -62,7 +54,7 @@ private:
     void write(const QString& key, const QString& value);
 
     bool m_persistent = true;
-    AIProvider m_provider = AIProvider::anthropic;
+    const AIProvider* m_provider = &AIProviders::all().front();
     QString m_apiKey;
     QString m_searchEngineURL;
 };

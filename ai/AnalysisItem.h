@@ -11,8 +11,8 @@
 // One finding of the proactive analysis; identity by `id`.
 struct AnalysisItem {
     QUuid id;
-    QString title;    // never empty
-    QString concern;  // never empty; the whole answer for a summary item
+    QString title;                  // never empty
+    QString concern;                // never empty; the whole answer for a summary item
     std::optional<LogEntry> entry;  // the batch entry it refers to, when the index was valid
 };
 

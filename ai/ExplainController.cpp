@@ -117,11 +117,7 @@ void ExplainController::explain()
 {
     if (!canExplain())
         return;
-    const QUuid subject = *m_shown;
-    m_result = Result{subject, std::nullopt, std::nullopt, false};
-
-    // The application is the request's context: the answer is cached (and the
-    // names learned) even when the pane that asked is gone by then.
+    m_result = Result{*m_shown, std::nullopt, std::nullopt, false};
     const Waiters waiters = std::make_shared<QList<Waiter>>(QList<Waiter>{{this, m_session}});
     const auto report = [waiters](const QUuid& subject, const std::optional<QString>& text, const QString& error) {
         const QList<Waiter> now = *waiters;  // a report may make another controller join
@@ -129,40 +125,51 @@ void ExplainController::explain()
             if (w.controller)
                 w.controller->finish(w.session, subject, text, error);
     };
-    QObject* context = QCoreApplication::instance();
-    if (m_subjects == Subjects::logEntries) {
-        ExplanationCache& cache = ExplanationCache::shared();
-        const QString key = cache.cacheKey(*m_entry);
-        if (const std::optional<QString> hit = cache.explanationForKey(key)) {
-            m_result.explanation = *hit;
-            m_result.wasCached = true;
-            emit changed();
-            return;
-        }
-        m_running = subject;
-        m_waiters = waiters;
+    if (m_subjects == Subjects::logEntries)
+        explainEntry(waiters, report);
+    else
+        explainCrash(waiters, report);
+}
+
+void ExplainController::explainEntry(const Waiters& waiters, const Report& report)
+{
+    ExplanationCache& cache = ExplanationCache::shared();
+    const QString key = cache.cacheKey(*m_entry);
+    if (const std::optional<QString> hit = cache.explanationForKey(key)) {
+        m_result.explanation = *hit;
+        m_result.wasCached = true;
         emit changed();
-        QPointer<QObject> names = m_names;
-        const LogEntry explained = *m_entry;
-        AIExplainer::explain(explained, *settings(), context, [report, names, key, explained](const AIResult<QString>& r) {
-            std::optional<QString> text;
-            if (r.ok()) {
-                const AIExplainer::ProcessNamesAnswer answer = AIExplainer::parseProcessNames(r.value());
-                ExplanationCache::shared().store(key, answer.text);
-                const QMap<QString, QString> learned = AIExplainer::namesToLearn(answer, explained);
-                if (!learned.isEmpty() && names)
-                    static_cast<ProcessNameResolver*>(names.data())->learn(learned);
-                text = answer.text;
-            }
-            report(explained.id, text, r.ok() ? QString() : r.error().description());
-        });
         return;
     }
-    m_running = subject;
+    m_running = m_shown;
+    m_waiters = waiters;
+    emit changed();
+    QPointer<QObject> names = m_names;
+    const LogEntry explained = *m_entry;
+    // The application is the request's context: the answer is cached (and the
+    // names learned) even when the pane that asked is gone by then.
+    AIExplainer::explain(explained, *settings(), QCoreApplication::instance(),
+                         [report, names, key, explained](const AIResult<QString>& r) {
+                             std::optional<QString> text;
+                             if (r.ok()) {
+                                 const AIExplainer::ProcessNamesAnswer answer = AIExplainer::parseProcessNames(r.value());
+                                 ExplanationCache::shared().store(key, answer.text);
+                                 const QMap<QString, QString> learned = AIExplainer::namesToLearn(answer, explained);
+                                 if (!learned.isEmpty() && names)
+                                     static_cast<ProcessNameResolver*>(names.data())->learn(learned);
+                                 text = answer.text;
+                             }
+                             report(explained.id, text, r.ok() ? QString() : r.error().description());
+                         });
+}
+
+void ExplainController::explainCrash(const Waiters& waiters, const Report& report)
+{
+    m_running = m_shown;
     m_waiters = waiters;
     emit changed();
     const CrashReport requested = *m_crash;
-    AIExplainer::explainCrash(AIExplainer::crashMessage(requested), *settings(), context,
+    AIExplainer::explainCrash(AIExplainer::crashMessage(requested), *settings(), QCoreApplication::instance(),
                               [report, requested](const AIResult<QString>& r) {
                                   if (r.ok())
                                       CrashExplanationCache::shared().store(requested, r.value());

@@ -24,6 +24,7 @@
 #include <QString>
 #include <QUuid>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -33,8 +34,12 @@ class ProcessNameResolver;
 class ExplainController : public QObject {
     Q_OBJECT
 public:
-    enum class Subjects { logEntries, crashReports };
-    enum class State { idle, explaining, explained, failed };
+    enum class Subjects { logEntries,
+                          crashReports };
+    enum class State { idle,
+                       explaining,
+                       explained,
+                       failed };
 
     // Either service may be null (the settings: no explanations at all) or be
     // destroyed later; the controller then behaves as if it were null.
@@ -93,6 +98,10 @@ private:
     };
     using Waiters = std::shared_ptr<QList<Waiter>>;
     void finish(quint64 session, const QUuid& subject, const std::optional<QString>& text, const QString& error);
+    // Hands an answer (or the error) to every controller waiting for it.
+    using Report = std::function<void(const QUuid& subject, const std::optional<QString>& text, const QString& error)>;
+    void explainEntry(const Waiters& waiters, const Report& report);
+    void explainCrash(const Waiters& waiters, const Report& report);
 
     Subjects m_subjects;
     QPointer<QObject> m_settings;  // an AISettings
@@ -102,7 +111,7 @@ private:
     std::optional<CrashReport> m_crash;
     Result m_result;
     std::optional<Result> m_fromCache;  // entries: the shown one's cached explanation
-    std::optional<QUuid> m_running;  // the request that reports "explaining"
-    Waiters m_waiters;               // of that request
-    quint64 m_session = 0;           // requests of an earlier session report nothing
+    std::optional<QUuid> m_running;     // the request that reports "explaining"
+    Waiters m_waiters;                  // of that request
+    quint64 m_session = 0;              // requests of an earlier session report nothing
 };

@@ -10,7 +10,10 @@
 
 // The failures the AI client raises itself, each with a fixed description.
 struct ExplainerError {
-    enum class Kind { networkError, apiError, noAPIKey, parseError };
+    enum class Kind { networkError,
+                      apiError,
+                      noAPIKey,
+                      parseError };
 
     Kind kind = Kind::parseError;
     int statusCode = 0;  // apiError only
@@ -28,7 +31,9 @@ struct ExplainerError {
 // client or of the JSON reader passed through with its own text.
 class AIError {
 public:
-    enum class Origin { explainer, transport, jsonReader };
+    enum class Origin { explainer,
+                        transport,
+                        jsonReader };
 
     AIError(const ExplainerError& e) : m_origin(Origin::explainer), m_explainer(e) {}  // NOLINT: implicit on purpose
     static AIError transport(const QString& text) { return AIError(Origin::transport, text); }
@@ -51,8 +56,8 @@ private:
 template <class T>
 class AIResult {
 public:
-    AIResult(T value) : m_v(std::in_place_index<0>, std::move(value)) {}  // NOLINT
-    AIResult(AIError error) : m_v(std::in_place_index<1>, std::move(error)) {}  // NOLINT
+    AIResult(T value) : m_v(std::in_place_index<0>, std::move(value)) {}                    // NOLINT
+    AIResult(AIError error) : m_v(std::in_place_index<1>, std::move(error)) {}              // NOLINT
     AIResult(const ExplainerError& error) : m_v(std::in_place_index<1>, AIError(error)) {}  // NOLINT
 
     bool ok() const { return m_v.index() == 0; }

@@ -1,7 +1,8 @@
 #include "ai/ExplanationCache.h"
 
+#include "base/AtomicFile.h"
+#include "base/Platform.h"
 #include "crashes/CrashReport.h"
-#include "logs/Platform.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -62,7 +63,7 @@ ExplanationCache& ExplanationCache::shared()
 void ExplanationCache::resetShared() { sharedEntryCache().reset(); }
 
 ExplanationCache::ExplanationCache(const QString& folder)
-    : m_fileURL(folder + QStringLiteral("/explanations.json"))
+    : m_filePath(folder + QStringLiteral("/explanations.json"))
 {
     QDir().mkpath(folder);
     load();
@@ -101,17 +102,17 @@ std::optional<QHash<QString, ExplanationCache::Record>> ExplanationCache::parse(
 
 void ExplanationCache::load()
 {
-    const SafeRead::Result file = SafeRead::readStateFile(m_fileURL, lcExplanationCache());
-    m_stamp = file.outcome == SafeRead::Result::Outcome::read ? file.stamp : SafeRead::stampOf(m_fileURL);
+    const SafeRead::Result file = SafeRead::readStateFile(m_filePath, lcExplanationCache());
+    m_stamp = file.outcome == SafeRead::Result::Outcome::read ? file.stamp : SafeRead::stampOf(m_filePath);
     if (file.outcome == SafeRead::Result::Outcome::read)
         m_cache = parse(file.data).value_or(QHash<QString, Record>());
 }
 
 bool ExplanationCache::mergeFromFile()
 {
-    if (SafeRead::stampOf(m_fileURL) == m_stamp)
+    if (SafeRead::stampOf(m_filePath) == m_stamp)
         return true;
-    const SafeRead::Result file = SafeRead::readStateFile(m_fileURL, lcExplanationCache());
+    const SafeRead::Result file = SafeRead::readStateFile(m_filePath, lcExplanationCache());
     if (file.outcome == SafeRead::Result::Outcome::failed)
         return false;  // not overwritten while it cannot be read
     // A missing or malformed file holds nothing; records only this instance
@@ -173,7 +174,7 @@ void ExplanationCache::evictBeyondMax(const QString& newest)
 
 void ExplanationCache::save(const QString& newest)
 {
-    QLockFile lock(m_fileURL + QStringLiteral(".lock"));
+    QLockFile lock(m_filePath + QStringLiteral(".lock"));
     // Without the lock, or with a file that cannot be read, memory stays
     // ahead of the file until a later store writes it.
     const bool merged = lock.tryLock(lockWaitMs) && mergeFromFile();
@@ -184,10 +185,11 @@ void ExplanationCache::save(const QString& newest)
     for (auto it = m_cache.cbegin(); it != m_cache.cend(); ++it)
         top.insert(it.key(), QJsonObject{{QStringLiteral("explanation"), it->value.explanation},
                                          {QStringLiteral("timestamp"), isoSeconds(it->value.timestamp)}});
-    if (!Platform::writeFileAtomically(m_fileURL, Platform::prettyJson(QJsonDocument(top))))
+    if (AtomicFile::write(m_filePath, Platform::prettyJson(QJsonDocument(top)),
+                          AtomicFile::LinkPolicy::followToRegularFile))
         return;
     m_unsaved.clear();
-    m_stamp = SafeRead::stampOf(m_fileURL);
+    m_stamp = SafeRead::stampOf(m_filePath);
 }
 
 CrashExplanationCache& CrashExplanationCache::shared()
@@ -206,7 +208,7 @@ CrashExplanationCache::CrashExplanationCache(const QString& folder)
     QDir().mkpath(m_cacheDir);
 }
 
-QString CrashExplanationCache::crashFileURL(const CrashReport& report) const
+QString CrashExplanationCache::crashFilePath(const CrashReport& report) const
 {
     QString name = report.fileName;
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
@@ -217,7 +219,7 @@ QString CrashExplanationCache::crashFileURL(const CrashReport& report) const
 
 std::optional<QString> CrashExplanationCache::load(const CrashReport& report) const
 {
-    const SafeRead::Result file = SafeRead::readStateFile(crashFileURL(report), lcExplanationCache());
+    const SafeRead::Result file = SafeRead::readStateFile(crashFilePath(report), lcExplanationCache());
     if (file.outcome != SafeRead::Result::Outcome::read)
         return std::nullopt;
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -231,5 +233,5 @@ void CrashExplanationCache::store(const CrashReport& report, const QString& text
 {
     const QByteArray bytes = text.toUtf8();
     if (bytes.size() <= maxCachedExplanationBytes)
-        Platform::writeFileAtomically(crashFileURL(report), bytes);
+        AtomicFile::write(crashFilePath(report), bytes, AtomicFile::LinkPolicy::followToRegularFile);
 }

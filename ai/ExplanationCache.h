@@ -4,8 +4,8 @@
 // key in explanations.json, crash explanations one file per report. Main
 // thread only; no operation reports an error.
 
+#include "base/SafeRead.h"
 #include "logs/LogEntry.h"
-#include "logs/SafeRead.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -54,7 +54,7 @@ public:
     void store(const QString& key, const QString& explanation);
 
     int count() const { return int(m_cache.size()); }
-    QString fileURL() const { return m_fileURL; }
+    QString filePath() const { return m_filePath; }
 
 private:
     struct Record {
@@ -70,9 +70,9 @@ private:
     void save(const QString& newest);
 
     QHash<QString, Record> m_cache;
-    QSet<QString> m_unsaved;       // stored here, not yet in the file
-    SafeRead::FileStamp m_stamp;   // of the file as last read or written
-    QString m_fileURL;
+    QSet<QString> m_unsaved;      // stored here, not yet in the file
+    SafeRead::FileStamp m_stamp;  // of the file as last read or written
+    QString m_filePath;
     quint64 m_nextSequence = 0;
 };
 
@@ -87,7 +87,7 @@ public:
     // The report's file name with "/" replaced by "_", then "-" and its
     // contentDigest when it has one, plus ".json" (the file holds the plain
     // text despite the extension).
-    QString crashFileURL(const CrashReport& report) const;
+    QString crashFilePath(const CrashReport& report) const;
     std::optional<QString> load(const CrashReport& report) const;
     // Replaces the report's file; a text over maxCachedExplanationBytes is not stored.
     void store(const CrashReport& report, const QString& text) const;

@@ -32,7 +32,10 @@ public:
     bool isLoading() const { return m_isLoading; }
     const std::optional<QString>& error() const { return m_error; }
 
-    enum class Body { loading, error, items, empty };
+    enum class Body { loading,
+                      error,
+                      items,
+                      empty };
     Body body() const;
 
     // 560 points high while fewer than 4 findings are shown, 640 from 4 on.

@@ -1,5 +1,6 @@
 #include "app/views/APIKeyHelpView.h"
 
+#include "ai/Providers.h"
 #include "ui/TextStyles.h"
 
 #include <QFrame>
@@ -7,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 using TextStyles::Style;
@@ -78,22 +80,12 @@ APIKeyHelpView::APIKeyHelpView(QWidget* parent)
     intro->setObjectName(QStringLiteral("apiKeyIntro"));
     col->addWidget(intro);
 
-    col->addWidget(block(QStringLiteral("Anthropic (Claude)"),
-                         {QStringLiteral("Visit ")
-                              + link(QStringLiteral("https://console.anthropic.com"),
-                                     QStringLiteral("console.anthropic.com"))
-                              + QStringLiteral(" and create a free account."),
-                          QStringLiteral("Navigate to API Keys and create a new key."),
-                          QStringLiteral("Copy the key and paste it into Vellacord Settings.")},
-                         true));
-    col->addWidget(block(QStringLiteral("OpenAI (ChatGPT)"),
-                         {QStringLiteral("Visit ")
-                              + link(QStringLiteral("https://platform.openai.com"),
-                                     QStringLiteral("platform.openai.com"))
-                              + QStringLiteral(" and create a free account."),
-                          QStringLiteral("Navigate to API Keys and create a new key."),
-                          QStringLiteral("Copy the key and paste it into Vellacord Settings.")},
-                         true));
+    for (const AIProvider& p : AIProviders::all())
+        col->addWidget(block(p.keyHelpTitle,
+                             {QStringLiteral("Visit ") + link(p.keyConsoleURL, QUrl(p.keyConsoleURL).host()) + QStringLiteral(" and create a free account."),
+                              QStringLiteral("Navigate to API Keys and create a new key."),
+                              QStringLiteral("Copy the key and paste it into Vellacord Settings.")},
+                             true));
     col->addWidget(block(QStringLiteral("Privacy and Security"),
                          {QStringLiteral("Your API key is stored locally, in Vellacord's settings file, which only your account "
                                          "can read."),

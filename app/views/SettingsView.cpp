@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 using TextStyles::Style;
 
 namespace {
@@ -23,14 +25,13 @@ QVBoxLayout* group()
 }
 }  // namespace
 
-QString SettingsView::placeholderFor(const QString& providerRawValue)
+QString SettingsView::placeholderFor(const QString& providerName)
 {
-    return QStringLiteral("Paste your ") + providerRawValue + QStringLiteral(" API key");
+    return QStringLiteral("Paste your ") + providerName + QStringLiteral(" API key");
 }
 
 SettingsView::SettingsView(AISettings* aiSettings, QWidget* parent)
-    : QFrame(parent, Qt::Popup)
-    , m_settings(aiSettings)
+    : QFrame(parent, Qt::Popup), m_settings(aiSettings)
 {
     setObjectName(QStringLiteral("settingsView"));
     setFrameShape(QFrame::StyledPanel);
@@ -55,22 +56,23 @@ SettingsView::SettingsView(AISettings* aiSettings, QWidget* parent)
     segRow->setSpacing(0);
     m_segments = new QButtonGroup(this);
     m_segments->setExclusive(true);
-    const auto& providers = AIProviders::allCases();
-    const int segWidth = 250 / int(providers.size());
-    for (int i = 0; i < providers.size(); ++i) {
-        auto* b = new QPushButton(AIProviders::rawValue(providers[i]));
+    const auto& providers = AIProviders::all();
+    const int count = int(providers.size());
+    const int segWidth = 250 / count;
+    for (int i = 0; i < count; ++i) {
+        auto* b = new QPushButton(providers[size_t(i)].name);
         b->setObjectName(QStringLiteral("providerSegment"));
         b->setCheckable(true);
         b->setFixedWidth(segWidth);
         b->setFocusPolicy(Qt::TabFocus);
-        const bool first = i == 0, last = i == providers.size() - 1;
+        const bool first = i == 0, last = i == count - 1;
         b->setStyleSheet(QStringLiteral(
-            "QPushButton { border: 1px solid palette(mid); padding: 3px 0; background: palette(button);"
-            " border-top-left-radius: %1px; border-bottom-left-radius: %1px;"
-            " border-top-right-radius: %2px; border-bottom-right-radius: %2px; %3 }"
-            "QPushButton:checked { background: palette(highlight); color: palette(highlighted-text); }"
-            "QPushButton:focus { border: 2px solid palette(highlight); padding: 2px 0; }"
-            "QPushButton:checked:focus { border-color: palette(window-text); }")
+                             "QPushButton { border: 1px solid palette(mid); padding: 3px 0; background: palette(button);"
+                             " border-top-left-radius: %1px; border-bottom-left-radius: %1px;"
+                             " border-top-right-radius: %2px; border-bottom-right-radius: %2px; %3 }"
+                             "QPushButton:checked { background: palette(highlight); color: palette(highlighted-text); }"
+                             "QPushButton:focus { border: 2px solid palette(highlight); padding: 2px 0; }"
+                             "QPushButton:checked:focus { border-color: palette(window-text); }")
                              .arg(first ? 5 : 0)
                              .arg(last ? 5 : 0)
                              .arg(first ? QString() : QStringLiteral("border-left: none;")));
@@ -81,8 +83,8 @@ SettingsView::SettingsView(AISettings* aiSettings, QWidget* parent)
     providerRow->addStretch(1);
     col->addLayout(providerRow);
     connect(m_segments, &QButtonGroup::idClicked, this, [this](int id) {
-        if (m_settings && id >= 0 && id < AIProviders::allCases().size())
-            m_settings->setProvider(AIProviders::allCases().at(id));
+        if (m_settings && id >= 0 && size_t(id) < AIProviders::all().size())
+            m_settings->setProvider(AIProviders::all()[size_t(id)]);
     });
 
     // API key.
@@ -131,9 +133,9 @@ SettingsView::SettingsView(AISettings* aiSettings, QWidget* parent)
     m_done->setObjectName(QStringLiteral("settingsDone"));
     m_done->setDefault(true);
     m_done->setStyleSheet(QStringLiteral(
-        "QPushButton { background-color: palette(highlight); color: palette(highlighted-text);"
-        " border: 2px solid transparent; border-radius: 5px; padding: 1px 12px; }")
-                          + ViewStyle::focusRule(true));
+                              "QPushButton { background-color: palette(highlight); color: palette(highlighted-text);"
+                              " border: 2px solid transparent; border-radius: 5px; padding: 1px 12px; }") +
+                          ViewStyle::focusRule(true));
     // Closes the popup it sits in: itself, or the window that hosts it.
     connect(m_done, &QPushButton::clicked, this, [this] { window()->close(); });
     statusRow->addWidget(m_done);
@@ -180,10 +182,12 @@ void SettingsView::updateProvider()
 {
     if (!m_settings)
         return;
-    const int idx = int(AIProviders::allCases().indexOf(m_settings->provider()));
-    if (QAbstractButton* b = m_segments->button(idx))
+    const auto& providers = AIProviders::all();
+    const auto at = std::find_if(providers.begin(), providers.end(),
+                                 [this](const AIProvider& p) { return &p == &m_settings->provider(); });
+    if (QAbstractButton* b = m_segments->button(int(at - providers.begin())))
         b->setChecked(true);
-    m_key->setPlaceholderText(placeholderFor(AIProviders::rawValue(m_settings->provider())));
+    m_key->setPlaceholderText(placeholderFor(m_settings->provider().name));
 }
 
 void SettingsView::updateStatus()
@@ -191,6 +195,6 @@ void SettingsView::updateStatus()
     const bool ok = m_settings && m_settings->hasAPIKey();
     m_statusIcon->setPixmap(ok ? ViewStyle::pixmap(QStringLiteral("checkmark.circle.fill"), ViewStyle::green(), 14)
                                : ViewStyle::pixmap(QStringLiteral("exclamationmark.triangle.fill"),
-                                                     ViewStyle::orange(), 14));
+                                                   ViewStyle::orange(), 14));
     m_status->setText(ok ? QStringLiteral("API key set") : QStringLiteral("API key required"));
 }

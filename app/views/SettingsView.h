@@ -19,7 +19,7 @@ class SettingsView : public QFrame {
 public:
     explicit SettingsView(AISettings* aiSettings, QWidget* parent = nullptr);
 
-    static QString placeholderFor(const QString& providerRawValue);
+    static QString placeholderFor(const QString& providerName);
 
     // For tests and the window's state.
     QLineEdit* apiKeyField() const { return m_key; }

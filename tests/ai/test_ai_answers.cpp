@@ -1,8 +1,8 @@
 // Prompts, user messages and the parsers of the two answer conventions.
 
-#include "tests/support/Entries.h"
 #include "ai/AIExplainer.h"
 #include "crashes/CrashReport.h"
+#include "tests/support/Entries.h"
 
 #include <QtTest>
 
@@ -32,7 +32,7 @@ private slots:
     {
         // The entry prompts, by the machine the entries came from: test_linux_texts.
         QCOMPARE(AIExplainer::crashPrompt, QStringLiteral(
-            "You are a macOS system expert helping a system administrator understand a crash report. Explain what crashed, why it likely crashed, whether this is a known issue or something unusual, and what the administrator should do about it. Be concise and direct."));
+                                               "You are a macOS system expert helping a system administrator understand a crash report. Explain what crashed, why it likely crashed, whether this is a known issue or something unusual, and what the administrator should do about it. Be concise and direct."));
     }
 
     void entryMessages()
@@ -64,12 +64,14 @@ private slots:
     void processNames()
     {
         using Names = QMap<QString, QString>;
-        const struct { const char *answer, *text; Names names; } cases[] = {
+        const struct {
+            const char *answer, *text;
+            Names names;
+        } cases[] = {
             {"  \n It is normal.\n\n", "It is normal.", {}},
             {"It is normal.\n\nPROCESS_NAMES: {}", "It is normal.", {}},
             // Prose after the block is not shown.
-            {"Sync.\nPROCESS_NAMES: {\"bird\": \"iCloud Drive\", \"cloudd\": \"CloudKit\"}\nHope this helps!", "Sync.",
-             {{"bird", "iCloud Drive"}, {"cloudd", "CloudKit"}}},
+            {"Sync.\nPROCESS_NAMES: {\"bird\": \"iCloud Drive\", \"cloudd\": \"CloudKit\"}\nHope this helps!", "Sync.", {{"bird", "iCloud Drive"}, {"cloudd", "CloudKit"}}},
             {"A.\nPROCESS_NAMES: {\"bird\": \"iCloud Drive\", \"n\": 3}", "A.", {}},  // one bad value drops all
             {"A.\nPROCESS_NAMES: } and then { \"a\": \"b\"", "A.", {}},
             // The first marker splits; the JSON runs from the first "{" to the last "}" after it.
@@ -139,8 +141,7 @@ private slots:
         for (qsizetype k = 0; k < dates.size(); ++k)
             list << makeEntry(dates[k], 4, "p", QStringLiteral("i%1").arg(k));
         const LogEntryList batch = AIExplainer::analysisBatch(list);
-        QTEST(QStringLiteral("%1|%2|%3|%4").arg(batch.size()).arg(batch.first().message, batch.value(50).message,
-                                                                 batch.last().message),
+        QTEST(QStringLiteral("%1|%2|%3|%4").arg(batch.size()).arg(batch.first().message, batch.value(50).message, batch.last().message),
               "batch");
     }
 
@@ -165,11 +166,7 @@ private slots:
         };
         // 2^63-1 fits but is outside the batch; a later unreadable line removes the index.
         const QList<QPair<const char*, int>> cases{
-            {"ENTRY: [12]", 12}, {"ENTRY:  [ 12 ] \t", 12}, {"ENTRY: 007", 7}, {"  ENTRY:ENTRY: 5", 5}, {"ENTRY: none", -1},
-            {"ENTRY: 3, 7", -1}, {"ENTRY: -1", -1}, {"ENTRY: +1", -1}, {"ENTRY: 0x2", -1}, {"ENTRY: 1.5", -1},
-            {"ENTRY: [12", -1}, {"ENTRY: []", -1}, {"ENTRY: 12 13", -1}, {"ENTRY: 99999999999999999999", -1},
-            {"ENTRY: 9223372036854775807", -1}, {"ENTRY: \xd9\xa3", -1}, {"ENTRY: \xef\xbc\x91", -1},
-            {"ENTRY: 1\xc2\xbd", -1}, {"ENTRY: 4\nENTRY: 6", 6}, {"ENTRY: 4\nENTRY: x", -1}};
+            {"ENTRY: [12]", 12}, {"ENTRY:  [ 12 ] \t", 12}, {"ENTRY: 007", 7}, {"  ENTRY:ENTRY: 5", 5}, {"ENTRY: none", -1}, {"ENTRY: 3, 7", -1}, {"ENTRY: -1", -1}, {"ENTRY: +1", -1}, {"ENTRY: 0x2", -1}, {"ENTRY: 1.5", -1}, {"ENTRY: [12", -1}, {"ENTRY: []", -1}, {"ENTRY: 12 13", -1}, {"ENTRY: 99999999999999999999", -1}, {"ENTRY: 9223372036854775807", -1}, {"ENTRY: \xd9\xa3", -1}, {"ENTRY: \xef\xbc\x91", -1}, {"ENTRY: 1\xc2\xbd", -1}, {"ENTRY: 4\nENTRY: 6", 6}, {"ENTRY: 4\nENTRY: x", -1}};
         for (const auto& [line, index] : cases)
             QVERIFY2(indexOf(QString::fromUtf8(line)) == index, line);
 

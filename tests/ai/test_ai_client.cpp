@@ -2,15 +2,15 @@
 // request of each provider and what the user sees for each kind of answer;
 // then the explain state machine of the detail panes on top of it.
 
-#include "tests/support/Entries.h"
 #include "ai/AIExplainer.h"
 #include "ai/AISettings.h"
 #include "ai/ExplainController.h"
 #include "ai/ExplainerError.h"
 #include "ai/ExplanationCache.h"
 #include "ai/SharedNetwork.h"
-#include "logs/Platform.h"
+#include "base/Platform.h"
 #include "processnames/ProcessNameResolver.h"
+#include "tests/support/Entries.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/TestEnv.h"
 
@@ -50,14 +50,41 @@ QByteArray openAIAnswer(const QJsonValue& content)
     return compact({{"choices", QJsonArray{QJsonObject{{"message", QJsonObject{{"content", content}}}}}}});
 }
 
-// The request's header names among `names`, in the order sent (exact letter case).
-QList<QByteArray> sentOf(const LoopbackHttpServer::Request& r, const QList<QByteArray>& names)
+// The request's headers that some provider sets, in the order sent (exact letter case).
+QByteArray providerHeaders(const LoopbackHttpServer::Request& r)
 {
+    static const QList<QByteArray> names{"content-type", "Content-Type", "x-api-key", "anthropic-version",
+                                         "Authorization", "X-Fake-Key"};
     QList<QByteArray> out;
     for (const auto& h : r.headers)
         if (names.contains(h.first))
-            out << h.first;
-    return out;
+            out << h.first + ": " + h.second;
+    return out.join('|');
+}
+
+// A provider the client was never told about: its row alone decides where the
+// request goes, what it says and how the answer reads.
+const AIProvider fakeProvider{
+    QStringLiteral("Fake"),
+    QStringLiteral("https://fake.invalid/v2/ask"),
+    "VELLACORD_FAKE_URL",
+    QStringLiteral("fake-1"),
+    [](const AIProvider& self, const QByteArray& key, const AIPrompt& p) {
+        return AIRequest{{{"X-Fake-Key", key}, {"Content-Type", "text/json"}},
+                         {{"model", self.model}, {"limit", p.maxTokens}, {"ask", p.system + '|' + p.user}}};
+    },
+    [](const QJsonValue& top) -> AIResult<QString> {
+        const QJsonValue reply = top.toObject().value("reply");
+        if (!reply.isString())
+            return ExplainerError::parseError();
+        return reply.toString();
+    },
+    {},
+    {}};
+
+const AIProvider& provider(const QString& name)
+{
+    return name == fakeProvider.name ? fakeProvider : *AIProviders::named(name);
 }
 
 LogEntry entry(const QString& process, const QString& message) { return makeEntry(0, 4, process, message); }
@@ -77,8 +104,7 @@ Response answer(const QString& text) { return Response::json(200, anthropicAnswe
 QString seen(const ExplainController& c)
 {
     static const char* names[] = {"idle", "explaining", "explained", "failed"};
-    return QString("%1%2 %3%4").arg(names[int(c.state())], c.canExplain() ? "+" : "",
-                                    c.explanation().value_or(c.error().value_or("-")), c.wasCached() ? " cached" : "");
+    return QString("%1%2 %3%4").arg(names[int(c.state())], c.canExplain() ? "+" : "", c.explanation().value_or(c.error().value_or("-")), c.wasCached() ? " cached" : "");
 }
 
 }  // namespace
@@ -87,7 +113,7 @@ class TestAIClient : public QObject {
     Q_OBJECT
     std::unique_ptr<LoopbackHttpServer> m_server;
     QTemporaryDir namesDir;
-    const AISettings anthropicKey{AIProvider::anthropic, QStringLiteral("k")};
+    const AISettings anthropicKey{provider("Anthropic"), QStringLiteral("k")};
     AIResult<QString> send() { return sendAndWait(anthropicKey, "s", "u", 1); }
 
 private slots:
@@ -98,6 +124,7 @@ private slots:
         QVERIFY(m_server->start());
         qputenv("VELLACORD_ANTHROPIC_URL", m_server->baseUrl().toUtf8());
         qputenv("VELLACORD_OPENAI_URL", m_server->baseUrl().toUtf8() + "/ignored/path");
+        qputenv("VELLACORD_FAKE_URL", m_server->baseUrl().toUtf8());
     }
 
     void init()
@@ -115,28 +142,53 @@ private slots:
         // The overrides (every other test uses them) keep only scheme, host and port.
         const QByteArray saved = qgetenv("VELLACORD_ANTHROPIC_URL");
         qunsetenv("VELLACORD_ANTHROPIC_URL");
-        QCOMPARE(AIExplainer::anthropicEndpoint().toString(), QStringLiteral("https://api.anthropic.com/v1/messages"));
+        QCOMPARE(provider("Anthropic").endpoint().toString(), QStringLiteral("https://api.anthropic.com/v1/messages"));
         qputenv("VELLACORD_ANTHROPIC_URL", saved);
     }
 
-    void anthropicRequestAndAnswer()
+    void requestAndAnswer_data()
     {
-        m_server->enqueue(Response::json(200, anthropicAnswer("  It is fine.\n")));
-        AISettings settings(AIProvider::anthropic, QStringLiteral(" sk-ant key\t"));
-        const auto r = sendAndWait(settings, "system text", "user \"text\"\nline 2", 1024);
-        QCOMPARE(describe(r), QStringLiteral("OK:   It is fine.\n"));  // not trimmed
+        QTest::addColumn<QString>("provider");
+        QTest::addColumn<int>("maxTokens");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QString>("text");  // not trimmed
+        QTest::addColumn<QByteArray>("target");
+        QTest::addColumn<QByteArray>("headers");  // the server trims values
+        QTest::addColumn<QJsonObject>("body");
+        const QJsonObject user{{"role", "user"}, {"content", "user \"text\"\nline 2"}};
+        QTest::newRow("Anthropic")
+            << "Anthropic" << 1024 << anthropicAnswer("  It is fine.\n") << "  It is fine.\n"
+            << QByteArray("POST /v1/messages")
+            << QByteArray("content-type: application/json|x-api-key: sk-ant key|anthropic-version: 2023-06-01")
+            << QJsonObject{{"max_tokens", 1024}, {"model", "claude-sonnet-4-20250514"}, {"system", "system text"}, {"messages", QJsonArray{user}}};
+        QTest::newRow("OpenAI")
+            << "OpenAI" << 2048 << openAIAnswer("Answer\n\n") << "Answer\n\n"
+            << QByteArray("POST /v1/chat/completions")
+            << QByteArray("Content-Type: application/json|Authorization: Bearer sk-ant key")
+            << QJsonObject{{"max_tokens", 2048}, {"model", "gpt-4o"}, {"messages", QJsonArray{QJsonObject{{"role", "system"}, {"content", "system text"}}, user}}};
+        QTest::newRow("a row of the test's own")
+            << "Fake" << 7 << compact({{"reply", "Fake says hi"}}) << "Fake says hi" << QByteArray("POST /v2/ask")
+            << QByteArray("X-Fake-Key: sk-ant key|Content-Type: text/json")
+            << QJsonObject{{"model", "fake-1"}, {"limit", 7}, {"ask", "system text|user \"text\"\nline 2"}};
+    }
+
+    void requestAndAnswer()
+    {
+        QFETCH(QString, provider);
+        QFETCH(int, maxTokens);
+        QFETCH(QByteArray, answer);
+        m_server->enqueue(Response::json(200, answer));
+        AISettings settings(::provider(provider), QStringLiteral(" sk-ant key\t"));
+        const auto r = sendAndWait(settings, "system text", "user \"text\"\nline 2", maxTokens);
+        QFETCH(QString, text);
+        QCOMPARE(describe(r), "OK: " + text);
 
         QCOMPARE(m_server->requestCount(), 1);
         const auto req = m_server->requests().first();
-        QCOMPARE(req.method + ' ' + req.target, QByteArray("POST /v1/messages"));
-        const QList<QByteArray> names{"content-type", "x-api-key", "anthropic-version", "Authorization"};
-        QCOMPARE(sentOf(req, names), names.mid(0, 3));
-        // The server trims header values.
-        QCOMPARE(req.header("content-type") + '|' + req.header("x-api-key"), QByteArray("application/json|sk-ant key"));
-
-        QVERIFY(req.body.contains("\"max_tokens\":1024"));  // a JSON integer
-        QCOMPARE(bodyObject(req), (QJsonObject{{"max_tokens", 1024}, {"model", "claude-sonnet-4-20250514"}, {"system", "system text"},
-                                              {"messages", QJsonArray{QJsonObject{{"role", "user"}, {"content", "user \"text\"\nline 2"}}}}}));
+        QTEST(req.method + ' ' + req.target, "target");
+        QTEST(providerHeaders(req), "headers");
+        QVERIFY(req.body.contains(':' + QByteArray::number(maxTokens) + ','));  // a JSON integer
+        QTEST(bodyObject(req), "body");
     }
 
     void keyAsSent_data()
@@ -144,7 +196,10 @@ private slots:
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QByteArray>("sent");
         QTest::newRow("CR LF, header") << QStringLiteral("sk-1\r\nX-Evil: 1") << QByteArray("sk-1X-Evil: 1");
-        QTest::newRow("NUL, tab, DEL") << QString::fromUtf8("s\0k\t-\x7f" "1", 8) << QByteArray("sk-1");
+        QTest::newRow("NUL, tab, DEL") << QString::fromUtf8("s\0k\t-\x7f"
+                                                            "1",
+                                                            8)
+                                       << QByteArray("sk-1");
     }
 
     void keyAsSent()
@@ -155,35 +210,17 @@ private slots:
         QFETCH(QByteArray, sent);
         m_server->enqueue(Response::json(200, openAIAnswer("ok")));
         m_server->enqueue(Response::json(200, anthropicAnswer("ok")));
-        const QString openai = describe(sendAndWait(AISettings(AIProvider::openai, stored), "s", "u", 5));
-        QCOMPARE(openai + describe(sendAndWait(AISettings(AIProvider::anthropic, stored), "s", "u", 5)), QStringLiteral("OK: okOK: ok"));
+        const QString openai = describe(sendAndWait(AISettings(provider("OpenAI"), stored), "s", "u", 5));
+        QCOMPARE(openai + describe(sendAndWait(AISettings(provider("Anthropic"), stored), "s", "u", 5)), QStringLiteral("OK: okOK: ok"));
         const auto requests = m_server->requests();
         QCOMPARE(requests[0].header("Authorization") + '|' + requests[1].header("x-api-key"), "Bearer " + sent + '|' + sent);
         QVERIFY(requests[0].header("X-Evil").isEmpty() && requests[1].header("X-Evil").isEmpty());
     }
 
-    void openAIRequestAndAnswer()
-    {
-        m_server->enqueue(Response::json(200, openAIAnswer("Answer\n\n")));
-        AISettings settings(AIProvider::openai, QStringLiteral("sk-openai"));
-        const auto r = sendAndWait(settings, "the system prompt", "the user message", 2048);
-        QCOMPARE(describe(r), QStringLiteral("OK: Answer\n\n"));
-
-        const auto req = m_server->requests().first();
-        QCOMPARE(req.method + ' ' + req.target, QByteArray("POST /v1/chat/completions"));
-        QCOMPARE(sentOf(req, {"Content-Type", "Authorization", "x-api-key", "anthropic-version"}),
-                 (QList<QByteArray>{"Content-Type", "Authorization"}));
-        QCOMPARE(req.header("Content-Type") + '|' + req.header("Authorization"), QByteArray("application/json|Bearer sk-openai"));
-
-        QCOMPARE(bodyObject(req), (QJsonObject{{"max_tokens", 2048}, {"model", "gpt-4o"},
-                                              {"messages", QJsonArray{QJsonObject{{"role", "system"}, {"content", "the system prompt"}},
-                                                                      QJsonObject{{"role", "user"}, {"content", "the user message"}}}}}));
-    }
-
     void missingKeySendsNothing()
     {
         for (const QString& key : {QString(), QStringLiteral(" \t ")}) {
-            AISettings settings(AIProvider::anthropic, key);
+            AISettings settings(provider("Anthropic"), key);
             std::optional<QString> sent, analysed;
             AIExplainer::send(settings, "s", "u", 1, nullptr, [&](const AIResult<QString>& r) { sent = describe(r); });
             AIExplainer::analyze({}, settings, nullptr, [&](const AIResult<AnalysisItemList>& r) { analysed = r.error().description(); });
@@ -213,7 +250,7 @@ private slots:
         QCOMPARE(describe(send()), QStringLiteral("API error (302): moved"));
         QCOMPARE(m_server->requestCount(), 1);
 
-        AISettings openai(AIProvider::openai, QStringLiteral("k"));
+        AISettings openai(provider("OpenAI"), QStringLiteral("k"));
         m_server->enqueue(Response::withBody(500, "text/plain", QByteArray("caf\xc3\xa9 \xff\xfe broken")));
         QCOMPARE(describe(sendAndWait(openai, "s", "u", 1)), QStringLiteral("API error (500): Unknown error"));
         m_server->enqueue(Response::withBody(429, "text/plain", QByteArray("caf\xc3\xa9")));
@@ -222,24 +259,21 @@ private slots:
 
     void answersThatDoNotFitThePath_data()
     {
-        QTest::addColumn<int>("provider");
+        QTest::addColumn<QString>("provider");
         QTest::addColumn<QByteArray>("body");
-        const int a = int(AIProvider::anthropic), o = int(AIProvider::openai);
-        const QList<QPair<int, QByteArray>> cases{
-            {a, R"({"content":[]})"}, {a, R"({"content":[{"type":"tool_use","id":"x"},{"type":"text","text":"late"}]})"},
-            {a, R"({"content":[{"text":42}]})"}, {a, R"({"content":"text"})"}, {a, R"({"choices":[]})"},
-            {a, R"([{"text":"x"}])"}, {a, R"({"content":["text"]})"}, {o, openAIAnswer(QJsonValue::Null)},
-            {o, R"({"choices":[{"index":0}]})"}, {o, R"({"choices":[{"message":"hi"}]})"}, {o, anthropicAnswer("x")}};
+        const QString a = QStringLiteral("Anthropic"), o = QStringLiteral("OpenAI");
+        const QList<QPair<QString, QByteArray>> cases{
+            {a, R"({"content":[]})"}, {a, R"({"content":[{"type":"tool_use","id":"x"},{"type":"text","text":"late"}]})"}, {a, R"({"content":[{"text":42}]})"}, {a, R"({"content":"text"})"}, {a, R"({"choices":[]})"}, {a, R"([{"text":"x"}])"}, {a, R"({"content":["text"]})"}, {o, openAIAnswer(QJsonValue::Null)}, {o, R"({"choices":[{"index":0}]})"}, {o, R"({"choices":[{"message":"hi"}]})"}, {o, anthropicAnswer("x")}, {QStringLiteral("Fake"), anthropicAnswer("x")}};
         for (const auto& [provider, body] : cases)
-            QTest::addRow("%d %s", provider, body.constData()) << provider << body;
+            QTest::addRow("%s %s", qPrintable(provider), body.constData()) << provider << body;
     }
 
     void answersThatDoNotFitThePath()
     {
-        QFETCH(int, provider);
+        QFETCH(QString, provider);
         QFETCH(QByteArray, body);
         m_server->enqueue(Response::json(200, body));
-        QCOMPARE(describe(sendAndWait(AISettings(AIProvider(provider), QStringLiteral("k")), "s", "u", 1)),
+        QCOMPARE(describe(sendAndWait(AISettings(::provider(provider), QStringLiteral("k")), "s", "u", 1)),
                  QStringLiteral("Failed to parse API response."));
     }
 

@@ -1,8 +1,8 @@
-#include "tests/support/Entries.h"
 #include "ai/AISettings.h"
 #include "ai/ExplanationCache.h"
+#include "base/Platform.h"
 #include "crashes/CrashReport.h"
-#include "logs/Platform.h"
+#include "tests/support/Entries.h"
 #include "tests/support/TestEnv.h"
 
 #include <QtTest>
@@ -80,7 +80,7 @@ private slots:
         QCOMPARE(cache.explanationForKey(key), some("Second \xe2\x80\x94 text\nline"));
 
         // Pretty-printed, sorted member names, whole seconds in UTC.
-        const QByteArray text = readFile(cache.fileURL());
+        const QByteArray text = readFile(cache.filePath());
         QVERIFY(text.contains("\n    \"") && text.indexOf(key.toLatin1()) < text.indexOf("\"zzz\""));
         const QJsonObject top = QJsonDocument::fromJson(text).object();
         QCOMPARE(top.keys(), (QStringList{key, "zzz"}));
@@ -100,8 +100,12 @@ private slots:
         QTest::addColumn<QString>("oldStamp");
         QTest::addColumn<QString>("evicted");
         QTest::addColumn<QString>("kept");
-        QTest::newRow("equal ages") << "2025-06-01T12:00:00Z" << "k0001" << "k0500";
-        QTest::newRow("one older in the middle") << "2020-01-01T00:00:00Z" << "k0500" << "k0001";
+        QTest::newRow("equal ages") << "2025-06-01T12:00:00Z"
+                                    << "k0001"
+                                    << "k0500";
+        QTest::newRow("one older in the middle") << "2020-01-01T00:00:00Z"
+                                                 << "k0500"
+                                                 << "k0001";
     }
 
     void evictsTheOldestBeyondAThousand()
@@ -189,36 +193,36 @@ private slots:
         QVERIFY(QDir(folder() + "/CrashExplanations").exists());
         const QString name = "Finder-2026-01-05-101010.ips", reports = "/Users/x/Library/Logs/DiagnosticReports/";
         CrashReport report{.fileName = name, .filePath = reports + name};
-        QCOMPARE(cache.crashFileURL(report), folder() + "/CrashExplanations/Finder-2026-01-05-101010.ips.json");
+        QCOMPARE(cache.crashFilePath(report), folder() + "/CrashExplanations/Finder-2026-01-05-101010.ips.json");
         QVERIFY(!cache.load(report));
 
         const QString text = QString::fromUtf8("Finder crashed \xe2\x80\x94 {not json}\n");
         cache.store(report, text);
-        QCOMPARE(readFile(cache.crashFileURL(report)), text.toUtf8());  // the plain text, no JSON around it
+        QCOMPARE(readFile(cache.crashFilePath(report)), text.toUtf8());  // the plain text, no JSON around it
         QCOMPARE(cache.load(report), std::optional(text));
 
         // The same file name in another folder shares the explanation; from an opened folder, keyed by content too.
         QCOMPARE(cache.load(CrashReport{.fileName = name, .filePath = reports + "Retired/" + name, .isRetired = true}), std::optional(text));
         const CrashReport digested{.fileName = name, .filePath = reports + name, .contentDigest = "d1"};
-        QCOMPARE(cache.crashFileURL(digested), folder() + "/CrashExplanations/Finder-2026-01-05-101010.ips-d1.json");
+        QCOMPARE(cache.crashFilePath(digested), folder() + "/CrashExplanations/Finder-2026-01-05-101010.ips-d1.json");
         QVERIFY(!cache.load(digested));
 
         CrashReport slashed{.fileName = "a/../b"};
-        QCOMPARE(cache.crashFileURL(slashed), folder() + "/CrashExplanations/a_.._b.json");
+        QCOMPARE(cache.crashFilePath(slashed), folder() + "/CrashExplanations/a_.._b.json");
         cache.store(slashed, "s");
         QCOMPARE(cache.load(slashed), some("s"));
 
-        writeFile(cache.crashFileURL(report), "bad \xff\xfe utf8");
+        writeFile(cache.crashFilePath(report), "bad \xff\xfe utf8");
         QVERIFY(!cache.load(report));
         cache.store(report, "again");  // replaces the bad file
         QCOMPARE(cache.load(report), some("again"));
 
         // What would block or never end reads as no explanation; the alarm
         // ends the test if a read does either.
-        const QByteArray path = QFile::encodeName(cache.crashFileURL(report));
+        const QByteArray path = QFile::encodeName(cache.crashFilePath(report));
         alarm(10);
         for (bool fifo : {true, false}) {
-            QFile::remove(cache.crashFileURL(report));
+            QFile::remove(cache.crashFilePath(report));
             QCOMPARE(fifo ? mkfifo(path.constData(), 0600) : symlink("/dev/zero", path.constData()), 0);
             QVERIFY(!cache.load(report));
         }
@@ -227,20 +231,20 @@ private slots:
 
     void firstLaunchAndStoredValues()
     {
-        QVERIFY(AISettings().provider() == AIProvider::anthropic && AISettings().apiKey().isEmpty());
+        QVERIFY(AISettings().provider().name == "Anthropic" && AISettings().apiKey().isEmpty());
         QCOMPARE(AISettings().searchEngineURL(), QStringLiteral("https://www.google.com/search?q="));
         QVERIFY(Platform::settings().allKeys().isEmpty());  // construction writes nothing
 
         for (const char* stored : {"openai", "Gemini", ""}) {
             Platform::settings().setValue("aiProvider", stored);
-            QCOMPARE(AISettings().provider(), AIProvider::anthropic);
+            QCOMPARE(AISettings().provider().name, QStringLiteral("Anthropic"));
             QCOMPARE(Platform::settings().value("aiProvider").toString(), QString::fromLatin1(stored));  // left alone
         }
         Platform::settings().setValue("aiProvider", "OpenAI");
         Platform::settings().setValue("aiAPIKey", " key ");
         Platform::settings().setValue("searchEngineURL", "");
         AISettings s;  // an emptied URL stays empty
-        QVERIFY(s.provider() == AIProvider::openai && s.apiKey() == " key " && s.searchEngineURL() == "");
+        QVERIFY(s.provider().name == "OpenAI" && s.apiKey() == " key " && s.searchEngineURL() == "");
     }
 
     void assignmentsPersistAndNotifyOnChange()
@@ -250,18 +254,19 @@ private slots:
         QSignalSpy key(&s, &AISettings::apiKeyChanged);
         QSignalSpy url(&s, &AISettings::searchEngineURLChanged);
 
-        s.setProvider(AIProvider::anthropic);  // unchanged: written, not announced
+        const AIProvider &anthropic = AIProviders::all()[0], &openAI = AIProviders::all()[1];
+        s.setProvider(anthropic);  // unchanged: written, not announced
         QCOMPARE(Platform::settings().value("aiProvider").toString(), QStringLiteral("Anthropic"));
         QCOMPARE(provider.count(), 0);
-        s.setProvider(AIProvider::openai);
-        s.setProvider(AIProvider::openai);
+        s.setProvider(openAI);
+        s.setProvider(openAI);
         s.setAPIKey(QStringLiteral("sk-1"));
         s.setAPIKey(QStringLiteral("sk-1"));
         s.setSearchEngineURL(QString());
         QCOMPARE((QList<qsizetype>{provider.count(), key.count(), url.count()}), (QList<qsizetype>{1, 1, 1}));
 
         AISettings again;  // the next launch
-        QVERIFY(again.provider() == AIProvider::openai && again.apiKey() == "sk-1" && again.searchEngineURL() == "");
+        QVERIFY(&again.provider() == &openAI && again.apiKey() == "sk-1" && again.searchEngineURL() == "");
     }
 
     void hasAPIKey()

@@ -1,12 +1,12 @@
-#include "tests/support/Entries.h"
 #include "ai/views/AnalysisItemRow.h"
 #include "ai/views/AnalysisView.h"
+#include "tests/support/Entries.h"
 #include "tests/support/TestEnv.h"
 #include "ui/PlainTextViewer.h"
 #include "ui/ViewStyle.h"
 
-#include <QtWidgets>
 #include <QtTest>
+#include <QtWidgets>
 
 namespace {
 AnalysisItem item(const QString& title, const QString& concern, std::optional<LogEntry> e = std::nullopt)
