@@ -1,9 +1,8 @@
 #include "app/ArchiveChoice.h"
 #include "app/views/VellacordApp.h"
+#include "base/Platform.h"
 #include "browser/PendingArchive.h"
-#include "browser/WindowModel.h"
 #include "browser/views/ContentView.h"
-#include "logs/Platform.h"
 #include "logs/RecentArchives.h"
 #include "logs/ResourceLimits.h"
 #include "ui/AppIdentity.h"
@@ -55,8 +54,8 @@ int main(int argc, char** argv)
         const QFileInfo dir(parser.value(QStringLiteral("crashes")));
         if (dir.isDir()) {
             const QList<ContentView*> views = shell.contentViews();
-            views.first()->model()->setCrashFolder(dir.absoluteFilePath());
-            views.first()->model()->setShowCrashes(true);
+            views.first()->setCrashFolder(dir.absoluteFilePath());
+            views.first()->setShowCrashes(true);
         } else {
             std::fprintf(stderr, "Not a folder: %s\n", qPrintable(dir.filePath()));
         }

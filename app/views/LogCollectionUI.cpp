@@ -1,6 +1,7 @@
 #include "app/views/LogCollectionUI.h"
 
 #include "app/views/CollectConfirmSheet.h"
+#include "browser/FetchRange.h"
 #include "browser/WindowModel.h"
 #include "browser/views/ContentView.h"
 #include "logs/LogCollector.h"
@@ -30,9 +31,9 @@ void finish(ContentView* window, bool succeeded, const QString& archivePath, con
 {
     if (!window)
         return;
-    window->model()->setCollecting(false);
+    window->setCollecting(false);
     if (succeeded)
-        window->model()->openCollectedArchive(archivePath);
+        window->model()->range()->openCollectedArchive(archivePath);
     else
         showFailure(window, failureText);
 }
@@ -47,7 +48,7 @@ LogCollector* collectorOf(ContentView* window)
     QPointer<ContentView> w(window);
     QObject::connect(c, &LogCollector::isCollectingChanged, window, [w, c] {
         if (w)
-            w->model()->setCollecting(c->isCollecting());
+            w->setCollecting(c->isCollecting());
     });
     QObject::connect(c, &LogCollector::finished, window,
                      [w](bool success, const QString& path, const QString& failureText) {
@@ -59,7 +60,7 @@ LogCollector* collectorOf(ContentView* window)
 
 void collect(ContentView* window)
 {
-    if (!window || window->model()->isCollecting())
+    if (!window || window->isCollecting())
         return;
     LogCollector* c = collectorOf(window);
     c->start();

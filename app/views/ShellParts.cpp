@@ -5,6 +5,7 @@
 #include "app/views/LogCollectionUI.h"
 #include "app/views/SettingsView.h"
 #include "app/views/UpdateBanner.h"
+#include "browser/EntrySelection.h"
 #include "browser/WindowModel.h"
 #include "browser/views/ContentView.h"
 #include "crashes/views/CrashView.h"
@@ -26,8 +27,8 @@ public:
         if (!m_view) {
             m_view = new AnalysisView(m_window);
             m_view->setAttribute(Qt::WA_DeleteOnClose);
-            ContentView* window = m_window;
-            m_view->setOnSelectEntry([window](const LogEntry& e) { window->model()->selectFromAnalysis(e); });
+            EntrySelection* selection = m_window->model()->selection();
+            m_view->setOnSelectEntry([selection](const LogEntry& e) { selection->selectFromAnalysis(e); });
         }
         m_view->setItems({});
         m_view->setError(std::nullopt);
@@ -75,9 +76,9 @@ WindowParts make(std::function<void(const QString&)> openWindow)
     WindowParts parts;
     parts.makeCrashesTab = [](ContentView* window) {
         auto* view = new CrashView(window->model()->aiSettings());
-        WindowModel* model = window->model();
-        view->setFolder(model->crashFolder());
-        QObject::connect(view, &CrashView::folderChanged, model, [model, view] { model->setCrashFolder(view->folder()); });
+        view->setFolder(window->crashFolder());
+        QObject::connect(view, &CrashView::folderChanged, window,
+                         [window, view] { window->setCrashFolder(view->folder()); });
         return WindowParts::CrashesTab{view, [view] { view->rescan(); }};
     };
     parts.makeSettingsView = [](ContentView* window) -> QWidget* { return new SettingsView(window->model()->aiSettings()); };

@@ -19,7 +19,7 @@ ArchiveBanner::ArchiveBanner(WindowModel* model, QWidget* parent)
     close->setFont(TextStyles::font(TextStyles::Style::caption));
     connect(close, &QPushButton::clicked, this, [this] { m_model->logFetcher()->closeArchive(); });
     row()->addWidget(close);
-    connect(model, &WindowModel::toolbarChanged, this, &ArchiveBanner::refresh);
+    connect(model->logFetcher(), &LogFetcher::archivePathChanged, this, &ArchiveBanner::refresh);
     refresh();
 }
 

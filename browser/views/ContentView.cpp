@@ -1,6 +1,9 @@
 #include "browser/views/ContentView.h"
 
+#include "browser/AnalysisRun.h"
 #include "browser/DetailWindowState.h"
+#include "browser/EntrySelection.h"
+#include "browser/FetchRange.h"
 #include "browser/WindowModel.h"
 #include "browser/views/ArchiveBanner.h"
 #include "browser/views/CustomRangeRow.h"
@@ -60,18 +63,21 @@ ContentView::ContentView(DetailWindowState* detailState, RecentArchives* recentA
     });
     connect(m_toolbar, &Toolbar::rescanRequested, this, &ContentView::refreshCurrentTab);
     connect(m_model, &WindowModel::contentChanged, this, &ContentView::refreshContent);
-    connect(m_model, &WindowModel::showCrashesChanged, this, &ContentView::showCrashesTab);
-    connect(m_model, &WindowModel::showSettingsChanged, this, &ContentView::showSettings);
-    connect(m_model, &WindowModel::analysisChanged, this, &ContentView::showAnalysis);
-    connect(m_model, &WindowModel::keptAnalysisShown, this, [this] {
+    // An archive handed to the window, or a finding's jump, is seen in the list.
+    connect(m_model->range(), &FetchRange::archiveOpening, this, [this] { setShowCrashes(false); });
+    connect(m_model->selection(), &EntrySelection::analysisJump, this, [this] { setShowCrashes(false); });
+    const AnalysisRun* analysis = m_model->analysis();
+    connect(analysis, &AnalysisRun::apiKeyNeeded, this, [this] { setShowSettings(true); });
+    connect(analysis, &AnalysisRun::runningChanged, this, &ContentView::showAnalysis);
+    connect(analysis, &AnalysisRun::keptShown, this, [this] {
         if (!m_analysisSheet && m_parts.makeAnalysisSheet)
             m_analysisSheet = m_parts.makeAnalysisSheet(this);
         if (m_analysisSheet) {  // opened as for a new run, then given the kept outcome at once
             m_analysisSheet->begin();
-            m_analysisSheet->finish(m_model->analysisItems(), m_model->analysisError());
+            m_analysisSheet->finish(m_model->analysis()->items(), m_model->analysis()->error());
         }
     });
-    connect(m_model, &WindowModel::floatingWindowRequested, this, &ContentView::openFloatingWindow);
+    connect(m_model->selection(), &EntrySelection::floatingWindowRequested, this, &ContentView::openFloatingWindow);
     if (DetailWindowState* state = m_model->detailWindowState()) {
         // Popped back in, the pane goes on with the floating window's explanation
         // (the model has opened it by now; the floating window closes after).
@@ -87,9 +93,10 @@ ContentView::ContentView(DetailWindowState* detailState, RecentArchives* recentA
     m_clearSelection->setShortcut(Qt::Key_Escape);
     m_clearSelection->setShortcutContext(Qt::WindowShortcut);
     m_clearSelection->setEnabled(false);
-    connect(m_clearSelection, &QAction::triggered, m_model, &WindowModel::closePane);
-    connect(m_model, &WindowModel::selectionChanged, this,
-            [this] { m_clearSelection->setEnabled(m_model->isPaneOpen()); });
+    EntrySelection* selection = m_model->selection();
+    connect(m_clearSelection, &QAction::triggered, selection, &EntrySelection::closePane);
+    connect(selection, &EntrySelection::changed, this,
+            [this, selection] { m_clearSelection->setEnabled(selection->isPaneOpen()); });
     m_copy = new QAction(this);
     m_copy->setShortcut(QKeySequence::Copy);
     m_copy->setShortcutContext(Qt::WindowShortcut);
@@ -100,7 +107,7 @@ ContentView::ContentView(DetailWindowState* detailState, RecentArchives* recentA
     m_find->setShortcut(QKeySequence::Find);
     m_find->setShortcutContext(Qt::WindowShortcut);
     connect(m_find, &QAction::triggered, this, [this] {
-        m_model->setShowCrashes(false);
+        setShowCrashes(false);
         m_searchRow->searchField()->setFocus(Qt::ShortcutFocusReason);
         m_searchRow->searchField()->selectAll();
     });
@@ -115,7 +122,7 @@ ContentView::ContentView(DetailWindowState* detailState, RecentArchives* recentA
 
 ContentView::~ContentView()
 {
-    // An open popover goes first, while the model its closing reports to is alive.
+    // An open popover goes first, while the state its closing reports to is alive.
     delete m_settingsPopover;
 }
 
@@ -127,7 +134,7 @@ QWidget* ContentView::buildLogView()
     v->setContentsMargins(0, 0, 0, 0);
     v->setSpacing(0);
     v->addWidget(new QueryNoticeRow(m_model, w));
-    v->addWidget(new CustomRangeRow(m_model, w));
+    v->addWidget(new CustomRangeRow(m_model->range(), w));
     v->addWidget(new FilterBar(m_model, w));
     v->addWidget(ViewStyle::divider());
     m_searchRow = new SearchRow(m_model, w);
@@ -174,7 +181,7 @@ QWidget* ContentView::contentArea() const
 void ContentView::showEvent(QShowEvent* e)
 {
     QWidget::showEvent(e);
-    m_model->windowShown();
+    m_model->range()->windowShown();
 }
 
 void ContentView::refreshContent()
@@ -196,10 +203,10 @@ void ContentView::refreshContent()
 
 void ContentView::refreshCurrentTab()
 {
-    if (!m_model->showCrashes()) {
+    if (!m_showCrashes) {
         // Like the toolbar's button, which is off while a query runs.
         if (!m_model->logFetcher()->isLoading())
-            m_model->refresh();
+            m_model->range()->refresh();
         return;
     }
     // The crash browser scans by itself; a view that offers a rescan gets it.
@@ -219,13 +226,38 @@ void ContentView::copy()
         QGuiApplication::clipboard()->setText(label->selectedText());
         return;
     }
-    if (const std::optional<QString> row = m_model->selectedRowText())
+    if (const std::optional<QString> row = m_model->selection()->rowText())
         QGuiApplication::clipboard()->setText(*row);
+}
+
+void ContentView::setShowCrashes(bool crashes)
+{
+    if (m_showCrashes == crashes)
+        return;
+    m_showCrashes = crashes;
+    showCrashesTab();
+    emit showCrashesChanged();
+}
+
+void ContentView::setCollecting(bool collecting)
+{
+    if (m_isCollecting == collecting)
+        return;
+    m_isCollecting = collecting;
+    emit collectingChanged();
+}
+
+void ContentView::setShowSettings(bool show)
+{
+    if (m_showSettings == show)
+        return;
+    m_showSettings = show;
+    showSettingsPopover();
 }
 
 void ContentView::showCrashesTab()
 {
-    if (m_model->showCrashes()) {
+    if (m_showCrashes) {
         WindowParts::CrashesTab tab = m_parts.makeCrashesTab ? m_parts.makeCrashesTab(this) : WindowParts::CrashesTab{};
         QWidget* view = tab.view;
         m_crashesRescan = std::move(tab.rescan);
@@ -249,16 +281,16 @@ void ContentView::showCrashesTab()
     m_tabs->setCurrentIndex(0);
 }
 
-void ContentView::showSettings()
+void ContentView::showSettingsPopover()
 {
-    if (!m_model->showSettings()) {
+    if (!m_showSettings) {
         if (m_settingsPopover)
             m_settingsPopover->close();
         return;
     }
     QWidget* content = m_parts.makeSettingsView ? m_parts.makeSettingsView(this) : nullptr;
     if (!content) {
-        m_model->setShowSettings(false);
+        setShowSettings(false);
         return;
     }
     auto* popup = new QWidget(this, Qt::Popup);
@@ -271,7 +303,7 @@ void ContentView::showSettings()
     QWidget* gear = m_toolbar->settingsButton();
     const QPoint anchor = gear->mapToGlobal(QPoint(gear->width(), gear->height()));
     popup->move(anchor.x() - popup->width(), anchor.y() + 4);
-    connect(popup, &QObject::destroyed, m_model, [model = m_model] { model->setShowSettings(false); });
+    connect(popup, &QObject::destroyed, this, [this] { setShowSettings(false); });
     m_settingsPopover = popup;
     popup->show();
 }
@@ -279,9 +311,10 @@ void ContentView::showSettings()
 void ContentView::showAnalysis()
 {
     // The sheet opens when an analysis starts and gets its outcome when it ends.
-    if (m_model->isAnalyzing() == m_sheetRunning)
+    const AnalysisRun* analysis = m_model->analysis();
+    if (analysis->isAnalyzing() == m_sheetRunning)
         return;
-    m_sheetRunning = m_model->isAnalyzing();
+    m_sheetRunning = analysis->isAnalyzing();
     if (!m_analysisSheet && m_parts.makeAnalysisSheet)
         m_analysisSheet = m_parts.makeAnalysisSheet(this);
     if (!m_analysisSheet)
@@ -289,7 +322,7 @@ void ContentView::showAnalysis()
     if (m_sheetRunning)
         m_analysisSheet->begin();
     else
-        m_analysisSheet->finish(m_model->analysisItems(), m_model->analysisError());
+        m_analysisSheet->finish(analysis->items(), analysis->error());
 }
 
 void ContentView::openFloatingWindow()

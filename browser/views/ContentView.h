@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class DetailPane;
 class DetailWindowState;
@@ -30,7 +31,9 @@ class WindowModel;
 // toolbar, update banner, custom range row, filter bar, search row, and the
 // error panel, the empty text or the list area) and plugs in what the shell
 // gives: the Crashes tab, the settings popover, the analysis sheet, log
-// collection and the floating window. Escape and Copy are its commands.
+// collection and the floating window. It holds what only the views use: the
+// tab, the crash folder, the popover and the collecting flag. Escape and
+// Copy are its commands.
 class ContentView : public QWidget {
     Q_OBJECT
 public:
@@ -59,6 +62,24 @@ public:
     QAction* refreshAction() const { return m_refresh; }
     void refreshCurrentTab();
 
+    // The tab: the crash browser instead of the logs.
+    bool showCrashes() const { return m_showCrashes; }
+    void setShowCrashes(bool crashes);
+    // The folder of crash reports the Crashes tab lists instead of the
+    // user's own; it outlives visits to the Logs tab.
+    const std::optional<QString>& crashFolder() const { return m_crashFolder; }
+    void setCrashFolder(const std::optional<QString>& folder) { m_crashFolder = folder; }
+    // A log collection under way (the toolbar says so).
+    bool isCollecting() const { return m_isCollecting; }
+    void setCollecting(bool collecting);
+    // The settings popover under the gear.
+    bool showSettings() const { return m_showSettings; }
+    void setShowSettings(bool show);
+
+signals:
+    void showCrashesChanged();
+    void collectingChanged();
+
 protected:
     void showEvent(QShowEvent* e) override;
 
@@ -67,12 +88,16 @@ private:
     void copy();
     void refreshContent();
     void showCrashesTab();
-    void showSettings();
+    void showSettingsPopover();
     void showAnalysis();
     void openFloatingWindow();
 
     WindowParts m_parts;
     WindowModel* m_model;
+    bool m_showCrashes = false;
+    std::optional<QString> m_crashFolder;
+    bool m_isCollecting = false;
+    bool m_showSettings = false;
 
     Toolbar* m_toolbar = nullptr;
     QStackedWidget* m_tabs = nullptr;

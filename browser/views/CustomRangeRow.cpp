@@ -1,6 +1,6 @@
 #include "browser/views/CustomRangeRow.h"
 
-#include "browser/WindowModel.h"
+#include "browser/FetchRange.h"
 #include "ui/Widgets.h"
 
 #include <QDateTimeEdit>
@@ -33,10 +33,10 @@ QDateTimeEdit* field(const QString& name, double seconds)
 }
 }  // namespace
 
-CustomRangeRow::CustomRangeRow(WindowModel* model, QWidget* parent) : QWidget(parent), m_model(model)
+CustomRangeRow::CustomRangeRow(FetchRange* range, QWidget* parent) : QWidget(parent), m_range(range)
 {
     setObjectName(QStringLiteral("customRow"));
-    const FilterPipeline& pipeline = model->pipeline();
+    const FilterPipeline& pipeline = range->pipeline();
     auto* h = new QHBoxLayout(this);
     h->setContentsMargins(12, 6, 12, 0);
     h->addWidget(new QLabel(QStringLiteral("From:")));
@@ -46,23 +46,23 @@ CustomRangeRow::CustomRangeRow(WindowModel* model, QWidget* parent) : QWidget(pa
     QDateTimeEdit* end = field(QStringLiteral("customEnd"), pipeline.customEnd());
     h->addWidget(end);
     connect(start, &QDateTimeEdit::dateTimeChanged, this,
-            [this](const QDateTime& d) { m_model->setCustomRange(toSeconds(d), m_model->pipeline().customEnd()); });
+            [this](const QDateTime& d) { m_range->setCustomRange(toSeconds(d), m_range->pipeline().customEnd()); });
     connect(end, &QDateTimeEdit::dateTimeChanged, this,
-            [this](const QDateTime& d) { m_model->setCustomRange(m_model->pipeline().customStart(), toSeconds(d)); });
+            [this](const QDateTime& d) { m_range->setCustomRange(m_range->pipeline().customStart(), toSeconds(d)); });
     // Enter in either field applies, as Apply does (the edit commits what was typed first).
     for (QDateTimeEdit* edit : {start, end})
         if (auto* text = edit->findChild<QLineEdit*>())
-            connect(text, &QLineEdit::returnPressed, model, &WindowModel::applyCustomRange);
+            connect(text, &QLineEdit::returnPressed, range, &FetchRange::applyCustomRange);
     auto* apply = new QPushButton(QStringLiteral("Apply"));
     apply->setObjectName(QStringLiteral("applyButton"));
     apply->setDefault(true);
     setProminent(apply);
-    connect(apply, &QPushButton::clicked, model, &WindowModel::applyCustomRange);
+    connect(apply, &QPushButton::clicked, range, &FetchRange::applyCustomRange);
     h->addWidget(apply);
     h->addStretch(1);
 
     auto refresh = [this, start, end] {
-        const FilterPipeline& pipeline = m_model->pipeline();
+        const FilterPipeline& pipeline = m_range->pipeline();
         setVisible(pipeline.showCustomRange());
         // Dates set by the model (a span dragged on the timeline, a restored
         // range) show here without being sent back.
@@ -73,6 +73,6 @@ CustomRangeRow::CustomRangeRow(WindowModel* model, QWidget* parent) : QWidget(pa
             }
         }
     };
-    connect(model, &WindowModel::toolbarChanged, this, refresh);
+    connect(&pipeline, &FilterPipeline::rangeChanged, this, refresh);
     refresh();
 }

@@ -2,15 +2,15 @@
 
 #include <QWidget>
 
-class WindowModel;
+class FetchRange;
 
 // "From:" and "To:" date-and-time fields bound to the custom range, and
 // "Apply", which fetches it; shown while the toolbar's Custom is on.
 class CustomRangeRow : public QWidget {
     Q_OBJECT
 public:
-    explicit CustomRangeRow(WindowModel* model, QWidget* parent = nullptr);
+    explicit CustomRangeRow(FetchRange* range, QWidget* parent = nullptr);
 
 private:
-    WindowModel* m_model;
+    FetchRange* m_range;
 };

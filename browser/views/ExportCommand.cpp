@@ -1,9 +1,11 @@
 #include "browser/views/ExportCommand.h"
 
+#include "base/AtomicFile.h"
+#include "base/Background.h"
+#include "base/Platform.h"
 #include "browser/WindowModel.h"
+#include "browser/views/ContentView.h"
 #include "browser/views/TransientNotice.h"
-#include "logs/Background.h"
-#include "logs/Platform.h"
 #include "logs/VisibleText.h"
 
 #include <QAction>
@@ -17,7 +19,7 @@
 
 using EntryExport::Format;
 
-ExportCommand::ExportCommand(WindowModel* model, QWidget* window)
+ExportCommand::ExportCommand(WindowModel* model, ContentView* window)
     : QObject(window), m_model(model), m_window(window), m_action(new QAction(QStringLiteral("Export Visible Entries…"), this))
 {
     m_action->setObjectName(QStringLiteral("exportAction"));
@@ -26,13 +28,13 @@ ExportCommand::ExportCommand(WindowModel* model, QWidget* window)
     connect(m_action, &QAction::triggered, this, &ExportCommand::run);
     connect(model, &WindowModel::listChanged, this, &ExportCommand::refresh);
     connect(model, &WindowModel::contentChanged, this, &ExportCommand::refresh);
-    connect(model, &WindowModel::showCrashesChanged, this, &ExportCommand::refresh);
+    connect(window, &ContentView::showCrashesChanged, this, &ExportCommand::refresh);
     refresh();
 }
 
 void ExportCommand::refresh()
 {
-    m_action->setEnabled(!m_running && !m_model->showCrashes() && m_model->content() == WindowModel::Content::list &&
+    m_action->setEnabled(!m_running && !m_window->showCrashes() && m_model->content() == WindowModel::Content::list &&
                          !m_model->filteredEntries().isEmpty());
 }
 
@@ -58,11 +60,9 @@ void ExportCommand::run()
         return;
     // What the list shows when the command is given; a live tail goes on meanwhile.
     const LogEntryList rows = m_model->filteredEntries().toList();
-    const QList<OptionalColumn> columns = m_model->visibleColumns();
+    const QList<ColumnId> columns = m_model->visibleColumns();
     const QString desktop = Platform::desktopDir();
-    const QString suggested = QDir(QFileInfo(desktop).isDir() ? desktop : QDir::homePath()).filePath(
-        QStringLiteral("Vellacord-Entries-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss")) +
-        QStringLiteral(".txt"));
+    const QString suggested = QDir(QFileInfo(desktop).isDir() ? desktop : QDir::homePath()).filePath(QStringLiteral("Vellacord-Entries-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss")) + QStringLiteral(".txt"));
     const std::optional<SaveChoice> choice = runSavePanel(suggested);
     if (!choice || choice->path.isEmpty())
         return;
@@ -74,7 +74,8 @@ void ExportCommand::run()
     Background::run(
         this,
         [rows, columns, target] {
-            return EntryExport::writeAtomically(target.path, EntryExport::document(target.format, rows, columns));
+            return AtomicFile::write(target.path, EntryExport::document(target.format, rows, columns),
+                                     AtomicFile::LinkPolicy::refuseLinks);
         },
         [this, path = target.path, count = rows.size()](std::optional<QString> failure) {
             m_running = false;

@@ -10,8 +10,8 @@
 #include <functional>
 #include <optional>
 
+class ContentView;
 class QAction;
-class QWidget;
 class WindowModel;
 
 // File > "Export Visible Entries…" (Ctrl+E) of one main window: the rows the
@@ -22,7 +22,7 @@ class WindowModel;
 class ExportCommand : public QObject {
     Q_OBJECT
 public:
-    ExportCommand(WindowModel* model, QWidget* window);
+    ExportCommand(WindowModel* model, ContentView* window);
 
     // Enabled while the Logs tab lists entries and no export runs.
     QAction* action() const { return m_action; }
@@ -56,7 +56,7 @@ private:
     void refresh();
 
     WindowModel* m_model;
-    QPointer<QWidget> m_window;
+    QPointer<ContentView> m_window;
     QAction* m_action;
     bool m_running = false;
     std::function<std::optional<SaveChoice>(const QString&)> m_panel;

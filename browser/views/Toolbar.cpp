@@ -1,6 +1,10 @@
 #include "browser/views/Toolbar.h"
 
+#include "browser/AnalysisRun.h"
+#include "browser/FetchRange.h"
+#include "browser/TailFollow.h"
 #include "browser/WindowModel.h"
+#include "browser/views/ContentView.h"
 #include "logs/LogFetcher.h"
 #include "ui/AppIdentity.h"
 #include "ui/FlowLayout.h"
@@ -33,7 +37,7 @@ QPixmap dot(const QColor& c)
 }
 }  // namespace
 
-Toolbar::Toolbar(WindowModel* model, QWidget* parent) : QWidget(parent), m_model(model)
+Toolbar::Toolbar(WindowModel* model, ContentView* window) : QWidget(window), m_model(model), m_window(window)
 {
     setObjectName(QStringLiteral("toolbar"));
     // Three groups that wrap onto a second row in a narrow window rather
@@ -63,8 +67,8 @@ Toolbar::Toolbar(WindowModel* model, QWidget* parent) : QWidget(parent), m_model
     m_logsTab->setObjectName(QStringLiteral("logsTab"));
     m_crashesTab = new PillButton(QStringLiteral("Crashes"), QStringLiteral("ladybug"));
     m_crashesTab->setObjectName(QStringLiteral("crashesTab"));
-    connect(m_logsTab, &QAbstractButton::clicked, this, [this] { m_model->setShowCrashes(false); });
-    connect(m_crashesTab, &QAbstractButton::clicked, this, [this] { m_model->setShowCrashes(true); });
+    connect(m_logsTab, &QAbstractButton::clicked, this, [this] { m_window->setShowCrashes(false); });
+    connect(m_crashesTab, &QAbstractButton::clicked, this, [this] { m_window->setShowCrashes(true); });
     h->addWidget(m_logsTab);
     h->addWidget(m_crashesTab);
     h->addSpacing(8);
@@ -76,18 +80,19 @@ Toolbar::Toolbar(WindowModel* model, QWidget* parent) : QWidget(parent), m_model
     m_allButton = new PillButton(QStringLiteral("All"));
     m_allButton->setObjectName(QStringLiteral("range_All"));
     m_allButton->setToolTip(QStringLiteral("The whole archive"));
-    connect(m_allButton, &QAbstractButton::clicked, m_model, &WindowModel::selectWholeArchive);
+    FetchRange* range = model->range();
+    connect(m_allButton, &QAbstractButton::clicked, range, &FetchRange::selectWholeArchive);
     rh->addWidget(m_allButton);
-    for (QuickTimeRange r : QuickRange::allCases()) {
-        auto* b = new PillButton(QuickRange::rawValue(r));
-        b->setObjectName(QStringLiteral("range_") + QuickRange::rawValue(r));
-        connect(b, &QAbstractButton::clicked, this, [this, r] { m_model->selectQuickRange(r); });
+    for (QuickTimeRange r : QuickRange::all()) {
+        auto* b = new PillButton(QuickRange::name(r));
+        b->setObjectName(QStringLiteral("range_") + QuickRange::name(r));
+        connect(b, &QAbstractButton::clicked, range, [range, r] { range->selectQuickRange(r); });
         rh->addWidget(b);
         m_quickButtons << b;
     }
     m_customButton = new PillButton(QStringLiteral("Custom"));
     m_customButton->setObjectName(QStringLiteral("customButton"));
-    connect(m_customButton, &QAbstractButton::clicked, m_model, &WindowModel::toggleCustomRange);
+    connect(m_customButton, &QAbstractButton::clicked, range, &FetchRange::toggleCustomRange);
     rh->addWidget(m_customButton);
     h->addWidget(m_rangeButtons);
     m_rescanButton = new QPushButton(QStringLiteral(" Rescan"));
@@ -111,12 +116,12 @@ Toolbar::Toolbar(WindowModel* model, QWidget* parent) : QWidget(parent), m_model
     m_refreshButton->setObjectName(QStringLiteral("refreshButton"));
     m_refreshButton->setToolTip(QStringLiteral("Refresh"));
     m_refreshButton->setAutoRaise(true);
-    connect(m_refreshButton, &QToolButton::clicked, m_model, &WindowModel::refresh);
+    connect(m_refreshButton, &QToolButton::clicked, range, &FetchRange::refresh);
     h->addWidget(m_refreshButton);
 
     m_tailButton = new QPushButton(QStringLiteral("Tail"));
     m_tailButton->setObjectName(QStringLiteral("tailButton"));
-    connect(m_tailButton, &QPushButton::clicked, m_model, &WindowModel::toggleLiveTail);
+    connect(m_tailButton, &QPushButton::clicked, model->tail(), &TailFollow::toggleLiveTail);
     h->addWidget(m_tailButton);
 
     m_loadingBusy = new BusyIndicator(11);
@@ -131,7 +136,7 @@ Toolbar::Toolbar(WindowModel* model, QWidget* parent) : QWidget(parent), m_model
     m_analyzeButton = new QPushButton(QStringLiteral("Analyze"));
     m_analyzeButton->setObjectName(QStringLiteral("analyzeButton"));
     m_analyzeButton->setToolTip(QStringLiteral("Proactive log analysis — AI identifies top issues"));
-    connect(m_analyzeButton, &QPushButton::clicked, m_model, &WindowModel::startAnalysis);
+    connect(m_analyzeButton, &QPushButton::clicked, model->analysis(), &AnalysisRun::start);
     h->addWidget(m_analyzeButton);
 
     m_settingsButton = new QToolButton;
@@ -139,7 +144,7 @@ Toolbar::Toolbar(WindowModel* model, QWidget* parent) : QWidget(parent), m_model
     m_settingsButton->setToolTip(QStringLiteral("AI Explainer Settings"));
     m_settingsButton->setAutoRaise(true);
     connect(m_settingsButton, &QToolButton::clicked, this,
-            [this] { m_model->setShowSettings(!m_model->showSettings()); });
+            [this] { m_window->setShowSettings(!m_window->showSettings()); });
     h->addWidget(m_settingsButton);
     flow->addWidget(h->parentWidget(), true);
     // The style's own focus frame on these is a faint line, and none at all
@@ -148,8 +153,16 @@ Toolbar::Toolbar(WindowModel* model, QWidget* parent) : QWidget(parent), m_model
                                                                       m_tailButton, m_analyzeButton, m_settingsButton})
         new FocusRing(b, 4);
 
-    connect(model, &WindowModel::toolbarChanged, this, &Toolbar::refresh);
+    // What the buttons and the count show.
+    connect(window, &ContentView::showCrashesChanged, this, &Toolbar::refresh);
+    connect(window, &ContentView::collectingChanged, this, &Toolbar::refresh);
+    connect(&model->pipeline(), &FilterPipeline::rangeChanged, this, &Toolbar::refresh);
+    const LogFetcher* fetcher = model->logFetcher();
+    for (auto changed : {&LogFetcher::isLoadingChanged, &LogFetcher::isLiveTailingChanged,
+                         &LogFetcher::archivePathChanged, &LogFetcher::archiveSpanChanged})
+        connect(fetcher, changed, this, &Toolbar::refresh);
     connect(model, &WindowModel::listChanged, this, &Toolbar::refresh);
+    connect(model->analysis(), &AnalysisRun::runningChanged, this, &Toolbar::refresh);
     refreshIcons();
 }
 
@@ -160,29 +173,28 @@ QWidget* Toolbar::settingsButton() const
 
 void Toolbar::refresh()
 {
-    const bool crashes = m_model->showCrashes();
+    const bool crashes = m_window->showCrashes();
     const FilterPipeline& pipeline = m_model->pipeline();
     m_logsTab->setSelectedLook(!crashes);
     m_crashesTab->setSelectedLook(crashes);
     m_rangeButtons->setVisible(!crashes);
     m_rescanButton->setVisible(crashes);
-    const QList<QuickTimeRange>& ranges = QuickRange::allCases();
+    const QList<QuickTimeRange>& ranges = QuickRange::all();
     const bool archive = m_model->logFetcher()->isViewingArchive();
-    const bool available = m_model->rangesAvailable();
+    const bool available = m_model->range()->rangesAvailable();
     m_allButton->setVisible(archive);
     m_allButton->setSelectedLook(pipeline.wholeArchive() && !pipeline.showCustomRange());
     for (int i = 0; i < m_quickButtons.size(); ++i) {
         m_quickButtons[i]->setSelectedLook(pipeline.selectedQuickRange() == ranges[i] && !pipeline.showCustomRange());
         m_quickButtons[i]->setEnabled(available);
         m_quickButtons[i]->setToolTip(!available ? QStringLiteral("Finding the archive's dates…")
-                                      : archive  ? QStringLiteral("The last %1 of the archive").arg(
-                                                       QuickRange::rawValue(ranges[i]))
+                                      : archive  ? QStringLiteral("The last %1 of the archive").arg(QuickRange::name(ranges[i]))
                                                  : QString());
     }
     m_customButton->setSelectedLook(pipeline.showCustomRange());
     m_customButton->setEnabled(available);
 
-    const bool collecting = m_model->isCollecting();
+    const bool collecting = m_window->isCollecting();
     m_collectButton->setText(collecting ? QStringLiteral("Collecting…") : QStringLiteral("Collect"));
     m_collectButton->setEnabled(!collecting);
     m_collectButton->setVisible(!crashes);  // Collect, Tail, the count and Analyze act on logs only
@@ -203,7 +215,7 @@ void Toolbar::refresh()
     m_status->setVisible(!crashes);
     m_status->setText(m_model->statusText());
     m_analyzeButton->setVisible(!crashes);
-    m_analyzeButton->setEnabled(m_model->canAnalyze());
+    m_analyzeButton->setEnabled(m_model->analysis()->canAnalyze());
 }
 
 void Toolbar::refreshIcons()

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 class BusyIndicator;
+class ContentView;
 class PillButton;
 class QLabel;
 class QPushButton;
@@ -13,12 +14,13 @@ class WindowModel;
 // The main window's toolbar row: the app's icon and name, the Logs and
 // Crashes tabs, the quick ranges and Custom (Rescan on the Crashes tab),
 // Collect, Refresh, live tail, the entry count, Analyze and the settings
-// gear. What the model carries out goes there directly; what the shell
-// carries out is signalled.
+// gear. What the model or the window carries out goes there directly; what
+// the shell carries out is signalled.
 class Toolbar : public QWidget {
     Q_OBJECT
 public:
-    explicit Toolbar(WindowModel* model, QWidget* parent = nullptr);
+    // A child of `window`, whose tab, popover and collecting flag it shows and sets.
+    Toolbar(WindowModel* model, ContentView* window);
 
     // The settings popover hangs below it.
     QWidget* settingsButton() const;
@@ -35,6 +37,7 @@ private:
     void refreshIcons();
 
     WindowModel* m_model;
+    ContentView* m_window;
     PillButton* m_logsTab = nullptr;
     PillButton* m_crashesTab = nullptr;
     QWidget* m_rangeButtons = nullptr;

@@ -1,6 +1,7 @@
 #include "app/views/AuxWindows.h"
 #include "app/views/SettingsView.h"
 #include "app/views/VellacordApp.h"
+#include "browser/FetchRange.h"
 #include "browser/WindowModel.h"
 #include "browser/views/BrowserWidgets.h"
 #include "browser/views/ContentView.h"
@@ -8,6 +9,7 @@
 #include "logs/LogFetcher.h"
 #include "tests/support/MemoryLogStore.h"
 #include "tests/support/TestEnv.h"
+#include "ui/SeverityPalette.h"
 #include "ui/ViewStyle.h"
 #include "ui/Widgets.h"
 
@@ -77,23 +79,25 @@ private slots:
         report.write("Process:         Finder [412]\nDate/Time:       2025-03-01 10:00:00.000 +0000\n"
                      "Exception Type:  EXC_CRASH (SIGABRT)\n");
         report.close();
-        model()->setCrashFolder(crashes.path());
-        model()->toggleCustomRange();
+        view()->setCrashFolder(crashes.path());
+        model()->range()->toggleCustomRange();
         QStringList names{"logsTab", "crashesTab", "range_1h", "range_24h", "customButton", "collectButton",
                           "refreshButton", "applyButton", "entryList"};
-        for (SeverityLevel s : Severity::allCases())
+        for (SeverityLevel s : Severity::all())
             names << QStringLiteral("chip_") + Severity::label(s);
         QTest::keyClick(window, Qt::Key_2, Qt::ControlModifier);  // makes the crash list
         names << QStringLiteral("crashList");
         for (const QString& name : names) {
             QWidget* w = child(name);
-            QVERIFY2(w && (w->focusPolicy() & Qt::TabFocus), qPrintable(name));
+            QVERIFY2(w, qPrintable(name));
+            QVERIFY2(w->focusPolicy() & Qt::TabFocus, qPrintable(name));
         }
         for (const char* list : {"crashList", "entryList"}) {
             QTest::keyClick(window, list[0] == 'c' ? Qt::Key_2 : Qt::Key_1, Qt::ControlModifier);
             QWidget* w = child(QLatin1String(list));
             auto* ring = w->findChild<FocusRing*>();
-            QVERIFY2(ring && !ring->isVisible(), list);
+            QVERIFY2(ring, list);
+            QVERIFY2(!ring->isVisible(), list);
             w->setFocus(Qt::TabFocusReason);
             QTRY_VERIFY2(ring->isVisible() && ring->geometry() == w->rect(), list);
         }
@@ -107,11 +111,12 @@ private slots:
         for (QAction* a : menu->actions())
             if (!a->shortcut().isEmpty())
                 shown << a->text() + u' ' + a->shortcut().toString();
-        QVERIFY2(shown.contains("Show Logs Ctrl+1") && shown.contains("Show Crashes Ctrl+2"), qPrintable(shown.join('|')));
+        QVERIFY2(shown.contains("Show Logs Ctrl+1"), qPrintable(shown.join('|')));
+        QVERIFY2(shown.contains("Show Crashes Ctrl+2"), qPrintable(shown.join('|')));
         QTest::keyClick(window, Qt::Key_2, Qt::ControlModifier);
-        QVERIFY(model()->showCrashes());
+        QVERIFY(view()->showCrashes());
         QTest::keyClick(window, Qt::Key_1, Qt::ControlModifier);
-        QVERIFY(!model()->showCrashes());
+        QVERIFY(!view()->showCrashes());
     }
 
     void enterInARangeFieldApplies_data()
@@ -125,8 +130,8 @@ private slots:
     {
         QFETCH(QString, field);
         QFETCH(int, key);
-        model()->toggleCustomRange();
-        model()->setCustomRange(1772359200, 1772366400);
+        model()->range()->toggleCustomRange();
+        model()->range()->setCustomRange(1772359200, 1772366400);
         const LogFetcher* f = model()->logFetcher();
         QVERIFY(f->lastFetchStart() != std::optional<double>(1772359200.0));
         QWidget* edit = child(field);
@@ -157,11 +162,12 @@ private slots:
 
     void settingsOpensOnTheKeyField()
     {
-        model()->setShowSettings(true);
+        view()->setShowSettings(true);
         SettingsView* s = window->findChild<SettingsView*>();
-        QVERIFY(s && s->isVisible());
+        QVERIFY(s);
+        QVERIFY(s->isVisible());
         QTRY_COMPARE(s->focusWidget(), s->apiKeyField());
-        model()->setShowSettings(false);
+        view()->setShowSettings(false);
     }
 
     // AA contrast for every chip's label, on and off, in both themes; Info shows its badge's colour, and a chip
@@ -172,7 +178,7 @@ private slots:
         QTest::addColumn<int>("level");
         QTest::addColumn<bool>("on");
         for (bool dark : {false, true})
-            for (SeverityLevel s : Severity::allCases())
+            for (SeverityLevel s : Severity::all())
                 for (bool on : {true, false})
                     QTest::addRow("%s %s %s", dark ? "dark" : "light", qPrintable(Severity::label(s)), on ? "on" : "off")
                         << dark << int(s) << on;
@@ -194,10 +200,8 @@ private slots:
             return;
         }
         QVERIFY(!dark || ViewStyle::contrastRatio(c.fill, window) >= 3.0);
-        LogEntry info;
-        info.level = 2;
         if (s == SeverityLevel::info)
-            QCOMPARE(c.fill, dark ? info.levelColor() : info.badgeBackground());
+            QCOMPARE(c.fill, SeverityPalette::colors(2, dark).tone);
     }
 };
 

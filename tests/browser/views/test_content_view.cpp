@@ -1,8 +1,12 @@
 #include "ai/AISettings.h"
 #include "ai/ExplainController.h"
+#include "browser/AnalysisRun.h"
 #include "browser/DetailWindowState.h"
+#include "browser/EntrySelection.h"
 #include "browser/EntryText.h"
+#include "browser/FetchRange.h"
 #include "browser/PendingArchive.h"
+#include "browser/TailFollow.h"
 #include "browser/WindowModel.h"
 #include "browser/views/BrowserWidgets.h"
 #include "browser/views/ContentView.h"
@@ -121,9 +125,10 @@ private slots:
         LogCapture log;
         const double before = now();
         makeView();
-        model()->windowShown();  // only the first show fetches
+        model()->range()->windowShown();  // only the first show fetches
         const LogFetcher* f = model()->logFetcher();
-        QVERIFY(qAbs(*f->lastFetchEnd() - *f->lastFetchStart() - 3600) < 1e-6 && *f->lastFetchEnd() >= before);
+        QVERIFY(qAbs(*f->lastFetchEnd() - *f->lastFetchStart() - 3600) < 1e-6);
+        QVERIFY(*f->lastFetchEnd() >= before);
         QCOMPARE(log.messages().filter(QStringLiteral("Fetching logs")).size(), 1);
 
         QCOMPARE(shownProcesses(), (QStringList{"kernel", "launchd", "WindowServer", "backupd", "Safari", "Safari"}));
@@ -131,7 +136,8 @@ private slots:
         // A chip toggles its level; the status line counts.
         auto* notice = child<SeverityChip>("chip_Notice");
         QTest::mouseClick(notice, Qt::LeftButton);
-        QVERIFY(notice->isChecked() && shownProcesses().contains("bluetoothd"));
+        QVERIFY(notice->isChecked());
+        QVERIFY(shownProcesses().contains("bluetoothd"));
         QCOMPARE(child<QLabel>("statusLabel")->text(), QStringLiteral("7 of 10 entries"));
 
         model()->filterToPID(LogEntry(row(5)));  // a copy: the filter replaces the rows; PID 120, not 312
@@ -141,27 +147,32 @@ private slots:
     void timeRangesAndTimelineDrag()
     {
         LogFetcher* f = model()->logFetcher();
-        QSignalSpy toolbar(model(), &WindowModel::toolbarChanged);
-        model()->selectQuickRange(QuickTimeRange::last4h);
+        QSignalSpy toolbar(&model()->pipeline(), &FilterPipeline::rangeChanged);
+        model()->range()->selectQuickRange(QuickTimeRange::last4h);
         QVERIFY(qAbs(*f->lastFetchEnd() - *f->lastFetchStart() - 14400) < 1e-6);
-        QVERIFY(f->isLoading() && !child("refreshButton")->isEnabled());  // enabled again once loaded, below
-        QVERIFY(model()->pipeline().selectedQuickRange() == QuickTimeRange::last4h && !toolbar.isEmpty());
-        model()->toggleCustomRange();
-        QVERIFY(model()->pipeline().showCustomRange() && !model()->pipeline().selectedQuickRange());
-        model()->setCustomRange(1772359200, 1772366400);
-        model()->applyCustomRange();
+        QVERIFY(f->isLoading());
+        QVERIFY(!child("refreshButton")->isEnabled());  // enabled again once loaded, below
+        QCOMPARE(model()->pipeline().selectedQuickRange(), QuickTimeRange::last4h);
+        QVERIFY(!toolbar.isEmpty());
+        model()->range()->toggleCustomRange();
+        QVERIFY(model()->pipeline().showCustomRange());
+        QVERIFY(!model()->pipeline().selectedQuickRange());
+        model()->range()->setCustomRange(1772359200, 1772366400);
+        model()->range()->applyCustomRange();
         QCOMPARE(std::pair(*f->lastFetchStart(), *f->lastFetchEnd()), std::pair(1772359200.0, 1772366400.0));
-        model()->setCustomRange(1772355600, model()->pipeline().customEnd());  // the From field alone
+        model()->range()->setCustomRange(1772355600, model()->pipeline().customEnd());  // the From field alone
         QCOMPARE(model()->pipeline().customStart(), 1772355600.0);
-        model()->selectQuickRange(QuickTimeRange::last1h);
+        model()->range()->selectQuickRange(QuickTimeRange::last1h);
         QVERIFY(!model()->pipeline().showCustomRange());
         QTRY_VERIFY(!f->isLoading());
         QVERIFY(child("refreshButton")->isEnabled());
         QList<TimelineBucket> tl = model()->timeline();
-        QVERIFY(tl.first().count(SeverityLevel::fault) == 1 && tl.last().count(SeverityLevel::error) == 1);
+        QCOMPARE(tl.first().count(SeverityLevel::fault), 1);
+        QCOMPARE(tl.last().count(SeverityLevel::error), 1);
         const double from = tl[10].start, to = tl[60].end;
-        model()->applyTimelineSpan(to, from);  // dragged right to left
-        QVERIFY(model()->pipeline().showCustomRange() && !model()->pipeline().selectedQuickRange());
+        model()->range()->applyTimelineSpan(to, from);  // dragged right to left
+        QVERIFY(model()->pipeline().showCustomRange());
+        QVERIFY(!model()->pipeline().selectedQuickRange());
         QCOMPARE(std::pair(model()->pipeline().customStart(), model()->pipeline().customEnd()), std::pair(from, to));
         QCOMPARE(std::pair(*f->lastFetchStart(), *f->lastFetchEnd()), std::pair(from, to));
         QTRY_VERIFY(!f->isLoading());
@@ -186,24 +197,27 @@ private slots:
         QTRY_COMPARE(shownProcesses(), QStringList{"WindowServer"});
         // The double-click goes back past both.
         QTest::mouseDClick(strip, Qt::LeftButton, {}, QPoint(left, y));
-        QVERIFY(model()->pipeline().selectedQuickRange() == QuickTimeRange::last1h && !child("customRow")->isVisible());
+        QCOMPARE(model()->pipeline().selectedQuickRange(), QuickTimeRange::last1h);
+        QVERIFY(!child("customRow")->isVisible());
         QVERIFY(qAbs(*f->lastFetchEnd() - *f->lastFetchStart() - 3600) < 1e-6);
-        QVERIFY(!model()->restoreRangeBeforeDrag());
-        model()->applyTimelineSpan(from, to);
-        model()->toggleCustomRange();  // the user's own range choice: nothing to go back to
-        QVERIFY(!model()->restoreRangeBeforeDrag());
+        QVERIFY(!model()->range()->restoreRangeBeforeDrag());
+        model()->range()->applyTimelineSpan(from, to);
+        model()->range()->toggleCustomRange();  // the user's own range choice: nothing to go back to
+        QVERIFY(!model()->range()->restoreRangeBeforeDrag());
         // In an archive it goes back to the whole archive.
         model()->logFetcher()->openArchive(QStringLiteral("/tmp/Team.logarchive"));
         const double whole = *f->lastFetchStart();
         QTRY_VERIFY(!f->isLoading());
-        model()->applyTimelineSpan(from, to);
-        QVERIFY(model()->restoreRangeBeforeDrag());
+        model()->range()->applyTimelineSpan(from, to);
+        QVERIFY(model()->range()->restoreRangeBeforeDrag());
         QCOMPARE(*f->lastFetchStart(), whole);
         QTRY_VERIFY(!f->isLoading());
         // Filters hiding every entry leave no buckets (no strip) and nothing to analyze, but the list (not "No log entries found").
         model()->toggleSeverity(SeverityLevel::fault);
         model()->toggleSeverity(SeverityLevel::error);
-        QVERIFY(model()->timeline().isEmpty() && !child("timeline")->isVisible() && !model()->canAnalyze());
+        QVERIFY(model()->timeline().isEmpty());
+        QVERIFY(!child("timeline")->isVisible());
+        QVERIFY(!model()->analysis()->canAnalyze());
         QCOMPARE(model()->content(), WindowModel::Content::list);
     }
 
@@ -231,36 +245,46 @@ private slots:
 
     void selectionPaneAndFloatingWindow()
     {
-        QSignalSpy opened(model(), &WindowModel::floatingWindowRequested);
-        model()->popOut();  // nothing selected: nothing to pop out
+        QSignalSpy opened(model()->selection(), &EntrySelection::floatingWindowRequested);
+        model()->selection()->popOut();  // nothing selected: nothing to pop out
         QCOMPARE(opened.size(), 0);
-        model()->clickEntry(row(1));
+        model()->selection()->clickEntry(row(1));
         auto* pop = view->detailPane()->findChild<QToolButton*>("popOutButton");
         QCOMPARE(pop->toolTip(), QStringLiteral("Open in separate window"));
         QTest::mouseClick(pop, Qt::LeftButton);
-        QVERIFY(opened.size() == 1 && state->isOpen() && !model()->isPaneOpen() && model()->selectedEntry());
+        QCOMPARE(opened.size(), 1);
+        QVERIFY(state->isOpen());
+        QVERIFY(!model()->selection()->isPaneOpen());
+        QVERIFY(model()->selection()->entry());
         QCOMPARE(state->entry()->id, row(1).id);
         QCOMPARE(state->aiSettings(), model()->aiSettings());
         FloatingDetailView* floating = FloatingDetailView::instance();
-        QVERIFY(floating && floating->isVisible() && floating->pane() && !floating->pane()->findChild<QToolButton*>("popOutButton"));
+        QVERIFY(floating);
+        QVERIFY(floating->isVisible());
+        QVERIFY(floating->pane());
+        QVERIFY(!floating->pane()->findChild<QToolButton*>("popOutButton"));
         QCOMPARE(floating->windowTitle(), QStringLiteral("Log Entry Detail"));
         QCOMPARE(floating->pane()->entry().id, row(1).id);
         // Rows now go to the floating window and also select; a second click is no toggle.
         for (int i : {0, 5}) {
-            model()->clickEntry(row(i));
-            model()->clickEntry(row(i));
-            QVERIFY(state->entry()->id == row(i).id && model()->selectedEntry()->id == row(i).id);
+            model()->selection()->clickEntry(row(i));
+            model()->selection()->clickEntry(row(i));
+            QCOMPARE(state->entry()->id, row(i).id);
+            QCOMPARE(model()->selection()->entry()->id, row(i).id);
         }
-        model()->setSelectedEntry(std::nullopt);
+        model()->selection()->setEntry(std::nullopt);
         auto* back = floating->findChild<QToolButton*>("popBackButton");
         QCOMPARE(back->text(), QStringLiteral("Pop Back In"));
         QTest::mouseClick(back, Qt::LeftButton);
         QTRY_VERIFY(!FloatingDetailView::instance());
-        QVERIFY(!state->wantsPopBack() && !state->isOpen() && view->detailPane());
-        QCOMPARE(model()->selectedEntry()->id, row(5).id);
+        QVERIFY(!state->wantsPopBack());
+        QVERIFY(!state->isOpen());
+        QVERIFY(view->detailPane());
+        QCOMPARE(model()->selection()->entry()->id, row(5).id);
         DetailWindowState empty;
         std::unique_ptr<FloatingDetailView> w(FloatingDetailView::open(&empty));
-        QVERIFY(!w->pane() && w->findChild<QLabel*>("noEntryLabel")->text() == QStringLiteral("No entry selected"));
+        QVERIFY(!w->pane());
+        QCOMPARE(w->findChild<QLabel*>("noEntryLabel")->text(), QStringLiteral("No entry selected"));
     }
 
     // An archive collected days ago: listed whole ("All", no quick range) when
@@ -276,15 +300,21 @@ private slots:
             provider.store->skipped.withoutStrings = 3;
         });
         LogFetcher* f = model()->logFetcher();
+        view->setShowCrashes(true);  // an archive handed to the window is shown on the Logs tab
         pending->set(QStringLiteral("/tmp/Old.logarchive"));
+        QVERIFY(!view->showCrashes());
         QTRY_VERIFY(loaded() && f->archiveSpan());
         auto* all = child<PillButton>("range_All");
         auto* hour = child<PillButton>("range_1h");
-        QVERIFY(all->isVisible() && all->selectedLook() && !hour->selectedLook() && hour->isEnabled());
+        QVERIFY(all->isVisible());
+        QVERIFY(all->selectedLook());
+        QVERIFY(!hour->selectedLook());
+        QVERIFY(hour->isEnabled());
         QCOMPARE(model()->filteredEntries().size(), 100);
         // What could not be resolved is said quietly: no failure, no tint.
         auto* notice = qobject_cast<TintedBar*>(child("queryNoticeRow"));
-        QVERIFY(notice->isVisible() && !notice->isTinted());
+        QVERIFY(notice->isVisible());
+        QVERIFY(!notice->isTinted());
         QCOMPARE(child<QLabel>("queryNotice")->text(), *model()->skipNotice());
         QCOMPARE(std::pair(model()->pipeline().customStart(), model()->pipeline().customEnd()),
                  std::pair(last - 99 * 600.0, last));
@@ -292,15 +322,20 @@ private slots:
         QCOMPARE(std::pair(*f->lastFetchStart(), *f->lastFetchEnd()), std::pair(last - 3600, last));
         QTRY_VERIFY(loaded());
         QCOMPARE(model()->filteredEntries().size(), 7);  // the archive's last hour, both ends included
-        QVERIFY(hour->selectedLook() && !all->selectedLook());
+        QVERIFY(hour->selectedLook());
+        QVERIFY(!all->selectedLook());
         // Refresh reloads all of it, and "All" says so. Files left unread tint the notice.
         provider.locked([&] { provider.store->skipped.notRead = 2; });
         QTest::mouseClick(child<QToolButton>("refreshButton"), Qt::LeftButton);
-        QVERIFY(all->selectedLook() && *f->lastFetchStart() == kDistantPast);
+        QVERIFY(all->selectedLook());
+        QVERIFY(*f->lastFetchStart() == kDistantPast);
         QTRY_VERIFY(loaded());
-        QVERIFY(notice->isVisible() && notice->isTinted());
+        QVERIFY(notice->isVisible());
+        QVERIFY(notice->isTinted());
         QTest::mouseClick(child<QPushButton>("closeArchiveButton"), Qt::LeftButton);
-        QVERIFY(!all->isVisible() && model()->pipeline().selectedQuickRange() == QuickTimeRange::last1h && !f->archiveSpan());
+        QVERIFY(!all->isVisible());
+        QCOMPARE(model()->pipeline().selectedQuickRange(), QuickTimeRange::last1h);
+        QVERIFY(!f->archiveSpan());
         QTRY_VERIFY(loaded());
     }
 
@@ -311,12 +346,13 @@ private slots:
         pending->set(QStringLiteral("/tmp/Team.logarchive/"));
         LogCapture log;
         makeView();
-        QVERIFY(!pending->url() && model()->logFetcher()->isViewingArchive());
+        QVERIFY(!pending->path());
+        QVERIFY(model()->logFetcher()->isViewingArchive());
         QCOMPARE(log.messages().filter(QStringLiteral("Fetching logs")).size(), 1);
         QCOMPARE(model()->archiveName(), std::optional<QString>(QStringLiteral("Team.logarchive")));
     }
 
-    // Asking without a key, the findings and the jump are the shell's tests (test_shell_parts).
+    // Asking without a key, the findings and the jump are the shell's tests (test_app_shell).
     void analysisFailureAndLaterJump()
     {
         LoopbackHttpServer server;
@@ -326,22 +362,25 @@ private slots:
         const QJsonObject part{{"type", "text"}, {"text", "ENTRY: 1\nTITLE: Launchd exit\nCONCERN: A service died."}};
         server.enqueue(LoopbackHttpServer::Response::json(
             200, QJsonDocument(QJsonObject{{"content", QJsonArray{part}}}).toJson(QJsonDocument::Compact)));
-        model()->startAnalysis();
-        QVERIFY(model()->isAnalyzing() && model()->showAnalysis() && !model()->canAnalyze());
-        QTRY_VERIFY(!model()->isAnalyzing());
-        QCOMPARE(model()->analysisItems().value(0).entry.value_or(LogEntry()).id, row(1).id);
+        model()->analysis()->start();
+        QVERIFY(model()->analysis()->isAnalyzing());
+        QVERIFY(model()->analysis()->showAnalysis());
+        QVERIFY(!model()->analysis()->canAnalyze());
+        QTRY_VERIFY(!model()->analysis()->isAnalyzing());
+        QCOMPARE(model()->analysis()->items().value(0).entry.value_or(LogEntry()).id, row(1).id);
         // A failed second run (of another list) leaves no stale findings.
         server.enqueue(LoopbackHttpServer::Response::json(500, R"({"error":"down"})"));
         model()->toggleSeverity(SeverityLevel::notice);
-        model()->startAnalysis();
-        QTRY_VERIFY(!model()->isAnalyzing());
-        QVERIFY(model()->analysisError() && model()->analysisItems().isEmpty());
+        model()->analysis()->start();
+        QTRY_VERIFY(!model()->analysis()->isAnalyzing());
+        QVERIFY(model()->analysis()->error());
+        QVERIFY(model()->analysis()->items().isEmpty());
         qunsetenv("VELLACORD_ANTHROPIC_URL");
 
         // A jump shows the Logs tab (the highlight is the shell's test).
-        model()->setShowCrashes(true);
-        model()->selectFromAnalysis(row(2));
-        QVERIFY(!model()->showCrashes());
+        view->setShowCrashes(true);
+        model()->selection()->selectFromAnalysis(row(2));
+        QVERIFY(!view->showCrashes());
     }
 
     // Newest first, Analyze sends the 100 newest numbered from the top; the
@@ -374,28 +413,33 @@ private slots:
         server.setFallback(LoopbackHttpServer::Response::json(
             200, QJsonDocument(QJsonObject{{"content", QJsonArray{part}}}).toJson(QJsonDocument::Compact)));
         LogHeader* header = view->header();
-        QTest::mouseClick(header, Qt::LeftButton, {}, header->labelRect("Time").center());
-        QCOMPARE(header->shownText("Time"), QStringLiteral("Time \u2193"));
+        QTest::mouseClick(header, Qt::LeftButton, {}, header->labelRect(ColumnId::time).center());
+        QCOMPARE(header->shownText(ColumnId::time), QStringLiteral("Time \u2193"));
         auto* analyze = child<QPushButton>("analyzeButton");
         QTest::mouseClick(analyze, Qt::LeftButton);
-        QTRY_VERIFY(!model()->isAnalyzing());
+        QTRY_VERIFY(!model()->analysis()->isAnalyzing());
         const QStringList lines = QJsonDocument::fromJson(server.requests().first().body)["messages"][0]["content"]
-                                      .toString().split('\n');
+                                      .toString()
+                                      .split('\n');
         QCOMPARE(lines.size(), 100);
         QCOMPARE(lines.first() + '|' + lines.last(), QStringLiteral("[0] Error | p149 |  | m149|[99] Error | p50 |  | m50"));
         QCOMPARE(sheet->shown.value(0).entry.value_or(LogEntry()).id, row(0).id);
 
-        model()->selectFromAnalysis(*sheet->shown[0].entry);  // what the sheet's jump does before it closes
+        // What the sheet's jump does before it closes.
+        model()->selection()->selectFromAnalysis(*sheet->shown[0].entry);
         const QUuid finding = sheet->shown[0].id;
         QTest::mouseClick(analyze, Qt::LeftButton);
-        QVERIFY(sheet->opened == 2 && sheet->shown.value(0).id == finding && !model()->isAnalyzing());
+        QCOMPARE(sheet->opened, 2);
+        QCOMPARE(sheet->shown.value(0).id, finding);
+        QVERIFY(!model()->analysis()->isAnalyzing());
         model()->toggleSeverity(SeverityLevel::fault);  // no Fault entries: the same list
         QTest::mouseClick(analyze, Qt::LeftButton);
         QCOMPARE(server.requestCount(), 1);
         model()->pipeline().setSearchText(QStringLiteral("m1"));
         QTest::mouseClick(analyze, Qt::LeftButton);
-        QTRY_VERIFY(!model()->isAnalyzing());
-        QVERIFY(server.requestCount() == 2 && sheet->shown.value(0).id != finding);
+        QTRY_VERIFY(!model()->analysis()->isAnalyzing());
+        QCOMPARE(server.requestCount(), 2);
+        QVERIFY(sheet->shown.value(0).id != finding);
         qunsetenv("VELLACORD_ANTHROPIC_URL");
     }
 
@@ -410,17 +454,20 @@ private slots:
         const QJsonObject part{{"type", "text"}, {"text", "The service's *config* is broken."}};
         server.enqueue(LoopbackHttpServer::Response::json(
             200, QJsonDocument(QJsonObject{{"content", QJsonArray{part}}}).toJson(QJsonDocument::Compact)));
-        model()->clickEntry(row(1));
+        model()->selection()->clickEntry(row(1));
         view->detailPane()->explain();
         QVERIFY(view->detailPane()->isExplaining());
-        model()->popOut();
+        model()->selection()->popOut();
         DetailPane* floating = FloatingDetailView::instance()->pane();
         QVERIFY(floating->isExplaining());  // no answer before the event loop runs
         QTRY_VERIFY(!floating->isExplaining());
-        QVERIFY(floating->explainer()->explanation() && !floating->wasCached());
+        QVERIFY(floating->explainer()->explanation());
+        QVERIFY(!floating->wasCached());
         // And back: the pane shows the same fresh answer, not the cache's copy of it.
         QTest::mouseClick(FloatingDetailView::instance()->findChild<QToolButton*>("popBackButton"), Qt::LeftButton);
-        QVERIFY(view->detailPane() && view->detailPane()->explainer()->explanation() && !view->detailPane()->wasCached());
+        QVERIFY(view->detailPane());
+        QVERIFY(view->detailPane()->explainer()->explanation());
+        QVERIFY(!view->detailPane()->wasCached());
         QCOMPARE(server.requestCount(), 1);
         qunsetenv("VELLACORD_ANTHROPIC_URL");
     }
@@ -436,14 +483,15 @@ private slots:
         auto* combo = child<QComboBox>("processCombo");
         QCOMPARE(combo->itemText(0), QStringLiteral("All Processes"));
         emit combo->activated(combo->findData(QStringLiteral("Safari")));
-        QVERIFY(shownProcesses() == QStringList({"Safari", "Safari"}) && combo->currentText() == QStringLiteral("Safari"));
+        QCOMPARE(shownProcesses(), QStringList({"Safari", "Safari"}));
+        QCOMPARE(combo->currentText(), QStringLiteral("Safari"));
         emit combo->activated(0);
 
         // A click on a label sorts by it (the order rules are the pipeline's).
         LogHeader* header = view->header();
-        QCOMPARE(header->shownText("Time"), QStringLiteral("Time \u2191"));
-        QTest::mouseClick(header, Qt::LeftButton, {}, header->labelRect("Process").center());
-        QCOMPARE(header->shownText("Process") + '|' + shownProcesses().first(), QStringLiteral("Process \u2191|backupd"));
+        QCOMPARE(header->shownText(ColumnId::time), QStringLiteral("Time \u2191"));
+        QTest::mouseClick(header, Qt::LeftButton, {}, header->labelRect(ColumnId::process).center());
+        QCOMPARE(header->shownText(ColumnId::process) + '|' + shownProcesses().first(), QStringLiteral("Process \u2191|backupd"));
     }
 
     void selectionKeyboardAndCopy()
@@ -452,7 +500,7 @@ private slots:
         clickRowAt(1);
         QCOMPARE(paneMessage(), QStringLiteral("Service exited with abnormal code: 78"));
         QClipboard* clipboard = QGuiApplication::clipboard();
-        const QString row = EntryText::rowText(*view->model()->selectedEntry());
+        const QString row = EntryText::rowText(*view->model()->selection()->entry());
         QTest::keyClick(view->listView(), Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(clipboard->text(), row);
         // Text selected in a field is copied first.
@@ -466,9 +514,10 @@ private slots:
         // Another row updates the same pane; the same row again closes it.
         DetailPane* pane = view->detailPane();
         clickRowAt(0);
-        QVERIFY(view->detailPane() == pane && paneMessage() == QStringLiteral("panic: disk0 stalled"));
+        QCOMPARE(view->detailPane(), pane);
+        QCOMPARE(paneMessage(), QStringLiteral("panic: disk0 stalled"));
         clickRowAt(0);
-        QVERIFY(!view->model()->selectedEntry());
+        QVERIFY(!view->model()->selection()->entry());
         QTRY_VERIFY(!view->detailPane());
         clipboard->setText(QStringLiteral("untouched"));
         QTest::keyClick(view->listView(), Qt::Key_C, Qt::ControlModifier);
@@ -476,26 +525,32 @@ private slots:
 
         QAbstractItemView* list = view->listView();
         list->setFocus();
-        const struct { Qt::Key key; int row; } steps[] = {
-            {Qt::Key_Up, 5}, {Qt::Key_Up, 4}, {Qt::Key_Home, 0}, {Qt::Key_Down, 1},
-            {Qt::Key_PageUp, 0}, {Qt::Key_PageDown, 5}, {Qt::Key_Down, 5}};
+        const struct {
+            Qt::Key key;
+            int row;
+        } steps[] = {
+            {Qt::Key_Up, 5}, {Qt::Key_Up, 4}, {Qt::Key_Home, 0}, {Qt::Key_Down, 1}, {Qt::Key_PageUp, 0}, {Qt::Key_PageDown, 5}, {Qt::Key_Down, 5}};
         for (const auto& [key, row] : steps) {
             QTest::keyClick(list, key);
-            QCOMPARE(view->model()->selectedEntry().value_or(LogEntry()).id, view->listModel()->entryAt(row).id);
+            QCOMPARE(view->model()->selection()->entry().value_or(LogEntry()).id, view->listModel()->entryAt(row).id);
         }
         QCOMPARE(paneMessage(), QStringLiteral("could not signal service"));
         QTest::keyClick(list, Qt::Key_Tab);  // leaves the list; the selection stays
-        QVERIFY(!list->hasFocus() && view->model()->selectedEntry()->id == view->listModel()->entryAt(5).id);
+        QVERIFY(!list->hasFocus());
+        QCOMPARE(view->model()->selection()->entry()->id, view->listModel()->entryAt(5).id);
 
         // Find goes back to the logs and focuses the search; Escape clears its text, then closes the pane.
-        view->model()->setShowCrashes(true);
+        view->setShowCrashes(true);
         QTest::keyClick(view.get(), Qt::Key_F, Qt::ControlModifier);
-        QVERIFY(search->hasFocus() && !view->model()->showCrashes());
+        QVERIFY(search->hasFocus());
+        QVERIFY(!view->showCrashes());
         QTest::keyClicks(search, QStringLiteral("Safari"));
         QTest::keyClick(search, Qt::Key_Escape);
-        QVERIFY(search->text().isEmpty() && view->model()->selectedEntry());
+        QVERIFY(search->text().isEmpty());
+        QVERIFY(view->model()->selection()->entry());
         QTest::keyClick(search, Qt::Key_Escape);
-        QVERIFY(!view->detailPane() && view->model()->selectedEntry());
+        QVERIFY(!view->detailPane());
+        QVERIFY(view->model()->selection()->entry());
     }
 
     void exportVisibleEntries()
@@ -506,19 +561,22 @@ private slots:
         std::optional<QString> alert;
         cmd->setSavePanelRunner([&](const QString&) { return ExportCommand::SaveChoice{typed, EntryExport::Format::csv}; });
         cmd->setAlertRunner([&](const QString& text) { alert = text; });
-        view->model()->pipeline().setShown(OptionalColumn::pid, true);
+        view->model()->pipeline().setShown(ColumnId::pid, true);
         view->model()->pipeline().setSearchText("safari");
         QSignalSpy done(cmd, &ExportCommand::finished);
         QTest::keyClick(view.get(), Qt::Key_E, Qt::ControlModifier);
-        QVERIFY(done.wait() && !alert);
+        QVERIFY(done.wait());
+        QVERIFY(!alert);
         QFile out(typed + ".csv");
         QVERIFY(out.open(QIODevice::ReadOnly));
         QCOMPARE(out.readAll(), EntryExport::document(EntryExport::Format::csv, view->model()->filteredEntries().toList(),
-                                                      {OptionalColumn::pid}));
+                                                      {ColumnId::pid}));
         // Success is told in the window; a failure replaces it by its alert.
         QCOMPARE(ExportCommand::successText("/t/a.jsonl", 1234) + '|' + ExportCommand::successText("/t/b.txt", 1),
                  QStringLiteral("Exported 1,234 entries to /t/a.jsonl.|Exported 1 entry to /t/b.txt."));
-        QVERIFY(cmd->notice() && cmd->notice()->isVisible() && cmd->notice()->parentWidget() == view.get());
+        QVERIFY(cmd->notice());
+        QVERIFY(cmd->notice()->isVisible());
+        QCOMPARE(cmd->notice()->parentWidget(), view.get());
         QCOMPARE(cmd->notice()->text(), ExportCommand::successText(typed + ".csv", view->model()->filteredEntries().size()));
         typed = dir.filePath("missing/rows.txt");
         cmd->run();
@@ -585,9 +643,11 @@ private slots:
         pending->set(QStringLiteral("/tmp/Big.logarchive"));
         QTRY_VERIFY(loaded());
         QCOMPARE(child<QLabel>("archiveLabel")->text(), QStringLiteral("Viewing archive: Big.logarchive"));
-        QVERIFY(child("archiveBanner")->isVisible() && !tail->isEnabled());
+        QVERIFY(child("archiveBanner")->isVisible());
+        QVERIFY(!tail->isEnabled());
         QCOMPARE(tail->toolTip(), QStringLiteral("Live tail not available for archives"));
-        QVERIFY(notice->isVisible() && notice->textFormat() == Qt::PlainText);
+        QVERIFY(notice->isVisible());
+        QCOMPARE(notice->textFormat(), Qt::PlainText);
         // It says how much of the archive the list holds, and what was skipped, once.
         const LogFetcher* f = view->model()->logFetcher();
         QTRY_VERIFY(f->archiveSpan());
@@ -599,25 +659,30 @@ private slots:
         fill(provider);
         QTest::mouseClick(child<QPushButton>("closeArchiveButton"), Qt::LeftButton);
         QTRY_VERIFY(loaded());
-        QVERIFY(!notice->isVisible() && !child("archiveBanner")->isVisible() && tail->isEnabled());
+        QVERIFY(!notice->isVisible());
+        QVERIFY(!child("archiveBanner")->isVisible());
+        QVERIFY(tail->isEnabled());
     }
 
     void liveTailJumpToBottom()
     {
         view->model()->logFetcher()->setLiveTailInterval(30);
         provider.locked([&] { provider.store->raw.push_back(entry(now() - 30, 4, "tailer", "polled", 7)); });
-        view->model()->userScrolled();  // not tailing: still following
-        QVERIFY(view->model()->autoScrollEnabled());
+        view->model()->tail()->userScrolled();  // not tailing: still following
+        QVERIFY(view->model()->tail()->autoScrollEnabled());
         auto* tail = child<QPushButton>("tailButton");
         QTest::mouseClick(tail, Qt::LeftButton);
         QCOMPARE(tail->text() + '|' + tail->toolTip(), QStringLiteral("Tailing|Pause live tail"));
         QTRY_VERIFY(shownProcesses().contains("tailer"));
         // Scrolling by hand stops following and offers the jump.
-        view->model()->userScrolled();
+        view->model()->tail()->userScrolled();
         auto* jump = child<QPushButton>("jumpToBottom");
-        QVERIFY(jump->isVisible() && !view->model()->autoScrollEnabled() && jump->text() == QStringLiteral("Jump to Bottom"));
+        QVERIFY(jump->isVisible());
+        QVERIFY(!view->model()->tail()->autoScrollEnabled());
+        QCOMPARE(jump->text(), QStringLiteral("Jump to Bottom"));
         QTest::mouseClick(tail, Qt::LeftButton);
-        QVERIFY(!view->model()->logFetcher()->isLiveTailing() && tail->text() == QStringLiteral("Tail"));
+        QVERIFY(!view->model()->logFetcher()->isLiveTailing());
+        QCOMPARE(tail->text(), QStringLiteral("Tail"));
     }
 };
 
