@@ -1,16 +1,16 @@
 #include "app/AppTheme.h"
 
-#include "logs/Platform.h"
+#include "base/Platform.h"
 
 namespace Theme {
 
-const QList<AppTheme>& allCases()
+const QList<AppTheme>& all()
 {
-    static const QList<AppTheme> all{AppTheme::system, AppTheme::light, AppTheme::dark};
-    return all;
+    static const QList<AppTheme> themes{AppTheme::system, AppTheme::light, AppTheme::dark};
+    return themes;
 }
 
-QString rawValue(AppTheme t)
+QString name(AppTheme t)
 {
     switch (t) {
     case AppTheme::light: return QStringLiteral("light");
@@ -51,7 +51,7 @@ AppTheme stored()
 
 void store(AppTheme t)
 {
-    Platform::settings().setValue(QLatin1String(settingsKey), rawValue(t));
+    Platform::settings().setValue(QLatin1String(settingsKey), name(t));
 }
 
 }  // namespace Theme

@@ -4,14 +4,16 @@
 #include <QString>
 
 // The appearance setting of the View menu, stored under "colorScheme".
-enum class AppTheme { system, light, dark };
+enum class AppTheme { system,
+                      light,
+                      dark };
 
 namespace Theme {
 
 inline const char* const settingsKey = "colorScheme";
 
-const QList<AppTheme>& allCases();
-QString rawValue(AppTheme t);
+const QList<AppTheme>& all();
+QString name(AppTheme t);
 QString menuLabel(AppTheme t);
 // "light" and "dark" give those themes; any other text gives system.
 AppTheme fromStored(const QString& stored);

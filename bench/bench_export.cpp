@@ -39,7 +39,7 @@ const LogEntryList& entries()
 void BM_Export(benchmark::State& state)
 {
     const auto format = EntryExport::Format(state.range(0));
-    const QList<OptionalColumn> columns{OptionalColumn::pid, OptionalColumn::subsystem};
+    const QList<ColumnId> columns{ColumnId::pid, ColumnId::subsystem};
     qsizetype bytes = 0;
     for (auto _ : state) {
         const QByteArray doc = EntryExport::document(format, entries(), columns);
@@ -51,8 +51,7 @@ void BM_Export(benchmark::State& state)
 
 }  // namespace
 
-BENCHMARK(BM_Export)->Arg(int(EntryExport::Format::text))->Arg(int(EntryExport::Format::csv))
-    ->Arg(int(EntryExport::Format::jsonLines))->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Export)->Arg(int(EntryExport::Format::text))->Arg(int(EntryExport::Format::csv))->Arg(int(EntryExport::Format::jsonLines))->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {

@@ -42,9 +42,9 @@ LogEntryList makeEntries()
     for (int i = 0; i < 150; ++i)
         subsystems.append((i % 4 ? QStringLiteral("com.apple.") : QStringLiteral("com.example.")) +
                           QStringLiteral("component%1.%2").arg(i).arg(i % 7 ? "core" : "iokit"));
-    const QStringList words{"connection", "request",  "failed",  "timeout", "network", "session", "handler",
-                            "received",   "state",    "changed", "error",   "device",  "service", "queue",
-                            "completed",  "interface", "policy", "token",   "Bluetooth", "Wi-Fi", "update"};
+    const QStringList words{"connection", "request", "failed", "timeout", "network", "session", "handler",
+                            "received", "state", "changed", "error", "device", "service", "queue",
+                            "completed", "interface", "policy", "token", "Bluetooth", "Wi-Fi", "update"};
     const int levels[] = {1, 1, 1, 2, 2, 2, 3, 3, 4, 4, 5, 0};
 
     LogEntryList out;
@@ -177,7 +177,7 @@ void BM_SearchKeystrokeWithTimeline(benchmark::State& state)
 void BM_SortByProcess(benchmark::State& state)
 {
     FilterState s = allLevels();
-    s.sortColumn = QStringLiteral("Process");
+    s.sortColumn = ColumnId::process;
     timed(state, "sort by Process, all levels", [&] {
         benchmark::DoNotOptimize(Pipeline::filteredEntries(s, g_entries, false));
     });

@@ -5,19 +5,11 @@
 #include "logs/VisibleText.h"
 
 #include <QDateTime>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRandomGenerator>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace EntryExport {
 
@@ -102,7 +94,7 @@ QString isoTime(double date)
     return iso.isEmpty() ? utc.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz'Z'")) : iso;
 }
 
-QString textRow(const LogEntry& entry, const QList<OptionalColumn>& columns)
+QString textRow(const LogEntry& entry, const QList<ColumnId>& columns)
 {
     // One buffer per row: a listing builds 50,000 of them.
     QString row;
@@ -112,29 +104,29 @@ QString textRow(const LogEntry& entry, const QList<OptionalColumn>& columns)
     row += entry.levelLabel();
     row += u'\t';
     row += escapedControls(entry.process);
-    for (OptionalColumn c : columns) {
+    for (ColumnId c : columns) {
         row += u'\t';
-        row += escapedControls(Column::filterValue(c, entry));
+        row += escapedControls(Columns::text(c, entry));
     }
     row += u'\t';
     row += escapedControls(entry.message);
     return row;
 }
 
-QStringList columnTitles(const QList<OptionalColumn>& columns)
+QStringList columnTitles(const QList<ColumnId>& columns)
 {
-    QStringList titles{QStringLiteral("Time"), QStringLiteral("Severity"), QStringLiteral("Process")};
-    for (OptionalColumn c : columns)
-        titles << Column::rawValue(c);
-    titles << QStringLiteral("Message");
+    QStringList titles;
+    for (const ColumnSpec& c : Columns::all())
+        if (!c.optional || columns.contains(c.id))
+            titles << QString::fromLatin1(c.title);
     return titles;
 }
 
-QStringList csvCells(const LogEntry& entry, const QList<OptionalColumn>& columns)
+QStringList csvCells(const LogEntry& entry, const QList<ColumnId>& columns)
 {
     QStringList cells{isoTime(entry.date), entry.levelLabel(), entry.process};
-    for (OptionalColumn c : columns)
-        cells << Column::filterValue(c, entry);
+    for (ColumnId c : columns)
+        cells << Columns::text(c, entry);
     cells << entry.message;
     return cells;
 }
@@ -164,23 +156,17 @@ QByteArray entryJson(const LogEntry& e)
 {
     QJsonObject o;
     o.insert(QStringLiteral("id"), e.id.toString(QUuid::WithoutBraces));
-    o.insert(QStringLiteral("date"), isoTime(e.date));
-    o.insert(QStringLiteral("level"), e.level);
     o.insert(QStringLiteral("levelLabel"), e.levelLabel());
-    o.insert(QStringLiteral("process"), e.process);
-    o.insert(QStringLiteral("message"), e.message);
-    o.insert(QStringLiteral("subsystem"), e.subsystem);
-    o.insert(QStringLiteral("category"), e.category);
-    if (e.threadKnown)  // a journal entry without a TID has no thread, not thread 0
-        o.insert(QStringLiteral("threadIdentifier"), qint64(e.threadIdentifier));
-    o.insert(QStringLiteral("processIdentifier"), e.processIdentifier);
-    o.insert(QStringLiteral("sender"), e.sender);
     o.insert(QStringLiteral("activityIdentifier"), qint64(e.activityIdentifier));
-    o.insert(QStringLiteral("host"), e.host);
+    for (const ColumnSpec& c : Columns::all()) {
+        const QJsonValue v = c.json(e);
+        if (!v.isUndefined())
+            o.insert(QLatin1String(c.jsonKey), v);
+    }
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
-QByteArray document(Format format, const LogEntryList& entries, const QList<OptionalColumn>& columns)
+QByteArray document(Format format, const LogEntryList& entries, const QList<ColumnId>& columns)
 {
     QByteArray out;
     switch (format) {
@@ -199,89 +185,6 @@ QByteArray document(Format format, const LogEntryList& entries, const QList<Opti
         break;
     }
     return out;
-}
-
-namespace {
-
-QString systemText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
-
-// Why what is at `st` is not replaced by a file of entries: only a regular file is.
-std::optional<QString> notReplaceable(const struct stat& st)
-{
-    const auto refuse = [](const char* what) { return QStringLiteral("it is %1; choose another name").arg(QLatin1String(what)); };
-    if (S_ISREG(st.st_mode))
-        return std::nullopt;
-    if (S_ISDIR(st.st_mode))
-        return QStringLiteral("it is a folder");
-    // Written through, a link would replace a file in another folder.
-    if (S_ISLNK(st.st_mode))
-        return refuse("a symbolic link");
-    if (S_ISFIFO(st.st_mode))
-        return refuse("a FIFO (named pipe)");
-    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
-        return refuse("a device");
-    if (S_ISSOCK(st.st_mode))
-        return refuse("a socket");
-    return refuse("not a regular file");
-}
-
-bool writeAll(int fd, const QByteArray& data)
-{
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
-
-}  // namespace
-
-std::optional<QString> writeAtomically(const QString& path, const QByteArray& data)
-{
-    // By hand rather than with QSaveFile: it writes through links, and its
-    // failures on a full disk read "Unknown error".
-    const QByteArray name = QFile::encodeName(path);
-    struct stat st {};
-    const bool replacing = ::lstat(name.constData(), &st) == 0;
-    if (!replacing && errno != ENOENT)
-        return systemText(errno);
-    if (replacing) {
-        if (const std::optional<QString> refused = notReplaceable(st))
-            return refused;
-    }
-    // Beside the target, so that the rename stays on its file system; it
-    // replaces whatever is at the path then, never what a link points to.
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    QByteArray temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-        temporary = folder + "/.Vellacord-export-" + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
-        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return systemText(errno);
-    }
-    if (fd < 0)
-        return systemText(EEXIST);
-    // A replaced file keeps its permissions; a new one gets the umask's.
-    bool ok = (!replacing || ::fchmod(fd, st.st_mode & 07777) == 0) && writeAll(fd, data) && ::fsync(fd) == 0;
-    int error = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (ok && ::rename(temporary.constData(), name.constData()) != 0) {
-        ok = false;
-        error = errno;
-    }
-    if (ok)
-        return std::nullopt;
-    ::unlink(temporary.constData());
-    return systemText(error);
 }
 
 }  // namespace EntryExport

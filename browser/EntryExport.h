@@ -4,7 +4,7 @@
 // with the columns the list shows. Shared by File > Export and the CLI, so
 // that both write the same bytes for the same rows.
 
-#include "browser/FilterPipeline.h"
+#include "browser/LogColumns.h"
 #include "logs/LogEntry.h"
 
 #include <QByteArray>
@@ -16,7 +16,9 @@
 
 namespace EntryExport {
 
-enum class Format { text, csv, jsonLines };
+enum class Format { text,
+                    csv,
+                    jsonLines };
 
 // The save panel's file types, in their order.
 struct FileType {
@@ -48,11 +50,11 @@ QString isoTime(double date);
 // The copy-row form with the given optional columns before the message:
 // local time, level, raw process, columns, message, tab-separated, with
 // control characters escaped.
-QString textRow(const LogEntry& entry, const QList<OptionalColumn>& columns);
+QString textRow(const LogEntry& entry, const QList<ColumnId>& columns);
 
-// "Time", "Severity", "Process", the columns' header labels, "Message".
-QStringList columnTitles(const QList<OptionalColumn>& columns);
-QStringList csvCells(const LogEntry& entry, const QList<OptionalColumn>& columns);
+// The titles of the fixed columns with the given optional ones before "Message".
+QStringList columnTitles(const QList<ColumnId>& columns);
+QStringList csvCells(const LogEntry& entry, const QList<ColumnId>& columns);
 // One RFC 4180 record with its CRLF. A cell that a spreadsheet would run as
 // a formula (starting with =, +, - or @, or a tab or carriage return, which
 // some skip) gets a leading apostrophe.
@@ -63,13 +65,6 @@ QByteArray csvRecord(const QStringList& cells);
 QByteArray entryJson(const LogEntry& entry);
 
 // The whole file: every row (CSV with its title row first).
-QByteArray document(Format format, const LogEntryList& entries, const QList<OptionalColumn>& columns);
-
-// Replaces `path` atomically: the data goes to a temporary file that is
-// renamed over it, so a failure leaves the old file whole. Only a regular file
-// is replaced, never a link (nor what it points to), a folder, a FIFO, a device
-// or a socket. On failure the reason, as a sentence fragment for the user
-// ("it is a symbolic link; choose another name", or the system's text).
-std::optional<QString> writeAtomically(const QString& path, const QByteArray& data);
+QByteArray document(Format format, const LogEntryList& entries, const QList<ColumnId>& columns);
 
 }  // namespace EntryExport

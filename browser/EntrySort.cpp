@@ -24,23 +24,6 @@ QCollator makeCollator()
     return collator;
 }
 
-enum class SortKind { time, severity, pid, thread, text };
-
-SortKind sortKind(const QString& column)
-{
-    if (column == QLatin1String("Severity"))
-        return SortKind::severity;
-    if (column == QLatin1String("PID"))
-        return SortKind::pid;
-    if (column == QLatin1String("Thread"))
-        return SortKind::thread;
-    if (column == QLatin1String("Process") || column == QLatin1String("Message") ||
-        column == QLatin1String("Sender") || column == QLatin1String("Subsystem") ||
-        column == QLatin1String("Category") || column == QLatin1String("Host"))
-        return SortKind::text;
-    return SortKind::time;
-}
-
 // Rows with equal keys stay in time order, in the direction of the sort:
 // a stable ascending sort by key then date, reversed for descending.
 template <typename Key>
@@ -70,28 +53,14 @@ void sortByKey(std::vector<const LogEntry*>& v, bool ascending, KeyOf keyOf)
 
 // Text columns: each distinct value gets one collation sort key, the
 // distinct values are ranked once, and the entries are sorted by rank.
-void sortByText(std::vector<const LogEntry*>& v, const QString& column, bool ascending)
+void sortByText(std::vector<const LogEntry*>& v, QString LogEntry::*field, bool ascending)
 {
-    const QString* (*field)(const LogEntry*) = nullptr;
-    if (column == QLatin1String("Process"))
-        field = [](const LogEntry* e) { return &e->process; };
-    else if (column == QLatin1String("Message"))
-        field = [](const LogEntry* e) { return &e->message; };
-    else if (column == QLatin1String("Sender"))
-        field = [](const LogEntry* e) { return &e->sender; };
-    else if (column == QLatin1String("Subsystem"))
-        field = [](const LogEntry* e) { return &e->subsystem; };
-    else if (column == QLatin1String("Host"))
-        field = [](const LogEntry* e) { return &e->host; };
-    else
-        field = [](const LogEntry* e) { return &e->category; };
-
     QHash<QString, int> ids;
     std::vector<const QString*> distinct;
     std::vector<int> idOf(v.size());
     ids.reserve(qsizetype(std::min<size_t>(v.size(), 4096)));
     for (size_t i = 0; i < v.size(); ++i) {
-        const QString& text = *field(v[i]);
+        const QString& text = v[i]->*field;
         auto it = ids.constFind(text);
         if (it == ids.constEnd()) {
             it = ids.insert(text, int(distinct.size()));
@@ -130,16 +99,18 @@ void sortByText(std::vector<const LogEntry*>& v, const QString& column, bool asc
 
 namespace EntrySort {
 
-void sortPointers(std::vector<const LogEntry*>& v, const QString& column, bool ascending)
+void sortPointers(std::vector<const LogEntry*>& v, ColumnId column, bool ascending)
 {
-    switch (sortKind(column)) {
-    case SortKind::time: sortByKey(v, ascending, [](const LogEntry* e) { return e->date; }); break;
-    case SortKind::severity:
+    using Sort = ColumnSpec::Sort;
+    const ColumnSpec& spec = Columns::spec(column);
+    switch (spec.sort) {
+    case Sort::date: sortByKey(v, ascending, [](const LogEntry* e) { return e->date; }); break;
+    case Sort::level:
         sortByKey(v, ascending, [](const LogEntry* e) { return (e->level >= 1 && e->level <= 5) ? e->level : 0; });
         break;
-    case SortKind::pid: sortByKey(v, ascending, [](const LogEntry* e) { return e->processIdentifier; }); break;
-    case SortKind::thread: sortByKey(v, ascending, [](const LogEntry* e) { return e->threadIdentifier; }); break;
-    case SortKind::text: sortByText(v, column, ascending); break;
+    case Sort::processId: sortByKey(v, ascending, [](const LogEntry* e) { return e->processIdentifier; }); break;
+    case Sort::threadId: sortByKey(v, ascending, [](const LogEntry* e) { return e->threadIdentifier; }); break;
+    case Sort::text: sortByText(v, spec.field, ascending); break;
     }
 }
 

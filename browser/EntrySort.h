@@ -4,14 +4,11 @@
 // the direction of the sort; text columns collate in the user's locale,
 // ignoring case.
 
+#include "browser/LogColumns.h"
 #include "logs/LogEntry.h"
-
-#include <QString>
 
 #include <vector>
 
 namespace EntrySort {
-// column is a header's raw value ("Time", "Severity", "Process", "PID", ...);
-// an unknown one sorts by time.
-void sortPointers(std::vector<const LogEntry*>& v, const QString& column, bool ascending);
+void sortPointers(std::vector<const LogEntry*>& v, ColumnId column, bool ascending);
 }

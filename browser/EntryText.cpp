@@ -1,6 +1,7 @@
 #include "browser/EntryText.h"
 
 #include "browser/LocalTime.h"
+#include "browser/LogColumns.h"
 #include "logs/VisibleText.h"
 #include "processnames/ProcessNameResolver.h"
 
@@ -43,6 +44,10 @@ QString processText(const LogEntry& e, const ProcessNameResolver* names)
     return shown != e.process ? shown + QStringLiteral(" (") + e.process + u')' : e.process;
 }
 
+// The rows around the columns': the friendly process name, the activity.
+constexpr const char* kProcessLabel = "Process";
+constexpr const char* kActivityLabel = "Activity ID";
+
 QList<Field> metadataFields(const LogEntry& e, const ProcessNameResolver* names)
 {
     QList<Field> fields;
@@ -51,15 +56,21 @@ QList<Field> metadataFields(const LogEntry& e, const ProcessNameResolver* names)
         if (shown)
             fields.append({QString::fromLatin1(label), VisibleText::shownName(value)});
     };
-    add(true, "Process", processText(e, names));
-    add(true, "PID", QString::number(e.processIdentifier));
-    add(e.threadKnown, "Thread", QString::number(e.threadIdentifier));
-    add(true, "Sender", e.sender);
-    add(!e.subsystem.isEmpty(), "Subsystem", e.subsystem);
-    add(!e.category.isEmpty(), "Category", e.category);
-    add(!e.host.isEmpty(), "Host", e.host);
-    add(e.activityIdentifier != 0, "Activity ID", QString::number(e.activityIdentifier));
+    add(true, kProcessLabel, processText(e, names));
+    for (const ColumnSpec& c : Columns::all())
+        if (c.inDetail)
+            add(c.inDetail(e), c.title, c.text(e));
+    add(e.activityIdentifier != 0, kActivityLabel, QString::number(e.activityIdentifier));
     return fields;
+}
+
+QStringList metadataLabels()
+{
+    QStringList labels{QString::fromLatin1(kProcessLabel)};
+    for (const ColumnSpec& c : Columns::all())
+        if (c.inDetail)
+            labels << QString::fromLatin1(c.title);
+    return labels << QString::fromLatin1(kActivityLabel);
 }
 
 QString entryText(const LogEntry& e, const ProcessNameResolver* names)

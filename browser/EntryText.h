@@ -31,6 +31,8 @@ struct Field {
     QString value;
 };
 QList<Field> metadataFields(const LogEntry& entry, const ProcessNameResolver* names);
+// Every label those rows may have, in their order.
+QStringList metadataLabels();
 // "Copy Entry": the pane's header (level and time), its metadata rows as
 // "Label: value", a blank line and the message as it is.
 QString entryText(const LogEntry& entry, const ProcessNameResolver* names);

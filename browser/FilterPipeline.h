@@ -7,9 +7,11 @@
 // between evaluations (typing in the search field changes which rows show,
 // not their order or their texts). Main thread only.
 
-#include "browser/EntryColumns.h"
 #include "browser/EntryRows.h"
+#include "browser/LogColumns.h"
+#include "browser/QuickRange.h"
 #include "browser/SearchCorpus.h"
+#include "browser/TestedFields.h"
 #include "browser/Timeline.h"
 #include "logs/LogEntry.h"
 
@@ -25,53 +27,26 @@
 
 class QSettings;
 
-// The columns the user can add to the list, in the order used everywhere.
-enum class OptionalColumn { pid, thread, sender, subsystem, category, host };
-inline constexpr size_t kOptionalColumnCount = 6;
-
-namespace Column {
-const QList<OptionalColumn>& allCases();
-// Raw value, header label and sortColumn value: "PID", "Thread", ...
-QString rawValue(OptionalColumn c);
-std::optional<OptionalColumn> fromRawValue(const QString& raw);  // exact, case-sensitive
-QString showKey(OptionalColumn c);    // "column_PID", ...
-QString filterKey(OptionalColumn c);  // "filter_PID", ...
-// The text a column filter is matched against (decimal for the numbers).
-QString filterValue(OptionalColumn c, const LogEntry& entry);
-}
-
-inline size_t qHash(OptionalColumn c, size_t seed = 0) noexcept { return ::qHash(int(c), seed); }
-
-// The preset fetch intervals.
-enum class QuickTimeRange { last1h, last4h, last24h };
-
-namespace QuickRange {
-const QList<QuickTimeRange>& allCases();
-QString rawValue(QuickTimeRange r);  // "1h", "4h", "24h": also the button label
-std::optional<QuickTimeRange> fromRawValue(const QString& raw);
-double offset(QuickTimeRange r);     // start of the interval relative to now: -3600, -14400, -86400
-}
-
 // Every input of the pipeline, each at its default. The persisted ones are
 // loaded by Pipeline::loadPersisted; the rest live as long as the window.
 struct FilterState {
     QSet<SeverityLevel> activeFilters{SeverityLevel::fault, SeverityLevel::error};
     std::optional<QuickTimeRange> selectedQuickRange = QuickTimeRange::last1h;
     bool wholeArchive = false;  // "All": the whole open archive, no quick range
-    double customStart = 0;  // window creation time minus 3600 s (see Pipeline::initialState)
-    double customEnd = 0;    // window creation time
+    double customStart = 0;     // window creation time minus 3600 s (see Pipeline::initialState)
+    double customEnd = 0;       // window creation time
     bool showCustomRange = false;
     QString searchText;
     std::optional<QString> selectedProcess;
     std::optional<QString> selectedSubsystem;
-    QString sortColumn = QStringLiteral("Time");
+    ColumnId sortColumn = ColumnId::time;
     bool sortAscending = true;
-    std::array<bool, kOptionalColumnCount> shown{};        // indexed by OptionalColumn
+    std::array<bool, kColumnCount> shown{};  // of the optional columns, indexed by ColumnId
     QString sourceFilter = QStringLiteral("all");
-    std::array<QString, kOptionalColumnCount> filterText;  // indexed by OptionalColumn
+    std::array<QString, kColumnCount> filterText;  // of the optional columns, indexed by ColumnId
 
-    bool isShown(OptionalColumn c) const { return shown[size_t(c)]; }
-    const QString& filter(OptionalColumn c) const { return filterText[size_t(c)]; }
+    bool isShown(ColumnId c) const { return shown[size_t(c)]; }
+    const QString& filter(ColumnId c) const { return filterText[size_t(c)]; }
 };
 
 // A fetch interval, seconds since 1970.
@@ -86,7 +61,7 @@ namespace Pipeline {
 // Defaults, with the custom range set from the window's creation time.
 FilterState initialState(double creationTime);
 
-QList<OptionalColumn> visibleColumns(const FilterState& s);
+QList<ColumnId> visibleColumns(const FilterState& s);  // the optional ones shown
 // Entries passing every test, in fetch order.
 LogEntryList matchingEntries(const FilterState& s, const LogEntryList& entries, bool skipProcess, bool skipSubsystem);
 // What the window lists: matching entries, sorted unless live tailing.
@@ -107,10 +82,10 @@ struct Evaluation {
 // evaluation of the same list. The list is held, so its identity is its data.
 struct SortedOrder {
     LogEntryList source;
-    QString column;
+    ColumnId column = ColumnId::time;
     bool ascending = true;
     std::vector<const LogEntry*> order;
-    std::optional<EntryColumns> columns;
+    std::optional<TestedFields> fields;
     std::optional<SearchCorpus> corpus;
 };
 // With an order to keep, the entries are sorted once per list and order and
@@ -121,19 +96,22 @@ Evaluation evaluate(const FilterState& s, const LogEntryList& entries, bool live
 QString searchTerm(const QString& searchText);
 
 // A click on a column header.
-void toggleSort(FilterState& s, const QString& columnName);
+void toggleSort(FilterState& s, ColumnId column);
 // Show flag change; turning a column off empties its filter text.
-void setShown(FilterState& s, OptionalColumn c, bool on);
+void setShown(FilterState& s, ColumnId c, bool on);
+// The column's two stored choices as the state has them.
+void persistColumn(const FilterState& s, ColumnId c, QSettings& store);
 
 // Time range to fetch interval.
 FetchInterval initialInterval(double now);
 // A quick range counts back from `end`: now for the live log, an archive's last entry.
 FetchInterval selectQuickRange(FilterState& s, QuickTimeRange r, double end);  // returns what to fetch
 void selectWholeArchive(FilterState& s);                                       // "All"
-void toggleCustomRange(FilterState& s);                                       // fetches nothing
-FetchInterval customInterval(const FilterState& s);                           // "Apply"
+void toggleCustomRange(FilterState& s);                                        // fetches nothing
+FetchInterval customInterval(const FilterState& s);                            // "Apply"
 
-// Persisted keys: "sortColumn", "sortAscending", "sourceFilter", "column_…", "filter_…".
+// Persisted keys: "sortColumn" (a column title; an unknown one sorts by
+// time), "sortAscending", "sourceFilter", "column_…", "filter_…".
 void loadPersisted(FilterState& s, QSettings& store);
 
 }  // namespace Pipeline
@@ -161,20 +139,20 @@ public:
     void setSelectedSubsystem(const std::optional<QString>& subsystem);
     const QString& sourceFilter() const { return m_state.sourceFilter; }
     void setSourceFilter(const QString& raw);
-    const QString& sortColumn() const { return m_state.sortColumn; }
+    ColumnId sortColumn() const { return m_state.sortColumn; }
     bool sortAscending() const { return m_state.sortAscending; }
-    void toggleSort(const QString& columnName);
-    bool isShown(OptionalColumn c) const { return m_state.isShown(c); }
-    void setShown(OptionalColumn c, bool on);
-    const QString& filterText(OptionalColumn c) const { return m_state.filter(c); }
-    void setFilterText(OptionalColumn c, const QString& text);
+    void toggleSort(ColumnId column);
+    bool isShown(ColumnId c) const { return m_state.isShown(c); }
+    void setShown(ColumnId c, bool on);
+    const QString& filterText(ColumnId c) const { return m_state.filter(c); }
+    void setFilterText(ColumnId c, const QString& text);
     // Search, severities, process, subsystem, type and the column filters
     // back to what a new window starts with; the columns and range stay.
     void clearFilters();
     // Whether any of those differs from that start.
     bool hasFilters() const;
 
-    QList<OptionalColumn> visibleColumns() const { return Pipeline::visibleColumns(m_state); }
+    QList<ColumnId> visibleColumns() const { return Pipeline::visibleColumns(m_state); }
     Pipeline::Evaluation evaluate(const LogEntryList& entries, bool liveTailing) const
     {
         return Pipeline::evaluate(m_state, entries, liveTailing, &m_order);

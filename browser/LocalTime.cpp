@@ -55,7 +55,7 @@ void put(char16_t*& p, int value, int digits)
 QString viaQDateTime(qint64 ms, bool withMilliseconds)
 {
     return QDateTime::fromMSecsSinceEpoch(ms).toString(withMilliseconds ? QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")
-                                                                         : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+                                                                        : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 }  // namespace
 

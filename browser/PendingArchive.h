@@ -13,17 +13,17 @@ class PendingArchive : public QObject {
 public:
     explicit PendingArchive(QObject* parent = nullptr) : QObject(parent) {}
 
-    const std::optional<QString>& url() const { return m_url; }
+    const std::optional<QString>& path() const { return m_path; }
     void set(const QString& path)
     {
-        m_url = path;
+        m_path = path;
         emit changed();
     }
     void clear()
     {
-        if (!m_url)
+        if (!m_path)
             return;
-        m_url.reset();
+        m_path.reset();
         emit changed();
     }
 
@@ -31,5 +31,5 @@ signals:
     void changed();
 
 private:
-    std::optional<QString> m_url;
+    std::optional<QString> m_path;
 };

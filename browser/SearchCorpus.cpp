@@ -120,7 +120,10 @@ const char* (*finder())(const char*, const char*, const std::string&)
     return best;
 }
 #else
-const char* (*finder())(const char*, const char*, const std::string&) { return find; }
+const char* (*finder())(const char*, const char*, const std::string&)
+{
+    return find;
+}
 #endif
 
 }  // namespace

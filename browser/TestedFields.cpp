@@ -1,4 +1,4 @@
-#include "browser/EntryColumns.h"
+#include "browser/TestedFields.h"
 
 #include "browser/DistinctTexts.h"
 
@@ -40,7 +40,7 @@ private:
 
 }  // namespace
 
-EntryColumns::EntryColumns(const LogEntryList& entries)
+TestedFields::TestedFields(const LogEntryList& entries)
 {
     const size_t n = size_t(entries.size());
     level.reserve(n);
@@ -56,7 +56,7 @@ EntryColumns::EntryColumns(const LogEntryList& entries)
     }
 }
 
-std::optional<quint32> EntryColumns::find(const QHash<QString, quint32>& numbers, const QString& text)
+std::optional<quint32> TestedFields::find(const QHash<QString, quint32>& numbers, const QString& text)
 {
     const auto it = numbers.constFind(text);
     return it == numbers.constEnd() ? std::nullopt : std::optional<quint32>(*it);

@@ -15,9 +15,9 @@
 #include <optional>
 #include <vector>
 
-class EntryColumns {
+class TestedFields {
 public:
-    explicit EntryColumns(const LogEntryList& entries);
+    explicit TestedFields(const LogEntryList& entries);
 
     std::vector<quint8> level;  // the entry's level when it is 1–5, else 0
     std::vector<double> date;

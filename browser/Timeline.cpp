@@ -66,7 +66,7 @@ QString describe(const TimelineBucket& bucket)
     const QString day = QStringLiteral("yyyy-MM-dd HH:mm:ss");
     QString text = from.toString(day) + QStringLiteral(" – ") +
                    to.toString(from.date() == to.date() ? QStringLiteral("HH:mm:ss") : day);
-    for (SeverityLevel s : Severity::allCases())
+    for (SeverityLevel s : Severity::all())
         if (const int n = bucket.count(s))
             text += QLatin1Char('\n') + Severity::label(s) + QStringLiteral(": ") + QString::number(n);
     if (!bucket.total())

@@ -13,16 +13,23 @@ namespace {
 QStringList optionalColumnNames()
 {
     QStringList names;
-    for (OptionalColumn c : Column::allCases())
-        names << Column::rawValue(c);
+    for (ColumnId c : Columns::optional())
+        names << Columns::title(c);
     return names;
 }
 
 QStringList sortColumnNames()
 {
-    return QStringList{QStringLiteral("Time"), QStringLiteral("Severity"), QStringLiteral("Process"),
-                       QStringLiteral("Message")} +
-           optionalColumnNames();
+    QStringList names;
+    for (const ColumnSpec& c : Columns::all())
+        names << QString::fromLatin1(c.title);
+    return names;
+}
+
+std::optional<ColumnId> optionalColumn(const QString& title)
+{
+    const std::optional<ColumnId> c = Columns::byTitle(title);
+    return c && Columns::spec(*c).optional ? c : std::nullopt;
 }
 
 }  // namespace
@@ -45,12 +52,10 @@ void addLogsOptions(QCommandLineParser& parser)
     parser.addOption({QStringLiteral("end"), QStringLiteral("End of a custom range (ISO 8601)."), QStringLiteral("DATE")});
     parser.addOption({QStringLiteral("format"), QStringLiteral("Output format: rows, csv or json (default rows)."),
                       QStringLiteral("FORMAT"), QStringLiteral("rows")});
-    QStringList columnNames;
-    for (OptionalColumn c : Column::allCases())
-        columnNames << Column::rawValue(c);
     parser.addOption({QStringLiteral("columns"),
                       QStringLiteral("Optional columns of rows and csv, a comma list of ") +
-                          columnNames.join(QStringLiteral(", ")) + QStringLiteral(" (columns of --filter are added)."),
+                          optionalColumnNames().join(QStringLiteral(", ")) +
+                          QStringLiteral(" (columns of --filter are added)."),
                       QStringLiteral("LIST")});
     // The main window's filters, with the defaults of a new window. Nothing
     // persisted is read: only these flags decide.
@@ -78,22 +83,19 @@ void addLogsOptions(QCommandLineParser& parser)
     parser.addOption({QStringLiteral("descending"), QStringLiteral("Sort in descending order.")});
 }
 
-std::optional<FilterState> filterStateFromOptions(const QCommandLineParser& parser, QString* usageError)
+namespace {
+
+// --level: the severities shown; false with the usage error on a word it lacks.
+bool readLevels(const QCommandLineParser& parser, FilterState& s, QString* usageError)
 {
-    FilterState s;
     s.activeFilters.clear();
     for (const QString& part : parser.value(QStringLiteral("level")).split(QLatin1Char(','))) {
         const QString name = part.trimmed().toLower();
         if (name.isEmpty())
             continue;  // "--level ''" selects nothing, like switching every toggle off
-        if (name == QLatin1String("all")) {  // spelled as for --type
-            for (SeverityLevel l : Severity::allCases())
-                s.activeFilters.insert(l);
-            continue;
-        }
         bool found = false;
-        for (SeverityLevel l : Severity::allCases()) {
-            if (Severity::label(l).toLower() == name) {
+        for (SeverityLevel l : Severity::all()) {
+            if (name == QLatin1String("all") || Severity::label(l).toLower() == name) {  // "all" spelled as for --type
                 s.activeFilters.insert(l);
                 found = true;
             }
@@ -101,12 +103,49 @@ std::optional<FilterState> filterStateFromOptions(const QCommandLineParser& pars
         if (!found) {
             *usageError = QStringLiteral("--level takes a comma list of fault, error, notice, info, debug, or all; got '") +
                           part.trimmed() + QLatin1Char('\'');
-            return std::nullopt;
+            return false;
         }
     }
+    return true;
+}
 
+// --filter and --columns: the optional columns shown, and their filters.
+bool readColumns(const QCommandLineParser& parser, FilterState& s, QString* usageError)
+{
+    for (const QString& f : parser.values(QStringLiteral("filter"))) {
+        const qsizetype eq = f.indexOf(QLatin1Char('='));
+        const std::optional<ColumnId> column = eq < 0 ? std::nullopt : optionalColumn(f.left(eq));
+        if (!column) {
+            *usageError = QStringLiteral("--filter takes COLUMN=TEXT with COLUMN one of ") +
+                          optionalColumnNames().join(QStringLiteral(", ")) + QStringLiteral("; got '") + f +
+                          QLatin1Char('\'');
+            return false;
+        }
+        s.shown[size_t(*column)] = true;
+        s.filterText[size_t(*column)] = f.mid(eq + 1);
+    }
+    for (const QString& part : parser.value(QStringLiteral("columns")).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const std::optional<ColumnId> column = optionalColumn(part.trimmed());
+        if (!column) {
+            *usageError = QStringLiteral("--columns takes a comma list of ") +
+                          optionalColumnNames().join(QStringLiteral(", ")) + QStringLiteral("; got '") +
+                          part.trimmed() + QLatin1Char('\'');
+            return false;
+        }
+        s.shown[size_t(*column)] = true;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<FilterState> filterStateFromOptions(const QCommandLineParser& parser, QString* usageError)
+{
+    FilterState s;
+    if (!readLevels(parser, s, usageError))
+        return std::nullopt;
     const QString type = parser.value(QStringLiteral("type"));
-    if (!Source::fromRawValue(type)) {
+    if (!Source::fromName(type)) {
         *usageError = QStringLiteral("--type must be all, system, user or hardware");
         return std::nullopt;
     }
@@ -116,40 +155,14 @@ std::optional<FilterState> filterStateFromOptions(const QCommandLineParser& pars
     if (parser.isSet(QStringLiteral("subsystem")))
         s.selectedSubsystem = parser.value(QStringLiteral("subsystem"));
     s.searchText = parser.value(QStringLiteral("search"));
-
-    for (const QString& f : parser.values(QStringLiteral("filter"))) {
-        const qsizetype eq = f.indexOf(QLatin1Char('='));
-        const std::optional<OptionalColumn> column =
-            eq < 0 ? std::nullopt : Column::fromRawValue(f.left(eq));
-        if (!column) {
-            *usageError = QStringLiteral("--filter takes COLUMN=TEXT with COLUMN one of ") +
-                          optionalColumnNames().join(QStringLiteral(", ")) + QStringLiteral("; got '") + f +
-                          QLatin1Char('\'');
-            return std::nullopt;
-        }
-        s.shown[size_t(*column)] = true;
-        s.filterText[size_t(*column)] = f.mid(eq + 1);
-    }
-    for (const QString& part : parser.value(QStringLiteral("columns")).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const std::optional<OptionalColumn> column = Column::fromRawValue(part.trimmed());
-        if (!column) {
-            QStringList names;
-            for (OptionalColumn c : Column::allCases())
-                names << Column::rawValue(c);
-            *usageError = QStringLiteral("--columns takes a comma list of ") + names.join(QStringLiteral(", ")) +
-                          QStringLiteral("; got '") + part.trimmed() + QLatin1Char('\'');
-            return std::nullopt;
-        }
-        s.shown[size_t(*column)] = true;
-    }
-
-    const QStringList sortColumns = sortColumnNames();
-    const QString sort = parser.value(QStringLiteral("sort"));
-    if (!sortColumns.contains(sort)) {
-        *usageError = QStringLiteral("--sort must be one of ") + sortColumns.join(QStringLiteral(", "));
+    if (!readColumns(parser, s, usageError))
+        return std::nullopt;
+    const std::optional<ColumnId> sort = Columns::byTitle(parser.value(QStringLiteral("sort")));
+    if (!sort) {
+        *usageError = QStringLiteral("--sort must be one of ") + sortColumnNames().join(QStringLiteral(", "));
         return std::nullopt;
     }
-    s.sortColumn = sort;
+    s.sortColumn = *sort;
     s.sortAscending = !parser.isSet(QStringLiteral("descending"));
     return s;
 }

@@ -23,7 +23,7 @@ int runLogs(const QStringList& args)
     // Rows escape control characters (a terminal would act on them); csv and
     // json keep the exact text, quoted.
     const QString format = parser.value(QStringLiteral("format"));
-    const QList<OptionalColumn> columns = Pipeline::visibleColumns(run->filters);
+    const QList<ColumnId> columns = Pipeline::visibleColumns(run->filters);
     if (format == QLatin1String("csv"))
         out() << QString::fromUtf8(EntryExport::csvRecord(EntryExport::columnTitles(columns)));
     for (const LogEntry& e : run->rows) {

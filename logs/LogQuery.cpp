@@ -1,6 +1,6 @@
 #include "logs/LogQuery.h"
 
-#include "logs/Platform.h"
+#include "base/Platform.h"
 #include "logs/VisibleText.h"
 
 #include <QDateTime>
@@ -45,79 +45,70 @@ namespace {
 // row, tooltip and pane that shows it; the message has bounds of its own.
 void cutFields(LogEntry& e)
 {
-    for (QString* field : {&e.process, &e.subsystem, &e.category, &e.sender, &e.host}) {
+    for (QString* field : {&e.process, &e.subsystem, &e.category, &e.sender, &e.senderImagePath, &e.host}) {
         if (field->size() > VisibleText::maxFieldChars)
             *field = VisibleText::cutField(*field);
     }
 }
 
-}  // namespace
-
-QueryResult queryEntries(double start, double end, const QString& archivePath, const QueryContext& context)
+// The archive's store; on failure none, and result.error says why.
+std::unique_ptr<LogStore> openArchiveStore(const LogStoreProvider& provider, const QString& archivePath,
+                                           QueryResult& result)
 {
-    const LogStoreProvider& provider = context.provider ? *context.provider : platformLogStoreProvider();
-    const auto now = context.now ? context.now : std::function<double()>(wallClockNow);
-    const auto cancelled = context.isCancelled;
-    const double t0 = now();
-    QueryResult result;
-
-    std::unique_ptr<LogStore> store;
-    if (!archivePath.isEmpty()) {
-        qCInfo(lcLogFetcher, "Opening OSLogStore from archive: %s", qUtf8Printable(archivePath));
-        if (const std::optional<QString> absent = provider.absentReason(archivePath)) {
-            qCCritical(lcLogFetcher, "Archive missing: %s — %s", qUtf8Printable(archivePath), qUtf8Printable(*absent));
-            result.error = ArchiveError::openFailed(archivePath, *absent);
-            return result;
-        }
-        if (!provider.isReadable(archivePath)) {
-            qCCritical(lcLogFetcher, "Archive not readable: %s", qUtf8Printable(archivePath));
-            result.error = ArchiveError::notReadable(archivePath);
-            return result;
-        }
-        StoreOpenResult opened = provider.openArchive(archivePath);
-        if (auto* e = std::get_if<StoreError>(&opened)) {
-            qCCritical(lcLogFetcher, "OSLogStore(url:) failed: %s — path: %s", qUtf8Printable(e->description),
-                       qUtf8Printable(archivePath));
-            result.error = ArchiveError::openFailed(archivePath, e->description);
-            return result;
-        }
-        store = std::move(std::get<std::unique_ptr<LogStore>>(opened));
-    } else {
-        StoreOpenResult opened = provider.openSystemStore();
-        if (auto* e = std::get_if<StoreError>(&opened)) {
-            result.error = *e;
-            return result;
-        }
-        store = std::move(std::get<std::unique_ptr<LogStore>>(opened));
+    qCInfo(lcLogFetcher, "Opening OSLogStore from archive: %s", qUtf8Printable(archivePath));
+    if (const std::optional<QString> absent = provider.absentReason(archivePath)) {
+        qCCritical(lcLogFetcher, "Archive missing: %s — %s", qUtf8Printable(archivePath), qUtf8Printable(*absent));
+        result.error = ArchiveError::openFailed(archivePath, *absent);
+        return nullptr;
     }
+    if (!provider.isReadable(archivePath)) {
+        qCCritical(lcLogFetcher, "Archive not readable: %s", qUtf8Printable(archivePath));
+        result.error = ArchiveError::notReadable(archivePath);
+        return nullptr;
+    }
+    StoreOpenResult opened = provider.openArchive(archivePath);
+    if (auto* e = std::get_if<StoreError>(&opened)) {
+        qCCritical(lcLogFetcher, "OSLogStore(url:) failed: %s — path: %s", qUtf8Printable(e->description),
+                   qUtf8Printable(archivePath));
+        result.error = ArchiveError::openFailed(archivePath, e->description);
+        return nullptr;
+    }
+    return std::move(std::get<std::unique_ptr<LogStore>>(opened));
+}
 
-    std::optional<DateRange> predicate;
-    if (start != kDistantPast)
-        predicate = DateRange{start, end};
-    auto enumerated = store->entries(start == kDistantPast ? 0.0 : start, predicate);
-    if (auto* e = std::get_if<StoreError>(&enumerated)) {
+// The archive's store, or this system's without an archive path.
+std::unique_ptr<LogStore> openStore(const LogStoreProvider& provider, const QString& archivePath, QueryResult& result)
+{
+    if (!archivePath.isEmpty())
+        return openArchiveStore(provider, archivePath, result);
+    StoreOpenResult opened = provider.openSystemStore();
+    if (auto* e = std::get_if<StoreError>(&opened)) {
         result.error = *e;
-        return result;
+        return nullptr;
     }
-    LogEnumerator& entries = *std::get<std::unique_ptr<LogEnumerator>>(enumerated);
+    return std::move(std::get<std::unique_ptr<LogStore>>(opened));
+}
 
-    result.entries.reserve(kInitialCapacity);
-    long scanned = 0;
+enum class Scan { done,
+                  timedOut,
+                  cancelled };
+
+// The log messages of `entries` into result, up to the cap, the time-out or a cancellation.
+Scan collect(LogEnumerator& entries, const std::function<double()>& now, const std::function<bool()>& cancelled,
+             double t0, QueryResult& result, long& scanned)
+{
     RawEntry raw;
-    bool timedOut = false;
     while (entries.next(raw)) {
         const bool pause = raw.kind == RawEntryKind::none;
         if (!pause)
             ++scanned;
         if (pause || scanned % kCheckInterval == 0) {
-            if (now() - t0 > kQueryTimeout) {
-                timedOut = true;
-                break;
-            }
+            if (now() - t0 > kQueryTimeout)
+                return Scan::timedOut;
             if (cancelled && cancelled()) {
                 qCInfo(lcLogFetcher, "Query cancelled after scanning %ld entries", scanned);
                 result.stop = QueryStop::cancelled;
-                return result;
+                return Scan::cancelled;
             }
         }
         if (raw.kind != RawEntryKind::logMessage)
@@ -131,6 +122,37 @@ QueryResult queryEntries(double start, double end, const QString& archivePath, c
             break;
         }
     }
+    return Scan::done;
+}
+
+}  // namespace
+
+QueryResult queryEntries(double start, double end, const QString& archivePath, const QueryContext& context)
+{
+    const LogStoreProvider& provider = context.provider ? *context.provider : platformLogStoreProvider();
+    const auto now = context.now ? context.now : std::function<double()>(wallClockNow);
+    const double t0 = now();
+    QueryResult result;
+
+    const std::unique_ptr<LogStore> store = openStore(provider, archivePath, result);
+    if (!store)
+        return result;
+
+    std::optional<DateRange> predicate;
+    if (start != kDistantPast)
+        predicate = DateRange{start, end};
+    auto enumerated = store->entries(start == kDistantPast ? 0.0 : start, predicate);
+    if (auto* e = std::get_if<StoreError>(&enumerated)) {
+        result.error = *e;
+        return result;
+    }
+    LogEnumerator& entries = *std::get<std::unique_ptr<LogEnumerator>>(enumerated);
+
+    result.entries.reserve(kInitialCapacity);
+    long scanned = 0;
+    const Scan scan = collect(entries, now, context.isCancelled, t0, result, scanned);
+    if (scan == Scan::cancelled)
+        return result;
     const double elapsed = now() - t0;
     result.skipped = entries.skipped();
     if (result.skipped.any())
@@ -140,7 +162,7 @@ QueryResult queryEntries(double start, double end, const QString& archivePath, c
                   result.skipped.files, result.skipped.chunks, result.skipped.records, result.skipped.stringFiles,
                   result.skipped.lines, result.skipped.missingData, result.skipped.withoutStrings,
                   result.skipped.notRead);
-    if (timedOut) {
+    if (scan == Scan::timedOut) {
         result.stop = QueryStop::timeOut;
         qCCritical(lcLogFetcher, "Query timeout after %.*fs — returning %ld entries (scanned %ld)", 1, elapsed,
                    long(result.entries.size()), scanned);

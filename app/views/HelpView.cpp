@@ -1,5 +1,7 @@
 #include "app/views/HelpView.h"
 
+#include "ai/Providers.h"
+#include "browser/LogColumns.h"
 #include "logs/LogFormats.h"
 #include "ui/TextStyles.h"
 
@@ -16,8 +18,7 @@ namespace {
 
 QString learnedNamesPath()
 {
-    QString p = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-                + QStringLiteral("/Vellacord/learned_processes.json");
+    QString p = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Vellacord/learned_processes.json");
     const QString home = QDir::homePath();
     if (!home.isEmpty() && p.startsWith(home + QLatin1Char('/')))
         p = QStringLiteral("~") + p.mid(home.size());
@@ -35,6 +36,16 @@ QStringList formatLines()
     for (const LogFormat& f : LogFormats::all())
         lines << f.name + QStringLiteral(": ") + f.description + QLatin1Char('.');
     return lines;
+}
+
+// "PID, Thread, … and Host", from the columns' table.
+QString optionalColumnList()
+{
+    QStringList titles;
+    for (ColumnId c : Columns::optional())
+        titles << Columns::title(c);
+    const QString last = titles.takeLast();
+    return titles.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
 }
 
 }  // namespace
@@ -71,7 +82,8 @@ QList<HelpView::Section> HelpView::sections()
                          "result."),
           QStringLiteral("All filters are additive: an entry must pass every one of them.")}},
         {QStringLiteral("Optional Columns"),
-         {QStringLiteral("View > Columns toggles PID, Thread, Sender, Subsystem, Category and Host."),
+         {QStringLiteral("View > Columns toggles %1.").arg(optionalColumnList()),
+          QStringLiteral("Image is the full path of the sender."),
           QStringLiteral("Each shown column adds a filter field that matches part of the value, ignoring case."),
           QStringLiteral("Column visibility and filter values are remembered between launches.")}},
         {QStringLiteral("Filter to PID"),
@@ -104,8 +116,8 @@ QList<HelpView::Section> HelpView::sections()
           QStringLiteral("A notice at the bottom of the window names the file and the number of entries written; a "
                          "failure says why.")}},
         {QStringLiteral("AI Log Explainer"),
-         {QStringLiteral("Setup: click the gear icon, choose Anthropic or OpenAI, paste your API key and click "
-                         "Done."),
+         {QStringLiteral("Setup: click the gear icon, choose %1, paste your API key and click Done.")
+              .arg(AIProviders::nameList()),
           QStringLiteral("Use: select an entry and click \"Explain this\" to learn what it means, whether it is "
                          "concerning and what to do."),
           QStringLiteral("Answers are cached; \"Investigated\" marks entries whose explanation is cached."),
@@ -153,8 +165,7 @@ QList<HelpView::Section> HelpView::sections()
         {QStringLiteral("Process Name Translation"),
          {QStringLiteral("About 50 built-in mappings turn raw Mac process names into friendly names; entries of "
                          "the systemd journal show only names learned from AI answers."),
-          QStringLiteral("Names learned from AI answers are stored in ") + learnedNamesPath()
-              + QStringLiteral("."),
+          QStringLiteral("Names learned from AI answers are stored in ") + learnedNamesPath() + QStringLiteral("."),
           QStringLiteral("Help > Reset Learned Process Names forgets them.")}},
         {QStringLiteral("Keyboard"),
          {QStringLiteral("Ctrl+1 and Ctrl+2 switch to the Logs and the Crashes tab; Ctrl+F goes to the search "
@@ -169,8 +180,8 @@ QList<HelpView::Section> HelpView::sections()
         {QStringLiteral("Linux Sources"),
          {QStringLiteral("The live log is this machine's systemd journal; a folder of .journal files opens as an "
                          "archive with File > Open Log Archive."),
-          QStringLiteral("Thread is the entry's TID and stays empty without one; Sender is the executable's name; "
-                         "Host is the machine that logged the entry."),
+          QStringLiteral("Thread is the entry's TID and stays empty without one; Sender is the executable's name "
+                         "and Image its path; Host is the machine that logged the entry."),
           QStringLiteral("For these entries the AI and the web search are asked about Linux, and Mac Support is "
                          "not offered."),
           QStringLiteral("Linux writes no crash reports of this kind: use Open Folder… on the Crashes tab for "

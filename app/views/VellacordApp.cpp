@@ -3,6 +3,7 @@
 #include "app/ArchiveChoice.h"
 #include "app/views/AuxWindows.h"
 #include "app/views/ShellParts.h"
+#include "base/Platform.h"
 #include "browser/DetailWindowState.h"
 #include "browser/PendingArchive.h"
 #include "browser/WindowModel.h"
@@ -10,7 +11,6 @@
 #include "browser/views/ExportCommand.h"
 #include "browser/views/FloatingDetailView.h"
 #include "browser/views/RowLayout.h"
-#include "logs/Platform.h"
 #include "logs/RecentArchives.h"
 #include "logs/VisibleText.h"
 #include "processnames/ProcessNameResolver.h"
@@ -85,8 +85,7 @@ QAction* tabAction(ContentView* window, bool crashes)
     auto* a = new QAction(crashes ? QStringLiteral("Show Crashes") : QStringLiteral("Show Logs"), window);
     a->setObjectName(name);
     a->setShortcut(QKeySequence(Qt::CTRL | (crashes ? Qt::Key_2 : Qt::Key_1)));
-    WindowModel* model = window->model();
-    QObject::connect(a, &QAction::triggered, model, [model, crashes] { model->setShowCrashes(crashes); });
+    QObject::connect(a, &QAction::triggered, window, [window, crashes] { window->setShowCrashes(crashes); });
     window->addAction(a);
     return a;
 }
@@ -224,8 +223,7 @@ void VellacordApp::openArchiveCommand()
 void VellacordApp::openPath(const QString& path)
 {
     if (!ArchiveChoice::isLogArchive(path)) {
-        runAlert({QStringLiteral("Not a Log Archive"), ArchiveChoice::notAnArchiveText(path), {QStringLiteral("OK")},
-                  true});
+        runAlert({QStringLiteral("Not a Log Archive"), ArchiveChoice::notAnArchiveText(path), {QStringLiteral("OK")}, true});
         return;
     }
     m_recent->add(path);
@@ -248,7 +246,8 @@ void VellacordApp::resetLearnedProcessNames()
         runAlert({QStringLiteral("Reset Learned Process Names?"),
                   QStringLiteral("This will permanently delete all process names Vellacord has learned. This cannot "
                                  "be undone."),
-                  {QStringLiteral("Reset"), QStringLiteral("Cancel")}, true});
+                  {QStringLiteral("Reset"), QStringLiteral("Cancel")},
+                  true});
     if (choice != QLatin1String("Reset"))
         return;
     // Every window's resolver forgets, so none writes the old names back on
@@ -260,24 +259,21 @@ void VellacordApp::resetLearnedProcessNames()
         v->model()->processNames()->resetLearned();
 }
 
-void VellacordApp::toggleColumn(const QString& label)
+void VellacordApp::toggleColumn(ColumnId c)
 {
-    for (OptionalColumn c : Column::allCases()) {
-        if (RowLayout::columnLabel(c) != label)
-            continue;
-        const QString key = Column::showKey(c);
-        const bool on = !Platform::settings().value(key, false).toBool();
-        const QList<ContentView*> views = contentViews();
-        if (views.isEmpty()) {
-            Platform::settings().setValue(key, on);
-            // The column-off rule holds with no window open to apply it.
-            if (!on)
-                Platform::settings().setValue(Column::filterKey(c), QString());
-        }
-        // Every main window shows the change at once (each also persists it).
-        for (ContentView* v : views)
-            v->model()->pipeline().setShown(c, on);
+    const QList<ContentView*> views = contentViews();
+    if (views.isEmpty()) {
+        // The column-off rule holds with no window open to apply it.
+        FilterState stored;
+        Pipeline::loadPersisted(stored, Platform::settings());
+        Pipeline::setShown(stored, c, !stored.isShown(c));
+        Pipeline::persistColumn(stored, c, Platform::settings());
+        return;
     }
+    // Every main window shows the change at once (each also persists it).
+    const bool on = !Platform::settings().value(Columns::showKey(c), false).toBool();
+    for (ContentView* v : views)
+        v->model()->pipeline().setShown(c, on);
 }
 
 void VellacordApp::quit()
@@ -361,16 +357,15 @@ void VellacordApp::fillViewMenu(QMenu* menu, ContentView* window)
     QMenu* theme = menu->addMenu(QStringLiteral("Theme"));
     theme->setObjectName(QStringLiteral("themeMenu"));
     const AppTheme current = Theme::stored();
-    for (AppTheme t : Theme::allCases())
+    for (AppTheme t : Theme::all())
         theme->addAction(Theme::menuItemLabel(t, current), this, [this, t] { setTheme(t); });
     menu->addSeparator();
     QMenu* columns = menu->addMenu(QStringLiteral("Columns"));
     columns->setObjectName(QStringLiteral("columnsMenu"));
-    for (OptionalColumn c : Column::allCases()) {
-        const QString label = RowLayout::columnLabel(c);
-        QAction* a = columns->addAction(label, this, [this, label] { toggleColumn(label); });
+    for (ColumnId c : Columns::optional()) {
+        QAction* a = columns->addAction(Columns::title(c), this, [this, c] { toggleColumn(c); });
         a->setCheckable(true);
-        a->setChecked(Platform::settings().value(Column::showKey(c), false).toBool());
+        a->setChecked(Platform::settings().value(Columns::showKey(c), false).toBool());
     }
     if (window) {
         // The window's own actions: it owns them, the menu only shows them.

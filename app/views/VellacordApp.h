@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppTheme.h"
+#include "browser/LogColumns.h"
 
 #include <QList>
 #include <QObject>
@@ -64,7 +65,7 @@ public:
     void openRecent(const QString& path);
     void clearRecent();
     void resetLearnedProcessNames();
-    void toggleColumn(const QString& label);
+    void toggleColumn(ColumnId c);
     void quit();
 
     // Test seam: alerts (return the chosen button's text).

@@ -1,6 +1,7 @@
 #include "browser/views/BrowserWidgets.h"
 
 #include "browser/views/LogRowDelegate.h"
+#include "ui/SeverityPalette.h"
 #include "ui/TextStyles.h"
 #include "ui/ViewStyle.h"
 
@@ -59,10 +60,8 @@ QSize SeverityChip::sizeHint() const
 
 ViewStyle::ChipColors SeverityChip::colors(SeverityLevel level, bool active, const QPalette& palette)
 {
-    LogEntry e;
-    e.level = Severity::logLevel(level);
     const bool dark = palette.color(QPalette::Window).lightness() < 128;
-    return ViewStyle::chipColors(dark ? e.levelColor() : e.badgeBackground(), active, palette);
+    return ViewStyle::chipColors(SeverityPalette::colors(Severity::logLevel(level), dark).tone, active, palette);
 }
 
 void SeverityChip::paintEvent(QPaintEvent*)
@@ -90,13 +89,13 @@ LogHeader::LogHeader(QWidget* parent) : QWidget(parent)
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
-void LogHeader::setColumns(const QList<OptionalColumn>& visible)
+void LogHeader::setColumns(const QList<ColumnId>& visible)
 {
     m_columns = visible;
     update();
 }
 
-void LogHeader::setSort(const QString& column, bool ascending)
+void LogHeader::setSort(ColumnId column, bool ascending)
 {
     if (column == m_sortColumn && ascending == m_ascending)
         return;  // set again after every keystroke: no repaint for nothing
@@ -111,71 +110,65 @@ void LogHeader::setWidths(const RowLayout::Widths& widths)
     update();
 }
 
+QList<ColumnId> LogHeader::columns() const
+{
+    QList<ColumnId> ids;
+    for (const ColumnSpec& c : Columns::all())
+        if (!c.optional || m_columns.contains(c.id))
+            ids << c.id;
+    return ids;
+}
+
 QStringList LogHeader::labels() const
 {
-    QStringList l{QStringLiteral("Time"), QStringLiteral("Severity"), QStringLiteral("Process")};
-    for (OptionalColumn c : m_columns)
-        l << RowLayout::columnLabel(c);
-    l << QStringLiteral("Message");
+    QStringList l;
+    for (ColumnId c : columns())
+        l << Columns::title(c);
     return l;
 }
 
-QString LogHeader::shownText(const QString& label) const
+QString LogHeader::shownText(ColumnId c) const
 {
-    if (label != m_sortColumn)
-        return label;
-    return label + (m_ascending ? QStringLiteral(" \u2191") : QStringLiteral(" \u2193"));
+    const QString title = Columns::title(c);
+    if (c != m_sortColumn)
+        return title;
+    return title + (m_ascending ? QStringLiteral(" \u2191") : QStringLiteral(" \u2193"));
 }
 
-QRect LogHeader::cellRect(const QString& label) const
+QRect LogHeader::cellRect(ColumnId c) const
 {
-    const RowLayout::Cells c = RowLayout::cells(rect(), m_columns, m_widths);
-    QRect cell;
-    if (label == QLatin1String("Time"))
-        cell = c.time;
-    else if (label == QLatin1String("Severity"))
-        cell = c.severity;
-    else if (label == QLatin1String("Process"))
-        cell = c.process;
-    else if (label == QLatin1String("Message"))
-        cell = c.message;
-    else
-        for (int i = 0; i < m_columns.size(); ++i)
-            if (RowLayout::columnLabel(m_columns[i]) == label)
-                cell = c.columns[i];
-    return cell;
+    return RowLayout::cellOf(RowLayout::cells(rect(), m_columns, m_widths), c, m_columns);
 }
 
-QRect LogHeader::labelRect(const QString& label) const
+QRect LogHeader::labelRect(ColumnId c) const
 {
-    const QRect cell = cellRect(label);
+    const QRect cell = cellRect(c);
     if (cell.isNull())
         return {};
     // Only the label itself is clickable, not the empty rest of its cell.
-    const int w = qMin(cell.width(), QFontMetrics(font()).horizontalAdvance(shownText(label)) + 4);
+    const int w = qMin(cell.width(), QFontMetrics(font()).horizontalAdvance(shownText(c)) + 4);
     return QRect(cell.left(), cell.top(), w, cell.height());
 }
 
-QString LogHeader::labelAt(const QPoint& pos) const
+std::optional<ColumnId> LogHeader::labelAt(const QPoint& pos) const
 {
-    for (const QString& l : labels())
-        if (labelRect(l).contains(pos))
-            return l;
-    return {};
+    for (ColumnId c : columns())
+        if (labelRect(c).contains(pos))
+            return c;
+    return std::nullopt;
 }
 
-QString LogHeader::edgeAt(const QPoint& pos) const
+std::optional<ColumnId> LogHeader::edgeAt(const QPoint& pos) const
 {
     // The gap after a cell, and a few pixels either side of it.
-    for (const QString& l : labels()) {
-        const std::optional<OptionalColumn> c = Column::fromRawValue(l);
-        if (m_widths.of(l) < 0 || (c && m_widths.empty[size_t(*c)]))  // an empty column keeps the floor
+    for (ColumnId c : columns()) {
+        if (m_widths.of(c) < 0 || m_widths.empty[size_t(c)])  // an empty column keeps the floor
             continue;
-        const int edge = cellRect(l).right() + 1 + RowLayout::spacing / 2;
+        const int edge = cellRect(c).right() + 1 + RowLayout::spacing / 2;
         if (qAbs(pos.x() - edge) <= RowLayout::spacing / 2 + 2)
-            return l;
+            return c;
     }
-    return {};
+    return std::nullopt;
 }
 
 QSize LogHeader::sizeHint() const
@@ -189,11 +182,11 @@ void LogHeader::paintEvent(QPaintEvent*)
     p.fillRect(rect(), ViewStyle::withAlpha(palette().color(QPalette::WindowText), 0.04));
     p.setPen(ViewStyle::secondary(this));
     const QFontMetrics fm(font());
-    for (const QString& l : labels()) {
+    for (ColumnId c : columns()) {
         // A label wider than its (narrowed) cell is elided, not drawn over the next one.
-        const QRect r = labelRect(l);
+        const QRect r = labelRect(c);
         p.drawText(r.adjusted(0, 0, 4, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                   fm.elidedText(shownText(l), Qt::ElideRight, r.width()));
+                   fm.elidedText(shownText(c), Qt::ElideRight, r.width()));
     }
     p.setPen(ViewStyle::separator(this));
     p.drawLine(0, height() - 1, width(), height() - 1);
@@ -202,16 +195,16 @@ void LogHeader::paintEvent(QPaintEvent*)
 void LogHeader::mouseMoveEvent(QMouseEvent* e)
 {
     const QPoint pos = e->position().toPoint();
-    if (!m_dragLabel.isEmpty()) {
+    if (m_dragged) {
         const int w = qBound(RowLayout::minimumColumnWidth, m_dragFromWidth + pos.x() - m_dragFromX,
                              RowLayout::maximumColumnWidth);
-        if (w != m_widths.of(m_dragLabel))
-            emit columnResized(m_dragLabel, w);
+        if (w != m_widths.of(*m_dragged))
+            emit columnResized(*m_dragged, w);
         return;
     }
-    if (!edgeAt(pos).isEmpty())
+    if (edgeAt(pos))
         setCursor(Qt::SplitHCursor);
-    else if (labelAt(pos).isEmpty())
+    else if (!labelAt(pos))
         unsetCursor();
     else
         setCursor(Qt::PointingHandCursor);
@@ -223,21 +216,19 @@ void LogHeader::mousePressEvent(QMouseEvent* e)
         return;
     // An edge is grabbed before the label it may touch. The drag starts from
     // the width shown, which a narrow window may have cut.
-    const QString edge = edgeAt(e->position().toPoint());
-    if (!edge.isEmpty()) {
-        m_dragLabel = edge;
+    if (const std::optional<ColumnId> edge = edgeAt(e->position().toPoint())) {
+        m_dragged = edge;
         m_dragFromX = e->position().toPoint().x();
-        m_dragFromWidth = cellRect(edge).width();
+        m_dragFromWidth = cellRect(*edge).width();
         return;
     }
-    const QString l = labelAt(e->position().toPoint());
-    if (!l.isEmpty())
-        emit labelClicked(l);
+    if (const std::optional<ColumnId> c = labelAt(e->position().toPoint()))
+        emit labelClicked(*c);
 }
 
 void LogHeader::mouseReleaseEvent(QMouseEvent*)
 {
-    m_dragLabel.clear();
+    m_dragged.reset();
 }
 
 void LogHeader::leaveEvent(QEvent*)

@@ -49,21 +49,22 @@ class LogHeader : public QWidget {
 public:
     explicit LogHeader(QWidget* parent = nullptr);
 
-    void setColumns(const QList<OptionalColumn>& visible);
-    void setSort(const QString& column, bool ascending);
+    void setColumns(const QList<ColumnId>& visible);
+    void setSort(ColumnId column, bool ascending);
     void setWidths(const RowLayout::Widths& widths);
 
-    QStringList labels() const;               // column names, in order
-    QString shownText(const QString& label) const;  // with the sort arrow
-    QRect labelRect(const QString& label) const;
-    QString labelAt(const QPoint& pos) const;
-    // The label whose cell's right edge is at `pos` (a drag resizes it), or none.
-    QString edgeAt(const QPoint& pos) const;
+    QList<ColumnId> columns() const;      // every column shown, in order
+    QStringList labels() const;           // their titles
+    QString shownText(ColumnId c) const;  // with the sort arrow
+    QRect labelRect(ColumnId c) const;
+    std::optional<ColumnId> labelAt(const QPoint& pos) const;
+    // The column whose cell's right edge is at `pos` (a drag resizes it), or none.
+    std::optional<ColumnId> edgeAt(const QPoint& pos) const;
     QSize sizeHint() const override;
 
 signals:
-    void labelClicked(const QString& label);
-    void columnResized(const QString& label, int width);
+    void labelClicked(ColumnId column);
+    void columnResized(ColumnId column, int width);
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -73,12 +74,12 @@ protected:
     void leaveEvent(QEvent*) override;
 
 private:
-    QRect cellRect(const QString& label) const;
+    QRect cellRect(ColumnId c) const;
 
-    QList<OptionalColumn> m_columns;
+    QList<ColumnId> m_columns;
     RowLayout::Widths m_widths;
-    QString m_dragLabel;  // the column being resized
+    std::optional<ColumnId> m_dragged;  // the column being resized
     int m_dragFromX = 0, m_dragFromWidth = 0;
-    QString m_sortColumn;
+    ColumnId m_sortColumn = ColumnId::time;
     bool m_ascending = true;
 };

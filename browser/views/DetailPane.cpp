@@ -4,12 +4,13 @@
 #include "ai/ExplainController.h"
 #include "browser/EntryText.h"
 #include "browser/views/BrowserWidgets.h"
-#include "processnames/ProcessNameResolver.h"
 #include "logs/VisibleText.h"
+#include "processnames/ProcessNameResolver.h"
 #include "ui/FlowLayout.h"
 #include "ui/InlineMarkdownView.h"
 #include "ui/PlainText.h"
 #include "ui/PlainTextViewer.h"
+#include "ui/SeverityPalette.h"
 #include "ui/TextStyles.h"
 #include "ui/ViewStyle.h"
 #include "ui/Widgets.h"
@@ -246,7 +247,8 @@ QWidget* DetailPane::buildContent()
     grid->setHorizontalSpacing(10);
     grid->setVerticalSpacing(4);
     int row = 0;
-    auto addRow = [&](MetaRow& r, const QString& label) {
+    for (const QString& label : EntryText::metadataLabels()) {
+        MetaRow& r = m_meta.emplace_back();
         r.label = new QLabel(label);
         r.label->setTextFormat(Qt::PlainText);
         r.label->setFixedWidth(100);
@@ -257,15 +259,7 @@ QWidget* DetailPane::buildContent()
         grid->addWidget(r.label, row, 0);
         grid->addWidget(r.value, row, 1);
         ++row;
-    };
-    addRow(m_process, QStringLiteral("Process"));
-    addRow(m_pid, QStringLiteral("PID"));
-    addRow(m_thread, QStringLiteral("Thread"));
-    addRow(m_sender, QStringLiteral("Sender"));
-    addRow(m_subsystem, QStringLiteral("Subsystem"));
-    addRow(m_category, QStringLiteral("Category"));
-    addRow(m_host, QStringLiteral("Host"));
-    addRow(m_activity, QStringLiteral("Activity ID"));
+    }
     v->addWidget(metaBox);
 
     if (m_explainer) {
@@ -366,7 +360,7 @@ void DetailPane::refresh()
 {
     const bool dark = ViewStyle::isDark(this);
     m_level->setText(m_entry.levelLabel());
-    TextStyles::setTextColor(m_level, dark ? m_entry.levelColor() : ViewStyle::grey(0.13));
+    TextStyles::setTextColor(m_level, SeverityPalette::colors(m_entry.level, dark).label);
     m_date->setText(EntryText::detailTimeString(m_entry.date));
     if (m_popOut)
         m_popOut->setIcon(
@@ -386,13 +380,13 @@ void DetailPane::refresh()
     const auto* names = static_cast<const ProcessNameResolver*>(m_processNames.data());
     // The rows "Copy Entry" copies, so that both say the same.
     const QList<EntryText::Field> fields = EntryText::metadataFields(m_entry, names);
-    for (MetaRow* r : {&m_process, &m_pid, &m_thread, &m_sender, &m_subsystem, &m_category, &m_host, &m_activity}) {
+    for (const MetaRow& r : m_meta) {
         const auto f = std::find_if(fields.cbegin(), fields.cend(),
-                                    [r](const EntryText::Field& f) { return f.label == r->label->text(); });
+                                    [&r](const EntryText::Field& f) { return f.label == r.label->text(); });
         const bool shown = f != fields.cend();
-        r->label->setVisible(shown);
-        r->value->setVisible(shown);
-        r->value->setText(shown ? f->value : QString());
+        r.label->setVisible(shown);
+        r.value->setVisible(shown);
+        r.value->setText(shown ? f->value : QString());
     }
     if (m_supportButton)  // Apple's support page does not serve a Linux machine
         m_supportButton->setVisible(!m_entry.fromLinux());

@@ -105,7 +105,7 @@ private:
         QLabel* label;
         QLabel* value;
     };
-    MetaRow m_process{}, m_pid{}, m_thread{}, m_sender{}, m_subsystem{}, m_category{}, m_host{}, m_activity{};
+    QList<MetaRow> m_meta;  // one per label the pane may show, in its order
 
     QGroupBox* m_explanationBox = nullptr;
     QWidget* m_cachedMark = nullptr;

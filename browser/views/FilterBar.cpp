@@ -26,7 +26,7 @@ FilterBar::FilterBar(WindowModel* model, QWidget* parent) : QWidget(parent), m_m
     auto* h = new QHBoxLayout(chips);
     h->setContentsMargins(0, 0, 0, 0);
     h->setSpacing(6);
-    for (SeverityLevel s : Severity::allCases()) {
+    for (SeverityLevel s : Severity::all()) {
         auto* chip = new SeverityChip(s);
         connect(chip, &QAbstractButton::clicked, this, [this, s] { m_model->toggleSeverity(s); });
         h->addWidget(chip);
@@ -34,9 +34,9 @@ FilterBar::FilterBar(WindowModel* model, QWidget* parent) : QWidget(parent), m_m
     }
     flow->addWidget(chips);
     // One field per column, in column order, shown while its column is.
-    for (OptionalColumn c : Column::allCases()) {
+    for (ColumnId c : Columns::optional()) {
         ColumnFilter& f = m_columns[size_t(c)];
-        const QString label = RowLayout::columnLabel(c);
+        const QString label = Columns::title(c);
         f.box = new QWidget;
         f.box->setObjectName(QStringLiteral("columnFilter_") + label);
         auto* bh = new QHBoxLayout(f.box);
@@ -75,7 +75,7 @@ void FilterBar::refresh()
     const FilterPipeline& pipeline = m_model->pipeline();
     for (SeverityChip* chip : m_chips)
         chip->setChecked(pipeline.activeFilters().contains(chip->level()));
-    for (OptionalColumn c : Column::allCases()) {
+    for (ColumnId c : Columns::optional()) {
         ColumnFilter& f = m_columns[size_t(c)];
         // The text may have been set elsewhere (Filter to PID, a column turned off).
         if (f.field->text() != pipeline.filterText(c))
@@ -95,7 +95,7 @@ void FilterBar::changeEvent(QEvent* e)
 void FilterBar::refreshIcons()
 {
     const QIcon clear = ViewStyle::icon(QStringLiteral("xmark.circle.fill"), ViewStyle::secondary(this), 14, 2.0);
-    for (ColumnFilter& f : m_columns)
-        f.clear->setIcon(clear);
+    for (ColumnId c : Columns::optional())
+        m_columns[size_t(c)].clear->setIcon(clear);
     refresh();
 }

@@ -33,5 +33,5 @@ private:
         FieldEdit* field = nullptr;
         QToolButton* clear = nullptr;
     };
-    std::array<ColumnFilter, kOptionalColumnCount> m_columns;  // indexed by OptionalColumn
+    std::array<ColumnFilter, kColumnCount> m_columns;  // indexed by ColumnId
 };

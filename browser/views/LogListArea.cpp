@@ -1,6 +1,8 @@
 #include "browser/views/LogListArea.h"
 
+#include "browser/EntrySelection.h"
 #include "browser/EntryText.h"
+#include "browser/TailFollow.h"
 #include "browser/WindowModel.h"
 #include "browser/views/BrowserWidgets.h"
 #include "browser/views/DetailPane.h"
@@ -14,11 +16,11 @@
 
 #include <QClipboard>
 #include <QEvent>
-#include <QKeyEvent>
-#include <QLabel>
 #include <QGraphicsDropShadowEffect>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QPropertyAnimation>
 #include <QPushButton>
@@ -39,7 +41,7 @@ LogListArea::LogListArea(WindowModel* model, QWidget* parent) : QWidget(parent),
     m_header->setObjectName(QStringLiteral("columnHeader"));
     m_rows.widths = RowLayout::loadWidths();
     m_header->setWidths(m_rows.widths);
-    connect(m_header, &LogHeader::labelClicked, this, [this](const QString& c) { m_model->pipeline().toggleSort(c); });
+    connect(m_header, &LogHeader::labelClicked, this, [this](ColumnId c) { m_model->pipeline().toggleSort(c); });
     connect(m_header, &LogHeader::columnResized, this, &LogListArea::resizeColumn);
     v->addWidget(m_header);
 
@@ -74,18 +76,19 @@ LogListArea::LogListArea(WindowModel* model, QWidget* parent) : QWidget(parent),
     m_list->installEventFilter(this);  // Enter opens the pane
     connect(m_list, &QAbstractItemView::clicked, this, [this](const QModelIndex& i) {
         if (i.isValid())
-            m_model->clickEntry(m_listModel->entryAt(i.row()));
+            m_model->selection()->clickEntry(m_listModel->entryAt(i.row()));
     });
     new RowKeys(
         m_list,
         [this] {
-            const std::optional<LogEntry>& e = m_model->selectedEntry();
+            const std::optional<LogEntry>& e = m_model->selection()->entry();
             return e ? m_listModel->rowOf(e->id) : -1;
         },
-        [this](int row) { m_model->selectEntry(m_listModel->entryAt(row)); });
+        [this](int row) { m_model->selection()->selectEntry(m_listModel->entryAt(row)); });
     connect(m_list, &QWidget::customContextMenuRequested, this, &LogListArea::showRowMenu);
     // Direct interaction (wheel, drag, keys) while tailing stops following.
-    connect(m_list->verticalScrollBar(), &QScrollBar::actionTriggered, m_model, &WindowModel::userScrolled);
+    TailFollow* tail = model->tail();
+    connect(m_list->verticalScrollBar(), &QScrollBar::actionTriggered, tail, &TailFollow::userScrolled);
     v->addWidget(m_list, 1);
 
     m_noMatch = new QWidget;
@@ -113,16 +116,16 @@ LogListArea::LogListArea(WindowModel* model, QWidget* parent) : QWidget(parent),
     shadow->setBlurRadius(10);
     shadow->setOffset(0, 2);
     m_jumpButton->setGraphicsEffect(shadow);
-    connect(m_jumpButton, &QPushButton::clicked, m_model, &WindowModel::jumpToBottom);
+    connect(m_jumpButton, &QPushButton::clicked, tail, &TailFollow::jumpToBottom);
     m_jumpButton->hide();
 
     m_resizeBar = new PaneResizeBar;
     m_resizeBar->setObjectName(QStringLiteral("paneResizeBar"));
     connect(m_resizeBar, &PaneResizeBar::dragMoved, this, [this](double dy) {
         // From the height shown: past the cap a drag down would do nothing for a while.
-        if (m_model->detailPaneHeight() > paneHeightCap())
-            m_model->setDetailPaneHeight(paneHeightCap());
-        m_model->dragDetailPane(dy);
+        if (m_paneHeight > paneHeightCap())
+            setDetailPaneHeight(paneHeightCap());
+        setDetailPaneHeight(m_paneHeight - dy);  // up makes the pane below the bar taller
     });
     v->addWidget(m_resizeBar);
     m_resizeBar->hide();
@@ -131,12 +134,11 @@ LogListArea::LogListArea(WindowModel* model, QWidget* parent) : QWidget(parent),
     v->addLayout(m_paneSlot);
 
     connect(model, &WindowModel::listChanged, this, &LogListArea::refreshList);
-    connect(model, &WindowModel::selectionChanged, this, &LogListArea::refreshSelection);
-    connect(model, &WindowModel::highlightChanged, this, &LogListArea::refreshHighlight);
-    connect(model, &WindowModel::followChanged, this, &LogListArea::refreshJumpButton);
-    connect(model, &WindowModel::followEndRequested, this, &LogListArea::scrollToLast);
+    connect(model->selection(), &EntrySelection::changed, this, &LogListArea::refreshSelection);
+    connect(model->selection(), &EntrySelection::highlightChanged, this, &LogListArea::refreshHighlight);
+    connect(tail, &TailFollow::followChanged, this, &LogListArea::refreshJumpButton);
+    connect(tail, &TailFollow::followEndRequested, this, &LogListArea::scrollToLast);
     connect(model, &WindowModel::displayNamesChanged, m_list->viewport(), qOverload<>(&QWidget::update));
-    connect(model, &WindowModel::detailPaneHeightChanged, this, &LogListArea::applyPaneHeight);
     refreshLook();
     refreshList();
 }
@@ -168,10 +170,11 @@ void LogListArea::refreshList()
 
 void LogListArea::refreshSelection()
 {
-    const std::optional<LogEntry>& entry = m_model->selectedEntry();
+    const EntrySelection* selection = m_model->selection();
+    const std::optional<LogEntry>& entry = selection->entry();
     m_rows.selectedID = entry ? std::optional<QUuid>(entry->id) : std::nullopt;
     m_list->viewport()->update();
-    if (!m_model->isPaneOpen()) {
+    if (!selection->isPaneOpen()) {
         if (m_pane && !m_pane->isHidden()) {
             m_pane->hide();
             m_pane->resetExplanation();  // opened again, it starts as a new pane
@@ -183,11 +186,11 @@ void LogListArea::refreshSelection()
         if (m_pane->entry().id != entry->id)  // not again: that would drop an explanation under way
             m_pane->setEntry(*entry);
     } else {
-        m_pane = new DetailPane(*entry, m_model->processNames(), m_model->aiSettings(), m_model->detailPaneHeight(),
-                                [this] { m_model->popOut(); });
+        m_pane = new DetailPane(*entry, m_model->processNames(), m_model->aiSettings(), m_paneHeight,
+                                [this] { m_model->selection()->popOut(); });
         m_paneSlot->addWidget(m_pane);
     }
-    m_pane->setListed(m_model->isSelectionListed());
+    m_pane->setListed(selection->isListed());
     applyPaneHeight();
     m_pane->show();
     m_resizeBar->show();
@@ -196,12 +199,12 @@ void LogListArea::refreshSelection()
 void LogListArea::refreshEmptyColumns()
 {
     // Scanned until a text is found: cheap unless the column is empty.
-    std::array<bool, kOptionalColumnCount> empty{};
+    std::array<bool, kColumnCount> empty{};
     const EntryRows& rows = m_model->filteredEntries();
-    for (OptionalColumn c : m_rows.visibleColumns) {
+    for (ColumnId c : m_rows.visibleColumns) {
         bool none = !rows.isEmpty();
         for (const LogEntry& e : rows)
-            if (!RowLayout::columnText(c, e).isEmpty()) {
+            if (!Columns::text(c, e).isEmpty()) {
                 none = false;
                 break;
             }
@@ -214,11 +217,11 @@ void LogListArea::refreshEmptyColumns()
     m_list->viewport()->update();
 }
 
-void LogListArea::resizeColumn(const QString& label, int width)
+void LogListArea::resizeColumn(ColumnId column, int width)
 {
-    if (!m_rows.widths.set(label, width))
+    if (!m_rows.widths.set(column, width))
         return;
-    RowLayout::saveWidth(label, m_rows.widths.of(label));
+    RowLayout::saveWidth(column, m_rows.widths.of(column));
     m_header->setWidths(m_rows.widths);
     m_list->viewport()->update();
 }
@@ -230,10 +233,19 @@ int LogListArea::paneHeightCap() const
     return qMax(0, shared / 2);
 }
 
+void LogListArea::setDetailPaneHeight(double height)
+{
+    const double h = qBound(100.0, height, 500.0);
+    if (h == m_paneHeight)
+        return;
+    m_paneHeight = h;
+    applyPaneHeight();
+}
+
 void LogListArea::applyPaneHeight()
 {
     if (m_pane)
-        m_pane->setPaneHeight(std::min(m_model->detailPaneHeight(), double(paneHeightCap())));
+        m_pane->setPaneHeight(std::min(m_paneHeight, double(paneHeightCap())));
 }
 
 void LogListArea::resizeEvent(QResizeEvent* e)
@@ -244,7 +256,7 @@ void LogListArea::resizeEvent(QResizeEvent* e)
 
 void LogListArea::refreshHighlight()
 {
-    m_rows.highlightedID = m_model->highlightedEntryID();
+    m_rows.highlightedID = m_model->selection()->highlightedEntryID();
     if (m_rows.highlightedID) {
         const int row = m_listModel->rowOf(*m_rows.highlightedID);
         if (row >= 0)
@@ -255,7 +267,7 @@ void LogListArea::refreshHighlight()
 
 void LogListArea::refreshJumpButton()
 {
-    const bool show = m_model->showsJumpToBottom();
+    const bool show = m_model->tail()->showsJumpToBottom();
     m_jumpButton->setVisible(show);
     if (show) {
         placeJumpButton();
@@ -330,8 +342,8 @@ bool LogListArea::eventFilter(QObject* watched, QEvent* event)
         placeJumpButton();
     if (watched == m_list && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
-        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_model->selectedEntry()) {
-            m_model->openPane();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_model->selection()->entry()) {
+            m_model->selection()->openPane();
             return true;
         }
     }

@@ -33,6 +33,9 @@ public:
     // The inline pane while it is open, else null.
     DetailPane* detailPane() const;
     QWidget* noMatchPanel() const { return m_noMatch; }
+    // The height the user gave the pane, whatever the cap lets it have.
+    double detailPaneHeight() const { return m_paneHeight; }
+    void setDetailPaneHeight(double height);  // clamped to 100–500
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -46,7 +49,7 @@ private:
     void refreshJumpButton();
     void refreshLook();
     void refreshEmptyColumns();
-    void resizeColumn(const QString& label, int width);
+    void resizeColumn(ColumnId column, int width);
     int paneHeightCap() const;
     void applyPaneHeight();
     void placeJumpButton();
@@ -64,4 +67,5 @@ private:
     PaneResizeBar* m_resizeBar = nullptr;
     QVBoxLayout* m_paneSlot = nullptr;
     DetailPane* m_pane = nullptr;
+    double m_paneHeight = 220;
 };

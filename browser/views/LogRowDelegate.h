@@ -16,7 +16,7 @@ class LogListModel;
 struct RowContext {
     std::optional<QUuid> selectedID;
     std::optional<QUuid> highlightedID;
-    QList<OptionalColumn> visibleColumns;
+    QList<ColumnId> visibleColumns;
     RowLayout::Widths widths;
     std::function<QString(const LogEntry&)> displayName;  // the entry's process -> friendly name
     bool dark = false;

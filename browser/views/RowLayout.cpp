@@ -1,107 +1,65 @@
 #include "browser/views/RowLayout.h"
 
-#include "logs/Platform.h"
+#include "base/Platform.h"
 
 #include <QSettings>
 
 namespace RowLayout {
 
-int columnWidth(OptionalColumn c)
+int Widths::of(ColumnId c) const
 {
-    switch (c) {
-    case OptionalColumn::pid: return 60;
-    case OptionalColumn::thread: return 70;
-    case OptionalColumn::sender: return 120;
-    case OptionalColumn::subsystem: return 150;
-    case OptionalColumn::category: return 120;
-    case OptionalColumn::host: return 120;
-    }
-    return 100;
-}
-
-QString columnLabel(OptionalColumn c)
-{
-    return Column::rawValue(c);
-}
-
-QString columnText(OptionalColumn c, const LogEntry& e)
-{
-    return Column::filterValue(c, e);
-}
-
-int Widths::of(OptionalColumn c) const
-{
+    const ColumnSpec& spec = Columns::spec(c);
+    if (spec.defaultWidth == 0)
+        return -1;
     if (empty[size_t(c)])
         return minimumColumnWidth;
-    const int w = columns[size_t(c)];
-    return w > 0 ? w : columnWidth(c);
+    const int w = dragged[size_t(c)];
+    return w > 0 ? w : spec.defaultWidth;
 }
 
-int Widths::of(const QString& label) const
+bool Widths::set(ColumnId c, int width)
 {
-    if (label == QLatin1String("Time"))
-        return time;
-    if (label == QLatin1String("Severity"))
-        return severity;
-    if (label == QLatin1String("Process"))
-        return process;
-    const std::optional<OptionalColumn> c = Column::fromRawValue(label);
-    return c ? of(*c) : -1;
-}
-
-bool Widths::set(const QString& label, int width)
-{
-    const int w = qBound(minimumColumnWidth, width, maximumColumnWidth);
-    if (label == QLatin1String("Time"))
-        time = w;
-    else if (label == QLatin1String("Severity"))
-        severity = w;
-    else if (label == QLatin1String("Process"))
-        process = w;
-    else if (const std::optional<OptionalColumn> c = Column::fromRawValue(label))
-        columns[size_t(*c)] = w;
-    else
+    if (Columns::spec(c).defaultWidth == 0)
         return false;
+    dragged[size_t(c)] = qBound(minimumColumnWidth, width, maximumColumnWidth);
     return true;
 }
 
 namespace {
-QString widthKey(const QString& label) { return QStringLiteral("columnWidth_") + label; }
+QString widthKey(ColumnId c) { return QStringLiteral("columnWidth_") + Columns::title(c); }
 }  // namespace
 
 Widths loadWidths()
 {
     Widths w;
     QSettings& store = Platform::settings();
-    QStringList labels{QStringLiteral("Time"), QStringLiteral("Severity"), QStringLiteral("Process")};
-    for (OptionalColumn c : Column::allCases())
-        labels << columnLabel(c);
-    for (const QString& l : labels) {
+    for (const ColumnSpec& c : Columns::all()) {
         bool ok = false;
-        const int v = store.value(widthKey(l)).toInt(&ok);
+        const int v = store.value(widthKey(c.id)).toInt(&ok);
         if (ok)  // a hand-edited value is bounded like a dragged one
-            w.set(l, v);
+            w.set(c.id, v);
     }
     return w;
 }
 
-void saveWidth(const QString& label, int width)
+void saveWidth(ColumnId c, int width)
 {
-    Platform::settings().setValue(widthKey(label), width);
+    Platform::settings().setValue(widthKey(c), width);
 }
 
-Cells cells(const QRect& row, const QList<OptionalColumn>& visible, const Widths& given)
+Cells cells(const QRect& row, const QList<ColumnId>& visible, const Widths& given)
 {
     // The process and optional columns give up width (in proportion, down
     // to a floor) before the message drops under its minimum, so that a
     // narrow window still shows the message; time and badge never shrink.
-    QList<int> widths{given.process};
-    for (OptionalColumn col : visible)
+    QList<int> widths{given.of(ColumnId::process)};
+    for (ColumnId col : visible)
         widths << given.of(col);
     int wanted = 0;
     for (int w : widths)
         wanted += w;
-    const int fixed = 2 * leading + given.time + given.severity + int(widths.size() + 2) * spacing;
+    const int time = given.of(ColumnId::time), severity = given.of(ColumnId::severity);
+    const int fixed = 2 * leading + time + severity + int(widths.size() + 2) * spacing;
     const int room = row.width() - fixed - minimumMessageWidth;
     if (room < wanted) {
         const int shrinkable = qMax(0, wanted - int(widths.size()) * minimumColumnWidth);
@@ -124,14 +82,28 @@ Cells cells(const QRect& row, const QList<OptionalColumn>& visible, const Widths
         x += w + spacing;
         return r;
     };
-    c.time = take(given.time);
-    c.severity = take(given.severity);
+    c.time = take(time);
+    c.severity = take(severity);
     c.process = take(widths[0]);
     c.columns.reserve(visible.size());
     for (int i = 1; i < widths.size(); ++i)
         c.columns.append(take(widths[i]));
     c.message = QRect(x, row.top(), qMax(0, row.right() - leading - x + 1), row.height());
     return c;
+}
+
+QRect cellOf(const Cells& cells, ColumnId c, const QList<ColumnId>& visible)
+{
+    switch (c) {
+    case ColumnId::time: return cells.time;
+    case ColumnId::severity: return cells.severity;
+    case ColumnId::process: return cells.process;
+    case ColumnId::message: return cells.message;
+    default: {
+        const qsizetype i = visible.indexOf(c);
+        return i < 0 ? QRect() : cells.columns[i];
+    }
+    }
 }
 
 }  // namespace RowLayout

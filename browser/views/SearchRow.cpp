@@ -3,16 +3,15 @@
 #include "browser/WindowModel.h"
 #include "browser/views/BrowserWidgets.h"
 #include "logs/LogFetcher.h"
-#include "logs/LogFetcher.h"
 #include "logs/VisibleText.h"
 #include "processnames/ProcessNameResolver.h"
 #include "ui/ViewStyle.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
-#include <QAbstractItemView>
 #include <QLabel>
 #include <QToolButton>
 
@@ -108,8 +107,8 @@ SearchRow::SearchRow(WindowModel* model, QWidget* parent) : QWidget(parent), m_m
     m_type = new QComboBox;
     m_type->setObjectName(QStringLiteral("typeCombo"));
     m_type->setMinimumWidth(100);
-    for (SourceType t : Source::allCases())
-        m_type->addItem(Source::label(t), Source::rawValue(t));
+    for (SourceType t : Source::all())
+        m_type->addItem(Source::label(t), Source::name(t));
     h->addWidget(m_type);
     connect(m_process, &QComboBox::activated, this,
             [this](int i) { m_model->pipeline().setSelectedProcess(selection(m_process, i)); });
@@ -153,8 +152,8 @@ void SearchRow::refresh(bool namesChanged)
              [](const QString& s) { return s; });
     }
     const QSignalBlocker block(m_type);
-    const SourceType t = Source::fromRawValue(pipeline.sourceFilter()).value_or(SourceType::all);
-    m_type->setCurrentIndex(int(Source::allCases().indexOf(t)));
+    const SourceType t = Source::fromName(pipeline.sourceFilter()).value_or(SourceType::all);
+    m_type->setCurrentIndex(int(Source::all().indexOf(t)));
     if (m_search->text() != pipeline.searchText())
         m_search->setText(pipeline.searchText());
 }

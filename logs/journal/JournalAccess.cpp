@@ -53,8 +53,7 @@ QString loginName()
     std::vector<char> buf(16384);
     passwd pw{};
     passwd* found = nullptr;
-    if (::getpwuid_r(::geteuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_name
-        && *found->pw_name)
+    if (::getpwuid_r(::geteuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_name && *found->pw_name)
         return QString::fromLocal8Bit(found->pw_name);
     return QString::fromLocal8Bit(qgetenv("USER"));
 }
@@ -74,6 +73,5 @@ JournalAccess JournalAccess::ofThisProcess()
 
 QString JournalAccess::groupCommand() const
 {
-    return QStringLiteral("sudo usermod -aG systemd-journal ")
-           + (user.isEmpty() ? QStringLiteral("\"$USER\"") : ArchiveError::shellQuoted(user));
+    return QStringLiteral("sudo usermod -aG systemd-journal ") + (user.isEmpty() ? QStringLiteral("\"$USER\"") : ArchiveError::shellQuoted(user));
 }

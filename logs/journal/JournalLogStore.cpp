@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <QHash>
 
-#include "logs/Platform.h"
+#include "base/Platform.h"
 #include "logs/ResourceLimits.h"
 #include "logs/VisibleText.h"
 
@@ -112,6 +112,13 @@ public:
     SkipCounts skipped() const override { return m_skipped; }
 
 private:
+    // What an entry's fields say beyond the entry's own members.
+    struct Fields {
+        bool haveMessage = false, haveIdentifier = false, haveSender = false;
+        QByteArray priority;
+        QString comm, exe, exePath;
+    };
+
     void fill(sd_journal* j, double date, RawEntry& out)
     {
         LogEntry& e = out.entry;
@@ -119,81 +126,86 @@ private:
         e.date = date;
         e.origin = LogOrigin::linuxJournal;
         e.threadKnown = false;
-        bool haveMessage = false, haveIdentifier = false, haveSender = false;
-        QByteArray priority;
-        QString comm, exe;
+        Fields f;
         const void* data = nullptr;
         size_t len = 0;
         sd_journal_restart_data(j);
-        while (sd_journal_enumerate_data(j, &data, &len) > 0) {
-            const char* d = static_cast<const char*>(data);
-            const char* eq = static_cast<const char*>(std::memchr(d, '=', len));
-            if (!eq)
-                continue;
-            const size_t klen = size_t(eq - d);
-            const char* v = eq + 1;
-            const size_t vlen = len - klen - 1;
-            auto key = [&](const char* k) { return klen == std::strlen(k) && std::memcmp(d, k, klen) == 0; };
-            auto text = [&] { return QString::fromUtf8(v, qsizetype(vlen)); };
-            auto name = [&] { return m_names.get(v, vlen); };
-            switch (d[0]) {
-            case 'M':
-                if (key("MESSAGE")) {
-                    e.message = text();
-                    haveMessage = true;
-                }
-                break;
-            case 'P':
-                if (key("PRIORITY"))
-                    priority = QByteArray(v, qsizetype(vlen));
-                break;
-            case 'S':
-                if (key("SYSLOG_IDENTIFIER")) {
-                    e.process = name();
-                    haveIdentifier = true;
-                } else if (key("SUBSYSTEM")) {
-                    e.subsystem = name();
-                } else if (key("SENDER")) {
-                    e.sender = name();
-                    haveSender = true;
-                }
-                break;
-            case 'C':
-                if (key("CATEGORY"))
-                    e.category = name();
-                break;
-            case 'T':
-                if (key("TID"))
-                    e.threadKnown = parseNumber(v, vlen, e.threadIdentifier);
-                break;
-            case 'A':
-                if (key("ACTIVITY"))
-                    parseNumber(v, vlen, e.activityIdentifier);
-                break;
-            case '_':
-                if (key("_PID"))
-                    parseNumber(v, vlen, e.processIdentifier);
-                else if (key("_COMM"))
-                    comm = name();
-                else if (key("_EXE"))
-                    exe = executableName(v, vlen);
-                else if (key("_HOSTNAME"))
-                    e.host = name();
-                break;
-            default:
-                break;
-            }
-        }
-        if (!haveIdentifier)
-            e.process = comm;
+        while (sd_journal_enumerate_data(j, &data, &len) > 0)
+            take(static_cast<const char*>(data), len, e, f);
+        if (!f.haveIdentifier)
+            e.process = f.comm;
         // The sender is the program that logged: the executable's name, which
         // _COMM (cut to 15 bytes, and settable by the process) only stands in
         // for. A SENDER field written on purpose is believed first.
-        if (!haveSender)
-            e.sender = exe.isEmpty() ? comm : exe;
-        e.level = JournalLogStore::levelForPriority(priority);
+        if (!f.haveSender) {
+            e.sender = f.exe.isEmpty() ? f.comm : f.exe;
+            e.senderImagePath = f.exePath;
+        }
+        e.level = JournalLogStore::levelForPriority(f.priority);
         // A journal entry without MESSAGE is metadata (e.g. a coredump or audit record), not a log message.
-        out.kind = haveMessage ? RawEntryKind::logMessage : RawEntryKind::other;
+        out.kind = f.haveMessage ? RawEntryKind::logMessage : RawEntryKind::other;
+    }
+
+    // One "KEY=value" field of len bytes at d.
+    void take(const char* d, size_t len, LogEntry& e, Fields& f)
+    {
+        const char* eq = static_cast<const char*>(std::memchr(d, '=', len));
+        if (!eq)
+            return;
+        const size_t klen = size_t(eq - d);
+        const char* v = eq + 1;
+        const size_t vlen = len - klen - 1;
+        auto key = [&](const char* k) { return klen == std::strlen(k) && std::memcmp(d, k, klen) == 0; };
+        auto name = [&] { return m_names.get(v, vlen); };
+        switch (d[0]) {
+        case 'M':
+            if (key("MESSAGE")) {
+                e.message = QString::fromUtf8(v, qsizetype(vlen));
+                f.haveMessage = true;
+            }
+            break;
+        case 'P':
+            if (key("PRIORITY"))
+                f.priority = QByteArray(v, qsizetype(vlen));
+            break;
+        case 'S':
+            if (key("SYSLOG_IDENTIFIER")) {
+                e.process = name();
+                f.haveIdentifier = true;
+            } else if (key("SUBSYSTEM")) {
+                e.subsystem = name();
+            } else if (key("SENDER")) {
+                e.sender = name();
+                f.haveSender = true;
+            }
+            break;
+        case 'C':
+            if (key("CATEGORY"))
+                e.category = name();
+            break;
+        case 'T':
+            if (key("TID"))
+                e.threadKnown = parseNumber(v, vlen, e.threadIdentifier);
+            break;
+        case 'A':
+            if (key("ACTIVITY"))
+                parseNumber(v, vlen, e.activityIdentifier);
+            break;
+        case '_':
+            if (key("_PID")) {
+                parseNumber(v, vlen, e.processIdentifier);
+            } else if (key("_COMM")) {
+                f.comm = name();
+            } else if (key("_EXE")) {
+                f.exe = executableName(v, vlen);
+                f.exePath = name();
+            } else if (key("_HOSTNAME")) {
+                e.host = name();
+            }
+            break;
+        default:
+            break;
+        }
     }
 
     // The last component of an _EXE path ("/usr/sbin/sshd" -> "sshd").
@@ -329,7 +341,7 @@ StoreOpenResult openFiles(const QString& folder, const QStringList& files)
     if (count < good.size()) {
         skipped.notRead = good.size() - count;
         skipped.notReadReason = shortOf == -ENOMEM ? QStringLiteral("out of memory")
-                                : QStringLiteral("the open-file limit is %1").arg(ResourceLimits::openFileLimit());
+                                                   : QStringLiteral("the open-file limit is %1").arg(ResourceLimits::openFileLimit());
         for (qsizetype i = count; i < good.size(); ++i) {
             if (skipped.notReadNames.size() < 3)
                 skipped.notReadNames << VisibleText::shownName(relativeName(folder, good[i]));
@@ -349,9 +361,12 @@ int levelForPriority(const QByteArray& priority)
     if (!parseNumber(priority.constData(), size_t(priority.size()), p))
         return 0;
     switch (p) {
-    case 0: case 1: case 2: return 5;
+    case 0:
+    case 1:
+    case 2: return 5;
     case 3: return 4;
-    case 4: case 5: return 3;
+    case 4:
+    case 5: return 3;
     case 6: return 2;
     case 7: return 1;
     default: return 0;

@@ -13,4 +13,4 @@ bool isJournalFolder(const QString& path);
 // Level of a journal PRIORITY value (syslog 0–7) on the 0–5 scale; 0 when
 // missing or unreadable.
 int levelForPriority(const QByteArray& priority);
-}
+}  // namespace JournalLogStore

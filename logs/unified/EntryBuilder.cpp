@@ -1,6 +1,6 @@
 #include "logs/unified/EntryBuilder.h"
 
-#include "logs/Platform.h"
+#include "base/Platform.h"
 
 namespace Unified {
 
@@ -68,7 +68,8 @@ bool EntryBuilder::buildLog(const ChunksetStream& chunkset, const Record& r, con
 
     const Resolution resolved = m_resolver.resolve(p, *t);
     const ResolvedFormat& f = *resolved.format;
-    e.sender = resolved.sender;
+    e.sender = resolved.sender.name;
+    e.senderImagePath = resolved.sender.path;
     e.messageTemplate = f.messageTemplate;
     e.message = f.messageTemplate->found ? utf8(composeMessage(f.utf8, m_arguments)) : f.missing;
     if (f.noStringsFile)
@@ -98,6 +99,7 @@ bool EntryBuilder::buildSimpleDump(const ChunksetStream& chunkset, const Record&
     e.subsystem = utf8(subsystem.cstring(0));
     e.message = utf8(message.cstring(0));
     e.sender = m_resolver.imageName(sender);
+    e.senderImagePath = m_resolver.imagePath(sender);
     return true;
 }
 

@@ -1,7 +1,7 @@
 #include "logs/unified/FormatResolver.h"
 
-#include "logs/Platform.h"
-#include "logs/SafeRead.h"
+#include "base/Platform.h"
+#include "base/SafeRead.h"
 
 namespace Unified {
 
@@ -93,6 +93,12 @@ const QString& FormatResolver::imageName(const QUuid& image)
     return *it;
 }
 
+QString FormatResolver::imagePath(const QUuid& image)
+{
+    const UuidText* text = uuidText(image);
+    return text ? text->path() : QString();
+}
+
 const ResolvedFormat& FormatResolver::unresolvable(const QString& why, quint64 offset)
 {
     auto it = m_unresolvable.find(why);
@@ -141,6 +147,7 @@ const ResolvedFormat& FormatResolver::inImage(const QUuid& image, quint64 offset
     const UuidText* text = uuidText(image);
     ResolvedFormat f = lookedUp(false, image, offset, text, text ? text->stringAt(offset) : std::nullopt);
     f.sender = imageName(image);
+    f.senderPath = imagePath(image);
     return *m_formats.insert(key, std::move(f));
 }
 
@@ -156,18 +163,19 @@ const ResolvedFormat& FormatResolver::inSharedCache(const QUuid& cache, quint64 
     if (found && found->image >= 0) {
         const SharedCacheStrings::Image& image = strings->image(found->image);
         f.sender = image.path.isEmpty() ? uuidString(image.uuid) : lastComponent(image.path);
+        f.senderPath = image.path;
     }
     return *m_formats.insert(key, std::move(f));
 }
 
-QString FormatResolver::senderInSharedCache(const QUuid& cache, quint64 textOffset)
+Sender FormatResolver::senderInSharedCache(const QUuid& cache, quint64 textOffset)
 {
     SharedCacheStrings* strings = sharedCache(cache);
     const int index = strings ? strings->imageContaining(textOffset) : -1;
     if (index < 0)
-        return imageName(cache);  // no uuidtext file has a cache's UUID: its UUID, kept once
+        return {imageName(cache), {}};  // no uuidtext file has a cache's UUID: its UUID, kept once
     const SharedCacheStrings::Image& image = strings->image(index);
-    return image.path.isEmpty() ? uuidString(image.uuid) : lastComponent(image.path);
+    return {image.path.isEmpty() ? uuidString(image.uuid) : lastComponent(image.path), image.path};
 }
 
 void FormatResolver::bound()
@@ -225,7 +233,7 @@ Resolution FormatResolver::resolve(const CatalogProcess* process, const LogTrace
     if (!t.dynamic) {
         const ResolvedFormat& f = inCache ? inSharedCache(where, t.formatOffset) : inImage(where, t.formatOffset);
         // Without the string, the image that logged is the one whose text holds the caller.
-        return {&f, f.sender.isEmpty() ? senderInSharedCache(where, t.pc) : f.sender};
+        return {&f, f.sender.isEmpty() ? senderInSharedCache(where, t.pc) : Sender{f.sender, f.senderPath}};
     }
 
     // A dynamic reference prints its one string argument; in a shared cache
@@ -237,10 +245,13 @@ Resolution FormatResolver::resolve(const CatalogProcess* process, const LogTrace
         f.utf8 = "%s";
         f.messageTemplate = std::make_shared<MessageTemplate>(
             MessageTemplate{QStringLiteral("%s"), where, t.formatOffset, true});
-        f.sender = inCache ? senderInSharedCache(where, t.formatOffset) : imageName(where);
+        const Sender sender = inCache ? senderInSharedCache(where, t.formatOffset)
+                                      : Sender{imageName(where), imagePath(where)};
+        f.sender = sender.name;
+        f.senderPath = sender.path;
         it = m_formats.insert(key, std::move(f));
     }
-    return {&*it, it->sender};
+    return {&*it, {it->sender, it->senderPath}};
 }
 
 }  // namespace Unified

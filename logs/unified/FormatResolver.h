@@ -19,15 +19,23 @@ namespace Unified {
 
 struct ResolvedFormat {
     std::shared_ptr<const MessageTemplate> messageTemplate;
-    std::string utf8;       // the format string; empty when missing
-    QString missing;        // the message shown instead when it is missing
+    std::string utf8;            // the format string; empty when missing
+    QString missing;             // the message shown instead when it is missing
     bool noStringsFile = false;  // missing because the archive lacks the strings file (or it is damaged)
-    QString sender;         // name of the image that holds it; empty when unknown
+    QString sender;              // name of the image that holds it; empty when unknown
+    QString senderPath;          // that image's full path; empty when unknown
+};
+
+// The image that logged: its name, or its (or its cache's) UUID; its path
+// when the archive's strings name it.
+struct Sender {
+    QString name;
+    QString path;
 };
 
 struct Resolution {
     const ResolvedFormat* format;
-    QString sender;         // the image that logged: its name, or its (or its cache's) UUID
+    Sender sender;
 };
 
 class FormatResolver {
@@ -43,6 +51,8 @@ public:
     // The last path component of the image's path, or its UUID when the
     // archive lacks its strings.
     const QString& imageName(const QUuid& image);
+    // The image's full path; empty when the archive lacks its strings.
+    QString imagePath(const QUuid& image);
     const UuidText* uuidText(const QUuid& image);
     SharedCacheStrings* sharedCache(const QUuid& cache);
 
@@ -53,7 +63,7 @@ private:
     const ResolvedFormat& inImage(const QUuid& image, quint64 offset);
     const ResolvedFormat& inSharedCache(const QUuid& cache, quint64 offset);
     const ResolvedFormat& unresolvable(const QString& why, quint64 offset);
-    QString senderInSharedCache(const QUuid& cache, quint64 textOffset);
+    Sender senderInSharedCache(const QUuid& cache, quint64 textOffset);
     void bound();
     QString pathIn(const QString& relative) const;
 
@@ -70,7 +80,7 @@ private:
     QHash<Key, ResolvedFormat> m_formats;
     QHash<QString, ResolvedFormat> m_unresolvable;
     QHash<QUuid, QString> m_names;
-    QHash<QUuid, std::shared_ptr<UuidText>> m_uuidTexts;             // null: missing or damaged
+    QHash<QUuid, std::shared_ptr<UuidText>> m_uuidTexts;               // null: missing or damaged
     QHash<QUuid, std::shared_ptr<SharedCacheStrings>> m_sharedCaches;  // null: missing or damaged
     QHash<QUuid, bool> m_damaged;
 

@@ -1,9 +1,9 @@
-#include "tests/support/Entries.h"
 #include "ai/AISettings.h"
+#include "base/AtomicFile.h"
 #include "browser/DetailWindowState.h"
 #include "browser/EntryExport.h"
 #include "browser/EntryText.h"
-#include "logs/SafeRead.h"
+#include "tests/support/Entries.h"
 #include "tests/support/TestEnv.h"
 
 #include <QJsonArray>
@@ -13,16 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cerrno>
 #include <cmath>
-#include <csignal>
-#include <cstring>
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
 #include <thread>
-#include <unistd.h>
 
 using EntryExport::Format;
 
@@ -30,7 +22,10 @@ namespace {
 
 LogEntry exported(double date, const QString& process, const QString& message, int pid)
 {
-    return makeEntry(date, 4, process, message, QStringLiteral("com.example, \"quoted\""), {}, {}, pid);
+    LogEntry e = makeEntry(date, 4, process, message, QStringLiteral("com.example, \"quoted\""), {}, {}, pid);
+    if (pid == 77)
+        e.senderImagePath = QStringLiteral("/usr/libexec/backupd");
+    return e;
 }
 
 QByteArray readAll(const QString& path)
@@ -45,7 +40,7 @@ QByteArray readAll(const QString& path)
 class TestEntryText : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
-    const QList<OptionalColumn> m_columns{OptionalColumn::pid, OptionalColumn::subsystem};
+    const QList<ColumnId> m_columns{ColumnId::pid, ColumnId::image, ColumnId::subsystem};
     LogEntryList m_entries{
         exported(1767605400.5, QStringLiteral("backupd"), QStringLiteral("plain, with \"quotes\""), 77),
         exported(1767605401.25, QStringLiteral("@evil"),
@@ -56,7 +51,8 @@ class TestEntryText : public QObject {
     QString write(Format f)
     {
         const QString path = m_dir.filePath(EntryExport::fileType(f).suffix + ".out");
-        const auto failure = EntryExport::writeAtomically(path, EntryExport::document(f, m_entries, m_columns));
+        const auto failure = AtomicFile::write(path, EntryExport::document(f, m_entries, m_columns),
+                                               AtomicFile::LinkPolicy::refuseLinks);
         return failure ? QString() : path;
     }
 
@@ -169,13 +165,14 @@ private slots:
         QCOMPARE(py.exitCode(), 0);
         const QJsonArray rows = QJsonDocument::fromJson(py.readAllStandardOutput()).array();
         QCOMPARE(rows.size(), 4);
-        QCOMPARE(rows[0].toVariant().toStringList(), QStringList({"Time", "Severity", "Process", "PID", "Subsystem", "Message"}));
+        QCOMPARE(rows[0].toVariant().toStringList(), QStringList({"Time", "Severity", "Process", "PID", "Image", "Subsystem", "Message"}));
         QCOMPARE(rows[1].toVariant().toStringList(),
-                 QStringList({"2026-01-05T09:30:00.500Z", "Error", "backupd", "77", "com.example, \"quoted\"",
+                 QStringList({"2026-01-05T09:30:00.500Z", "Error", "backupd", "77", "/usr/libexec/backupd",
+                              "com.example, \"quoted\"",
                               "plain, with \"quotes\""}));
         // Formula starts are defused; line breaks and tabs survive inside the cell.
         QCOMPARE(rows[2].toVariant().toStringList(),
-                 QStringList({"2026-01-05T09:30:01.250Z", "Error", "'@evil", "5", "com.example, \"quoted\"",
+                 QStringList({"2026-01-05T09:30:01.250Z", "Error", "'@evil", "5", "", "com.example, \"quoted\"",
                               QString::fromUtf8("'=HYPERLINK(\"x\")\r\nline two\ttab caf\xc3\xa9")}));
         QCOMPARE(rows[3].toArray().last().toString(), QStringLiteral("'-1 retries; +2"));
     }
@@ -191,11 +188,12 @@ private slots:
             QCOMPARE(o["processIdentifier"].toInt(), m_entries[i].processIdentifier);
         }
         QCOMPARE(QJsonDocument::fromJson(lines[1]).object()["date"].toString(), QStringLiteral("2026-01-05T09:30:01.250Z"));
+        QCOMPARE(QJsonDocument::fromJson(lines[0]).object()["senderImagePath"].toString(), m_entries[0].senderImagePath);
 
         const QStringList rows = QString::fromUtf8(readAll(write(Format::text))).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(rows.size(), m_entries.size());
         QCOMPARE(rows[1], EntryText::timeString(m_entries[1].date) +
-                              QString::fromUtf8("\tError\t@evil\t5\tcom.example, \"quoted\"\t"
+                              QString::fromUtf8("\tError\t@evil\t5\t\tcom.example, \"quoted\"\t"
                                                 "=HYPERLINK(\"x\")\\r\\nline two\\ttab caf\xc3\xa9"));
     }
 
@@ -205,14 +203,19 @@ private slots:
         QTest::addColumn<double>("date");
         QTest::addColumn<QString>("row");  // in UTC
         QTest::addColumn<QString>("iso");
-        QTest::newRow("year 1") << -62135596800.0 << "0001-01-01 00:00:00" << "0001-01-01T00:00:00.000Z";
-        QTest::newRow("a microsecond before 1970") << -0.000001 << "1969-12-31 23:59:59" << "1969-12-31T23:59:59.999Z";
-        QTest::newRow("1970") << 0.0 << "1970-01-01 00:00:00" << "1970-01-01T00:00:00.000Z";
-        QTest::newRow("year 9999") << 253402300799.5 << "9999-12-31 23:59:59" << "9999-12-31T23:59:59.500Z";
+        QTest::newRow("year 1") << -62135596800.0 << "0001-01-01 00:00:00"
+                                << "0001-01-01T00:00:00.000Z";
+        QTest::newRow("a microsecond before 1970") << -0.000001 << "1969-12-31 23:59:59"
+                                                   << "1969-12-31T23:59:59.999Z";
+        QTest::newRow("1970") << 0.0 << "1970-01-01 00:00:00"
+                              << "1970-01-01T00:00:00.000Z";
+        QTest::newRow("year 9999") << 253402300799.5 << "9999-12-31 23:59:59"
+                                   << "9999-12-31T23:59:59.500Z";
         // A double holds 9999-12-31 23:59:59.999999 as the next year's first instant.
         QTest::newRow("9999-12-31 23:59:59.999999") << 253402300799.999999 << "10000-01-01 00:00:00"
                                                     << "10000-01-01T00:00:00.000Z";
-        QTest::newRow("not a number") << std::nan("") << "" << "";
+        QTest::newRow("not a number") << std::nan("") << ""
+                                      << "";
     }
 
     void datesAtTheEdges()
@@ -228,7 +231,8 @@ private slots:
             text = EntryExport::document(Format::text, entries, {});
             csv = EntryExport::document(Format::csv, entries, {});
             json = EntryExport::document(Format::jsonLines, entries, {});
-        }).join();
+        })
+            .join();
         oldZone.isNull() ? qunsetenv("TZ") : qputenv("TZ", oldZone);
         QCOMPARE(QString::fromUtf8(text), row + "\tError\tp\tm\n");
         QCOMPARE(QString::fromUtf8(csv.mid(csv.indexOf('\n') + 1)), iso + ",Error,p,m\r\n");
@@ -240,7 +244,8 @@ private slots:
         QTest::addColumn<QString>("cell");
         QTest::addColumn<QByteArray>("record");
         for (const auto& [name, start] : {std::pair{"=", "="}, {"+", "+"}, {"-", "-"}, {"@", "@"}, {"tab", "\t"}, {"CR", "\r"}})
-            QTest::newRow(name) << QString::fromLatin1(start) + "SUM(A1)" << "'" + QByteArray(start) + "SUM(A1)";
+            QTest::newRow(name) << QString::fromLatin1(start) + "SUM(A1)"
+                                << "'" + QByteArray(start) + "SUM(A1)";
         QTest::newRow("line feed inside") << "a\nb" << QByteArray("\"a\nb\"");
         QTest::newRow("plain") << "a=b" << QByteArray("a=b");
         QTest::newRow("empty") << "" << QByteArray();
@@ -260,68 +265,20 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("escaped");
-        QTest::newRow("right-to-left override") << "web\u202Eexe.01" << "web\\u202eexe.01";
-        QTest::newRow("isolates and marks") << "\u2066a\u2069\u200F\u061C" << "\\u2066a\\u2069\\u200f\\u061c";
-        QTest::newRow("C0 and C1") << "a\x1b[31m\u009b\u0080\x7f" << "a\\x1b[31m\\u009b\\u0080\\x7f";
-        QTest::newRow("Hebrew and Arabic letters") << "\u05D0\u0627" << "\u05D0\u0627";
+        QTest::newRow("right-to-left override") << "web\u202Eexe.01"
+                                                << "web\\u202eexe.01";
+        QTest::newRow("isolates and marks") << "\u2066a\u2069\u200F\u061C"
+                                            << "\\u2066a\\u2069\\u200f\\u061c";
+        QTest::newRow("C0 and C1") << "a\x1b[31m\u009b\u0080\x7f"
+                                   << "a\\x1b[31m\\u009b\\u0080\\x7f";
+        QTest::newRow("Hebrew and Arabic letters") << "\u05D0\u0627"
+                                                   << "\u05D0\u0627";
     }
 
     void escapedControls()
     {
         QFETCH(QString, text);
         QTEST(EntryExport::escapedControls(text), "escaped");
-    }
-
-    // Only a regular file is replaced: a link would replace a file in another folder, a FIFO or socket
-    // someone's endpoint. What is refused stays as it was.
-    void exportReplacesOnlyRegularFiles_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("reason");  // empty: written
-        const QString link = QStringLiteral("it is a symbolic link; choose another name");
-        QTest::newRow("regular file") << "file" << QString();
-        QTest::newRow("link to a file elsewhere") << "link" << link;
-        QTest::newRow("dangling link") << "dangling link" << link;
-        QTest::newRow("FIFO") << "fifo" << "it is a FIFO (named pipe); choose another name";
-        QTest::newRow("socket") << "socket" << "it is a socket; choose another name";
-        QTest::newRow("folder") << "folder" << "it is a folder";
-    }
-
-    void exportReplacesOnlyRegularFiles()
-    {
-        QFETCH(QString, kind);
-        QFETCH(QString, reason);
-        QTemporaryDir dir, elsewhere;
-        const QString path = dir.filePath("out.csv"), theirs = elsewhere.filePath("theirs.csv");
-        const QByteArray native = QFile::encodeName(path);
-        QVERIFY(!EntryExport::writeAtomically(theirs, "theirs\n"));
-        int fd = -1;
-        if (kind == "socket") {
-            sockaddr_un address{};
-            address.sun_family = AF_UNIX;
-            std::strncpy(address.sun_path, native.constData(), sizeof address.sun_path - 1);
-            fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-            QVERIFY(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
-        }
-        QVERIFY(kind == "socket" || (kind == "file"            ? !EntryExport::writeAtomically(path, "old\n")
-                                     : kind == "link"          ? QFile::link(theirs, path)
-                                     : kind == "dangling link" ? QFile::link(elsewhere.filePath("nothing"), path)
-                                     : kind == "fifo"          ? ::mkfifo(native.constData(), 0600) == 0
-                                                               : QDir().mkdir(path)));
-        QVERIFY(kind != "file" || ::chmod(native.constData(), 0640) == 0);
-        struct stat before {}, after {};
-        QCOMPARE(::lstat(native.constData(), &before), 0);
-        QCOMPARE(EntryExport::writeAtomically(path, "new\n").value_or(QString()), reason);
-        QCOMPARE(::lstat(native.constData(), &after), 0);
-        if (fd >= 0)
-            ::close(fd);
-        QCOMPARE(after.st_mode, before.st_mode);  // the same kind, and a replaced file keeps its permissions
-        const QByteArray read = SafeRead::readRegularFile(path).data;  // never opens a FIFO
-        QCOMPARE(read, kind == "file" ? QByteArray("new\n") : kind == "link" ? QByteArray("theirs\n") : QByteArray());
-        QCOMPARE(readAll(theirs), QByteArray("theirs\n"));
-        QVERIFY(!QFileInfo::exists(elsewhere.filePath("nothing")));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
-                 QStringList{"out.csv"});  // no temporary left
     }
 
     void target_data()
@@ -344,26 +301,6 @@ private slots:
         const EntryExport::Target t = EntryExport::target(typed, Format(chosen));
         QTEST(t.path, "path");
         QTEST(int(t.format), "format");
-    }
-
-    void failedWriteLeavesOldFile()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("old.csv");
-        QVERIFY(!EntryExport::writeAtomically(path, "old contents\n"));
-        // A file size limit fails the write even for root, like a full disk.
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit saved{};
-        getrlimit(RLIMIT_FSIZE, &saved);
-        rlimit small = saved;
-        small.rlim_cur = 4096;
-        setrlimit(RLIMIT_FSIZE, &small);
-        const auto failure = EntryExport::writeAtomically(path, QByteArray(64 * 1024, 'x'));
-        setrlimit(RLIMIT_FSIZE, &saved);
-        // The system's reason, as a full disk's would be.
-        QCOMPARE(failure, std::optional(QString::fromLocal8Bit(std::strerror(EFBIG))));
-        QCOMPARE(readAll(path), QByteArray("old contents\n"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"old.csv"}));  // no temporary left
     }
 };
 

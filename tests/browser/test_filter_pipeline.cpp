@@ -1,6 +1,6 @@
-#include "tests/support/Entries.h"
+#include "base/Platform.h"
 #include "browser/FilterPipeline.h"
-#include "logs/Platform.h"
+#include "tests/support/Entries.h"
 #include "tests/support/TestEnv.h"
 
 #include <QRandomGenerator>
@@ -77,7 +77,7 @@ private slots:
         QCOMPARE(listed(s, entries) + options(s, entries), QStringList{"/"});
     }
 
-    // Which entry is of which source is the classification's test (test_log_model).
+    // Which entry is of which source is the classification's test (test_log_query, labelsAndSources).
     void sourceTest()
     {
         const LogEntryList entries{makeEntry(1, 4, "kernel_task", "hw"), makeEntry(2, 4, "MyApp", "usr", "com.example.app")};
@@ -158,16 +158,22 @@ private slots:
         };
         entries[0].host = "web-01";
         entries[1].host = "db-01";
+        entries[1].senderImagePath = "/usr/lib/libbar.dylib";
         // Substrings, not trimmed; thread numbers unsigned; text columns case-insensitive.
-        const struct { OptionalColumn column; const char* filter; QStringList shown; } cases[] = {
-            {OptionalColumn::pid, "12", {"12", "120", "312", "-12"}},
-            {OptionalColumn::pid, "-", {"-12"}},
-            {OptionalColumn::pid, " 12", {}},
-            {OptionalColumn::thread, "551615", {"12"}},
-            {OptionalColumn::sender, "LIBFOO", {"12"}},
-            {OptionalColumn::category, "DISK", {"120"}},
-            {OptionalColumn::subsystem, "COM.B", {"120"}},
-            {OptionalColumn::host, "DB", {"120"}},
+        const struct {
+            ColumnId column;
+            const char* filter;
+            QStringList shown;
+        } cases[] = {
+            {ColumnId::pid, "12", {"12", "120", "312", "-12"}},
+            {ColumnId::pid, "-", {"-12"}},
+            {ColumnId::pid, " 12", {}},
+            {ColumnId::thread, "551615", {"12"}},
+            {ColumnId::sender, "LIBFOO", {"12"}},
+            {ColumnId::category, "DISK", {"120"}},
+            {ColumnId::subsystem, "COM.B", {"120"}},
+            {ColumnId::host, "DB", {"120"}},
+            {ColumnId::image, "LIB/LIBB", {"120"}},
         };
         for (const auto& c : cases) {
             FilterState s;
@@ -178,21 +184,25 @@ private slots:
         }
         // Shown filters all apply. Turning a column off empties its filter; turning it on keeps it.
         FilterState s;
-        for (auto [column, text] : {std::pair{OptionalColumn::sender, "lib"}, {OptionalColumn::category, "NET"}}) {
+        for (auto [column, text] : {std::pair{ColumnId::sender, "lib"}, {ColumnId::category, "NET"}}) {
             Pipeline::setShown(s, column, true);
             s.filterText[size_t(column)] = text;
         }
         QCOMPARE(listed(s, entries), QStringList{"12"});
-        Pipeline::setShown(s, OptionalColumn::sender, true);
-        Pipeline::setShown(s, OptionalColumn::category, false);
-        QCOMPARE(s.filter(OptionalColumn::sender) + '|' + s.filter(OptionalColumn::category), QStringLiteral("lib|"));
+        Pipeline::setShown(s, ColumnId::sender, true);
+        Pipeline::setShown(s, ColumnId::category, false);
+        QCOMPARE(s.filter(ColumnId::sender) + '|' + s.filter(ColumnId::category), QStringLiteral("lib|"));
     }
 
     void dropdownCascade()
     {
         const LogEntryList entries{
-            makeEntry(1, 4, "zeta", "1", "com.a"), makeEntry(2, 4, "Alpha", "2", "com.b"), makeEntry(3, 4, "beta", "3", "com.a"),
-            makeEntry(4, 4, "", "4", ""),          makeEntry(5, 3, "notice-only", "5", "com.n"), makeEntry(6, 4, "beta", "6", "com.c"),
+            makeEntry(1, 4, "zeta", "1", "com.a"),
+            makeEntry(2, 4, "Alpha", "2", "com.b"),
+            makeEntry(3, 4, "beta", "3", "com.a"),
+            makeEntry(4, 4, "", "4", ""),
+            makeEntry(5, 3, "notice-only", "5", "com.n"),
+            makeEntry(6, 4, "beta", "6", "com.c"),
         };
         FilterState s;
         QCOMPARE(options(s, entries), QStringList({"", "Alpha", "beta", "zeta", "/", "com.a", "com.b", "com.c"}));
@@ -233,11 +243,16 @@ private slots:
         };
         for (int i = 0; const char* host : {"web-b", "Web-c", "web-a", "", "web-d"})
             entries[i++].host = QString::fromLatin1(host);
+        for (int i = 0; const char* path : {"/usr/lib/b", "/usr/lib/e", "/System/c", "/usr/lib/A", ""})
+            entries[i++].senderImagePath = QString::fromLatin1(path);
         const QString e = QStringLiteral("\u00c9clair");
         const QStringList byTime{e, "apple", "zebra", "delta", "mango"};
-        const struct { const char* column; bool ascending; QStringList order; } cases[] = {
+        const struct {
+            const char* column;
+            bool ascending;
+            QStringList order;
+        } cases[] = {
             {"Time", true, byTime},
-            {"process", true, byTime},  // unknown names sort by time
             {"Severity", true, {e, "delta", "mango", "apple", "zebra"}},
             // Localized, case-insensitive: code-point order would put capitals (and accents) apart.
             {"Process", true, {"apple", e, "zebra", "delta", "mango"}},
@@ -248,16 +263,17 @@ private slots:
             {"Sender", true, {e, "zebra", "apple", "mango", "delta"}},
             {"Subsystem", true, {"apple", "zebra", e, "mango", "delta"}},
             {"Category", true, {"mango", "delta", "apple", e, "zebra"}},
+            {"Image", true, {"mango", "apple", "delta", "zebra", e}},
         };
         FilterState s = allLevels();
         for (const auto& c : cases) {
-            s.sortColumn = QString::fromLatin1(c.column);
+            s.sortColumn = Columns::byTitle(QString::fromLatin1(c.column)).value_or(ColumnId::time);
             s.sortAscending = c.ascending;
             QVERIFY2(listed(s, entries) == c.order, c.column);
         }
         QCOMPARE(listed(s, entries, true), QStringList({"zebra", e, "apple", "delta", "mango"}));  // tailing: fetch order
         // The kept order is rebuilt for another list of the same size.
-        s.sortColumn = QStringLiteral("Time");
+        s.sortColumn = ColumnId::time;
         QCOMPARE(listed(s, entries).first(), e);
         entries[1].message = QStringLiteral("new");
         QCOMPARE(listed(s, entries).first(), QStringLiteral("new"));
@@ -266,7 +282,7 @@ private slots:
         // sort's direction, whatever order they came in.
         const LogEntryList mixed{makeEntry(4, 4, "a", "4"), makeEntry(3, 4, "B", "3"), makeEntry(2, 4, "A", "2"),
                                  makeEntry(1, 4, "b", "1")};
-        s.sortColumn = QStringLiteral("Process");
+        s.sortColumn = ColumnId::process;
         QStringList orders{listed(s, mixed).join(',')};
         s.sortAscending = false;
         QCOMPARE(orders << listed(s, mixed).join(','), QStringList({"2,4,1,3", "3,1,4,2"}));
@@ -286,33 +302,36 @@ private slots:
             return values.join('|');
         };
         const QStringList keys{"sortColumn", "sortAscending", "sourceFilter", "column_Thread", "filter_Thread"};
-        p.toggleSort("Process");
-        QVERIFY(p.sortColumn() == "Process" && p.sortAscending());
+        p.toggleSort(ColumnId::process);
+        QVERIFY(p.sortColumn() == ColumnId::process && p.sortAscending());
         QCOMPARE(stored(keys), QStringLiteral("Process|true|unset|unset|unset"));
-        p.toggleSort("Process");
+        p.toggleSort(ColumnId::process);
         QVERIFY(!p.sortAscending() && changed.size() == 2);
         p.setSourceFilter("user");
-        p.setShown(OptionalColumn::thread, true);
-        p.setFilterText(OptionalColumn::thread, "77");
+        p.setShown(ColumnId::thread, true);
+        p.setFilterText(ColumnId::thread, "77");
         QCOMPARE(stored(keys), QStringLiteral("Process|false|user|true|77"));
-        p.setShown(OptionalColumn::thread, false);
+        p.setShown(ColumnId::thread, false);
         QCOMPARE(stored(keys), QStringLiteral("Process|false|user|false|"));
 
         // Every key under its exact name is read back by a new window; the rest start at defaults.
         TestEnv::clearSettings();
         const std::pair<const char*, QVariant> saved[] = {
-            {"sortColumn", "Sender"},  {"sortAscending", false}, {"sourceFilter", "hardware"}, {"column_PID", true},
-            {"column_Category", true}, {"filter_PID", "12"},     {"filter_Sender", "lib"},     {"filter_Category", "net"}};
+            {"sortColumn", "Sender"}, {"sortAscending", false}, {"sourceFilter", "hardware"}, {"column_PID", true}, {"column_Category", true}, {"filter_PID", "12"}, {"filter_Sender", "lib"}, {"filter_Category", "net"}};
         for (const auto& [key, value] : saved)
             store.setValue(key, value);
         store.sync();
         FilterPipeline q;
-        QVERIFY(q.sortColumn() == "Sender" && !q.sortAscending() && q.sourceFilter() == "hardware");
-        QCOMPARE(q.visibleColumns(), QList<OptionalColumn>({OptionalColumn::pid, OptionalColumn::category}));
-        QCOMPARE(QStringList({q.filterText(OptionalColumn::pid), q.filterText(OptionalColumn::sender),
-                              q.filterText(OptionalColumn::category)}), QStringList({"12", "lib", "net"}));
+        QVERIFY(q.sortColumn() == ColumnId::sender && !q.sortAscending() && q.sourceFilter() == "hardware");
+        QCOMPARE(q.visibleColumns(), QList<ColumnId>({ColumnId::pid, ColumnId::category}));
+        QCOMPARE(QStringList({q.filterText(ColumnId::pid), q.filterText(ColumnId::sender),
+                              q.filterText(ColumnId::category)}),
+                 QStringList({"12", "lib", "net"}));
         QCOMPARE(q.activeFilters(), QSet<SeverityLevel>({SeverityLevel::fault, SeverityLevel::error}));
         QVERIFY(q.searchText().isEmpty() && !q.selectedProcess());
+        // A stored title no column has (nor its case) sorts by time.
+        store.setValue("sortColumn", "process");
+        QCOMPARE(FilterPipeline().sortColumn(), ColumnId::time);
     }
 };
 

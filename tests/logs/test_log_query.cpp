@@ -1,6 +1,6 @@
-#include "logs/journal/JournalLogStore.h"
 #include "logs/LogQuery.h"
 #include "logs/VisibleText.h"
+#include "logs/journal/JournalLogStore.h"
 #include "tests/support/Entries.h"
 #include "tests/support/JournalFixture.h"
 #include "tests/support/LogCapture.h"
@@ -108,10 +108,10 @@ private slots:
             F kind;
             std::optional<QString> absent = {};
         } cases[]{
-            {false, {}, {}, "/gone/x.logarchive", "Failed to open archive \"x.logarchive\": No such file or directory",
-             F::archiveOpenFailed, "No such file or directory"},
+            {false, {}, {}, "/gone/x.logarchive", "Failed to open archive \"x.logarchive\": No such file or directory", F::archiveOpenFailed, "No such file or directory"},
             {false, {}, {}, "/var/tmp/Admin Logs.logarchive", "Cannot read archive \"Admin Logs.logarchive\". If it was created "
-             "with sudo, run:\nsudo chmod -R a+r '/var/tmp/Admin Logs.logarchive'", F::archiveNotReadable},
+                                                              "with sudo, run:\nsudo chmod -R a+r '/var/tmp/Admin Logs.logarchive'",
+             F::archiveNotReadable},
             {true, corrupt, {}, "/a/b.logarchive", unable.arg("b.logarchive", corrupted), F::archiveOpenFailed},
             {true, corrupt, {}, "/a/b.logarchive/", unable.arg("b.logarchive", corrupted), F::archiveOpenFailed},
             {true, corrupt, {}, "rel/x.logarchive", unable.arg("x.logarchive", corrupted), F::archiveOpenFailed},
@@ -195,7 +195,7 @@ private slots:
         // A name of megabytes is cut where every store's entries pass.
         Record huge = JournalFixture::message(1767605502, QByteArray(5000, 'p'), "big");
         huge.set("_HOSTNAME", QByteArray(10 << 20, 'h'));
-        // The sender is the executable's name, else _COMM; an entry without TID has no thread.
+        // The sender is the executable's name (its image the path), else _COMM; an entry without TID has no thread.
         Record exe = JournalFixture::message(1767605501, "bin", binary);
         exe.set("_EXE", "/usr/lib/x/bin-helper").set("_COMM", "bin-hel").set("TID", "x1");
         const QList<Record> records{full, commOnly, noMessage, JournalFixture::message(1767605500, "", "no priority", -1),
@@ -203,7 +203,9 @@ private slots:
 
         const QString archive = JournalFixture::makeArchive(m_dir.path(), "Fields.logarchive", records);
         const std::optional<DateRange> span = archiveSpan(archive);  // the journal's head and tail
-        QVERIFY(span && qRound64(span->start * 1e6) == 1767605400123456LL && span->end == 1767605502.0);
+        QVERIFY(span);
+        QCOMPARE(qRound64(span->start * 1e6), 1767605400123456LL);
+        QVERIFY(span->end == 1767605502.0);
         LogCapture log;
         const QueryResult r = queryEntries(kDistantPast, 0, archive);  // the whole archive: no range
         QVERIFY2(r.ok(), r.ok() ? "" : qPrintable(describe(*r.error)));
@@ -213,14 +215,14 @@ private slots:
             got << QStringList{QString::number(qint64(e.date * 1e6)), QString::number(e.level), e.process, e.message,
                                QString::number(e.processIdentifier),
                                e.threadKnown ? QString::number(e.threadIdentifier) : QStringLiteral("-"), e.subsystem,
-                               e.category, e.sender, QString::number(e.activityIdentifier), e.host}
+                               e.category, e.sender + e.senderImagePath, QString::number(e.activityIdentifier), e.host}
                        .join('|');
         // 20 digits of TID still fit; an unreadable PRIORITY is undefined; bytes that are not UTF-8 are replaced.
         const QString replaced = QStringLiteral("bad \uFFFD\uFFFD utf8 \uFFFD(") + QChar(0) + QStringLiteral("\x01 after nul\nsecond line");
         QCOMPARE(got, (QStringList{"1767605400123456|4|diskmond|disk almost full|4242|18446744073709551615|com.apple.iokit.storage|"
                                    "space|libstorage.dylib|77|web-01",
                                    "1767605401000000|0|bash|from comm|0|-|||bash|0|", "1767605500000000|0||no priority|0|-||||0|",
-                                   "1767605501000000|2|bin|" + replaced + "|0|-|||bin-helper|0|",
+                                   "1767605501000000|2|bin|" + replaced + "|0|-|||bin-helper/usr/lib/x/bin-helper|0|",
                                    "1767605502000000|2|" + QString(4096, 'p') + "|big|0|-||||0|" + QString(4096, 'h')}));
         QVERIFY(std::all_of(r.entries.begin(), r.entries.end(), [](const LogEntry& e) { return e.fromLinux(); }));
         QVERIFY(r.entries[0].date == 1767605400.123456);
@@ -235,7 +237,8 @@ private slots:
     {
         // A folder of none of the formats: the message names what each looks for.
         const QString notJournal = m_dir.path() + "/Notes.logarchive";
-        QVERIFY(QDir().mkpath(notJournal) && writeFile(notJournal + "/readme.txt", "hello"));
+        QVERIFY(QDir().mkpath(notJournal));
+        QVERIFY(writeFile(notJournal + "/readme.txt", "hello"));
         QueryResult r = queryEntries(kDistantPast, 0, notJournal);
         QVERIFY(!r.ok());
         QCOMPARE(describe(*r.error),
@@ -250,7 +253,8 @@ private slots:
         for (const QByteArray& damaged : {bytes.left(3000), bytes.left(bytes.size() / 2), QByteArray(4096, 'x')}) {
             const QString path = m_dir.path() + "/Damaged.logarchive";
             QDir(path).removeRecursively();
-            QVERIFY(QDir().mkpath(path) && writeFile(path + "/system.journal", damaged));
+            QVERIFY(QDir().mkpath(path));
+            QVERIFY(writeFile(path + "/system.journal", damaged));
             r = queryEntries(kDistantPast, 0, path);
             QVERIFY(!r.ok());
             QVERIFY2(describe(*r.error).startsWith("Unable to read archive \"Damaged.logarchive\"."),
@@ -262,8 +266,7 @@ private slots:
     void levelForPriority()
     {
         // The journal's syslog scale; what is no priority (a lone minus is not 0, a fault) is undefined.
-        const QList<QPair<QByteArray, int>> priorities{{"0", 5}, {"2", 5}, {"3", 4}, {"4", 3}, {"5", 3}, {"6", 2}, {"7", 1},
-                                                       {"07", 1}, {"8", 0}, {"-1", 0}, {"-", 0}, {"", 0}, {"3 ", 0}};
+        const QList<QPair<QByteArray, int>> priorities{{"0", 5}, {"2", 5}, {"3", 4}, {"4", 3}, {"5", 3}, {"6", 2}, {"7", 1}, {"07", 1}, {"8", 0}, {"-1", 0}, {"-", 0}, {"", 0}, {"3 ", 0}};
         for (const auto& [text, level] : priorities)
             QVERIFY2(JournalLogStore::levelForPriority(text) == level, text.constData());
     }
@@ -276,7 +279,10 @@ private slots:
         QCOMPARE(Source::label(SourceType::all), QStringLiteral("All Types"));
 
         using S = SourceType;
-        struct Case { LogEntry e; bool hardware, system, user; };
+        struct Case {
+            LogEntry e;
+            bool hardware, system, user;
+        };
         const QList<Case> cases{
             {entry("Kernel", "", "x"), true, false, false},
             {entry("KERNEL_TASK", "", "x"), true, false, false},
@@ -298,7 +304,9 @@ private slots:
     void visibleNames()
     {
         const QString pair = QString::fromUtf8("\U0001F600");
-        const struct { QString in, shown; } cases[]{
+        const struct {
+            QString in, shown;
+        } cases[]{
             {"sshd", "sshd"},
             {QString::fromUtf8("web\u202Eexe.01"), "web<U+202E>exe.01"},
             {QString::fromUtf8("\u061C\u200E\u200F\u202A\u202D\u2066\u2069\u2029\u2028"),

@@ -40,15 +40,11 @@ AW::Argument text(const char* s) { return {0x22, AW::Argument::Where::valueData,
 AW::Bundle baseBundle()
 {
     AW::Bundle b;
-    b.images = {{kDaemon, "/usr/libexec/exampled",
-                 {{0x100, "Connected to %{public}s on port %d"}, {0x200, "plain message"},
-                  {0x300, "user %{private}s token %{private}s"}}},
+    b.images = {{kDaemon, "/usr/libexec/exampled", {{0x100, "Connected to %{public}s on port %d"}, {0x200, "plain message"}, {0x300, "user %{private}s token %{private}s"}}},
                 {kPlugin, "/usr/lib/libplugin.dylib", {{0x40, "plugin %s"}}}};
-    b.sharedCaches = {{kCache2, 2, {{kLibInfo, "/usr/lib/system/libsystem_info.dylib", 0x10000, 0x10000,
-                                     {{0x1000, "lookup %s"}, {kLargeOffset, "large %d"}}}}},
+    b.sharedCaches = {{kCache2, 2, {{kLibInfo, "/usr/lib/system/libsystem_info.dylib", 0x10000, 0x10000, {{0x1000, "lookup %s"}, {kLargeOffset, "large %d"}}}}},
                       {kCache1, 1, {{kLibNet, "/usr/lib/libnetwork.dylib", 0x20000, 0x8000, {{0x3000, "net %d"}}}}}};
-    b.processes = {{1, 10, 100, 0, kDaemon, kCache2, {{kPlugin, 0x7ff800000000, 0x10000}},
-                    {{1, "com.example.net", "connection"}, {2, "com.example.disk", "io"}}},
+    b.processes = {{1, 10, 100, 0, kDaemon, kCache2, {{kPlugin, 0x7ff800000000, 0x10000}}, {{1, "com.example.net", "connection"}, {2, "com.example.disk", "io"}}},
                    {1, 20, 200, 0, kOrphan, kCache1, {}, {}},  // the first number is process 0's too
                    {3, 30, 300, 0, kDaemon, std::nullopt, {}, {}}};
     return b;
@@ -179,31 +175,19 @@ private slots:
         };
         const QString orphan = upper(kOrphan), cache2 = upper(kCache2);
         const Case cases[] = {
-            {"main executable", 0, AW::StringsRef::mainExe, 0x100, false, 0, 0, {}, {text("db.example.com"), scalar32(443)},
-             "Connected to db.example.com on port 443", "exampled"},
-            {"shared cache, version 2", 0, AW::StringsRef::sharedCache, 0x1000, false, 0x10010, 0, {}, {text("host")},
-             "lookup host", "libsystem_info.dylib"},
-            {"large shared cache", 0, AW::StringsRef::largeSharedCache, kLargeOffset, false, 0x10010, 0, {}, {scalar32(7)},
-             "large 7", "libsystem_info.dylib"},
-            {"shared cache, version 1", 1, AW::StringsRef::sharedCache, 0x3000, false, 0x20010, 0, {}, {scalar32(5)},
-             "net 5", "libnetwork.dylib"},
+            {"main executable", 0, AW::StringsRef::mainExe, 0x100, false, 0, 0, {}, {text("db.example.com"), scalar32(443)}, "Connected to db.example.com on port 443", "exampled"},
+            {"shared cache, version 2", 0, AW::StringsRef::sharedCache, 0x1000, false, 0x10010, 0, {}, {text("host")}, "lookup host", "libsystem_info.dylib"},
+            {"large shared cache", 0, AW::StringsRef::largeSharedCache, kLargeOffset, false, 0x10010, 0, {}, {scalar32(7)}, "large 7", "libsystem_info.dylib"},
+            {"shared cache, version 1", 1, AW::StringsRef::sharedCache, 0x3000, false, 0x20010, 0, {}, {scalar32(5)}, "net 5", "libnetwork.dylib"},
             {"absolute", 0, AW::StringsRef::absolute, 0x40, false, 0x123, 0x7ff8, {}, {text("x")}, "plugin x", "libplugin.dylib"},
-            {"UUID-relative", 0, AW::StringsRef::uuidRelative, 0x40, false, 0, 0, kPlugin, {text("y")}, "plugin y",
-             "libplugin.dylib"},
+            {"UUID-relative", 0, AW::StringsRef::uuidRelative, 0x40, false, 0, 0, kPlugin, {text("y")}, "plugin y", "libplugin.dylib"},
             {"dynamic", 0, AW::StringsRef::mainExe, 0x5, true, 0, 0, {}, {text("free text")}, "free text", "exampled"},
-            {"dynamic in a shared cache", 0, AW::StringsRef::sharedCache, 0x10020, true, 0, 0, {}, {text("z")}, "z",
-             "libsystem_info.dylib"},
-            {"image without strings", 1, AW::StringsRef::mainExe, 0x10, false, 0, 0, {}, {},
-             "<format string not found: the archive has no strings for image " + orphan + " (offset 0x10)>", orphan},
-            {"offset not in the strings", 0, AW::StringsRef::mainExe, 0x999, false, 0, 0, {}, {},
-             "<format string not found: offset 0x999 is not in the strings of image " + upper(kDaemon) + ">", "exampled"},
-            {"offset not in the cache", 0, AW::StringsRef::sharedCache, 0x5000, false, 0x10004, 0, {}, {},
-             "<format string not found: offset 0x5000 is not in the strings of shared cache " + cache2 + ">",
-             "libsystem_info.dylib"},
-            {"no shared cache", 2, AW::StringsRef::sharedCache, 0x1000, false, 0, 0, {}, {},
-             "<format string not found: process 300 has no shared cache (offset 0x1000)>", ""},
-            {"nothing loaded there", 0, AW::StringsRef::absolute, 0x40, false, 0x1, 0x1, {}, {},
-             "<format string not found: no image of process 100 is loaded at 0x100000001 (offset 0x40)>", ""},
+            {"dynamic in a shared cache", 0, AW::StringsRef::sharedCache, 0x10020, true, 0, 0, {}, {text("z")}, "z", "libsystem_info.dylib"},
+            {"image without strings", 1, AW::StringsRef::mainExe, 0x10, false, 0, 0, {}, {}, "<format string not found: the archive has no strings for image " + orphan + " (offset 0x10)>", orphan},
+            {"offset not in the strings", 0, AW::StringsRef::mainExe, 0x999, false, 0, 0, {}, {}, "<format string not found: offset 0x999 is not in the strings of image " + upper(kDaemon) + ">", "exampled"},
+            {"offset not in the cache", 0, AW::StringsRef::sharedCache, 0x5000, false, 0x10004, 0, {}, {}, "<format string not found: offset 0x5000 is not in the strings of shared cache " + cache2 + ">", "libsystem_info.dylib"},
+            {"no shared cache", 2, AW::StringsRef::sharedCache, 0x1000, false, 0, 0, {}, {}, "<format string not found: process 300 has no shared cache (offset 0x1000)>", ""},
+            {"nothing loaded there", 0, AW::StringsRef::absolute, 0x40, false, 0x1, 0x1, {}, {}, "<format string not found: no image of process 100 is loaded at 0x100000001 (offset 0x40)>", ""},
         };
         AW::Bundle bundle = baseBundle();
         AW::File f = fileAt(QStringLiteral("Persist/0000000000000001.tracev3"));
@@ -224,11 +208,17 @@ private slots:
         const QueryResult r = readAll(w->path);
         QVERIFY(r.ok());
         QCOMPARE(r.entries.size(), qsizetype(std::size(cases)));
+        // The full path of the image named, none where it is known by its UUID only.
+        const QHash<QString, QString> paths{{"exampled", "/usr/libexec/exampled"},
+                                            {"libsystem_info.dylib", "/usr/lib/system/libsystem_info.dylib"},
+                                            {"libnetwork.dylib", "/usr/lib/libnetwork.dylib"},
+                                            {"libplugin.dylib", "/usr/lib/libplugin.dylib"}};
         for (qsizetype i = 0; i < r.entries.size(); ++i) {
             const LogEntry& e = r.entries[i];
             const Case& c = cases[i];
             QCOMPARE(e.message, c.message);
             QCOMPARE(e.sender, c.sender);
+            QCOMPARE(e.senderImagePath, paths.value(c.sender));
             QCOMPARE(e.process, c.process == 1 ? orphan : QStringLiteral("exampled"));
             QCOMPARE(e.processIdentifier, (c.process + 1) * 100);
             QVERIFY(e.messageTemplate);
@@ -297,8 +287,7 @@ private slots:
         AW::Bundle bundle = baseBundle();
         constexpr quint64 perSecond = 24000000;  // 125/3 ns a unit
         constexpr qint64 ns = 1000000000;
-        bundle.timesync = {{kBoot, 125, 3, qint64(kBootWall - 1000) * ns,
-                            {{100 * perSecond, qint64(kBootWall + 5000) * ns}, {200 * perSecond, qint64(kBootWall + 4000) * ns}}}};
+        bundle.timesync = {{kBoot, 125, 3, qint64(kBootWall - 1000) * ns, {{100 * perSecond, qint64(kBootWall + 5000) * ns}, {200 * perSecond, qint64(kBootWall + 4000) * ns}}}};
         AW::File persist = fileAt(QStringLiteral("Persist/0000000000000001.tracev3"));
         persist.entriesPerChunkset = 2;  // the first chunkset spans the clock set back
         AW::File special = fileAt(QStringLiteral("Special/0000000000000002.tracev3"), kBoot2);
@@ -312,11 +301,11 @@ private slots:
             double wall;
         };
         const Planted planted[] = {
-            {&persist, 150, kBootWall + 5000 + 50},    // after the first sync
-            {&persist, 300, kBootWall + 4000 + 100},   // after the second, earlier than the one before
+            {&persist, 150, kBootWall + 5000 + 50},   // after the first sync
+            {&persist, 300, kBootWall + 4000 + 100},  // after the second, earlier than the one before
             {&persist, 800, kBootWall + 4000 + 600},
-            {&persist, 50, kBootWall - 1000 + 50},     // before any: the boot record
-            {&special, 10, kBootWall + 10},            // no timesync for the boot: the header
+            {&persist, 50, kBootWall - 1000 + 50},  // before any: the boot record
+            {&special, 10, kBootWall + 10},         // no timesync for the boot: the header
             {&special, 4000, kBootWall + 4000},
             {&special, 4500, kBootWall + 4500},
             {&live, 5100, kBootWall + 5100},
@@ -369,7 +358,9 @@ private slots:
         QCOMPARE(whole.entries.size(), 211 - 20);
         // The catalogs' spans give the archive's dates, damaged chunksets and all.
         const std::optional<DateRange> span = archiveSpan(w->path);
-        QVERIFY(span && span->start == kBootWall && span->end == kBootWall + 199);
+        QVERIFY(span);
+        QVERIFY(span->start == kBootWall);
+        QVERIFY(span->end == kBootWall + 199);
         QCOMPARE(whole.skipped, (SkipCounts{0, 2, 0, 0, 0}));
 
         const QueryResult range = readAll(w->path, kBootWall + 120, kBootWall + 165);
@@ -408,7 +399,7 @@ private slots:
     {
         AW::Bundle bundle = baseBundle();
         AW::File f = fileAt(QStringLiteral("Persist/0000000000000001.tracev3"));
-        f.entriesPerChunkset = 16;  // thousands of chunksets, read through one open file
+        f.entriesPerChunkset = 16;                       // thousands of chunksets, read through one open file
         constexpr int count = kEntryCap / 9 * 10 + 100;  // a tenth are activities
         for (int i = 0; i < count; ++i) {
             AW::Entry e = logAt(f, i * 0.001);
@@ -506,6 +497,7 @@ private slots:
         QCOMPARE(e.level, 4);
         QCOMPARE(e.threadIdentifier, quint64(99));
         QCOMPARE(e.sender, QStringLiteral("libplugin.dylib"));
+        QCOMPARE(e.senderImagePath, QStringLiteral("/usr/lib/libplugin.dylib"));
         QCOMPARE(e.process, QStringLiteral("exampled"));
         QCOMPARE(e.processIdentifier, 100);
     }
@@ -550,38 +542,47 @@ private slots:
         const Case cases[] = {
             {"not a tracev3 file", inFile([](QByteArray& b, auto&) { put<quint32>(b, 0, 0xdeadbeef); }), {1, 0, 0, 0, 0}, 0},
             {"truncated inside a chunkset",
-             inFile([&](QByteArray& b, auto& file) { b.truncate(chunkOf(file, 2) + 40); }), {0, 1, 0, 0, 0}, 20},
+             inFile([&](QByteArray& b, auto& file) { b.truncate(chunkOf(file, 2) + 40); }),
+             {0, 1, 0, 0, 0},
+             20},
             {"chunk size past the end",
              inFile([](QByteArray& b, auto& file) { put<quint64>(b, chunksetsOf(file)[1].offset + 8, quint64(1) << 40); }),
-             {0, 1, 0, 0, 0}, 10},
+             {0, 1, 0, 0, 0},
+             10},
             {"unknown chunk between chunksets",
              inFile([](QByteArray& b, auto& file) { put<quint32>(b, chunksetsOf(file)[1].offset, 0x600e); }),
-             {0, 1, 0, 0, 0}, 20},
+             {0, 1, 0, 0, 0},
+             20},
             {"unknown block marker",
              inFile([](QByteArray& b, auto& file) { put<quint32>(b, chunksetsOf(file)[1].offset + 16, 0x78787878); }),
-             {0, 1, 0, 0, 0}, 20},
+             {0, 1, 0, 0, 0},
+             20},
             {"process count past the catalog",
              inFile([](QByteArray& b, auto& file) { put<quint16>(b, file.chunks[1].offset + 16 + 4, 0xffff); }),
-             {0, 4, 0, 0, 0}, 0},
+             {0, 4, 0, 0, 0},
+             0},
             {"firehose public size past its chunk",
-             inFile([&](QByteArray& b, auto& file) { put<quint16>(b, chunkOf(file, 1) + 32, 0xffff); }), {0, 1, 0, 0, 0}, 20},
+             inFile([&](QByteArray& b, auto& file) { put<quint16>(b, chunkOf(file, 1) + 32, 0xffff); }),
+             {0, 1, 0, 0, 0},
+             20},
             {"tracepoint data past its page",
              inFile([&](QByteArray& b, auto& file) { put<quint16>(b, chunkOf(file, 1) + 48 + 22, 0xfff0); }),
-             {0, 0, 1, 0, 0}, 20},
+             {0, 0, 1, 0, 0},
+             20},
             {"unknown record type",
-             inFile([&](QByteArray& b, auto& file) { put<quint8>(b, chunkOf(file, 1) + 48, 0x09); }), {0, 0, 1, 0, 0}, 29},
+             inFile([&](QByteArray& b, auto& file) { put<quint8>(b, chunkOf(file, 1) + 48, 0x09); }),
+             {0, 0, 1, 0, 0},
+             29},
             {"item count past the tracepoint",
              inFile([&](QByteArray& b, auto& file) {
                  // The first tracepoint's data: its pc, an unknown byte, then the item count.
                  put<quint8>(b, chunkOf(file, 1) + 48 + 24 + 4 + 1, 0xff);
              }),
-             {0, 0, 1, 0, 0}, 29},
-            {"damaged uuidtext file", inBundle(daemonStrings.left(2) + QLatin1Char('/') + daemonStrings.mid(2), "junk"),
-             {0, 0, 0, 1, 0, 29}, 30},
-            {"damaged shared cache strings", inBundle(QStringLiteral("dsc/") + upper(kCache2).remove(QLatin1Char('-')), "hcsd"),
-             {0, 0, 0, 1, 0, 1}, 30},
-            {"damaged timesync file", inBundle(QStringLiteral("timesync/0000000000000009.timesync"), "garbage"),
-             {1, 0, 0, 0, 0}, 30},
+             {0, 0, 1, 0, 0},
+             29},
+            {"damaged uuidtext file", inBundle(daemonStrings.left(2) + QLatin1Char('/') + daemonStrings.mid(2), "junk"), {0, 0, 0, 1, 0, 29}, 30},
+            {"damaged shared cache strings", inBundle(QStringLiteral("dsc/") + upper(kCache2).remove(QLatin1Char('-')), "hcsd"), {0, 0, 0, 1, 0, 1}, 30},
+            {"damaged timesync file", inBundle(QStringLiteral("timesync/0000000000000009.timesync"), "garbage"), {1, 0, 0, 0, 0}, 30},
         };
         for (const Case& c : cases) {
             const auto w = write(bundle);

@@ -1,8 +1,6 @@
 // The texts that follow the machine an entry came from: a Mac source keeps
 // every text as it was, a Linux source (the systemd journal) gets its own.
 
-#include "tests/support/Entries.h"
-#include "tests/support/TestEnv.h"
 #include "ai/AIExplainer.h"
 #include "ai/AISettings.h"
 #include "app/views/APIKeyHelpView.h"
@@ -14,6 +12,8 @@
 #include "browser/views/FetchErrorPanel.h"
 #include "logs/LogFetcher.h"
 #include "processnames/ProcessNameResolver.h"
+#include "tests/support/Entries.h"
+#include "tests/support/TestEnv.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -85,7 +85,7 @@ private slots:
         using Place = std::function<QString(const LogEntry&)>;
         const auto pane = [&](const char* child) {
             return Place([&names, child](const LogEntry& e) {
-                AISettings settings(AIProvider::anthropic, QString());
+                AISettings settings(AIProviders::all().front(), QString());
                 DetailPane p(e, &names, &settings, std::nullopt, {});
                 const auto* w = p.findChild<QWidget*>(QLatin1String(child));
                 if (!w || !w->isVisibleTo(&p))
@@ -109,7 +109,7 @@ private slots:
             {"process", pane("meta_Process"), "macOS Kernel (kernel)", "kernel"},
             {"support button", pane("macSupportButton"), "Mac Support", ""},
             {"thread row", pane("meta_Thread"), "7", ""},
-            {"thread column", [](const LogEntry& e) { return Column::filterValue(OptionalColumn::thread, e); }, "7", ""},
+            {"thread column", [](const LogEntry& e) { return Columns::text(ColumnId::thread, e); }, "7", ""},
         };
         for (const auto& r : rows) {
             QCOMPARE(r.actual(mac) + " @" + r.place, r.mac + " @" + r.place);
@@ -135,7 +135,8 @@ private slots:
             {L::notInGroup,
              "No log entries found. Your account is in neither the systemd-journal nor the adm group, so the system "
              "journal shows it only its own entries.\n\nTo read the whole journal, add yourself to the systemd-journal "
-             "group, then log out and back in:\n" + command,
+             "group, then log out and back in:\n" +
+                 command,
              "Copy Command"},
         };
         FetchErrorPanel panel;
@@ -157,8 +158,7 @@ private slots:
         QueryResult denied;
         denied.error = StoreError{"Failed to open the system journal: Permission denied", StoreError::Cause::denied};
         QCOMPARE(*LogFetcher::resultText(denied, false, access(L::notInGroup)),
-                 "Failed to read logs: Failed to open the system journal: Permission denied\n\n"
-                     + *LogFetcher::accessAdvice(access(L::notInGroup)));
+                 "Failed to read logs: Failed to open the system journal: Permission denied\n\n" + *LogFetcher::accessAdvice(access(L::notInGroup)));
         QCOMPARE(*LogFetcher::resultText(denied, true, access(L::notInGroup)),
                  "Failed to read logs: Failed to open the system journal: Permission denied");
     }

@@ -1,19 +1,19 @@
-#include "tests/support/Entries.h"
 #include "ai/AISettings.h"
 #include "ai/ExplanationCache.h"
+#include "base/Platform.h"
 #include "browser/EntryText.h"
 #include "browser/views/DetailPane.h"
 #include "browser/views/LogListModel.h"
 #include "browser/views/LogRowDelegate.h"
-#include "logs/Platform.h"
 #include "processnames/ProcessNameResolver.h"
-#include "ui/PlainText.h"
-#include "ui/InlineMarkdownView.h"
-#include "ui/PlainTextViewer.h"
+#include "tests/support/Entries.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/PaintedText.h"
 #include "tests/support/PlainTextCheck.h"
 #include "tests/support/TestEnv.h"
+#include "ui/InlineMarkdownView.h"
+#include "ui/PlainText.h"
+#include "ui/PlainTextViewer.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -102,12 +102,12 @@ private slots:
             QCOMPARE(shown(&pane, "detailDate")->text(), EntryText::detailTimeString(e.date));
             // Shown name and raw name; a name translated to itself once; empty fields hidden.
             const std::pair<const char*, QString> fields[] = {
-                {"meta_Process", round == 0 ? "Launch Daemon (launchd)" : e.process}, {"meta_PID", "1"},
-                {"meta_Thread", "77"}, {"meta_Sender", "libxpc.dylib"}, {"meta_Subsystem", e.subsystem},
-                {"meta_Category", e.category}, {"meta_Host", e.host},
-                {"meta_Activity ID", e.activityIdentifier ? QString::number(e.activityIdentifier) : QString()}};
-            for (const auto& [name, text] : fields)
-                QVERIFY2(text.isEmpty() ? !shown(&pane, name) : shown(&pane, name) && shown(&pane, name)->text() == text, name);
+                {"meta_Process", round == 0 ? "Launch Daemon (launchd)" : e.process}, {"meta_PID", "1"}, {"meta_Thread", "77"}, {"meta_Sender", "libxpc.dylib"}, {"meta_Subsystem", e.subsystem}, {"meta_Category", e.category}, {"meta_Host", e.host}, {"meta_Activity ID", e.activityIdentifier ? QString::number(e.activityIdentifier) : QString()}};
+            for (const auto& [name, text] : fields) {
+                QVERIFY2(text.isEmpty() == !shown(&pane, name), name);
+                if (!text.isEmpty())
+                    QCOMPARE(shown(&pane, name)->text(), text);
+            }
             e.process = round == 0 ? QStringLiteral("cloudd") : QStringLiteral("Safari");
             e.subsystem = QStringLiteral("com.apple.cloudkit");
             e.category = QStringLiteral("Sync");
@@ -125,14 +125,15 @@ private slots:
         {
             DetailPane pane(cached, nullptr, &settings, std::nullopt, {});
             pane.show();
-            QVERIFY(!shown<QWidget>(&pane, "popOutButton") && !explainButton(&pane)->isEnabled());
+            QVERIFY(!shown<QWidget>(&pane, "popOutButton"));
+            QVERIFY(!explainButton(&pane)->isEnabled());
             QCOMPARE(explainLabel(&pane), QStringLiteral("Explain this"));
             QCOMPARE(shown(&pane, "configureHint")->text(), QStringLiteral("Configure API key in Settings"));
             ExplanationCache::shared().store(ExplanationCache::cacheKey(cached), QStringLiteral("The SMC is **fine**."));
             pane.setEntry(cached);  // selected with an explanation in the cache: shown at once, marked
             QCOMPARE(explainLabel(&pane), QStringLiteral("Investigated"));
-            QVERIFY(shown(&pane, "cachedMark") &&
-                    shown<MarkdownAnswerView>(&pane, "explanationText")->html().contains(QStringLiteral("<b>fine</b>")));
+            QVERIFY(shown(&pane, "cachedMark"));
+            QVERIFY(shown<MarkdownAnswerView>(&pane, "explanationText")->html().contains(QStringLiteral("<b>fine</b>")));
         }
         QObject owner;
         settings.setAPIKey(QStringLiteral("sk-test"));
@@ -142,10 +143,13 @@ private slots:
         server->enqueue(Response::json(200, anthropicAnswer("Bluetooth LE timed out; usually harmless.\n\nPROCESS_NAMES: "
                                                             "{\"bluetoothd\": \"Bluetooth Daemon\"}")));
         QTest::mouseClick(explainButton(&pane), Qt::LeftButton);
-        QVERIFY(explainLabel(&pane) == QStringLiteral("Explaining…") && !explainButton(&pane)->isEnabled());
+        QCOMPARE(explainLabel(&pane), QStringLiteral("Explaining…"));
+        QVERIFY(!explainButton(&pane)->isEnabled());
         QTRY_VERIFY(!pane.isExplaining());
         auto* text = shown<MarkdownAnswerView>(&pane, "explanationText");
-        QVERIFY(text && text->html().contains(QStringLiteral("usually harmless")) && !shown(&pane, "cachedMark"));
+        QVERIFY(text);
+        QVERIFY(text->html().contains(QStringLiteral("usually harmless")));
+        QVERIFY(!shown(&pane, "cachedMark"));
         QCOMPARE(shown(&pane, "meta_Process")->text(), QStringLiteral("Bluetooth Daemon (bluetoothd)"));
         QCOMPARE(explainLabel(&pane), QStringLiteral("Investigated"));
 
@@ -153,7 +157,8 @@ private slots:
         pane.setEntry(entry("cloudd", "Request failed"));
         QTest::mouseClick(explainButton(&pane), Qt::LeftButton);
         QTRY_VERIFY(!pane.isExplaining());
-        QVERIFY(!shown(&pane, "explanationError")->text().isEmpty() && !shown<MarkdownAnswerView>(&pane, "explanationText"));
+        QVERIFY(!shown(&pane, "explanationError")->text().isEmpty());
+        QVERIFY(!shown<MarkdownAnswerView>(&pane, "explanationText"));
     }
 
     // Log text is never read as markup; a huge message shows its first 64 KiB
@@ -178,12 +183,16 @@ private slots:
         QCOMPARE(head->text(), QString(65535, 'a'));
         // As tall as its wrapped text at the pane's width: the outer pane scrolls.
         QTRY_COMPARE(head->height(), head->contentHeight());
-        QVERIFY(head->rowCount() > 100 && head->lastVisibleRow() == head->rowCount() - 1);
+        QVERIFY(head->rowCount() > 100);
+        QCOMPARE(head->lastVisibleRow(), head->rowCount() - 1);
         auto* all = shown<QPushButton>(&pane, "showAllMessage");
         QCOMPARE(all ? all->text() : QString(), QStringLiteral("Show All (162 KB)"));
         all->click();
         auto* whole = pane.findChild<PlainTextViewer*>("wholeMessage");
-        QVERIFY(whole && whole->isWindow() && whole->isVisible() && whole->text() == e.message);
+        QVERIFY(whole);
+        QVERIFY(whole->isWindow());
+        QVERIFY(whole->isVisible());
+        QCOMPARE(whole->text(), e.message);
         e.message = QString(65536, 'c');
         pane.setEntry(e);
         QCOMPARE(head->text(), e.message);
@@ -244,7 +253,8 @@ private slots:
                 return false;
             };
             const int w = shown.width();
-            QVERIFY2(inkIn(0, w / 10) && inkIn(w * 9 / 10, w), qPrintable(m.left(8)));
+            QVERIFY2(inkIn(0, w / 10), qPrintable(m.left(8)));
+            QVERIFY2(inkIn(w * 9 / 10, w), qPrintable(m.left(8)));
         }
     }
 };

@@ -1,14 +1,17 @@
+#include "base/Platform.h"
 #include "browser/DetailWindowState.h"
+#include "browser/EntrySelection.h"
+#include "browser/FetchRange.h"
 #include "browser/PendingArchive.h"
 #include "browser/WindowModel.h"
 #include "browser/views/BrowserWidgets.h"
 #include "browser/views/ContentView.h"
 #include "browser/views/DetailPane.h"
 #include "browser/views/FloatingDetailView.h"
+#include "browser/views/LogListArea.h"
 #include "browser/views/LogListModel.h"
 #include "browser/views/LogRowDelegate.h"
 #include "logs/LogFetcher.h"
-#include "logs/Platform.h"
 #include "logs/RecentArchives.h"
 #include "tests/support/MemoryLogStore.h"
 #include "tests/support/TestEnv.h"
@@ -52,7 +55,7 @@ void fill(MemoryStoreProvider& provider, const QString& without = {})
 class TestListPlace : public QObject, public WindowFixture {
     Q_OBJECT
 
-    QString selected() const { return model()->selectedEntry().value_or(LogEntry()).message; }
+    QString selected() const { return model()->selection()->entry().value_or(LogEntry()).message; }
 
 private slots:
     void initTestCase() { TestEnv::useTemporaryHome(); }
@@ -74,14 +77,15 @@ private slots:
         QTest::addColumn<bool>("popped");
         QTest::addColumn<QString>("shown");
         using F = std::function<void(TestListPlace*)>;
-        QTest::newRow("refresh") << F([](TestListPlace* t) { t->model()->refresh(); }) << false << "e3";
+        QTest::newRow("refresh") << F([](TestListPlace* t) { t->model()->range()->refresh(); }) << false << "e3";
         QTest::newRow("archive holding it")
             << F([](TestListPlace* t) { t->pending->set(QStringLiteral("/tmp/A.logarchive")); }) << false << "e3";
         QTest::newRow("range without it") << F([](TestListPlace* t) {
             fill(t->provider, QStringLiteral("e3"));
-            t->model()->selectQuickRange(QuickTimeRange::last4h);
+            t->model()->range()->selectQuickRange(QuickTimeRange::last4h);
         }) << false << "";
-        QTest::newRow("floating, refresh") << F([](TestListPlace* t) { t->model()->refresh(); }) << true << "e3";
+        QTest::newRow("floating, refresh")
+            << F([](TestListPlace* t) { t->model()->range()->refresh(); }) << true << "e3";
         QTest::newRow("floating, archive without it") << F([](TestListPlace* t) {
             fill(t->provider, QStringLiteral("e3"));
             t->pending->set(QStringLiteral("/tmp/B.logarchive"));
@@ -94,13 +98,14 @@ private slots:
         QFETCH(bool, popped);
         QFETCH(QString, shown);
         const QUuid before = model()->filteredEntries().at(3).id;
-        model()->clickEntry(model()->filteredEntries().at(3));
+        model()->selection()->clickEntry(model()->filteredEntries().at(3));
         if (popped)
-            model()->popOut();
+            model()->selection()->popOut();
         change(this);
         QTRY_VERIFY(loaded() && !model()->filteredEntries().isEmpty());
         QCOMPARE(selected(), shown);
-        QVERIFY(!model()->selectedEntry() || model()->selectedEntry()->id != before);  // the new list's record
+        const std::optional<LogEntry>& kept = model()->selection()->entry();
+        QVERIFY(!kept || kept->id != before);  // the new list's record
         if (popped) {
             QCOMPARE(state->entry().value_or(LogEntry()).message, shown);
             QVERIFY(!view->detailPane());
@@ -112,36 +117,46 @@ private slots:
     // A hidden selection says so; an emptied list offers to clear the filters.
     void filtersHideTheSelection()
     {
-        model()->clickEntry(model()->filteredEntries().at(3));
+        model()->selection()->clickEntry(model()->filteredEntries().at(3));
         auto* notListed = child<QLabel>("notListedLabel");
         QVERIFY(!notListed->isVisible());
         auto* search = child<QLineEdit>("searchField");
         QTest::keyClicks(search, QStringLiteral("e1"));  // e1, e10, e11
-        QVERIFY(notListed->isVisible() && paneMessage() == QStringLiteral("e3"));
+        QVERIFY(notListed->isVisible());
+        QCOMPARE(paneMessage(), QStringLiteral("e3"));
         QCOMPARE(notListed->text(), QStringLiteral("Not in the current list"));
         QTest::keyClick(view->listView(), Qt::Key_Down);  // from a hidden row the keys start at the top
-        QVERIFY(!notListed->isVisible() && paneMessage() == QStringLiteral("e1"));
+        QVERIFY(!notListed->isVisible());
+        QCOMPARE(paneMessage(), QStringLiteral("e1"));
 
         // Every filter the button resets, set otherwise.
         model()->toggleSeverity(SeverityLevel::info);
         model()->pipeline().setSelectedProcess(QStringLiteral("p1"));
         model()->pipeline().setSelectedSubsystem(QStringLiteral("none"));
         model()->pipeline().setSourceFilter(QStringLiteral("user"));
-        model()->pipeline().setShown(OptionalColumn::pid, true);
-        model()->pipeline().setFilterText(OptionalColumn::pid, QStringLiteral("99"));
-        QVERIFY(child("noMatchPanel")->isVisible() && !view->listView()->isVisible());
+        model()->pipeline().setShown(ColumnId::pid, true);
+        model()->pipeline().setFilterText(ColumnId::pid, QStringLiteral("99"));
+        QVERIFY(child("noMatchPanel")->isVisible());
+        QVERIFY(!view->listView()->isVisible());
         QCOMPARE(child<QLabel>("noMatchLabel")->text(), QStringLiteral("No entries match the filters"));
         auto* clear = child<QPushButton>("clearFiltersButton");
         QCOMPARE(clear->text(), QStringLiteral("Clear Filters"));
         QTest::mouseClick(clear, Qt::LeftButton);
         const FilterState fresh;
         const FilterState& now = model()->pipeline().state();
-        QVERIFY(now.activeFilters == fresh.activeFilters && now.searchText.isEmpty() && !now.selectedProcess &&
-                !now.selectedSubsystem && now.sourceFilter == fresh.sourceFilter && now.filterText == fresh.filterText);
-        QCOMPARE(Platform::settings().value(Column::filterKey(OptionalColumn::pid)).toString(), QString());
-        QVERIFY(now.isShown(OptionalColumn::pid));  // a column is no filter
-        QVERIFY(search->text().isEmpty() && view->listView()->isVisible() && !child("noMatchPanel")->isVisible());
-        QVERIFY(!notListed->isVisible() && model()->filteredEntries().size() == 12);
+        QCOMPARE(now.activeFilters, fresh.activeFilters);
+        QVERIFY(now.searchText.isEmpty());
+        QVERIFY(!now.selectedProcess);
+        QVERIFY(!now.selectedSubsystem);
+        QCOMPARE(now.sourceFilter, fresh.sourceFilter);
+        QCOMPARE(now.filterText, fresh.filterText);
+        QCOMPARE(Platform::settings().value(Columns::filterKey(ColumnId::pid)).toString(), QString());
+        QVERIFY(now.isShown(ColumnId::pid));  // a column is no filter
+        QVERIFY(search->text().isEmpty());
+        QVERIFY(view->listView()->isVisible());
+        QVERIFY(!child("noMatchPanel")->isVisible());
+        QVERIFY(!notListed->isVisible());
+        QCOMPARE(model()->filteredEntries().size(), 12);
     }
 
     // Escape or the pop-out closes the inline pane; the row stays the
@@ -160,14 +175,17 @@ private slots:
         list->setFocus();
         for (int i = 0; i < 8; ++i)
             QTest::keyClick(list, Qt::Key_Down);
-        QVERIFY(selected() == QStringLiteral("e7") && view->detailPane());
+        QCOMPARE(selected(), QStringLiteral("e7"));
+        QVERIFY(view->detailPane());
         if (popOut)
-            model()->popOut();
+            model()->selection()->popOut();
         else
             QTest::keyClick(list, Qt::Key_Escape);
-        QVERIFY(!view->detailPane() && selected() == QStringLiteral("e7"));
+        QVERIFY(!view->detailPane());
+        QCOMPARE(selected(), QStringLiteral("e7"));
         QTest::keyClick(list, Qt::Key_Down);
-        QVERIFY(!view->detailPane() && selected() == QStringLiteral("e8"));
+        QVERIFY(!view->detailPane());
+        QCOMPARE(selected(), QStringLiteral("e8"));
         if (popOut) {
             QCOMPARE(FloatingDetailView::instance()->pane()->entry().message, QStringLiteral("e8"));
             return;
@@ -183,8 +201,8 @@ private slots:
     void roomForTheList()
     {
         view->resize(1600, 1000);
-        model()->clickEntry(model()->filteredEntries().at(0));
-        model()->setDetailPaneHeight(500);
+        model()->selection()->clickEntry(model()->filteredEntries().at(0));
+        child<LogListArea>("listArea")->setDetailPaneHeight(500);
         QTRY_VERIFY(view->detailPane() && view->detailPane()->height() == view->detailPane()->maximumHeight());
         QVERIFY(view->listView()->height() >= 1000 / 3);
         const int roomy = view->listView()->height();
@@ -201,7 +219,8 @@ private slots:
                  {"explainButton", "searchWebButton", "macSupportButton", "copyEntryButton", "popOutButton"}) {
                 auto* w = pane->findChild<QWidget*>(QLatin1String(name));
                 const QRect r(w->mapTo(pane, QPoint()), w->size());
-                QVERIFY2(w->isVisible() && !scroll->isAncestorOf(w), name);
+                QVERIFY2(w->isVisible(), name);
+                QVERIFY2(!scroll->isAncestorOf(w), name);
                 QVERIFY2(pane->rect().contains(r), name);
                 for (const QRect& other : taken)
                     QVERIFY2(!r.intersects(other), name);
@@ -216,31 +235,31 @@ private slots:
     // empty column keeps to the floor and leaves its room to the message.
     void columnWidths()
     {
-        model()->pipeline().setShown(OptionalColumn::host, true);  // no entry names a host
-        model()->pipeline().setShown(OptionalColumn::pid, true);
+        model()->pipeline().setShown(ColumnId::host, true);  // no entry names a host
+        model()->pipeline().setShown(ColumnId::pid, true);
         LogHeader* header = view->header();
-        const QRect host = header->labelRect("Host");
-        QCOMPARE(header->labelRect("Message").left() - host.left(), RowLayout::minimumColumnWidth + RowLayout::spacing);
-        const int process = header->labelRect("PID").left() - header->labelRect("Process").left();
-        const int edge = header->labelRect("PID").left() - RowLayout::spacing / 2;
+        const QRect host = header->labelRect(ColumnId::host);
+        QCOMPARE(header->labelRect(ColumnId::message).left() - host.left(), RowLayout::minimumColumnWidth + RowLayout::spacing);
+        const int process = header->labelRect(ColumnId::pid).left() - header->labelRect(ColumnId::process).left();
+        const int edge = header->labelRect(ColumnId::pid).left() - RowLayout::spacing / 2;
         const int y = header->height() / 2;
         QTest::mousePress(header, Qt::LeftButton, {}, QPoint(edge, y));
         QTest::mouseMove(header, QPoint(edge + 20, y));
         QTest::mouseMove(header, QPoint(edge + 40, y));
         QTest::mouseRelease(header, Qt::LeftButton, {}, QPoint(edge + 40, y));
-        QCOMPARE(header->labelRect("PID").left() - header->labelRect("Process").left(), process + 40);
-        QCOMPARE(Platform::settings().value("columnWidth_Process").toInt(), RowLayout::processWidth + 40);
-        QCOMPARE(model()->pipeline().sortColumn(), QStringLiteral("Time"));  // a drag is no click
+        QCOMPARE(header->labelRect(ColumnId::pid).left() - header->labelRect(ColumnId::process).left(), process + 40);
+        QCOMPARE(Platform::settings().value("columnWidth_Process").toInt(), Columns::spec(ColumnId::process).defaultWidth + 40);
+        QCOMPARE(model()->pipeline().sortColumn(), ColumnId::time);  // a drag is no click
         view.reset();
         makeView();
-        QCOMPARE(view->header()->labelRect("PID").left() - view->header()->labelRect("Process").left(), process + 40);
+        QCOMPARE(view->header()->labelRect(ColumnId::pid).left() - view->header()->labelRect(ColumnId::process).left(), process + 40);
     }
 
     // Typing in a filter field or the search moves no other control.
     void typingMovesNothing()
     {
-        model()->pipeline().setShown(OptionalColumn::pid, true);
-        model()->pipeline().setShown(OptionalColumn::thread, true);
+        model()->pipeline().setShown(ColumnId::pid, true);
+        model()->pipeline().setShown(ColumnId::thread, true);
         QCoreApplication::processEvents();
         auto geometries = [this] {
             QList<QRect> g;

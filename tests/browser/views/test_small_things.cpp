@@ -1,5 +1,3 @@
-#include "tests/support/Entries.h"
-#include "tests/support/TestEnv.h"
 #include "browser/EntryExport.h"
 #include "browser/EntryText.h"
 #include "browser/views/DetailPane.h"
@@ -7,6 +5,8 @@
 #include "browser/views/LogRowDelegate.h"
 #include "browser/views/TimelineStrip.h"
 #include "processnames/ProcessNameResolver.h"
+#include "tests/support/Entries.h"
+#include "tests/support/TestEnv.h"
 #include "ui/PlainTextViewer.h"
 #include "ui/ViewStyle.h"
 
@@ -68,10 +68,12 @@ private slots:
         LogEntry mac = makeEntry(1767605407.25, 4, QStringLiteral("launchd"), QStringLiteral("Service exited\n\tagain"),
                                  QStringLiteral("com.apple.xpc"), QStringLiteral("libxpc.dylib"), {}, 1, 77);
         mac.activityIdentifier = 9;
+        mac.senderImagePath = QStringLiteral("/usr/lib/system/libxpc.dylib");
         const QString t = EntryText::detailTimeString(mac.date);
         QCOMPARE(EntryText::entryText(mac, names),
                  QStringLiteral("Error  %1\nProcess: Launch Daemon (launchd)\nPID: 1\nThread: 77\nSender: libxpc.dylib\n"
-                                "Subsystem: com.apple.xpc\nActivity ID: 9\n\nService exited\n\tagain").arg(t));
+                                "Image: /usr/lib/system/libxpc.dylib\nSubsystem: com.apple.xpc\nActivity ID: 9\n\nService exited\n\tagain")
+                     .arg(t));
         // Linux: no Mac name, no thread without a TID.
         QCOMPARE(EntryText::entryText(linuxEntry(), names),
                  QStringLiteral("Fault  %1\nProcess: kernel\nPID: 1234\nSender: kernel\nHost: web-01\n\noom-kill").arg(t));
@@ -93,7 +95,7 @@ private slots:
     {
         LogListModel model;
         RowContext ctx;
-        ctx.visibleColumns = {OptionalColumn::pid, OptionalColumn::thread};
+        ctx.visibleColumns = {ColumnId::pid, ColumnId::thread};
         ctx.displayName = [this](const LogEntry& e) { return names->displayName(e.process, e.origin); };
         LogRowDelegate delegate(&model, &ctx);
         const QRect row(0, 0, 1200, LogRowDelegate::rowHeight());
@@ -105,7 +107,7 @@ private slots:
             {makeEntry(0, 4, "", "m", {}, {}, {}, 7), QStringLiteral("7")}};
         for (const auto& [entry, tip] : cases) {
             QCOMPARE(delegate.tooltipAt(row, cells.columns[0].center(), entry), tip);
-            QCOMPARE(delegate.tooltipAt(row, cells.columns[1].center(), entry), RowLayout::columnText(OptionalColumn::thread, entry));
+            QCOMPARE(delegate.tooltipAt(row, cells.columns[1].center(), entry), Columns::text(ColumnId::thread, entry));
         }
     }
 
@@ -126,11 +128,12 @@ private slots:
             const TimelineStrip::DragMarks marks = TimelineStrip::dragMarks(dark);
             const QPalette pal = dark ? ViewStyle::darkPalette() : ViewStyle::lightPalette();
             QList<QColor> under{pal.color(QPalette::Window), pal.color(QPalette::Base)};
-            for (SeverityLevel s : Severity::allCases())
+            for (SeverityLevel s : Severity::all())
                 under << TimelineStrip::barColor(s, dark);
             for (const QColor& c : under)
                 QVERIFY2(std::max(contrast(marks.edge, c), contrast(marks.halo, c)) >= 3, qPrintable(c.name()));
-            QVERIFY(contrast(marks.edge, pal.color(QPalette::Window)) >= 3 && marks.fill.alphaF() < 0.5);
+            QVERIFY(contrast(marks.edge, pal.color(QPalette::Window)) >= 3);
+            QVERIFY(marks.fill.alphaF() < 0.5);
         }
     }
 
