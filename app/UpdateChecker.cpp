@@ -64,8 +64,7 @@ bool transferFailed(const QNetworkReply* reply)
     const QNetworkReply::NetworkError error = reply->error();
     if (error == QNetworkReply::NoError)
         return false;
-    const bool connectionLevel = error <= QNetworkReply::UnknownProxyError || error == QNetworkReply::ProtocolFailure
-                                 || error == QNetworkReply::ProtocolUnknownError;
+    const bool connectionLevel = error <= QNetworkReply::UnknownProxyError || error == QNetworkReply::ProtocolFailure || error == QNetworkReply::ProtocolUnknownError;
     return connectionLevel || !reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
 }
 
@@ -90,8 +89,7 @@ std::optional<VersionPayload> VersionPayload::decode(const QByteArray& body)
 bool isShowableVersion(const QString& version)
 {
     return version.size() <= maxShownVersionChars && std::none_of(version.cbegin(), version.cend(), [](QChar c) {
-               return c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator
-                      || VisibleText::isBidiControl(c.unicode());
+               return c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator || VisibleText::isBidiControl(c.unicode());
            });
 }
 
@@ -188,7 +186,8 @@ void UpdateChecker::checkForUpdates()
     // Keeps Qt's own buffer within the cap between two reads of ours; Qt hands
     // the size to its network thread once the request has started, on the
     // next turn of the event loop, before any answer can arrive.
-    QMetaObject::invokeMethod(reply, [reply] { reply->setReadBufferSize(maxManifestBytes); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        reply, [reply] { reply->setReadBufferSize(maxManifestBytes); }, Qt::QueuedConnection);
     struct Exchange {
         QByteArray body;
         QString givenUp;  // why the check gave up, if it did

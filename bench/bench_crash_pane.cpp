@@ -17,8 +17,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QListView>
-#include <QProcess>
 #include <QLoggingCategory>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -40,9 +40,13 @@ const QByteArray kNormal = R"({"bug_type":"309"}
 QByteArray hostileReport()
 {
     const QByteArray big(10 << 20, 'x');
-    return R"({"bug_type":"309"})" "\n" R"({"procName":"Hostile","timestamp":"2025-01-15T10:23:45.123Z",)"
-           R"("exception":{"type":"EXC_BAD_ACCESS","subtype":")" + big + R"("},)"
-           R"("threads":[{"frames":[{"imageName":"WebKit","symbol":")" + big + R"(","imageOffset":42}]}]})";
+    return R"({"bug_type":"309"})"
+           "\n"
+           R"({"procName":"Hostile","timestamp":"2025-01-15T10:23:45.123Z",)"
+           R"("exception":{"type":"EXC_BAD_ACCESS","subtype":")" +
+           big + R"("},)"
+                 R"("threads":[{"frames":[{"imageName":"WebKit","symbol":")" +
+           big + R"(","imageOffset":42}]}]})";
 }
 
 bool writeFile(const QString& path, const QByteArray& data)
@@ -194,11 +198,9 @@ int main(int argc, char** argv)
     g_bigDir = big.path();
     g_normalDir = normal.path();
     g_boundDir = bound.path();
-    bool ok = writeFile(hostile.filePath("Hostile.ips"), hostileReport())
-              && writeFile(hostile.filePath("Safari.ips"), kNormal);
+    bool ok = writeFile(hostile.filePath("Hostile.ips"), hostileReport()) && writeFile(hostile.filePath("Safari.ips"), kNormal);
     for (int i = 0; ok && i < 5; ++i)
-        ok = writeFile(big.filePath(QStringLiteral("n%1.ips").arg(i)), kNormal)
-             && writeFile(normal.filePath(QStringLiteral("n%1.ips").arg(i)), kNormal);
+        ok = writeFile(big.filePath(QStringLiteral("n%1.ips").arg(i)), kNormal) && writeFile(normal.filePath(QStringLiteral("n%1.ips").arg(i)), kNormal);
     // A real gigabyte of report text (not sparse): 1 MB lines of JSON-ish text.
     QFile huge(big.filePath(QStringLiteral("Huge.ips")));
     ok = ok && huge.open(QIODevice::WriteOnly);
@@ -208,8 +210,10 @@ int main(int argc, char** argv)
     huge.close();
     // Under the bound: read whole, its JSON parsed.
     ok = ok && writeFile(bound.filePath(QStringLiteral("Big.ips")),
-                         R"({"bug_type":"309"})" "\n" R"({"procName":"Big","threads":[{"frames":[{"symbol":")"
-                             + QByteArray(60 << 20, 's') + R"("}]}]})");
+                         R"({"bug_type":"309"})"
+                         "\n"
+                         R"({"procName":"Big","threads":[{"frames":[{"symbol":")" +
+                             QByteArray(60 << 20, 's') + R"("}]}]})");
     if (!ok) {
         std::fprintf(stderr, "cannot write the bench folders\n");
         return 1;

@@ -25,8 +25,8 @@ constexpr int kReports = 2000;
 QString g_dir;
 
 const char* const kImages[] = {"libsystem_kernel.dylib", "libsystem_pthread.dylib", "libdispatch.dylib",
-                               "CoreFoundation",         "AppKit",                  "Foundation",
-                               "HIToolbox",              "SkyLight",                "libobjc.A.dylib"};
+                               "CoreFoundation", "AppKit", "Foundation",
+                               "HIToolbox", "SkyLight", "libobjc.A.dylib"};
 const char* const kApps[] = {"Safari", "Finder", "Xcode", "Mail", "com.apple.WebKit.WebContent", "Slack Helper"};
 
 QJsonObject frame(int i, int seed)
@@ -75,13 +75,11 @@ QByteArray report(int n)
                                   {"signal", "SIGSEGV"},
                                   {"subtype", "KERN_INVALID_ADDRESS at 0x0000000000000010"},
                                   {"codes", "0x0000000000000001, 0x0000000000000010"}}},
-        {"termination", QJsonObject{{"namespace", "SIGNAL"}, {"code", 11}, {"reason", "Segmentation fault: 11"},
-                                    {"indicator", "Segmentation fault: 11"}}},
+        {"termination", QJsonObject{{"namespace", "SIGNAL"}, {"code", 11}, {"reason", "Segmentation fault: 11"}, {"indicator", "Segmentation fault: 11"}}},
         {"threads", threads},
         {"usedImages", QJsonArray{QJsonObject{{"base", 4294967296LL}, {"name", app}, {"size", 65536}}}},
     };
-    const QByteArray header = R"({"app_name":")" + app.toUtf8() + R"(","timestamp":")" + stamp.toUtf8()
-                              + R"x(","bug_type":"309","os_version":"macOS 14.2.1 (23C71)"})x";
+    const QByteArray header = R"({"app_name":")" + app.toUtf8() + R"(","timestamp":")" + stamp.toUtf8() + R"x(","bug_type":"309","os_version":"macOS 14.2.1 (23C71)"})x";
     return header + '\n' + QJsonDocument(body).toJson(QJsonDocument::Indented);
 }
 
@@ -97,8 +95,7 @@ void BM_ScanDirectory(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * kReports);
     state.counters["per_report"] =
-        benchmark::Counter(double(kReports), benchmark::Counter::kIsIterationInvariantRate
-                                                         | benchmark::Counter::kInvert);
+        benchmark::Counter(double(kReports), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_ScanDirectory)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -122,8 +119,7 @@ void BM_Scan(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * kReports);
     state.counters["per_report"] =
-        benchmark::Counter(double(kReports), benchmark::Counter::kIsIterationInvariantRate
-                                                         | benchmark::Counter::kInvert);
+        benchmark::Counter(double(kReports), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_Scan)->Unit(benchmark::kMillisecond)->UseRealTime();
 

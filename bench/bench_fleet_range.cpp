@@ -16,7 +16,7 @@ namespace {
 constexpr int kMachines = 20;
 constexpr int kPerMachine = 50000;
 constexpr double kBase = 1767600000;
-constexpr double kSpan = 86400;                      // one day per file
+constexpr double kSpan = 86400;                                  // one day per file
 constexpr double kFrom = kBase + 12 * 3600, kTo = kFrom + 3600;  // the hour asked for
 QString g_dir;
 qsizetype g_inRange = 0;

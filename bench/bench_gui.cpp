@@ -173,8 +173,8 @@ QString bulkText(qsizetype bytes, bool lines)
     for (int i = 0; s.size() < bytes; ++i)
         s += QStringLiteral("frame %1 0x00007ff8%2 in some_library_function_name + 1234 (file.c:%1)")
                  .arg(i)
-                 .arg(i, 8, 16, QLatin1Char('0'))
-             + QLatin1Char(lines ? '\n' : ' ');
+                 .arg(i, 8, 16, QLatin1Char('0')) +
+             QLatin1Char(lines ? '\n' : ' ');
     s.truncate(bytes);
     return s;
 }

@@ -116,7 +116,8 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("com.corvistra.Vellacord.*=false"));
     const long long mb = std::max(1LL, std::atoll(qgetenv("VELLACORD_BENCH_NDJSON_MB").isEmpty()
-                                                      ? "1700" : qgetenv("VELLACORD_BENCH_NDJSON_MB").constData()));
+                                                      ? "1700"
+                                                      : qgetenv("VELLACORD_BENCH_NDJSON_MB").constData()));
     QTemporaryDir dir(QStringLiteral("/tmp/vellacord-bench-XXXXXX"));
     g_file = dir.path() + "/export.ndjson";
     if (!makeFile(g_file, mb << 20)) {

@@ -108,8 +108,7 @@ bool writeArchives()
         for (int f = 0; f < int(std::size(kFormats)); ++f)
             main.strings[quint32(0x1000 + 0x100 * f)] = kFormats[f].text;
         bundle.images.push_back(main);
-        bundle.processes.push_back({quint64(100 + s), quint32(1000 + s), 100 + s, 0, main.uuid, std::nullopt, {},
-                                    {{1, kSources[s].subsystem, kSources[s].category}}});
+        bundle.processes.push_back({quint64(100 + s), quint32(1000 + s), 100 + s, 0, main.uuid, std::nullopt, {}, {{1, kSources[s].subsystem, kSources[s].category}}});
     }
     AW::File file;
     file.path = QStringLiteral("Persist/0000000000000001.tracev3");
@@ -221,13 +220,15 @@ void timeRead(benchmark::State& state, Open open, double* median)
 
 void BM_UnifiedArchive1M(benchmark::State& state)
 {
-    timeRead(state, [] { return openUnifiedStore(g_bundle); }, &g_unifiedSeconds);
+    timeRead(
+        state, [] { return openUnifiedStore(g_bundle); }, &g_unifiedSeconds);
 }
 BENCHMARK(BM_UnifiedArchive1M)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 void BM_SameAsNdjson1M(benchmark::State& state)
 {
-    timeRead(state, [] { return openNdjsonStore(g_ndjson); }, &g_ndjsonSeconds);
+    timeRead(
+        state, [] { return openNdjsonStore(g_ndjson); }, &g_ndjsonSeconds);
     if (g_unifiedSeconds > 0)
         state.counters["unified_ratio"] = g_unifiedSeconds / g_ndjsonSeconds;
 }

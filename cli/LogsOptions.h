@@ -15,12 +15,12 @@
 void addLogsOptions(QCommandLineParser& parser);
 
 struct LogsRun {
-    QString archive;               // the --archive path; empty for the live log
-    FetchOutcome outcome;          // what the query came to
-    QString message;               // failure text, or the empty-result text when `entries` is empty
-    LogEntryList entries;          // what the fetch loaded, in store order
-    LogEntryList rows;             // after the window's filters and sort
-    FilterState filters;           // the filter inputs the rows were derived with
+    QString archive;       // the --archive path; empty for the live log
+    FetchOutcome outcome;  // what the query came to
+    QString message;       // failure text, or the empty-result text when `entries` is empty
+    LogEntryList entries;  // what the fetch loaded, in store order
+    LogEntryList rows;     // after the window's filters and sort
+    FilterState filters;   // the filter inputs the rows were derived with
 };
 
 // Validates the options; on a usage error writes it into `usageError` and

@@ -97,7 +97,8 @@ std::optional<QString> finishOutput()
 std::optional<int> parseCommand(QCommandLineParser& parser, const QString& command, const QStringList& args)
 {
     if (!parser.parse(QStringList{QStringLiteral("vellacord-cli ") + command} + args)) {
-        err() << parser.errorText() << "\n" << parser.helpText();
+        err() << parser.errorText() << "\n"
+              << parser.helpText();
         return 2;
     }
     if (parser.isSet(QStringLiteral("help"))) {

@@ -1,8 +1,8 @@
 #include "cli/Commands.h"
 
+#include "base/Platform.h"
 #include "browser/EntryExport.h"
 #include "crashes/CrashLogFetcher.h"
-#include "logs/Platform.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -47,15 +47,15 @@ QString rowText(const CrashReport& r)
     QString app = escapedControls(r.unreadReason.isEmpty() ? r.appName : r.unreadReason);
     if (r.isRetired)
         app += QStringLiteral(" (archived)");
-    return r.date.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QLatin1Char('\t') + app
-           + QLatin1Char('\t') + escapedControls(r.crashTypeLabel()) + QLatin1Char('\t') + escapedControls(r.fileName);
+    return r.date.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QLatin1Char('\t') + app + QLatin1Char('\t') + escapedControls(r.crashTypeLabel()) + QLatin1Char('\t') + escapedControls(r.fileName);
 }
 
 bool parseArgs(QCommandLineParser& parser, const QString& command, const QStringList& args, int* rc)
 {
     parser.addHelpOption();
     if (!parser.parse(QStringList{QStringLiteral("vellacord-cli ") + command} + args)) {
-        err() << "vellacord-cli " << command << ": " << parser.errorText() << "\n" << parser.helpText();
+        err() << "vellacord-cli " << command << ": " << parser.errorText() << "\n"
+              << parser.helpText();
         *rc = 2;
         return false;
     }
@@ -89,7 +89,8 @@ int runCrashes(const QStringList& args)
     }
     const QString format = parser.value(QStringLiteral("format"));
     if (format != QLatin1String("rows") && format != QLatin1String("json")) {
-        err() << "vellacord-cli crashes: --format must be rows or json\n" << parser.helpText();
+        err() << "vellacord-cli crashes: --format must be rows or json\n"
+              << parser.helpText();
         return 2;
     }
     // Absolute, so that every filePath printed is a full location.
@@ -138,7 +139,8 @@ int runCrash(const QStringList& args)
     if (!parseArgs(parser, QStringLiteral("crash"), args, &rc))
         return rc;
     if (parser.positionalArguments().size() != 1) {
-        err() << "vellacord-cli crash: expected exactly one FILE\n" << parser.helpText();
+        err() << "vellacord-cli crash: expected exactly one FILE\n"
+              << parser.helpText();
         return 2;
     }
     const QString path = QFileInfo(parser.positionalArguments().first()).absoluteFilePath();

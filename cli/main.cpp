@@ -1,9 +1,9 @@
 #include "cli/Commands.h"
 
+#include "base/Platform.h"
+#include "logs/ResourceLimits.h"
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include "logs/Platform.h"
-#include "logs/ResourceLimits.h"
 
 #include <QLoggingCategory>
 #include <QMap>
@@ -40,9 +40,12 @@ int main(int argc, char** argv)
     }
     const QString command = args.takeFirst();
     const QMap<QString, std::function<int(const QStringList&)>> commands{
-        {QStringLiteral("logs"), runLogs},         {QStringLiteral("processes"), runProcesses},
-        {QStringLiteral("explain"), runExplain},   {QStringLiteral("analyze"), runAnalyze},
-        {QStringLiteral("crashes"), runCrashes},   {QStringLiteral("crash"), runCrash},
+        {QStringLiteral("logs"), runLogs},
+        {QStringLiteral("processes"), runProcesses},
+        {QStringLiteral("explain"), runExplain},
+        {QStringLiteral("analyze"), runAnalyze},
+        {QStringLiteral("crashes"), runCrashes},
+        {QStringLiteral("crash"), runCrash},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) {

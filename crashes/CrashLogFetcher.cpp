@@ -1,9 +1,9 @@
 #include "crashes/CrashLogFetcher.h"
 
+#include "base/Background.h"
+#include "base/Platform.h"
 #include "crashes/CrashParser.h"
 #include "crashes/ReportFiles.h"
-#include "logs/Background.h"
-#include "logs/Platform.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -21,8 +21,7 @@ bool isReportName(const QString& name)
     if (dot <= 0)  // no extension (a leading dot starts a hidden name, not an extension)
         return false;
     const QStringView ext = QStringView(name).mid(dot + 1);
-    return ext.compare(QLatin1String("ips"), Qt::CaseInsensitive) == 0
-           || ext.compare(QLatin1String("crash"), Qt::CaseInsensitive) == 0;
+    return ext.compare(QLatin1String("ips"), Qt::CaseInsensitive) == 0 || ext.compare(QLatin1String("crash"), Qt::CaseInsensitive) == 0;
 }
 
 std::optional<QString> decodedText(const QByteArray& bytes)
@@ -96,8 +95,7 @@ QString CrashLogFetcher::ownFolderEmptyText(const QString& searched, bool onMac)
     if (onMac)
         return QStringLiteral("No crash reports found in ~/Library/Logs/DiagnosticReports/");
     // Only a Mac writes reports there: the path alone would send the user looking for them.
-    return emptyResultText(searched)
-           + QStringLiteral(" — this system does not write crash reports there. Open a folder of reports copied from a Mac.");
+    return emptyResultText(searched) + QStringLiteral(" — this system does not write crash reports there. Open a folder of reports copied from a Mac.");
 }
 
 QString CrashLogFetcher::emptyResultText(const QString& folder)

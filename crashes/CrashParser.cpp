@@ -1,7 +1,7 @@
 #include "crashes/CrashParser.h"
 
+#include "base/TextTrim.h"
 #include "crashes/CrashedThread.h"
-#include "logs/TextTrim.h"
 #include "logs/VisibleText.h"
 
 #include <QJsonArray>
@@ -142,8 +142,85 @@ void cutFields(CrashReport& r)
 bool nothingParsed(const CrashReport& r, bool named)
 {
     const bool noTrace = r.stackTrace.isEmpty() || r.stackTrace == CrashParser::noStackTraceText();
-    return !named && noTrace && !r.faultingThread && r.appVersion.isEmpty() && r.crashReason.isEmpty()
-           && r.exceptionType.isEmpty() && r.osVersion.isEmpty() && r.deviceModel.isEmpty();
+    return !named && noTrace && !r.faultingThread && r.appVersion.isEmpty() && r.crashReason.isEmpty() && r.exceptionType.isEmpty() && r.osVersion.isEmpty() && r.deviceModel.isEmpty();
+}
+
+// The exception's type, and the crash reason: the exception's signal and
+// subtype, else the termination's reason.
+void readException(const QJsonObject& json, CrashReport& r)
+{
+    QString reason;
+    const QJsonValue exception = json.value(QLatin1String("exception"));
+    if (exception.isObject()) {
+        const QJsonObject ex = exception.toObject();
+        const QJsonValue type = ex.value(QLatin1String("type"));
+        const QJsonValue signal = ex.value(QLatin1String("signal"));
+        const QJsonValue subtype = ex.value(QLatin1String("subtype"));
+        r.exceptionType = type.isString() ? type.toString() : QString();
+        const QString sig = signal.isString() ? signal.toString() : QString();
+        if (subtype.isString())
+            reason = sig.isEmpty() ? subtype.toString() : sig + QStringLiteral(" \u2014 ") + subtype.toString();
+        else
+            reason = sig;
+    }
+    const QJsonValue termination = json.value(QLatin1String("termination"));
+    if (termination.isObject() && reason.isEmpty()) {
+        const QJsonValue tr = termination.toObject().value(QLatin1String("reason"));
+        if (tr.isString() && !tr.toString().isEmpty())
+            reason = tr.toString();
+    }
+    r.crashReason = reason;
+}
+
+// The body's timestamp, its capture time, the header's timestamp, each in
+// either form; none when none of them reads (the file's time stands in).
+std::optional<QDateTime> structuredDate(const QJsonObject& json, const QJsonObject& head)
+{
+    for (const QJsonValue& stamp : {json.value(QLatin1String("timestamp")), json.value(QLatin1String("captureTime")),
+                                    head.value(QLatin1String("timestamp"))}) {
+        if (auto d = reportDate(stamp))
+            return d;
+    }
+    return std::nullopt;
+}
+
+// One header line of a plain report into r; true when it named the process.
+bool readPlainLine(const QString& line, CrashReport& r)
+{
+    static const QString kProcess = QStringLiteral("Process:");
+    static const QString kExceptionType = QStringLiteral("Exception Type:");
+    static const QString kExceptionCodes = QStringLiteral("Exception Codes:");
+    static const QString kTermination = QStringLiteral("Termination Reason:");
+    static const QString kDate = QStringLiteral("Date/Time:");
+    static const QString kVersion = QStringLiteral("Version:");
+    static const QString kOsVersion = QStringLiteral("OS Version:");
+    static const QString kModel = QStringLiteral("Hardware Model:");
+    auto valueAfter = [&line](const QString& label) { return trimmedHorizontal(QStringView(line).mid(label.size())); };
+
+    if (line.startsWith(kExceptionType))
+        r.exceptionType = trimmedHorizontal(QString(line).remove(kExceptionType));
+    if (line.startsWith(kExceptionCodes) || line.startsWith(kTermination)) {
+        // Everything after the first colon, so colons inside the value survive.
+        r.crashReason = trimmedHorizontal(QStringView(line).mid(line.indexOf(QLatin1Char(':')) + 1));
+    }
+    if (line.startsWith(kDate)) {
+        if (auto d = CrashParser::parseSpacedDateTime(valueAfter(kDate)))
+            r.date = *d;
+    }
+    if (line.startsWith(kVersion))
+        r.appVersion = valueAfter(kVersion);
+    if (line.startsWith(kOsVersion))
+        r.osVersion = valueAfter(kOsVersion);
+    if (line.startsWith(kModel))
+        r.deviceModel = valueAfter(kModel);
+    if (!line.startsWith(kProcess))
+        return false;
+    QString rest = trimmedHorizontal(QString(line).remove(kProcess));
+    const qsizetype bracket = rest.indexOf(QLatin1Char('['));
+    if (bracket >= 0)
+        rest = trimmedHorizontal(QStringView(rest).left(bracket));
+    r.appName = rest;
+    return true;
 }
 
 }  // namespace
@@ -197,40 +274,10 @@ std::optional<CrashReport> parseStructuredReport(const QString& text, const QByt
         r.osVersion = lookupString(head, {"os_version"});
     r.deviceModel = lookupString(json, {"modelCode", "hardware_model"});
 
-    QString reason;
-    const QJsonValue exception = json.value(QLatin1String("exception"));
-    if (exception.isObject()) {
-        const QJsonObject ex = exception.toObject();
-        const QJsonValue type = ex.value(QLatin1String("type"));
-        const QJsonValue signal = ex.value(QLatin1String("signal"));
-        const QJsonValue subtype = ex.value(QLatin1String("subtype"));
-        r.exceptionType = type.isString() ? type.toString() : QString();
-        const QString sig = signal.isString() ? signal.toString() : QString();
-        if (subtype.isString())
-            reason = sig.isEmpty() ? subtype.toString() : sig + QStringLiteral(" \u2014 ") + subtype.toString();
-        else
-            reason = sig;
-    }
-    const QJsonValue termination = json.value(QLatin1String("termination"));
-    if (termination.isObject() && reason.isEmpty()) {
-        const QJsonValue tr = termination.toObject().value(QLatin1String("reason"));
-        if (tr.isString() && !tr.toString().isEmpty())
-            reason = tr.toString();
-    }
-    r.crashReason = reason;
+    readException(json, r);
     r.faultingThread = jsonInteger(json.value(QLatin1String("faultingThread")));
     r.stackTrace = stackTraceText(json, r.faultingThread);
-
-    // The body's timestamp, its capture time, the header's timestamp, each in
-    // either form; the file's time only when none of them reads.
-    r.date = fallbackDate;
-    for (const QJsonValue& stamp : {json.value(QLatin1String("timestamp")), json.value(QLatin1String("captureTime")),
-                                    head.value(QLatin1String("timestamp"))}) {
-        if (auto d = reportDate(stamp)) {
-            r.date = *d;
-            break;
-        }
-    }
+    r.date = structuredDate(json, head).value_or(fallbackDate);
 
     cutFields(r);
     r.nothingParsed = nothingParsed(r, named);
@@ -262,7 +309,7 @@ QString stackTraceText(const QJsonObject& body, std::optional<qint64> faultingTh
         const QJsonObject f = frames.at(i).toObject();
         const QJsonValue imageName = f.value(QLatin1String("imageName"));
         QString image = VisibleText::cutField(imageName.isString() ? imageName.toString()
-                                              : usedImageName(usedImages, f.value(QLatin1String("imageIndex"))));
+                                                                   : usedImageName(usedImages, f.value(QLatin1String("imageIndex"))));
         if (image.isEmpty() && !imageName.isString())
             image = QStringLiteral("???");
         const QJsonValue symbol = f.value(QLatin1String("symbol"));
@@ -287,10 +334,7 @@ std::optional<QDateTime> parseInternetDateTime(const QString& text)
     // yyyy-MM-ddTHH:mm:ss.f...(Z|+hh:mm|-hh:mm), fraction required.
     const QStringView s(text);
     int year, month, day, hour, minute, second;
-    if (!readDigits(s, 0, 4, &year) || !charAt(s, 4, u'-') || !readDigits(s, 5, 2, &month) || !charAt(s, 7, u'-')
-        || !readDigits(s, 8, 2, &day) || !charAt(s, 10, u'T') || !readDigits(s, 11, 2, &hour)
-        || !charAt(s, 13, u':') || !readDigits(s, 14, 2, &minute) || !charAt(s, 16, u':')
-        || !readDigits(s, 17, 2, &second) || !charAt(s, 19, u'.'))
+    if (!readDigits(s, 0, 4, &year) || !charAt(s, 4, u'-') || !readDigits(s, 5, 2, &month) || !charAt(s, 7, u'-') || !readDigits(s, 8, 2, &day) || !charAt(s, 10, u'T') || !readDigits(s, 11, 2, &hour) || !charAt(s, 13, u':') || !readDigits(s, 14, 2, &minute) || !charAt(s, 16, u':') || !readDigits(s, 17, 2, &second) || !charAt(s, 19, u'.'))
         return std::nullopt;
     qsizetype pos = 20;
     int msec = 0, fracDigits = 0;
@@ -311,8 +355,7 @@ std::optional<QDateTime> parseInternetDateTime(const QString& text)
     } else if (charAt(s, pos, u'+') || charAt(s, pos, u'-')) {
         const int sign = charAt(s, pos, u'-') ? -1 : 1;
         int oh, om;
-        if (!readDigits(s, pos + 1, 2, &oh) || !charAt(s, pos + 3, u':') || !readDigits(s, pos + 4, 2, &om)
-            || oh > 23 || om > 59)
+        if (!readDigits(s, pos + 1, 2, &oh) || !charAt(s, pos + 3, u':') || !readDigits(s, pos + 4, 2, &om) || oh > 23 || om > 59)
             return std::nullopt;
         offsetSeconds = sign * (oh * 3600 + om * 60);
         pos += 6;
@@ -334,10 +377,7 @@ std::optional<QDateTime> parseSpacedDateTime(const QString& text)
     // yyyy-MM-dd HH:mm:ss[.f{1,6}] ±hhmm
     const QStringView s(text);
     int year, month, day, hour, minute, second;
-    if (!readDigits(s, 0, 4, &year) || !charAt(s, 4, u'-') || !readDigits(s, 5, 2, &month) || !charAt(s, 7, u'-')
-        || !readDigits(s, 8, 2, &day) || !charAt(s, 10, u' ') || !readDigits(s, 11, 2, &hour)
-        || !charAt(s, 13, u':') || !readDigits(s, 14, 2, &minute) || !charAt(s, 16, u':')
-        || !readDigits(s, 17, 2, &second))
+    if (!readDigits(s, 0, 4, &year) || !charAt(s, 4, u'-') || !readDigits(s, 5, 2, &month) || !charAt(s, 7, u'-') || !readDigits(s, 8, 2, &day) || !charAt(s, 10, u' ') || !readDigits(s, 11, 2, &hour) || !charAt(s, 13, u':') || !readDigits(s, 14, 2, &minute) || !charAt(s, 16, u':') || !readDigits(s, 17, 2, &second))
         return std::nullopt;
     qsizetype pos = 19;
     int msec = 0;
@@ -353,9 +393,7 @@ std::optional<QDateTime> parseSpacedDateTime(const QString& text)
             msec *= 10;
     }
     int oh, om;
-    if (!charAt(s, pos, u' ') || !(charAt(s, pos + 1, u'+') || charAt(s, pos + 1, u'-'))
-        || !readDigits(s, pos + 2, 2, &oh) || !readDigits(s, pos + 4, 2, &om) || pos + 6 != s.size() || oh > 23
-        || om > 59)
+    if (!charAt(s, pos, u' ') || !(charAt(s, pos + 1, u'+') || charAt(s, pos + 1, u'-')) || !readDigits(s, pos + 2, 2, &oh) || !readDigits(s, pos + 4, 2, &om) || pos + 6 != s.size() || oh > 23 || om > 59)
         return std::nullopt;
     const int offsetSeconds = (charAt(s, pos + 1, u'-') ? -1 : 1) * (oh * 3600 + om * 60);
     const QDate date(year, month, day);
@@ -367,18 +405,6 @@ std::optional<QDateTime> parseSpacedDateTime(const QString& text)
 CrashReport parsePlainReport(const QString& text, const QString& fileName, const QString& filePath,
                              const QDateTime& fallbackDate, bool isRetired)
 {
-    static const QString kProcess = QStringLiteral("Process:");
-    static const QString kExceptionType = QStringLiteral("Exception Type:");
-    static const QString kExceptionCodes = QStringLiteral("Exception Codes:");
-    static const QString kTermination = QStringLiteral("Termination Reason:");
-    static const QString kDate = QStringLiteral("Date/Time:");
-    static const QString kVersion = QStringLiteral("Version:");
-    static const QString kOsVersion = QStringLiteral("OS Version:");
-    static const QString kModel = QStringLiteral("Hardware Model:");
-    auto valueAfter = [](const QString& line, const QString& label) {
-        return trimmedHorizontal(QStringView(line).mid(label.size()));
-    };
-
     CrashReport r;
     r.id = QUuid::createUuid();
     r.fileName = fileName;
@@ -397,30 +423,7 @@ CrashReport parsePlainReport(const QString& text, const QString& fileName, const
         const QString line = trimmedHorizontal(all.mid(start, end - start));
         start = end + 1;
 
-        if (line.startsWith(kProcess)) {
-            QString rest = trimmedHorizontal(QString(line).remove(kProcess));
-            const qsizetype bracket = rest.indexOf(QLatin1Char('['));
-            if (bracket >= 0)
-                rest = trimmedHorizontal(QStringView(rest).left(bracket));
-            r.appName = rest;
-            named = true;
-        }
-        if (line.startsWith(kExceptionType))
-            r.exceptionType = trimmedHorizontal(QString(line).remove(kExceptionType));
-        if (line.startsWith(kExceptionCodes) || line.startsWith(kTermination)) {
-            // Everything after the first colon, so colons inside the value survive.
-            r.crashReason = trimmedHorizontal(QStringView(line).mid(line.indexOf(QLatin1Char(':')) + 1));
-        }
-        if (line.startsWith(kDate)) {
-            if (auto d = parseSpacedDateTime(valueAfter(line, kDate)))
-                r.date = *d;
-        }
-        if (line.startsWith(kVersion))
-            r.appVersion = valueAfter(line, kVersion);
-        if (line.startsWith(kOsVersion))
-            r.osVersion = valueAfter(line, kOsVersion);
-        if (line.startsWith(kModel))
-            r.deviceModel = valueAfter(line, kModel);
+        named |= readPlainLine(line, r);
     }
 
     // The crashed thread and its backtrace come later; zero codes say

@@ -11,8 +11,11 @@ QString CrashReport::crashTypeLabel() const
         const char* needle;
         const char* label;
     } rules[] = {
-        {"abort", "Abort"},           {"segfault", "Segfault"}, {"SEGV", "Segfault"},
-        {"EXC_BAD_ACCESS", "Bad Access"}, {"EXC_CRASH", "Crash"},
+        {"abort", "Abort"},
+        {"segfault", "Segfault"},
+        {"SEGV", "Segfault"},
+        {"EXC_BAD_ACCESS", "Bad Access"},
+        {"EXC_CRASH", "Crash"},
     };
     for (const auto& r : rules) {
         if (crashReason.contains(QLatin1String(r.needle)))

@@ -11,9 +11,9 @@
 // is `id` alone, made fresh at parse time, so a rescan yields new ids.
 struct CrashReport {
     QUuid id;
-    QString fileName;   // last path component, extension included
-    QString filePath;   // full path of the file
-    QDateTime date;     // crash time (UTC); the file's modification time when the report has none
+    QString fileName;  // last path component, extension included
+    QString filePath;  // full path of the file
+    QDateTime date;    // crash time (UTC); the file's modification time when the report has none
     QString appName;
     QString appVersion;
     QString crashReason;

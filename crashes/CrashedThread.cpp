@@ -101,15 +101,60 @@ QString exceptionReason(QStringView line)
 
 namespace CrashedThread {
 
-Found read(QStringView text, int maxFrames)
-{
-    static const QString kCrashedThread = QStringLiteral("Crashed Thread:");
-    static const QString kApplication = QStringLiteral("Application Specific Information:");
-    enum class In { header, application, frames } in = In::header;
+namespace {
+
+enum class In { header,
+                application,
+                frames };
+
+// What read() has found so far, and where in the report it is.
+struct State {
+    In in = In::header;
     Found found;
     QStringList frames;
     bool applicationSeen = false;
+};
 
+// "Crashed Thread:", "Application Specific Information:" or the crashed
+// thread's backtrace header.
+void headerLine(QStringView line, State& s)
+{
+    static const QString kCrashedThread = QStringLiteral("Crashed Thread:");
+    static const QString kApplication = QStringLiteral("Application Specific Information:");
+    if (!s.found.thread && line.startsWith(kCrashedThread)) {
+        qint64 n = 0;
+        if (leadingNumber(line.mid(kCrashedThread.size()).trimmed(), &n) > 0)
+            s.found.thread = n;
+    } else if (!s.applicationSeen && line.startsWith(kApplication)) {
+        s.applicationSeen = true;
+        const QStringView rest = line.mid(kApplication.size()).trimmed();
+        if (rest.isEmpty())
+            s.in = In::application;
+        else
+            s.found.applicationReason = exceptionReason(rest);
+    } else if (const std::optional<qint64> n = crashedHeader(line); n && (!s.found.thread || *s.found.thread == *n)) {
+        s.found.thread = n;
+        s.frames << QStringLiteral("Thread %1 (Faulting Thread):").arg(*n);
+        s.in = In::frames;
+    }
+}
+
+// A line after an "Application Specific Information:" line that had no reason.
+void applicationLine(QStringView line, State& s)
+{
+    if (line.isEmpty()) {
+        s.in = In::header;
+    } else if (s.found.applicationReason.isEmpty()) {
+        s.found.applicationReason = exceptionReason(line);
+        s.in = In::header;
+    }
+}
+
+}  // namespace
+
+Found read(QStringView text, int maxFrames)
+{
+    State s;
     for (qsizetype start = 0; start <= text.size();) {
         qsizetype end = text.indexOf(QLatin1Char('\n'), start);
         if (end < 0)
@@ -117,42 +162,20 @@ Found read(QStringView text, int maxFrames)
         const QStringView line = text.mid(start, end - start).trimmed();
         start = end + 1;
 
-        if (in == In::frames) {
+        if (s.in == In::frames) {
             const std::optional<QString> frame = frameLine(line);
             if (!frame)
-                break;  // the backtrace ends at its blank line; nothing after it is read
-            if (frames.size() <= maxFrames)  // the header line and the frames
-                frames << *frame;
-            continue;
-        }
-        if (in == In::application) {
-            if (line.isEmpty()) {
-                in = In::header;
-            } else if (found.applicationReason.isEmpty()) {
-                found.applicationReason = exceptionReason(line);
-                in = In::header;
-            }
-            continue;
-        }
-        if (!found.thread && line.startsWith(kCrashedThread)) {
-            qint64 n = 0;
-            if (leadingNumber(line.mid(kCrashedThread.size()).trimmed(), &n) > 0)
-                found.thread = n;
-        } else if (!applicationSeen && line.startsWith(kApplication)) {
-            applicationSeen = true;
-            const QStringView rest = line.mid(kApplication.size()).trimmed();
-            if (rest.isEmpty())
-                in = In::application;
-            else
-                found.applicationReason = exceptionReason(rest);
-        } else if (const std::optional<qint64> n = crashedHeader(line); n && (!found.thread || *found.thread == *n)) {
-            found.thread = n;
-            frames << QStringLiteral("Thread %1 (Faulting Thread):").arg(*n);
-            in = In::frames;
+                break;                         // the backtrace ends at its blank line; nothing after it is read
+            if (s.frames.size() <= maxFrames)  // the header line and the frames
+                s.frames << *frame;
+        } else if (s.in == In::application) {
+            applicationLine(line, s);
+        } else {
+            headerLine(line, s);
         }
     }
-    found.stackTrace = frames.join(QLatin1Char('\n'));
-    return found;
+    s.found.stackTrace = s.frames.join(QLatin1Char('\n'));
+    return s.found;
 }
 
 bool isOnlyZeroCodes(QStringView value)

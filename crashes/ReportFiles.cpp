@@ -1,6 +1,6 @@
 #include "crashes/ReportFiles.h"
 
-#include "logs/SafeRead.h"
+#include "base/SafeRead.h"
 
 #include <QDir>
 #include <QFile>

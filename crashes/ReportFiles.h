@@ -25,8 +25,8 @@ Listing listFolder(const QString& dir);
 QString folderError(const QString& dir, const Listing& listing);
 
 struct FileRead {
-    QByteArray bytes;  // the whole file, when `reason` is empty
-    QString reason;    // why it was not read ("a symlink loop", "Permission denied")
+    QByteArray bytes;       // the whole file, when `reason` is empty
+    QString reason;         // why it was not read ("a symlink loop", "Permission denied")
     bool missing = false;   // no file (and no link) at the path
     bool tooLarge = false;  // a regular file over the bound; `modified` is its time
     QDateTime modified;     // UTC, of the file read or too large

@@ -48,8 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         checkCommon(*structured, text);
         check(!structured->appName.isEmpty());  // fileName stands in for a missing name
         check(!structured->stackTrace.isEmpty());
-        check(structured->stackTrace == CrashParser::noStackTraceText()
-              || structured->stackTrace.startsWith(QLatin1String("Thread ")));
+        check(structured->stackTrace == CrashParser::noStackTraceText() || structured->stackTrace.startsWith(QLatin1String("Thread ")));
     }
     const CrashReport plain = CrashParser::parsePlainReport(text, fileName, filePath, fallback, true);
     checkCommon(plain, text);

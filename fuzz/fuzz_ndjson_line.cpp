@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // One parser for every input, as one read reuses it for every line.
     static Ndjson::LineParser parser;
     static const QString file = QDir::tempPath() + QStringLiteral("/fuzz_ndjson_line_%1.ndjson")
-                                                      .arg(QCoreApplication::applicationPid());
+                                                       .arg(QCoreApplication::applicationPid());
     const char* const text = reinterpret_cast<const char*>(data);
 
     // Line by line, as the reader hands lines over (without "\n" and a last "\r").

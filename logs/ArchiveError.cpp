@@ -18,8 +18,7 @@ bool isPermissionFailure(const QString& underlying)
         if (underlying.contains(QString::fromLocal8Bit(std::strerror(e))))
             return true;
     }
-    return underlying.contains(QLatin1String("Permission denied"))
-           || underlying.contains(QLatin1String("Operation not permitted"));
+    return underlying.contains(QLatin1String("Permission denied")) || underlying.contains(QLatin1String("Operation not permitted"));
 }
 
 }  // namespace
@@ -50,15 +49,11 @@ QString ArchiveError::shellQuoted(const QString& path)
 QString ArchiveError::description() const
 {
     if (m_case == Case::notReadable)
-        return QStringLiteral("Cannot read archive \"") + m_name
-            + QStringLiteral("\". If it was created with sudo, run:\nsudo chmod -R a+r ") + shellQuoted(m_path);
+        return QStringLiteral("Cannot read archive \"") + m_name + QStringLiteral("\". If it was created with sudo, run:\nsudo chmod -R a+r ") + shellQuoted(m_path);
     if (isPermissionFailure(m_underlying))
-        return QStringLiteral("Unable to read archive \"") + m_name
-            + QStringLiteral("\". The archive may have permission issues.\n\nTry: sudo chmod -R a+r ")
-            + shellQuoted(m_path) + QStringLiteral("\n\nUnderlying error: ") + m_underlying;
+        return QStringLiteral("Unable to read archive \"") + m_name + QStringLiteral("\". The archive may have permission issues.\n\nTry: sudo chmod -R a+r ") + shellQuoted(m_path) + QStringLiteral("\n\nUnderlying error: ") + m_underlying;
     // Damage is not mended by permissions: no chmod for it.
     if (m_underlying.contains(QLatin1String("corrupt")) || m_underlying.contains(QLatin1String("incomplete")))
-        return QStringLiteral("Unable to read archive \"") + m_name
-            + QStringLiteral("\". The archive is damaged or incomplete.\n\nUnderlying error: ") + m_underlying;
+        return QStringLiteral("Unable to read archive \"") + m_name + QStringLiteral("\". The archive is damaged or incomplete.\n\nUnderlying error: ") + m_underlying;
     return QStringLiteral("Failed to open archive \"") + m_name + QStringLiteral("\": ") + m_underlying;
 }

@@ -7,7 +7,8 @@
 // texts use its absolute path, so that pasting them fixes that archive.
 class ArchiveError {
 public:
-    enum class Case { notReadable, openFailed };
+    enum class Case { notReadable,
+                      openFailed };
 
     static ArchiveError notReadable(const QString& path) { return ArchiveError(Case::notReadable, path, {}); }
     static ArchiveError openFailed(const QString& path, const QString& underlying)

@@ -1,6 +1,6 @@
 #include "logs/LogCollector.h"
 
-#include "logs/Platform.h"
+#include "base/Platform.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,8 +20,7 @@ bool isExecutableFile(const QString& path)
 
 QString LogCollector::outputPath(const QDateTime& start)
 {
-    return Platform::desktopDir() + QStringLiteral("/Vellacord-")
-           + start.toLocalTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss")) + QStringLiteral(".logarchive");
+    return Platform::desktopDir() + QStringLiteral("/Vellacord-") + start.toLocalTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss")) + QStringLiteral(".logarchive");
 }
 
 QString LogCollector::toolPath()
@@ -72,8 +71,8 @@ QString LogCollector::failureText(int exitStatus, const QString& errorText)
         const QString reason = errorText.trimmed();
         if (!reason.isEmpty())
             return QStringLiteral("Log collection could not read the system journal. Members of the groups "
-                                  "systemd-journal and adm can read all of it.\n")
-                   + reason;
+                                  "systemd-journal and adm can read all of it.\n") +
+                   reason;
 #endif
         return cancelledText();
     }

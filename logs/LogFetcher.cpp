@@ -1,7 +1,7 @@
 #include "logs/LogFetcher.h"
 
-#include "logs/Background.h"
-#include "logs/Platform.h"
+#include "base/Background.h"
+#include "base/Platform.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -56,8 +56,8 @@ QString LogFetcher::emptyResultText(bool archive, const JournalAccess& access)
         return QStringLiteral("No log entries found: this machine keeps no systemd journal. ") + *accessAdvice(access);
     case JournalAccess::Limit::notInGroup:
         return QStringLiteral("No log entries found. Your account is in neither the systemd-journal nor the adm "
-                              "group, so the system journal shows it only its own entries.\n\n")
-               + *accessAdvice(access);
+                              "group, so the system journal shows it only its own entries.\n\n") +
+               *accessAdvice(access);
     case JournalAccess::Limit::none:
         break;
     }
@@ -71,8 +71,8 @@ std::optional<QString> LogFetcher::accessAdvice(const JournalAccess& access)
         return QStringLiteral("Open a folder of journal files or a log archive with File > Open Log Archive… instead.");
     case JournalAccess::Limit::notInGroup:
         return QStringLiteral("To read the whole journal, add yourself to the systemd-journal group, then log out and "
-                              "back in:\n")
-               + access.groupCommand();
+                              "back in:\n") +
+               access.groupCommand();
     case JournalAccess::Limit::none:
         break;
     }
@@ -238,7 +238,7 @@ void LogFetcher::fetch(double start, double end)
     m_lastFetchEnd = end;
     qCInfo(lcLogFetcher, "Fetching logs: %.*fh range", 1, (end - start) / 3600.0);
 
-    const QString archive = m_archiveURL.value_or(QString());
+    const QString archive = m_archivePath.value_or(QString());
     auto cancel = std::make_shared<std::atomic_bool>(false);
     m_fetchCancel = cancel;
     const quint64 generation = ++m_fetchGeneration;
@@ -282,7 +282,7 @@ void LogFetcher::refresh()
 {
     if (!m_lastFetchStart)
         return;
-    if (m_archiveURL) {
+    if (m_archivePath) {
         reloadArchive();
         return;
     }
@@ -294,8 +294,8 @@ void LogFetcher::refresh()
 void LogFetcher::openArchive(const QString& path)
 {
     stopLiveTail();
-    m_archiveURL = path;
-    emit archiveURLChanged();
+    m_archivePath = path;
+    emit archivePathChanged();
     qCInfo(lcLogFetcher, "Opening archive: %s", qUtf8Printable(path));
     findArchiveSpan();
     reloadArchive();
@@ -310,11 +310,11 @@ void LogFetcher::findArchiveSpan()
     m_spanCancel = std::make_shared<std::atomic_bool>(false);
     m_archiveSpan.reset();
     emit archiveSpanChanged();
-    if (!m_archiveURL)
+    if (!m_archivePath)
         return;
     const QueryContext ctx = context(m_spanCancel);
     Background::run(
-        this, [path = *m_archiveURL, ctx] { return ::archiveSpan(path, ctx); },
+        this, [path = *m_archivePath, ctx] { return ::archiveSpan(path, ctx); },
         [this, generation](std::optional<DateRange> span) {
             if (generation != m_spanGeneration)
                 return;  // another archive since
@@ -325,15 +325,15 @@ void LogFetcher::findArchiveSpan()
 
 void LogFetcher::reloadArchive()
 {
-    if (!m_archiveURL)
+    if (!m_archivePath)
         return;
     fetch(kDistantPast, now());
 }
 
 void LogFetcher::closeArchive()
 {
-    m_archiveURL.reset();
-    emit archiveURLChanged();
+    m_archivePath.reset();
+    emit archivePathChanged();
     findArchiveSpan();
     setEntries({});
     setOutcome({});
@@ -344,7 +344,7 @@ void LogFetcher::closeArchive()
 
 void LogFetcher::startLiveTail()
 {
-    if (m_isLiveTailing || m_archiveURL)
+    if (m_isLiveTailing || m_archivePath)
         return;
     m_isLiveTailing = true;
     emit isLiveTailingChanged();
@@ -401,8 +401,7 @@ void LogFetcher::schedulePoll(quint64 generation)
 
 QString LogFetcher::tailKey(const LogEntry& e)
 {
-    return QString::number(e.date, 'g', QLocale::FloatingPointShortest) + QLatin1Char('-') + e.process
-        + QLatin1Char('-') + e.message.left(kTailKeyPrefix);
+    return QString::number(e.date, 'g', QLocale::FloatingPointShortest) + QLatin1Char('-') + e.process + QLatin1Char('-') + e.message.left(kTailKeyPrefix);
 }
 
 void LogFetcher::mergeTailResult(const LogEntryList& result, double pollStart)

@@ -54,8 +54,8 @@ public:
     const std::optional<QString>& errorMessage() const { return m_errorMessage; }
     const FetchOutcome& outcome() const { return m_outcome; }
     bool isLiveTailing() const { return m_isLiveTailing; }
-    const std::optional<QString>& archiveURL() const { return m_archiveURL; }  // a path
-    bool isViewingArchive() const { return m_archiveURL.has_value(); }
+    const std::optional<QString>& archivePath() const { return m_archivePath; }  // a path
+    bool isViewingArchive() const { return m_archivePath.has_value(); }
     // The open archive's first and last dates, found in the background after
     // it opens; none before then, and for an archive that holds nothing.
     const std::optional<DateRange>& archiveSpan() const { return m_archiveSpan; }
@@ -112,7 +112,7 @@ signals:
     void errorMessageChanged();
     void outcomeChanged();
     void isLiveTailingChanged();
-    void archiveURLChanged();
+    void archivePathChanged();
     void archiveSpanChanged();
 
 private:
@@ -134,14 +134,14 @@ private:
     FetchOutcome m_outcome;
     std::pair<FetchOutcome, std::optional<QString>> m_beforeTailError;  // restored when the tail recovers
     bool m_isLiveTailing = false;
-    std::optional<QString> m_archiveURL;
+    std::optional<QString> m_archivePath;
     std::optional<DateRange> m_archiveSpan;
     quint64 m_spanGeneration = 0;
     std::shared_ptr<std::atomic_bool> m_spanCancel;  // the running span search's flag
     std::optional<double> m_lastFetchStart;
     std::optional<double> m_lastFetchEnd;
 
-    std::shared_ptr<std::atomic_bool> m_fetchCancel;  // the fetchTask's flag
+    std::shared_ptr<std::atomic_bool> m_fetchCancel;                                           // the fetchTask's flag
     std::shared_ptr<std::atomic_bool> m_quitting = std::make_shared<std::atomic_bool>(false);  // every task's
     quint64 m_fetchGeneration = 0;
     quint64 m_tailGeneration = 0;  // the liveTailTask; bumping it cancels the loop

@@ -19,15 +19,22 @@ std::vector<LogFormat> builtIn()
         {QStringLiteral("Mac unified log bundle"),
          QStringLiteral("a .logarchive that a Mac wrote (log collect, sysdiagnose), or a Mac's diagnostics folder: "
                         "tracev3 files in Persist/, Special/, Signpost/ or HighVolume/"),
-         QStringLiteral("tracev3 files"), {QStringLiteral("*.logarchive")}, isUnifiedLogSource, openUnifiedStore},
+         QStringLiteral("tracev3 files"),
+         {QStringLiteral("*.logarchive")},
+         isUnifiedLogSource,
+         openUnifiedStore},
         {QStringLiteral("systemd journal folder"),
          QStringLiteral("a folder of .journal files, such as a systemd-journal-remote collector's output"),
-         QStringLiteral("journal files"), {QStringLiteral("*.logarchive")}, JournalLogStore::isJournalFolder,
+         QStringLiteral("journal files"),
+         {QStringLiteral("*.logarchive")},
+         JournalLogStore::isJournalFolder,
          JournalLogStore::openDirectory},
         {QStringLiteral("log show --style ndjson export"),
          QStringLiteral("a file of one JSON event per line from a Mac's log show --style ndjson, or a folder of them"),
-         QStringLiteral("ndjson files (.ndjson, .jsonl)"), {QStringLiteral("*.ndjson"), QStringLiteral("*.jsonl")},
-         isNdjsonSource, openNdjsonStore},
+         QStringLiteral("ndjson files (.ndjson, .jsonl)"),
+         {QStringLiteral("*.ndjson"), QStringLiteral("*.jsonl")},
+         isNdjsonSource,
+         openNdjsonStore},
     };
 }
 

@@ -15,9 +15,9 @@
 #include <vector>
 
 struct LogFormat {
-    QString name;         // for people: "Mac unified log bundle"
-    QString description;  // one line of help: what is opened, by what it is recognised
-    QString files;        // what it looks for, for messages: "tracev3 files"
+    QString name;             // for people: "Mac unified log bundle"
+    QString description;      // one line of help: what is opened, by what it is recognised
+    QString files;            // what it looks for, for messages: "tracev3 files"
     QStringList nameFilters;  // names the open panel suggests ("*.logarchive"); content decides
     std::function<bool(const QString& path)> recognises;
     std::function<StoreOpenResult(const QString& path)> open;

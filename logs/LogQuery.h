@@ -18,7 +18,7 @@ enum class QueryFailure {
     liveStoreUnavailable,  // the live store could not be opened
     archiveNotReadable,
     archiveOpenFailed,
-    storeError,            // any other error of a store, passed on unchanged
+    storeError,  // any other error of a store, passed on unchanged
 };
 QueryFailure failureKind(const QueryError& error);
 

@@ -42,7 +42,7 @@ public:
         return StoreError{LogFormats::notRecognisedText(path)};
     }
 };
-}
+}  // namespace
 
 const LogStoreProvider& platformLogStoreProvider()
 {

@@ -18,7 +18,12 @@
 // `none` is no entry: a store that reads much without finding one (lines
 // that are malformed or out of range) yields it now and then, so that the
 // caller can look at its time-out and cancellation; it is not counted.
-enum class RawEntryKind { logMessage, activity, signpost, boundary, other, none };
+enum class RawEntryKind { logMessage,
+                          activity,
+                          signpost,
+                          boundary,
+                          other,
+                          none };
 
 // One raw entry as enumerated. For a log message, `entry` carries every field
 // except `id`, which the query assigns.
@@ -32,7 +37,9 @@ struct StoreError {
     QString description;
     // Set by the live store when it cannot be opened: whether the user was
     // refused (denied) or the store is not there (unavailable).
-    enum class Cause { other, denied, unavailable } cause = Cause::other;
+    enum class Cause { other,
+                       denied,
+                       unavailable } cause = Cause::other;
 };
 
 // Both ends included.
@@ -45,18 +52,18 @@ struct DateRange {
 // What a read skipped as damaged or missing. A list read with any of these
 // is partial and says so; the read itself goes on.
 struct SkipCounts {
-    qint64 files = 0;        // files that could not be read at all
-    qint64 chunks = 0;       // damaged chunks and compressed blocks
-    qint64 records = 0;      // damaged records inside readable chunks
-    qint64 stringFiles = 0;  // damaged strings files (format strings, image names)
-    qint64 missingData = 0;  // messages whose oversize data was not found
+    qint64 files = 0;           // files that could not be read at all
+    qint64 chunks = 0;          // damaged chunks and compressed blocks
+    qint64 records = 0;         // damaged records inside readable chunks
+    qint64 stringFiles = 0;     // damaged strings files (format strings, image names)
+    qint64 missingData = 0;     // messages whose oversize data was not found
     qint64 withoutStrings = 0;  // messages whose strings file is not in the archive (or damaged)
-    qint64 lines = 0;        // lines of a text export that are not an event (malformed, over-long)
+    qint64 lines = 0;           // lines of a text export that are not an event (malformed, over-long)
     // Files left unread for want of resources (open files, memory), not for
     // damage: the list lacks whole sources, so the command line fails.
     qint64 notRead = 0;
     QStringList notReadNames = {};  // the first few of them
-    QString notReadReason = {};    // why
+    QString notReadReason = {};     // why
     bool damaged() const { return files || chunks || records || stringFiles || missingData || lines; }
     bool any() const { return damaged() || withoutStrings || notRead; }
     bool operator==(const SkipCounts&) const = default;

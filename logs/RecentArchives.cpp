@@ -1,6 +1,6 @@
 #include "logs/RecentArchives.h"
 
-#include "logs/Platform.h"
+#include "base/Platform.h"
 
 #include <QFileInfo>
 #include <QUrl>

@@ -81,42 +81,63 @@ void FlowLayout::setGeometry(const QRect& rect)
     layOut(rect, true);
 }
 
+namespace {
+
+struct Row {
+    QList<int> items;
+    int width = 0;
+    int height = 0;
+};
+
+// As many of the items from i on as fit in `width` (at least one); i moves past them.
+Row takeRow(const QList<QLayoutItem*>& items, int& i, int width, int spacing)
+{
+    Row row;
+    for (; i < int(items.size()); ++i) {
+        if (items[i]->isEmpty())
+            continue;
+        const QSize s = items[i]->sizeHint();
+        const int next = row.width + (row.items.isEmpty() ? 0 : spacing) + s.width();
+        if (!row.items.isEmpty() && next > width)
+            break;
+        row.items << i;
+        row.width = next;
+        row.height = qMax(row.height, s.height());
+    }
+    return row;
+}
+
+// The row's items side by side from the left, centred vertically; from the
+// first one flushed right on, against the right edge.
+void placeRow(const Row& row, const QRect& area, int y, const QList<QLayoutItem*>& items,
+              const QList<bool>& flushRight, int spacing)
+{
+    const int spare = qMax(0, area.width() - row.width);
+    int x = area.left();
+    bool pushed = false;
+    for (int k : row.items) {
+        pushed = pushed || flushRight[k];
+        const QSize s = items[k]->sizeHint();
+        const int left = x + (pushed ? spare : 0);
+        items[k]->setGeometry(QRect(QPoint(left, y + (row.height - s.height()) / 2), s));
+        x += s.width() + spacing;
+    }
+}
+
+}  // namespace
+
 int FlowLayout::layOut(const QRect& rect, bool apply) const
 {
     const QRect area = rect.marginsRemoved(contentsMargins());
     int y = area.top();
     int i = 0;
-    const int n = int(m_items.size());
-    while (i < n) {
-        // One row: as many items as fit (at least one).
-        QList<int> row;
-        int width = 0, height = 0;
-        for (; i < n; ++i) {
-            if (m_items[i]->isEmpty())
-                continue;
-            const QSize s = m_items[i]->sizeHint();
-            const int next = width + (row.isEmpty() ? 0 : m_hSpacing) + s.width();
-            if (!row.isEmpty() && next > area.width())
-                break;
-            row << i;
-            width = next;
-            height = qMax(height, s.height());
-        }
-        if (row.isEmpty())
+    while (i < int(m_items.size())) {
+        const Row row = takeRow(m_items, i, area.width(), m_hSpacing);
+        if (row.items.isEmpty())
             break;
-        if (apply) {
-            const int spare = qMax(0, area.width() - width);
-            int x = area.left();
-            bool pushed = false;
-            for (int k : row) {
-                pushed = pushed || m_flushRight[k];
-                const QSize s = m_items[k]->sizeHint();
-                const int left = x + (pushed ? spare : 0);
-                m_items[k]->setGeometry(QRect(QPoint(left, y + (height - s.height()) / 2), s));
-                x += s.width() + m_hSpacing;
-            }
-        }
-        y += height + m_vSpacing;
+        if (apply)
+            placeRow(row, area, y, m_items, m_flushRight, m_hSpacing);
+        y += row.height + m_vSpacing;
     }
     const int used = y > area.top() ? y - m_vSpacing - area.top() : 0;
     const QMargins m = contentsMargins();

@@ -3,6 +3,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace InlineMarkdown {
@@ -30,8 +31,7 @@ bool isSafeLink(const QString& url)
 {
     const QUrl u(url);
     const QString scheme = u.scheme().toLower();
-    return u.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")
-                           || scheme == QLatin1String("mailto"));
+    return u.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("mailto"));
 }
 
 // The first position at or after a given one where a test holds. The renderer
@@ -91,77 +91,85 @@ public:
         QString out;
         qsizetype i = begin;
         qsizetype plainStart = begin;
-        auto flush = [&](qsizetype upTo) {
-            if (upTo > plainStart)
-                out += escaped(m_s.mid(plainStart, upTo - plainStart));
-        };
         while (i < end) {
-            const QChar c = m_s[i];
-            if (c == QLatin1Char('\\') && i + 1 < end && QStringLiteral("\\`*_[]()#").contains(m_s[i + 1])) {
-                flush(i);
-                out += escaped(m_s.mid(i + 1, 1));
-                i += 2;
-                plainStart = i;
-                continue;
+            Step step = construct(i, begin, end);
+            if (step.html) {
+                if (i > plainStart)
+                    out += escaped(m_s.mid(plainStart, i - plainStart));
+                out += *step.html;
+                plainStart = step.next;
             }
-            if (c == QLatin1Char('`')) {
-                qsizetype run = 1;
-                while (i + run < end && m_s[i + run] == QLatin1Char('`'))
-                    ++run;
-                const qsizetype close = fence(i + run, run, end);
-                if (close >= 0) {
-                    flush(i);
-                    out += QLatin1String("<code>") + escaped(m_s.mid(i + run, close - i - run))
-                           + QLatin1String("</code>");
-                    i = close + run;
-                    plainStart = i;
-                    continue;
-                }
-                i += run;
-                continue;
-            }
-            if (c == QLatin1Char('*') || c == QLatin1Char('_')) {
-                const bool strong = i + 1 < end && m_s[i + 1] == c;
-                const qsizetype len = strong ? 2 : 1;
-                // An opener is followed by a non-space; an underscore inside a
-                // word (snake_case) is not emphasis.
-                const bool canOpen = i + len < end && !m_s[i + len].isSpace()
-                                     && !(c == QLatin1Char('_') && i > begin && m_s[i - 1].isLetterOrNumber());
-                const qsizetype close = canOpen ? closer(i, c, strong, begin, end) : -1;
-                if (close >= 0) {
-                    flush(i);
-                    const QLatin1String tag(strong ? "b" : "i");
-                    out += QStringLiteral("<%1>").arg(tag) + convert(i + len, close) + QStringLiteral("</%1>").arg(tag);
-                    i = close + len;
-                    plainStart = i;
-                    continue;
-                }
-                i += len;
-                continue;
-            }
-            if (c == QLatin1Char('[')) {
-                const qsizetype closeText = nextOf(m_closeBracket, QLatin1Char(']'), i + 1);
-                if (closeText + 1 < end && m_s[closeText + 1] == QLatin1Char('(')) {
-                    const qsizetype closeUrl = nextOf(m_closeParen, QLatin1Char(')'), closeText + 2);
-                    if (closeUrl < end && nextOf(m_newline, QLatin1Char('\n'), i + 1) > closeText
-                        && safeLink(closeText, closeUrl)) {
-                        flush(i);
-                        const QString url = m_s.mid(closeText + 2, closeUrl - closeText - 2).trimmed().toString();
-                        out += QStringLiteral("<a href=\"%1\">").arg(escaped(url)) + convert(i + 1, closeText)
-                               + QLatin1String("</a>");
-                        i = closeUrl + 1;
-                        plainStart = i;
-                        continue;
-                    }
-                }
-            }
-            ++i;
+            i = step.next;
         }
-        flush(end);
+        if (end > plainStart)
+            out += escaped(m_s.mid(plainStart, end - plainStart));
         return out;
     }
 
 private:
+    // Where a construct starting at an index ends, and its HTML when it is
+    // one; without it the text up to `next` stays plain.
+    struct Step {
+        qsizetype next;
+        std::optional<QString> html;
+    };
+
+    Step construct(qsizetype i, qsizetype begin, qsizetype end)
+    {
+        const QChar c = m_s[i];
+        if (c == QLatin1Char('\\') && i + 1 < end && QStringLiteral("\\`*_[]()#").contains(m_s[i + 1]))
+            return {i + 2, escaped(m_s.mid(i + 1, 1))};
+        if (c == QLatin1Char('`'))
+            return code(i, end);
+        if (c == QLatin1Char('*') || c == QLatin1Char('_'))
+            return emphasis(i, begin, end);
+        if (c == QLatin1Char('['))
+            return link(i, end);
+        return {i + 1, std::nullopt};
+    }
+
+    // A code span between backtick runs of the same length.
+    Step code(qsizetype i, qsizetype end)
+    {
+        qsizetype run = 1;
+        while (i + run < end && m_s[i + run] == QLatin1Char('`'))
+            ++run;
+        const qsizetype close = fence(i + run, run, end);
+        if (close < 0)
+            return {i + run, std::nullopt};
+        return {close + run,
+                QLatin1String("<code>") + escaped(m_s.mid(i + run, close - i - run)) + QLatin1String("</code>")};
+    }
+
+    Step emphasis(qsizetype i, qsizetype begin, qsizetype end)
+    {
+        const QChar c = m_s[i];
+        const bool strong = i + 1 < end && m_s[i + 1] == c;
+        const qsizetype len = strong ? 2 : 1;
+        // An opener is followed by a non-space; an underscore inside a
+        // word (snake_case) is not emphasis.
+        const bool canOpen = i + len < end && !m_s[i + len].isSpace() && !(c == QLatin1Char('_') && i > begin && m_s[i - 1].isLetterOrNumber());
+        const qsizetype close = canOpen ? closer(i, c, strong, begin, end) : -1;
+        if (close < 0)
+            return {i + len, std::nullopt};
+        const QLatin1String tag(strong ? "b" : "i");
+        return {close + len, QStringLiteral("<%1>").arg(tag) + convert(i + len, close) + QStringLiteral("</%1>").arg(tag)};
+    }
+
+    // [text](url) on one line, with a safe url.
+    Step link(qsizetype i, qsizetype end)
+    {
+        const qsizetype closeText = nextOf(m_closeBracket, QLatin1Char(']'), i + 1);
+        if (closeText + 1 >= end || m_s[closeText + 1] != QLatin1Char('('))
+            return {i + 1, std::nullopt};
+        const qsizetype closeUrl = nextOf(m_closeParen, QLatin1Char(')'), closeText + 2);
+        if (closeUrl >= end || nextOf(m_newline, QLatin1Char('\n'), i + 1) <= closeText || !safeLink(closeText, closeUrl))
+            return {i + 1, std::nullopt};
+        const QString url = m_s.mid(closeText + 2, closeUrl - closeText - 2).trimmed().toString();
+        return {closeUrl + 1,
+                QStringLiteral("<a href=\"%1\">").arg(escaped(url)) + convert(i + 1, closeText) + QLatin1String("</a>")};
+    }
+
     struct TickRun {
         qsizetype start, length, nextLonger;
     };
@@ -180,8 +188,8 @@ private:
         if (from >= end)
             return -1;
         auto j = qsizetype(std::lower_bound(m_ticks.begin(), m_ticks.end(), from,
-                                            [](const TickRun& r, qsizetype at) { return r.start < at; })
-                           - m_ticks.begin());
+                                            [](const TickRun& r, qsizetype at) { return r.start < at; }) -
+                           m_ticks.begin());
         while (j < qsizetype(m_ticks.size()) && m_ticks[size_t(j)].length < length)
             j = m_ticks[size_t(j)].nextLonger;
         if (j == qsizetype(m_ticks.size()) || m_ticks[size_t(j)].start + length > end)
@@ -203,8 +211,7 @@ private:
             if (m_s[k] != c || m_s[k - 1].isSpace())
                 return false;
             if (strong)
-                return k + 1 < m_n && m_s[k + 1] == c
-                       && !(underscore && k + 2 < m_n && m_s[k + 2].isLetterOrNumber());
+                return k + 1 < m_n && m_s[k + 1] == c && !(underscore && k + 2 < m_n && m_s[k + 2].isLetterOrNumber());
             if (k + 1 < m_n && (m_s[k + 1] == c || (underscore && m_s[k + 1].isLetterOrNumber())))
                 return false;
             qsizetype start = k;
@@ -215,8 +222,7 @@ private:
         qsizetype close = -1;
         if (found + len < end) {
             close = found;
-        } else if (const qsizetype k = end - len; k >= from && m_s[k] == c && !m_s[k - 1].isSpace()
-                                                 && (strong ? m_s[k + 1] == c : (end - runStartBefore(end, begin)) % 2 == 1)) {
+        } else if (const qsizetype k = end - len; k >= from && m_s[k] == c && !m_s[k - 1].isSpace() && (strong ? m_s[k + 1] == c : (end - runStartBefore(end, begin)) % 2 == 1)) {
             // At the range's end nothing follows the marker.
             close = k;
         }
@@ -247,8 +253,7 @@ private:
     {
         if (closeText != m_linkText) {
             m_linkText = closeText;
-            m_linkSafe = nextOf(m_openBracket, QLatin1Char('['), closeText + 2) > closeUrl
-                         && isSafeLink(m_s.mid(closeText + 2, closeUrl - closeText - 2).trimmed().toString());
+            m_linkSafe = nextOf(m_openBracket, QLatin1Char('['), closeText + 2) > closeUrl && isSafeLink(m_s.mid(closeText + 2, closeUrl - closeText - 2).trimmed().toString());
         }
         return m_linkSafe;
     }
@@ -267,8 +272,7 @@ private:
 
 QString toHtml(const QString& markdown)
 {
-    return QLatin1String("<span style=\"white-space: pre-wrap;\">") + Renderer(markdown).convert(0, markdown.size())
-           + QLatin1String("</span>");
+    return QLatin1String("<span style=\"white-space: pre-wrap;\">") + Renderer(markdown).convert(0, markdown.size()) + QLatin1String("</span>");
 }
 
 }  // namespace InlineMarkdown

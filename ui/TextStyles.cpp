@@ -1,10 +1,10 @@
 #include "ui/TextStyles.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QEvent>
 #include <QPalette>
 
 namespace TextStyles {

@@ -10,7 +10,15 @@ class QWidget;
 // caption, ...), mapped to sizes relative to the application font.
 namespace TextStyles {
 
-enum class Style { largeTitle, title, title3, headline, body, callout, subheadline, caption, caption2 };
+enum class Style { largeTitle,
+                   title,
+                   title3,
+                   headline,
+                   body,
+                   callout,
+                   subheadline,
+                   caption,
+                   caption2 };
 
 QFont font(Style style, bool monospaced = false, QFont::Weight weight = QFont::Normal);
 

@@ -11,7 +11,8 @@ class QLabel;
 class TintedBar : public QWidget {
     Q_OBJECT
 public:
-    enum class Tint { accent, orange };
+    enum class Tint { accent,
+                      orange };
 
     TintedBar(const QString& symbol, Tint tint, QWidget* parent = nullptr);
 

@@ -16,10 +16,10 @@ void setProminent(QPushButton* button)
 {
     button->setProperty("prominent", true);
     button->setStyleSheet(QStringLiteral(
-        "QPushButton { background-color: palette(highlight); color: palette(highlighted-text);"
-        " border: 2px solid transparent; border-radius: 5px; padding: 2px 12px; }"
-        "QPushButton:disabled { background-color: palette(mid); color: palette(base); }")
-                          + ViewStyle::focusRule(true));
+                              "QPushButton { background-color: palette(highlight); color: palette(highlighted-text);"
+                              " border: 2px solid transparent; border-radius: 5px; padding: 2px 12px; }"
+                              "QPushButton:disabled { background-color: palette(mid); color: palette(base); }") +
+                          ViewStyle::focusRule(true));
 }
 
 void giveReadableWidth(QMessageBox* box)

@@ -10,8 +10,7 @@ using TextStyles::Style;
 
 QString AboutView::versionLine(const QString& version, const QString& build)
 {
-    return QStringLiteral("Version ") + (version.isEmpty() ? QStringLiteral("1.0") : version)
-           + QStringLiteral(" (") + (build.isEmpty() ? QStringLiteral("1") : build) + QStringLiteral(")");
+    return QStringLiteral("Version ") + (version.isEmpty() ? QStringLiteral("1.0") : version) + QStringLiteral(" (") + (build.isEmpty() ? QStringLiteral("1") : build) + QStringLiteral(")");
 }
 
 QString AboutView::versionLine()

@@ -42,8 +42,7 @@ bool UpdateBanner::isWebAddress(const QString& url)
 {
     const QUrl u(url, QUrl::StrictMode);
     const QString scheme = u.scheme().toLower();
-    return u.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
-           && !u.host().isEmpty();
+    return u.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) && !u.host().isEmpty();
 }
 
 UpdateBanner::UpdateBanner(QWidget* parent)

@@ -1,8 +1,8 @@
 #include "crashes/views/CrashDetailPane.h"
 
 #include "ai/ExplainController.h"
+#include "base/Background.h"
 #include "crashes/CrashLogFetcher.h"
-#include "logs/Background.h"
 #include "logs/VisibleText.h"
 #include "ui/InlineMarkdownView.h"
 #include "ui/PlainTextViewer.h"
@@ -158,8 +158,7 @@ void CrashDetailPane::build()
     grid->setHorizontalSpacing(10);
     grid->setVerticalSpacing(4);
     int row = 0;
-    for (auto [r, name] : {std::pair{&m_reason, "Reason"}, {&m_exception, "Exception"}, {&m_thread, "Faulting Thread"},
-                           {&m_os, "OS Version"}, {&m_device, "Device"}}) {
+    for (auto [r, name] : {std::pair{&m_reason, "Reason"}, {&m_exception, "Exception"}, {&m_thread, "Faulting Thread"}, {&m_os, "OS Version"}, {&m_device, "Device"}}) {
         r->label = TextStyles::label(QString::fromLatin1(name), Style::caption, true);
         r->label->setFont(TextStyles::font(Style::caption, true));
         r->label->setObjectName(QStringLiteral("crashInfoLabel"));

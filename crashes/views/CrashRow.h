@@ -12,7 +12,10 @@ class CrashListModel : public QAbstractListModel {
     Q_OBJECT
 public:
     enum Roles { ReportIndexRole = Qt::UserRole + 1 };
-    enum class SortKey { date, app, type, file };
+    enum class SortKey { date,
+                         app,
+                         type,
+                         file };
 
     using QAbstractListModel::QAbstractListModel;
 

@@ -41,9 +41,7 @@ QFrame* divider()
 }  // namespace
 
 CrashView::CrashView(AISettings* aiSettings, QWidget* parent)
-    : QWidget(parent)
-    , m_aiSettings(aiSettings)
-    , m_fetcher(new CrashLogFetcher(this))
+    : QWidget(parent), m_aiSettings(aiSettings), m_fetcher(new CrashLogFetcher(this))
 {
     setObjectName(QStringLiteral("crashView"));
     auto* outer = new QVBoxLayout(this);
@@ -178,8 +176,7 @@ QString CrashView::unreadDetail(const QList<UnreadReport>& unread)
     constexpr qsizetype kMaxLines = 20;
     QStringList lines;
     for (qsizetype i = 0; i < unread.size() && i < kMaxLines; ++i)
-        lines << VisibleText::shownName(QDir::toNativeSeparators(unread[i].filePath)) + QStringLiteral(": ")
-                     + unread[i].reason;
+        lines << VisibleText::shownName(QDir::toNativeSeparators(unread[i].filePath)) + QStringLiteral(": ") + unread[i].reason;
     if (unread.size() > kMaxLines)
         lines << QStringLiteral("and %1 more").arg(unread.size() - kMaxLines);
     return lines.join(QLatin1Char('\n'));

@@ -46,7 +46,9 @@ public:
     void setFolderPanelRunner(std::function<std::optional<QString>()> run) { m_folderPanel = std::move(run); }
 
     // Which presentation is up, decided like the redraw does.
-    enum class Presentation { empty, scanning, table };
+    enum class Presentation { empty,
+                              scanning,
+                              table };
     Presentation presentation() const;
 
     // "2 reports could not be read", and the files with their reasons.

@@ -21,6 +21,50 @@ void appendUtf8(std::string& s, std::uint32_t cp)
     }
 }
 
+namespace {
+
+// A member's key and its ":", p at the key.
+bool skipKey(const char*& p, const char* end)
+{
+    if (p >= end || *p != '"' || !scanString<false>(p, end, nullptr, nullptr))
+        return false;
+    skipWs(p, end);
+    if (p >= end || *p != ':')
+        return false;
+    ++p;
+    skipWs(p, end);
+    return true;
+}
+
+// An object or an array, p at its "{" or "[".
+bool skipContainer(const char*& p, const char* end, int depth, int maxDepth)
+{
+    const char close = *p == '{' ? '}' : ']';
+    const bool object = close == '}';
+    if (depth >= maxDepth)
+        return false;
+    ++p;
+    skipWs(p, end);
+    if (p < end && *p == close) {
+        ++p;
+        return true;
+    }
+    for (;;) {
+        if (object && !skipKey(p, end))
+            return false;
+        if (!skipValue(p, end, depth + 1, maxDepth))
+            return false;
+        skipWs(p, end);
+        if (p >= end || (*p != ',' && *p != close))
+            return false;
+        if (*p++ == close)
+            return true;
+        skipWs(p, end);
+    }
+}
+
+}  // namespace
+
 bool skipValue(const char*& p, const char* end, int depth, int maxDepth)
 {
     if (p >= end)
@@ -29,44 +73,8 @@ bool skipValue(const char*& p, const char* end, int depth, int maxDepth)
     case '"':
         return scanString<false>(p, end, nullptr, nullptr);
     case '{':
-    case '[': {
-        const char close = *p == '{' ? '}' : ']';
-        const bool object = close == '}';
-        if (depth >= maxDepth)
-            return false;
-        ++p;
-        skipWs(p, end);
-        if (p < end && *p == close) {
-            ++p;
-            return true;
-        }
-        for (;;) {
-            if (object) {
-                if (p >= end || *p != '"' || !scanString<false>(p, end, nullptr, nullptr))
-                    return false;
-                skipWs(p, end);
-                if (p >= end || *p != ':')
-                    return false;
-                ++p;
-                skipWs(p, end);
-            }
-            if (!skipValue(p, end, depth + 1, maxDepth))
-                return false;
-            skipWs(p, end);
-            if (p >= end)
-                return false;
-            if (*p == ',') {
-                ++p;
-                skipWs(p, end);
-                continue;
-            }
-            if (*p == close) {
-                ++p;
-                return true;
-            }
-            return false;
-        }
-    }
+    case '[':
+        return skipContainer(p, end, depth, maxDepth);
     case 't':
         return literal(p, end, "true", 4);
     case 'f':

@@ -153,8 +153,7 @@ bool scanString(const char*& p, const char* end, std::string_view* view, std::st
                 p += 4;
                 if (cp >= 0xD800 && cp <= 0xDBFF) {
                     std::uint32_t lo;
-                    if (end - p >= 6 && p[0] == '\\' && p[1] == 'u' && hex4(p + 2, end, lo) && lo >= 0xDC00
-                        && lo <= 0xDFFF) {
+                    if (end - p >= 6 && p[0] == '\\' && p[1] == 'u' && hex4(p + 2, end, lo) && lo >= 0xDC00 && lo <= 0xDFFF) {
                         cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
                         p += 6;
                     } else {

@@ -20,7 +20,9 @@ inline constexpr int kMaxDepth = 64;
 
 // `blank`: nothing to read and nothing wrong (an empty line, or the closing
 // {"count":N,"finished":1} line of `log show`).
-enum class LineStatus { event, blank, malformed };
+enum class LineStatus { event,
+                        blank,
+                        malformed };
 
 // "2026-01-05 09:30:00.123456+0100" (also "T" as separator, "+01:00", "+01"
 // or "Z" as offset) to seconds since 1970 UTC. An offset is required.
@@ -45,13 +47,6 @@ public:
     LineStatus parse(const char* data, std::size_t size, RawEntry& out);
 
 private:
-    struct Text {
-        const char* p = nullptr;
-        std::size_t n = 0;
-        bool present = false;
-        std::string_view view() const { return {p, n}; }
-    };
-
     // Small bounded interning table: keys are the raw bytes of the member.
     class Interned {
     public:
@@ -61,10 +56,8 @@ private:
         QHash<QByteArray, QString> m_map;
     };
 
-    bool parseString(const char*& p, const char* end, Text& out, std::string& scratch);
-
     std::string m_scratch[9];  // the key, then one per text member
-    Interned m_process, m_sender, m_subsystem, m_category;
+    Interned m_process, m_sender, m_senderPath, m_subsystem, m_category;
 };
 
 }  // namespace Ndjson

@@ -1,6 +1,6 @@
 #include "logs/ndjson/NdjsonLineReader.h"
 
-#include "logs/SafeRead.h"
+#include "base/SafeRead.h"
 #include "logs/ndjson/NdjsonLogStore.h"
 
 #include <QFile>

@@ -15,7 +15,6 @@
 
 namespace Ndjson {
 
-
 class LineReader {
 public:
     enum class Read {
@@ -23,7 +22,7 @@ public:
         tooLong,  // a line over kMaxLineBytes was dropped; `size` is its length
         partial,  // part of a line too long to keep was read and dropped
         end,
-        failed,   // see error()
+        failed,  // see error()
     };
 
     explicit LineReader(QString path) : m_path(std::move(path)) {}

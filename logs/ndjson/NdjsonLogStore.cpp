@@ -1,7 +1,7 @@
 #include "logs/ndjson/NdjsonLogStore.h"
 
-#include "logs/Platform.h"
-#include "logs/SafeRead.h"
+#include "base/Platform.h"
+#include "base/SafeRead.h"
 #include "logs/ndjson/NdjsonMerge.h"
 
 #include <QDirIterator>

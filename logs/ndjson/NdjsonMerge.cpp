@@ -1,10 +1,10 @@
 #include "logs/ndjson/NdjsonMerge.h"
 
+#include "base/Platform.h"
 #include "logs/ndjson/NdjsonEvent.h"
 #include "logs/ndjson/NdjsonLineReader.h"
 #include "logs/ndjson/NdjsonLogStore.h"
 #include "logs/ndjson/NdjsonOrder.h"
-#include "logs/Platform.h"
 
 #include <algorithm>
 #include <limits>
@@ -23,24 +23,27 @@ constexpr long kPauseLines = 10000;
 struct Part {
     explicit Part(const QString& path) : reader(path) {}
     LineReader reader;
-    RawEntry head;  // its next entry, while it is in the heap
+    RawEntry head;                                            // its next entry, while it is in the heap
     double first = -std::numeric_limits<double>::infinity();  // date of its first event
-    std::size_t rank = 0;                                        // place in the order of first events
-    quint64 used = 0;                                            // when it was last read
+    std::size_t rank = 0;                                     // place in the order of first events
+    quint64 used = 0;                                         // when it was last read
     long malformed = 0;
     long tooLong = 0;
 
     // Time order: what was known before this read, and what it finds out.
     bool begun = false;
     FileStamp stamp;
-    qint64 known = 0;        // events starting before this offset are in order
-    bool learning = true;    // every line from the start has been checked
+    qint64 known = 0;      // events starting before this offset are in order
+    bool learning = true;  // every line from the start has been checked
     double lastDate = -std::numeric_limits<double>::infinity();
-    qint64 brokenAt = -1;    // start of the first event dated before the one preceding it
-    qint64 checkedTo = 0;    // end of the last line checked
+    qint64 brokenAt = -1;  // start of the first event dated before the one preceding it
+    qint64 checkedTo = 0;  // end of the last line checked
 };
 
-enum class Step { entry, end, pause, failed };
+enum class Step { entry,
+                  end,
+                  pause,
+                  failed };
 
 class MergedEnumerator final : public LogEnumerator {
 public:
@@ -71,19 +74,11 @@ public:
         if (m_finished)
             return false;
         m_work = 0;
-        while (m_ordered < m_parts.size()) {
-            switch (firstEvent(*m_parts[m_ordered])) {
-            case Step::pause: return pause(out);
-            case Step::failed: return fail(*m_parts[m_ordered]);
-            case Step::entry: m_order.push_back(m_parts[m_ordered].get()); break;
-            case Step::end: break;
-            }
-            if (++m_ordered == m_parts.size()) {
-                std::stable_sort(m_order.begin(), m_order.end(),
-                                 [](const Part* a, const Part* b) { return a->first < b->first; });
-                for (std::size_t i = 0; i < m_order.size(); ++i)
-                    m_order[i]->rank = i;
-            }
+        switch (orderParts()) {
+        case Step::pause: return pause(out);
+        case Step::failed: return fail(*m_parts[m_ordered]);
+        case Step::entry:
+        case Step::end: break;
         }
         for (;;) {
             if (Part* p = m_resume) {
@@ -100,8 +95,7 @@ public:
             }
             // A part starts when the merge reaches its first event: every
             // entry of it is at or after that (parts are each in time order).
-            if (m_started < m_order.size()
-                && (m_heap.empty() || m_order[m_started]->first <= m_heap.front()->head.entry.date)) {
+            if (m_started < m_order.size() && (m_heap.empty() || m_order[m_started]->first <= m_heap.front()->head.entry.date)) {
                 m_resume = m_order[m_started++];
                 continue;
             }
@@ -126,6 +120,26 @@ private:
     {
         const double da = a->head.entry.date, db = b->head.entry.date;
         return da > db || (da == db && a->rank > b->rank);
+    }
+
+    // Reads each part up to its first event, then orders the parts by it;
+    // `entry` once all are ordered.
+    Step orderParts()
+    {
+        while (m_ordered < m_parts.size()) {
+            const Step step = firstEvent(*m_parts[m_ordered]);
+            if (step == Step::pause || step == Step::failed)
+                return step;
+            if (step == Step::entry)
+                m_order.push_back(m_parts[m_ordered].get());
+            if (++m_ordered == m_parts.size()) {
+                std::stable_sort(m_order.begin(), m_order.end(),
+                                 [](const Part* a, const Part* b) { return a->first < b->first; });
+                for (std::size_t i = 0; i < m_order.size(); ++i)
+                    m_order[i]->rank = i;
+            }
+        }
+        return Step::entry;
     }
 
     bool pause(RawEntry& out)
@@ -254,11 +268,36 @@ private:
             begin(p);
         if (!open(p))
             return Step::failed;
+        for (;;) {
+            qint64 lineStart = 0;
+            const Step step = nextEvent(p, lineStart);
+            if (step != Step::entry)
+                return step;
+            const double date = p.head.entry.date;
+            noteOrder(p, date, lineStart);
+            if (m_position > 0 && date < m_position)
+                continue;
+            if (!m_predicate || m_predicate->contains(date))
+                return Step::entry;
+            // Past the range inside the ordered prefix: the rest of the
+            // prefix is too, so reading resumes after it.
+            if (date > m_predicate->end && lineStart < p.known) {
+                close(p, p.known);
+                p.learning = false;
+                if (!open(p))
+                    return Step::failed;
+            }
+        }
+    }
+
+    // The part's next event parsed into its head, and where its line starts.
+    Step nextEvent(Part& p, qint64& lineStart)
+    {
         const char* data;
         std::size_t size;
         bool line;
         for (;;) {
-            const qint64 lineStart = p.reader.offset();
+            lineStart = p.reader.offset();
             const Step step = read(p, data, size, line);
             if (step == Step::end) {
                 p.checkedTo = p.reader.offset();  // the lines not parsed were too long to be events
@@ -270,34 +309,24 @@ private:
                 continue;
             const LineStatus status = m_parser.parse(data, size, p.head);
             p.checkedTo = p.reader.offset();
-            switch (status) {
-            case LineStatus::blank: continue;
-            case LineStatus::malformed: ++p.malformed; continue;
-            case LineStatus::event: break;
+            if (status == LineStatus::event) {
+                ++m_events;
+                return Step::entry;
             }
-            ++m_events;
-            const double date = p.head.entry.date;
-            if (p.brokenAt < 0) {
-                if (date >= p.lastDate)
-                    p.lastDate = date;
-                else
-                    p.brokenAt = lineStart;
-            }
-            if (m_position > 0 && date < m_position)
-                continue;
-            if (m_predicate && !m_predicate->contains(date)) {
-                // Past the range inside the ordered prefix: the rest of the
-                // prefix is too, so reading resumes after it.
-                if (date > m_predicate->end && lineStart < p.known) {
-                    close(p, p.known);
-                    p.learning = false;
-                    if (!open(p))
-                        return Step::failed;
-                }
-                continue;
-            }
-            return Step::entry;
+            if (status == LineStatus::malformed)
+                ++p.malformed;
         }
+    }
+
+    // The first event dated before the one preceding it ends what is known in order.
+    static void noteOrder(Part& p, double date, qint64 lineStart)
+    {
+        if (p.brokenAt >= 0)
+            return;
+        if (date >= p.lastDate)
+            p.lastDate = date;
+        else
+            p.brokenAt = lineStart;
     }
 
     // Keeps what this read of the part found out about its order, if the
@@ -345,7 +374,7 @@ private:
     std::vector<Part*> m_order;                  // parts with events, by first event
     std::vector<Part*> m_heap;                   // started parts holding a head
     std::vector<Part*> m_open;
-    Part* m_resume = nullptr;  // the part to read on before anything else
+    Part* m_resume = nullptr;   // the part to read on before anything else
     std::size_t m_ordered = 0;  // parts whose first event is known
     std::size_t m_started = 0;  // of m_order
     double m_position;

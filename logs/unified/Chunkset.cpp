@@ -1,6 +1,6 @@
 #include "logs/unified/Chunkset.h"
 
-#include "logs/Platform.h"
+#include "base/Platform.h"
 
 #include <algorithm>
 
@@ -32,7 +32,7 @@ namespace {
 
 // Offsets inside a chunk, from its header.
 constexpr std::size_t kData = kChunkHeaderBytes;
-constexpr std::size_t kFirehosePage = kData + 16;        // the page header: sizes, stream, base time
+constexpr std::size_t kFirehosePage = kData + 16;  // the page header: sizes, stream, base time
 constexpr std::size_t kFirehoseTracepoints = kData + 32;
 constexpr std::size_t kTracepointHeader = 24;
 constexpr quint16 kPageSize = 0x1000;

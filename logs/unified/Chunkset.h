@@ -19,14 +19,16 @@
 
 namespace Unified {
 
-enum class RecordKind : quint8 { log, simpleDump, other };
+enum class RecordKind : quint8 { log,
+                                 simpleDump,
+                                 other };
 
 inline constexpr quint16 kNoProcess = 0xffff;
 
 struct Record {
     double date = 0;
-    quint32 offset = 0;  // of the tracepoint, or of the chunk for a dump
-    quint32 chunk = 0;   // of the firehose chunk that holds the tracepoint
+    quint32 offset = 0;            // of the tracepoint, or of the chunk for a dump
+    quint32 chunk = 0;             // of the firehose chunk that holds the tracepoint
     quint16 process = kNoProcess;  // in the catalog
     RecordKind kind = RecordKind::other;
 };
@@ -106,7 +108,7 @@ private:
 // Where a firehose chunk's private data lies in the chunkset, and how far its
 // page offsets reach: a tracepoint's private range is given in page offsets.
 struct PrivateArea {
-    std::size_t start = 0;         // in the buffer
+    std::size_t start = 0;             // in the buffer
     quint16 firstPageOffset = 0x1000;  // 0x1000: none
 };
 PrivateArea privateAreaOf(Bytes bytes, std::size_t chunk);

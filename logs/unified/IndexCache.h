@@ -6,8 +6,8 @@
 // A file is unchanged when its identity, size and modification time are the
 // same and its header, first catalog and last chunk still read the same.
 
+#include "base/SafeRead.h"
 #include "logs/LogStore.h"
-#include "logs/SafeRead.h"
 #include "logs/unified/Catalog.h"
 
 #include <QByteArray>
@@ -19,24 +19,24 @@
 namespace Unified {
 
 struct RawPlace {
-    quint64 offset = 0;         // of the chunkset's data
+    quint64 offset = 0;  // of the chunkset's data
     quint64 size = 0;
     quint64 catalogOffset = 0;  // of its catalog's data
     quint64 catalogSize = 0;
     bool spanKnown = false;
-    quint64 start = 0;          // continuous time
+    quint64 start = 0;  // continuous time
     quint64 end = 0;
 };
 
 struct RawIndex {
     SafeRead::FileStamp stamp;
-    QByteArray header;          // the first 224 bytes
-    QByteArray firstCatalog;    // the first catalog's fixed bytes (with its earliest time)
+    QByteArray header;        // the first 224 bytes
+    QByteArray firstCatalog;  // the first catalog's fixed bytes (with its earliest time)
     quint64 firstCatalogOffset = 0;
-    QByteArray lastChunk;       // the last chunk's header
+    QByteArray lastChunk;  // the last chunk's header
     quint64 lastChunkOffset = 0;
     std::vector<RawPlace> places;
-    SkipCounts skipped;         // what the scan skipped: said again on every read
+    SkipCounts skipped;  // what the scan skipped: said again on every read
 };
 
 namespace IndexCache {

@@ -26,7 +26,7 @@ template <typename Stream>
 class LazyMerge {
 public:
     struct Source {
-        double start;  // no item of the stream is earlier
+        double start;                                   // no item of the stream is earlier
         std::function<std::unique_ptr<Stream>()> open;  // null when it cannot be read
     };
 

@@ -86,7 +86,9 @@ std::size_t utf8Cut(std::string_view text, std::size_t limit)
     while (lead > 0 && limit - lead < 3 && (quint8(text[lead]) & 0xC0) == 0x80)
         --lead;
     const quint8 b = quint8(text[lead]);
-    const std::size_t length = b >= 0xF0 && b < 0xF8 ? 4 : b >= 0xE0 && b < 0xF0 ? 3 : b >= 0xC0 && b < 0xE0 ? 2 : 1;
+    const std::size_t length = b >= 0xF0 && b < 0xF8 ? 4 : b >= 0xE0 && b < 0xF0 ? 3
+                                                       : b >= 0xC0 && b < 0xE0   ? 2
+                                                                                 : 1;
     return lead + length > limit ? lead : limit;
 }
 
@@ -207,58 +209,22 @@ private:
 
     void plain(const Operator& s, const Argument& a)
     {
-        const char c = s.conversion;
-        const std::size_t start = m_out.size();
-        switch (c) {
+        switch (s.conversion) {
         case 's':
         case '@':
         case 'S':
         case 'P':
-            if (!isText(a)) {
-                m_out += kMismatchedArgumentText;
-                return;
-            }
-            if (a.null) {
-                m_out += kNullText;
-            } else if (c == 'P') {
-                static constexpr char kHex[] = "0123456789ABCDEF";
-                for (const char b : a.bytes.substr(0, room() / 2)) {
-                    m_out += kHex[quint8(b) >> 4];
-                    m_out += kHex[quint8(b) & 15];
-                }
-            } else if (c == 'S') {  // UTF-32LE up to a NUL
-                const std::string_view w = a.bytes.substr(0, std::min(a.bytes.size(), room() * 4) / 4 * 4);
-                for (std::size_t i = 0; i + 4 <= w.size(); i += 4) {
-                    const quint32 cp = quint32(integerOf(w.substr(i, 4), 32, false));
-                    if (!cp)
-                        break;
-                    appendUtf8(m_out, cp);
-                }
-                if (s.precision >= 0)
-                    m_out.resize(start + utf8Cut(std::string_view(m_out).substr(start), std::size_t(s.precision)));
-            } else {  // C strings end at a NUL
-                std::string_view text = a.bytes.substr(0, room());
-                text = text.substr(0, text.find('\0'));
-                if (s.precision >= 0)
-                    text = text.substr(0, utf8Cut(text, std::size_t(s.precision)));
-                m_out += text;
-            }
-            pad(m_out, start, s);
+            plainText(s, a);
             return;
-        case 'a': case 'A': case 'e': case 'E': case 'f': case 'F': case 'g': case 'G':
-            if (!isNumber(a) || a.bytes.size() < 4) {
-                m_out += kMismatchedArgumentText;
-            } else if (a.bytes.size() == 8) {
-                const quint64 bits = integerOf(a.bytes, 64, false);
-                double d;
-                std::memcpy(&d, &bits, sizeof d);
-                appendFloat(m_out, s, d);
-            } else {
-                const quint32 bits = quint32(integerOf(a.bytes, 32, false));
-                float f;
-                std::memcpy(&f, &bits, sizeof f);
-                appendFloat(m_out, s, f);
-            }
+        case 'a':
+        case 'A':
+        case 'e':
+        case 'E':
+        case 'f':
+        case 'F':
+        case 'g':
+        case 'G':
+            plainReal(s, a);
             return;
         default:
             break;
@@ -267,6 +233,75 @@ private:
             m_out += kMismatchedArgumentText;
             return;
         }
+        plainInteger(s, a);
+    }
+
+    // %s and %@ (C strings), %S (UTF-32LE) and %P (data, as hex).
+    void plainText(const Operator& s, const Argument& a)
+    {
+        if (!isText(a)) {
+            m_out += kMismatchedArgumentText;
+            return;
+        }
+        const std::size_t start = m_out.size();
+        if (a.null) {
+            m_out += kNullText;
+        } else if (s.conversion == 'P') {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            for (const char b : a.bytes.substr(0, room() / 2)) {
+                m_out += kHex[quint8(b) >> 4];
+                m_out += kHex[quint8(b) & 15];
+            }
+        } else if (s.conversion == 'S') {
+            appendWide(s, a.bytes);
+        } else {  // C strings end at a NUL
+            std::string_view text = a.bytes.substr(0, room());
+            text = text.substr(0, text.find('\0'));
+            if (s.precision >= 0)
+                text = text.substr(0, utf8Cut(text, std::size_t(s.precision)));
+            m_out += text;
+        }
+        pad(m_out, start, s);
+    }
+
+    // UTF-32LE up to a NUL, cut to the precision in UTF-8 bytes.
+    void appendWide(const Operator& s, std::string_view bytes)
+    {
+        const std::size_t start = m_out.size();
+        const std::string_view w = bytes.substr(0, std::min(bytes.size(), room() * 4) / 4 * 4);
+        for (std::size_t i = 0; i + 4 <= w.size(); i += 4) {
+            const quint32 cp = quint32(integerOf(w.substr(i, 4), 32, false));
+            if (!cp)
+                break;
+            appendUtf8(m_out, cp);
+        }
+        if (s.precision >= 0)
+            m_out.resize(start + utf8Cut(std::string_view(m_out).substr(start), std::size_t(s.precision)));
+    }
+
+    // A float or a double.
+    void plainReal(const Operator& s, const Argument& a)
+    {
+        if (!isNumber(a) || a.bytes.size() < 4) {
+            m_out += kMismatchedArgumentText;
+        } else if (a.bytes.size() == 8) {
+            const quint64 bits = integerOf(a.bytes, 64, false);
+            double d;
+            std::memcpy(&d, &bits, sizeof d);
+            appendFloat(m_out, s, d);
+        } else {
+            const quint32 bits = quint32(integerOf(a.bytes, 32, false));
+            float f;
+            std::memcpy(&f, &bits, sizeof f);
+            appendFloat(m_out, s, f);
+        }
+    }
+
+    // The conversions of a number read as an integer: characters, errno, pointers and integers.
+    void plainInteger(const Operator& s, const Argument& a)
+    {
+        const char c = s.conversion;
+        const std::size_t start = m_out.size();
         switch (c) {
         case 'c':  // a NUL character adds nothing to the text
             if (const char b = char(integerOf(a.bytes, 8, false)))

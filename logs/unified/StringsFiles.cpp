@@ -1,6 +1,6 @@
 #include "logs/unified/StringsFiles.h"
 
-#include "logs/SafeRead.h"
+#include "base/SafeRead.h"
 
 #include <QFile>
 

@@ -79,7 +79,7 @@ private:
     bool readAt(quint64 offset, std::size_t size, QByteArray* out) const;
 
     struct Range {
-        quint64 offset;      // cache offset of its first byte
+        quint64 offset;  // cache offset of its first byte
         quint32 size;
         quint32 dataOffset;  // in the file
         quint64 image;
@@ -93,12 +93,12 @@ private:
         bool pathRead = false;
     };
     int m_fd = -1;
-    QByteArray m_memory;   // the whole file, when parsed from memory
+    QByteArray m_memory;  // the whole file, when parsed from memory
     quint64 m_fileSize = 0;
     int m_version = 0;
-    std::vector<Range> m_ranges;               // by offset
-    std::vector<ImageDescriptor> m_images;     // as in the file
-    std::vector<int> m_imagesByText;           // indexes, by text offset
+    std::vector<Range> m_ranges;            // by offset
+    std::vector<ImageDescriptor> m_images;  // as in the file
+    std::vector<int> m_imagesByText;        // indexes, by text offset
 };
 
 }  // namespace Unified

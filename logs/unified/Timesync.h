@@ -36,7 +36,7 @@ private:
         double wall;
     };
     Timebase m_timebase;
-    double m_bootWall = 0;  // 0: the boot record did not say
+    double m_bootWall = 0;      // 0: the boot record did not say
     std::vector<Sync> m_syncs;  // ascending continuous time
 };
 

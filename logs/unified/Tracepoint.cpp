@@ -51,6 +51,48 @@ std::optional<LogTracepoint> parseLogTracepoint(Bytes bytes, std::size_t offset)
     return t;
 }
 
+namespace {
+
+// A scalar (kind 0), or a width or precision (kind 1).
+Argument scalarArgument(quint8 kind, bool isPrivate, Bytes data)
+{
+    Argument a;
+    const bool sized = data.size() == 1 || data.size() == 2 || data.size() == 4 || data.size() == 8;
+    a.kind = isPrivate   ? Argument::Kind::redacted
+             : !sized    ? Argument::Kind::missing
+             : kind == 0 ? Argument::Kind::scalar
+                         : Argument::Kind::precision;
+    a.bytes = data.view();
+    return a;
+}
+
+// A range into the values data, or into the private data when private.
+Argument rangeArgument(quint8 kind, bool isPrivate, Bytes data, Bytes values, Bytes privates)
+{
+    Argument a;
+    a.kind = kind == 2 ? Argument::Kind::string : kind == 4 ? Argument::Kind::object
+                                                            : Argument::Kind::data;
+    const std::optional<quint16> at = data.size() == 4 ? data.le<quint16>(0) : std::nullopt;
+    const quint16 size = data.le<quint16>(2).value_or(0);
+    const Bytes source = isPrivate ? privates : values;
+    if (!at) {
+        a.kind = Argument::Kind::missing;
+    } else if (size == 0) {
+        // Nothing recorded: withheld when private, a NULL pointer otherwise.
+        if (isPrivate)
+            a.kind = Argument::Kind::redacted;
+        else
+            a.null = true;
+    } else if (const std::optional<Bytes> value = source.sub(*at, size)) {
+        a.bytes = a.kind == Argument::Kind::data ? value->view() : value->cstring(0);
+    } else {
+        a.kind = isPrivate ? Argument::Kind::redacted : Argument::Kind::missing;
+    }
+    return a;
+}
+
+}  // namespace
+
 bool readArguments(Bytes items, Bytes privates, std::vector<Argument>& out)
 {
     Cursor c(items);
@@ -73,37 +115,8 @@ bool readArguments(Bytes items, Bytes privates, std::vector<Argument>& out)
     for (quint8 i = 0; i < count; ++i) {
         const quint8 kind = list[i].type >> 4;
         const bool isPrivate = list[i].type & 0x1;
-        const Bytes data = list[i].data;
-        Argument a;
-        if (kind == 0 || kind == 1) {  // a scalar, or a width or precision
-            const bool sized = data.size() == 1 || data.size() == 2 || data.size() == 4 || data.size() == 8;
-            a.kind = isPrivate ? Argument::Kind::redacted
-                     : !sized  ? Argument::Kind::missing
-                     : kind == 0 ? Argument::Kind::scalar
-                                 : Argument::Kind::precision;
-            a.bytes = data.view();
-            out.push_back(a);
-            continue;
-        }
-        // A range into the values data, or into the private data when private.
-        a.kind = kind == 2 ? Argument::Kind::string : kind == 4 ? Argument::Kind::object : Argument::Kind::data;
-        const std::optional<quint16> at = data.size() == 4 ? data.le<quint16>(0) : std::nullopt;
-        const quint16 size = data.le<quint16>(2).value_or(0);
-        const Bytes source = isPrivate ? privates : values;
-        if (!at) {
-            a.kind = Argument::Kind::missing;
-        } else if (size == 0) {
-            // Nothing recorded: withheld when private, a NULL pointer otherwise.
-            if (isPrivate)
-                a.kind = Argument::Kind::redacted;
-            else
-                a.null = true;
-        } else if (const std::optional<Bytes> value = source.sub(*at, size)) {
-            a.bytes = a.kind == Argument::Kind::data ? value->view() : value->cstring(0);
-        } else {
-            a.kind = isPrivate ? Argument::Kind::redacted : Argument::Kind::missing;
-        }
-        out.push_back(a);
+        out.push_back(kind == 0 || kind == 1 ? scalarArgument(kind, isPrivate, list[i].data)
+                                             : rangeArgument(kind, isPrivate, list[i].data, values, privates));
     }
     return true;
 }

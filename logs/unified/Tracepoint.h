@@ -37,15 +37,15 @@ struct LogTracepoint {
     quint16 flags = 0;
     quint64 thread = 0;
     quint64 activity = 0;
-    quint32 pc = 0;                 // the UUID entry load address, lower 32 bits
-    quint16 loadAddressHigh = 0;    // absolute: its upper 16 bits
-    quint64 formatOffset = 0;       // with the large offset or large shared cache data
-    bool dynamic = false;           // the format is "%s"
-    QUuid image;                    // uuidRelative: the image whose strings hold the format
+    quint32 pc = 0;               // the UUID entry load address, lower 32 bits
+    quint16 loadAddressHigh = 0;  // absolute: its upper 16 bits
+    quint64 formatOffset = 0;     // with the large offset or large shared cache data
+    bool dynamic = false;         // the format is "%s"
+    QUuid image;                  // uuidRelative: the image whose strings hold the format
     std::optional<quint16> subsystem;
     std::optional<quint16> oversizeReference;
     std::optional<std::pair<quint16, quint16>> privateRange;  // page offset and size
-    Bytes items;                    // from the byte before the item count to the end of the data
+    Bytes items;                                              // from the byte before the item count to the end of the data
 
     quint8 stringsType() const { return quint8(flags & Flag::stringsTypeMask); }
 };

@@ -1,7 +1,7 @@
 #include "logs/unified/Tracev3File.h"
 
-#include "logs/Platform.h"
-#include "logs/SafeRead.h"
+#include "base/Platform.h"
+#include "base/SafeRead.h"
 #include "logs/unified/IndexCache.h"
 
 #include <QFile>

@@ -17,9 +17,9 @@
 namespace Unified {
 
 struct ChunksetPlace {
-    quint64 offset = 0;        // of its compressed data in the file
+    quint64 offset = 0;  // of its compressed data in the file
     quint64 size = 0;
-    quint64 catalogOffset = 0; // of the data of the catalog it belongs to
+    quint64 catalogOffset = 0;  // of the data of the catalog it belongs to
     quint64 catalogSize = 0;
     double start = -std::numeric_limits<double>::infinity();  // unknown spans hold everything
     double end = std::numeric_limits<double>::infinity();
@@ -80,8 +80,8 @@ private:
     quint64 m_catalogOffset = 0;
     std::shared_ptr<const Catalog> m_catalog;  // the last one read
     OversizeStore m_oversize;
-    std::vector<std::size_t> m_order;   // chunksets in the order they open
-    std::vector<std::size_t> m_rank;    // a chunkset's place in that order
+    std::vector<std::size_t> m_order;  // chunksets in the order they open
+    std::vector<std::size_t> m_rank;   // a chunkset's place in that order
     std::unordered_map<std::size_t, QFuture<Decoded>> m_ahead;
     LazyMerge<ChunksetStream> m_merge;
 };

@@ -1,6 +1,6 @@
 #include "logs/unified/UnifiedLogStore.h"
 
-#include "logs/Platform.h"
+#include "base/Platform.h"
 #include "logs/unified/EntryBuilder.h"
 #include "logs/unified/Tracev3File.h"
 

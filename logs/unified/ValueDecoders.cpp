@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace Unified {
 namespace {
@@ -97,7 +98,8 @@ void appendScaled(std::string& out, const DecoderInput& in, bool iec, std::strin
         x /= step;
         ++unit;
     }
-    const int decimals = x < 9.995 ? 2 : x < 99.95 ? 1 : 0;
+    const int decimals = x < 9.995 ? 2 : x < 99.95 ? 1
+                                                   : 0;
     char buf[48];
     const auto r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, decimals);
     if (negative)
@@ -237,6 +239,127 @@ void appendErrno(std::string& out, const DecoderInput& in)
     appendInteger(out, in);
 }
 
+void appendUuid(std::string& out, std::string_view b)
+{
+    for (int i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10)
+            out += '-';
+        out += kHexUpper[quint8(b[i]) >> 4];
+        out += kHexUpper[quint8(b[i]) & 15];
+    }
+}
+
+// struct timespec and struct timeval of 64-bit Darwin: 8 bytes of seconds,
+// then nanoseconds (8 bytes) or microseconds (4 bytes).
+void appendTimeStruct(std::string& out, std::string_view b, bool nanos)
+{
+    const qint64 seconds = qint64(readLE(b.data(), 8));
+    const qint64 fraction = nanos ? qint64(readLE(b.data() + 8, 8)) : qint32(readLE(b.data() + 8, 4));
+    if (fraction < 0 || fraction >= (nanos ? 1000000000 : 1000000)) {
+        out += kInvalidValueText;
+        return;
+    }
+    appendDateTime(out, seconds);
+    appendFraction(out, fraction, nanos ? 9 : 6);
+}
+
+// The decoders of bytes (and "none"): whether the value was shown; nothing for the others.
+std::optional<bool> appendBytesDecoded(std::string& out, Decoder decoder, const DecoderInput& in)
+{
+    const std::string_view b = in.bytes;
+    switch (decoder) {
+    case Decoder::none:
+        return false;
+    case Decoder::inAddr:
+        // The address's bytes in memory order, from an in_addr_t scalar or the data.
+        if (in.scalar ? b.size() < 4 : b.size() != 4)
+            return false;
+        appendIpv4(out, b.data());
+        return true;
+    case Decoder::in6Addr:
+        if (in.scalar || b.size() != 16)
+            return false;
+        appendIpv6(out, b.data());
+        return true;
+    case Decoder::sockaddr:
+        return !in.scalar && appendSockaddr(out, b);
+    case Decoder::uuid:
+        if (in.scalar || b.size() != 16)
+            return false;
+        appendUuid(out, b);
+        return true;
+    case Decoder::timespec:
+    case Decoder::timeval:
+        if (in.scalar || b.size() != 16)
+            return false;
+        appendTimeStruct(out, b, decoder == Decoder::timespec);
+        return true;
+    default:
+        return std::nullopt;
+    }
+}
+
+// Unknown numbers read like macOS's strsignal: "[40: Unknown signal: 40]".
+void appendSignal(std::string& out, const DecoderInput& in)
+{
+    const std::string_view name = Darwin::signalName(qint64(in.integer));
+    out += '[';
+    if (name.empty()) {
+        appendInteger(out, in);
+        out += ": Unknown signal: "sv;
+        appendInteger(out, in);
+    } else {
+        out += name;
+        out += ": "sv;
+        out += Darwin::signalText(qint64(in.integer));
+    }
+    out += ']';
+}
+
+// The decoders of a scalar's integer: whether the value was shown.
+bool appendIntegerDecoded(std::string& out, Decoder decoder, const DecoderInput& in)
+{
+    switch (decoder) {
+    case Decoder::boolLower:
+        out += in.integer ? "true"sv : "false"sv;
+        break;
+    case Decoder::boolUpper:
+        out += in.integer ? "YES"sv : "NO"sv;
+        break;
+    case Decoder::bitrate:
+        appendScaled(out, in, false, "bps"sv, {"kbps"sv, "Mbps"sv, "Gbps"sv, "Tbps"sv, "Pbps"sv, "Ebps"sv});
+        break;
+    case Decoder::iecBitrate:
+        appendScaled(out, in, true, "bps"sv, {"Kibps"sv, "Mibps"sv, "Gibps"sv, "Tibps"sv, "Pibps"sv, "Eibps"sv});
+        break;
+    case Decoder::bytes:
+        appendScaled(out, in, false, "bytes"sv, {"kB"sv, "MB"sv, "GB"sv, "TB"sv, "PB"sv, "EB"sv});
+        break;
+    case Decoder::iecBytes:
+        appendScaled(out, in, true, "bytes"sv, {"KiB"sv, "MiB"sv, "GiB"sv, "TiB"sv, "PiB"sv, "EiB"sv});
+        break;
+    case Decoder::errnoValue:
+        out += '[';
+        appendInteger(out, in);
+        out += ": "sv;
+        appendErrno(out, in);
+        out += ']';
+        break;
+    case Decoder::mode:
+        appendMode(out, in.integer);
+        break;
+    case Decoder::signal:
+        appendSignal(out, in);
+        break;
+    case Decoder::timeT:
+        appendDateTime(out, in.isSigned ? qint64(in.integer) : qint64(std::min<quint64>(in.integer, INT64_MAX)));
+        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 Decoder decoderNamed(std::string_view token)
@@ -270,108 +393,10 @@ void appendBase64(std::string& out, std::string_view bytes)
 
 bool appendDecoded(std::string& out, Decoder decoder, const DecoderInput& in)
 {
-    const std::string_view b = in.bytes;
-    switch (decoder) {
-    case Decoder::none:
-        return false;
-    case Decoder::inAddr:
-        // The address's bytes in memory order, from an in_addr_t scalar or the data.
-        if (in.scalar ? b.size() < 4 : b.size() != 4)
-            return false;
-        appendIpv4(out, b.data());
-        return true;
-    case Decoder::in6Addr:
-        if (in.scalar || b.size() != 16)
-            return false;
-        appendIpv6(out, b.data());
-        return true;
-    case Decoder::sockaddr:
-        return !in.scalar && appendSockaddr(out, b);
-    case Decoder::uuid:
-        if (in.scalar || b.size() != 16)
-            return false;
-        for (int i = 0; i < 16; ++i) {
-            if (i == 4 || i == 6 || i == 8 || i == 10)
-                out += '-';
-            out += kHexUpper[quint8(b[i]) >> 4];
-            out += kHexUpper[quint8(b[i]) & 15];
-        }
-        return true;
-    case Decoder::timespec:
-    case Decoder::timeval: {
-        // struct timespec and struct timeval of 64-bit Darwin: 8 bytes of
-        // seconds, then nanoseconds (8 bytes) or microseconds (4 bytes).
-        if (in.scalar || b.size() != 16)
-            return false;
-        const bool nanos = decoder == Decoder::timespec;
-        const qint64 seconds = qint64(readLE(b.data(), 8));
-        const qint64 fraction = nanos ? qint64(readLE(b.data() + 8, 8)) : qint32(readLE(b.data() + 8, 4));
-        if (fraction < 0 || fraction >= (nanos ? 1000000000 : 1000000)) {
-            out += kInvalidValueText;
-            return true;
-        }
-        appendDateTime(out, seconds);
-        appendFraction(out, fraction, nanos ? 9 : 6);
-        return true;
-    }
-    default:
-        break;
-    }
+    if (const std::optional<bool> done = appendBytesDecoded(out, decoder, in))
+        return *done;
     // The rest read the integer of a scalar.
-    if (!in.scalar)
-        return false;
-    switch (decoder) {
-    case Decoder::boolLower:
-        out += in.integer ? "true"sv : "false"sv;
-        break;
-    case Decoder::boolUpper:
-        out += in.integer ? "YES"sv : "NO"sv;
-        break;
-    case Decoder::bitrate:
-        appendScaled(out, in, false, "bps"sv, {"kbps"sv, "Mbps"sv, "Gbps"sv, "Tbps"sv, "Pbps"sv, "Ebps"sv});
-        break;
-    case Decoder::iecBitrate:
-        appendScaled(out, in, true, "bps"sv, {"Kibps"sv, "Mibps"sv, "Gibps"sv, "Tibps"sv, "Pibps"sv, "Eibps"sv});
-        break;
-    case Decoder::bytes:
-        appendScaled(out, in, false, "bytes"sv, {"kB"sv, "MB"sv, "GB"sv, "TB"sv, "PB"sv, "EB"sv});
-        break;
-    case Decoder::iecBytes:
-        appendScaled(out, in, true, "bytes"sv, {"KiB"sv, "MiB"sv, "GiB"sv, "TiB"sv, "PiB"sv, "EiB"sv});
-        break;
-    case Decoder::errnoValue:
-        out += '[';
-        appendInteger(out, in);
-        out += ": "sv;
-        appendErrno(out, in);
-        out += ']';
-        break;
-    case Decoder::mode:
-        appendMode(out, in.integer);
-        break;
-    case Decoder::signal: {
-        // Unknown numbers read like macOS's strsignal: "[40: Unknown signal: 40]".
-        const std::string_view name = Darwin::signalName(qint64(in.integer));
-        out += '[';
-        if (name.empty()) {
-            appendInteger(out, in);
-            out += ": Unknown signal: "sv;
-            appendInteger(out, in);
-        } else {
-            out += name;
-            out += ": "sv;
-            out += Darwin::signalText(qint64(in.integer));
-        }
-        out += ']';
-        break;
-    }
-    case Decoder::timeT:
-        appendDateTime(out, in.isSigned ? qint64(in.integer) : qint64(std::min<quint64>(in.integer, INT64_MAX)));
-        break;
-    default:
-        return false;
-    }
-    return true;
+    return in.scalar && appendIntegerDecoded(out, decoder, in);
 }
 
 }  // namespace Unified

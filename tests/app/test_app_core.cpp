@@ -1,7 +1,7 @@
 #include "app/AppTheme.h"
 #include "app/ArchiveChoice.h"
 #include "app/UpdateChecker.h"
-#include "logs/Platform.h"
+#include "base/Platform.h"
 #include "tests/support/JournalFixture.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/TestEnv.h"
@@ -22,9 +22,7 @@ namespace {
 
 QByteArray manifest(const QByteArray& version, const QByteArray& build, const QByteArray& extra = {})
 {
-    return "{\"currentVersion\": \"" + version + "\", \"currentBuild\": " + build
-           + ", \"downloadURL\": \"https://example.test/Vellacord-" + version
-           + ".dmg\", \"releaseNotes\": \"Faster search.\"" + extra + "}";
+    return "{\"currentVersion\": \"" + version + "\", \"currentBuild\": " + build + ", \"downloadURL\": \"https://example.test/Vellacord-" + version + ".dmg\", \"releaseNotes\": \"Faster search.\"" + extra + "}";
 }
 
 struct Outcome {
@@ -34,8 +32,7 @@ struct Outcome {
     QStringList values() const { return {latestVersion, downloadURL, releaseNotes}; }
     bool unchanged() const
     {
-        return !updateAvailable && latestVersion.isEmpty() && downloadURL.isEmpty() && releaseNotes.isEmpty()
-               && notifications == 0;
+        return !updateAvailable && latestVersion.isEmpty() && downloadURL.isEmpty() && releaseNotes.isEmpty() && notifications == 0;
     }
 };
 
@@ -82,11 +79,24 @@ private slots:
     {
         // Missing pieces are 0 and pieces compare as numbers, the version before the build; pieces that are not
         // decimals (3b, " 5", beyond 64 bits) are dropped, empty ones skipped; an empty version is all zeros.
-        const struct { const char* manifest; qint64 build; const char* local; qint64 localBuild; bool newer; } cases[] = {
-            {"1.2", 16, "1.2.0", 15, true}, {"1.2", 15, "1.2.0", 15, false}, {"1.2", 14, "1.2", 15, false},
-            {"1.9", 99, "1.10", 1, false}, {"1.10", 1, "1.9", 99, true}, {"1.3", 5, "1.2", 20, true},
-            {"1.3b.0", 0, "1.0", 0, false}, {"1.3b.0.1", 0, "1.0", 0, true}, {"", 2, "", 1, true},
-            {"1..2", 0, "1.2", 0, false}, {"1.99999999999999999999", 0, "1.1", 0, false},
+        const struct {
+            const char* manifest;
+            qint64 build;
+            const char* local;
+            qint64 localBuild;
+            bool newer;
+        } cases[] = {
+            {"1.2", 16, "1.2.0", 15, true},
+            {"1.2", 15, "1.2.0", 15, false},
+            {"1.2", 14, "1.2", 15, false},
+            {"1.9", 99, "1.10", 1, false},
+            {"1.10", 1, "1.9", 99, true},
+            {"1.3", 5, "1.2", 20, true},
+            {"1.3b.0", 0, "1.0", 0, false},
+            {"1.3b.0.1", 0, "1.0", 0, true},
+            {"", 2, "", 1, true},
+            {"1..2", 0, "1.2", 0, false},
+            {"1.99999999999999999999", 0, "1.1", 0, false},
         };
         for (const auto& c : cases)
             QVERIFY2(isNewer(QString::fromLatin1(c.manifest), c.build, QString::fromLatin1(c.local), c.localBuild) == c.newer,
@@ -95,20 +105,20 @@ private slots:
 
     void decimalsAndBuildNumbers()
     {
-        for (const auto& [text, value] : {std::pair{"42", 42LL}, {"+7", 7LL}, {"-7", -7LL},
-                                          {"9223372036854775807", std::numeric_limits<qint64>::max()},
-                                          {"-9223372036854775808", std::numeric_limits<qint64>::min()}})
+        for (const auto& [text, value] : {std::pair{"42", 42LL}, {"+7", 7LL}, {"-7", -7LL}, {"9223372036854775807", std::numeric_limits<qint64>::max()}, {"-9223372036854775808", std::numeric_limits<qint64>::min()}})
             QCOMPARE(parseDecimal(QString::fromLatin1(text)), std::optional<qint64>(value));
         for (const char* bad : {"", "+", "-", " 1", "1 ", "1e3", "0x10", "١٢", "9223372036854775808", "--1"})
             QVERIFY2(!parseDecimal(QString::fromUtf8(bad)), bad);
         QCOMPARE((QList<qint64>{UpdateChecker::localBuildNumber("128"), UpdateChecker::localBuildNumber("12a"),
-                             UpdateChecker::localBuildNumber(QString())}), (QList<qint64>{128, 0, 0}));
+                                UpdateChecker::localBuildNumber(QString())}),
+                 (QList<qint64>{128, 0, 0}));
     }
 
     void manifestDecoding()
     {
         const auto ok = VersionPayload::decode(manifest("1.4.2", "42", ", \"minimumOS\": 13"));
-        QVERIFY(ok && ok->currentBuild == 42);
+        QVERIFY(ok);
+        QCOMPARE(ok->currentBuild, 42);
         QCOMPARE((QStringList{ok->currentVersion, ok->downloadURL, ok->releaseNotes}),
                  (QStringList{"1.4.2", "https://example.test/Vellacord-1.4.2.dmg", "Faster search."}));
         QCOMPARE(VersionPayload::decode(manifest("1", "42.0"))->currentBuild, 42);
@@ -145,8 +155,7 @@ private slots:
     {
         QFETCH(QString, version);
         QFETCH(bool, taken);
-        const QJsonObject o{{"currentVersion", version}, {"currentBuild", 9}, {"downloadURL", "https://example.test/"},
-                            {"releaseNotes", "Notes."}};
+        const QJsonObject o{{"currentVersion", version}, {"currentBuild", 9}, {"downloadURL", "https://example.test/"}, {"releaseNotes", "Notes."}};
         QCOMPARE(bool(VersionPayload::decode(QJsonDocument(o).toJson())), taken);
         QCOMPARE(isShowableVersion(version), taken);
     }
@@ -193,7 +202,8 @@ private slots:
     void releaseValuesPublished()
     {
         const Outcome o = check(Response::json(200, manifest("1.4.2", "7")));
-        QVERIFY(o.updateAvailable && o.notifications == 4);
+        QVERIFY(o.updateAvailable);
+        QCOMPARE(o.notifications, 4);
         QCOMPARE(o.values(), (QStringList{"1.4.2", "https://example.test/Vellacord-1.4.2.dmg", "Faster search."}));
         QCOMPARE(m_server.requestCount(), 1);
         QCOMPARE(m_server.requests().first().method + ' ' + m_server.requests().first().target, "GET /Vellacord/version.json");
@@ -260,12 +270,13 @@ private slots:
         // An unrecognised value is not rewritten.
         QCOMPARE(Platform::settings().value("colorScheme").toString(), QStringLiteral("sepia"));
         Theme::store(AppTheme::light);
-        QVERIFY(Platform::settings().value("colorScheme").toString() == "light" && Theme::stored() == AppTheme::light);
+        QCOMPARE(Platform::settings().value("colorScheme").toString(), "light");
+        QCOMPARE(Theme::stored(), AppTheme::light);
         Theme::store(AppTheme::dark);
         QCOMPARE(Theme::stored(), AppTheme::dark);
 
         QStringList labels;
-        for (AppTheme t : Theme::allCases())
+        for (AppTheme t : Theme::all())
             labels << Theme::menuItemLabel(t, Theme::fromStored(QStringLiteral("Dark")));
         QCOMPARE(labels, (QStringList{"\u2713 System", "   Light", "   Dark"}));
         QCOMPARE(Theme::menuItemLabel(AppTheme::dark, AppTheme::dark), QStringLiteral("\u2713 Dark"));

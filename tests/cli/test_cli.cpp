@@ -5,7 +5,7 @@
 
 #include "ai/ExplainerError.h"
 #include "ai/ExplanationCache.h"
-#include "logs/Platform.h"
+#include "base/Platform.h"
 #include "tests/support/JournalFixture.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/TestEnv.h"
@@ -98,9 +98,12 @@ private slots:
         const double t0 = 1767605400.5;
         using JournalFixture::message;
         QList<JournalFixture::Record> records{
-            message(t0 + 0, "backupd", "backup failed", 3),   message(t0 + 1, "kernel", "thermal event", 6),
-            message(t0 + 2, "Safari", "page load error", 3),  message(t0 + 3, "apsd", "push NETWORK down", 2),
-            message(t0 + 4, "zeta", "notice here", 5),        message(t0 + 5, "Alpha", "debug chatter", 7),
+            message(t0 + 0, "backupd", "backup failed", 3),
+            message(t0 + 1, "kernel", "thermal event", 6),
+            message(t0 + 2, "Safari", "page load error", 3),
+            message(t0 + 3, "apsd", "push NETWORK down", 2),
+            message(t0 + 4, "zeta", "notice here", 5),
+            message(t0 + 5, "Alpha", "debug chatter", 7),
         };
         records[0].set("_PID", "12").set("SUBSYSTEM", "com.example.backup").set("SENDER", "backupd");
         records[1].set("_PID", "0").set("SUBSYSTEM", "com.apple.iokit.power");
@@ -122,7 +125,8 @@ private slots:
         const QString local = QDateTime::fromMSecsSinceEpoch(1767605400500).toString("yyyy-MM-dd HH:mm:ss");
         QCOMPARE(logs({}).lines().value(0), local + "\tError\tbackupd\tbackup failed");
         CliRun r = logs({"--format", "json"});
-        QVERIFY(r.code == 0 && r.lines().size() == 3);
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.lines().size(), 3);
         // The record's fields are EntryExport's; here: one JSON line per listed entry.
         QCOMPARE(QJsonDocument::fromJson(r.lines()[0].toUtf8())["processIdentifier"].toInt(), 12);
 
@@ -147,7 +151,8 @@ private slots:
         env.insert("QT_LOGGING_RULES", "com.corvistra.Vellacord.*=true");
         r = TestEnv::runCli(
             {"logs", "--archive", m_archive, "--start", "2026-01-05T09:30:01Z", "--end", "2026-01-05T09:30:03Z", "--level", "info"}, env);
-        QVERIFY(r.code == 0 && r.lines().size() == 1);
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.lines().size(), 1);
         QCOMPARE(r.err.count("Opening OSLogStore from archive: "), 1);
         QCOMPARE(r.err.count("Query complete: "), 1);
         QVERIFY2(r.err.contains("Query complete: 2 entries from 2 scanned"), qPrintable(r.err));
@@ -158,30 +163,35 @@ private slots:
         const QString notJournal = m_dir.path() + "/Empty.logarchive";
         QDir().mkpath(notJournal);
         CliRun r = cli({"logs", "--archive", notJournal});
-        QVERIFY2(r.code == 1 && r.out.isEmpty() && r.err.contains("\"Empty.logarchive\""), qPrintable(r.err));
+        QVERIFY2(r.code == 1, qPrintable(r.err));
+        QVERIFY2(r.out.isEmpty(), qPrintable(r.err));
+        QVERIFY2(r.err.contains("\"Empty.logarchive\""), qPrintable(r.err));
 
         // --last counts back from the archive's last record (these are years old): all of them.
         QCOMPARE(column(logs({"--last", "1h"}), -1), kDefaultRows);
         // A range without records: an empty result, the fetcher's note on stderr.
         r = logs({"--start", "2020-01-01T00:00:00Z", "--end", "2020-01-02T00:00:00Z"});
-        QVERIFY(r.code == 0 && r.out.isEmpty() && !r.err.isEmpty());
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY(!r.err.isEmpty());
 
         // More records than the cap: the oldest 50,000, said on stderr, and still a success.
         QFile big(m_dir.path() + "/big.ndjson");
         QVERIFY(big.open(QIODevice::WriteOnly));
         for (int i = 0; i < 60000; ++i)
             big.write(R"({"eventType":"logEvent","timestamp":"2026-01-05 09:30:00.)" + QByteArray::number(100000 + i) +
-                      R"(+0000","eventMessage":"m","messageType":"Error"})" "\n");
+                      R"(+0000","eventMessage":"m","messageType":"Error"})"
+                      "\n");
         big.close();
         r = cli({"logs", "--archive", big.fileName(), "--format", "json"});
-        QVERIFY(r.code == 0 && r.lines().size() == 50000);
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.lines().size(), 50000);
         // With how much of the archive that is.
-        QVERIFY2(r.err.startsWith("Showing the first 50,000 entries, from ") && r.err.contains(", of an archive that runs from "),
-                 qPrintable(r.err.right(300)));
+        QVERIFY2(r.err.startsWith("Showing the first 50,000 entries, from "), qPrintable(r.err.right(300)));
+        QVERIFY2(r.err.contains(", of an archive that runs from "), qPrintable(r.err.right(300)));
 
         for (const QStringList& bad :
-             {QStringList{"--last", "2h"}, {"--format", "xml"}, {"--start", "yesterday", "--end", "today"}, {"--level", "fault,warning"},
-              {"--type", "System"}, {"--filter", "pid=12"}, {"--filter", "PID"}, {"--sort", "Activity"}, {"--columns", "PID,Nonsense"}})
+             {QStringList{"--last", "2h"}, {"--format", "xml"}, {"--start", "yesterday", "--end", "today"}, {"--level", "fault,warning"}, {"--type", "System"}, {"--filter", "pid=12"}, {"--filter", "PID"}, {"--sort", "Activity"}, {"--columns", "PID,Nonsense"}})
             QVERIFY2(cli(QStringList{"logs"} + bad).code == 2, qPrintable(bad.join(' ')));
         QCOMPARE(cli({"nonsense"}).code, 2);
     }
@@ -220,7 +230,8 @@ private slots:
     {
         // Shipped friendly names first; raw names in plain code-point order.
         CliRun r = cli({"processes", "--archive", m_archive});
-        QVERIFY(r.code == 0 && r.err.isEmpty());
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.err.isEmpty());
         QCOMPARE(column(r, 1), QStringList({"Safari", "apsd", "backupd"}));
         QVERIFY(column(r, 0)[1] != QStringLiteral("apsd"));
         // The own selection does not narrow the options, and stays among them; other filters do.
@@ -264,7 +275,8 @@ private slots:
             hosts << QJsonDocument::fromJson(line.toUtf8()).object()["host"].toString();
         QCOMPARE(hosts, QStringList({"db-01", "web-01"}));
         r = cli({"logs", "--archive", collected, "--filter", "Host=WEB"});
-        QVERIFY(r.code == 0 && r.lines().size() == 1);
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.lines().size(), 1);
         QVERIFY2(r.out.endsWith("\tError\tapp\tweb-01\tfault on web-01\n"), qPrintable(r.out));  // the filtered column shown
     }
 
@@ -316,8 +328,10 @@ private slots:
                  QStringLiteral("0|Thermal events are normal.\n|"));
         QCOMPARE(outcome(cli({"explain", "--archive", m_archive, "--level", "info", "--index", "1"})),
                  QStringLiteral("1||vellacord-cli explain: index 1 is out of range: the list has 1 entry (0 to 0)\n"));
-        for (const QStringList& bad : {QStringList{"--index", "-1"}, QStringList{}, QStringList{"--index", "0", "--provider", "Gemini"}})
+        for (const QStringList& bad : {QStringList{"--index", "-1"}, QStringList{}})
             QCOMPARE(cli(all + bad).code, 2);
+        QCOMPARE(outcome(cli(all + QStringList{"--index", "0", "--provider", "Gemini"})),
+                 QStringLiteral("2||vellacord-cli explain: --provider must be Anthropic or OpenAI\n"));
         QCOMPARE(m_server.requestCount(), 0);
     }
 
@@ -362,7 +376,8 @@ private slots:
         const CliRun r = TestEnv::runCli(explainArgs("zeta"), env, 10000);
         QFile::remove(path);
         QFile::remove(dir + "/learned_processes.json");
-        QVERIFY2(outcome(r).startsWith("0|Indexing.\n|") && r.err.contains("Ignored " + path + ": not a regular file"), qPrintable(r.err));
+        QVERIFY2(outcome(r).startsWith("0|Indexing.\n|"), qPrintable(r.err));
+        QVERIFY2(r.err.contains("Ignored " + path + ": not a regular file"), qPrintable(r.err));
         QVERIFY(!QFileInfo("/dev/zero").isFile());  // the write replaced the link, not what it points to
     }
 
@@ -380,8 +395,10 @@ private slots:
             runs.back()->setProcessEnvironment(cliEnv());
             runs.back()->start(TestEnv::cliPath(), explainArgs(process));
         }
-        for (const auto& run : runs)
-            QVERIFY(run->waitForFinished(20000) && run->exitCode() == 0);
+        for (const auto& run : runs) {
+            QVERIFY(run->waitForFinished(20000));
+            QCOMPARE(run->exitCode(), 0);
+        }
         QCOMPARE(readJsonFile(cacheFile).size(), 4);
     }
 
@@ -399,7 +416,9 @@ private slots:
         QCOMPARE(outcome(cli(args)), QStringLiteral("0||No notable issues found\n"));
         m_server.enqueue(Response::withBody(200, "text/html", "<html>proxy</html>"));
         const CliRun r = cli(args);
-        QVERIFY(r.code == 1 && r.out.isEmpty() && !r.err.isEmpty());  // the reader's error
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY(!r.err.isEmpty());  // the reader's error
     }
 };
 

@@ -19,17 +19,14 @@ private slots:
         MemoryStoreProvider provider;
         provider.store->raw = {MemoryLogStore::log(1767600000, 4, "sensord", "too hot"),
                                MemoryLogStore::log(1767600001, 5, "sensord", "shutting down")};
-        LogFormats::addFirst({QStringLiteral("Sensor log"), QStringLiteral("a file that starts with SENSOR"),
-                              QStringLiteral("sensor files"), {QStringLiteral("*.sensor")},
-                              [](const QString& path) {
+        LogFormats::addFirst({QStringLiteral("Sensor log"), QStringLiteral("a file that starts with SENSOR"), QStringLiteral("sensor files"), {QStringLiteral("*.sensor")}, [](const QString& path) {
                                   QFile f(path);
-                                  return f.open(QIODevice::ReadOnly) && f.read(6) == "SENSOR";
-                              },
-                              [&](const QString& path) { return provider.openArchive(path); }});
+                                  return f.open(QIODevice::ReadOnly) && f.read(6) == "SENSOR"; }, [&](const QString& path) { return provider.openArchive(path); }});
         QTemporaryDir dir;
         const QString log = dir.filePath(QStringLiteral("readings"));  // no extension: its content decides
         QFile f(log);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("SENSOR\n") == 7);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QCOMPARE(f.write("SENSOR\n"), 7);
         f.close();
 
         QVERIFY(ArchiveChoice::isLogArchive(log));

@@ -22,7 +22,10 @@
 
 namespace {
 
-enum class Sink { pipe, devFull, closed, sizeLimit };
+enum class Sink { pipe,
+                  devFull,
+                  closed,
+                  sizeLimit };
 
 struct Limits {
     rlim_t openFiles = 0, openFilesHard = 0;  // 0: as inherited
@@ -48,7 +51,8 @@ private slots:
         using JournalFixture::message;
         // Names that would move the cursor, retitle the terminal, forge a row or reorder the text.
         JournalFixture::Record forged = message(1767605400, "evil\x1b]0;owned\x07\tError\tfake", "clear\x1b[2J\r\nrow", 3);
-        forged.set("_HOSTNAME", "web\xe2\x80\xae" "10.exe");
+        forged.set("_HOSTNAME", "web\xe2\x80\xae"
+                                "10.exe");
         m_names = JournalFixture::makeArchive(m_dir.path(), "Names.logarchive", {forged});
 
         // A fleet folder: one journal per host.
@@ -72,21 +76,24 @@ private slots:
     {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<Sink>("sink");
-        QTest::addColumn<int>("openFiles");      // soft limit; 0 keeps the inherited one
+        QTest::addColumn<int>("openFiles");  // soft limit; 0 keeps the inherited one
         QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("err");        // what standard error says (a substring; "re:" a pattern)
-        QTest::addColumn<QString>("out");        // a substring of standard output; empty: nothing expected
-        QTest::addColumn<int>("lines");          // lines of standard output; -1: not counted
-        QTest::addColumn<QString>("answer");     // the AI provider's text, for explain and analyze
+        QTest::addColumn<QString>("err");     // what standard error says (a substring; "re:" a pattern)
+        QTest::addColumn<QString>("out");     // a substring of standard output; empty: nothing expected
+        QTest::addColumn<int>("lines");       // lines of standard output; -1: not counted
+        QTest::addColumn<QString>("answer");  // the AI provider's text, for explain and analyze
 
         const QStringList names{"logs", "--archive", m_names};
         // Output that cannot be written fails the run, whatever the command printed before.
         QTest::newRow("full disk") << names << Sink::devFull << 0 << 1
-                                   << "vellacord-cli: cannot write the output: No space left on device" << "" << 0 << QString();
+                                   << "vellacord-cli: cannot write the output: No space left on device"
+                                   << "" << 0 << QString();
         QTest::newRow("closed standard output") << names << Sink::closed << 0 << 1
-                                                << "vellacord-cli: cannot write the output: Bad file descriptor" << "" << 0 << QString();
+                                                << "vellacord-cli: cannot write the output: Bad file descriptor"
+                                                << "" << 0 << QString();
         QTest::newRow("file size limit") << QStringList{"logs", "--archive", m_fleet} << Sink::sizeLimit << 0 << 1
-                                         << "vellacord-cli: cannot write the output: File too large" << "" << -1 << QString();
+                                         << "vellacord-cli: cannot write the output: File too large"
+                                         << "" << -1 << QString();
 
         // Names print escaped in rows, exactly in json.
         QTest::newRow("rows escape names") << names << Sink::pipe << 0 << 0 << ""
@@ -103,28 +110,34 @@ private slots:
         QTest::newRow("explain escapes the answer") << QStringList{"explain", "--index", "0"} + all << Sink::pipe << 0 << 0 << ""
                                                     << "Line one \\x1b[2J\nEnd \\u202e." << 2 << "Line one \x1b[2J\nEnd \u202e.";
         QTest::newRow("analyze escapes findings") << QStringList{"analyze"} + all << Sink::pipe << 0 << 0 << ""
-                                                  << "Evil\\x1b]0;t\\x07\\nrow\tC\\t1\t-\n" << 1
+                                                  << "Evil\\x1b]0;t\\x07\\nrow\tC\\t1\t-\n"
+                                                  << 1
                                                   << "ENTRY: 1, 0\nTITLE: Evil\x1b]0;t\x07\\nrow\nCONCERN: C\t1";
 
         // Arguments that would quietly mean something else.
         QTest::newRow("start after end") << QStringList{"logs", "--archive", m_names, "--start", "2026-01-05T10:00:00Z",
                                                         "--end", "2026-01-05T09:00:00Z"}
-                                         << Sink::pipe << 0 << 2 << "vellacord-cli logs: --start must not be after --end" << "" << 0 << QString();
+                                         << Sink::pipe << 0 << 2 << "vellacord-cli logs: --start must not be after --end"
+                                         << "" << 0 << QString();
         QTest::newRow("empty archive path") << QStringList{"logs", "--archive", ""} << Sink::pipe << 0 << 2
-                                            << "vellacord-cli logs: --archive needs a path" << "" << 0 << QString();
+                                            << "vellacord-cli logs: --archive needs a path"
+                                            << "" << 0 << QString();
         QTest::newRow("empty crash folder path") << QStringList{"crashes", "--dir", ""} << Sink::pipe << 0 << 2
-                                                 << "vellacord-cli crashes: --dir needs a path" << "" << 0 << QString();
+                                                 << "vellacord-cli crashes: --dir needs a path"
+                                                 << "" << 0 << QString();
 
         // A fleet larger than the open-file limit: the soft limit is raised to the hard one; where the
         // hard one is too low, the files not read are named and the run fails.
         const QStringList fleet{"logs", "--archive", m_fleet, "--format", "json"};
-        QTest::newRow("fleet under a soft limit") << fleet << Sink::pipe << 32 << 0 << "" << "\"host\":\"host49\"" << kHosts << QString();
+        QTest::newRow("fleet under a soft limit") << fleet << Sink::pipe << 32 << 0 << ""
+                                                  << "\"host\":\"host49\"" << kHosts << QString();
         QTest::newRow("fleet under a hard limit") << fleet << Sink::pipe << -32 << 1
                                                   << R"(re:files were not read \(the open-file limit is 32\): (host\d+\.journal, ){2}host\d+\.journal and \d+ more\.)"
                                                   << "\"host\":\"host0\"" << -1 << QString();
         // A truncated journal is counted, the others read.
         QTest::newRow("truncated journal") << QStringList{"logs", "--archive", m_damaged} << Sink::pipe << 0 << 0
-                                           << "Skipped while reading: 1 damaged file." << "entry 2" << 2 << QString();
+                                           << "Skipped while reading: 1 damaged file."
+                                           << "entry 2" << 2 << QString();
     }
 
     void outputArgumentsAndFolders()
@@ -170,8 +183,8 @@ private slots:
         QVERIFY(p.waitForFinished(60000));
         const QString stdErr = QString::fromUtf8(p.readAllStandardError());
         const QString stdOut = QString::fromUtf8(sink == Sink::pipe ? p.readAllStandardOutput() : QByteArray());
-        QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == code,
-                 qPrintable(QString::number(p.exitCode()) + '|' + stdErr));
+        QVERIFY2(p.exitStatus() == QProcess::NormalExit, qPrintable(QString::number(p.exitCode()) + '|' + stdErr));
+        QVERIFY2(p.exitCode() == code, qPrintable(QString::number(p.exitCode()) + '|' + stdErr));
         QVERIFY2(err.startsWith("re:") ? QRegularExpression(err.mid(3)).match(stdErr).hasMatch() : stdErr.contains(err),
                  qPrintable(stdErr));
         QVERIFY2(out.isEmpty() || stdOut.contains(out), qPrintable(stdOut));

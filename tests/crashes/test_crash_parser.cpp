@@ -20,7 +20,9 @@ std::optional<CrashReport> structured(const QByteArray& bytes, const QString& fi
 // A header line and a body, as the system writes .ips files.
 QByteArray ips(const QJsonObject& body)
 {
-    return R"({"app_name":"Header","bug_type":"309"})" "\n" + QJsonDocument(body).toJson(QJsonDocument::Compact);
+    return R"({"app_name":"Header","bug_type":"309"})"
+           "\n" +
+           QJsonDocument(body).toJson(QJsonDocument::Compact);
 }
 
 CrashReport plain(const QString& text, const QString& fileName = QStringLiteral("r.crash"))
@@ -70,9 +72,7 @@ private slots:
         r.exceptionType.clear();
         // Case-sensitive; the first rule in order wins.
         const QList<QPair<QString, QString>> cases{
-            {"abort() called", "Abort"}, {"Abort trap: 6", "Unknown"}, {"segfault at 0", "Segfault"},
-            {"Namespace SIGNAL, Code 11 SEGV", "Segfault"}, {"EXC_BAD_ACCESS (code=1)", "Bad Access"},
-            {"EXC_CRASH", "Crash"}, {"abort after EXC_BAD_ACCESS", "Abort"}, {"SEGV with EXC_CRASH", "Segfault"}, {"", "Unknown"}};
+            {"abort() called", "Abort"}, {"Abort trap: 6", "Unknown"}, {"segfault at 0", "Segfault"}, {"Namespace SIGNAL, Code 11 SEGV", "Segfault"}, {"EXC_BAD_ACCESS (code=1)", "Bad Access"}, {"EXC_CRASH", "Crash"}, {"abort after EXC_BAD_ACCESS", "Abort"}, {"SEGV with EXC_CRASH", "Segfault"}, {"", "Unknown"}};
         for (const auto& [reason, label] : cases) {
             r.crashReason = reason;
             QVERIFY2(r.crashTypeLabel() == label, qPrintable(reason));
@@ -115,7 +115,9 @@ private slots:
 
         // A header without the quoted word "bug_type" makes the whole file the document (two values
         // fail), a quoted "bug_type" anywhere on it counts; bodies that are not objects or not JSON fail.
-        QVERIFY(structured(R"({"x":"bug_type"})" "\n" R"({"procName":"Mail"})"));
+        QVERIFY(structured(R"({"x":"bug_type"})"
+                           "\n"
+                           R"({"procName":"Mail"})"));
         for (const char* bad : {"{\"type\":\"309\"}\n{\"procName\":\"Mail\"}", "{\"bug_type_x\":\"309\"}\n{}",
                                 "bug_type: 309\n{}", "{\"bug_type\":\"309\"}\n[{}]", "{\"bug_type\":\"309\"}\n",
                                 "{\"bug_type\":\"309\"}\n{\"procName\":", "Process: Finder [1]\n", ""})
@@ -131,20 +133,23 @@ private slots:
         QCOMPARE(r->appName, QString("fallback.ips"));
 
         QCOMPARE(structured(ips({{"CFBundleShortVersionString", 14}, {"app_version", ""}, {"bundleVersion", "1.2 (3)"}}))
-                     ->appVersion, QString("1.2 (3)"));
+                     ->appVersion,
+                 QString("1.2 (3)"));
         QCOMPARE(structured(ips({{"CFBundleShortVersionString", "2.0"}, {"bundleVersion", "9"}}))->appVersion, QString("2.0"));
 
-        r = structured(ips({{"osVersion", QJsonObject{{"train", "macOS 14.2"}}}, {"os_version", "macOS 14.2.1"},
-                            {"modelCode", ""}, {"hardware_model", "MacBookPro18,3"}}));
+        r = structured(ips({{"osVersion", QJsonObject{{"train", "macOS 14.2"}}}, {"os_version", "macOS 14.2.1"}, {"modelCode", ""}, {"hardware_model", "MacBookPro18,3"}}));
         QCOMPARE(r->osVersion + '|' + r->deviceModel, QString("macOS 14.2.1|MacBookPro18,3"));
 
         r = structured(ips({}));
-        QVERIFY(r->nothingParsed && !structured(ips({{"procName", "Mail"}}))->nothingParsed);
+        QVERIFY(r->nothingParsed);
+        QVERIFY(!structured(ips({{"procName", "Mail"}}))->nothingParsed);
         QCOMPARE(QStringList({r->appName, r->fileName, r->filePath, r->appVersion, r->osVersion, r->deviceModel, r->crashReason,
                               r->exceptionType, r->stackTrace}),
                  QStringList({"r.ips", "r.ips", "/r/r.ips", "", "", "", "", "", "No structured stack trace available."}));
-        QVERIFY(!r->faultingThread && r->date == kFallback);
-        QVERIFY(!r->id.isNull() && structured(ips({}))->id != r->id);
+        QVERIFY(!r->faultingThread);
+        QCOMPARE(r->date, kFallback);
+        QVERIFY(!r->id.isNull());
+        QVERIFY(structured(ips({}))->id != r->id);
     }
 
     void exceptionAndTerminationReasons()
@@ -157,7 +162,7 @@ private slots:
                  QString::fromUtf8("SIGSEGV \u2014 KERN_INVALID_ADDRESS"));
         QCOMPARE(reason(QJsonObject{{"subtype", "KERN_INVALID_ADDRESS"}}), QString("KERN_INVALID_ADDRESS"));
         QCOMPARE(reason(QJsonObject{{"type", "EXC_CRASH"}}, term), QString("Namespace SIGNAL, Code 6"));
-        QCOMPARE(reason(QJsonObject{{"signal", "SIGKILL"}}, term), QString("SIGKILL"));  // a signal keeps it out
+        QCOMPARE(reason(QJsonObject{{"signal", "SIGKILL"}}, term), QString("SIGKILL"));        // a signal keeps it out
         QCOMPARE(reason(QJsonValue("EXC_CRASH"), term), QString("Namespace SIGNAL, Code 6"));  // not an object
         QCOMPARE(reason(QJsonValue::Undefined, QJsonObject{{"reason", ""}}), QString());
         QCOMPARE(reason(QJsonValue::Undefined, QJsonValue("Namespace SIGNAL")), QString());
@@ -235,7 +240,10 @@ private slots:
         r = structured(header + "\n" + R"({"osVersion":{"build":"25F71"},"bundleInfo":{}})");
         QCOMPARE(r->appVersion + '|' + r->osVersion, QString("9.9|macOS 26.4 (25E1)"));
         QCOMPARE(r->date, QDateTime(QDate(2026, 5, 26), QTime(8, 11, 45), Qt::UTC));
-        QCOMPARE(structured(R"({"bug_type":"309"})" "\n" R"({"osVersion":{"train":"macOS 26.5"}})")->osVersion,
+        QCOMPARE(structured(R"({"bug_type":"309"})"
+                            "\n"
+                            R"({"osVersion":{"train":"macOS 26.5"}})")
+                     ->osVersion,
                  QString("macOS 26.5"));
     }
 
@@ -255,7 +263,8 @@ private slots:
         QCOMPARE(dateOf({{"timestamp", "2024-01-15 04:24:45.123 -0559"}}), t);  // the largest offset minutes
         QCOMPARE(dateOf({{"timestamp", "bad"}, {"captureTime", "bad"}}), kFallback);
         // The header line's timestamp comes last, before the file's time.
-        const QByteArray headed = R"({"bug_type":"309","timestamp":"2024-01-15 18:23:45.12 +0800"})" "\n";
+        const QByteArray headed = R"({"bug_type":"309","timestamp":"2024-01-15 18:23:45.12 +0800"})"
+                                  "\n";
         QCOMPARE(structured(headed + R"({"captureTime":"bad"})")->date, t.addMSecs(-3));
         QCOMPARE(structured(headed + R"({"captureTime":"2024-01-15T10:23:45.123Z"})")->date, t);
 
@@ -284,8 +293,11 @@ private slots:
         // The later line wins.
         QCOMPARE(QStringList({r.appName, r.exceptionType, r.crashReason, r.appVersion, r.stackTrace, r.osVersion, r.deviceModel}),
                  QStringList({"Finder", "EXC_CRASH (SIGABRT)", "Namespace SIGNAL, Code 6 Abort trap: 6", "1.0 (494.1)", "", "", ""}));
-        QVERIFY(r.date == kFallback && r.isRetired && !r.faultingThread);
-        QVERIFY(r.rawContent.startsWith("Process:") && r.rawContent.endsWith("trap: 6\n"));
+        QCOMPARE(r.date, kFallback);
+        QVERIFY(r.isRetired);
+        QVERIFY(!r.faultingThread);
+        QVERIFY(r.rawContent.startsWith("Process:"));
+        QVERIFY(r.rawContent.endsWith("trap: 6\n"));
 
         r = plain("Hardware Model:  Mac14,2\nDate/Time: 2026-05-26 16:11:45.0021 +0800\n"
                   "OS Version:\tmacOS 26.5 (25F71) \nVersion: \n");
@@ -336,8 +348,10 @@ private slots:
                                     << "KERN_INVALID_ADDRESS at 0x8" << false;
         QTest::newRow("termination kept") << "Exception Codes: 0x0, 0x0\nTermination Reason: Namespace SIGNAL, Code 6\n" + section
                                           << -1 << QStringList() << "Namespace SIGNAL, Code 6" << false;
-        QTest::newRow("zero codes alone") << "Exception Codes: 0x0, 0\n" << -1 << QStringList() << "0x0, 0" << false;
-        QTest::newRow("no codes, reason on its line") << "Application Specific Information: dyld: launch\n" << -1
+        QTest::newRow("zero codes alone") << "Exception Codes: 0x0, 0\n"
+                                          << -1 << QStringList() << "0x0, 0" << false;
+        QTest::newRow("no codes, reason on its line") << "Application Specific Information: dyld: launch\n"
+                                                      << -1
                                                       << QStringList() << "dyld: launch" << false;
         QTest::newRow("header names the thread")
             << "Thread 2 Crashed:\n7   Google Chrome Framework   0x0000000112c4e7f1 ChromeMain + 12\n8   ???\n9   x 0x1\nThread 3:\n0 y 0x2 z\n"
@@ -354,7 +368,8 @@ private slots:
         for (int i = 0; i < 30; ++i)
             deepTrace << QString("  %1  lib                             f%2 + 1").arg(i, 2).arg(i);
         QTest::newRow("30 frames at most") << deep << 0 << deepTrace << "" << false;
-        QTest::newRow("nothing") << "Hello\nDate/Time: 2023-03-14 09:26:53 +0100\n" << -1 << QStringList() << "" << true;
+        QTest::newRow("nothing") << "Hello\nDate/Time: 2023-03-14 09:26:53 +0100\n"
+                                 << -1 << QStringList() << "" << true;
     }
     void classicReports()
     {

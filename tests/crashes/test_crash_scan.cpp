@@ -29,7 +29,14 @@ QStringList names(const CrashReportList& list)
 QStringList names(const CrashScan& scan) { return names(scan.reports); }
 
 // How a special file of the unread table is made.
-enum class Make { fifo, brokenLink, selfLink, folder, deviceLink, notUtf8, sparse, retiredToItself };
+enum class Make { fifo,
+                  brokenLink,
+                  selfLink,
+                  folder,
+                  deviceLink,
+                  notUtf8,
+                  sparse,
+                  retiredToItself };
 
 void make(Make how, const QString& path)
 {
@@ -49,7 +56,8 @@ void make(Make how, const QString& path)
         QVERIFY(f.open(QIODevice::ReadWrite));
         QCOMPARE(::ftruncate(f.handle(), qint64(100) << 30), 0);
         f.close();
-        QVERIFY(f.open(QIODevice::ReadWrite) && f.setFileTime(QDateTime(QDate(2024, 3, 1), QTime(12, 0), Qt::UTC), QFileDevice::FileModificationTime));
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(QDateTime(QDate(2024, 3, 1), QTime(12, 0), Qt::UTC), QFileDevice::FileModificationTime));
         break;
     }
     }
@@ -83,11 +91,16 @@ private slots:
         };
         auto r = read(dir.filePath("json.crash"), false);
         // The modification time stands in for the missing timestamp.
-        QVERIFY(r->appName == "Notes" && r->date == kDay && r->contentDigest.isEmpty());
+        QCOMPARE(r->appName, "Notes");
+        QCOMPARE(r->date, kDay);
+        QVERIFY(r->contentDigest.isEmpty());
 
         writeReportFile(dir.filePath("text.ips"), "Exception Type: EXC_CRASH\n", kDay.addSecs(60));
         r = read(dir.filePath("text.ips"), true, true);
-        QVERIFY(r->exceptionType == "EXC_CRASH" && r->stackTrace.isEmpty() && r->isRetired && r->date == kDay.addSecs(60));
+        QCOMPARE(r->exceptionType, "EXC_CRASH");
+        QVERIFY(r->stackTrace.isEmpty());
+        QVERIFY(r->isRetired);
+        QCOMPARE(r->date, kDay.addSecs(60));
         QCOMPARE(r->filePath + '|' + r->contentDigest,
                  dir.filePath("text.ips") + '|' + QCryptographicHash::hash("Exception Type: EXC_CRASH\n", QCryptographicHash::Sha256).toHex());
 
@@ -118,7 +131,8 @@ private slots:
                  QStringList({"Retired/r.ips", "b.ips", "a.crash", "c.Crash", "Retired/same.crash", "UPPER.IPS"}));
 
         const CrashScan missing = CrashLogFetcher::collectReports(d + "/missing");
-        QVERIFY(missing.reports.isEmpty() && missing.folderMissing);
+        QVERIFY(missing.reports.isEmpty());
+        QVERIFY(missing.folderMissing);
         QCOMPARE(missing.folderError, std::optional<QString>("No such folder: " + d + "/missing"));
         const std::atomic_bool stop{true};
         QVERIFY(CrashLogFetcher::collectReports(d, false, &stop).reports.isEmpty());
@@ -138,8 +152,7 @@ private slots:
         writeReportFile(d + "/deep1.ips", QByteArray(200000, '['));
         writeReportFile(d + "/deep2.ips", "{\"procName\":\"Deep\",\"threads\":" + QByteArray(200000, '[') + QByteArray(200000, ']') + "}");
         // Moderate nesting inside members that expect other types.
-        writeReportFile(d + "/nested.ips", "{\"procName\":{\"a\":" + QByteArray(200, '[') + QByteArray(200, ']')
-                                         + "},\"faultingThread\":[[0]],\"threads\":[{\"frames\":[[{}]]}]}");
+        writeReportFile(d + "/nested.ips", "{\"procName\":{\"a\":" + QByteArray(200, '[') + QByteArray(200, ']') + "},\"faultingThread\":[[0]],\"threads\":[{\"frames\":[[{}]]}]}");
 
         const CrashScan scan = CrashLogFetcher::collectReports(d);
         CrashReportList all = scan.reports;
@@ -160,10 +173,11 @@ private slots:
         QByteArray big = "Process: Big [1]\nException Type: EXC_RESOURCE\n";
         big += QByteArray(99, 'x').append('\n').repeated(500000) + "Process: Late\n";
         writeReportFile(dir.filePath("big.crash"), big);
-        writeReportFile(dir.filePath("big.ips"), "{\"bug_type\":\"309\"}\n{\"threads\":[{\"frames\":[{\"symbol\":\""
-                                                 + QByteArray(50 << 20, 's') + "\"}]}]}");
+        writeReportFile(dir.filePath("big.ips"), "{\"bug_type\":\"309\"}\n{\"threads\":[{\"frames\":[{\"symbol\":\"" + QByteArray(50 << 20, 's') + "\"}]}]}");
         const CrashReportList all = CrashLogFetcher::scanDirectory(dir.path(), false).reports;
-        QVERIFY(all[0].appName == "Big" && all[0].rawContent.isEmpty() && all[1].stackTrace.endsWith("sss + 0"));
+        QCOMPARE(all[0].appName, "Big");
+        QVERIFY(all[0].rawContent.isEmpty());
+        QVERIFY(all[1].stackTrace.endsWith("sss + 0"));
         QString reason;
         QCOMPARE(CrashLogFetcher::readReportText(dir.filePath("big.crash"), &reason).value_or(QString()).size(), big.size());
     }
@@ -201,8 +215,11 @@ private slots:
         QCOMPARE(names(scan), listed);
         const QList<UnreadReport> unread{{dir.filePath(name), reason}};
         QCOMPARE(scan.unread, reason.isEmpty() ? QList<UnreadReport>() : unread);
-        if (listed.size() > 1)  // the too-large one, by the file's time
-            QVERIFY(scan.reports[1].unreadReason == reason && scan.reports[1].date == kDay && scan.reports[1].appName.isEmpty());
+        if (listed.size() > 1) {  // the too-large one, by the file's time
+            QCOMPARE(scan.reports[1].unreadReason, reason);
+            QCOMPARE(scan.reports[1].date, kDay);
+            QVERIFY(scan.reports[1].appName.isEmpty());
+        }
     }
 
     void fetcherPublishesScans()
@@ -221,7 +238,9 @@ private slots:
         QTRY_VERIFY(!fetcher.isLoading());
         QCOMPARE(names(fetcher.reports()), QStringList({"Retired/b.crash", "a.ips"}));
         // The user's own: name keys.
-        QVERIFY(loading.count() == 2 && fetcher.reports()[0].contentDigest.isEmpty() && !fetcher.errorMessage());
+        QCOMPARE(loading.count(), 2);
+        QVERIFY(fetcher.reports()[0].contentDigest.isEmpty());
+        QVERIFY(!fetcher.errorMessage());
         QVERIFY(log.contains("Found 2 crash reports"));
 
         // A new scan stops the one running, which publishes nothing.
@@ -230,7 +249,8 @@ private slots:
         fetcher.scan();
         QThreadPool::globalInstance()->waitForDone();
         QCoreApplication::processEvents();
-        QVERIFY(published.count() == 2 && fetcher.reports().size() == 2);
+        QCOMPARE(published.count(), 2);
+        QCOMPARE(fetcher.reports().size(), 2);
 
         // Another folder: its reports carry digests; the user's own opened by path does not.
         QTemporaryDir bundle;
@@ -241,7 +261,8 @@ private slots:
             QTRY_VERIFY(!fetcher.isLoading());
         };
         scanOf(bundle.path());
-        QVERIFY(fetcher.reports()[0].appName == "Foreign" && fetcher.reports()[0].contentDigest.size() == 64);
+        QCOMPARE(fetcher.reports()[0].appName, "Foreign");
+        QCOMPARE(fetcher.reports()[0].contentDigest.size(), 64);
         scanOf(dir.path() + "/");
         QVERIFY(fetcher.reports()[0].contentDigest.isEmpty());
 
@@ -251,7 +272,8 @@ private slots:
         fetcher.setOpenedFolder(std::nullopt);
         QThreadPool::globalInstance()->waitForDone();
         QCoreApplication::processEvents();
-        QVERIFY(fetcher.isLoading() && fetcher.reports().isEmpty());
+        QVERIFY(fetcher.isLoading());
+        QVERIFY(fetcher.reports().isEmpty());
 
         // Empty results: the message; the next scan clears it at its start.
         QTemporaryDir empty;
@@ -292,30 +314,34 @@ private slots:
         const QDateTime finderTime(QDate(2024, 2, 1), QTime(9, 30), Qt::UTC);
         writeReportFile(dir.filePath("Safari-2024.ips"), kIps, kDay);
         writeReportFile(dir.filePath("Retired/Finder.crash"), "Process:  Finder [512]\nTermination Reason: Namespace SIGNAL, Code 11 SEGV\n",
-                  finderTime);
+                        finderTime);
         CliRun r = cli({"crashes", "--dir", dir.path()});
         const auto local = [](const QDateTime& d) { return d.toLocalTime().toString("yyyy-MM-dd HH:mm:ss"); };
         // Newest first; the archived report is marked.
         QCOMPARE(QString::number(r.code) + '\n' + r.out,
-                 "0\n" + local(finderTime) + "\tFinder (archived)\tSegfault\tFinder.crash\n"
-                     + local(QDateTime(QDate(2024, 1, 15), QTime(10, 23, 45, 123), Qt::UTC)) + "\tSafari\tEXC_BAD_ACCESS\tSafari-2024.ips\n");
+                 "0\n" + local(finderTime) + "\tFinder (archived)\tSegfault\tFinder.crash\n" + local(QDateTime(QDate(2024, 1, 15), QTime(10, 23, 45, 123), Qt::UTC)) + "\tSafari\tEXC_BAD_ACCESS\tSafari-2024.ips\n");
 
         r = cli({"crashes", "--dir", dir.path(), "--format", "json"});
         const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
-        QVERIFY(r.code == 0 && lines.size() == 2);
+        QCOMPARE(r.code, 0);
+        QCOMPARE(lines.size(), 2);
         const QJsonObject finder = QJsonDocument::fromJson(lines[0].toUtf8()).object();
-        QVERIFY(finder["isRetired"].toBool() && finder["faultingThread"].isNull());
+        QVERIFY(finder["isRetired"].toBool());
+        QVERIFY(finder["faultingThread"].isNull());
         const QJsonObject safari = QJsonDocument::fromJson(lines[1].toUtf8()).object();
         QCOMPARE(QStringList({safari["date"].toString(), safari["appVersion"].toString(), safari["filePath"].toString(),
                               safari["rawContent"].toString()}),
                  QStringList({"2024-01-15T10:23:45.123Z", "17.2", QDir(dir.path()).absoluteFilePath("Safari-2024.ips"), QString::fromUtf8(kIps)}));
         r = cli({"crashes", "--dir", dir.path(), "--format", "xml"});
-        QVERIFY(r.code == 2 && r.out.isEmpty() && r.err.startsWith("vellacord-cli crashes: --format must be rows or json\n"));
+        QCOMPARE(r.code, 2);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY(r.err.startsWith("vellacord-cli crashes: --format must be rows or json\n"));
         r = cli({"crashes", "--dir", dir.filePath("missing")});
         QCOMPARE(QString::number(r.code) + r.out + r.err, "1vellacord-cli crashes: No such folder: " + dir.filePath("missing") + "\n");
 
         r = cli({"crash", dir.filePath("Safari-2024.ips")});
-        QVERIFY(r.code == 0 && r.out.startsWith("{\n    \""));  // pretty, not one line
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.startsWith("{\n    \""));  // pretty, not one line
         const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
         QCOMPARE(o["stackTrace"].toString() + '|' + o["crashTypeLabel"].toString(),
                  QString("Thread 0 (Faulting Thread):\n   0  WebKit                          crash + 42|EXC_BAD_ACCESS"));
@@ -335,7 +361,9 @@ private slots:
         }
         for (const QStringList& args : {QStringList{"crash"}, QStringList{"crash", "a.ips", "b.ips"}}) {
             r = cli(args);
-            QVERIFY(r.code == 2 && r.out.isEmpty() && r.err.startsWith("vellacord-cli crash: expected exactly one FILE\n"));
+            QCOMPARE(r.code, 2);
+            QVERIFY(r.out.isEmpty());
+            QVERIFY(r.err.startsWith("vellacord-cli crash: expected exactly one FILE\n"));
         }
     }
 };

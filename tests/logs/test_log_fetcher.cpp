@@ -1,9 +1,9 @@
 // The fetcher, then the collection tool whose archive it opens.
 
+#include "base/Platform.h"
 #include "logs/LogCollector.h"
 #include "logs/LogFetcher.h"
 #include "logs/LogQuery.h"
-#include "logs/Platform.h"
 #include "tests/support/Entries.h"
 #include "tests/support/JournalFixture.h"
 #include "tests/support/LogCapture.h"
@@ -128,12 +128,15 @@ private slots:
         f.openArchive("/x/Empty.logarchive");
         waitLoaded(f);
         QCOMPARE(*f.errorMessage(), QStringLiteral("No log entries found in this archive."));
-        QVERIFY(f.outcome().kind == FetchOutcome::Kind::emptyArchive && f.isViewingArchive());
-        QVERIFY(probes == 1 && f.outcome().liveAccess == JournalAccess{});  // an archive is not this machine's journal
+        QCOMPARE(f.outcome().kind, FetchOutcome::Kind::emptyArchive);
+        QVERIFY(f.isViewingArchive());
+        QCOMPARE(probes, 1);
+        QCOMPARE(f.outcome().liveAccess, JournalAccess{});  // an archive is not this machine's journal
 
         p.readable = false;
         f.reloadArchive();
-        QVERIFY(!f.errorMessage() && f.outcome().kind == FetchOutcome::Kind::none);  // cleared at the start of the fetch
+        QVERIFY(!f.errorMessage());
+        QCOMPARE(f.outcome().kind, FetchOutcome::Kind::none);  // cleared at the start of the fetch
         waitLoaded(f);
         QCOMPARE(*f.errorMessage(), "Failed to read logs: " + describe(ArchiveError::notReadable("/x/Empty.logarchive")));
         QCOMPARE(f.outcome().kind, FetchOutcome::Kind::failed);
@@ -147,7 +150,8 @@ private slots:
         QCOMPARE(f.outcome().kind, FetchOutcome::Kind::none);
         waitLoaded(f);
         QCOMPARE(f.outcome().failure, std::optional(QueryFailure::liveStoreDenied));
-        QVERIFY(!f.outcome().liveTail && f.outcome().liveAccess == outsider);
+        QVERIFY(!f.outcome().liveTail);
+        QCOMPARE(f.outcome().liveAccess, outsider);
         QVERIFY(f.errorMessage()->endsWith(*LogFetcher::accessAdvice(outsider)));
     }
 
@@ -166,13 +170,16 @@ private slots:
         QCOMPARE(p.opens, 0);
         QSignalSpy loading(&f, &LogFetcher::isLoadingChanged);
         f.fetch(100, 109);
-        QVERIFY(f.isLoading() && f.entries().isEmpty());
+        QVERIFY(f.isLoading());
+        QVERIFY(f.entries().isEmpty());
         f.fetch(105, 106);  // supersedes the first: only this one publishes
         waitLoaded(f);
-        QVERIFY(f.outcome().kind == FetchOutcome::Kind::loaded && !f.outcome().isCut() && !f.errorMessage());
+        QCOMPARE(f.outcome().kind, FetchOutcome::Kind::loaded);
+        QVERIFY(!f.outcome().isCut());
+        QVERIFY(!f.errorMessage());
         QCOMPARE(f.entries().first().message, QStringLiteral("5"));
         QCOMPARE(loading.size(), 2);  // true once, false once
-        QTest::qWait(50);  // nothing late arrives from the first fetch
+        QTest::qWait(50);             // nothing late arrives from the first fetch
         QCOMPARE(f.entries().size(), 2);
         for (const auto& [from, to, end] : {std::tuple(105.0, 150.0, 200.0), {100.0, 500.0, 500.0}}) {
             f.fetch(from, to);
@@ -205,7 +212,9 @@ private slots:
         f.startLiveTail();
         QVERIFY(!f.isLiveTailing());
         f.closeArchive();
-        QVERIFY(!f.isViewingArchive() && f.entries().isEmpty() && !f.errorMessage());
+        QVERIFY(!f.isViewingArchive());
+        QVERIFY(f.entries().isEmpty());
+        QVERIFY(!f.errorMessage());
         QCOMPARE(f.lastFetchStart(), std::optional(2400.0));
         QCOMPARE(f.lastFetchEnd(), std::optional(6000.0));
         waitLoaded(f);
@@ -253,17 +262,24 @@ private slots:
         p.locked([&] { p.openError = StoreError{"journal went away"}; });
         f.startLiveTail();
         QTRY_COMPARE(f.errorMessage().value_or(QString()), QStringLiteral("Live tail error: journal went away"));
-        QVERIFY(f.outcome().liveTail && f.outcome().failure == QueryFailure::storeError);
+        QVERIFY(f.outcome().liveTail);
+        QCOMPARE(f.outcome().failure, QueryFailure::storeError);
         p.locked([&] { p.openError.reset(); });
         QTRY_COMPARE(f.entries().size(), 605);
-        QVERIFY(!f.errorMessage() && f.outcome() == FetchOutcome{});  // cleared, as before the tail failed: no fetch has run
+        QVERIFY(!f.errorMessage());
+        QCOMPARE(f.outcome(), FetchOutcome{});  // cleared, as before the tail failed: no fetch has run
         f.stopLiveTail();
     }
 
     void cutTexts()
     {
         using K = FetchOutcome::Kind;
-        const struct { K kind; QueryStop stop; qsizetype read; const char* text; } cases[]{
+        const struct {
+            K kind;
+            QueryStop stop;
+            qsizetype read;
+            const char* text;
+        } cases[]{
             {K::loaded, QueryStop::entryCap, 50000, "Showing the first 50,000 entries. Narrow the time range to see later ones."},
             {K::loaded, QueryStop::timeOut, 12345, "The query took longer than 30 seconds; showing the 12,345 entries read so far."},
             {K::loaded, QueryStop::readError, 7, "The store failed part-way; showing the 7 entries read before the failure."},
@@ -288,7 +304,10 @@ private slots:
                  QStringLiteral("Showing the first 50,000 entries, from 2022-05-30 00:38:21 to 2022-05-31 09:00:00, of an "
                                 "archive that runs from 2022-05-30 00:38:21 to 2022-06-01 02:20:01. Narrow the time range "
                                 "to see later ones."));
-        const struct { SkipCounts skipped; const char* text; } skips[]{
+        const struct {
+            SkipCounts skipped;
+            const char* text;
+        } skips[]{
             {{}, "-"},
             {{1, 1, 1, 1, 1}, "Skipped while reading: 1 damaged file, 1 damaged chunk, 1 damaged record, "
                               "1 damaged strings file, 1 message without its data."},
@@ -345,10 +364,12 @@ private slots:
         bool ticked = false;
         QTimer::singleShot(100, this, [&] { ticked = c.isCollecting(); });
         QVERIFY(finished.wait(20000));
-        QVERIFY(ticked && !c.isCollecting());
+        QVERIFY(ticked);
+        QVERIFY(!c.isCollecting());
         QCOMPARE(finished.size(), 1);
         const QList<QVariant> args = finished.first();
-        QVERIFY(args.at(0).toBool() && args.at(2).toString().isEmpty());
+        QVERIFY(args.at(0).toBool());
+        QVERIFY(args.at(2).toString().isEmpty());
         const QString path = args.at(1).toString();
         QVERIFY2(path.startsWith(Platform::desktopDir() + "/Vellacord-"), qPrintable(path));  // outputPath's form
         QCOMPARE(recordedArguments(tool), LogCollector::toolArguments(path));
@@ -372,7 +393,7 @@ private slots:
             {"echo 'Cancelled' >&2; exit 2", "Exit code 2\nCancelled\n"},  // case-sensitive
             {"printf 'log: caf\\303\\251 --bogus\\n' >&2; exit 64", QString::fromUtf8("Exit code 64\nlog: caf\u00e9 --bogus\n")},
             {"printf 'bad \\377 bytes' >&2; exit 2", "Exit code 2\n"},  // standard error that is not UTF-8 is shown as empty
-            {"kill -9 $$", "Exit code 9\n"},  // never a success, the signal number as the status
+            {"kill -9 $$", "Exit code 9\n"},                            // never a success, the signal number as the status
             // Standard input is empty, not a pipe left open; a lot on standard output cannot stall the tool.
             {"cat; exit 4", "Exit code 4\n"},
             {"head -c 20000000 /dev/zero; echo done >&2; exit 3", "Exit code 3\ndone\n"}};
@@ -385,8 +406,10 @@ private slots:
         qputenv("VELLACORD_LOG_TOOL", m_tools.filePath(QStringLiteral("no-such-tool")).toUtf8());
         LogCollector c;
         const Run r = runToEnd(c);
-        QVERIFY(!r.success && !c.isCollecting());
-        QVERIFY2(!r.failure.isEmpty() && !r.failure.startsWith(QLatin1String("Exit code")), qPrintable(r.failure));
+        QVERIFY(!r.success);
+        QVERIFY(!c.isCollecting());
+        QVERIFY2(!r.failure.isEmpty(), qPrintable(r.failure));
+        QVERIFY2(!r.failure.startsWith(QLatin1String("Exit code")), qPrintable(r.failure));
     }
 
     void realToolCollectsTheLastHour()
@@ -415,15 +438,16 @@ private slots:
         qputenv("VELLACORD_JOURNAL_DIRECTORY", empty.path().toUtf8());
         const Run e = runToEnd(c);
         const QueryResult none = queryEntries(kDistantPast, 0, e.path);
-        QVERIFY(none.ok() && none.entries.isEmpty());
+        QVERIFY(none.ok());
+        QVERIFY(none.entries.isEmpty());
 
         // A journal that cannot be read ends in exit status 1, and no archive is left.
         QVERIFY(QDir(e.path).removeRecursively());
         qputenv("VELLACORD_JOURNAL_DIRECTORY", QByteArray("/nonexistent/journal"));
         const Run u = runToEnd(c);
         qunsetenv("VELLACORD_JOURNAL_DIRECTORY");
-        QVERIFY2(!u.success && u.failure.contains("it.\nvellacord-log: cannot read the system journal: "),
-                 qPrintable(u.failure));
+        QVERIFY2(!u.success, qPrintable(u.failure));
+        QVERIFY2(u.failure.contains("it.\nvellacord-log: cannot read the system journal: "), qPrintable(u.failure));
         QVERIFY(!QFileInfo::exists(u.path));
     }
 

@@ -13,12 +13,12 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTest>
+#include <QThread>
 
 #include <algorithm>
-#include <numeric>
 #include <cmath>
+#include <numeric>
 #include <random>
 
 #include <fcntl.h>
@@ -35,17 +35,13 @@ QJsonObject ndEvent(const QString& type, qint64 offsetMicros)
     const qint64 us = (qint64(kBase) + 3600) * 1000000 + offsetMicros;
     const QString stamp = QDateTime::fromMSecsSinceEpoch(us / 1000, Qt::UTC).toString("yyyy-MM-dd HH:mm:ss.") +
                           QStringLiteral("%1+0100").arg(us % 1000000, 6, 10, QLatin1Char('0'));
-    return {{"eventType", type}, {"timestamp", stamp}, {"machTimestamp", 1234567890}, {"traceID", 4382923},
-            {"bootUUID", "D4E5F6A7-1111-2222-3333-444455556666"}, {"timezoneName", ""}};
+    return {{"eventType", type}, {"timestamp", stamp}, {"machTimestamp", 1234567890}, {"traceID", 4382923}, {"bootUUID", "D4E5F6A7-1111-2222-3333-444455556666"}, {"timezoneName", ""}};
 }
 
 QJsonObject logEvent(qint64 offsetMicros, const QString& message, const QString& messageType = "Default")
 {
     QJsonObject o = ndEvent("logEvent", offsetMicros);
-    const QJsonObject more{{"eventMessage", message}, {"messageType", messageType}, {"processImagePath", "/usr/libexec/logd"},
-                           {"processID", 321}, {"threadID", 1000}, {"activityIdentifier", 0}, {"subsystem", ""},
-                           {"category", ""}, {"senderImagePath", "/usr/libexec/logd"}, {"formatString", "%{public}s"},
-                           {"backtrace", QJsonObject{{"frames", QJsonArray{QJsonObject{{"imageOffset", 1234}}}}}}};
+    const QJsonObject more{{"eventMessage", message}, {"messageType", messageType}, {"processImagePath", "/usr/libexec/logd"}, {"processID", 321}, {"threadID", 1000}, {"activityIdentifier", 0}, {"subsystem", ""}, {"category", ""}, {"senderImagePath", "/usr/libexec/logd"}, {"formatString", "%{public}s"}, {"backtrace", QJsonObject{{"frames", QJsonArray{QJsonObject{{"imageOffset", 1234}}}}}}};
     for (auto it = more.begin(); it != more.end(); ++it)
         o.insert(it.key(), it.value());
     return o;
@@ -96,14 +92,17 @@ private slots:
     void timestamps()
     {
         double s = 0;
-        QVERIFY(Ndjson::parseTimestamp("2026-01-05 09:30:00.123456+0100", s) && s == 1767601800.123456);  // the nearest double
+        QVERIFY(Ndjson::parseTimestamp("2026-01-05 09:30:00.123456+0100", s));
+        QVERIFY(s == 1767601800.123456);  // the nearest double
         // Across a day and a leap day boundary through the offset in the last.
         const QList<QPair<const char*, qint64>> good{{"2026-01-05 09:30:00.000001-0530", 1767625200000001},
                                                      {"2026-01-05T09:30:00+01:00", 1767601800000000},
                                                      {"2026-01-05 09:30:00Z", 1767605400000000},
                                                      {"2024-03-01 00:30:00.5+0100", 1709249400500000}};
-        for (const auto& [text, us] : good)
-            QVERIFY2(Ndjson::parseTimestamp(text, s) && micros(s) == us, text);
+        for (const auto& [text, us] : good) {
+            QVERIFY2(Ndjson::parseTimestamp(text, s), text);
+            QVERIFY2(micros(s) == us, text);
+        }
         for (const char* bad : {"2026-01-05 09:30:00.123456", "2026-02-29 09:30:00+0000", "2026-13-01 00:00:00Z",
                                 "2026-01-05 24:00:00Z", "2026-01-05 09:30:00.+0100", "2026-01-05 09:30:00+2400",
                                 "2026-01-05 09:30:00+0100 ", "2026-01-05 09:30:00+0160", "26-01-05 09:30:00Z", "",
@@ -152,19 +151,21 @@ private slots:
         QStringList got;
         for (const LogEntry& e : r.entries)
             got << QStringList{QString::number(micros(e.date)), QString::number(e.level), e.process, e.message,
-                               e.subsystem, e.category, e.sender, QString::number(e.processIdentifier),
+                               e.subsystem, e.category, e.sender, e.senderImagePath,
+                               QString::number(e.processIdentifier),
                                QString::number(e.threadIdentifier), QString::number(e.activityIdentifier)}
                        .join('|');
-        const QString t = "|logd|t|||logd|321|1000|0";
+        const QString t = "|logd|t|||logd|/usr/libexec/logd|321|1000|0";
         QCOMPARE(got, (QStringList{QString::fromUtf8("1767605400123456|4|launchservicesd|caf\u00e9 \"quoted\"\nsecond line "
-                                                     "\U0001F600|com.apple.launchservices|db|LaunchServices|4242|"
+                                                     "\U0001F600|com.apple.launchservices|db|LaunchServices|"
+                                                     "/System/Library/Frameworks/CoreServices.framework/Versions/A/LaunchServices|4242|"
                                                      "4503599627370496|777"),
                                    "1767605401000000|3" + t, "1767605401000001|2" + t, "1767605401000002|1" + t,
                                    "1767605401000003|4" + t, "1767605401000004|5" + t, "1767605401000005|0" + t,
-                                   "1767605401000006|0" + t, "1767605402000000|0||||||0|0|0",
-                                   "1767605403000000|0||n||||0|0|0",
-                                   "1767605404000000|0||m||||-2147483648|18446744073709551615|9007199254740993",
-                                   QString::fromUtf8("1767605405000000|0||bad \uFFFD\n\uFFFD|s\uFFFD\uFFFD\uFFFD|||0|0|0")}));
+                                   "1767605401000006|0" + t, "1767605402000000|0|||||||0|0|0",
+                                   "1767605403000000|0||n|||||0|0|0",
+                                   "1767605404000000|0||m|||||-2147483648|18446744073709551615|9007199254740993",
+                                   QString::fromUtf8("1767605405000000|0||bad \uFFFD\n\uFFFD|s\uFFFD\uFFFD\uFFFD||||0|0|0")}));
     }
 
     void badLinesSkippedAndCounted()
@@ -202,7 +203,8 @@ private slots:
         for (int i = 0; i < lines.size(); ++i)
             all += lines[i] + (i + 1 < lines.size() ? (i % 2 ? "\r\n" : "\n") : "");
         QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(all) == all.size());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QCOMPARE(f.write(all), all.size());
         f.close();
         LogCapture log;
         const QueryResult r = readAll(file);
@@ -264,13 +266,15 @@ private slots:
         QueryContext cancel;
         cancel.isCancelled = [] { return true; };
         QueryResult r = readAll(slowFile, cancel);
-        QVERIFY(r.stop == QueryStop::cancelled && r.entries.isEmpty());
+        QCOMPARE(r.stop, QueryStop::cancelled);
+        QVERIFY(r.entries.isEmpty());
         int calls = 0;
         QueryContext slow;
         slow.now = [&calls] { return calls++ == 0 ? 0.0 : 31.0; };
         Ndjson::forgetOrders();  // else the range is found by bisection, past every line
         r = queryEntries(kBase + 1000, kBase + 2000, slowFile, slow);
-        QVERIFY(r.stop == QueryStop::timeOut && emptyLog(r));
+        QCOMPARE(r.stop, QueryStop::timeOut);
+        QVERIFY(emptyLog(r));
     }
 
     void manyOverlappingPartsUnderAFileLimit()
@@ -293,7 +297,8 @@ private slots:
         QProcess p;
         p.setChildProcessModifier([] { const rlimit limit{32, 32}; ::setrlimit(RLIMIT_NOFILE, &limit); });
         p.start(TestEnv::cliPath(), {"logs", "--archive", archive, "--format", "json"});
-        QVERIFY(p.waitForFinished(60000) && p.exitCode() == 0);
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 0);
         const QList<QByteArray> out = p.readAllStandardOutput().trimmed().split('\n');
         QCOMPARE(out.size(), expected.size());
         for (qsizetype i = 0; i < out.size(); ++i)
@@ -336,7 +341,8 @@ private slots:
             for (int i = 0; i < n; ++i) {
                 lines << line(logEvent(qint64(order[i]) * 1000000 + f * 1000, QStringLiteral("%1-%2").arg(f).arg(i), "Error"));
                 if (i % 97 == 0)
-                    lines << "{not json" << "";
+                    lines << "{not json"
+                          << "";
             }
             writeFile(archive + QStringLiteral("/%1.ndjson").arg(f), lines);
         }
@@ -396,7 +402,9 @@ private slots:
         QVERIFY(log.contains(QStringLiteral("Skipped 1 malformed lines in %1/part1.ndjson").arg(archive)));
         QCOMPARE(messages(queryEntries(kBase + 1, kBase + 3, archive)), (QStringList{"b", "c", "d"}));
         const std::optional<DateRange> span = archiveSpan(archive);  // over both files, by one read
-        QVERIFY(span && span->start == kBase && span->end == kBase + 4);
+        QVERIFY(span);
+        QVERIFY(span->start == kBase);
+        QVERIFY(span->end == kBase + 4);
         QueryContext stopped;  // a search cancelled (another archive opened, or quitting) finds nothing
         stopped.isCancelled = [] { return true; };
         QVERIFY(!archiveSpan(archive, stopped));
@@ -415,7 +423,8 @@ private slots:
         QCOMPARE(sources, (QList<bool>{true, false, false, true, false, false}));
         // A file that is gone between choosing and reading.
         const QueryResult r = readAll(path("gone.ndjson"));
-        QVERIFY(!r.ok() && std::holds_alternative<ArchiveError>(*r.error));
+        QVERIFY(!r.ok());
+        QVERIFY(std::holds_alternative<ArchiveError>(*r.error));
         QCOMPARE(std::get<ArchiveError>(*r.error).name(), QStringLiteral("gone.ndjson"));
     }
 

@@ -32,8 +32,8 @@ QByteArray realFile(const QString& relative)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-#define REQUIRE_REAL_DATA()                                                                         \
-    if (!QFileInfo(realDir()).isDir())                                                              \
+#define REQUIRE_REAL_DATA()            \
+    if (!QFileInfo(realDir()).isDir()) \
         QSKIP("skipped: the real unified-log files (../shared/data/unified-log/real) are missing");
 
 }  // namespace
@@ -53,8 +53,10 @@ private slots:
         QVERIFY(QDir().mkpath(bundle + QStringLiteral("/Persist")));
         const QString real = realDir();
         for (const auto& [from, to] : {std::pair{"0000000000000f85.tracev3", "Persist/0000000000000f85.tracev3"},
-                                       {"timesync", "timesync"}, {"dsc", "dsc"},
-                                       {"uuidtext/00", "00"}, {"uuidtext/22", "22"}})
+                                       {"timesync", "timesync"},
+                                       {"dsc", "dsc"},
+                                       {"uuidtext/00", "00"},
+                                       {"uuidtext/22", "22"}})
             QVERIFY(QFile::link(real + QLatin1Char('/') + QLatin1String(from), bundle + QLatin1Char('/') + QLatin1String(to)));
 
         const TestEnv::CliRun run = TestEnv::runCli(
@@ -95,7 +97,8 @@ private slots:
         const int fault = int(std::find_if(entries.begin(), entries.end(), [](const QJsonObject& e) {
                                   return e[QStringLiteral("level")].toInt() == 5 &&
                                          !e[QStringLiteral("subsystem")].toString().isEmpty();
-                              }) - entries.begin());
+                              }) -
+                              entries.begin());
         const Quoted quoted[] = {
             {0, "2022-05-30T00:38:21", 49549, 11090491, "com.apple.ManagedConfiguration", "MC", 0xe53272},
             {int(entries.size()) - 1, "2022-06-01T02:20:01", 49623, 11480411, "com.apple.donotdisturb", "Sysdiagnose", 0xeaddd9},

@@ -1,4 +1,4 @@
-#include "logs/Platform.h"
+#include "base/Platform.h"
 #include "processnames/ProcessNameResolver.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/TestEnv.h"
@@ -63,12 +63,15 @@ private slots:
         ProcessNameResolver shipped;
         const QString copy = Platform::appSupportDir() + "/ProcessNames.json";
         QCOMPARE(readFile(copy), readFile(ProcessNameResolver::shippedResourcePath()));
-        QVERIFY(shipped.displayName("WindowServer") != QStringLiteral("WindowServer") && QFileInfo(copy).isWritable());
+        QVERIFY(shipped.displayName("WindowServer") != QStringLiteral("WindowServer"));
+        QVERIFY(QFileInfo(copy).isWritable());
 
         // Lookups are exact: unknown and case variants come back unchanged.
         QVERIFY(shipped.hasTranslation("kernel_task"));
-        for (const char* other : {"mystery", "KERNEL_TASK", " kernel_task"})
-            QVERIFY2(!shipped.hasTranslation(other) && shipped.displayName(other) == QLatin1String(other), other);
+        for (const char* other : {"mystery", "KERNEL_TASK", " kernel_task"}) {
+            QVERIFY2(!shipped.hasTranslation(other), other);
+            QVERIFY2(shipped.displayName(other) == QLatin1String(other), other);
+        }
 
         // Once copied, the user's copy is the shipped table, even when changed.
         writeFile(copy, R"j({"kernel_task": "Edited"})j");
@@ -79,7 +82,9 @@ private slots:
         const QString dir = folder();
         ProcessNameResolver none(dir, QString());
         QCOMPARE(readFile(dir + "/ProcessNames.json"), QByteArray("{}"));
-        QVERIFY(none.bundledNames().isEmpty() && none.learnedNames().isEmpty() && !QFileInfo::exists(dir + "/learned_processes.json"));
+        QVERIFY(none.bundledNames().isEmpty());
+        QVERIFY(none.learnedNames().isEmpty());
+        QVERIFY(!QFileInfo::exists(dir + "/learned_processes.json"));
     }
 
     void learning()
@@ -103,17 +108,19 @@ private slots:
         constexpr LogOrigin linuxJournal = LogOrigin::linuxJournal;
         QCOMPARE(r.displayName("zz_daemon", linuxJournal) + '|' + r.displayName("Finder", linuxJournal),
                  QStringLiteral("Zed Daemon|Finder"));
-        QVERIFY(r.hasTranslation("zz_daemon", linuxJournal) && !r.hasTranslation("Finder", linuxJournal));
+        QVERIFY(r.hasTranslation("zz_daemon", linuxJournal));
+        QVERIFY(!r.hasTranslation("Finder", linuxJournal));
         const QJsonObject all{{"Abc", "Capital"}, {"abc", ""}, {"zz_daemon", "Zed Daemon"}};
         QCOMPARE(readFile(learnedFile), QJsonDocument(all).toJson(QJsonDocument::Indented));  // pretty-printed, sorted
-        QCOMPARE(readFile(dir + "/ProcessNames.json"), readFile(m_resource));  // never rewritten by learning
+        QCOMPARE(readFile(dir + "/ProcessNames.json"), readFile(m_resource));                 // never rewritten by learning
 
         // A learned name wins over the shipped one when loaded back.
         writeFile(learnedFile, R"j({"launchd": "Learned Launcher"})j");
         QCOMPARE(ProcessNameResolver(dir, m_resource).displayName("launchd"), QStringLiteral("Learned Launcher"));
 
         r.resetLearned();
-        QVERIFY(!QFileInfo::exists(learnedFile) && r.learnedNames().isEmpty());
+        QVERIFY(!QFileInfo::exists(learnedFile));
+        QVERIFY(r.learnedNames().isEmpty());
         QCOMPARE(displayNames(r), (QStringList{"Service Launcher", "Finder (Files)", "zz_daemon", "abc", "Abc"}));
     }
 
@@ -170,9 +177,10 @@ private slots:
         writeFile(dir + "/learned_processes.json", learned);
         for (int launch = 0; launch < 2; ++launch) {
             ProcessNameResolver r(dir, m_resource);
-            QVERIFY(r.bundledNames().isEmpty() && r.learnedNames().isEmpty());
-            QCOMPARE(readFile(dir + "/ProcessNames.json"), bundled);         // exists, so never replaced
-            QCOMPARE(readFile(dir + "/learned_processes.json"), learned);   // nothing learned, nothing written
+            QVERIFY(r.bundledNames().isEmpty());
+            QVERIFY(r.learnedNames().isEmpty());
+            QCOMPARE(readFile(dir + "/ProcessNames.json"), bundled);       // exists, so never replaced
+            QCOMPARE(readFile(dir + "/learned_processes.json"), learned);  // nothing learned, nothing written
         }
         ProcessNameResolver(dir, m_resource).learn({{"launchd", "Now Learned"}});
         QCOMPARE(learnedIn(dir), (Names{{"launchd", "Now Learned"}}));

@@ -2,8 +2,8 @@
 
 #include <QDir>
 #include <QProcess>
-#include <QtEndian>
 #include <QTest>
+#include <QtEndian>
 
 namespace JournalFixture {
 
@@ -25,8 +25,7 @@ static QByteArray exportText(const QList<Record>& records)
     QByteArray out;
     qint64 mono = 1000;
     for (const Record& r : records) {
-        out += "__REALTIME_TIMESTAMP=" + QByteArray::number(r.realtimeUsec) + "\n__MONOTONIC_TIMESTAMP="
-               + QByteArray::number(mono++) + "\n_BOOT_ID=0123456789abcdef0123456789abcdef\n";
+        out += "__REALTIME_TIMESTAMP=" + QByteArray::number(r.realtimeUsec) + "\n__MONOTONIC_TIMESTAMP=" + QByteArray::number(mono++) + "\n_BOOT_ID=0123456789abcdef0123456789abcdef\n";
         for (const auto& [k, v] : r.fields) {
             char len[8];
             qToLittleEndian<quint64>(quint64(v.size()), len);
@@ -42,7 +41,7 @@ QString writeJournal(const QString& dir, const QList<Record>& records, const QSt
     QDir().mkpath(dir);
     QProcess p;
     p.start(QStringLiteral(VELLACORD_JOURNAL_REMOTE), {QStringLiteral("--output=") + dir + QLatin1Char('/') + fileName,
-                                                        QStringLiteral("-")});
+                                                       QStringLiteral("-")});
     if (!p.waitForStarted())
         return QStringLiteral("cannot start systemd-journal-remote: ") + p.errorString();
     p.write(exportText(records));

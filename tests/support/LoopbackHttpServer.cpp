@@ -58,12 +58,36 @@ bool LoopbackHttpServer::start()
     return ok;
 }
 
-void LoopbackHttpServer::enqueue(const Response& response) { QMutexLocker lock(&m_mutex); m_queue.append(response); }
-void LoopbackHttpServer::setFallback(const Response& response) { QMutexLocker lock(&m_mutex); m_fallback = response; }
-void LoopbackHttpServer::holdAnswersUntil(int count) { QMutexLocker lock(&m_mutex); m_holdUntil = count; }
-QList<LoopbackHttpServer::Request> LoopbackHttpServer::requests() const { QMutexLocker lock(&m_mutex); return m_requests; }
-int LoopbackHttpServer::requestCount() const { QMutexLocker lock(&m_mutex); return int(m_requests.size()); }
-void LoopbackHttpServer::clearRequests() { QMutexLocker lock(&m_mutex); m_requests.clear(); }
+void LoopbackHttpServer::enqueue(const Response& response)
+{
+    QMutexLocker lock(&m_mutex);
+    m_queue.append(response);
+}
+void LoopbackHttpServer::setFallback(const Response& response)
+{
+    QMutexLocker lock(&m_mutex);
+    m_fallback = response;
+}
+void LoopbackHttpServer::holdAnswersUntil(int count)
+{
+    QMutexLocker lock(&m_mutex);
+    m_holdUntil = count;
+}
+QList<LoopbackHttpServer::Request> LoopbackHttpServer::requests() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_requests;
+}
+int LoopbackHttpServer::requestCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return int(m_requests.size());
+}
+void LoopbackHttpServer::clearRequests()
+{
+    QMutexLocker lock(&m_mutex);
+    m_requests.clear();
+}
 
 bool LoopbackHttpServer::waitForRequests(int count, int timeoutMs) const
 {
@@ -140,8 +164,7 @@ void LoopbackHttpServer::respond(QTcpSocket* socket)
         auto feed = [socket, sent = &m_streamed, limit = r.declaredLength] {
             static const QByteArray chunk = "10000\r\n" + QByteArray(0x10000, 'a') + "\r\n";
             // Counts only what a connected peer could still take.
-            while (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < 4 * chunk.size()
-                   && *sent < limit && socket->write(chunk) > 0)
+            while (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < 4 * chunk.size() && *sent < limit && socket->write(chunk) > 0)
                 *sent += 0x10000;
             if (*sent >= limit && socket->bytesToWrite() == 0)
                 socket->disconnectFromHost();

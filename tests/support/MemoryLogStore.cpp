@@ -70,7 +70,7 @@ public:
 private:
     std::shared_ptr<MemoryLogStore> m_s;
 };
-}
+}  // namespace
 
 RawEntry MemoryLogStore::log(double date, int level, const QString& process, const QString& message,
                              const QString& subsystem, const QString& sender)

@@ -6,8 +6,8 @@
 
 #include <atomic>
 #include <functional>
-#include <mutex>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 // What a provider's stores read.
@@ -37,7 +37,7 @@ public:
     std::shared_ptr<MemoryLogStore> store = std::make_shared<MemoryLogStore>();
     std::optional<StoreError> openError;
     bool readable = true;
-    mutable std::atomic_int opens = 0;        // stores handed out, live or archive
+    mutable std::atomic_int opens = 0;  // stores handed out, live or archive
     mutable std::mutex mutex;
 
     // Changes a fresh copy: a query may still be reading the old store (huge

@@ -25,7 +25,10 @@ protected:
         case PdmHeightMM: return m_size.height() / 4;
         case PdmNumColors: return 0x7fffffff;
         case PdmDepth: return 32;
-        case PdmDpiX: case PdmDpiY: case PdmPhysicalDpiX: case PdmPhysicalDpiY: return 96;
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY: return 96;
         case PdmDevicePixelRatio: return int(m_dpr);
         case PdmDevicePixelRatioScaled: return int(m_dpr * devicePixelRatioFScale());
         default: return 0;

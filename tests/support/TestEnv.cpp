@@ -1,6 +1,6 @@
 #include "tests/support/TestEnv.h"
 
-#include "logs/Platform.h"
+#include "base/Platform.h"
 
 #include <QDir>
 #include <QProcess>
@@ -14,8 +14,7 @@ QString useTemporaryHome()
     static const bool done = [] {
         const QString home = dir.path();
         qputenv("HOME", home.toUtf8());
-        for (const auto& [variable, sub] : {std::pair{"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
-                                            {"XDG_CACHE_HOME", "cache"}, {"XDG_DESKTOP_DIR", "Desktop"}}) {
+        for (const auto& [variable, sub] : {std::pair{"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"}, {"XDG_CACHE_HOME", "cache"}, {"XDG_DESKTOP_DIR", "Desktop"}}) {
             QDir(home).mkpath(QString::fromLatin1(sub));
             qputenv(variable, (home + QLatin1Char('/') + QLatin1String(sub)).toUtf8());
         }

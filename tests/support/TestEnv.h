@@ -20,4 +20,4 @@ struct CliRun {
 
 // Runs vellacord-cli with the arguments (and the environment, when given); a run that hangs is killed.
 CliRun runCli(const QStringList& args, const QProcessEnvironment& env = {}, int timeoutMs = 60000);
-}
+}  // namespace TestEnv

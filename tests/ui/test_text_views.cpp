@@ -9,9 +9,9 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 #include <QSignalSpy>
 #include <QTextDocument>
+#include <QVBoxLayout>
 #include <QtTest>
 
 // The kit's text: the plain-text viewer, inline Markdown, plain tooltips. (Secondary ink following the theme: the
@@ -37,7 +37,8 @@ private slots:
         const QString x(PlainTextViewer::kMaxRow, 'x');
         QTest::newRow("long line in pieces") << x + x + "yz\r\nend" << 0 << QStringList{x, x, "yz", "end"};
         QTest::newRow("empty") << QString() << 0 << QStringList{""};
-        QTest::newRow("trailing break") << "a\n" << 0 << QStringList{"a", ""};
+        QTest::newRow("trailing break") << "a\n"
+                                        << 0 << QStringList{"a", ""};
         QTest::newRow("wrap at a space") << "alpha beta gamma" << 10 << QStringList{"alpha ", "beta gamma"};
         QTest::newRow("surrogates kept whole")
             << QString(9, 'a') + QString::fromUtf8("😀b") << 10 << QStringList{QString(9, 'a'), QString::fromUtf8("😀b")};
@@ -129,10 +130,14 @@ private slots:
         QList<QUrl> opened;
         MarkdownAnswerView::setLinkOpener([&](const QUrl& u) { opened << u; return true; });
         MarkdownAnswerView* view = MarkdownAnswerView::showInPlaceOf(label, "[docs](https://example.org/a) is **fine**");
-        QVERIFY(view && view->isVisibleTo(&window) && !label->isVisibleTo(&window) && view->objectName() == "explanation");
+        QVERIFY(view);
+        QVERIFY(view->isVisibleTo(&window));
+        QVERIFY(!label->isVisibleTo(&window));
+        QCOMPARE(view->objectName(), "explanation");
         QCOMPARE(MarkdownAnswerView::showInPlaceOf(label, "again"), view);
         view->setAnswer("[docs](https://example.org/a) is **fine**");
-        QVERIFY(view->html().contains("<b>fine</b>") && !view->isRendering());
+        QVERIFY(view->html().contains("<b>fine</b>"));
+        QVERIFY(!view->isRendering());
         QTRY_VERIFY(view->height() > 0);
         QWidget* rendered = view->findChild<QWidget*>("answerRendered");
         QTest::mouseClick(rendered, Qt::LeftButton, {}, QPoint(3, rendered->fontMetrics().height() / 2));
@@ -146,7 +151,8 @@ private slots:
             shown << view->selectedText().left(17);
         });
         view->setAnswer(big);
-        QVERIFY(view->isRendering() && view->html().isEmpty());
+        QVERIFY(view->isRendering());
+        QVERIFY(view->html().isEmpty());
         view->setAnswer(small);
         QTRY_VERIFY(!view->isRendering());
         QCOMPARE(shown, QStringList{"the second answer"});
@@ -159,15 +165,21 @@ private slots:
         const QString huge = QString(299999, 'x') + "\n";
         view->setAnswer(huge);
         auto* head = view->findChild<PlainTextViewer*>("answerHead");
-        QVERIFY(view->isPlain() && head->isVisibleTo(&window) && view->html().isEmpty());
+        QVERIFY(view->isPlain());
+        QVERIFY(head->isVisibleTo(&window));
+        QVERIFY(view->html().isEmpty());
         QCOMPARE(head->text(), huge.left(MarkdownAnswerView::kShownPlainBytes));
         auto* all = view->findChild<QPushButton*>("showAllAnswer");
         QCOMPARE(all->text(), QStringLiteral("Show All (293 KB)"));
         all->click();
         auto* whole = view->findChild<PlainTextViewer*>("wholeAnswer");
-        QVERIFY(whole && whole->isWindow() && whole->text() == huge);
+        QVERIFY(whole);
+        QVERIFY(whole->isWindow());
+        QCOMPARE(whole->text(), huge);
         view->setAnswer(QString());
-        QVERIFY(!view->isPlain() && !head->isVisibleTo(&window) && view->html().isEmpty());
+        QVERIFY(!view->isPlain());
+        QVERIFY(!head->isVisibleTo(&window));
+        QVERIFY(view->html().isEmpty());
     }
 
     void plainToolTipsShowTheTextLiterally()
@@ -180,7 +192,8 @@ private slots:
             QTextDocument doc;
             doc.setHtml(tip);
             QCOMPARE(doc.toPlainText(), text);
-            QVERIFY(!tip.contains("<img") && !tip.contains("<b>"));
+            QVERIFY(!tip.contains("<img"));
+            QVERIFY(!tip.contains("<b>"));
         }
         QCOMPARE(PlainText::toolTip(QString()), QString());
     }

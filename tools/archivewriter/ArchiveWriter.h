@@ -22,8 +22,8 @@ namespace ArchiveWriter {
 // the first two hex digits of its UUID). One range per string.
 struct Image {
     QUuid uuid;
-    QByteArray path;                         // the footer, e.g. "/usr/libexec/exampled"
-    std::map<quint32, QByteArray> strings;   // image offset -> string (written NUL-terminated)
+    QByteArray path;                        // the footer, e.g. "/usr/libexec/exampled"
+    std::map<quint32, QByteArray> strings;  // image offset -> string (written NUL-terminated)
 };
 
 // A shared-cache strings file (dsc/<UUID>) and the images inside it.
@@ -31,19 +31,19 @@ struct SharedCache {
     struct Member {
         QUuid uuid;
         QByteArray path;
-        quint64 textOffset = 0;              // the image's text range within the cache
+        quint64 textOffset = 0;  // the image's text range within the cache
         quint32 textSize = 0;
         std::map<quint64, QByteArray> strings;  // cache offset -> string; one range per string
     };
     QUuid uuid;
-    int version = 2;                         // 1 or 2: header major version and record layout
+    int version = 2;  // 1 or 2: header major version and record layout
     std::vector<Member> images;
 };
 
 // A catalog UUID information entry: an image loaded at an address.
 struct LoadedImage {
     QUuid uuid;
-    quint64 loadAddress = 0;                 // 48 bits
+    quint64 loadAddress = 0;  // 48 bits
     quint32 size = 0;
 };
 
@@ -56,12 +56,12 @@ struct Subsystem {
 // A catalog process information entry. A catalog lists the processes its
 // chunksets use.
 struct Process {
-    quint64 procIdFirst = 0;                 // the proc_id #@# of firehose and other chunks
+    quint64 procIdFirst = 0;  // the proc_id #@# of firehose and other chunks
     quint32 procIdSecond = 0;
     qint32 pid = 0;
     quint32 euid = 0;
     QUuid mainImage;
-    std::optional<QUuid> sharedCache;        // none writes 0xffff
+    std::optional<QUuid> sharedCache;  // none writes 0xffff
     std::vector<LoadedImage> images;
     std::vector<Subsystem> subsystems;
 };
@@ -82,35 +82,41 @@ struct Argument {
         valueData,    // the item holds a range (offset, size) into the values data
         privateData,  // the item holds a range into the firehose chunk's private data
     };
-    quint8 type = 0;                         // the value type byte, written as given
+    quint8 type = 0;  // the value type byte, written as given
     Where where = Where::inlineData;
     QByteArray bytes;
 };
 
 struct Entry {
-    enum class Kind { log, activity, trace, signpost, loss, simpleDump, stateDump };
+    enum class Kind { log,
+                      activity,
+                      trace,
+                      signpost,
+                      loss,
+                      simpleDump,
+                      stateDump };
     enum class Oversize {
         none,
-        sameChunkset,      // the arguments go into an oversize chunk before the tracepoint's firehose chunk
-        earlierChunkset,   // ... into the chunkset before the tracepoint's
-        missing,           // the tracepoint refers to oversize data that is not written
+        sameChunkset,     // the arguments go into an oversize chunk before the tracepoint's firehose chunk
+        earlierChunkset,  // ... into the chunkset before the tracepoint's
+        missing,          // the tracepoint refers to oversize data that is not written
     };
     Kind kind = Kind::log;
-    int process = 0;                         // index into Bundle::processes
+    int process = 0;  // index into Bundle::processes
     quint64 continuousTime = 0;
-    quint8 logType = 0;                      // 0 default, 1 info, 2 debug, 0x10 error, 0x11 fault
+    quint8 logType = 0;  // 0 default, 1 info, 2 debug, 0x10 error, 0x11 fault
     quint64 thread = 0;
-    std::optional<quint64> activity;         // the current activity identifier (has_current_aid)
-    std::optional<quint16> subsystem;        // has_subsystem
+    std::optional<quint64> activity;   // the current activity identifier (has_current_aid)
+    std::optional<quint16> subsystem;  // has_subsystem
     StringsRef strings = StringsRef::mainExe;
-    quint64 formatOffset = 0;                // over 31 bits sets the large offset (or large shared cache) data
-    bool dynamic = false;                    // the reference's top bit: the format is "%s"
-    quint32 pc = 0;                          // UUID entry load address, lower 32 bits
-    quint16 loadAddressHigh = 0;             // absolute: its upper 16 bits
-    QUuid image;                             // uuidRelative: the image whose strings hold the format
+    quint64 formatOffset = 0;     // over 31 bits sets the large offset (or large shared cache) data
+    bool dynamic = false;         // the reference's top bit: the format is "%s"
+    quint32 pc = 0;               // UUID entry load address, lower 32 bits
+    quint16 loadAddressHigh = 0;  // absolute: its upper 16 bits
+    QUuid image;                  // uuidRelative: the image whose strings hold the format
     std::vector<Argument> arguments;
     Oversize oversize = Oversize::none;
-    bool backtrace = false;                  // writes a backtrace ahead of the values data
+    bool backtrace = false;  // writes a backtrace ahead of the values data
     // simpleDump: sender image, shared cache, load address, subsystem and message strings.
     QUuid senderImage;
     QUuid sharedCacheImage;
@@ -125,12 +131,12 @@ struct Entry {
 };
 
 struct File {
-    QString path;                            // relative to the bundle, e.g. "Persist/0000000000000001.tracev3"
+    QString path;  // relative to the bundle, e.g. "Persist/0000000000000001.tracev3"
     QUuid boot;
-    quint32 timebaseNumer = 1;               // continuous time unit = numer / denom nanoseconds
+    quint32 timebaseNumer = 1;  // continuous time unit = numer / denom nanoseconds
     quint32 timebaseDenom = 1;
-    qint64 bootWallSeconds = 0;              // the header's wall time (offset 32) ...
-    quint32 bootWallMicros = 0;              // ... and its microseconds (offset 40)
+    qint64 bootWallSeconds = 0;  // the header's wall time (offset 32) ...
+    quint32 bootWallMicros = 0;  // ... and its microseconds (offset 40)
     qint32 timeZoneMinutes = 0;
     // Entries in the order they are written: either this list, or `next`
     // (which fills its argument and returns false at the end), for files too
@@ -139,7 +145,7 @@ struct File {
     std::function<bool(Entry&)> next;
     int entriesPerChunkset = 256;
     int chunksetsPerCatalog = 8;
-    bool compress = true;                    // false writes "bv4-" (stored) blocks
+    bool compress = true;  // false writes "bv4-" (stored) blocks
 };
 
 // A boot of the timesync database: its boot record and sync records.
@@ -147,7 +153,7 @@ struct TimesyncBoot {
     QUuid boot;
     quint32 timebaseNumer = 1;
     quint32 timebaseDenom = 1;
-    qint64 bootWallNanos = 0;                // wall time at continuous time 0
+    qint64 bootWallNanos = 0;                       // wall time at continuous time 0
     std::vector<std::pair<quint64, qint64>> syncs;  // (continuous time, wall nanoseconds)
 };
 
@@ -155,22 +161,22 @@ struct Bundle {
     std::vector<Image> images;
     std::vector<SharedCache> sharedCaches;
     std::vector<Process> processes;
-    std::vector<TimesyncBoot> timesync;      // one file, timesync/0000000000000000.timesync
+    std::vector<TimesyncBoot> timesync;  // one file, timesync/0000000000000000.timesync
     std::vector<File> files;
 };
 
 // Where each chunk of a written tracev3 file lies, for tests that damage it.
 struct ChunkLocation {
-    qint64 offset = 0;                       // of the chunk header in the file
+    qint64 offset = 0;  // of the chunk header in the file
     quint32 tag = 0;
-    quint64 size = 0;                        // the header's data size
+    quint64 size = 0;  // the header's data size
 };
 struct FileReport {
-    QString path;                            // absolute
+    QString path;  // absolute
     std::vector<ChunkLocation> chunks;
 };
 struct Report {
-    std::optional<QString> error;            // set when anything could not be written
+    std::optional<QString> error;  // set when anything could not be written
     std::vector<FileReport> files;
 };
 

@@ -15,12 +15,12 @@ namespace ArchiveWriter::detail {
 
 // What a catalog needs of a complete chunkset, and its stream.
 struct SealedChunkset {
-    QByteArray stream;                               // the ChunkSet chunk's data
+    QByteArray stream;  // the ChunkSet chunk's data
     quint32 uncompressedSize = 0;
     quint64 start = 0;
     quint64 end = 0;
-    std::vector<int> processes;                      // indexes into Bundle::processes, first use first
-    std::vector<std::pair<int, quint16>> subsystems; // (process, subsystem id) used
+    std::vector<int> processes;                       // indexes into Bundle::processes, first use first
+    std::vector<std::pair<int, quint16>> subsystems;  // (process, subsystem id) used
 };
 
 // The file's oversize references: per process, counting up from 1.

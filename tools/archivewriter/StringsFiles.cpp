@@ -103,7 +103,7 @@ QByteArray timesyncFile(const std::vector<TimesyncBoot>& boots)
         put<quint32>(out, boot.timebaseNumer);
         put<quint32>(out, boot.timebaseDenom);
         put<qint64>(out, boot.bootWallNanos);
-        put<qint32>(out, 0);  // time zone minutes
+        put<qint32>(out, 0);   // time zone minutes
         put<quint32>(out, 0);  // daylight saving time
         for (const auto& [continuous, wallNanos] : boot.syncs) {
             out.append("Ts", 2);

@@ -154,9 +154,7 @@ Entry entry(const QJsonObject& o, const File& file)
     take(o, "continuousTime", &e.continuousTime);
     if (o.contains(QLatin1String("time")))
         e.continuousTime = continuousTimeAt(file, wallSeconds(o.value(QLatin1String("time")).toString()));
-    static const QHash<QString, quint8> levels{{QStringLiteral("default"), 0}, {QStringLiteral("info"), 1},
-                                               {QStringLiteral("debug"), 2}, {QStringLiteral("error"), 0x10},
-                                               {QStringLiteral("fault"), 0x11}};
+    static const QHash<QString, quint8> levels{{QStringLiteral("default"), 0}, {QStringLiteral("info"), 1}, {QStringLiteral("debug"), 2}, {QStringLiteral("error"), 0x10}, {QStringLiteral("fault"), 0x11}};
     const QJsonValue level = o.value(QLatin1String("logType"));
     if (level.isString() && levels.contains(level.toString()))
         e.logType = levels.value(level.toString());

@@ -138,18 +138,12 @@ const SimpleDumpRow kSimpleDumps[] = {
 const std::vector<StateDumpRow>& stateDumpRows()
 {
     static const std::vector<StateDumpRow> table = {
-        {"runningboardd", "RunningBoard State",
-         {{"processes", "142"}, {"assertions", "311"}, {"domains", "57"}, {"suspended", "38"}, {"memoryPressure", "normal"}}},
-        {"mDNSResponder", "mDNSResponder state",
-         {{"cacheEntries", "1843"}, {"activeQuestions", "57"}, {"dnsServers", "192.168.1.1, 2603:8000:16a2:b300::1"},
-          {"privateDNS", "disabled"}}},
-        {"configd", "SCDynamicStore",
-         {{"sessions", "64"}, {"keys", "412"}, {"primaryInterface", "en0"}, {"primaryService", "Wi-Fi"}}},
-        {"symptomsd", "Network usage",
-         {{"flows", "226"}, {"interfaces", "en0, awdl0, utun3"}, {"wifiBytesIn", "2811928332"}, {"wifiBytesOut", "214087551"}}},
+        {"runningboardd", "RunningBoard State", {{"processes", "142"}, {"assertions", "311"}, {"domains", "57"}, {"suspended", "38"}, {"memoryPressure", "normal"}}},
+        {"mDNSResponder", "mDNSResponder state", {{"cacheEntries", "1843"}, {"activeQuestions", "57"}, {"dnsServers", "192.168.1.1, 2603:8000:16a2:b300::1"}, {"privateDNS", "disabled"}}},
+        {"configd", "SCDynamicStore", {{"sessions", "64"}, {"keys", "412"}, {"primaryInterface", "en0"}, {"primaryService", "Wi-Fi"}}},
+        {"symptomsd", "Network usage", {{"flows", "226"}, {"interfaces", "en0, awdl0, utun3"}, {"wifiBytesIn", "2811928332"}, {"wifiBytesOut", "214087551"}}},
         {"locationd", "CLClientManager", {{"clients", "23"}, {"authorized", "11"}, {"activeSessions", "2"}}},
-        {"WindowServer", "WindowServer displays",
-         {{"displays", "2"}, {"main", "Built-in Retina Display"}, {"refreshRate", "120"}, {"windows", "318"}}},
+        {"WindowServer", "WindowServer displays", {{"displays", "2"}, {"main", "Built-in Retina Display"}, {"refreshRate", "120"}, {"windows", "318"}}},
     };
     return table;
 }

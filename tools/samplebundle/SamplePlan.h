@@ -39,7 +39,7 @@ struct BootPlan {
     std::vector<ArchiveWriter::Process> processes;  // by world process
     std::vector<qint32> pids;
     std::vector<quint64> threads;  // per world process: its first thread
-    int processBase = 0;         // its processes in Bundle::processes
+    int processBase = 0;           // its processes in Bundle::processes
 };
 
 // One process repeating one error for a while.
@@ -51,7 +51,11 @@ struct Storm {
     quint64 seed = 0;  // of its few variants
 };
 
-enum class FileKind : quint8 { persist, special, signpost, highVolume, live };
+enum class FileKind : quint8 { persist,
+                               special,
+                               signpost,
+                               highVolume,
+                               live };
 
 struct FilePlan {
     FileKind kind = FileKind::persist;

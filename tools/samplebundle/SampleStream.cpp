@@ -18,7 +18,10 @@ public:
     Picker(const World& w, Kind kind, std::initializer_list<std::pair<quint8, double>> levels, bool chattyOnly)
     {
         double sum = 0;
-        for (const auto& [logType, share] : levels) {
+        for (const std::pair<quint8, double>& wanted : levels) {
+            // Plain names: clang-tidy's clang 14 cannot capture a structured binding.
+            const quint8 logType = wanted.first;
+            const double share = wanted.second;
             const auto fits = [&](const Template& t) {
                 const bool chatty = std::any_of(t.users.begin(), t.users.end(), [&](int u) {
                     return w.processes[std::size_t(u)].flags & ProcessFlag::chatty;
@@ -187,7 +190,8 @@ private:
                 return true;
             }
         }
-        const double stateDumps = m_file.kind == FileKind::special ? 0.01 : m_file.kind == FileKind::persist ? 0.0003 : 0;
+        const double stateDumps = m_file.kind == FileKind::special ? 0.01 : m_file.kind == FileKind::persist ? 0.0003
+                                                                                                             : 0;
         if ((m_file.kind == FileKind::special && m_written == 0) || m_rng.chance(stateDumps)) {
             stateDump(e, at);
             return true;
@@ -231,9 +235,9 @@ private:
         Rng& values = c.storm ? variant : m_rng;
         if (m_world.values.encode(t.ops, t.sources, p.flags & ProcessFlag::privateData, context, values, e.arguments)) {
             // Now and then logd has already dropped the oversize data.
-            e.oversize = m_rng.chance(0.01)                         ? Entry::Oversize::missing
-                         : m_written > 300 && m_rng.chance(0.25)    ? Entry::Oversize::earlierChunkset
-                                                                    : Entry::Oversize::sameChunkset;
+            e.oversize = m_rng.chance(0.01)                      ? Entry::Oversize::missing
+                         : m_written > 300 && m_rng.chance(0.25) ? Entry::Oversize::earlierChunkset
+                                                                 : Entry::Oversize::sameChunkset;
         }
         e.backtrace = t.logType == 0x11;
         const auto& [activity, since] = m_activities[std::size_t(process)];

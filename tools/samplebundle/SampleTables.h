@@ -43,10 +43,10 @@ struct Row {
     const char* users;      // shared-cache images: names, or "*", "apps", "agents", "net", comma-separated
     const char* subsystem;  // "": none
     const char* category;
-    char level;             // D I G(debug) E F; B boot, A activity name, S signpost
+    char level;  // D I G(debug) E F; B boot, A activity name, S signpost
     int weight;
-    const char* format;     // "": a dynamic "%s" whose one value is the message
-    const char* values;     // one source per data item, space-separated
+    const char* format;  // "": a dynamic "%s" whose one value is the message
+    const char* values;  // one source per data item, space-separated
 };
 
 struct StateDumpRow {

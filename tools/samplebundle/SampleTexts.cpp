@@ -14,8 +14,7 @@ void Values::addTexts()
         m_sources.push_back(std::move(s));
     };
 
-    texts("errnull", {"Error Domain=CKErrorDomain Code=3 \"Network Unavailable\" UserInfo={NSLocalizedDescription=Network Unavailable}",
-                      "Error Domain=CKErrorDomain Code=7 \"Request Rate Limited\" UserInfo={CKRetryAfter=30}"}, Gen::textOrNull);
+    texts("errnull", {"Error Domain=CKErrorDomain Code=3 \"Network Unavailable\" UserInfo={NSLocalizedDescription=Network Unavailable}", "Error Domain=CKErrorDomain Code=7 \"Request Rate Limited\" UserInfo={CKRetryAfter=30}"}, Gen::textOrNull);
     texts("err", {"Error Domain=NSURLErrorDomain Code=-1009 \"The Internet connection appears to be offline.\" UserInfo={_kCFStreamErrorCodeKey=50, _kCFStreamErrorDomainKey=1}",
                   "Error Domain=NSCocoaErrorDomain Code=4099 \"The connection to service named com.apple.tccd was invalidated from this process.\" UserInfo={NSDebugDescription=The connection to service named com.apple.tccd was invalidated from this process.}",
                   "Error Domain=NSPOSIXErrorDomain Code=60 \"Operation timed out\"",

@@ -36,19 +36,23 @@ private:
 
 quint64 mix(quint64 a, quint64 b);
 
-enum class Category : quint8 { integer, real, text, data, wide };
+enum class Category : quint8 { integer,
+                               real,
+                               text,
+                               data,
+                               wide };
 
 // One conversion of a format string, with what its items look like.
 struct Op {
     Category category = Category::integer;
-    quint8 size = 4;              // scalars: 4 or 8 bytes
-    bool isPrivate = false;       // explicitly or by default (strings, objects, data)
+    quint8 size = 4;         // scalars: 4 or 8 bytes
+    bool isPrivate = false;  // explicitly or by default (strings, objects, data)
     bool sensitive = false;
     bool maskHash = false;
-    bool object = false;          // "%@"
+    bool object = false;  // "%@"
     bool widthStar = false;
     bool precisionStar = false;
-    int literalPrecision = -1;    // recorded as an item, as the compiler does
+    int literalPrecision = -1;  // recorded as an item, as the compiler does
 };
 
 // The conversions of an os_log format; an error names what is not one.
@@ -58,9 +62,9 @@ std::vector<Op> parseFormat(std::string_view format, QString* error);
 struct Context {
     double wall = 0;
     qint32 selfPid = 0;
-    const std::vector<qint32>* pids = nullptr;   // by world process
+    const std::vector<qint32>* pids = nullptr;  // by world process
     const std::vector<QByteArray>* names = nullptr;
-    int other = -1;                              // the process "proc" and "pid" name, chosen once
+    int other = -1;  // the process "proc" and "pid" name, chosen once
 };
 
 // How a named source makes its values.
@@ -77,17 +81,17 @@ enum class Gen : quint8 {
     otherPid,    // the process that "proc" names
     otherName,
     selfPid,
-    time,        // a time_t from lo to hi seconds after the message
+    time,  // a time_t from lo to hi seconds after the message
     timespec,
     timeval,
-    random16,    // uuid_t, mask.hash and other 16-byte data
-    ip4,         // an in_addr_t: the address bytes in memory order
+    random16,  // uuid_t, mask.hash and other 16-byte data
+    ip4,       // an in_addr_t: the address bytes in memory order
     ip6,
     sockaddr,
-    wide,        // one of texts as UTF-32LE
-    pointer,     // a heap address
-    length,      // "*" of the next item: its length
-    same,        // the value before
+    wide,     // one of texts as UTF-32LE
+    pointer,  // a heap address
+    length,   // "*" of the next item: its length
+    same,     // the value before
 };
 
 class Values {
@@ -123,6 +127,12 @@ private:
     };
     static Category categoryOf(Gen gen);
     void generate(const Source& s, Context& c, Rng& r, Value& v) const;
+    // One op's "*" items and its written precision, `star` keeping the last star value.
+    void encodeStars(const Op& op, int width, int precision, const Value& v, Context& c, Rng& r, Value& star,
+                     std::vector<ArchiveWriter::Argument>& out) const;
+    // One op's value item; returns the bytes it adds to the message's data.
+    static qsizetype encodeValue(const Op& op, const Value& v, bool realSource, bool privateShown,
+                                 std::vector<ArchiveWriter::Argument>& out);
     void addSources();  // SamplePools.cpp
     void addTexts();    // SampleTexts.cpp
 

@@ -131,6 +131,15 @@ quint16 subsystemId(ProcessDef& p, const QByteArray& subsystem, const QByteArray
     return id;
 }
 
+// Whether process p (the kernel is 0) is one that `name` of a shared
+// cache's users names: "*" (all but the kernel), "apps", "agents", "net", or its own name.
+bool isNamed(const ProcessDef& d, std::size_t p, const QByteArray& name)
+{
+    const bool agent = d.euid == 501 && !(d.flags & F::app);
+    return (name == "*" && p > 0) || (name == "apps" && (d.flags & F::app)) || (name == "agents" && agent) ||
+           (name == "net" && (d.flags & F::network)) || d.name == name + '\0';
+}
+
 }  // namespace
 
 bool World::resolveValues(const Row& row, Template& t)
@@ -167,13 +176,34 @@ bool World::resolveValues(const Row& row, Template& t)
 void World::addTemplate(const Row& row, Places& places)
 {
     Template t;
-    t.kind = row.level == 'B' ? Kind::boot : row.level == 'A' ? Kind::activity : row.level == 'S' ? Kind::signpost : Kind::log;
+    t.kind = row.level == 'B' ? Kind::boot : row.level == 'A' ? Kind::activity
+                                         : row.level == 'S'   ? Kind::signpost
+                                                              : Kind::log;
     t.logType = logTypeOf(row.level);
     t.weight = row.weight;
     t.dynamic = !*row.format && t.kind != Kind::activity;
-    if (!resolveValues(row, t))
+    if (!resolveValues(row, t) || !placeTemplate(row, t, places))
         return;
+    if (t.users.empty()) {
+        m_error = QStringLiteral("no process or image is \"%1\"").arg(QString::fromLatin1(row.source));
+        return;
+    }
+    std::sort(t.users.begin(), t.users.end());
+    t.users.erase(std::unique(t.users.begin(), t.users.end()), t.users.end());
+    double sum = 0;
+    for (const int u : t.users) {
+        ProcessDef& p = processes[std::size_t(u)];
+        t.cumulative.push_back(sum += p.weight);
+        t.subsystemIds.push_back(*row.subsystem ? std::optional(subsystemId(p, row.subsystem, row.category))
+                                                : std::nullopt);
+        if (t.kind == Kind::activity)
+            p.activities.push_back(int(templates.size()));
+    }
+    templates.push_back(std::move(t));
+}
 
+bool World::placeTemplate(const Row& row, Template& t, Places& places)
+{
     // Where its strings live, and the caller's address in that image.
     const QByteArray source(row.source);
     const QByteArray format(row.format);
@@ -197,49 +227,43 @@ void World::addTemplate(const Row& row, Places& places)
         t.loadAddressHigh = quint16(address >> 32);
         t.image = p.uuid;
     }
-    for (std::size_t i = 0; i < cache.images.size() && t.users.empty(); ++i) {
+    return t.users.empty() ? placeInCache(row, t, places, code) : true;
+}
+
+bool World::placeInCache(const Row& row, Template& t, Places& places, quint64 code)
+{
+    const QByteArray source(row.source);
+    for (std::size_t i = 0; i < cache.images.size(); ++i) {
         const ArchiveWriter::SharedCache::Member& m = cache.images[i];
         if (lastComponent(m.path) != source)
             continue;
         const quint64 pc = m.textOffset + code % (m.textSize / 2);
         t.pc = quint32(pc);
-        t.formatOffset = t.dynamic ? pc : places.cache[i].add(format);
+        t.formatOffset = t.dynamic ? pc : places.cache[i].add(QByteArray(row.format));
         t.strings = t.formatOffset >> 31 ? StringsRef::largeSharedCache : StringsRef::sharedCache;
         if (t.dynamic && t.formatOffset >> 31) {
             m_error = QStringLiteral("a dynamic message of %1, past 2 GiB of the cache").arg(QString::fromLatin1(source));
-            return;
+            return false;
         }
-        for (const QByteArray& name : QByteArray(row.users).split(',')) {
-            const std::size_t before = t.users.size();
-            for (std::size_t p = 0; p < processes.size(); ++p) {
-                const ProcessDef& d = processes[p];
-                const bool agent = d.euid == 501 && !(d.flags & F::app);
-                if ((name == "*" && p > 0) || (name == "apps" && (d.flags & F::app)) || (name == "agents" && agent) ||
-                    (name == "net" && (d.flags & F::network)) || d.name == name + '\0')
-                    t.users.push_back(int(p));
-            }
-            if (t.users.size() == before || (!t.users.empty() && t.users.front() == 0)) {
-                m_error = QStringLiteral("\"%1\" names no process with a shared cache").arg(QString::fromLatin1(name));
-                return;
-            }
+        return addCacheUsers(row, t);
+    }
+    return true;
+}
+
+bool World::addCacheUsers(const Row& row, Template& t)
+{
+    for (const QByteArray& name : QByteArray(row.users).split(',')) {
+        const std::size_t before = t.users.size();
+        for (std::size_t p = 0; p < processes.size(); ++p) {
+            if (isNamed(processes[p], p, name))
+                t.users.push_back(int(p));
+        }
+        if (t.users.size() == before || (!t.users.empty() && t.users.front() == 0)) {
+            m_error = QStringLiteral("\"%1\" names no process with a shared cache").arg(QString::fromLatin1(name));
+            return false;
         }
     }
-    if (t.users.empty()) {
-        m_error = QStringLiteral("no process or image is \"%1\"").arg(QString::fromLatin1(source));
-        return;
-    }
-    std::sort(t.users.begin(), t.users.end());
-    t.users.erase(std::unique(t.users.begin(), t.users.end()), t.users.end());
-    double sum = 0;
-    for (const int u : t.users) {
-        ProcessDef& p = processes[std::size_t(u)];
-        t.cumulative.push_back(sum += p.weight);
-        t.subsystemIds.push_back(*row.subsystem ? std::optional(subsystemId(p, row.subsystem, row.category))
-                                                : std::nullopt);
-        if (t.kind == Kind::activity)
-            p.activities.push_back(int(templates.size()));
-    }
-    templates.push_back(std::move(t));
+    return true;
 }
 
 int World::pickUser(const Template& t, Rng& r) const

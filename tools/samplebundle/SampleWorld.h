@@ -17,7 +17,7 @@ namespace SampleBundle {
 
 struct ProcessDef {
     QByteArray path;
-    QByteArray name;        // NUL-terminated: a value of messages too
+    QByteArray name;  // NUL-terminated: a value of messages too
     quint32 euid = 0;
     int weight = 1;
     quint8 flags = 0;
@@ -36,7 +36,10 @@ struct PluginDef {
     QUuid uuid;
 };
 
-enum class Kind : quint8 { log, boot, activity, signpost };
+enum class Kind : quint8 { log,
+                           boot,
+                           activity,
+                           signpost };
 
 struct Template {
     Kind kind = Kind::log;
@@ -49,9 +52,9 @@ struct Template {
     quint64 formatOffset = 0;
     quint32 pc = 0;
     quint16 loadAddressHigh = 0;
-    QUuid image;                   // uuidRelative
-    std::vector<int> users;        // processes that log it
-    std::vector<double> cumulative;  // their weights, summed
+    QUuid image;                                       // uuidRelative
+    std::vector<int> users;                            // processes that log it
+    std::vector<double> cumulative;                    // their weights, summed
     std::vector<std::optional<quint16>> subsystemIds;  // per user
 };
 
@@ -91,6 +94,13 @@ public:
 private:
     struct Places;  // where format strings go while the table is read
     void addTemplate(const Row& row, Places& places);
+    // Who logs the template's message and where its strings live: in a
+    // process, in a plugin or in the shared cache. False on an error.
+    bool placeTemplate(const Row& row, Template& t, Places& places);
+    // code: the caller's offset in its image.
+    bool placeInCache(const Row& row, Template& t, Places& places, quint64 code);
+    // The processes row.users names as users of a shared cache message.
+    bool addCacheUsers(const Row& row, Template& t);
     bool resolveValues(const Row& row, Template& t);
     void addDumps();
 

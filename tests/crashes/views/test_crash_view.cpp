@@ -3,13 +3,13 @@
 
 #include "ai/AISettings.h"
 #include "ai/ExplanationCache.h"
+#include "base/Platform.h"
 #include "crashes/CrashLogFetcher.h"
 #include "crashes/CrashParser.h"
 #include "crashes/views/CrashDetailPane.h"
 #include "crashes/views/CrashFolderBar.h"
 #include "crashes/views/CrashRow.h"
 #include "crashes/views/CrashView.h"
-#include "logs/Platform.h"
 #include "logs/VisibleText.h"
 #include "tests/crashes/ClassicReport.h"
 #include "tests/crashes/ReportFile.h"
@@ -22,8 +22,8 @@
 #include "ui/PlainTextViewer.h"
 #include "ui/Widgets.h"
 
-#include <QtWidgets>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -114,7 +114,8 @@ private slots:
         QCOMPARE(CrashLogFetcher::ownFolderEmptyText("/h/Library/Logs/DiagnosticReports", false),
                  "No crash reports found in /h/Library/Logs/DiagnosticReports/ \u2014 this system does not write crash "
                  "reports there. Open a folder of reports copied from a Mac.");
-        QVERIFY(shown<QLabel>(&view, "crashHomeLabel") && !shown<QPushButton>(&view, "closeCrashFolderButton"));
+        QVERIFY(shown<QLabel>(&view, "crashHomeLabel"));
+        QVERIFY(!shown<QPushButton>(&view, "closeCrashFolderButton"));
 
         QTemporaryDir bundle;
         writeReportFile(bundle.filePath("Mail.ips"), R"({"procName":"Mail"})");
@@ -128,8 +129,10 @@ private slots:
 
         named<QPushButton>(&view, "closeCrashFolderButton")->click();
         waitForScan(view);
-        QVERIFY(!view.folder() && !view.selectedCrash() && !shown<QPushButton>(&view, "closeCrashFolderButton")
-                && view.presentation() == CrashView::Presentation::empty);
+        QVERIFY(!view.folder());
+        QVERIFY(!view.selectedCrash());
+        QVERIFY(!shown<QPushButton>(&view, "closeCrashFolderButton"));
+        QCOMPARE(view.presentation(), CrashView::Presentation::empty);
     }
 
     void tableSelectionPaneAndResize()
@@ -140,12 +143,16 @@ private slots:
         AISettings settings;
         CrashView view(&settings);
         showAndScan(view);
-        QVERIFY(view.presentation() == CrashView::Presentation::table && !view.detailPane()->isVisible());
+        QCOMPARE(view.presentation(), CrashView::Presentation::table);
+        QVERIFY(!view.detailPane()->isVisible());
 
         clickRow(view, 1);
-        QVERIFY(view.detailPane()->crash()->appName == "backupd" && view.detailPane()->height() == 280);
+        QCOMPARE(view.detailPane()->crash()->appName, "backupd");
+        QCOMPARE(view.detailPane()->height(), 280);
         clickRow(view, 1);  // a second click on the selected row closes the pane
-        QVERIFY(!view.selectedCrash() && !view.detailPane()->isVisible() && !shown<PaneResizeBar>(&view, "crashResizeHandle"));
+        QVERIFY(!view.selectedCrash());
+        QVERIFY(!view.detailPane()->isVisible());
+        QVERIFY(!shown<PaneResizeBar>(&view, "crashResizeHandle"));
 
         QTest::keyClick(view.listView(), Qt::Key_Down);
         CrashDetailPane* pane = view.detailPane();
@@ -156,12 +163,14 @@ private slots:
         QCOMPARE(shownTexts(pane, "crashInfoValue").at(2), QStringLiteral("1"));
         QCOMPARE(labelText(pane, "crashStackTraceText"), pane->crash()->stackTrace);
         auto* raw = named<QPushButton>(pane, "crashRawButton");
-        QVERIFY(raw->text() == QStringLiteral("Show Raw") && !shown<QGroupBox>(pane, "crashRawBox"));
+        QCOMPARE(raw->text(), QStringLiteral("Show Raw"));
+        QVERIFY(!shown<QGroupBox>(pane, "crashRawBox"));
         raw->click();
         QCOMPARE(raw->text() + '|' + shown<QGroupBox>(pane, "crashRawBox")->title(), QStringLiteral("Hide Raw|Raw Crash Report"));
         auto* rawText = named<PlainTextViewer>(pane, "crashRawText");
         // The scan keeps no report's text: the file is read again.
-        QVERIFY(!rawText->wrapping() && pane->crash()->rawContent.isEmpty());
+        QVERIFY(!rawText->wrapping());
+        QVERIFY(pane->crash()->rawContent.isEmpty());
         QTRY_COMPARE(rawText->text(), QString::fromUtf8(kIps));
         QTest::keyClick(view.listView(), Qt::Key_Down);
 
@@ -169,7 +178,8 @@ private slots:
         const QUuid before = view.selectedCrash()->id;
         view.rescan();
         waitForScan(view);
-        QVERIFY(view.crashFetcher()->reports().at(0).id != before && view.detailPane()->crash()->id == before);
+        QVERIFY(view.crashFetcher()->reports().at(0).id != before);
+        QCOMPARE(view.detailPane()->crash()->id, before);
 
         // The height is clamped to 100..500.
         view.dragHandle(-1000);
@@ -183,7 +193,8 @@ private slots:
 
         // A bare, long report: an empty Crash Info box and a bounded raw box.
         pane->setCrash(CrashReport{.id = QUuid::createUuid(), .rawContent = QString("line\n").repeated(4000)});
-        QVERIFY(shown<QGroupBox>(pane, "crashInfo") && shownTexts(pane, "crashInfoLabel").isEmpty());
+        QVERIFY(shown<QGroupBox>(pane, "crashInfo"));
+        QVERIFY(shownTexts(pane, "crashInfoLabel").isEmpty());
         QVERIFY(rawText->height() <= CrashDetailPane::kRawBoxMaxHeight);
     }
 
@@ -240,7 +251,8 @@ private slots:
         CrashDetailPane pane(&settings);
         pane.show();
         pane.setCrash(CrashParser::parsePlainReport(kClassic, "Preview.crash", {}, {}, false));
-        QVERIFY(!shown<QLabel>(&pane, "crashNothingParsed") && !shown<QGroupBox>(&pane, "crashRawBox"));
+        QVERIFY(!shown<QLabel>(&pane, "crashNothingParsed"));
+        QVERIFY(!shown<QGroupBox>(&pane, "crashRawBox"));
         QCOMPARE(shownTexts(&pane, "crashInfoValue").mid(0, 3),
                  (QStringList{"*** -[__NSArrayM objectAtIndex:]: index 4 beyond bounds [0 .. 3]", "EXC_CRASH (SIGABRT)", "0"}));
         QCOMPARE(shown<QLabel>(&pane, "crashStackTraceText")->text().split('\n').size(), 5);
@@ -248,15 +260,17 @@ private slots:
         shown<QPushButton>(&pane, "crashExplainButton")->click();
         QTRY_VERIFY(pane.explanation());
         const QString sent = QString::fromUtf8(m_server.requests().last().body);
-        QVERIFY(sent.contains("Stack Trace:\\nThread 0 (Faulting Thread):\\n   0  libsystem_kernel.dylib")
-                && sent.contains("Reason: *** -[__NSArrayM"));
+        QVERIFY(sent.contains("Stack Trace:\\nThread 0 (Faulting Thread):\\n   0  libsystem_kernel.dylib"));
+        QVERIFY(sent.contains("Reason: *** -[__NSArrayM"));
 
         const QString junk = "\x01\x02 not a report\n";
         pane.setCrash(CrashParser::parsePlainReport(junk, "junk.crash", {}, {}, false));
         QCOMPARE(shown<QLabel>(&pane, "crashNothingParsed")->text(),
                  "Nothing could be read from this report; the raw report is below.");
-        QVERIFY(!shown<QGroupBox>(&pane, "crashInfo") && !shown<QPushButton>(&pane, "crashExplainButton")
-                && !shown<QPushButton>(&pane, "crashRawButton") && !shown<QLabel>(&pane, "crashConfigureHint"));
+        QVERIFY(!shown<QGroupBox>(&pane, "crashInfo"));
+        QVERIFY(!shown<QPushButton>(&pane, "crashExplainButton"));
+        QVERIFY(!shown<QPushButton>(&pane, "crashRawButton"));
+        QVERIFY(!shown<QLabel>(&pane, "crashConfigureHint"));
         QVERIFY(shown<QGroupBox>(&pane, "crashRawBox"));
         QCOMPARE(named<PlainTextViewer>(&pane, "crashRawText")->text(), junk);
         const qsizetype requests = m_server.requests().size();
@@ -266,8 +280,7 @@ private slots:
 
     void rowPaintsItsCells()
     {
-        CrashReport r{.fileName = "backupd.crash", .filePath = "/r/backupd.crash", .appName = "backupd",
-                      .crashReason = "abort() called", .isRetired = true};
+        CrashReport r{.fileName = "backupd.crash", .filePath = "/r/backupd.crash", .appName = "backupd", .crashReason = "abort() called", .isRetired = true};
         PaintedText device;
         {
             QPainter p(&device);
@@ -291,9 +304,7 @@ private slots:
     void hostileNamesShowCut()
     {
         const QString huge(10 << 20, 'x');
-        const CrashReport r{.id = QUuid::createUuid(), .fileName = "web\u202Eexe.01", .filePath = "/r/a\u202Eb",
-                            .appName = "web\u202Eexe.01", .appVersion = huge, .crashReason = "a\nb", .exceptionType = huge,
-                            .osVersion = huge, .stackTrace = "Thread 0:\n" + huge + QString(10000, '\n')};
+        const CrashReport r{.id = QUuid::createUuid(), .fileName = "web\u202Eexe.01", .filePath = "/r/a\u202Eb", .appName = "web\u202Eexe.01", .appVersion = huge, .crashReason = "a\nb", .exceptionType = huge, .osVersion = huge, .stackTrace = "Thread 0:\n" + huge + QString(10000, '\n')};
         PaintedText device;
         {
             QPainter p(&device);
@@ -311,7 +322,8 @@ private slots:
         for (QLabel* l : pane.findChildren<QLabel*>())
             QVERIFY2(l->text().size() <= VisibleText::maxFieldChars + 16, qPrintable(l->objectName()));
         const QString trace = labelText(&pane, "crashStackTraceText");
-        QVERIFY(trace.count('x') == CrashDetailPane::kMaxTraceLineChars && trace.count('\n') == CrashDetailPane::kMaxTraceLines - 1);
+        QCOMPARE(trace.count('x'), CrashDetailPane::kMaxTraceLineChars);
+        QCOMPARE(trace.count('\n'), CrashDetailPane::kMaxTraceLines - 1);
     }
 
     // Files not read: a notice names them; one too large is a row whose pane gives the reason.
@@ -323,7 +335,8 @@ private slots:
         {
             writeReportFile(m_reports + "/huge.ips", {});
             QFile f(m_reports + "/huge.ips");
-            QVERIFY(f.open(QIODevice::ReadWrite) && ::ftruncate(f.handle(), qint64(100) << 30) == 0);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QCOMPARE(::ftruncate(f.handle(), qint64(100) << 30), 0);
         }
         AISettings settings;
         CrashView view(&settings);
@@ -331,16 +344,16 @@ private slots:
         auto* notice = shown<QLabel>(&view, "crashUnreadNotice");
         QVERIFY(notice);
         QCOMPARE(notice->text(), QStringLiteral("2 reports could not be read"));
-        QCOMPARE(notice->toolTip(), PlainText::toolTip(m_reports + "/huge.ips: too large to read: 107374 MB\n" + m_reports
-                                                       + "/pipe.ips: not a regular file"));
+        QCOMPARE(notice->toolTip(), PlainText::toolTip(m_reports + "/huge.ips: too large to read: 107374 MB\n" + m_reports + "/pipe.ips: not a regular file"));
         QCOMPARE(CrashView::unreadNotice(1), QStringLiteral("1 report could not be read"));
 
         clickRow(view, 0);  // the file's time is now: newest
         CrashDetailPane* pane = view.detailPane();
         QCOMPARE(labelText(pane, "crashAppName") + '|' + shownTexts(pane, "crashInfoValue").join(','),
                  QStringLiteral("huge.ips|too large to read: 107374 MB"));
-        QVERIFY(!shown<QPushButton>(pane, "crashRawButton") && !shown<QPushButton>(pane, "crashExplainButton")
-                && !shown<QLabel>(pane, "crashBadge"));
+        QVERIFY(!shown<QPushButton>(pane, "crashRawButton"));
+        QVERIFY(!shown<QPushButton>(pane, "crashExplainButton"));
+        QVERIFY(!shown<QLabel>(pane, "crashBadge"));
         QDir(m_reports).removeRecursively();
     }
 
@@ -349,21 +362,24 @@ private slots:
         AISettings settings;
         CrashDetailPane pane(&settings);
         const QString h = QStringLiteral("<img src=\"/dev/zero\"><b>X</b>");
-        pane.setCrash(CrashReport{.id = QUuid::createUuid(), .fileName = "App.ips", .appName = h, .appVersion = h, .crashReason = h,
-                                  .exceptionType = h, .osVersion = h, .deviceModel = h, .stackTrace = h, .rawContent = h});
+        pane.setCrash(CrashReport{.id = QUuid::createUuid(), .fileName = "App.ips", .appName = h, .appVersion = h, .crashReason = h, .exceptionType = h, .osVersion = h, .deviceModel = h, .stackTrace = h, .rawContent = h});
         pane.show();
         pane.toggleRaw();
         QCOMPARE(PlainTextCheck::markupWidgets(&pane, h, {"crashExplanationText"}), QStringList());
 
         auto* explain = named<QPushButton>(&pane, "crashExplainButton");
         QCOMPARE(explain->text(), QStringLiteral("Explain this crash"));
-        QVERIFY(!explain->isEnabled() && shown<QLabel>(&pane, "crashConfigureHint"));
+        QVERIFY(!explain->isEnabled());
+        QVERIFY(shown<QLabel>(&pane, "crashConfigureHint"));
         settings.setAPIKey("sk-test");
-        QVERIFY(explain->isEnabled() && !shown<QLabel>(&pane, "crashConfigureHint"));
+        QVERIFY(explain->isEnabled());
+        QVERIFY(!shown<QLabel>(&pane, "crashConfigureHint"));
 
         m_server.enqueue(LoopbackHttpServer::Response::json(200, R"({"content":[{"type":"text","text":"It **crashed**."}]})"));
         explain->click();
-        QVERIFY(pane.isExplaining() && shown<QWidget>(&pane, "crashExplaining") && !shown<QPushButton>(&pane, "crashExplainButton"));
+        QVERIFY(pane.isExplaining());
+        QVERIFY(shown<QWidget>(&pane, "crashExplaining"));
+        QVERIFY(!shown<QPushButton>(&pane, "crashExplainButton"));
         QTRY_VERIFY(!pane.isExplaining());
         QCOMPARE(pane.explanation().value_or(QString()), QStringLiteral("It **crashed**."));
         QCOMPARE(named<QGroupBox>(&pane, "crashAIExplanation")->title() + '|' + labelText(&pane, "crashCachedLabel"),
