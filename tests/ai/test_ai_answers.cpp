@@ -82,7 +82,8 @@ private slots:
         };
         for (const auto& c : cases) {
             const auto r = AIExplainer::parseProcessNames(QString::fromUtf8(c.answer));
-            QVERIFY2(r.text == QString::fromUtf8(c.text) && r.names == c.names, c.answer);
+            QVERIFY2(r.text == QString::fromUtf8(c.text), c.answer);
+            QVERIFY2(r.names == c.names, c.answer);
         }
     }
 
@@ -106,7 +107,9 @@ private slots:
 
         const LogEntryList many = numbered(250);
         const LogEntryList batch = AIExplainer::analysisBatch(many);
-        QVERIFY(batch.size() == 100 && batch.first().id == many[150].id && batch.last().id == many[249].id);
+        QVERIFY(batch.size() == 100);
+        QVERIFY(batch.first().id == many[150].id);
+        QVERIFY(batch.last().id == many[249].id);
         const QStringList lines = AIExplainer::batchMessage(batch).split('\n');
         QCOMPARE(lines.size(), 100);
         QCOMPARE(lines.first() + '|' + lines.last(), QStringLiteral("[0] Error | p150 |  | m150|[99] Error | p249 |  | m249"));
@@ -155,7 +158,8 @@ private slots:
         QCOMPARE(items[0].title + '|' + items[0].concern, QStringLiteral("Disk errors|Repeated I/O failures."));
         QCOMPARE(items[0].entry.value_or(LogEntry()).id, batch[3].id);
         QVERIFY(!items[1].entry);
-        QVERIFY(!items[0].id.isNull() && items[0].id != items[1].id);
+        QVERIFY(!items[0].id.isNull());
+        QVERIFY(items[0].id != items[1].id);
 
         // Index forms: a plain decimal number, optionally in brackets; nothing else makes one.
         const auto indexOf = [&](const QString& entryLine) -> qsizetype {
@@ -184,7 +188,8 @@ private slots:
         // The concern as received.
         QCOMPARE(items[0].title + '|' + items[0].concern, QStringLiteral("Analysis Summary| Everything looks normal.\n"));
         QVERIFY(!items[0].entry);
-        QVERIFY(AIExplainer::parseAnalysis("  \n\n \n", batch).isEmpty() && AIExplainer::parseAnalysis("", batch).isEmpty());
+        QVERIFY(AIExplainer::parseAnalysis("  \n\n \n", batch).isEmpty());
+        QVERIFY(AIExplainer::parseAnalysis("", batch).isEmpty());
         QVERIFY(AIExplainer::parseAnalysis("ENTRY: 1\nTITLE: t\nCONCERN: c", {})[0].entry == std::nullopt);
     }
 };

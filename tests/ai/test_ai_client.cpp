@@ -214,7 +214,8 @@ private slots:
         QCOMPARE(openai + describe(sendAndWait(AISettings(provider("Anthropic"), stored), "s", "u", 5)), QStringLiteral("OK: okOK: ok"));
         const auto requests = m_server->requests();
         QCOMPARE(requests[0].header("Authorization") + '|' + requests[1].header("x-api-key"), "Bearer " + sent + '|' + sent);
-        QVERIFY(requests[0].header("X-Evil").isEmpty() && requests[1].header("X-Evil").isEmpty());
+        QVERIFY(requests[0].header("X-Evil").isEmpty());
+        QVERIFY(requests[1].header("X-Evil").isEmpty());
     }
 
     void missingKeySendsNothing()
@@ -224,7 +225,8 @@ private slots:
             std::optional<QString> sent, analysed;
             AIExplainer::send(settings, "s", "u", 1, nullptr, [&](const AIResult<QString>& r) { sent = describe(r); });
             AIExplainer::analyze({}, settings, nullptr, [&](const AIResult<AnalysisItemList>& r) { analysed = r.error().description(); });
-            QVERIFY(!sent && !analysed);  // completions never run inside the call
+            QVERIFY(!sent);
+            QVERIFY(!analysed);  // completions never run inside the call
             QTRY_VERIFY(sent && analysed);
             QCOMPARE(*sent, QStringLiteral("No API key configured. Open Settings to add one."));
             QCOMPARE(*analysed, *sent);
@@ -354,7 +356,8 @@ private slots:
         QTRY_COMPARE(answers.size(), 1);
         QTest::qWait(100);
         // Its context is gone: no call into a dead caller.
-        QVERIFY(!orphanCalled && answers.first().startsWith("OK: "));
+        QVERIFY(!orphanCalled);
+        QVERIFY(answers.first().startsWith("OK: "));
     }
 
     void entryKeyAndCache()
@@ -368,13 +371,15 @@ private slots:
         ExplainController c(Subjects::logEntries, &settings);
         QVERIFY(!c.canExplain());  // nothing shown yet
         c.setEntry(e);
-        QVERIFY(!c.hasAPIKey() && !c.isCached());
+        QVERIFY(!c.hasAPIKey());
+        QVERIFY(!c.isCached());
         c.explain();
         QCOMPARE(seen(c), QStringLiteral("idle -"));
 
         // Cached: explainable without a key, answered at once from the cache.
         ExplanationCache::shared().store(ExplanationCache::cacheKey(e), QStringLiteral("The SMC is fine."));
-        QVERIFY(c.isCached() && c.canExplain());
+        QVERIFY(c.isCached());
+        QVERIFY(c.canExplain());
         c.explain();
         QCOMPARE(seen(c), QStringLiteral("explained+ The SMC is fine. cached"));
         QCOMPARE(m_server->requestCount(), 0);

@@ -72,7 +72,8 @@ private slots:
         QVERIFY(QDir(folder()).exists());  // created with its parents
         const LogEntry e = entry("backupd", "com.example", "failed");
         const QString key = ExplanationCache::cacheKey(e);
-        QVERIFY(!cache.isCached(e) && !cache.explanationForKey(key));
+        QVERIFY(!cache.isCached(e));
+        QVERIFY(!cache.explanationForKey(key));
         cache.store(key, "First");
         cache.store("zzz", "Other");
         cache.store(key, QString::fromUtf8("Second \xe2\x80\x94 text\nline"));
@@ -81,12 +82,14 @@ private slots:
 
         // Pretty-printed, sorted member names, whole seconds in UTC.
         const QByteArray text = readFile(cache.filePath());
-        QVERIFY(text.contains("\n    \"") && text.indexOf(key.toLatin1()) < text.indexOf("\"zzz\""));
+        QVERIFY(text.contains("\n    \""));
+        QVERIFY(text.indexOf(key.toLatin1()) < text.indexOf("\"zzz\""));
         const QJsonObject top = QJsonDocument::fromJson(text).object();
         QCOMPARE(top.keys(), (QStringList{key, "zzz"}));
         const QString stamp = top["zzz"]["timestamp"].toString();
         QCOMPARE(top["zzz"].toObject(), (QJsonObject{{"explanation", "Other"}, {"timestamp", stamp}}));
-        QVERIFY(stamp.size() == 20 && qAbs(QDateTime::fromString(stamp, Qt::ISODate).secsTo(QDateTime::currentDateTimeUtc())) < 60);
+        QVERIFY(stamp.size() == 20);
+        QVERIFY(qAbs(QDateTime::fromString(stamp, Qt::ISODate).secsTo(QDateTime::currentDateTimeUtc())) < 60);
 
         // A new instance (the next launch) reads it back.
         ExplanationCache again(folder());
@@ -123,11 +126,14 @@ private slots:
         QCOMPARE(cache.count(), 1000);
         cache.store("new", "newest");
         QCOMPARE(cache.count(), 1000);
-        QVERIFY(!cache.explanationForKey(evicted) && cache.explanationForKey(kept));
+        QVERIFY(!cache.explanationForKey(evicted));
+        QVERIFY(cache.explanationForKey(kept));
         QCOMPARE(cache.explanationForKey("k0000"), some("replaced"));
         QCOMPARE(cache.explanationForKey("new"), some("newest"));
         const QJsonObject saved = fileObject(file());
-        QVERIFY(saved.size() == 1000 && !saved.contains(evicted) && saved.contains("new"));
+        QVERIFY(saved.size() == 1000);
+        QVERIFY(!saved.contains(evicted));
+        QVERIFY(saved.contains("new"));
     }
 
     void corruptFilesReadAsEmptyAndAreRewritten_data()
@@ -231,7 +237,8 @@ private slots:
 
     void firstLaunchAndStoredValues()
     {
-        QVERIFY(AISettings().provider().name == "Anthropic" && AISettings().apiKey().isEmpty());
+        QVERIFY(AISettings().provider().name == "Anthropic");
+        QVERIFY(AISettings().apiKey().isEmpty());
         QCOMPARE(AISettings().searchEngineURL(), QStringLiteral("https://www.google.com/search?q="));
         QVERIFY(Platform::settings().allKeys().isEmpty());  // construction writes nothing
 
@@ -244,7 +251,9 @@ private slots:
         Platform::settings().setValue("aiAPIKey", " key ");
         Platform::settings().setValue("searchEngineURL", "");
         AISettings s;  // an emptied URL stays empty
-        QVERIFY(s.provider().name == "OpenAI" && s.apiKey() == " key " && s.searchEngineURL() == "");
+        QVERIFY(s.provider().name == "OpenAI");
+        QVERIFY(s.apiKey() == " key ");
+        QVERIFY(s.searchEngineURL() == "");
     }
 
     void assignmentsPersistAndNotifyOnChange()
@@ -266,7 +275,9 @@ private slots:
         QCOMPARE((QList<qsizetype>{provider.count(), key.count(), url.count()}), (QList<qsizetype>{1, 1, 1}));
 
         AISettings again;  // the next launch
-        QVERIFY(&again.provider() == &openAI && again.apiKey() == "sk-1" && again.searchEngineURL() == "");
+        QVERIFY(&again.provider() == &openAI);
+        QVERIFY(again.apiKey() == "sk-1");
+        QVERIFY(again.searchEngineURL() == "");
     }
 
     void hasAPIKey()

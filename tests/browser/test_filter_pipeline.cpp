@@ -214,7 +214,8 @@ private slots:
         // A selection no entry carries stays among the options; the list is empty. Process equality is case-sensitive.
         s.selectedProcess = "ghost";
         s.selectedSubsystem.reset();
-        QVERIFY(options(s, entries).contains("ghost") && listed(s, entries).isEmpty());
+        QVERIFY(options(s, entries).contains("ghost"));
+        QVERIFY(listed(s, entries).isEmpty());
         s.selectedProcess = "BETA";
         QVERIFY(listed(s, entries).isEmpty());
         s.selectedSubsystem = "com.zz";
@@ -303,10 +304,12 @@ private slots:
         };
         const QStringList keys{"sortColumn", "sortAscending", "sourceFilter", "column_Thread", "filter_Thread"};
         p.toggleSort(ColumnId::process);
-        QVERIFY(p.sortColumn() == ColumnId::process && p.sortAscending());
+        QVERIFY(p.sortColumn() == ColumnId::process);
+        QVERIFY(p.sortAscending());
         QCOMPARE(stored(keys), QStringLiteral("Process|true|unset|unset|unset"));
         p.toggleSort(ColumnId::process);
-        QVERIFY(!p.sortAscending() && changed.size() == 2);
+        QVERIFY(!p.sortAscending());
+        QVERIFY(changed.size() == 2);
         p.setSourceFilter("user");
         p.setShown(ColumnId::thread, true);
         p.setFilterText(ColumnId::thread, "77");
@@ -322,13 +325,16 @@ private slots:
             store.setValue(key, value);
         store.sync();
         FilterPipeline q;
-        QVERIFY(q.sortColumn() == ColumnId::sender && !q.sortAscending() && q.sourceFilter() == "hardware");
+        QVERIFY(q.sortColumn() == ColumnId::sender);
+        QVERIFY(!q.sortAscending());
+        QVERIFY(q.sourceFilter() == "hardware");
         QCOMPARE(q.visibleColumns(), QList<ColumnId>({ColumnId::pid, ColumnId::category}));
         QCOMPARE(QStringList({q.filterText(ColumnId::pid), q.filterText(ColumnId::sender),
                               q.filterText(ColumnId::category)}),
                  QStringList({"12", "lib", "net"}));
         QCOMPARE(q.activeFilters(), QSet<SeverityLevel>({SeverityLevel::fault, SeverityLevel::error}));
-        QVERIFY(q.searchText().isEmpty() && !q.selectedProcess());
+        QVERIFY(q.searchText().isEmpty());
+        QVERIFY(!q.selectedProcess());
         // A stored title no column has (nor its case) sorts by time.
         store.setValue("sortColumn", "process");
         QCOMPARE(FilterPipeline().sortColumn(), ColumnId::time);
