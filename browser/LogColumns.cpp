@@ -51,7 +51,7 @@ constexpr bool wellFormed()
 {
     for (size_t i = 0; i < kColumns.size(); ++i) {
         const ColumnSpec& c = kColumns[i];
-        if (size_t(c.id) != i || (c.sort == Sort::text) != (c.field != nullptr) || !c.text || !c.jsonKey || !c.json)
+        if (size_t(c.id) != i || (c.sort == Sort::text) != (c.field != nullptr))
             return false;
     }
     return true;
