@@ -151,7 +151,8 @@ private slots:
         QCOMPARE(now.sourceFilter, fresh.sourceFilter);
         QCOMPARE(now.filterText, fresh.filterText);
         QCOMPARE(Platform::settings().value(Columns::filterKey(ColumnId::pid)).toString(), QString());
-        QVERIFY(now.isShown(ColumnId::pid));  // a column is no filter
+        QCOMPARE(Platform::settings().value("sourceFilter").toString(), fresh.sourceFilter);  // a new window starts so
+        QVERIFY(now.isShown(ColumnId::pid));                                                  // a column is no filter
         QVERIFY(search->text().isEmpty());
         QVERIFY(view->listView()->isVisible());
         QVERIFY(!child("noMatchPanel")->isVisible());
