@@ -101,6 +101,12 @@ void EntrySelection::selectEntry(const LogEntry& entry)
     emit changed();
 }
 
+void EntrySelection::reveal(const LogEntry& entry)
+{
+    selectEntry(entry);
+    emit revealRequested();
+}
+
 void EntrySelection::openPane()
 {
     if (!m_entry || m_paneOpen || floatingOpen())

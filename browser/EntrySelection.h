@@ -41,6 +41,8 @@ public:
     // the floating window while it is open. The pane opens from no
     // selection, else stays as it was (closed after Escape).
     void selectEntry(const LogEntry& entry);
+    // Selects the entry as the keyboard does and asks the list to centre it.
+    void reveal(const LogEntry& entry);
     // Enter on the selected row: the pane opens (not while floating).
     void openPane();
     // Escape: closes the pane and keeps the row; false when it was closed (passed on).
@@ -68,6 +70,8 @@ signals:
     void highlightChanged();
     // A finding's jump, before it selects: the list must be in view.
     void analysisJump();
+    // The list should scroll the selected row to its centre.
+    void revealRequested();
     void floatingWindowRequested();
 
 private:

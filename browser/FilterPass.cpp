@@ -4,6 +4,8 @@
 #include "browser/DistinctTexts.h"
 #include "browser/EntrySort.h"
 #include "browser/LoweredMatcher.h"
+#include "browser/MessagePattern.h"
+#include "logs/LogFetcher.h"
 
 #include <algorithm>
 #include <charconv>
@@ -20,13 +22,21 @@ struct Prepared {
     std::optional<QString> process;
     std::optional<QString> subsystem;
     std::vector<std::pair<const ColumnSpec*, LoweredMatcher>> columnFilters;
+    std::vector<LoweredMatcher> excluded;
+    // The entry-by-entry forms of the hide rules, the pattern pick and
+    // "Marked Only"; the window's pass tests numbers instead.
+    const FilterState& state;
+    const QSet<QString>* marks = nullptr;
     // The search's outcome for each entry of the list at base, when known.
     const quint8* searchHits = nullptr;
     const LogEntry* base = nullptr;
 
     Prepared(const FilterState& s, bool skipProcess, bool skipSubsystem)
-        : search(Pipeline::searchTerm(s.searchText))
+        : search(Pipeline::searchTerm(s.searchText)), state(s)
     {
+        for (const QString& text : s.excluded)
+            if (const QString term = Pipeline::searchTerm(text); !term.isEmpty())
+                excluded.emplace_back(term);
         for (SeverityLevel l : s.activeFilters)
             levelMask |= quint8(1u << Severity::logLevel(l));
         source = Source::fromName(s.sourceFilter).value_or(SourceType::all);
@@ -49,15 +59,46 @@ struct Prepared {
             return false;
         if (subsystem && e.subsystem != *subsystem)
             return false;
-        return passesRest(e);
+        return passesRest(e) && passesByText(e);
+    }
+
+    bool passesByText(const LogEntry& e) const
+    {
+        if (state.markedOnly && !(marks && marks->contains(LogFetcher::tailKey(e))))
+            return false;
+        if (state.hidden.isEmpty() && !state.pattern)
+            return true;
+        QString pattern;
+        if (state.pattern || hidesPatterns())
+            pattern = MessagePattern::of(e);
+        if (state.pattern && pattern != *state.pattern)
+            return false;
+        for (const HideRule& r : state.hidden)
+            if (r.value == (r.kind == HideRule::Kind::process     ? e.process
+                            : r.kind == HideRule::Kind::subsystem ? e.subsystem
+                                                                  : pattern))
+                return false;
+        return true;
+    }
+
+    bool hidesPatterns() const
+    {
+        return std::any_of(state.hidden.begin(), state.hidden.end(),
+                           [](const HideRule& r) { return r.kind == HideRule::Kind::pattern; });
     }
 
     // The tests that need more of the entry than its level and selections.
-    bool needsRest() const { return source != SourceType::all || (searches() && !searchHits) || !columnFilters.empty(); }
+    bool needsRest() const
+    {
+        return source != SourceType::all || (searches() && !searchHits) || !columnFilters.empty() || !excluded.empty();
+    }
     bool passesRest(const LogEntry& e) const
     {
         if (source != SourceType::all && !Source::matches(source, e))
             return false;
+        for (const LoweredMatcher& m : excluded)
+            if (m.matches(e.message) || m.matches(e.process))
+                return false;
         if (!search.isEmpty() && !(searchHits ? searchHits[&e - base] != 0 : searchMatches(e)))
             return false;
         for (const auto& [column, matcher] : columnFilters)
@@ -115,28 +156,6 @@ void forEachPassing(const Prepared& p, const LogEntryList& entries, Fn fn)
     }
 }
 
-// Entries passing every test but the two selections, with the outcome of each
-// selection test; entries failing both selections are skipped untested.
-template <typename Fn>
-void passSelection(const Prepared& p, const FilterState& s, const LogEntry& e, Fn& fn)
-{
-    const bool processOK = !s.selectedProcess || e.process == *s.selectedProcess;
-    const bool subsystemOK = !s.selectedSubsystem || e.subsystem == *s.selectedSubsystem;
-    if ((processOK || subsystemOK) && p.passes(e))
-        fn(e, processOK, subsystemOK);
-}
-
-template <typename Fn>
-void forEachPassingSelection(const Prepared& p, const FilterState& s, const LogEntryList& entries, Fn fn)
-{
-    const qsizetype n = entries.size();
-    const LogEntry* data = entries.constData();
-    for (qsizetype i = 0; i < n; ++i) {
-        prefetchMessage(p, data, i, n);
-        passSelection(p, s, data[i], fn);
-    }
-}
-
 std::vector<const LogEntry*> matchingPointers(const FilterState& s, const LogEntryList& entries, bool skipProcess,
                                               bool skipSubsystem)
 {
@@ -158,44 +177,111 @@ QStringList seenNames(const QStringList& names, const std::vector<quint8>& seen,
     return DistinctTexts::options(std::move(list), selection);
 }
 
-// The list's sort order and tested fields, kept while the list and the
-// sort stay; a new list also drops its search texts.
-void keepOrder(const FilterState& s, const LogEntryList& entries, Pipeline::SortedOrder& kept)
+// The list's order and tested fields, kept while the list and the order
+// stay; a new list also drops its search texts and lends its patterns.
+void keepOrder(const FilterState& s, const LogEntryList& entries, bool storageOrder, Pipeline::SortedOrder& kept)
 {
     if (kept.source.constData() != entries.constData() || kept.source.size() != entries.size()) {
+        std::optional<PatternTable> lend = std::move(kept.patterns);
+        kept.patterns.reset();
+        if (lend)  // the view wants them: a tail tick masks only its new entries
+            kept.patterns.emplace(entries, &*lend);
         kept.source = entries;
         kept.order.clear();
         kept.fields.reset();
         kept.corpus.reset();
+        kept.marked.clear();
     }
     const size_t n = size_t(entries.size());
-    if (kept.order.size() != n || kept.column != s.sortColumn || kept.ascending != s.sortAscending) {
+    if (kept.order.size() != n || kept.column != s.sortColumn || kept.ascending != s.sortAscending ||
+        kept.storageOrder != storageOrder) {
         kept.column = s.sortColumn;
         kept.ascending = s.sortAscending;
+        kept.storageOrder = storageOrder;
         kept.order.clear();
         kept.order.reserve(n);
         for (const LogEntry& e : entries)
             kept.order.push_back(&e);
-        EntrySort::sortPointers(kept.order, s.sortColumn, s.sortAscending);
+        if (!storageOrder)
+            EntrySort::sortPointers(kept.order, s.sortColumn, s.sortAscending);
     }
     if (!kept.fields)
         kept.fields.emplace(entries);
 }
 
-// One pass over the side-by-side fields: which entries are listed, which
-// names each dropdown offers, and the timeline of the listed ones.
-struct KeptPass {
-    std::vector<quint8> listed, processSeen, subsystemSeen;
-    Timeline::Collector timeline;
+// Which entries are marked, kept until the marks or the list change.
+void keepMarked(const LogEntryList& entries, const Pipeline::Extras& extras, Pipeline::SortedOrder& kept)
+{
+    if (extras.marks.isEmpty()) {
+        kept.marked.clear();
+        return;
+    }
+    if (kept.marked.size() == size_t(entries.size()) && kept.marksGeneration == extras.marksGeneration)
+        return;
+    kept.marksGeneration = extras.marksGeneration;
+    kept.marked.assign(size_t(entries.size()), 0);
+    for (qsizetype i = 0; i < entries.size(); ++i)
+        kept.marked[size_t(i)] = extras.marks.contains(LogFetcher::tailKey(entries[i]));
+}
 
-    KeptPass(const TestedFields& c, size_t n)
-        : listed(n), processSeen(size_t(c.processNames.size())), subsystemSeen(size_t(c.subsystemNames.size()))
+// The hide rules and the pattern pick as numbers into the kept tables: a
+// name no entry has is a number no entry has.
+struct NumberedRules {
+    struct Rule {
+        HideRule::Kind kind;
+        quint32 number;
+    };
+    std::vector<Rule> rules;
+    std::optional<quint32> pick;
+
+    NumberedRules(const FilterState& s, const TestedFields& c, const PatternTable* patterns)
     {
-        timeline.reserve(qsizetype(n));
+        for (const HideRule& r : s.hidden)
+            rules.push_back({r.kind, numberOf(r.kind, r.value, c, patterns)});
+        if (s.pattern)
+            pick = numberOf(HideRule::Kind::pattern, *s.pattern, c, patterns);
     }
 
-    void run(const FilterState& s, const Prepared& p, const TestedFields& c, const LogEntry* base,
-             const std::vector<quint8>* hits)
+    static quint32 numberOf(HideRule::Kind kind, const QString& value, const TestedFields& c,
+                            const PatternTable* patterns)
+    {
+        switch (kind) {
+        case HideRule::Kind::process: return c.processNumber(value).value_or(quint32(c.processNames.size()));
+        case HideRule::Kind::subsystem: return c.subsystemNumber(value).value_or(quint32(c.subsystemNames.size()));
+        case HideRule::Kind::pattern: break;
+        }
+        return patterns->numberOf(value).value_or(quint32(patterns->texts.size()));
+    }
+
+    bool needsPatterns() const
+    {
+        return pick || std::any_of(rules.begin(), rules.end(),
+                                   [](const Rule& r) { return r.kind == HideRule::Kind::pattern; });
+    }
+};
+
+// One pass over the side-by-side fields: which entries are listed, which
+// names each dropdown offers, the timeline of the listed ones, what each
+// hide rule hides and the patterns of the list without the pattern pick.
+struct KeptPass {
+    const TestedFields& c;
+    const PatternTable* patterns;
+    std::vector<quint8> listed, processSeen, subsystemSeen;
+    Timeline::Collector timeline;
+    QList<qsizetype> hiddenCounts;
+    std::optional<PatternCounter> counter;
+
+    KeptPass(const TestedFields& fields, const PatternTable* table, size_t n, bool countPatterns)
+        : c(fields), patterns(table), listed(n), processSeen(size_t(c.processNames.size())),
+          subsystemSeen(size_t(c.subsystemNames.size()))
+    {
+        timeline.reserve(qsizetype(n));
+        if (countPatterns)
+            counter.emplace(*patterns, c.process, quint32(c.processNames.size()));
+    }
+
+    void run(const FilterState& s, const Prepared& p, const LogEntry* base, const std::vector<quint8>* hits,
+             const std::vector<quint8>& marked)
     {
         // A selection that no entry has is a number no entry has.
         std::optional<quint32> process, subsystem;
@@ -203,20 +289,51 @@ struct KeptPass {
             process = c.processNumber(*s.selectedProcess).value_or(quint32(c.processNames.size()));
         if (s.selectedSubsystem)
             subsystem = c.subsystemNumber(*s.selectedSubsystem).value_or(quint32(c.subsystemNames.size()));
+        const NumberedRules rules(s, c, patterns);
+        hiddenCounts.fill(0, qsizetype(rules.rules.size()));
         const bool rest = p.needsRest();
+        if (s.markedOnly && marked.empty())
+            return;  // nothing is marked
         for (size_t i = 0; i < listed.size(); ++i) {
             if (!(p.levelMask & (1u << c.level[i])))  // level 0 (outside 1–5) has no bit
                 continue;
             const bool processOK = !process || c.process[i] == *process;
             const bool subsystemOK = !subsystem || c.subsystem[i] == *subsystem;
-            if (!(processOK || subsystemOK) || (hits && !(*hits)[i]) || (rest && !p.passesRest(base[i])))
+            if (!(processOK || subsystemOK) || (hits && !(*hits)[i]) || (s.markedOnly && !marked[i]) ||
+                (rest && !p.passesRest(base[i])))
                 continue;
-            take(c, i, processOK, subsystemOK);
+            if (!rules.rules.empty() && hidden(rules, i, processOK && subsystemOK))
+                continue;
+            take(rules, i, processOK, subsystemOK);
         }
     }
 
-    void take(const TestedFields& c, size_t i, bool processOK, bool subsystemOK)
+    // Whether a rule hides entry i; counted when every other filter keeps it.
+    bool hidden(const NumberedRules& rules, size_t i, bool selected)
     {
+        const bool counts = selected && (!rules.pick || patterns->number[i] == *rules.pick);
+        bool any = false;
+        for (size_t r = 0; r < rules.rules.size(); ++r) {
+            const auto& rule = rules.rules[r];
+            const quint32 n = rule.kind == HideRule::Kind::process     ? c.process[i]
+                              : rule.kind == HideRule::Kind::subsystem ? c.subsystem[i]
+                                                                       : patterns->number[i];
+            if (n == rule.number) {
+                any = true;
+                if (!counts)
+                    return true;
+                ++hiddenCounts[qsizetype(r)];
+            }
+        }
+        return any;
+    }
+
+    void take(const NumberedRules& rules, size_t i, bool processOK, bool subsystemOK)
+    {
+        if (processOK && subsystemOK && counter)
+            counter->add(i, c.level[i], c.date[i]);
+        if (rules.pick && patterns->number[i] != *rules.pick)
+            return;
         if (processOK && subsystemOK) {
             listed[i] = 1;
             timeline.add(c.date[i], c.level[i]);
@@ -228,36 +345,64 @@ struct KeptPass {
     }
 };
 
-// The window's evaluation: the list is sorted once per order, its tested
-// fields are laid side by side once, its texts gathered at its first search;
-// the pass reads those arrays in storage order, marks the rows, and the
-// order then picks them. The entry itself is read only for the tests the
-// arrays do not hold (source, column filters).
-Pipeline::Evaluation evaluateKept(const FilterState& s, const LogEntryList& entries, Pipeline::SortedOrder& kept)
+// Searches the list's texts once there is a search, gathering them at the first.
+std::optional<std::vector<quint8>> searchHits(const FilterState& s, const LogEntryList& entries, Prepared& p,
+                                              Pipeline::SortedOrder& kept)
 {
-    keepOrder(s, entries, kept);
-    const TestedFields& c = *kept.fields;
-    Prepared p(s, true, true);
-    const LogEntry* base = entries.constData();
-    std::optional<std::vector<quint8>> hits;
-    if (p.searches()) {
-        if (!kept.corpus)
-            kept.corpus.emplace(entries);
-        hits = kept.corpus->hits(Pipeline::searchTerm(s.searchText));
-        if (hits) {
-            p.searchHits = hits->data();
-            p.base = base;
-        }
+    if (!p.searches())
+        return std::nullopt;
+    if (!kept.corpus)
+        kept.corpus.emplace(entries);
+    std::optional<std::vector<quint8>> hits = kept.corpus->hits(Pipeline::searchTerm(s.searchText));
+    if (hits) {
+        p.searchHits = hits->data();
+        p.base = entries.constData();
     }
-    KeptPass pass(c, size_t(entries.size()));
-    pass.run(s, p, c, base, hits ? &*hits : nullptr);
+    return hits;
+}
+
+// The window's evaluation: the list is sorted once per order, its tested
+// fields are laid side by side once, its texts gathered at its first search
+// and its patterns at their first use; the pass reads those arrays in
+// storage order, marks the rows, and the order then picks them. The entry
+// itself is read only for the tests the arrays do not hold (source, column
+// filters, exclusions).
+Pipeline::Evaluation evaluateKept(const FilterState& s, const LogEntryList& entries, bool storageOrder,
+                                  Pipeline::SortedOrder& kept, const Pipeline::Extras& extras)
+{
+    keepOrder(s, entries, storageOrder, kept);
+    keepMarked(entries, extras, kept);
+    const TestedFields& c = *kept.fields;
+    const bool patternRules = s.pattern || std::any_of(s.hidden.begin(), s.hidden.end(), [](const HideRule& r) {
+                                  return r.kind == HideRule::Kind::pattern;
+                              });
+    if ((extras.patterns || patternRules) && !kept.patterns)
+        kept.patterns.emplace(entries);
+    Prepared p(s, true, true);
+    const std::optional<std::vector<quint8>> hits = searchHits(s, entries, p, kept);
+    const LogEntry* base = entries.constData();
+    KeptPass pass(c, kept.patterns ? &*kept.patterns : nullptr, size_t(entries.size()), extras.patterns);
+    pass.run(s, p, base, hits ? &*hits : nullptr, kept.marked);
+    Pipeline::Evaluation out;
     std::vector<const LogEntry*> rows;
     rows.reserve(size_t(entries.size()));
     for (const LogEntry* e : kept.order)
         if (pass.listed[size_t(e - base)])
             rows.push_back(e);
-    return {EntryRows(entries, std::move(rows)), seenNames(c.processNames, pass.processSeen, true, s.selectedProcess),
-            seenNames(c.subsystemNames, pass.subsystemSeen, false, s.selectedSubsystem), pass.timeline.buckets()};
+    if (!kept.marked.empty()) {
+        for (const LogEntry* e : rows)
+            if (kept.marked[size_t(e - base)])
+                out.markDates.append(e->date);
+        std::sort(out.markDates.begin(), out.markDates.end());
+    }
+    out.filtered = EntryRows(entries, std::move(rows));
+    out.processes = seenNames(c.processNames, pass.processSeen, true, s.selectedProcess);
+    out.subsystems = seenNames(c.subsystemNames, pass.subsystemSeen, false, s.selectedSubsystem);
+    out.timeline = pass.timeline.buckets();
+    out.hiddenCounts = std::move(pass.hiddenCounts);
+    if (pass.counter)
+        out.patterns = pass.counter->summaries();
+    return out;
 }
 
 LogEntryList toList(const std::vector<const LogEntry*>& v)
@@ -317,33 +462,11 @@ QStringList availableSubsystems(const FilterState& s, const LogEntryList& entrie
     return values.sorted(s.selectedSubsystem);
 }
 
-Evaluation evaluate(const FilterState& s, const LogEntryList& entries, bool liveTailing, SortedOrder* kept)
+Evaluation evaluate(const FilterState& s, const LogEntryList& entries, bool liveTailing, SortedOrder* kept,
+                    const Extras& extras)
 {
-    if (kept && !liveTailing)
-        return evaluateKept(s, entries, *kept);
-    // One pass for the three results: the shared tests run once per entry,
-    // the two selections decide which results the entry belongs to.
-    const Prepared p(s, true, true);
-    std::vector<const LogEntry*> rows;
-    rows.reserve(size_t(entries.size()));
-    DistinctTexts processes, subsystems;
-    Timeline::Collector timeline;
-    timeline.reserve(entries.size());
-    const auto take = [&](const LogEntry& e, bool processOK, bool subsystemOK) {
-        if (processOK && subsystemOK) {
-            timeline.add(e);
-            rows.push_back(&e);
-        }
-        if (subsystemOK)
-            processes.add(e.process);
-        if (processOK && !e.subsystem.isEmpty())
-            subsystems.add(e.subsystem);
-    };
-    forEachPassingSelection(p, s, entries, take);
-    if (!liveTailing)
-        EntrySort::sortPointers(rows, s.sortColumn, s.sortAscending);
-    return {EntryRows(entries, std::move(rows)), processes.sorted(s.selectedProcess),
-            subsystems.sorted(s.selectedSubsystem), timeline.buckets()};
+    SortedOrder once;
+    return evaluateKept(s, entries, liveTailing, kept ? *kept : once, extras);
 }
 
 }  // namespace Pipeline

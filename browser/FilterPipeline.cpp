@@ -1,9 +1,12 @@
 #include "browser/FilterPipeline.h"
 
 #include "base/Platform.h"
+#include "browser/HideRules.h"
 
 #include <QDateTime>
 #include <QSettings>
+
+#include <utility>
 
 // ---------------------------------------------------------------- state
 
@@ -67,6 +70,25 @@ void toggleCustomRange(FilterState& s)
 
 FetchInterval customInterval(const FilterState& s) { return {s.customStart, s.customEnd}; }
 
+FilterState lifted(const FilterState& s)
+{
+    FilterState out = s;
+    out.activeFilters = QSet<SeverityLevel>(Severity::all().begin(), Severity::all().end());
+    out.searchText.clear();
+    out.selectedProcess.reset();
+    out.selectedSubsystem.reset();
+    out.sourceFilter = QStringLiteral("all");
+    for (QString& text : out.filterText)
+        text.clear();
+    out.hidden.clear();
+    out.pattern.reset();
+    out.markedOnly = false;
+    out.excluded.clear();
+    out.sortColumn = ColumnId::time;
+    out.sortAscending = true;
+    return out;
+}
+
 void loadPersisted(FilterState& s, QSettings& store)
 {
     const QVariant sortColumn = store.value(QStringLiteral("sortColumn"));
@@ -82,16 +104,32 @@ void loadPersisted(FilterState& s, QSettings& store)
         s.shown[size_t(c)] = store.value(Columns::showKey(c), false).toBool();
         s.filterText[size_t(c)] = store.value(Columns::filterKey(c), QString()).toString();
     }
+    s.hidden = HideRules::decode(store.value(QStringLiteral("hiddenRules")).toString());
 }
 
 }  // namespace Pipeline
 
 // ---------------------------------------------------------------- observable inputs
 
+namespace {
+
+void copyRange(FilterState& to, const FilterState& from)
+{
+    to.selectedQuickRange = from.selectedQuickRange;
+    to.wholeArchive = from.wholeArchive;
+    to.showCustomRange = from.showCustomRange;
+    to.customStart = from.customStart;
+    to.customEnd = from.customEnd;
+}
+
+}  // namespace
+
 FilterPipeline::FilterPipeline(QObject* parent)
     : QObject(parent), m_state(Pipeline::initialState(double(QDateTime::currentMSecsSinceEpoch()) / 1000.0))
 {
-    Pipeline::loadPersisted(m_state, Platform::settings());
+    QSettings& store = Platform::settings();
+    Pipeline::loadPersisted(m_state, store);
+    m_patternsShown = store.value(QStringLiteral("showPatterns"), false).toBool();
 }
 
 void FilterPipeline::setActiveFilters(const QSet<SeverityLevel>& filters)
@@ -169,7 +207,8 @@ bool FilterPipeline::hasFilters() const
         if (!m_state.filter(c).isEmpty())
             return true;
     return m_state.activeFilters != fresh.activeFilters || !m_state.searchText.isEmpty() ||
-           m_state.selectedProcess || m_state.selectedSubsystem || m_state.sourceFilter != fresh.sourceFilter;
+           m_state.selectedProcess || m_state.selectedSubsystem || m_state.sourceFilter != fresh.sourceFilter ||
+           !m_state.hidden.isEmpty() || m_state.pattern || m_state.markedOnly;
 }
 
 void FilterPipeline::clearFilters()
@@ -182,13 +221,102 @@ void FilterPipeline::clearFilters()
     m_state.selectedProcess.reset();
     m_state.selectedSubsystem.reset();
     m_state.sourceFilter = fresh.sourceFilter;
-    QSettings& store = Platform::settings();
-    store.setValue(QStringLiteral("sourceFilter"), fresh.sourceFilter);
-    for (ColumnId c : Columns::optional()) {
+    for (ColumnId c : Columns::optional())
         m_state.filterText[size_t(c)].clear();
-        store.setValue(Columns::filterKey(c), QString());
-    }
+    m_state.hidden.clear();
+    m_state.pattern.reset();
+    m_state.markedOnly = false;
+    persistFilters();
     emit changed();  // one pass for all of them
+}
+
+void FilterPipeline::persistFilters() const
+{
+    QSettings& store = Platform::settings();
+    store.setValue(QStringLiteral("sourceFilter"), m_state.sourceFilter);
+    store.setValue(QStringLiteral("sortColumn"), Columns::title(m_state.sortColumn));
+    store.setValue(QStringLiteral("sortAscending"), m_state.sortAscending);
+    for (ColumnId c : Columns::optional())
+        store.setValue(Columns::filterKey(c), m_state.filter(c));
+    store.setValue(QStringLiteral("hiddenRules"), HideRules::encode(m_state.hidden));
+}
+
+void FilterPipeline::addHideRule(const HideRule& rule)
+{
+    if (rule.value.isEmpty() || m_state.hidden.contains(rule))
+        return;
+    m_state.hidden.append(rule);
+    Platform::settings().setValue(QStringLiteral("hiddenRules"), HideRules::encode(m_state.hidden));
+    emit changed();
+}
+
+void FilterPipeline::removeHideRule(qsizetype index)
+{
+    if (index < 0 || index >= m_state.hidden.size())
+        return;
+    m_state.hidden.removeAt(index);
+    Platform::settings().setValue(QStringLiteral("hiddenRules"), HideRules::encode(m_state.hidden));
+    emit changed();
+}
+
+void FilterPipeline::clearHideRules()
+{
+    if (m_state.hidden.isEmpty())
+        return;
+    m_state.hidden.clear();
+    Platform::settings().setValue(QStringLiteral("hiddenRules"), HideRules::encode(m_state.hidden));
+    emit changed();
+}
+
+void FilterPipeline::setPatternFilter(const std::optional<QString>& pattern)
+{
+    if (m_state.pattern == pattern)
+        return;
+    m_state.pattern = pattern;
+    emit changed();
+}
+
+void FilterPipeline::setMarkedOnly(bool on)
+{
+    if (m_state.markedOnly == on)
+        return;
+    m_state.markedOnly = on;
+    emit changed();
+}
+
+void FilterPipeline::setPatternsShown(bool on)
+{
+    if (m_patternsShown == on)
+        return;
+    m_patternsShown = on;
+    Platform::settings().setValue(QStringLiteral("showPatterns"), on);
+    emit changed();
+}
+
+void FilterPipeline::showInContext()
+{
+    if (!m_beforeContext)
+        m_beforeContext = m_state;
+    m_state = Pipeline::lifted(m_state);
+    emit contextChanged();
+    emit changed();
+}
+
+void FilterPipeline::backToFilters()
+{
+    if (!m_beforeContext)
+        return;
+    FilterState before = *std::exchange(m_beforeContext, std::nullopt);
+    // The columns and the range are not filters: they stay as they are now.
+    before.shown = m_state.shown;
+    for (ColumnId c : Columns::optional())
+        if (!before.isShown(c))
+            before.filterText[size_t(c)].clear();
+    copyRange(before, m_state);
+    m_state = std::move(before);
+    persistFilters();  // undoes what changes meanwhile stored
+    emit contextChanged();
+    emit changed();
 }
 
 void FilterPipeline::setCustomRange(double start, double end)
@@ -221,10 +349,6 @@ void FilterPipeline::toggleCustomRange()
 
 void FilterPipeline::restoreRange(const FilterState& earlier)
 {
-    m_state.selectedQuickRange = earlier.selectedQuickRange;
-    m_state.wholeArchive = earlier.wholeArchive;
-    m_state.showCustomRange = earlier.showCustomRange;
-    m_state.customStart = earlier.customStart;
-    m_state.customEnd = earlier.customEnd;
+    copyRange(m_state, earlier);
     emit rangeChanged();
 }

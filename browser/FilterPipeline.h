@@ -8,7 +8,9 @@
 // not their order or their texts). Main thread only.
 
 #include "browser/EntryRows.h"
+#include "browser/HideRules.h"
 #include "browser/LogColumns.h"
+#include "browser/PatternTable.h"
 #include "browser/QuickRange.h"
 #include "browser/SearchCorpus.h"
 #include "browser/TestedFields.h"
@@ -44,6 +46,10 @@ struct FilterState {
     std::array<bool, kColumnCount> shown{};  // of the optional columns, indexed by ColumnId
     QString sourceFilter = QStringLiteral("all");
     std::array<QString, kColumnCount> filterText;  // of the optional columns, indexed by ColumnId
+    QList<HideRule> hidden;                        // persisted as "hiddenRules"
+    std::optional<QString> pattern;                // only entries of this pattern (the Patterns view's pick)
+    bool markedOnly = false;                       // only marked entries
+    QStringList excluded;                          // entries whose message or process contains one are dropped
 
     bool isShown(ColumnId c) const { return shown[size_t(c)]; }
     const QString& filter(ColumnId c) const { return filterText[size_t(c)]; }
@@ -69,13 +75,29 @@ LogEntryList filteredEntries(const FilterState& s, const LogEntryList& entries, 
 QStringList availableProcesses(const FilterState& s, const LogEntryList& entries);
 QStringList availableSubsystems(const FilterState& s, const LogEntryList& entries);
 
-// The three derived lists of one redraw, from a single pass: equal to
-// filteredEntries, availableProcesses and availableSubsystems.
+// What a pass needs beyond the filter inputs: the marked entries' keys (for
+// "Marked Only" and the timeline's ticks) and whether the Patterns view wants
+// the list's patterns.
+struct Extras {
+    QSet<QString> marks;
+    quint64 marksGeneration = 0;
+    bool patterns = false;
+};
+
+// The derived lists of one redraw, from a single pass: the rows equal
+// filteredEntries, the options availableProcesses and availableSubsystems.
 struct Evaluation {
     EntryRows filtered;
     QStringList processes;
     QStringList subsystems;
     QList<TimelineBucket> timeline;  // of `filtered`
+    // Per hide rule, in order: the entries it hides that every other
+    // filter keeps (an entry two rules hide counts for both).
+    QList<qsizetype> hiddenCounts;
+    // The patterns of the list without the pattern pick, most frequent
+    // first; only when Extras::patterns.
+    QList<PatternSummary> patterns;
+    QList<double> markDates;  // of the listed entries that are marked, ascending
 };
 // Every entry of one list in one sort order, the tested fields side by side,
 // and the searched texts once there is a search, kept for the next
@@ -84,13 +106,24 @@ struct SortedOrder {
     LogEntryList source;
     ColumnId column = ColumnId::time;
     bool ascending = true;
+    bool storageOrder = false;  // live tail: the list's own order
     std::vector<const LogEntry*> order;
     std::optional<TestedFields> fields;
     std::optional<SearchCorpus> corpus;
+    std::optional<PatternTable> patterns;
+    std::vector<quint8> marked;  // per entry, for marksGeneration
+    quint64 marksGeneration = 0;
 };
 // With an order to keep, the entries are sorted once per list and order and
 // then only filtered: the rows are the same as sorting the filtered rows.
-Evaluation evaluate(const FilterState& s, const LogEntryList& entries, bool liveTailing, SortedOrder* kept = nullptr);
+// While live tailing the rows keep the list's order.
+Evaluation evaluate(const FilterState& s, const LogEntryList& entries, bool liveTailing, SortedOrder* kept = nullptr,
+                    const Extras& extras = {});
+
+// The filter inputs "Show in Context" lifts, lifted: every level, no search,
+// dropdown, type, column filter, hide rule, pattern or "Marked Only", sorted
+// by time ascending. The columns and the range stay.
+FilterState lifted(const FilterState& s);
 
 // The search term: horizontal white space trimmed at both ends, lowercased.
 QString searchTerm(const QString& searchText);
@@ -111,7 +144,8 @@ void toggleCustomRange(FilterState& s);                                        /
 FetchInterval customInterval(const FilterState& s);                            // "Apply"
 
 // Persisted keys: "sortColumn" (a column title; an unknown one sorts by
-// time), "sortAscending", "sourceFilter", "column_…", "filter_…".
+// time), "sortAscending", "sourceFilter", "column_…", "filter_…",
+// "hiddenRules", "showPatterns".
 void loadPersisted(FilterState& s, QSettings& store);
 
 }  // namespace Pipeline
@@ -146,16 +180,40 @@ public:
     void setShown(ColumnId c, bool on);
     const QString& filterText(ColumnId c) const { return m_state.filter(c); }
     void setFilterText(ColumnId c, const QString& text);
-    // Search, severities, process, subsystem, type and the column filters
-    // back to what a new window starts with; the columns and range stay.
+    // Hide rules, in the order they were made; a rule already there is not added twice.
+    const QList<HideRule>& hiddenRules() const { return m_state.hidden; }
+    void addHideRule(const HideRule& rule);
+    void removeHideRule(qsizetype index);
+    void clearHideRules();  // "Show All"
+    // The Patterns view's pick: only entries of this pattern.
+    const std::optional<QString>& patternFilter() const { return m_state.pattern; }
+    void setPatternFilter(const std::optional<QString>& pattern);
+    bool markedOnly() const { return m_state.markedOnly; }
+    void setMarkedOnly(bool on);
+    // Whether the Patterns view is shown (persisted "showPatterns"): the
+    // pass then counts the patterns.
+    bool patternsShown() const { return m_patternsShown; }
+    void setPatternsShown(bool on);
+
+    // "Show in Context": the filters lifted (Pipeline::lifted) until
+    // backToFilters(), which puts back every one exactly as it was, even
+    // after changes made meanwhile. Lifting persists nothing.
+    bool inContext() const { return m_beforeContext.has_value(); }
+    void showInContext();
+    void backToFilters();
+
+    // Search, severities, process, subsystem, type, the column filters, the
+    // hide rules, the pattern pick and "Marked Only" back to what a new
+    // window starts with; the columns and range stay.
     void clearFilters();
     // Whether any of those differs from that start.
     bool hasFilters() const;
 
     QList<ColumnId> visibleColumns() const { return Pipeline::visibleColumns(m_state); }
-    Pipeline::Evaluation evaluate(const LogEntryList& entries, bool liveTailing) const
+    Pipeline::Evaluation evaluate(const LogEntryList& entries, bool liveTailing, Pipeline::Extras extras = {}) const
     {
-        return Pipeline::evaluate(m_state, entries, liveTailing, &m_order);
+        extras.patterns = m_patternsShown;
+        return Pipeline::evaluate(m_state, entries, liveTailing, &m_order, extras);
     }
 
     // Time range to fetch interval.
@@ -176,8 +234,13 @@ public:
 signals:
     void changed();
     void rangeChanged();
+    void contextChanged();
 
 private:
+    void persistFilters() const;
+
     FilterState m_state;
+    std::optional<FilterState> m_beforeContext;
+    bool m_patternsShown = false;
     mutable Pipeline::SortedOrder m_order;
 };

@@ -17,6 +17,7 @@ class DetailWindowState;
 class EntrySelection;
 class FetchRange;
 class LogFetcher;
+class Marks;
 class PendingArchive;
 class ProcessNameResolver;
 class RecentArchives;
@@ -49,6 +50,7 @@ public:
     EntrySelection* selection() const { return m_selection; }
     TailFollow* tail() const { return m_tail; }
     AnalysisRun* analysis() const { return m_analysis; }
+    Marks* marks() const { return m_marks; }
 
     // Derived by the last pipeline pass.
     const EntryRows& filteredEntries() const { return m_filtered; }
@@ -57,6 +59,12 @@ public:
     const QList<ColumnId>& visibleColumns() const { return m_columns; }
     // The listed entries over time; empty (and the strip hidden) when none is listed.
     const QList<TimelineBucket>& timeline() const { return m_timeline; }
+    // Per hide rule, the entries it hides (Pipeline::Evaluation::hiddenCounts).
+    const QList<qsizetype>& hiddenCounts() const { return m_hiddenCounts; }
+    // The listed patterns, while the Patterns view is shown.
+    const QList<PatternSummary>& patterns() const { return m_patterns; }
+    // The dates of the listed marked entries: the timeline's ticks.
+    const QList<double>& markDates() const { return m_markDates; }
     // "N of M entries".
     QString statusText() const;
 
@@ -81,6 +89,22 @@ public:
     void toggleSeverity(SeverityLevel level);
     // Shows the PID column filtered to the entry's process identifier.
     void filterToPID(const LogEntry& entry);
+    // The row menu's hide rules: the entry's process, subsystem, or pattern.
+    void hideProcess(const LogEntry& entry);
+    void hideSubsystem(const LogEntry& entry);
+    void hideLikeThis(const LogEntry& entry);
+
+    // "Show in Context": the filters lifted, the entry selected and centred.
+    void showInContext(const LogEntry& entry);
+    // "Back to Filters": the filters put back; the selection stays while listed.
+    void backToFilters();
+
+    // Ctrl+M on the entry.
+    void toggleMark(const LogEntry& entry);
+    // F3 (forward) and Shift+F3: selects and centres the next (previous)
+    // listed marked entry after (before) the selected row, wrapping around;
+    // from no selection, the first (last). False when none is listed.
+    bool goToMark(bool forward);
 
 signals:
     // The filtered list, the dropdown options, the columns, the sort or the status.
@@ -105,9 +129,13 @@ private:
     QStringList m_subsystemOptions;
     QList<ColumnId> m_columns;
     QList<TimelineBucket> m_timeline;
+    QList<qsizetype> m_hiddenCounts;
+    QList<PatternSummary> m_patterns;
+    QList<double> m_markDates;
 
     FetchRange* m_range;
     EntrySelection* m_selection;
     TailFollow* m_tail;
     AnalysisRun* m_analysis;
+    Marks* m_marks;
 };
