@@ -8,6 +8,7 @@
 // Each subcommand gets its own arguments (without the program and command
 // names) and returns the process exit code.
 int runLogs(const QStringList& args);
+int runPatterns(const QStringList& args);
 int runProcesses(const QStringList& args);
 int runExplain(const QStringList& args);
 int runAnalyze(const QStringList& args);

@@ -1,6 +1,7 @@
 #include "cli/LogsOptions.h"
 
 #include "browser/FilterPipeline.h"
+#include "browser/MessagePattern.h"
 #include "cli/Commands.h"
 #include "logs/LogFetcher.h"
 #include "logs/LogFormats.h"
@@ -34,14 +35,14 @@ std::optional<ColumnId> optionalColumn(const QString& title)
 
 }  // namespace
 
-void addLogsOptions(QCommandLineParser& parser)
+void addLogsOptions(QCommandLineParser& parser, const QStringList& formats)
 {
-    QStringList formats;
+    QStringList archiveFormats;
     for (const LogFormat& f : LogFormats::all())
-        formats << f.name;
+        archiveFormats << f.name;
     parser.addOption({QStringLiteral("archive"),
                       QStringLiteral("Read the whole archive at PATH instead of the live log: a ") +
-                          formats.join(QStringLiteral(", a ")) + QStringLiteral(", whatever its name."),
+                          archiveFormats.join(QStringLiteral(", a ")) + QStringLiteral(", whatever its name."),
                       QStringLiteral("PATH")});
     parser.addOption({QStringLiteral("last"),
                       QStringLiteral("Time range: 1h, 4h or 24h before now (default 1h), or with --archive before "
@@ -50,8 +51,13 @@ void addLogsOptions(QCommandLineParser& parser)
     parser.addOption({QStringLiteral("start"), QStringLiteral("Start of a custom range (ISO 8601)."),
                       QStringLiteral("DATE")});
     parser.addOption({QStringLiteral("end"), QStringLiteral("End of a custom range (ISO 8601)."), QStringLiteral("DATE")});
-    parser.addOption({QStringLiteral("format"), QStringLiteral("Output format: rows, csv or json (default rows)."),
-                      QStringLiteral("FORMAT"), QStringLiteral("rows")});
+    const QString formatList = formats.size() < 2 ? formats.join(QString())
+                                                  : formats.mid(0, formats.size() - 1).join(QStringLiteral(", ")) +
+                                                        QStringLiteral(" or ") + formats.last();
+    parser.addOption({QStringLiteral("format"),
+                      QStringLiteral("Output format: ") + formatList + QStringLiteral(" (default ") + formats.value(0) +
+                          QStringLiteral(")."),
+                      QStringLiteral("FORMAT"), formats.value(0)});
     parser.addOption({QStringLiteral("columns"),
                       QStringLiteral("Optional columns of rows and csv, a comma list of ") +
                           optionalColumnNames().join(QStringLiteral(", ")) +
@@ -81,6 +87,19 @@ void addLogsOptions(QCommandLineParser& parser)
                           QStringLiteral(" (default Time)."),
                       QStringLiteral("COLUMN"), QStringLiteral("Time")});
     parser.addOption({QStringLiteral("descending"), QStringLiteral("Sort in descending order.")});
+    parser.addOption({QStringLiteral("hide-process"), QStringLiteral("Hide the entries of this process (exact name). Repeatable."),
+                      QStringLiteral("NAME")});
+    parser.addOption({QStringLiteral("hide-subsystem"),
+                      QStringLiteral("Hide the entries of this subsystem (exact name). Repeatable."),
+                      QStringLiteral("NAME")});
+    parser.addOption({QStringLiteral("hide-pattern"),
+                      QStringLiteral("Hide the entries whose message has this pattern, as the patterns command prints "
+                                     "it (placeholders may be typed <n>, <uuid>, ...). Repeatable."),
+                      QStringLiteral("TEXT")});
+    parser.addOption({QStringLiteral("exclude"),
+                      QStringLiteral("Drop the entries whose message or process contains TEXT, any letter case. "
+                                     "Repeatable."),
+                      QStringLiteral("TEXT")});
 }
 
 namespace {
@@ -137,6 +156,22 @@ bool readColumns(const QCommandLineParser& parser, FilterState& s, QString* usag
     return true;
 }
 
+// --hide-* and --exclude. An empty value hides nothing, as an empty field would.
+void readHideRules(const QCommandLineParser& parser, FilterState& s)
+{
+    const auto add = [&](const char* flag, HideRule::Kind kind) {
+        for (const QString& v : parser.values(QLatin1String(flag))) {
+            const HideRule rule{kind, kind == HideRule::Kind::pattern ? MessagePattern::fromTyped(v) : v};
+            if (!v.isEmpty() && !s.hidden.contains(rule))
+                s.hidden.append(rule);
+        }
+    };
+    add("hide-process", HideRule::Kind::process);
+    add("hide-subsystem", HideRule::Kind::subsystem);
+    add("hide-pattern", HideRule::Kind::pattern);
+    s.excluded = parser.values(QStringLiteral("exclude"));
+}
+
 }  // namespace
 
 std::optional<FilterState> filterStateFromOptions(const QCommandLineParser& parser, QString* usageError)
@@ -164,6 +199,7 @@ std::optional<FilterState> filterStateFromOptions(const QCommandLineParser& pars
     }
     s.sortColumn = *sort;
     s.sortAscending = !parser.isSet(QStringLiteral("descending"));
+    readHideRules(parser, s);
     return s;
 }
 
@@ -255,7 +291,7 @@ std::optional<LogsRun> runLogsQuery(const QCommandLineParser& parser, QString* u
     run.message = LogFetcher::resultText(result, !archive.isEmpty()).value_or(QString());
     run.entries = std::move(result.entries);
     run.filters = *filters;
-    run.rows = Pipeline::filteredEntries(run.filters, run.entries, false);
+    run.rows = Pipeline::evaluate(run.filters, run.entries, false).filtered.toList();
     return run;
 }
 

@@ -12,7 +12,9 @@
 
 #include <optional>
 
-void addLogsOptions(QCommandLineParser& parser);
+// `formats` are the --format values the command takes, the first the default.
+void addLogsOptions(QCommandLineParser& parser,
+                    const QStringList& formats = {QStringLiteral("rows"), QStringLiteral("csv"), QStringLiteral("json")});
 
 struct LogsRun {
     QString archive;       // the --archive path; empty for the live log

@@ -16,6 +16,7 @@ static void usage()
     err() << "usage: vellacord-cli COMMAND [options]\n"
              "commands:\n"
              "  logs       print log entries (live store or --archive PATH)\n"
+             "  patterns   print the patterns of the listed entries, most frequent first\n"
              "  processes  print the process dropdown options\n"
              "  explain    explain one entry with the AI provider\n"
              "  analyze    run the proactive analysis on the filtered list\n"
@@ -41,6 +42,7 @@ int main(int argc, char** argv)
     const QString command = args.takeFirst();
     const QMap<QString, std::function<int(const QStringList&)>> commands{
         {QStringLiteral("logs"), runLogs},
+        {QStringLiteral("patterns"), runPatterns},
         {QStringLiteral("processes"), runProcesses},
         {QStringLiteral("explain"), runExplain},
         {QStringLiteral("analyze"), runAnalyze},

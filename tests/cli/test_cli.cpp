@@ -215,6 +215,11 @@ private slots:
         row("two column filters", {"--level", kAll, "--filter", "PID=12", "--filter", "Sender=WEB"}, {"page load error"});
         row("sort", {"--level", kAll, "--sort", "Process"}, {"Alpha", "apsd", "backupd", "kernel", "Safari", "zeta"}, 2);
         row("time descending", {"--level", kAll, "--descending"}, {"Alpha", "zeta", "apsd", "Safari", "kernel", "backupd"}, 2);
+        row("hide process and subsystem", {"--level", kAll, "--hide-process", "kernel", "--hide-process", "zeta", "--hide-subsystem", "com.apple.WebKit", "--hide-process", ""},
+            {"backup failed", "push NETWORK down", "debug chatter"});
+        row("hide pattern", {"--hide-pattern", "page load error"}, {"backup failed", "push NETWORK down"});
+        row("exclude message or process", {"--level", kAll, "--exclude", "network", "--exclude", "ALPHA", "--exclude", "thermal"},
+            {"backup failed", "page load error", "notice here"});
     }
 
     void options()
@@ -224,6 +229,28 @@ private slots:
         const CliRun r = logs(args);
         QCOMPARE(r.code, 0);
         QTEST(column(r, section), "expected");
+    }
+
+    // --hide-pattern in typed placeholders, and grep -C's groups from the
+    // unfiltered list: other levels and hidden processes are neighbours too.
+    void hidePatternAndContext()
+    {
+        using JournalFixture::message;
+        QList<JournalFixture::Record> records;
+        const char* texts[] = {"boot", "x", "disk 4 full", "y\x1b[2J", "z", "w", "v", "disk 19 full", "u", "t"};
+        for (int i = 0; i < 10; ++i)
+            records << message(1767605400 + i, i == 6 ? "noise" : "app", texts[i], i == 3 ? 7 : 3);
+        const QString archive = JournalFixture::makeArchive(m_dir.path(), "Context.logarchive", records);
+        const auto run = [&](const QStringList& args) { return cli(QStringList{"logs", "--archive", archive} + args); };
+        QCOMPARE(column(run({"--hide-pattern", "disk <n> full", "--hide-process", "noise"}), -1),
+                 QStringList({"boot", "x", "z", "w", "u", "t"}));
+        const CliRun r = run({"--search", "disk", "--hide-process", "noise", "--context", "1"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(column(r, -1), QStringList({"x", "disk 4 full", "y\\x1b[2J", "--", "v", "disk 19 full", "u"}));
+        QCOMPARE(column(run({"--search", "disk", "--context", "3"}), -1).count("--"), 0);  // groups that meet merge
+        QCOMPARE(column(run({"--search", "boot", "--context", "0"}), -1), QStringList{"boot"});
+        for (const QStringList& bad : {QStringList{"--context", "1", "--format", "json"}, {"--context", "-1"}, {"--context", "x"}})
+            QCOMPARE(run(bad).code, 2);
     }
 
     void processesCommand()
