@@ -89,6 +89,14 @@ QList<HelpView::Section> HelpView::sections()
         {QStringLiteral("Filter to PID"),
          {QStringLiteral("Right-click a row and choose \"Filter to PID <value>\": the PID column is shown and its "
                          "filter is filled with that process identifier.")}},
+        {QStringLiteral("Hiding, Patterns, Context and Marks"),
+         {QStringLiteral("Right-click a row to hide its process, its subsystem or messages like it; each rule shows "
+                         "as a chip under the filter bar with the number of entries it hides, and Show All brings "
+                         "them back. Ctrl+Shift+P shows the Patterns view, which folds the list's messages into "
+                         "patterns with counts; click one to list only its entries. Show in Context (Ctrl+J) lifts "
+                         "every filter to show the selected entry among its neighbours until Back to Filters. "
+                         "Ctrl+M marks or unmarks the selected entry, F3 and Shift+F3 go to the next and previous "
+                         "mark, Marked Only lists the marked entries, and export can write only them.")}},
         {QStringLiteral("PID Tooltip"),
          {QStringLiteral("Hovering a PID shows it followed by the translated process name, or the raw name when "
                          "there is no translation (\"1234 — Window Server\").")}},

@@ -6,16 +6,20 @@
 #include "browser/FetchRange.h"
 #include "browser/WindowModel.h"
 #include "browser/views/ArchiveBanner.h"
+#include "browser/views/ContextBar.h"
 #include "browser/views/CustomRangeRow.h"
 #include "browser/views/DetailPane.h"
 #include "browser/views/ExportCommand.h"
 #include "browser/views/FetchErrorPanel.h"
 #include "browser/views/FilterBar.h"
 #include "browser/views/FloatingDetailView.h"
+#include "browser/views/HideChipsRow.h"
 #include "browser/views/LogListArea.h"
+#include "browser/views/PatternsView.h"
 #include "browser/views/QueryNoticeRow.h"
 #include "browser/views/SearchRow.h"
 #include "browser/views/Toolbar.h"
+#include "browser/views/TransientNotice.h"
 #include "logs/LogFetcher.h"
 #include "ui/TextStyles.h"
 #include "ui/ViewStyle.h"
@@ -25,6 +29,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSplitter>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -117,6 +122,7 @@ ContentView::ContentView(DetailWindowState* detailState, RecentArchives* recentA
     m_refresh->setShortcutContext(Qt::WindowShortcut);
     connect(m_refresh, &QAction::triggered, this, &ContentView::refreshCurrentTab);
     addActions({m_clearSelection, m_copy, m_export->action(), m_find, m_refresh});
+    addTriageActions();
     refreshContent();
 }
 
@@ -136,10 +142,12 @@ QWidget* ContentView::buildLogView()
     v->addWidget(new QueryNoticeRow(m_model, w));
     v->addWidget(new CustomRangeRow(m_model->range(), w));
     v->addWidget(new FilterBar(m_model, w));
+    v->addWidget(new HideChipsRow(m_model, w));
     v->addWidget(ViewStyle::divider());
     m_searchRow = new SearchRow(m_model, w);
     v->addWidget(m_searchRow);
     v->addWidget(ViewStyle::divider());
+    v->addWidget(new ContextBar(m_model, w));
     m_content = new QStackedWidget;
     m_errorPanel = new FetchErrorPanel;
     m_content->addWidget(m_errorPanel);
@@ -149,8 +157,52 @@ QWidget* ContentView::buildLogView()
     m_content->addWidget(m_emptyLabel);
     m_listArea = new LogListArea(m_model);
     m_content->addWidget(m_listArea);
-    v->addWidget(m_content, 1);
+    // The Patterns view to the right of the list, while its toggle is on.
+    auto* split = new QSplitter;
+    split->setObjectName(QStringLiteral("patternsSplit"));
+    split->setChildrenCollapsible(false);
+    split->addWidget(m_content);
+    split->addWidget(new PatternsView(m_model));
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 0);
+    v->addWidget(split, 1);
     return w;
+}
+
+void ContentView::addTriageActions()
+{
+    // On the selected entry, on the Logs tab; without one they do nothing.
+    const auto add = [this](const char* name, const QString& text, const QKeySequence& key, auto run) {
+        auto* action = new QAction(text, this);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, [this, run] {
+            if (!m_showCrashes)
+                run();
+        });
+        addAction(action);
+    };
+    add("showInContextAction", QStringLiteral("Show in Context"), QKeySequence(Qt::CTRL | Qt::Key_J), [this] {
+        if (const std::optional<LogEntry>& e = m_model->selection()->entry())
+            m_model->showInContext(*e);
+    });
+    add("markAction", QStringLiteral("Mark"), QKeySequence(Qt::CTRL | Qt::Key_M), [this] {
+        if (const std::optional<LogEntry>& e = m_model->selection()->entry())
+            m_model->toggleMark(*e);
+    });
+    const auto goToMark = [this](bool forward) {
+        if (m_model->goToMark(forward))
+            return;
+        if (!m_markNotice) {
+            m_markNotice = new TransientNotice(this);
+            m_markNotice->setObjectName(QStringLiteral("markNotice"));
+        }
+        m_markNotice->showMessage(QStringLiteral("No marked entries"));
+    };
+    add("nextMarkAction", QStringLiteral("Next Mark"), QKeySequence(Qt::Key_F3), [goToMark] { goToMark(true); });
+    add("previousMarkAction", QStringLiteral("Previous Mark"), QKeySequence(Qt::SHIFT | Qt::Key_F3),
+        [goToMark] { goToMark(false); });
 }
 
 QAbstractItemView* ContentView::listView() const

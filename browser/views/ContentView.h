@@ -24,6 +24,7 @@ class QStackedWidget;
 class RecentArchives;
 class SearchRow;
 class Toolbar;
+class TransientNotice;
 class WindowModel;
 
 // The main window's content. The window model holds the services and the
@@ -85,6 +86,8 @@ protected:
 
 private:
     QWidget* buildLogView();
+    // Show in Context (Ctrl+J), Mark (Ctrl+M), Next and Previous Mark (F3, Shift+F3).
+    void addTriageActions();
     void copy();
     void refreshContent();
     void showCrashesTab();
@@ -119,4 +122,5 @@ private:
     QAction* m_find = nullptr;
     QAction* m_refresh = nullptr;
     SearchRow* m_searchRow = nullptr;
+    TransientNotice* m_markNotice = nullptr;  // "No marked entries"
 };

@@ -3,16 +3,19 @@
 #include "base/AtomicFile.h"
 #include "base/Background.h"
 #include "base/Platform.h"
+#include "browser/Marks.h"
 #include "browser/WindowModel.h"
 #include "browser/views/ContentView.h"
 #include "browser/views/TransientNotice.h"
 #include "logs/VisibleText.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
@@ -59,13 +62,15 @@ void ExportCommand::run()
     if (!m_action->isEnabled())
         return;
     // What the list shows when the command is given; a live tail goes on meanwhile.
-    const LogEntryList rows = m_model->filteredEntries().toList();
+    LogEntryList rows = m_model->filteredEntries().toList();
     const QList<ColumnId> columns = m_model->visibleColumns();
     const QString desktop = Platform::desktopDir();
     const QString suggested = QDir(QFileInfo(desktop).isDir() ? desktop : QDir::homePath()).filePath(QStringLiteral("Vellacord-Entries-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss")) + QStringLiteral(".txt"));
-    const std::optional<SaveChoice> choice = runSavePanel(suggested);
+    const std::optional<SaveChoice> choice = runSavePanel(suggested, !m_model->markDates().isEmpty());
     if (!choice || choice->path.isEmpty())
         return;
+    if (choice->markedOnly)
+        rows = m_model->marks()->markedOf(rows);
     const EntryExport::Target target = EntryExport::target(choice->path, choice->format);
     m_running = true;
     refresh();
@@ -93,7 +98,7 @@ void ExportCommand::run()
         });
 }
 
-std::optional<ExportCommand::SaveChoice> ExportCommand::runSavePanel(const QString& suggested)
+std::optional<ExportCommand::SaveChoice> ExportCommand::runSavePanel(const QString& suggested, bool anyMarked)
 {
     if (m_panel)
         return m_panel(suggested);
@@ -119,9 +124,17 @@ std::optional<ExportCommand::SaveChoice> ExportCommand::runSavePanel(const QStri
                 edit->setText(QFileInfo(edit->text()).completeBaseName() + u'.' + t.suffix);
         }
     });
+    // Under the file type: the Qt dialog's own grid takes one more row.
+    auto* markedOnly = new QCheckBox(QStringLiteral("Marked entries only"), &dialog);
+    markedOnly->setObjectName(QStringLiteral("markedOnlyCheck"));
+    markedOnly->setEnabled(anyMarked);
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+        grid->addWidget(markedOnly, grid->rowCount(), 0, 1, grid->columnCount());
+    else
+        markedOnly->hide();
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    SaveChoice choice{dialog.selectedFiles().first(), Format::text};
+    SaveChoice choice{dialog.selectedFiles().first(), Format::text, anyMarked && markedOnly->isChecked()};
     for (const EntryExport::FileType& t : EntryExport::fileTypes())
         if (t.nameFilter == dialog.selectedNameFilter())
             choice.format = t.format;

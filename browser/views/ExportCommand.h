@@ -30,10 +30,12 @@ public:
 
     void run();
 
-    // What the save panel answered: the path as typed and the chosen type.
+    // What the save panel answered: the path as typed, the chosen type, and
+    // whether only the marked rows are written ("Marked entries only").
     struct SaveChoice {
         QString path;
         EntryExport::Format format = EntryExport::Format::text;
+        bool markedOnly = false;
     };
     // Test seams: the save panel (given the suggested path) and the alert.
     void setSavePanelRunner(std::function<std::optional<SaveChoice>(const QString&)> run) { m_panel = std::move(run); }
@@ -51,7 +53,7 @@ signals:
     void finished(const std::optional<QString>& failure);
 
 private:
-    std::optional<SaveChoice> runSavePanel(const QString& suggested);
+    std::optional<SaveChoice> runSavePanel(const QString& suggested, bool anyMarked);
     void showFailure(const QString& text);
     void refresh();
 

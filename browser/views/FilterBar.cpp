@@ -2,6 +2,7 @@
 
 #include "browser/WindowModel.h"
 #include "browser/views/BrowserWidgets.h"
+#include "browser/views/HideChipsRow.h"
 #include "browser/views/RowLayout.h"
 #include "ui/FlowLayout.h"
 #include "ui/TextStyles.h"
@@ -33,6 +34,12 @@ FilterBar::FilterBar(WindowModel* model, QWidget* parent) : QWidget(parent), m_m
         m_chips << chip;
     }
     flow->addWidget(chips);
+    m_markedOnly = new FilterChip(FilterChip::Kind::toggle);
+    m_markedOnly->setObjectName(QStringLiteral("markedOnlyChip"));
+    m_markedOnly->setTexts(QStringLiteral("Marked Only"));
+    connect(m_markedOnly, &QAbstractButton::clicked, this,
+            [this](bool on) { m_model->pipeline().setMarkedOnly(on); });
+    flow->addWidget(m_markedOnly);
     // One field per column, in column order, shown while its column is.
     for (ColumnId c : Columns::optional()) {
         ColumnFilter& f = m_columns[size_t(c)];
@@ -75,6 +82,7 @@ void FilterBar::refresh()
     const FilterPipeline& pipeline = m_model->pipeline();
     for (SeverityChip* chip : m_chips)
         chip->setChecked(pipeline.activeFilters().contains(chip->level()));
+    m_markedOnly->setChecked(pipeline.markedOnly());
     for (ColumnId c : Columns::optional()) {
         ColumnFilter& f = m_columns[size_t(c)];
         // The text may have been set elsewhere (Filter to PID, a column turned off).

@@ -8,11 +8,12 @@
 #include <array>
 
 class FieldEdit;
+class FilterChip;
 class QToolButton;
 class SeverityChip;
 class WindowModel;
 
-// The severity chips, then one filter field per visible optional column
+// The severity chips, "Marked Only", then one filter field per visible optional column
 // ("PID:" and a field, with a clear button while it holds text).
 class FilterBar : public QWidget {
     Q_OBJECT
@@ -28,6 +29,7 @@ private:
 
     WindowModel* m_model;
     QList<SeverityChip*> m_chips;
+    FilterChip* m_markedOnly = nullptr;
     struct ColumnFilter {
         QWidget* box = nullptr;
         FieldEdit* field = nullptr;

@@ -2,6 +2,7 @@
 
 #include "browser/EntrySelection.h"
 #include "browser/EntryText.h"
+#include "browser/Marks.h"
 #include "browser/TailFollow.h"
 #include "browser/WindowModel.h"
 #include "browser/views/BrowserWidgets.h"
@@ -9,6 +10,7 @@
 #include "browser/views/LogListModel.h"
 #include "browser/views/TimelineStrip.h"
 #include "logs/LogFetcher.h"
+#include "logs/VisibleText.h"
 #include "processnames/ProcessNameResolver.h"
 #include "ui/TextStyles.h"
 #include "ui/ViewStyle.h"
@@ -32,6 +34,7 @@ LogListArea::LogListArea(WindowModel* model, QWidget* parent) : QWidget(parent),
 {
     setObjectName(QStringLiteral("listArea"));
     m_rows.displayName = [model](const LogEntry& e) { return model->processNames()->displayName(e.process, e.origin); };
+    m_rows.marks = model->marks();
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(0, 0, 0, 0);
     v->setSpacing(0);
@@ -136,6 +139,12 @@ LogListArea::LogListArea(WindowModel* model, QWidget* parent) : QWidget(parent),
     connect(model, &WindowModel::listChanged, this, &LogListArea::refreshList);
     connect(model->selection(), &EntrySelection::changed, this, &LogListArea::refreshSelection);
     connect(model->selection(), &EntrySelection::highlightChanged, this, &LogListArea::refreshHighlight);
+    // Again once the layout settled: the context bar or the pane may have taken height meanwhile.
+    connect(model->selection(), &EntrySelection::revealRequested, this, [this] {
+        revealSelected();
+        QMetaObject::invokeMethod(this, &LogListArea::revealSelected, Qt::QueuedConnection);
+    });
+    connect(model->marks(), &Marks::changed, m_list->viewport(), qOverload<>(&QWidget::update));
     connect(tail, &TailFollow::followChanged, this, &LogListArea::refreshJumpButton);
     connect(tail, &TailFollow::followEndRequested, this, &LogListArea::scrollToLast);
     connect(model, &WindowModel::displayNamesChanged, m_list->viewport(), qOverload<>(&QWidget::update));
@@ -265,6 +274,16 @@ void LogListArea::refreshHighlight()
     m_list->viewport()->update();
 }
 
+void LogListArea::revealSelected()
+{
+    const std::optional<LogEntry>& entry = m_model->selection()->entry();
+    const int row = entry ? m_listModel->rowOf(entry->id) : -1;
+    if (row < 0)
+        return;
+    m_list->doItemsLayout();  // the scroll range of the new rows, or the centre is clamped to the old
+    m_list->scrollTo(m_listModel->index(row), QAbstractItemView::PositionAtCenter);
+}
+
 void LogListArea::refreshJumpButton()
 {
     const bool show = m_model->tail()->showsJumpToBottom();
@@ -311,6 +330,25 @@ void LogListArea::showRowMenu(const QPoint& pos)
     menu.addSeparator();
     menu.addAction(QStringLiteral("Filter to PID ") + QString::number(entry.processIdentifier), this,
                    [this, entry] { m_model->filterToPID(entry); });
+    menu.addSeparator();
+    // The window's keys, shown; the items act on the row clicked.
+    menu.addAction(QStringLiteral("Show in Context"), QKeySequence(Qt::CTRL | Qt::Key_J), this,
+                   [this, entry] { m_model->showInContext(entry); });
+    menu.addAction(m_model->marks()->isMarked(entry) ? QStringLiteral("Unmark") : QStringLiteral("Mark"),
+                   QKeySequence(Qt::CTRL | Qt::Key_M), this, [this, entry] { m_model->toggleMark(entry); });
+    menu.addSeparator();
+    // Names from logs: on one line, bounded, and '&' not taken for a mnemonic.
+    const auto named = [](const char* what, const QString& name) {
+        QString shown = VisibleText::shownName(name);
+        if (shown.size() > 40)
+            shown = VisibleText::cutField(shown, 39) + QStringLiteral("…");
+        return QLatin1String(what) + u'"' + shown.replace(u'&', QStringLiteral("&&")) + u'"';
+    };
+    menu.addAction(named("Hide Process ", entry.process), this, [this, entry] { m_model->hideProcess(entry); });
+    if (!entry.subsystem.isEmpty())
+        menu.addAction(named("Hide Subsystem ", entry.subsystem), this,
+                       [this, entry] { m_model->hideSubsystem(entry); });
+    menu.addAction(QStringLiteral("Hide Messages Like This"), this, [this, entry] { m_model->hideLikeThis(entry); });
     menu.exec(m_list->viewport()->mapToGlobal(pos));
 }
 

@@ -46,6 +46,7 @@ private:
     void refreshList();
     void refreshSelection();
     void refreshHighlight();
+    void revealSelected();  // scrolled to the list's centre
     void refreshJumpButton();
     void refreshLook();
     void refreshEmptyColumns();

@@ -1,6 +1,7 @@
 #include "browser/views/LogRowDelegate.h"
 
 #include "browser/EntryText.h"
+#include "browser/Marks.h"
 #include "browser/views/LogListModel.h"
 #include "logs/VisibleText.h"
 #include "ui/PlainText.h"
@@ -196,6 +197,12 @@ void LogRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, cons
 
     p->setPen(level.message);
     drawCell(p, cells.message, oneLine(e.message), fm);
+
+    // A mark: a solid accent bar in the gutter left of the time, over any
+    // tint and selection (which are the accent at a quarter at most), clear
+    // of the list's focus ring.
+    if (m_ctx->marks && m_ctx->marks->isMarked(e))
+        p->fillRect(QRect(r.left() + 2, r.top() + 1, 4, r.height() - 2), accent);
     p->restore();
 }
 

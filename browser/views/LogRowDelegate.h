@@ -11,6 +11,7 @@
 #include <optional>
 
 class LogListModel;
+class Marks;
 
 // What every row needs besides its entry; owned by the list's window.
 struct RowContext {
@@ -19,6 +20,7 @@ struct RowContext {
     QList<ColumnId> visibleColumns;
     RowLayout::Widths widths;
     std::function<QString(const LogEntry&)> displayName;  // the entry's process -> friendly name
+    const Marks* marks = nullptr;                         // a marked row shows it in the gutter
     bool dark = false;
 };
 

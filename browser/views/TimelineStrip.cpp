@@ -141,6 +141,7 @@ void TimelineStrip::paintEvent(QPaintEvent*)
     // The base line as a fill: the raster engine hands a stroked line to
     // its thread pool, which costs more than the line on every repaint.
     p.fillRect(QRectF(r.left(), r.bottom(), r.width(), 1), ViewStyle::separator(this));
+    paintMarkTicks(p, r);
 
     p.setPen(ViewStyle::secondary(this));
     const QRectF labels(r.left(), r.bottom() + 1, r.width(), kLabels - 1);
@@ -156,6 +157,29 @@ void TimelineStrip::paintEvent(QPaintEvent*)
         fillFrame(p, sel, marks.edge);
         if (sel.width() > 2)
             fillFrame(p, sel.adjusted(1, 1, -1, -1), marks.halo);
+    }
+}
+
+void TimelineStrip::paintMarkTicks(QPainter& p, const QRectF& r) const
+{
+    // A thin line across the bars and a notch above them, at each marked
+    // entry's time; a notch per pixel is enough for marks close together.
+    const QList<TimelineBucket>& buckets = m_model->timeline();
+    const double start = buckets.front().start;
+    const double span = buckets.back().end - start;
+    if (!(span > 0))
+        return;
+    const QColor accent = ViewStyle::accent(this);
+    double last = -1;
+    for (double date : m_model->markDates()) {
+        if (date < start || date > start + span)
+            continue;
+        const double x = std::floor(r.left() + (date - start) / span * (r.width() - 2));
+        if (x == last)
+            continue;
+        last = x;
+        p.fillRect(QRectF(x, r.top(), 2, r.height()), ViewStyle::withAlpha(accent, 0.45));
+        p.fillRect(QRectF(x - 1, 0, 4, kTop + 3), accent);
     }
 }
 

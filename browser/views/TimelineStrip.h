@@ -4,10 +4,11 @@
 
 #include <QWidget>
 
+class QPainter;
 class WindowModel;
 
 // The strip above the list: one bar per timeline bucket, stacked by
-// severity. Hover names a bucket's span and counts; a drag across it applies
+// severity, and a tick at each listed marked entry. Hover names a bucket's span and counts; a drag across it applies
 // that span as the custom range, a double-click goes back to the range
 // before the drag. Everything it shows and does goes through the model.
 class TimelineStrip : public QWidget {
@@ -46,6 +47,7 @@ private:
     int bucketAt(double x) const;  // -1 outside
     double fractionAt(double x) const;
     void showBucketTip(const QPoint& pos);
+    void paintMarkTicks(QPainter& p, const QRectF& r) const;
 
     WindowModel* m_model;
     int m_hover = -1;

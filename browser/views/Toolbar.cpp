@@ -12,6 +12,7 @@
 #include "ui/ViewStyle.h"
 #include "ui/Widgets.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -133,6 +134,21 @@ Toolbar::Toolbar(WindowModel* model, ContentView* window) : QWidget(window), m_m
     flow->addWidget(h->parentWidget());
     h = group("toolbarActions");
 
+    // The Patterns view beside the list: the button, and its key on the window.
+    m_patternsButton = new PillButton(QStringLiteral("Patterns"));
+    m_patternsButton->setObjectName(QStringLiteral("patternsButton"));
+    m_patternsButton->setCheckable(true);
+    m_patternsButton->setToolTip(QStringLiteral("Fold repeated messages into patterns with counts"));
+    connect(m_patternsButton, &QAbstractButton::clicked, &model->pipeline(), &FilterPipeline::setPatternsShown);
+    h->addWidget(m_patternsButton);
+    m_patternsAction = new QAction(QStringLiteral("Patterns"), window);
+    m_patternsAction->setObjectName(QStringLiteral("patternsAction"));
+    m_patternsAction->setCheckable(true);
+    m_patternsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
+    m_patternsAction->setShortcutContext(Qt::WindowShortcut);
+    connect(m_patternsAction, &QAction::triggered, &model->pipeline(), &FilterPipeline::setPatternsShown);
+    window->addAction(m_patternsAction);
+
     m_analyzeButton = new QPushButton(QStringLiteral("Analyze"));
     m_analyzeButton->setObjectName(QStringLiteral("analyzeButton"));
     m_analyzeButton->setToolTip(QStringLiteral("Proactive log analysis — AI identifies top issues"));
@@ -214,6 +230,11 @@ void Toolbar::refresh()
     m_loadingBusy->setVisible(fetcher->isLoading() && !crashes);
     m_status->setVisible(!crashes);
     m_status->setText(m_model->statusText());
+    m_patternsButton->setChecked(pipeline.patternsShown());
+    m_patternsButton->setSelectedLook(pipeline.patternsShown());
+    m_patternsButton->setVisible(!crashes);
+    m_patternsAction->setChecked(pipeline.patternsShown());
+    m_patternsAction->setEnabled(!crashes);
     m_analyzeButton->setVisible(!crashes);
     m_analyzeButton->setEnabled(m_model->analysis()->canAnalyze());
 }

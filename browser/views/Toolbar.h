@@ -6,6 +6,7 @@
 class BusyIndicator;
 class ContentView;
 class PillButton;
+class QAction;
 class QLabel;
 class QPushButton;
 class QToolButton;
@@ -13,9 +14,9 @@ class WindowModel;
 
 // The main window's toolbar row: the app's icon and name, the Logs and
 // Crashes tabs, the quick ranges and Custom (Rescan on the Crashes tab),
-// Collect, Refresh, live tail, the entry count, Analyze and the settings
-// gear. What the model or the window carries out goes there directly; what
-// the shell carries out is signalled.
+// Collect, Refresh, live tail, the entry count, Patterns, Analyze and the
+// settings gear. What the model or the window carries out goes there
+// directly; what the shell carries out is signalled.
 class Toolbar : public QWidget {
     Q_OBJECT
 public:
@@ -51,6 +52,8 @@ private:
     QPushButton* m_tailButton = nullptr;
     BusyIndicator* m_loadingBusy = nullptr;
     QLabel* m_status = nullptr;
+    PillButton* m_patternsButton = nullptr;
+    QAction* m_patternsAction = nullptr;
     QPushButton* m_analyzeButton = nullptr;
     QToolButton* m_settingsButton = nullptr;
 };

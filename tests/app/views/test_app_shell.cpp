@@ -707,6 +707,7 @@ private slots:
         QCOMPARE(labels(help, "helpTitle") + labels(help, "helpSection"),
                  (QStringList{"Vellacord Help", "What Vellacord Does", "Severity Levels", "Severity Filters", "Time Range",
                               "Timeline", "Search and Cascading Filters", "Optional Columns", "Filter to PID",
+                              "Hiding, Patterns, Context and Marks",
                               "PID Tooltip", "Subsystem Filter", "Column Sorting", "Entry Detail Pane", "Copy and Export",
                               "AI Log Explainer", "Proactive Log Analysis", "Live Tail", "Search Web and Mac Support",
                               "Crash Log Viewer", ".logarchive Support", "Collect System Logs", "Theming",
