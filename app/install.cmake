@@ -18,4 +18,19 @@ if(TARGET vellacord)
     install(FILES desktop/vellacord-${_size}.png
       DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${_size}x${_size}/apps RENAME vellacord.png)
   endforeach()
+  # What software centres show; its id names the desktop entry above.
+  install(FILES desktop/com.corvistra.Vellacord.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  # The manual pages, compressed as Debian ships them, and the CLI's bash
+  # completion, which bash-completion loads by the command's name.
+  set(_manpages)
+  foreach(_page vellacord vellacord-cli)
+    set(_copy ${PROJECT_BINARY_DIR}/man/${_page}.1)
+    configure_file(${PROJECT_SOURCE_DIR}/man/${_page}.1 ${_copy} COPYONLY)
+    add_custom_command(OUTPUT ${_copy}.gz COMMAND gzip -9nkf ${_copy} DEPENDS ${_copy} VERBATIM)
+    list(APPEND _manpages ${_copy}.gz)
+  endforeach()
+  add_custom_target(manpages ALL DEPENDS ${_manpages})
+  install(FILES ${_manpages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${PROJECT_SOURCE_DIR}/completion/vellacord-cli
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 endif()
