@@ -54,7 +54,7 @@ PatternsModel::PatternsModel(QObject* parent) : QAbstractTableModel(parent) {}
 void PatternsModel::setPatterns(const QList<PatternSummary>& patterns, const std::optional<QString>& picked)
 {
     beginResetModel();
-    m_rows = patterns;
+    m_counted = patterns;
     m_picked = picked;
     sortRows();
     endResetModel();
@@ -108,21 +108,18 @@ Qt::SortOrder PatternsModel::sortOrder() const
 
 void PatternsModel::sortRows()
 {
-    // Every key ends in the pattern text, which is unique: the order is
-    // total, so reversing the comparison reverses the rows exactly.
-    const auto natural = [key = m_key](const PatternSummary& a, const PatternSummary& b) {
-        if (key == SortKey::level && topLevel(a) != topLevel(b))
-            return topLevel(a) > topLevel(b);
-        if (key == SortKey::time && a.first != b.first)
-            return a.first < b.first;
-        if (a.count != b.count)
-            return a.count > b.count;
-        return a.pattern < b.pattern;
-    };
+    // The counter's order (most frequent first, ties as first seen) breaks
+    // every key's ties: a stable sort keeps it without comparing texts, which
+    // a list of unique messages would pay once per pattern on every pass.
+    m_rows = m_counted;
+    if (m_key == SortKey::level)
+        std::stable_sort(m_rows.begin(), m_rows.end(),
+                         [](const PatternSummary& a, const PatternSummary& b) { return topLevel(a) > topLevel(b); });
+    else if (m_key == SortKey::time)
+        std::stable_sort(m_rows.begin(), m_rows.end(),
+                         [](const PatternSummary& a, const PatternSummary& b) { return a.first < b.first; });
     if (m_reversed)
-        std::sort(m_rows.begin(), m_rows.end(), [&](const auto& a, const auto& b) { return natural(b, a); });
-    else
-        std::sort(m_rows.begin(), m_rows.end(), natural);
+        std::reverse(m_rows.begin(), m_rows.end());
 }
 
 QList<int> PatternsModel::levelsShown(const PatternSummary& summary)

@@ -52,7 +52,8 @@ public:
 private:
     void sortRows();
 
-    QList<PatternSummary> m_rows;
+    QList<PatternSummary> m_counted;  // as the counter gave them
+    QList<PatternSummary> m_rows;     // in the header's order
     std::optional<QString> m_picked;
     SortKey m_key = SortKey::count;
     bool m_reversed = false;
