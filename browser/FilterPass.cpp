@@ -221,7 +221,8 @@ void keepMarked(const LogEntryList& entries, const Pipeline::Extras& extras, Pip
     kept.marksGeneration = extras.marksGeneration;
     kept.marked.assign(size_t(entries.size()), 0);
     for (qsizetype i = 0; i < entries.size(); ++i)
-        kept.marked[size_t(i)] = extras.marks.contains(LogFetcher::tailKey(entries[i]));
+        if (extras.marks.contains(LogFetcher::tailKey(entries[i])))
+            kept.marked[size_t(i)] = 1;
 }
 
 // The hide rules and the pattern pick as numbers into the kept tables: a

@@ -57,6 +57,8 @@ private slots:
             "‹ip›%en0 [‹ip›]:‹n› ‹ip› ‹ip›, ‹ip›: down");
         row("not ipv6", "std::map add::bead a:b:c 1:2:3:4:5:6:7:8:9", "std::map add::bead a:b:c ‹n›:‹n›:‹n›:‹n›:‹n›:‹n›:‹n›:‹n›:‹n›");
         row("mac", "aa:bb:cc:dd:ee:ff 00:1A:2B:3C:4D:5E", "‹mac› ‹mac›");
+        row("octets to 255, a port after a colon", "10.1.1.255 10.1.1.256 :8080", "‹ip› ‹n› :‹n›");
+        row("a path in angle brackets", "at </usr/lib/x>", "at <‹path›>");
         row("hex", "at 0x7ff8 0XFF 0xZZ 3f2a9b1cd0 DEADBEEF01 deadbeef Dead12Beef 1234abc",
             "at ‹hex› ‹hex› 0xZZ ‹hex› ‹hex› deadbeef Dead12Beef 1234abc");
         row("times", "at 12:30:01.250, 2026-01-05T09:30:00Z, 2026-01-05 09:30:00+01:00, 2026-01-05; 10:00",
@@ -141,7 +143,8 @@ private slots:
     }
 
     // Count, levels, distinct processes, first and last dates; most frequent
-    // first, then by text; the same with the pairs kept as a bitmap or a set.
+    // first, then in the order first seen; the same with the pairs kept as a
+    // bitmap or a set.
     void counter()
     {
         LogEntryList list;
@@ -154,6 +157,7 @@ private slots:
         add(7, 9, "a", "zed");
         add(8, 1, "c", "b 4");
         add(3, 2, "c", "alpha");
+        add(4, 1, "c", "alpha");
         const TestedFields fields(list);
         const PatternTable table(list);
         for (quint32 processCount : {quint32(fields.processNames.size()), quint32(1) << 22}) {
@@ -169,9 +173,10 @@ private slots:
             QCOMPARE(s[0].processes, 2);
             QCOMPARE(s[0].first, 5.0);
             QCOMPARE(s[0].last, 20.0);
-            QCOMPARE(s[1].pattern, QStringLiteral("zed"));  // ties in the order first seen
-            QCOMPARE(s[2].pattern, QStringLiteral("alpha"));
-            QCOMPARE(s[1].levels[0], 1);  // a level outside 1–5
+            QCOMPARE(s[1].pattern, QStringLiteral("alpha"));
+            QCOMPARE(s[1].levels, (std::array<int, 6>{0, 1, 1, 0, 0, 0}));
+            QCOMPARE(s[2].pattern, QStringLiteral("zed"));
+            QCOMPARE(s[2].levels[0], 1);  // a level outside 1–5
         }
     }
 };
