@@ -134,6 +134,10 @@ private slots:
         extras.marks.remove(LogFetcher::tailKey(entries[3]));
         extras.marksGeneration = 2;
         QCOMPARE(listed(s, entries, extras), QStringList{"disk 22 full"});
+        // A new list of the same size under the same marks: the flags follow the keys, not the places.
+        const LogEntryList reversed{entries[3], entries[2], entries[1], entries[0]};
+        s.sortColumn = ColumnId::message;
+        QCOMPARE(listed(s, reversed, extras), QStringList{"disk 22 full"});
         QVERIFY(listed(s, entries).isEmpty());
     }
 
