@@ -1,5 +1,6 @@
 #include "ui/PlainText.h"
 
+#include <QHelpEvent>
 #include <QLabel>
 #include <QToolTip>
 
@@ -18,6 +19,17 @@ QString toolTip(const QString& text)
 void showToolTip(const QPoint& globalPos, const QString& text, QWidget* w)
 {
     QToolTip::showText(globalPos, toolTip(text), w);
+}
+
+bool answerToolTip(QHelpEvent* event, const QString& text, QWidget* w)
+{
+    if (text.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+    } else {
+        showToolTip(event->globalPos(), text, w);
+    }
+    return true;
 }
 
 void makePlain(QWidget* root)

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringView>
 
+class QHelpEvent;
 class QPoint;
 class QWidget;
 
@@ -17,6 +18,9 @@ QString toolTip(const QString& text);
 
 // Shows `text` as a plain-text tooltip at `globalPos` over `w`.
 void showToolTip(const QPoint& globalPos, const QString& text, QWidget* w);
+// A delegate's answer to a tooltip event: `text` as above, or with no text
+// the tooltip hidden and the event ignored. Always handled.
+bool answerToolTip(QHelpEvent* event, const QString& text, QWidget* w);
 
 // Every label under `root` shows its text literally (a message box leaves
 // its informative text to Qt's rich-text guess).

@@ -231,12 +231,5 @@ bool LogRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const
 {
     if (event->type() != QEvent::ToolTip || !index.isValid() || index.row() >= m_model->rowCount())
         return QStyledItemDelegate::helpEvent(event, view, option, index);
-    const QString tip = tooltipAt(option.rect, event->pos(), m_model->entryAt(index.row()));
-    if (tip.isEmpty()) {
-        QToolTip::hideText();
-        event->ignore();
-        return true;
-    }
-    PlainText::showToolTip(event->globalPos(), tip, view);
-    return true;
+    return PlainText::answerToolTip(event, tooltipAt(option.rect, event->pos(), m_model->entryAt(index.row())), view);
 }

@@ -293,11 +293,5 @@ bool PatternRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, c
     QString tip = index.data(Qt::ToolTipRole).toString();
     if (index.column() == PatternsModel::patternColumn && hideRect(option.rect).contains(event->pos()))
         tip = QStringLiteral("Hide messages like this");
-    if (tip.isEmpty()) {
-        QToolTip::hideText();
-        event->ignore();
-        return true;
-    }
-    PlainText::showToolTip(event->globalPos(), tip, view);
-    return true;
+    return PlainText::answerToolTip(event, tip, view);
 }
