@@ -61,8 +61,8 @@ private slots:
         row("a path in angle brackets", "at </usr/lib/x>", "at <‹path›>");
         row("hex", "at 0x7ff8 0XFF 0xZZ 3f2a9b1cd0 DEADBEEF01 deadbeef Dead12Beef 1234abc",
             "at ‹hex› ‹hex› 0xZZ ‹hex› ‹hex› deadbeef Dead12Beef 1234abc");
-        row("times", "at 12:30:01.250, 2026-01-05T09:30:00Z, 2026-01-05 09:30:00+01:00, 2026-01-05; 10:00",
-            "at ‹time›, ‹time›, ‹time›, ‹time›; ‹n›:‹n›");
+        row("times", "at 12:30:01.250, 2026-01-05T09:30:00Z, 2026-01-05 09:30:00+01:00, 2026-01-05; 10:00 2026-01-05T09:30:00-0500",
+            "at ‹time›, ‹time›, ‹time›, ‹time›; ‹n›:‹n› ‹time›");
         row("durations", "took 5ms, 2 seconds, 1h30m, 1min 30.5s, 250µs, -3ms; 1.5 s 5m 5 h",
             "took ‹dur›, ‹dur›, ‹dur›, ‹dur› ‹dur›, ‹dur›, ‹dur›; ‹n› s 5m ‹n› h");
         row("sizes", "wrote 512 bytes, 4KiB, 1.5 GB, 12.3M peak, 2MB/s; 5 B 5Mbps",

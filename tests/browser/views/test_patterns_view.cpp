@@ -110,6 +110,7 @@ private slots:
         QCOMPARE(model()->pipeline().patternFilter(), std::optional<QString>("VM Started"));
         QCOMPARE(model()->filteredEntries().size(), 2);
         QVERIFY(rows()->isPicked(rows()->rowOf("VM Started")));
+        QCOMPARE(rows()->rowOf("not listed"), -1);
         QCOMPARE(order().size(), 3);  // the other patterns stay listed
         click(cell("VM Started", PatternsModel::firstColumn).center());
         QVERIFY(!model()->pipeline().patternFilter());
