@@ -14,6 +14,13 @@
 
 namespace {
 
+// Whether the filters test entries' patterns: a pattern pick or a pattern rule.
+bool testsPatterns(const FilterState& s)
+{
+    return s.pattern || std::any_of(s.hidden.begin(), s.hidden.end(),
+                                    [](const HideRule& r) { return r.kind == HideRule::Kind::pattern; });
+}
+
 // What one evaluation of matchingEntries prepares once.
 struct Prepared {
     quint8 levelMask = 0;  // bit n set: level n passes
@@ -69,7 +76,7 @@ struct Prepared {
         if (state.hidden.isEmpty() && !state.pattern)
             return true;
         QString pattern;
-        if (state.pattern || hidesPatterns())
+        if (testsPatterns(state))
             pattern = MessagePattern::of(e);
         if (state.pattern && pattern != *state.pattern)
             return false;
@@ -79,12 +86,6 @@ struct Prepared {
                                                                   : pattern))
                 return false;
         return true;
-    }
-
-    bool hidesPatterns() const
-    {
-        return std::any_of(state.hidden.begin(), state.hidden.end(),
-                           [](const HideRule& r) { return r.kind == HideRule::Kind::pattern; });
     }
 
     // The tests that need more of the entry than its level and selections.
@@ -253,12 +254,6 @@ struct NumberedRules {
         }
         return patterns->numberOf(value).value_or(quint32(patterns->texts.size()));
     }
-
-    bool needsPatterns() const
-    {
-        return pick || std::any_of(rules.begin(), rules.end(),
-                                   [](const Rule& r) { return r.kind == HideRule::Kind::pattern; });
-    }
 };
 
 // One pass over the side-by-side fields: which entries are listed, which
@@ -374,10 +369,7 @@ Pipeline::Evaluation evaluateKept(const FilterState& s, const LogEntryList& entr
     keepOrder(s, entries, storageOrder, kept);
     keepMarked(entries, extras, kept);
     const TestedFields& c = *kept.fields;
-    const bool patternRules = s.pattern || std::any_of(s.hidden.begin(), s.hidden.end(), [](const HideRule& r) {
-                                  return r.kind == HideRule::Kind::pattern;
-                              });
-    if ((extras.patterns || patternRules) && !kept.patterns)
+    if ((extras.patterns || testsPatterns(s)) && !kept.patterns)
         kept.patterns.emplace(entries);
     Prepared p(s, true, true);
     const std::optional<std::vector<quint8>> hits = searchHits(s, entries, p, kept);

@@ -7,6 +7,7 @@
 
 #include "browser/MessagePattern.h"
 #include "browser/PatternTable.h"
+#include "fuzz/FuzzText.h"
 
 #include <QStringList>
 
@@ -34,13 +35,7 @@ QStringList patternsOf(const PatternTable& t)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    QString all;
-    for (size_t i = 0; i < size; ++i) {
-        if (data[i] < 0xF0 || i + 2 >= size)
-            all += QChar(char16_t(data[i]));
-        else
-            all += QChar(char16_t(data[i + 1] << 8 | data[i + 2])), i += 2;
-    }
+    const QString all = fuzzText(data, size);
     LogEntryList entries;
     QString buffer;
     for (const QString& message : all.split(QChar(0x1F))) {

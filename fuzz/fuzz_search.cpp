@@ -6,6 +6,7 @@
 
 #include "browser/LoweredMatcher.h"
 #include "browser/SearchCorpus.h"
+#include "fuzz/FuzzText.h"
 
 #include <QStringList>
 
@@ -15,13 +16,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    QString all;
-    for (size_t i = 0; i < size; ++i) {
-        if (data[i] < 0xF0 || i + 2 >= size)
-            all += QChar(char16_t(data[i]));
-        else
-            all += QChar(char16_t(data[i + 1] << 8 | data[i + 2])), i += 2;
-    }
+    const QString all = fuzzText(data, size);
     const QStringList parts = all.split(QChar(0x1F));
     const QString term = parts.front().toLower();
     if (term.isEmpty())
